@@ -1,0 +1,51 @@
+# The README's commands. Each one installs what is missing first.
+JOBS       ?= $(shell nproc)
+TEST_DIR   ?= build/test
+TSAN_DIR   ?= build/tsan
+RUN_DIR    ?= build/release
+BENCH_DIR  ?= build/bench
+GENERATOR  := -G Ninja
+WERROR     := $(if $(CI),ON,OFF)
+export ASAN_OPTIONS  ?= detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+export TSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1
+
+.PHONY: deps test test-asan test-tsan run build-release bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+# The ThreadSanitizer pass goes first so that ctest's closing summary of the full suite is the last thing printed.
+test: deps
+	@$(MAKE) --no-print-directory test-tsan
+	@$(MAKE) --no-print-directory test-asan
+
+test-asan:
+	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=$(WERROR)
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test-tsan:
+	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=$(WERROR)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target tarnwick_threads_tests
+	@if cd $(TSAN_DIR) && ctest -N -L threads | grep -q "Total Tests: 0"; then \
+	  echo "tsan: no threaded tests yet"; \
+	else \
+	  cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L threads; \
+	fi
+
+build-release: deps
+	cmake -S . -B $(RUN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_TESTS=OFF
+	cmake --build $(RUN_DIR) -j $(JOBS)
+
+run: build-release
+	@if [ -x $(RUN_DIR)/app/tarnwick ]; then exec $(RUN_DIR)/app/tarnwick; \
+	else echo "The program is not built yet: only its libraries exist (see README.md)."; fi
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,30 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# tarnwick_library(<name> SOURCES ... [DEPS ...] [SYSTEM ...])
+# One static library per folder; DEPS are other tarnwick libraries or system targets.
+function(tarnwick_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+endfunction()
+
+# tarnwick_test(<name> SOURCES ... LIBS ... LABELS unit|media|display|slow|threads ...)
+# A GoogleTest executable; each test case becomes one CTest test carrying the labels.
+function(tarnwick_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+  if("threads" IN_LIST ARG_LABELS)
+    add_dependencies(tarnwick_threads_tests ${name})
+  endif()
+endfunction()

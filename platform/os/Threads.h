@@ -1,0 +1,164 @@
+#pragma once
+// Threads, synchronisation and the main-thread dispatcher.
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "platform/rtl/SysUtils.h"
+
+using TThreadID = uint64_t;  // the kernel thread id (gettid)
+
+TThreadID GetCurrentThreadId();
+// The thread that called InitMainThread (or, failing that, the first one that
+// used the dispatcher). Tests and main() call InitMainThread first.
+void InitMainThread();
+TThreadID MainThreadID();
+bool IsMainThread();
+
+// Re-entrant lock, as the original's critical sections are.
+class TCriticalSection {
+ public:
+  TCriticalSection();
+  ~TCriticalSection();
+  TCriticalSection(const TCriticalSection&) = delete;
+  TCriticalSection& operator=(const TCriticalSection&) = delete;
+  void Enter();
+  void Leave();
+  bool TryEnter();
+  void Acquire() { Enter(); }
+  void Release() { Leave(); }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Scoped Enter/Leave.
+class TLock {
+ public:
+  explicit TLock(TCriticalSection& cs) : cs_(cs) { cs_.Enter(); }
+  ~TLock() { cs_.Leave(); }
+  TLock(const TLock&) = delete;
+  TLock& operator=(const TLock&) = delete;
+
+ private:
+  TCriticalSection& cs_;
+};
+
+enum class TWaitResult { wrSignaled, wrTimeout, wrAbandoned, wrError };
+constexpr uint32_t INFINITE = 0xFFFFFFFF;
+
+// Manual- or automatic-reset event.
+class TEvent {
+ public:
+  explicit TEvent(bool manualReset = true, bool initialState = false);
+  ~TEvent();
+  TEvent(const TEvent&) = delete;
+  TEvent& operator=(const TEvent&) = delete;
+  void SetEvent();
+  void ResetEvent();
+  TWaitResult WaitFor(uint32_t timeoutMs = INFINITE);
+  bool IsSet() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// A named or anonymous mutex (within the process).
+class TMutex {
+ public:
+  TMutex();
+  ~TMutex();
+  void Acquire();
+  void Release();
+  TWaitResult WaitFor(uint32_t timeoutMs = INFINITE);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+// A worker thread. Subclasses override Execute. Created running unless
+// createSuspended; Start() runs a suspended one. With FreeOnTerminate the
+// object deletes itself after Execute and OnTerminate.
+class TThread {
+ public:
+  explicit TThread(bool createSuspended = true);
+  virtual ~TThread();
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  void Start();
+  void Terminate() { terminated_.store(true); }
+  bool Terminated() const { return terminated_.load(); }
+  // Waits until Execute returned; returns ReturnValue. Keeps serving the
+  // dispatcher when called on the main thread.
+  int WaitFor();
+  bool Finished() const { return finished_.load(); }
+  TThreadID ThreadID() const { return threadId_.load(); }
+
+  bool FreeOnTerminate = false;
+  int ReturnValue = 0;
+  // Runs on the main thread after Execute (through the dispatcher), like the original.
+  std::function<void(TThread*)> OnTerminate;
+
+  void SetPriority(TThreadPriority p);  // best effort
+  TThreadPriority GetPriority() const { return priority_; }
+  // The exception that ended Execute, if any.
+  std::exception_ptr FatalException() const { return fatal_; }
+  String FatalExceptionMessage() const;
+
+  // Runs call on the main thread and waits for it (see CallInMainThread).
+  static void Synchronize(const std::function<void()>& call);
+  // Runs call on the main thread later; returns at once.
+  static void Queue(std::function<void()> call);
+
+ protected:
+  virtual void Execute() = 0;
+  virtual void DoTerminate();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<TThreadID> threadId_{0};
+  TThreadPriority priority_ = tpNormal;
+  std::exception_ptr fatal_;
+};
+
+// A TThread running a function; handy for short-lived helpers and tests.
+class TAnonymousThread : public TThread {
+ public:
+  explicit TAnonymousThread(std::function<void()> body, bool createSuspended = false);
+
+ protected:
+  void Execute() override;
+
+ private:
+  std::function<void()> body_;
+};
+
+// Main-thread dispatcher.
+// Runs call on the main thread and blocks until it ran; an exception raised
+// there is re-raised here. On the main thread the call runs at once.
+void CallInMainThread(const std::function<void()>& call);
+// Queues call for the main thread without waiting.
+void QueueInMainThread(std::function<void()> call);
+// On the main thread: runs pending calls, waiting up to timeoutMs for the first
+// one. Returns true when at least one call ran.
+bool CheckSynchronize(uint32_t timeoutMs = 0);
+// An eventfd that becomes readable whenever calls are pending, so that a
+// message loop can sleep in poll() and still serve them.
+int DispatcherWakeHandle();
+// Hook for the window layer: runs the main thread's pending window messages.
+// Until a window layer installs one, ProcessPendingMessages only serves calls.
+void SetMessagePump(std::function<void()> pump);
+// Serves pending calls and, when installed, the window message pump.
+void ProcessPendingMessages();

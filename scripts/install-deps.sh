@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the program need.
+# Idempotent: only missing packages are installed, and the package lists are
+# refreshed only when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config clang
+  # media engine: headers at build time, libraries loaded at run time
+  libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev
+  libswscale-dev libswresample-dev libavutil-dev libmfx1
+  # compression, text
+  zlib1g-dev libbz2-dev libicu-dev libfmt-dev
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # graphics and pictures
+  libfreetype-dev libfontconfig1-dev fonts-dejavu-core
+  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
+  # display backend and display tests, opening files
+  libsdl2-dev xvfb xauth xdg-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
