@@ -29,6 +29,13 @@ class EConvertError : public Exception {
   using Exception::Exception;
 };
 
+// The silent exception: unwinds an operation without an error being shown.
+class EAbort : public Exception {
+ public:
+  using Exception::Exception;
+};
+[[noreturn]] void Abort();
+
 // One argument of Format: integers of any width, floating point, text, pointers.
 class TVarRec {
  public:
@@ -58,6 +65,15 @@ class TVarRec {
 struct TFormatSettings {
   char DecimalSeparator = '.';
   char ThousandSeparator = ',';
+  // Dates and times (FormatDateTime): '/' and ':' in a pattern print these.
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+  String ShortDateFormat = "dd/mm/yyyy";
+  String LongDateFormat = "dddd, mmmm d, yyyy";
+  String ShortTimeFormat = "hh:nn";
+  String LongTimeFormat = "hh:nn:ss";
+  String TimeAMString = "AM";
+  String TimePMString = "PM";
 };
 
 // The user's settings, read once from the environment's locale (LC_ALL,
@@ -84,9 +100,21 @@ int StrToIntDef(std::string_view text, int fallback);
 String FloatToStr(double value);
 // Point-only text for option strings and libraries.
 String FloatToStrPoint(double value);
+// The original's FloatToStrF formats: digits = decimals for ffFixed/ffNumber,
+// minimum exponent digits for ffExponent; precision = significant digits.
+enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber };
+String FloatToStrF(double value, TFloatFormat format, int precision, int digits);
+String FloatToStrF(double value, TFloatFormat format, int precision, int digits, const TFormatSettings& settings);
+// Picture formatting: "0" digit, "#" optional digit, "." decimal point, "," thousands,
+// "E+"/"E-" exponent, quoted literals, up to three ';' sections (positive;negative;zero).
+String FormatFloat(std::string_view format, double value);
+String FormatFloat(std::string_view format, double value, const TFormatSettings& settings);
 // Reads a point or the user's separator; EConvertError on bad text.
 double StrToFloat(std::string_view text);
 bool TryStrToFloat(std::string_view text, double& value);
+double StrToFloatDef(std::string_view text, double fallback);
+// Point-only reading, for text written by FloatToStrPoint or by libraries.
+bool TryStrToFloatPoint(std::string_view text, double& value);
 
 // UTF-8 <-> UTF-16; invalid sequences become U+FFFD.
 WideString UTF8ToUTF16(std::string_view text);

@@ -1,0 +1,380 @@
+#pragma once
+// Components, string lists and streams.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/rtl/SysUtils.h"
+
+using TBytes = std::vector<uint8_t>;
+
+// Root of the component and stream classes; lets a pointer to any of them be
+// passed as an event's Sender.
+class TObject {
+ public:
+  virtual ~TObject() = default;
+};
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+class EListError : public Exception {
+ public:
+  using Exception::Exception;
+};
+class EStringListError : public EListError {
+ public:
+  using EListError::EListError;
+};
+class EComponentError : public Exception {
+ public:
+  using Exception::Exception;
+};
+class EStreamError : public Exception {
+ public:
+  using Exception::Exception;
+};
+class EFileStreamError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EFOpenError : public EFileStreamError {
+ public:
+  using EFileStreamError::EFileStreamError;
+};
+class EFCreateError : public EFileStreamError {
+ public:
+  using EFileStreamError::EFileStreamError;
+};
+class EReadError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+
+// ---------------------------------------------------------------------------
+// Components
+
+enum TOperation { opInsert, opRemove };
+
+enum TComponentStateFlag : unsigned { csLoading = 1, csDestroying = 2, csDesigning = 4 };
+
+// A component owns the components created with it as their owner and frees
+// them when it is freed (last created first). The owner, and every component
+// it owns, hear through Notification when one of them is removed or freed.
+class TComponent : public TObject {
+ public:
+  explicit TComponent(TComponent* AOwner);
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* Owner() const { return FOwner; }
+
+  const String& GetName() const { return FName; }
+  // Raises EComponentError for a name that is not an identifier or that
+  // another component of the same owner already has (compared ignoring case).
+  virtual void SetName(const String& NewName);
+
+  intptr_t Tag = 0;
+
+  int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  TComponent* Components(int Index) const;  // EListError when out of range
+  int ComponentIndex() const;                // position in the owner's list, -1 without owner
+  TComponent* FindComponent(const String& AName) const;
+
+  // Takes ownership (removing it from a previous owner first).
+  void InsertComponent(TComponent* AComponent);
+  // Gives up ownership without freeing; the caller owns it afterwards.
+  void RemoveComponent(TComponent* AComponent);
+  // Frees every owned component, last first.
+  void DestroyComponents();
+
+  // Asks to be told (through Notification opRemove) when AComponent is freed,
+  // whoever owns it; both sides are told of each other's end.
+  void FreeNotification(TComponent* AComponent);
+  void RemoveFreeNotification(TComponent* AComponent);
+
+  unsigned ComponentState() const { return FComponentState; }
+  // Marks the component as being destroyed; derived destructors call it
+  // first so that handlers can tell (the base destructor calls it too).
+  void Destroying();
+
+ protected:
+  // Broadcast to the owned components by default; overrides call the base.
+  virtual void Notification(TComponent* AComponent, TOperation Operation);
+  void SetComponentState(unsigned state) { FComponentState = state; }
+
+ private:
+  void Insert(TComponent* AComponent);
+  void Remove(TComponent* AComponent);
+  void ValidateName(const String& NewName) const;
+  static void RemoveFrom(std::vector<TComponent*>& list, TComponent* c);
+
+  TComponent* FOwner = nullptr;
+  String FName;
+  std::vector<TComponent*> FComponents;
+  std::vector<TComponent*> FFreeNotifies;
+  unsigned FComponentState = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Streams
+
+enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
+constexpr TSeekOrigin soFromBeginning = soBeginning;
+constexpr TSeekOrigin soFromCurrent = soCurrent;
+constexpr TSeekOrigin soFromEnd = soEnd;
+
+class TStream : public TObject {
+ public:
+  // Read/Write return the number of bytes moved (0 at the end or on error).
+  virtual int64_t Read(void* Buffer, int64_t Count) = 0;
+  virtual int64_t Write(const void* Buffer, int64_t Count) = 0;
+  // Returns the new position.
+  virtual int64_t Seek(int64_t Offset, TSeekOrigin Origin) = 0;
+
+  int64_t Position() { return Seek(0, soCurrent); }
+  void SetPosition(int64_t Pos) { Seek(Pos, soBeginning); }
+  virtual int64_t Size();
+  virtual void SetSize(int64_t NewSize);
+
+  // EReadError / EWriteError unless exactly Count bytes moved.
+  void ReadBuffer(void* Buffer, int64_t Count);
+  void WriteBuffer(const void* Buffer, int64_t Count);
+  // Copies Count bytes from Source's position; Count 0 copies all of Source
+  // from its beginning. Returns the bytes copied.
+  int64_t CopyFrom(TStream& Source, int64_t Count);
+  // Convenience: the rest of the stream, or raw text.
+  TBytes ReadBytes(int64_t Count);
+  void WriteString(std::string_view Text) { WriteBuffer(Text.data(), static_cast<int64_t>(Text.size())); }
+};
+
+// Open modes and (accepted, not enforced) share flags.
+constexpr uint16_t fmOpenRead = 0x0000;
+constexpr uint16_t fmOpenWrite = 0x0001;
+constexpr uint16_t fmOpenReadWrite = 0x0002;
+constexpr uint16_t fmShareCompat = 0x0000;
+constexpr uint16_t fmShareExclusive = 0x0010;
+constexpr uint16_t fmShareDenyWrite = 0x0020;
+constexpr uint16_t fmShareDenyRead = 0x0030;
+constexpr uint16_t fmShareDenyNone = 0x0040;
+constexpr uint16_t fmCreate = 0xFF00;
+
+// A stream over a file descriptor that the caller keeps owning.
+class THandleStream : public TStream {
+ public:
+  explicit THandleStream(int AHandle) : FHandle(AHandle) {}
+  int Handle() const { return FHandle; }
+
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  int64_t Size() override;
+  void SetSize(int64_t NewSize) override;  // EStreamError on failure
+
+ protected:
+  int FHandle = -1;
+};
+
+// Opens or creates a file; raises EFOpenError "Cannot open file "<name>". <reason>"
+// or EFCreateError "Cannot create file "<name>". <reason>". Folders are refused.
+class TFileStream : public THandleStream {
+ public:
+  TFileStream(const String& AFileName, uint16_t Mode);
+  ~TFileStream() override;
+  const String& FileName() const { return FFileName; }
+
+ private:
+  String FFileName;
+};
+
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+  void SetSize(int64_t NewSize) override;
+
+  // The bytes; valid until the size changes. nullptr when empty.
+  uint8_t* Memory() { return FData.empty() ? nullptr : FData.data(); }
+  const TBytes& Bytes() const { return FData; }
+  void Clear();
+  // Replace the contents (position 0 afterwards).
+  void LoadFromStream(TStream& Stream);
+  void LoadFromFile(const String& FileName);
+  // Write the whole contents regardless of the position.
+  void SaveToStream(TStream& Stream);
+  void SaveToFile(const String& FileName);
+
+ protected:
+  TBytes FData;
+  int64_t FPosition = 0;
+};
+
+class TStringStream : public TMemoryStream {
+ public:
+  explicit TStringStream(std::string_view AString = {});
+  String DataString() const { return String(FData.begin(), FData.end()); }
+  // Up to Count bytes from the position.
+  String ReadString(int64_t Count);
+};
+
+// ---------------------------------------------------------------------------
+// String lists
+
+enum TDuplicates { dupIgnore, dupAccept, dupError };
+
+// A list of strings, each with an attached pointer (Objects) that the list
+// does not own. Strings compare through CompareStrings (case-insensitively
+// unless a derived list says otherwise).
+class TStrings : public TObject {
+ public:
+  TStrings() = default;
+  TStrings(const TStrings&) = delete;
+  TStrings& operator=(const TStrings&) = delete;
+
+  virtual int Count() const = 0;
+  String Strings(int Index) const { return Get(Index); }
+  void SetStrings(int Index, const String& S) { Put(Index, S); }
+  String operator[](int Index) const { return Get(Index); }
+  void* Objects(int Index) const { return GetObject(Index); }
+  void SetObjects(int Index, void* AObject) { PutObject(Index, AObject); }
+
+  virtual int Add(const String& S);
+  virtual int AddObject(const String& S, void* AObject);
+  void AddStrings(const TStrings& Strings);
+  void Append(const String& S) { Add(S); }
+  virtual void Insert(int Index, const String& S) = 0;
+  virtual void InsertObject(int Index, const String& S, void* AObject);
+  virtual void Delete(int Index) = 0;
+  virtual void Clear() = 0;
+  virtual void Exchange(int Index1, int Index2);
+  virtual void Move(int CurIndex, int NewIndex);
+  // Copies strings and objects.
+  virtual void Assign(const TStrings& Source);
+  bool Equals(const TStrings& Other) const;
+
+  virtual int IndexOf(const String& S) const;
+  int IndexOfName(const String& Name) const;
+  int IndexOfObject(const void* AObject) const;
+
+  // name=value pairs.
+  String Names(int Index) const;
+  String GetValue(const String& Name) const;
+  // An empty value deletes the pair; otherwise replaces or appends it.
+  void SetValue(const String& Name, const String& Value);
+  String Values(const String& Name) const { return GetValue(Name); }
+  String ValueFromIndex(int Index) const;
+  void SetValueFromIndex(int Index, const String& Value);
+  char NameValueSeparator = '=';
+
+  // Each string followed by LineBreak; setting splits at CR LF, LF or CR.
+  String Text() const;
+  virtual void SetText(std::string_view Value);
+  String LineBreak = "\n";
+
+  // Items separated by Delimiter; items with spaces, control characters, the
+  // delimiter or QuoteChar (and empty items) are quoted, quotes doubled.
+  // Reading splits at the delimiter and, unless StrictDelimiter, at spaces.
+  String DelimitedText() const;
+  void SetDelimitedText(std::string_view Value);
+  char Delimiter = ',';
+  char QuoteChar = '"';
+  bool StrictDelimiter = false;
+  // DelimitedText with ',' and '"' and non-strict splitting.
+  String CommaText() const;
+  void SetCommaText(std::string_view Value);
+
+  // Files and streams hold UTF-8 text. Loading drops a UTF-8 byte-order mark
+  // (and converts UTF-16 text marked by its own) and sets WriteBOM to whether
+  // one was there; saving writes the UTF-8 mark when WriteBOM is set.
+  void LoadFromFile(const String& FileName);
+  void SaveToFile(const String& FileName) const;
+  virtual void LoadFromStream(TStream& Stream);
+  void SaveToStream(TStream& Stream) const;
+  bool WriteBOM = false;
+
+  // Nested; OnChange handlers of derived lists fire once at the outermost EndUpdate.
+  void BeginUpdate();
+  void EndUpdate();
+  int UpdateCount() const { return FUpdateCount; }
+
+  // <0, 0, >0; case-insensitive Unicode collation here.
+  virtual int CompareStrings(const String& S1, const String& S2) const;
+
+ protected:
+  virtual String Get(int Index) const = 0;
+  virtual void Put(int Index, const String& S);
+  virtual void* GetObject(int Index) const;
+  virtual void PutObject(int Index, void* AObject);
+  // Called with true when the first BeginUpdate starts and false when the last EndUpdate ends.
+  virtual void SetUpdateState(bool Updating);
+  void CheckIndex(int Index, int Limit) const;  // EStringListError "List index out of bounds (%d)"
+
+ private:
+  int FUpdateCount = 0;
+};
+
+class TStringList : public TStrings {
+ public:
+  TStringList() = default;
+
+  int Count() const override { return static_cast<int>(FList.size()); }
+  // On a sorted list Add finds the position and applies Duplicates
+  // (dupIgnore returns the existing index, dupError raises EStringListError).
+  int Add(const String& S) override;
+  int AddObject(const String& S, void* AObject) override;
+  // Raises EStringListError on a sorted list.
+  void Insert(int Index, const String& S) override;
+  void InsertObject(int Index, const String& S, void* AObject) override;
+  void Delete(int Index) override;
+  void Clear() override;
+  void Exchange(int Index1, int Index2) override;
+
+  int IndexOf(const String& S) const override;
+  // Binary search of a sorted list: true when found, Index = first match or
+  // the insertion point.
+  virtual bool Find(const String& S, int& Index) const;
+  // Stable sort by CompareStrings.
+  virtual void Sort();
+  using TStringListSortCompare = std::function<int(const TStringList& List, int Index1, int Index2)>;
+  virtual void CustomSort(const TStringListSortCompare& Compare);
+
+  bool Sorted() const { return FSorted; }
+  void SetSorted(bool Value);
+  TDuplicates Duplicates = dupIgnore;
+  bool CaseSensitive() const { return FCaseSensitive; }
+  void SetCaseSensitive(bool Value);  // re-sorts a sorted list
+
+  int CompareStrings(const String& S1, const String& S2) const override;
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnChanging;
+
+ protected:
+  String Get(int Index) const override;
+  void Put(int Index, const String& S) override;  // EStringListError on a sorted list
+  void* GetObject(int Index) const override;
+  void PutObject(int Index, void* AObject) override;
+  void SetUpdateState(bool Updating) override;
+  virtual void Changed();
+  virtual void Changing();
+
+ private:
+  struct Item {
+    String Str;
+    void* Obj = nullptr;
+  };
+  void InsertItem(int Index, const String& S, void* AObject);
+
+  std::vector<Item> FList;
+  bool FSorted = false;
+  bool FCaseSensitive = false;
+};
