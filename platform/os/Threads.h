@@ -87,6 +87,12 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 // A worker thread. Subclasses override Execute. Created running unless
 // createSuspended; Start() runs a suspended one. With FreeOnTerminate the
 // object deletes itself after Execute and OnTerminate.
+// A subclass whose Execute uses its own members should pass createSuspended =
+// true and call Start() at the end of its constructor: a thread started by the
+// base constructor may reach Execute before the subclass is fully built.
+// Set FreeOnTerminate before Start; never touch a self-freeing thread after.
+// Destroying a running thread (not self-freeing) terminates it and waits
+// (see TerminateAndWait for subclasses).
 class TThread {
  public:
   explicit TThread(bool createSuspended = true);
@@ -122,8 +128,16 @@ class TThread {
  protected:
   virtual void Execute() = 0;
   virtual void DoTerminate();
+  // What the destructor does for a running thread: Terminate, wait (serving the
+  // dispatcher on the main thread), join. A subclass whose Execute uses its own
+  // members calls it first in its destructor, before those members go.
+  void TerminateAndWait();
 
  private:
+  static void ThreadProc(TThread* self);
+  void ApplyPriority();
+  void WaitUntilDone();
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::atomic<bool> terminated_{false};
@@ -137,6 +151,7 @@ class TThread {
 class TAnonymousThread : public TThread {
  public:
   explicit TAnonymousThread(std::function<void()> body, bool createSuspended = false);
+  ~TAnonymousThread() override;
 
  protected:
   void Execute() override;
