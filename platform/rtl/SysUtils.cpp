@@ -130,6 +130,29 @@ struct Decimal {
   bool negative = false;
 };
 
+// Rounds a digit string to `keep` digits, half away from zero as the original
+// does (binary ties such as 2.5 or 0.125 round up). Returns true when the
+// carry added a leading digit ("999" -> "1000").
+bool RoundDigits(String& digits, size_t keep) {
+  if (digits.size() <= keep) return false;
+  bool up = digits[keep] >= '5';
+  digits.resize(keep);
+  if (!up) return false;
+  for (size_t i = keep; i-- > 0;) {
+    if (digits[i] != '9') {
+      ++digits[i];
+      return false;
+    }
+    digits[i] = '0';
+  }
+  digits.insert(digits.begin(), '1');
+  return true;
+}
+
+// Enough extra digits past the rounding place that an exact binary tie and a
+// value just below it are told apart.
+constexpr int kGuardDigits = 40;
+
 Decimal ToDecimal(double value, int precision) {
   Decimal d;
   d.negative = std::signbit(value) && value != 0;
@@ -139,13 +162,17 @@ Decimal ToDecimal(double value, int precision) {
     return d;
   }
   precision = std::clamp(precision, 1, 17);
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
+  char buf[128];
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1 + kGuardDigits);
   std::string_view text(buf, res.ptr - buf);
   size_t e = text.find('e');
   for (char c : text.substr(0, e))
     if (c != '.') d.digits += c;
   std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), d.exponent);
+  if (RoundDigits(d.digits, precision)) {
+    d.digits.pop_back();
+    ++d.exponent;
+  }
   while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
   return d;
 }
@@ -154,22 +181,19 @@ Decimal ToDecimal(double value, int precision) {
 String FixedDigits(double value, int decimals, char decimalSep, char thousandSep) {
   decimals = std::clamp(decimals, 0, 18);
   char buf[400];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed, decimals);
+  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed, decimals + kGuardDigits);
   String text(buf, res.ptr - buf);
   size_t point = text.find('.');
-  String intPart = text.substr(0, point);
+  String digits = text.substr(0, point) + text.substr(point + 1);
+  size_t intLen = point + (RoundDigits(digits, point + decimals) ? 1 : 0);
   String out;
-  if (thousandSep) {
-    for (size_t i = 0; i < intPart.size(); ++i) {
-      if (i > 0 && (intPart.size() - i) % 3 == 0) out += thousandSep;
-      out += intPart[i];
-    }
-  } else {
-    out = intPart;
+  for (size_t i = 0; i < intLen; ++i) {
+    if (thousandSep && i > 0 && (intLen - i) % 3 == 0) out += thousandSep;
+    out += digits[i];
   }
-  if (point != String::npos) {
+  if (decimals > 0) {
     out += decimalSep;
-    out += text.substr(point + 1);
+    out += digits.substr(intLen);
   }
   return out;
 }

@@ -1,0 +1,353 @@
+#include "platform/rtl/Classes.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder per test, removed afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    String pattern = (fs::temp_directory_path() / "rtl-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  String File(const char* name) const { return path_ + "/" + name; }
+
+ private:
+  String path_;
+};
+
+String ReadAll(const String& path) {
+  std::ifstream in(path, std::ios::binary);
+  return String(std::istreambuf_iterator<char>(in), {});
+}
+
+// ---------------------------------------------------------------------------
+// Components
+
+// Records what it is told and reports its own end. A component being freed
+// is only good for comparing its address, so the log names it by address.
+class Probe : public TComponent {
+ public:
+  Probe(TComponent* owner, std::vector<String>* log, String tag) : TComponent(owner), log_(log), tag_(std::move(tag)) {
+    names()[this] = tag_;
+  }
+  ~Probe() override { log_->push_back("free " + tag_); }
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    log_->push_back(tag_ + (op == opInsert ? " +" : " -") + names()[c]);
+  }
+
+ private:
+  static std::map<const TComponent*, String>& names() {
+    static std::map<const TComponent*, String> map;
+    return map;
+  }
+  std::vector<String>* log_;
+  String tag_;
+};
+
+TEST(Component, OwnerFreesChildrenAndHearsRemovals) {
+  std::vector<String> log;
+  auto* form = new Probe(nullptr, &log, "form");
+  auto* a = new Probe(form, &log, "a");
+  auto* b = new Probe(form, &log, "b");
+  EXPECT_EQ(form->ComponentCount(), 2);
+  EXPECT_EQ(form->Components(1), b);
+  EXPECT_EQ(a->Owner(), form);
+  EXPECT_THROW(form->Components(2), EListError);
+
+  log.clear();
+  delete a;  // an owned component freed on its own leaves its owner's list
+  EXPECT_EQ(form->ComponentCount(), 1);
+  EXPECT_EQ(log, (std::vector<String>{"free a", "b -a", "form -a"}));
+
+  log.clear();
+  delete form;  // children go with their owner, without notifying a dying owner
+  EXPECT_EQ(log, (std::vector<String>{"free form", "free b"}));
+}
+
+TEST(Component, NamesTagAndOwnershipTransfer) {
+  std::vector<String> log;
+  TComponent owner(nullptr);
+  auto* a = new TComponent(&owner);
+  auto* b = new TComponent(&owner);
+  a->SetName("PlayButton");
+  a->Tag = 7;
+  EXPECT_EQ(owner.FindComponent("playbutton"), a);
+  EXPECT_THROW(b->SetName("PLAYBUTTON"), EComponentError);
+  EXPECT_THROW(b->SetName("1st"), EComponentError);
+  EXPECT_THROW(b->SetName("has space"), EComponentError);
+  b->SetName("Other");
+  EXPECT_EQ(b->GetName(), "Other");
+
+  TComponent second(nullptr);
+  second.InsertComponent(a);
+  EXPECT_EQ(a->Owner(), &second);
+  EXPECT_EQ(owner.ComponentCount(), 1);
+  owner.RemoveComponent(b);
+  EXPECT_EQ(b->Owner(), nullptr);
+  delete b;  // no longer owned: ours to free
+  EXPECT_EQ(owner.ComponentCount(), 0);
+}
+
+TEST(Component, FreeNotificationAcrossOwners) {
+  std::vector<String> log;
+  Probe watcher(nullptr, &log, "watcher");
+  auto* target = new Probe(nullptr, &log, "target");
+  watcher.FreeNotification(target);
+  delete target;
+  EXPECT_EQ(log, (std::vector<String>{"free target", "watcher -target"}));
+}
+
+// ---------------------------------------------------------------------------
+// Streams
+
+TEST(Stream, MemoryStreamSeekReadWriteAndSize) {
+  TMemoryStream m;
+  m.WriteString("hello");
+  EXPECT_EQ(m.Size(), 5);
+  EXPECT_EQ(m.Seek(-2, soFromEnd), 3);
+  m.WriteString("p!!");  // overwrites and extends
+  EXPECT_EQ(String(reinterpret_cast<char*>(m.Memory()), 6), "help!!");
+  m.SetPosition(10);
+  m.WriteString("x");  // writing past the end fills the gap with zeros
+  EXPECT_EQ(m.Size(), 11);
+  EXPECT_EQ(m.Memory()[8], 0);
+  m.SetPosition(0);
+  char buf[4] = {};
+  m.ReadBuffer(buf, 4);
+  EXPECT_EQ(String(buf, 4), "help");
+  m.SetPosition(9);
+  EXPECT_THROW(m.ReadBuffer(buf, 4), EReadError);
+  m.SetSize(2);
+  EXPECT_EQ(m.Position(), 2);
+  m.Clear();
+  EXPECT_EQ(m.Size(), 0);
+  EXPECT_EQ(m.Memory(), nullptr);
+}
+
+TEST(Stream, FileStreamModesErrorsAndCopy) {
+  TempDir dir;
+  String path = dir.File("data.bin");
+  {
+    TFileStream f(path, fmCreate | fmShareDenyWrite);
+    TStringStream src("0123456789");
+    EXPECT_EQ(f.CopyFrom(src, 0), 10);
+    EXPECT_EQ(f.Size(), 10);
+  }
+  {
+    TFileStream f(path, fmOpenReadWrite);
+    f.Seek(4, soFromBeginning);
+    f.WriteString("ab");
+    f.SetSize(8);
+  }
+  EXPECT_EQ(ReadAll(path), "0123ab67");
+  {
+    TFileStream f(path, fmOpenRead | fmShareDenyNone);
+    TStringStream dst;
+    f.Seek(2, soBeginning);
+    EXPECT_EQ(dst.CopyFrom(f, 3), 3);
+    EXPECT_EQ(dst.DataString(), "23a");
+    EXPECT_THROW(dst.CopyFrom(f, 100), EReadError);
+  }
+  try {
+    TFileStream f(dir.File("missing.bin"), fmOpenRead);
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message, "Cannot open file \"" + dir.File("missing.bin") + "\". No such file or directory");
+  }
+  EXPECT_THROW(TFileStream(dir.File("no/such/dir.bin"), fmCreate), EFCreateError);
+  EXPECT_THROW(TFileStream(dir.File(""), fmOpenRead), EFOpenError);  // a folder is not a file
+
+  TMemoryStream m;
+  m.LoadFromFile(path);
+  EXPECT_EQ(m.Size(), 8);
+  m.SaveToFile(dir.File("copy.bin"));
+  EXPECT_EQ(ReadAll(dir.File("copy.bin")), "0123ab67");
+}
+
+// ---------------------------------------------------------------------------
+// String lists
+
+TEST(StringList, SortedDuplicatesAndCase) {
+  struct Row {
+    TDuplicates dup;
+    bool caseSensitive;
+    const char* expected;  // CommaText after adding b, A, a, c, B
+  };
+  const Row rows[] = {
+      {dupIgnore, false, "A,b,c"},
+      {dupAccept, false, "A,a,b,B,c"},
+      {dupIgnore, true, "a,A,b,B,c"},
+      {dupAccept, true, "a,A,b,B,c"},
+  };
+  for (const Row& r : rows) {
+    TStringList list;
+    list.Duplicates = r.dup;
+    list.SetCaseSensitive(r.caseSensitive);
+    list.SetSorted(true);
+    for (const char* s : {"b", "A", "a", "c", "B"}) list.Add(s);
+    EXPECT_EQ(list.CommaText(), r.expected) << r.dup << r.caseSensitive;
+  }
+
+  TStringList list;
+  list.SetSorted(true);
+  list.Duplicates = dupError;
+  list.Add("x");
+  EXPECT_THROW(list.Add("X"), EStringListError);
+  EXPECT_THROW(list.Insert(0, "a"), EStringListError);
+  EXPECT_EQ(list.Add("\xC3\xA9t\xC3\xA9"), 0);  // collated: before "x"
+  int index = -1;
+  EXPECT_TRUE(list.Find("X", index));
+  EXPECT_EQ(index, 1);
+  EXPECT_FALSE(list.Find("y", index));
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(list.IndexOf("\xC3\x89T\xC3\x89"), 0);
+}
+
+TEST(StringList, UnsortedEditingObjectsAndEvents) {
+  TStringList list;
+  int changes = 0;
+  list.OnChange = [&](TObject* sender) {
+    EXPECT_EQ(sender, &list);
+    ++changes;
+  };
+  int payload = 5;
+  list.Add("one");
+  list.AddObject("two", &payload);
+  list.Insert(0, "zero");
+  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(list.Objects(2), &payload);
+  EXPECT_EQ(list.IndexOfObject(&payload), 2);
+  list.SetStrings(1, "uno");
+  EXPECT_EQ(list[1], "uno");
+  EXPECT_EQ(list.IndexOf("UNO"), 1);
+  list.SetCaseSensitive(true);
+  EXPECT_EQ(list.IndexOf("UNO"), -1);
+  list.Delete(0);
+  EXPECT_THROW(list.Delete(5), EStringListError);
+  EXPECT_THROW(list.Strings(-1), EStringListError);
+
+  changes = 0;
+  list.BeginUpdate();
+  list.Add("a");
+  list.Add("b");
+  list.EndUpdate();
+  EXPECT_EQ(changes, 1);
+
+  list.Sort();
+  EXPECT_EQ(list.CommaText(), "a,b,two,uno");
+  list.Exchange(0, 3);
+  list.Move(0, 1);
+  EXPECT_EQ(list.CommaText(), "b,uno,two,a");
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(StringList, CommaAndDelimitedText) {
+  TStringList list;
+  struct Row {
+    const char* input;
+    const char* items;  // joined with '|'
+  };
+  const Row commaRows[] = {
+      {"a,b,c", "a|b|c"},
+      {"a b,c", "a|b|c"},  // space separates too
+      {"\"a b\",\"say \"\"hi\"\"\"", "a b|say \"hi\""},
+      {" a , b ", "a|b"},
+      {"a,,b", "a||b"},
+      {"a,", "a|"},
+      {"", ""},
+  };
+  auto joined = [&]() {
+    String out;
+    for (int i = 0; i < list.Count(); ++i) out += (i ? "|" : "") + list[i];
+    return out;
+  };
+  for (const Row& r : commaRows) {
+    list.SetCommaText(r.input);
+    EXPECT_EQ(joined(), r.items) << r.input;
+  }
+
+  list.Clear();
+  for (const char* s : {"plain", "with space", "with,comma", "", "q\"uote"}) list.Add(s);
+  EXPECT_EQ(list.CommaText(), "plain,\"with space\",\"with,comma\",\"\",\"q\"\"uote\"");
+  TStringList back;
+  back.SetCommaText(list.CommaText());
+  EXPECT_TRUE(back.Equals(list));
+
+  list.Clear();
+  list.Delimiter = ';';
+  list.StrictDelimiter = true;
+  list.SetDelimitedText("a b; c;;d");
+  EXPECT_EQ(joined(), "a b| c||d");
+  EXPECT_EQ(list.DelimitedText(), "a b; c;;d");
+  EXPECT_EQ(list.Delimiter, ';');  // CommaText leaves the list's own settings alone
+  list.CommaText();
+  EXPECT_EQ(list.Delimiter, ';');
+}
+
+TEST(StringList, NamesAndValues) {
+  TStringList list;
+  list.SetText("Codec=h264\r\nBitrate=800k\nnovalue\rEmpty=");
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.Names(0), "Codec");
+  EXPECT_EQ(list.Names(2), "");
+  EXPECT_EQ(list.Values("bitrate"), "800k");
+  EXPECT_EQ(list.ValueFromIndex(0), "h264");
+  list.SetValue("Bitrate", "1M");
+  list.SetValue("Size", "640x480");
+  list.SetValue("Codec", "");  // empty value removes the pair
+  EXPECT_EQ(list.IndexOfName("codec"), -1);
+  EXPECT_EQ(list.Text(), "Bitrate=1M\nnovalue\nEmpty=\nSize=640x480\n");
+  list.NameValueSeparator = ':';
+  list.Add("k:v=1");
+  EXPECT_EQ(list.Values("k"), "v=1");
+}
+
+TEST(StringList, FilesWithAndWithoutByteOrderMark) {
+  TempDir dir;
+  String withBom = dir.File("bom.txt");
+  {
+    std::ofstream out(withBom, std::ios::binary);
+    out << "\xEF\xBB\xBF" "caf\xC3\xA9\r\nline two\r\n";
+  }
+  TStringList list;
+  list.LoadFromFile(withBom);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0], "caf\xC3\xA9");  // the mark is not part of the first line
+  EXPECT_TRUE(list.WriteBOM);
+  list.SaveToFile(dir.File("out.txt"));
+  EXPECT_EQ(ReadAll(dir.File("out.txt")), "\xEF\xBB\xBF" "caf\xC3\xA9\nline two\n");
+
+  list.WriteBOM = false;
+  list.SaveToFile(dir.File("plain.txt"));
+  TStringList plain;
+  plain.LoadFromFile(dir.File("plain.txt"));
+  EXPECT_FALSE(plain.WriteBOM);
+  EXPECT_TRUE(plain.Equals(list));
+
+  {
+    std::ofstream out(dir.File("wide.txt"), std::ios::binary);
+    out.write("\xFF\xFE" "h\0i\0\n\0<\xD8\xAC\xDF", 12);  // UTF-16LE "hi\n" and U+1F3AC
+  }
+  TStringList wide;
+  wide.LoadFromFile(dir.File("wide.txt"));
+  EXPECT_EQ(wide.CommaText(), "hi,\xF0\x9F\x8E\xAC");
+  EXPECT_THROW(wide.LoadFromFile(dir.File("missing.txt")), EFOpenError);
+}
+
+}  // namespace
