@@ -1,5 +1,7 @@
 #include "platform/os/DynLib.h"
 
+#include "platform/os/Files.h"
+
 #include <dlfcn.h>
 #include <link.h>
 #include <sys/stat.h>
@@ -94,8 +96,5 @@ String GetModuleFileName(HMODULE module) {
     }
   }
   // The main program's link map has no name.
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return {};
-  return String(path, static_cast<size_t>(n));
+  return ExecutablePath();
 }

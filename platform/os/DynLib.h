@@ -1,16 +1,17 @@
 #pragma once
 // Dynamic libraries over dlopen.
 
+#include "platform/os/Errors.h"
 #include "platform/rtl/SysUtils.h"
 
 using HMODULE = void*;
 
-// Codes of GetLastLibraryErrorCode, with the original platform's numbers.
-constexpr int ERROR_FILE_NOT_FOUND = 2;    // the file (or, by name, the library) is missing
-constexpr int ERROR_INVALID_HANDLE = 6;    // a null module
-constexpr int ERROR_MOD_NOT_FOUND = 126;   // the file exists but a library it needs is missing
-constexpr int ERROR_PROC_NOT_FOUND = 127;  // the symbol is missing
-constexpr int ERROR_BAD_EXE_FORMAT = 193;  // the file is not a loadable library
+// Codes of GetLastLibraryErrorCode (platform/os/Errors.h):
+//   ERROR_FILE_NOT_FOUND  the file (or, by name, the library) is missing
+//   ERROR_INVALID_HANDLE  a null module
+//   ERROR_MOD_NOT_FOUND   the file exists but a library it needs is missing
+//   ERROR_PROC_NOT_FOUND  the symbol is missing
+//   ERROR_BAD_EXE_FORMAT  the file is not a loadable library
 
 // Loads by path (when it contains '/') or by name through the system search
 // path. Returns nullptr on failure; GetLastLibraryError() tells why.

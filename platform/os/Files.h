@@ -1,0 +1,98 @@
+#pragma once
+// Files and folders: directory enumeration with the original's attribute bits,
+// file masks, existence tests, folder creation and path helpers. Paths are
+// UTF-8 with '/' as the delimiter.
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/os/Errors.h"
+#include "platform/rtl/SysUtils.h"
+
+// Days since 1899-12-30, the fraction being the time of day.
+using TDateTime = double;
+
+constexpr char PathDelim = '/';
+
+// Attribute bits, with the original platform's values.
+constexpr int faReadOnly = 0x01;   // owner may not write, or this process may not
+constexpr int faHidden = 0x02;     // name starts with '.' (except "." and "..")
+constexpr int faSysFile = 0x04;    // devices, pipes, sockets
+constexpr int faVolumeID = 0x08;
+constexpr int faDirectory = 0x10;  // a folder, or a symlink to one
+constexpr int faArchive = 0x20;    // every regular file
+constexpr int faNormal = 0x80;
+constexpr int faTemporary = 0x100;
+constexpr int faSymLink = 0x400;   // the original's reparse-point flag
+constexpr int faAnyFile = 0x1FF;
+
+struct TFindState;
+
+struct TSearchRec {
+  String Name;
+  int64_t Size = 0;
+  int Attr = 0;
+  // Modification time in local time.
+  TDateTime Time = 0;
+  // The file system's times in UTC, as the original's find data carries them.
+  // Creation time is the birth time where the file system records one, else
+  // the modification time.
+  TDateTime CreationTime = 0;
+  TDateTime LastAccessTime = 0;
+  TDateTime LastWriteTime = 0;
+  // Attributes that exclude an entry: those of faHidden, faSysFile, faVolumeID
+  // and faDirectory that the search did not ask for.
+  int ExcludeAttr = 0;
+  std::shared_ptr<TFindState> FindHandle;
+};
+
+// Enumerates the folder part of path for names matching its last part (a mask
+// with '*' and '?', or a plain name looked up exactly). Entries are returned
+// "." and ".." first, then by name ignoring case. Returns 0 with the first
+// entry in rec, or ERROR_FILE_NOT_FOUND (nothing matched), ERROR_PATH_NOT_FOUND
+// (no such folder) or ERROR_ACCESS_DENIED.
+int FindFirst(const String& path, int attr, TSearchRec& rec);
+// 0 with the next entry, ERROR_NO_MORE_FILES at the end.
+int FindNext(TSearchRec& rec);
+void FindClose(TSearchRec& rec);
+
+// Case-insensitive match with '*' (any run) and '?' (one character). A mask
+// ending in ".*" also matches names without an extension, so "*.*" matches
+// every name.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// True for an existing entry that is not a folder (a symlink is followed).
+bool FileExists(const String& fileName);
+// True for a folder or a symlink to one.
+bool DirectoryExists(const String& dir);
+// Creates dir and any missing parents; true when dir exists afterwards.
+bool ForceDirectories(const String& dir);
+bool CreateDir(const String& dir);
+bool RemoveDir(const String& dir);
+bool DeleteFile(const String& fileName);
+// Fails when newName exists already, like the original.
+bool RenameFile(const String& oldName, const String& newName);
+// Local modification time, or -1 when the file does not exist.
+TDateTime FileAge(const String& fileName);
+// Size in bytes, or -1 when the file does not exist.
+int64_t FileGetSize(const String& fileName);
+
+String ExtractFilePath(std::string_view fileName);  // up to and including the last '/'
+String ExtractFileDir(std::string_view fileName);   // the same without the trailing '/' (root stays "/")
+String ExtractFileName(std::string_view fileName);
+String ExtractFileExt(std::string_view fileName);   // ".ext" of the last part, or ""
+String ChangeFileExt(std::string_view fileName, std::string_view extension);
+String IncludeTrailingPathDelimiter(std::string_view path);
+String ExcludeTrailingPathDelimiter(std::string_view path);  // "/" stays "/"
+// Absolute form against the current folder with "." and ".." resolved by name.
+String ExpandFileName(std::string_view fileName);
+
+// $TMPDIR (when it is a folder) or /tmp, with a trailing '/'.
+String GetTempDir();
+// Creates a new empty file named dir + prefix + unique characters and returns
+// its name, or "" on failure. dir defaults to GetTempDir().
+String CreateUniqueTempFile(const String& prefix, const String& dir = String());
+String GetCurrentDir();
+bool SetCurrentDir(const String& dir);
+// Full path of the running program.
+String ExecutablePath();
