@@ -122,17 +122,25 @@ class Dispatcher {
     return WaitWithTimeout(cv_, lock, timeoutMs, [&] { return !queue_.empty(); });
   }
 
-  // The main thread serves calls until done() holds; Nudge() makes it look again.
+  // The main thread serves calls until done() holds; Nudge() makes it look
+  // again. A queued call that throws does not end the wait (the worker may
+  // still need the main thread); the first such exception is returned.
   template <class Done>
-  void ServeUntil(Done done) {
+  std::exception_ptr ServeUntil(Done done) {
+    std::exception_ptr first;
     for (;;) {
       uint64_t seen;
       {
         std::lock_guard<std::mutex> lock(mu_);
         seen = nudges_;
       }
-      RunPending();
-      if (done()) return;
+      try {
+        RunPending();
+      } catch (...) {
+        if (!first) first = std::current_exception();
+        continue;
+      }
+      if (done()) return first;
       std::unique_lock<std::mutex> lock(mu_);
       cv_.wait(lock, [&] { return !queue_.empty() || nudges_ != seen; });
     }
@@ -338,7 +346,7 @@ void TThread::TerminateAndWait() {
     return;
   }
   Terminate();
-  WaitUntilDone();
+  WaitUntilDone();  // a destructor has no one to hand a queued call's exception to
   impl_->thread.join();
 }
 
@@ -390,18 +398,16 @@ void TThread::ThreadProc(TThread* self) {
   TheDispatcher().Nudge();
 }
 
-void TThread::WaitUntilDone() {
+std::exception_ptr TThread::WaitUntilDone() {
   auto done = [this] {
     std::lock_guard<std::mutex> lock(impl_->mu);
     return impl_->done;
   };
-  if (IsMainThread()) {
-    // The worker may be waiting for the main thread (OnTerminate, Synchronize).
-    TheDispatcher().ServeUntil(done);
-    return;
-  }
+  // The worker may be waiting for the main thread (OnTerminate, Synchronize).
+  if (IsMainThread()) return TheDispatcher().ServeUntil(done);
   std::unique_lock<std::mutex> lock(impl_->mu);
   impl_->cv.wait(lock, [&] { return impl_->done; });
+  return nullptr;
 }
 
 int TThread::WaitFor() {
@@ -410,7 +416,7 @@ int TThread::WaitFor() {
     std::lock_guard<std::mutex> lock(impl_->mu);
     if (!impl_->started) throw Exception("Cannot wait for a thread that was never started");
   }
-  WaitUntilDone();
+  if (std::exception_ptr error = WaitUntilDone()) std::rethrow_exception(error);
   return ReturnValue;
 }
 

@@ -104,7 +104,8 @@ class TThread {
   void Terminate() { terminated_.store(true); }
   bool Terminated() const { return terminated_.load(); }
   // Waits until Execute returned; returns ReturnValue. Keeps serving the
-  // dispatcher when called on the main thread.
+  // dispatcher when called on the main thread; an exception from a queued call
+  // served meanwhile is raised once the thread has ended.
   int WaitFor();
   bool Finished() const { return finished_.load(); }
   TThreadID ThreadID() const { return threadId_.load(); }
@@ -136,7 +137,7 @@ class TThread {
  private:
   static void ThreadProc(TThread* self);
   void ApplyPriority();
-  void WaitUntilDone();
+  std::exception_ptr WaitUntilDone();
 
   struct Impl;
   std::unique_ptr<Impl> impl_;
@@ -167,7 +168,8 @@ void CallInMainThread(const std::function<void()>& call);
 // Queues call for the main thread without waiting.
 void QueueInMainThread(std::function<void()> call);
 // On the main thread: runs pending calls, waiting up to timeoutMs for the first
-// one. Returns true when at least one call ran.
+// one. Returns true when at least one call ran. An exception raised by a queued
+// call propagates from here; the calls behind it stay queued. Elsewhere: false.
 bool CheckSynchronize(uint32_t timeoutMs = 0);
 // An eventfd that becomes readable whenever calls are pending, so that a
 // message loop can sleep in poll() and still serve them.

@@ -220,6 +220,22 @@ TEST_F(ThreadTest, WaitForServesSynchronizeAndOnTerminateOnTheMainThread) {
   EXPECT_FALSE(thread.FatalException());
 }
 
+TEST_F(ThreadTest, QueuedCallThatThrowsDoesNotEndWaitFor) {
+  bool synchronized = false;
+  TAnonymousThread thread([&] {
+    TThread::Queue([] { throw Exception("queued call failed"); });
+    TThread::Synchronize([&] { synchronized = true; });
+  });
+  try {
+    thread.WaitFor();
+    ADD_FAILURE() << "the queued call's exception was lost";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message, "queued call failed");
+  }
+  EXPECT_TRUE(thread.Finished());
+  EXPECT_TRUE(synchronized);
+}
+
 TEST_F(ThreadTest, FatalExceptionIsCaptured) {
   TAnonymousThread thread([] { throw Exception("decoder failed"); });
   thread.WaitFor();
