@@ -1,0 +1,201 @@
+#include "db/support/DAZUnicode.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucol.h>
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Code-page tables, built once from ICU's Windows-1252 converter. Bytes that
+// the code page leaves undefined map to the C1 control of the same number,
+// so every stored byte survives a round trip through 16-bit text.
+struct CodePage {
+  std::array<char16_t, 256> toWide{};
+  std::vector<int16_t> fromWide = std::vector<int16_t>(65536, -1);
+
+  CodePage() {
+    UErrorCode err = U_ZERO_ERROR;
+    UConverter* cnv = ucnv_open("windows-1252", &err);
+    for (int b = 0; b < 256; ++b) {
+      char16_t wide = static_cast<char16_t>(b);
+      if (cnv != nullptr && b >= 0x80) {
+        const char byte = static_cast<char>(b);
+        UChar out[4];
+        UErrorCode e = U_ZERO_ERROR;
+        ucnv_reset(cnv);
+        const int32_t n = ucnv_toUChars(cnv, out, 4, &byte, 1, &e);
+        if (U_SUCCESS(e) && n == 1 && out[0] != 0xFFFD && out[0] != 0x1A) wide = out[0];
+      }
+      toWide[b] = wide;
+      fromWide[wide] = static_cast<int16_t>(b);
+    }
+    if (cnv != nullptr) ucnv_close(cnv);
+  }
+};
+
+const CodePage& Cp() {
+  static const CodePage cp;
+  return cp;
+}
+
+struct Collators {
+  UCollator* sensitive = nullptr;
+  UCollator* insensitive = nullptr;
+  Collators() {
+    UErrorCode err = U_ZERO_ERROR;
+    sensitive = ucol_open("", &err);
+    err = U_ZERO_ERROR;
+    insensitive = ucol_open("", &err);
+    if (sensitive) ucol_setStrength(sensitive, UCOL_TERTIARY);
+    if (insensitive) ucol_setStrength(insensitive, UCOL_SECONDARY);
+  }
+};
+
+const UCollator* CollatorFor(bool caseInsensitive) {
+  static const Collators c;
+  return caseInsensitive ? c.insensitive : c.sensitive;
+}
+
+template <class Map>
+WideString MapCase(const WideString& text, Map map) {
+  WideString out = text;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const char16_t u = out[i];
+    if (U16_IS_LEAD(u) && i + 1 < out.size() && U16_IS_TRAIL(out[i + 1])) {
+      const UChar32 mapped = map(U16_GET_SUPPLEMENTARY(u, out[i + 1]));
+      if (mapped > 0xFFFF) {
+        out[i] = U16_LEAD(mapped);
+        out[i + 1] = U16_TRAIL(mapped);
+      }
+      ++i;
+    } else {
+      const UChar32 mapped = map(u);
+      if (mapped <= 0xFFFF) out[i] = static_cast<char16_t>(mapped);
+    }
+  }
+  return out;
+}
+
+size_t WideLength(const char16_t* p) {
+  size_t n = 0;
+  while (p[n] != 0) ++n;
+  return n;
+}
+
+bool SameChar(char16_t a, char16_t b, bool caseInsensitive) {
+  if (a == b) return true;
+  return ucol_strcoll(CollatorFor(caseInsensitive), reinterpret_cast<const UChar*>(&a), 1,
+                      reinterpret_cast<const UChar*>(&b), 1) == UCOL_EQUAL;
+}
+
+}  // namespace
+
+WideString AnsiToWide(std::string_view Text) {
+  const auto& cp = Cp();
+  WideString out(Text.size(), u'\0');
+  for (size_t i = 0; i < Text.size(); ++i) out[i] = cp.toWide[static_cast<uint8_t>(Text[i])];
+  return out;
+}
+
+AnsiString WideToAnsi(std::u16string_view Text) {
+  const auto& cp = Cp();
+  AnsiString out(Text.size(), '\0');
+  for (size_t i = 0; i < Text.size(); ++i) {
+    const int16_t b = cp.fromWide[Text[i]];
+    out[i] = b < 0 ? '?' : static_cast<char>(b);
+  }
+  return out;
+}
+
+bool IsAnsiRepresentable(std::u16string_view Text) {
+  const auto& cp = Cp();
+  for (char16_t c : Text)
+    if (cp.fromWide[c] < 0) return false;
+  return true;
+}
+
+AnsiString UTF8ToAnsi(std::string_view Text) { return WideToAnsi(UTF8ToUTF16(Text)); }
+String AnsiToUTF8(std::string_view Text) { return UTF16ToUTF8(AnsiToWide(Text)); }
+
+WideString UnicodeUpperCase(const WideString& Text) {
+  if (Text.empty()) return Text;
+  return MapCase(Text, [](UChar32 c) { return u_toupper(c); });
+}
+
+WideString UnicodeLowerCase(const WideString& Text) {
+  if (Text.empty()) return Text;
+  return MapCase(Text, [](UChar32 c) { return u_tolower(c); });
+}
+
+AnsiString AnsiUpperCaseText(std::string_view Text) { return WideToAnsi(UnicodeUpperCase(AnsiToWide(Text))); }
+AnsiString AnsiLowerCaseText(std::string_view Text) { return WideToAnsi(UnicodeLowerCase(AnsiToWide(Text))); }
+
+int CompareWideText(std::u16string_view Left, std::u16string_view Right, bool CaseInsensitive) {
+  const UCollationResult r =
+      ucol_strcoll(CollatorFor(CaseInsensitive), reinterpret_cast<const UChar*>(Left.data()),
+                   static_cast<int32_t>(Left.size()), reinterpret_cast<const UChar*>(Right.data()),
+                   static_cast<int32_t>(Right.size()));
+  return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+int CompareAnsiText(std::string_view Left, std::string_view Right, bool CaseInsensitive) {
+  return CompareWideText(AnsiToWide(Left), AnsiToWide(Right), CaseInsensitive);
+}
+
+bool WideStrLike(const char16_t* Text, const char16_t* Pattern, bool UseEscape, char16_t EscapeChar,
+                 bool CaseInsensitive) {
+  // The pattern as items: -1 any run, -2 any one character, -3 never matches
+  // (an escape with nothing after it), else a literal character.
+  std::vector<int32_t> items;
+  for (const char16_t* p = Pattern; *p != 0; ++p) {
+    if (UseEscape && *p == EscapeChar) {
+      ++p;
+      if (*p == 0) {
+        items.push_back(-3);
+        break;
+      }
+      items.push_back(*p);
+    } else if (*p == u'%') {
+      if (items.empty() || items.back() != -1) items.push_back(-1);
+    } else if (*p == u'_') {
+      items.push_back(-2);
+    } else {
+      items.push_back(*p);
+    }
+  }
+  const size_t n = WideLength(Text);
+  const size_t m = items.size();
+  // Greedy match that returns to the last "%" on a mismatch: each text
+  // position is retried at most once per "%", so the work is O(n x m).
+  size_t ti = 0, pi = 0, starItem = SIZE_MAX, starText = 0;
+  while (ti < n) {
+    if (pi < m && (items[pi] == -2 || (items[pi] >= 0 && SameChar(static_cast<char16_t>(items[pi]), Text[ti],
+                                                                  CaseInsensitive)))) {
+      ++ti;
+      ++pi;
+    } else if (pi < m && items[pi] == -1) {
+      starItem = pi++;
+      starText = ti;
+    } else if (starItem != SIZE_MAX) {
+      pi = starItem + 1;
+      ti = ++starText;
+    } else {
+      return false;
+    }
+  }
+  while (pi < m && items[pi] == -1) ++pi;
+  return pi == m;
+}
+
+bool AnsiStrLike(const char* Text, const char* Pattern, bool UseEscape, char EscapeChar, bool CaseInsensitive) {
+  const WideString text = AnsiToWide(Text);
+  const WideString pattern = AnsiToWide(Pattern);
+  const char16_t escape = AnsiToWide(std::string_view(&EscapeChar, 1))[0];
+  return WideStrLike(text.c_str(), pattern.c_str(), UseEscape, escape, CaseInsensitive);
+}
