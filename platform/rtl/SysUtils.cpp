@@ -64,6 +64,14 @@ bool TranslateStrftime(const char* pattern, String& out, char& sep) {
       case 'M': out += "nn"; break;
       case 'S': out += "ss"; break;
       case 'p': out += "ampm"; break;
+      case 'T':
+        if (!sep) sep = ':';
+        out += "hh:nn:ss";
+        break;
+      case 'R':
+        if (!sep) sep = ':';
+        out += "hh:nn";
+        break;
       default: return false;
     }
   }
@@ -96,7 +104,9 @@ void LoadDateTimeSettings(TFormatSettings& fs) {
   freelocale(loc);
 }
 
-TFormatSettings LoadFormatSettings() {
+}  // namespace
+
+TFormatSettings LocaleFormatSettings() {
   TFormatSettings fs;
   if (const char* name = LocaleNameFor("LC_NUMERIC"); name && !IsCLocale(name)) {
     if (locale_t loc = newlocale(LC_NUMERIC_MASK, name, locale_t(0))) {
@@ -110,10 +120,8 @@ TFormatSettings LoadFormatSettings() {
   return fs;
 }
 
-}  // namespace
-
 TFormatSettings& FormatSettings() {
-  static TFormatSettings settings = LoadFormatSettings();
+  static TFormatSettings settings = LocaleFormatSettings();
   return settings;
 }
 

@@ -14,6 +14,7 @@
 
 using String = std::string;
 using WideString = std::u16string;
+using Word = uint16_t;
 
 // The root of every exception the system raises.
 class Exception : public std::exception {
@@ -79,6 +80,9 @@ struct TFormatSettings {
 // The user's settings, read once from the environment's locale (LC_ALL,
 // LC_NUMERIC, LANG) without ever calling setlocale. Tests may assign to it.
 TFormatSettings& FormatSettings();
+// What the environment's locale asks for, read afresh (defaults where the
+// locale is C, POSIX or not installed).
+TFormatSettings LocaleFormatSettings();
 
 // The original run-time library's formatting: %d and %u take 32- and 64-bit
 // integers, %x/%X, %s, %f, %e, %g, %n (thousands), %p, %%, with "-", width,

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -99,6 +105,55 @@ TEST(Format, DisplayUsesTheUserSeparators) {
   EXPECT_TRUE(TryStrToFloatPoint("1e3", v));
   EXPECT_DOUBLE_EQ(v, 1000);
   EXPECT_FALSE(TryStrToFloatPoint("2,5", v));
+}
+
+// LocaleFormatSettings under the given environment, run in a child process so
+// that the test's own environment and locale stay as they are (and glibc's
+// locale-path bookkeeping, which it never frees, dies with the child).
+String SettingsInChild(const std::vector<std::pair<const char*, const char*>>& env) {
+  int fds[2];
+  if (pipe(fds) != 0) return "pipe failed";
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG", "LOCPATH"}) unsetenv(name);
+    for (const auto& [name, value] : env) setenv(name, value, 1);
+    TFormatSettings fs = LocaleFormatSettings();
+    String text = String(1, fs.DecimalSeparator) + fs.ThousandSeparator + fs.DateSeparator + " " + fs.ShortDateFormat +
+                  " " + fs.LongTimeFormat + " " + Format("%.1f", {2.5}, fs);
+    ssize_t written = write(fds[1], text.data(), text.size());
+    _exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+  }
+  close(fds[1]);
+  String out;
+  char buf[256];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, n);
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return out;
+}
+
+TEST(FormatSettingsFromLocale, ReadsSeparatorsWithoutTouchingTheProcessLocale) {
+  namespace fs = std::filesystem;
+  // Not installed: the defaults.
+  EXPECT_EQ(SettingsInChild({{"LC_ALL", "xx_NOWHERE.UTF-8"}}), ".,/ dd/mm/yyyy hh:nn:ss 2.5");
+
+  // A real locale with a decimal comma, compiled into a private folder.
+  if (!fs::exists("/usr/share/i18n/locales/de_DE")) GTEST_SKIP() << "locale sources not installed";
+  String dir = (fs::temp_directory_path() / ("rtl-locale-" + std::to_string(getpid()))).string();
+  fs::create_directories(dir);
+  String cmd = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
+  int rc = std::system(cmd.c_str());
+  if (!fs::exists(dir + "/de_DE.UTF-8")) {
+    fs::remove_all(dir);
+    GTEST_SKIP() << "localedef failed: " << rc;
+  }
+  String german = SettingsInChild({{"LOCPATH", dir.c_str()}, {"LANG", "de_DE.UTF-8"}});
+  String numericOnly = SettingsInChild({{"LOCPATH", dir.c_str()}, {"LC_NUMERIC", "de_DE.UTF-8"}});
+  fs::remove_all(dir);
+  EXPECT_EQ(german, ",.. dd/mm/yyyy hh:nn:ss 2,5");
+  EXPECT_EQ(numericOnly, ",./ dd/mm/yyyy hh:nn:ss 2,5");
 }
 
 TEST(Format, MismatchAndMissingArgumentsRaise) {
