@@ -1,0 +1,392 @@
+// Copies between bitmaps: raster operations, stretching, keyed copies and alpha blending.
+
+#include "platform/gdi/GdiInternal.h"
+
+using namespace gdi;
+
+namespace {
+
+HDC__* Dc(HDC h) {
+  HDC__* dc = As<HDC__>(h, OBJ_DC);
+  return (dc && dc->st.bitmap) ? dc : nullptr;
+}
+
+// Raster operations on 32-bit pixel values; false for unsupported codes.
+bool RopNeedsSource(DWORD rop) {
+  return rop != PATCOPY && rop != PATINVERT && rop != DSTINVERT && rop != BLACKNESS && rop != WHITENESS;
+}
+
+bool RopKnown(DWORD rop) {
+  switch (rop) {
+    case SRCCOPY: case SRCPAINT: case SRCAND: case SRCINVERT: case SRCERASE: case NOTSRCCOPY:
+    case NOTSRCERASE: case MERGEPAINT: case PATCOPY: case PATINVERT: case DSTINVERT: case BLACKNESS:
+    case WHITENESS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+uint32_t ApplyRop(DWORD rop, uint32_t s, uint32_t d) {
+  switch (rop) {
+    case SRCPAINT: return s | d;
+    case SRCAND: return s & d;
+    case SRCINVERT: return s ^ d;
+    case SRCERASE: return s & ~d;
+    case NOTSRCCOPY: return ~s;
+    case NOTSRCERASE: return ~(s | d);
+    case MERGEPAINT: return ~s | d;
+    default: return s;
+  }
+}
+
+// Remembers the last colour looked up, which saves palette searches on runs.
+struct Encoder {
+  explicit Encoder(const HBITMAP__* b) : bmp(b) {}
+  uint32_t operator()(uint32_t bgra) {
+    if (!bmp->Paletted()) return bmp->Encode(bgra);
+    if (bgra != lastIn || !valid) {
+      lastIn = bgra;
+      lastOut = bmp->Encode(bgra);
+      valid = true;
+    }
+    return lastOut;
+  }
+  const HBITMAP__* bmp;
+  uint32_t lastIn = 0, lastOut = 0;
+  bool valid = false;
+};
+
+bool SameLayout(const HBITMAP__* a, const HBITMAP__* b) {
+  if (a->kind != b->kind) return false;
+  if (!a->Paletted()) return true;
+  return a->paletteSize == b->paletteSize &&
+         std::memcmp(a->palette.data(), b->palette.data(), sizeof(RGBQUAD) * size_t(a->paletteSize)) == 0;
+}
+
+// A private copy of a bitmap (pixels and palette), for copies within one bitmap.
+std::unique_ptr<HBITMAP__> Snapshot(const HBITMAP__* b) {
+  auto copy = std::make_unique<HBITMAP__>();
+  copy->width = b->width;
+  copy->height = b->height;
+  copy->bitCount = b->bitCount;
+  copy->kind = b->kind;
+  copy->stride = b->stride;
+  copy->topDown = b->topDown;
+  copy->palette = b->palette;
+  copy->paletteSize = b->paletteSize;
+  const size_t bytes = size_t(b->stride) * size_t(b->height);
+  copy->bits = static_cast<uint8_t*>(std::malloc(bytes));
+  if (!copy->bits) return nullptr;
+  std::memcpy(copy->bits, b->bits, bytes);
+  return copy;
+}
+
+// Copies within one bitmap read from a snapshot, so that overlapping areas copy as they were.
+bool SeparateSource(const HBITMAP__*& src, const HBITMAP__* dst, std::unique_ptr<HBITMAP__>& snapshot) {
+  if (src != dst) return true;
+  snapshot = Snapshot(src);
+  src = snapshot.get();
+  return src != nullptr;
+}
+
+// Applies fn(x, y) for every visible device pixel of r, row by row.
+template <class Fn>
+void ForEachVisiblePixel(HDC__* dc, const RECT& r, Fn&& fn) {
+  dc->visible.ForEachRectIn(r, [&](const RECT& c) {
+    for (int y = c.top; y < c.bottom; ++y)
+      for (int x = c.left; x < c.right; ++x) fn(x, y);
+  });
+}
+
+}  // namespace
+
+BOOL PatBlt(HDC h, int x, int y, int w, int hgt, DWORD rop) {
+  HDC__* dc = Dc(h);
+  if (!dc || RopNeedsSource(rop) || !RopKnown(rop)) return FALSE;
+  const POINT p = dc->ToDevice(x, y);
+  const RECT r{std::min(p.x, p.x + w), std::min(p.y, p.y + hgt), std::max(p.x, p.x + w), std::max(p.y, p.y + hgt)};
+  COLORREF color = 0;
+  switch (rop) {
+    case BLACKNESS: FillDeviceRect(dc, r, RGB(0, 0, 0)); return TRUE;
+    case WHITENESS: FillDeviceRect(dc, r, RGB(255, 255, 255)); return TRUE;
+    case PATCOPY:
+      if (BrushColor(dc, dc->st.brush, color)) FillDeviceRect(dc, r, color);
+      return TRUE;
+    default: break;
+  }
+  uint32_t mask = 0xFFFFFF;
+  if (rop == PATINVERT) {
+    if (!BrushColor(dc, dc->st.brush, color)) return TRUE;
+    mask = ColorToBgra(color);
+  }
+  HBITMAP__* b = dc->st.bitmap;
+  ForEachVisiblePixel(dc, r, [&](int px, int py) { b->Write(px, py, (b->Read(px, py) ^ mask) & 0xFFFFFFu); });
+  return TRUE;
+}
+
+BOOL BitBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, DWORD rop) {
+  if (!RopKnown(rop)) return FALSE;
+  if (!RopNeedsSource(rop)) return PatBlt(hdst, x, y, w, h, rop);
+  HDC__* dst = Dc(hdst);
+  HDC__* src = Dc(hsrc);
+  if (!dst || !src) return FALSE;
+  if (w <= 0 || h <= 0) return TRUE;
+  POINT d = dst->ToDevice(x, y);
+  POINT s = src->ToDevice(sx, sy);
+  const HBITMAP__* sb = src->st.bitmap;
+  // Only pixels that exist in the source are copied.
+  if (s.x < 0) { d.x -= s.x; w += s.x; s.x = 0; }
+  if (s.y < 0) { d.y -= s.y; h += s.y; s.y = 0; }
+  w = std::min(w, sb->width - int(s.x));
+  h = std::min(h, sb->height - int(s.y));
+  if (w <= 0 || h <= 0) return TRUE;
+
+  HBITMAP__* db = dst->st.bitmap;
+  std::unique_ptr<HBITMAP__> snapshot;
+  if (!SeparateSource(sb, db, snapshot)) return FALSE;
+  const int ox = s.x - d.x, oy = s.y - d.y;
+  const bool raw = rop == SRCCOPY && SameLayout(sb, db);
+  const int bytesPerPixel = db->bitCount / 8;
+  Encoder encode(db);
+  dst->visible.ForEachRectIn(RECT{d.x, d.y, d.x + w, d.y + h}, [&](const RECT& c) {
+    for (int row = c.top; row < c.bottom; ++row) {
+      if (raw && bytesPerPixel > 0) {
+        std::memcpy(db->Row(row) + size_t(c.left) * bytesPerPixel, sb->Row(row + oy) + size_t(c.left + ox) * bytesPerPixel,
+                    size_t(c.right - c.left) * bytesPerPixel);
+      } else if (raw) {
+        for (int col = c.left; col < c.right; ++col) db->WriteEncoded(col, row, sb->ReadStored(col + ox, row + oy));
+      } else {
+        for (int col = c.left; col < c.right; ++col) {
+          const uint32_t sp = sb->Read(col + ox, row + oy);
+          const uint32_t dp = rop == SRCCOPY ? 0 : db->Read(col, row);
+          db->WriteEncoded(col, row, encode(ApplyRop(rop, sp, dp)));
+        }
+      }
+    }
+  });
+  return TRUE;
+}
+
+namespace {
+
+// Stretch taps of one axis: for each destination index the source indices and
+// weights (summing to kOne) of the halftone filter.
+constexpr int kShift = 12;
+constexpr int kOne = 1 << kShift;
+struct Taps {
+  std::vector<int> first;   // per destination index: offset into index/weight
+  std::vector<int> index;
+  std::vector<int> weight;
+};
+
+Taps MakeTaps(int dstLen, int srcLen) {
+  Taps t;
+  t.first.reserve(size_t(dstLen) + 1);
+  for (int i = 0; i < dstLen; ++i) {
+    t.first.push_back(int(t.index.size()));
+    const size_t begin = t.index.size();
+    if (srcLen >= dstLen) {
+      // Box: the source pixels the destination pixel covers, by overlap (units of 1/dstLen pixel).
+      const int64_t a = int64_t(i) * srcLen, b = int64_t(i + 1) * srcLen;
+      for (int64_t j = a / dstLen; j * dstLen < b; ++j) {
+        const int64_t overlap = std::min(b, (j + 1) * dstLen) - std::max(a, j * dstLen);
+        if (overlap <= 0) continue;
+        t.index.push_back(int(j));
+        t.weight.push_back(int(overlap * kOne / srcLen));
+      }
+    } else {
+      // Bilinear between the two nearest source centres, in 1/(2*dstLen) pixel units.
+      const int64_t c = (2 * int64_t(i) + 1) * srcLen - dstLen;  // (centre - 0.5) * 2 * dstLen
+      int64_t j = c >= 0 ? c / (2 * dstLen) : -1;
+      const int64_t frac = c >= 0 ? (c - j * 2 * dstLen) * kOne / (2 * dstLen) : kOne;
+      const int j0 = int(std::clamp<int64_t>(j, 0, srcLen - 1)), j1 = int(std::clamp<int64_t>(j + 1, 0, srcLen - 1));
+      t.index.push_back(j0);
+      t.weight.push_back(int(kOne - frac));
+      t.index.push_back(j1);
+      t.weight.push_back(int(frac));
+    }
+    // Put rounding loss on the first tap so that weights sum to exactly kOne.
+    int sum = 0;
+    for (size_t k = begin; k < t.index.size(); ++k) sum += t.weight[k];
+    t.weight[begin] += kOne - sum;
+  }
+  t.first.push_back(int(t.index.size()));
+  return t;
+}
+
+}  // namespace
+
+BOOL StretchBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw, int sh, DWORD rop) {
+  if (!RopKnown(rop)) return FALSE;
+  if (!RopNeedsSource(rop)) return PatBlt(hdst, x, y, w, h, rop);
+  if (w == sw && h == sh && w > 0 && h > 0) return BitBlt(hdst, x, y, w, h, hsrc, sx, sy, rop);
+  HDC__* dst = Dc(hdst);
+  HDC__* src = Dc(hsrc);
+  if (!dst || !src) return FALSE;
+  bool mirrorX = false, mirrorY = false;
+  // A negative extent runs from the given pixel backwards, that pixel included.
+  if (w < 0) { x += w + 1; w = -w; mirrorX = !mirrorX; }
+  if (h < 0) { y += h + 1; h = -h; mirrorY = !mirrorY; }
+  if (sw < 0) { sx += sw + 1; sw = -sw; mirrorX = !mirrorX; }
+  if (sh < 0) { sy += sh + 1; sh = -sh; mirrorY = !mirrorY; }
+  if (w == 0 || h == 0 || sw == 0 || sh == 0) return TRUE;
+  const POINT d = dst->ToDevice(x, y);
+  const POINT s = src->ToDevice(sx, sy);
+  const HBITMAP__* sb = src->st.bitmap;
+  HBITMAP__* db = dst->st.bitmap;
+  std::unique_ptr<HBITMAP__> snapshot;
+  if (!SeparateSource(sb, db, snapshot)) return FALSE;
+  auto inSource = [&](int px, int py) { return px >= 0 && py >= 0 && px < sb->width && py < sb->height; };
+  Encoder encode(db);
+  auto put = [&](int px, int py, uint32_t sp) {
+    const uint32_t dp = rop == SRCCOPY ? 0 : db->Read(px, py);
+    db->WriteEncoded(px, py, encode(ApplyRop(rop, sp, dp)));
+  };
+  const RECT target{d.x, d.y, d.x + w, d.y + h};
+
+  if (dst->st.stretchMode != HALFTONE) {
+    ForEachVisiblePixel(dst, target, [&](int px, int py) {
+      int i = px - d.x, j = py - d.y;
+      if (mirrorX) i = w - 1 - i;
+      if (mirrorY) j = h - 1 - j;
+      const int srcX = s.x + int((2 * int64_t(i) + 1) * sw / (2 * int64_t(w)));
+      const int srcY = s.y + int((2 * int64_t(j) + 1) * sh / (2 * int64_t(h)));
+      if (inSource(srcX, srcY)) put(px, py, sb->Read(srcX, srcY));
+    });
+    return TRUE;
+  }
+
+  // Halftone: separable filter; source pixels outside the bitmap count as black.
+  const Taps tx = MakeTaps(w, sw), ty = MakeTaps(h, sh);
+  std::vector<uint32_t> rows(size_t(sh) * size_t(w));  // horizontally filtered source rows
+  for (int j = 0; j < sh; ++j) {
+    for (int i = 0; i < w; ++i) {
+      uint32_t acc[4] = {0, 0, 0, 0};
+      for (int k = tx.first[size_t(i)]; k < tx.first[size_t(i) + 1]; ++k) {
+        const int px = s.x + tx.index[size_t(k)], py = s.y + j;
+        if (!inSource(px, py)) continue;
+        const uint32_t p = sb->Read(px, py);
+        for (int ch = 0; ch < 4; ++ch) acc[ch] += ((p >> (8 * ch)) & 255) * uint32_t(tx.weight[size_t(k)]);
+      }
+      uint32_t v = 0;
+      for (int ch = 0; ch < 4; ++ch) v |= std::min(255u, (acc[ch] + kOne / 2) >> kShift) << (8 * ch);
+      rows[size_t(j) * size_t(w) + size_t(i)] = v;
+    }
+  }
+  ForEachVisiblePixel(dst, target, [&](int px, int py) {
+    int i = px - d.x, j = py - d.y;
+    if (mirrorX) i = w - 1 - i;
+    if (mirrorY) j = h - 1 - j;
+    uint32_t acc[4] = {0, 0, 0, 0};
+    for (int k = ty.first[size_t(j)]; k < ty.first[size_t(j) + 1]; ++k) {
+      const uint32_t p = rows[size_t(ty.index[size_t(k)]) * size_t(w) + size_t(i)];
+      for (int ch = 0; ch < 4; ++ch) acc[ch] += ((p >> (8 * ch)) & 255) * uint32_t(ty.weight[size_t(k)]);
+    }
+    uint32_t v = 0;
+    for (int ch = 0; ch < 4; ++ch) v |= std::min(255u, (acc[ch] + kOne / 2) >> kShift) << (8 * ch);
+    put(px, py, v);
+  });
+  return TRUE;
+}
+
+BOOL TransparentBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw, int sh,
+                    UINT transparent) {
+  HDC__* dst = Dc(hdst);
+  HDC__* src = Dc(hsrc);
+  if (!dst || !src || w < 0 || h < 0 || sw < 0 || sh < 0) return FALSE;
+  if (w == 0 || h == 0 || sw == 0 || sh == 0) return TRUE;
+  const POINT d = dst->ToDevice(x, y);
+  const POINT s = src->ToDevice(sx, sy);
+  const HBITMAP__* sb = src->st.bitmap;
+  HBITMAP__* db = dst->st.bitmap;
+  if (sb == db) return FALSE;
+  const uint32_t key = ColorToBgra(transparent);
+  Encoder encode(db);
+  ForEachVisiblePixel(dst, RECT{d.x, d.y, d.x + w, d.y + h}, [&](int px, int py) {
+    const int srcX = s.x + int((2 * int64_t(px - d.x) + 1) * sw / (2 * int64_t(w)));
+    const int srcY = s.y + int((2 * int64_t(py - d.y) + 1) * sh / (2 * int64_t(h)));
+    if (srcX < 0 || srcY < 0 || srcX >= sb->width || srcY >= sb->height) return;
+    const uint32_t p = sb->Read(srcX, srcY);
+    if ((p & 0xFFFFFF) != key) db->WriteEncoded(px, py, encode(p));
+  });
+  return TRUE;
+}
+
+namespace {
+
+inline uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t sca, bool perPixel) {
+  uint32_t sp[4], out = 0;
+  for (int ch = 0; ch < 4; ++ch) {
+    const uint32_t c = (s >> (8 * ch)) & 255;
+    sp[ch] = sca == 255 ? c : Div255(c * sca);
+  }
+  const uint32_t inv = 255 - (perPixel ? sp[3] : sca);
+  for (int ch = 0; ch < 4; ++ch) {
+    const uint32_t v = sp[ch] + Div255(((d >> (8 * ch)) & 255) * inv);
+    out |= std::min(v, 255u) << (8 * ch);  // a source that is not premultiplied may overshoot
+  }
+  return out;
+}
+
+}  // namespace
+
+BOOL AlphaBlend(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw, int sh,
+                BLENDFUNCTION blend) {
+  HDC__* dst = Dc(hdst);
+  HDC__* src = Dc(hsrc);
+  if (!dst || !src || blend.BlendOp != AC_SRC_OVER) return FALSE;
+  if (w < 0 || h < 0 || sw < 0 || sh < 0) return FALSE;
+  const POINT d = dst->ToDevice(x, y);
+  const POINT s = src->ToDevice(sx, sy);
+  const HBITMAP__* sb = src->st.bitmap;
+  HBITMAP__* db = dst->st.bitmap;
+  if (s.x < 0 || s.y < 0 || s.x + sw > sb->width || s.y + sh > sb->height || sb == db) return FALSE;
+  if (w == 0 || h == 0 || sw == 0 || sh == 0) return TRUE;
+  const uint32_t sca = blend.SourceConstantAlpha;
+  const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
+  const bool direct = sw == w && sh == h && sb->kind == PixKind::Bgra32 && db->kind == PixKind::Bgra32;
+  Encoder encode(db);
+  dst->visible.ForEachRectIn(RECT{d.x, d.y, d.x + w, d.y + h}, [&](const RECT& c) {
+    for (int row = c.top; row < c.bottom; ++row) {
+      if (direct) {
+        const uint32_t* sp = reinterpret_cast<const uint32_t*>(sb->Row(row - d.y + s.y)) + (c.left - d.x + s.x);
+        uint32_t* dp = reinterpret_cast<uint32_t*>(db->Row(row)) + c.left;
+        for (int n = c.right - c.left; n > 0; --n, ++sp, ++dp) {
+          const uint32_t sv = *sp;
+          if (perPixel && sca == 255) {
+            // Shortcuts for the two common cases of skin images.
+            if ((sv >> 24) == 255) { *dp = sv; continue; }
+            if (sv == 0) continue;
+          }
+          *dp = BlendPixel(sv, *dp, sca, perPixel);
+        }
+        continue;
+      }
+      const int srcY = s.y + int((2 * int64_t(row - d.y) + 1) * sh / (2 * int64_t(h)));
+      for (int col = c.left; col < c.right; ++col) {
+        const int srcX = s.x + int((2 * int64_t(col - d.x) + 1) * sw / (2 * int64_t(w)));
+        db->WriteEncoded(col, row, encode(BlendPixel(sb->Read(srcX, srcY), db->Read(col, row), sca, perPixel)));
+      }
+    }
+  });
+  return TRUE;
+}
+
+UINT GetDIBColorTable(HDC h, UINT start, UINT count, RGBQUAD* colors) {
+  HDC__* dc = Dc(h);
+  if (!dc || !colors) return 0;
+  const HBITMAP__* b = dc->st.bitmap;
+  UINT n = 0;
+  for (UINT i = start; i < UINT(b->paletteSize) && n < count; ++i, ++n) colors[n] = b->palette[i];
+  return n;
+}
+
+UINT SetDIBColorTable(HDC h, UINT start, UINT count, const RGBQUAD* colors) {
+  HDC__* dc = Dc(h);
+  if (!dc || !colors) return 0;
+  HBITMAP__* b = dc->st.bitmap;
+  UINT n = 0;
+  for (UINT i = start; i < UINT(b->paletteSize) && n < count; ++i, ++n) b->palette[i] = colors[n];
+  return n;
+}

@@ -1,0 +1,292 @@
+// Pixels, rectangle fills, lines and shapes.
+
+#include <cmath>
+
+#include "platform/gdi/GdiInternal.h"
+
+using namespace gdi;
+
+namespace {
+
+HDC__* Dc(HDC h) {
+  HDC__* dc = As<HDC__>(h, OBJ_DC);
+  return (dc && dc->st.bitmap) ? dc : nullptr;
+}
+
+RECT DeviceRect(HDC__* dc, const RECT& r) {
+  RECT d{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+         std::max(r.top, r.bottom)};
+  OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
+  return d;
+}
+
+void Plot(HDC__* dc, int x, int y, int width, COLORREF color) {
+  const int h = width / 2;
+  FillDeviceRect(dc, RECT{x - h, y - h, x - h + width, y - h + width}, color);
+}
+
+// Device-unit line from a to b without its end point.
+void DeviceLine(HDC__* dc, POINT a, POINT b, int width, COLORREF color) {
+  if (width == 1 && (a.y == b.y || a.x == b.x)) {
+    if (a.y == b.y && a.x != b.x) {
+      // End point excluded: from a towards b.
+      FillDeviceRect(dc, a.x < b.x ? RECT{a.x, a.y, b.x, a.y + 1} : RECT{b.x + 1, a.y, a.x + 1, a.y + 1}, color);
+    } else if (a.x == b.x && a.y != b.y) {
+      FillDeviceRect(dc, a.y < b.y ? RECT{a.x, a.y, a.x + 1, b.y} : RECT{a.x, b.y + 1, a.x + 1, a.y + 1}, color);
+    }
+    return;
+  }
+  int x = a.x, y = a.y;
+  const int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
+  const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
+  int err = dx + dy;
+  while (x != b.x || y != b.y) {
+    Plot(dc, x, y, width, color);
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+struct RowSpan {
+  int x0 = 0, x1 = 0;  // empty when x0 >= x1
+};
+
+// Paints a shape given as one span per row from top: brush inside, pen on the
+// outline (the shape minus its erosion by the pen width).
+void PaintRows(HDC__* dc, int top, const std::vector<RowSpan>& rows) {
+  COLORREF penColor = 0, brushColor = 0;
+  int width = 1;
+  const bool pen = PenColor(dc, penColor, width);
+  const bool brush = BrushColor(dc, dc->st.brush, brushColor);
+  const int n = int(rows.size());
+  for (int i = 0; i < n; ++i) {
+    const RowSpan& o = rows[size_t(i)];
+    if (o.x0 >= o.x1) continue;
+    RowSpan in{o.x0 + (pen ? width : 0), o.x1 - (pen ? width : 0)};
+    if (pen) {
+      for (int k = i - width; k <= i + width; ++k) {
+        if (k < 0 || k >= n) {
+          in = RowSpan{};
+          break;
+        }
+        in.x0 = std::max(in.x0, rows[size_t(k)].x0 + width);
+        in.x1 = std::min(in.x1, rows[size_t(k)].x1 - width);
+      }
+    }
+    const int y = top + i;
+    if (in.x0 < in.x1) {
+      if (brush) FillDeviceSpan(dc, y, in.x0, in.x1, brushColor);
+      FillDeviceSpan(dc, y, o.x0, in.x0, penColor);
+      FillDeviceSpan(dc, y, in.x1, o.x1, penColor);
+    } else if (pen) {
+      FillDeviceSpan(dc, y, o.x0, o.x1, penColor);
+    }
+  }
+}
+
+bool HasPen(HDC__* dc) {
+  COLORREF c;
+  int w;
+  return PenColor(dc, c, w);
+}
+
+}  // namespace
+
+COLORREF GetPixel(HDC h, int x, int y) {
+  HDC__* dc = Dc(h);
+  if (!dc) return CLR_INVALID;
+  const POINT p = dc->ToDevice(x, y);
+  if (!dc->visible.Contains(p.x, p.y)) return CLR_INVALID;
+  return BgraToColor(dc->st.bitmap->Read(p.x, p.y));
+}
+
+COLORREF SetPixel(HDC h, int x, int y, COLORREF color) {
+  HDC__* dc = Dc(h);
+  if (!dc) return CLR_INVALID;
+  const POINT p = dc->ToDevice(x, y);
+  if (!dc->visible.Contains(p.x, p.y)) return CLR_INVALID;
+  HBITMAP__* b = dc->st.bitmap;
+  b->Write(p.x, p.y, ColorToBgra(color));
+  return BgraToColor(b->Read(p.x, p.y));
+}
+
+BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) { return SetPixel(dc, x, y, color) != CLR_INVALID; }
+
+int FillRect(HDC h, const RECT* r, HBRUSH brush) {
+  HDC__* dc = Dc(h);
+  COLORREF color;
+  if (!dc || !r || !BrushColor(dc, brush, color)) return FALSE;
+  RECT d = *r;
+  OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
+  FillDeviceRect(dc, d, color);
+  return TRUE;
+}
+
+int FrameRect(HDC h, const RECT* r, HBRUSH brush) {
+  HDC__* dc = Dc(h);
+  COLORREF c;
+  if (!dc || !r || !BrushColor(dc, brush, c)) return FALSE;
+  const RECT d = DeviceRect(dc, *r);
+  if (IsRectEmpty(&d)) return TRUE;
+  FillDeviceRect(dc, RECT{d.left, d.top, d.right, d.top + 1}, c);
+  FillDeviceRect(dc, RECT{d.left, d.bottom - 1, d.right, d.bottom}, c);
+  FillDeviceRect(dc, RECT{d.left, d.top + 1, d.left + 1, d.bottom - 1}, c);
+  FillDeviceRect(dc, RECT{d.right - 1, d.top + 1, d.right, d.bottom - 1}, c);
+  return TRUE;
+}
+
+BOOL InvertRect(HDC h, const RECT* r) {
+  HDC__* dc = Dc(h);
+  if (!dc || !r) return FALSE;
+  HBITMAP__* b = dc->st.bitmap;
+  dc->visible.ForEachRectIn(DeviceRect(dc, *r), [&](const RECT& c) {
+    for (int y = c.top; y < c.bottom; ++y)
+      for (int x = c.left; x < c.right; ++x) b->Write(x, y, (b->Read(x, y) ^ 0xFFFFFFu) & 0xFFFFFFu);
+  });
+  return TRUE;
+}
+
+BOOL FillRgn(HDC h, HRGN rgn, HBRUSH brush) {
+  HDC__* dc = Dc(h);
+  HRGN__* r = As<HRGN__>(rgn, OBJ_REGION);
+  COLORREF c;
+  if (!dc || !r || !BrushColor(dc, brush, c)) return FALSE;
+  for (const Band& b : r->data.bands)
+    for (const Span& s : b.spans) {
+      RECT d{s.x0, b.top, s.x1, b.bottom};
+      OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
+      FillDeviceRect(dc, d, c);
+    }
+  return TRUE;
+}
+
+BOOL MoveToEx(HDC h, int x, int y, POINT* old) {
+  HDC__* dc = As<HDC__>(h, OBJ_DC);
+  if (!dc) return FALSE;
+  if (old) *old = dc->st.pos;
+  dc->st.pos = POINT{x, y};
+  return TRUE;
+}
+
+BOOL GetCurrentPositionEx(HDC h, POINT* pos) {
+  HDC__* dc = As<HDC__>(h, OBJ_DC);
+  if (!dc || !pos) return FALSE;
+  *pos = dc->st.pos;
+  return TRUE;
+}
+
+BOOL LineTo(HDC h, int x, int y) {
+  HDC__* dc = Dc(h);
+  if (!dc) return FALSE;
+  COLORREF c;
+  int w;
+  if (PenColor(dc, c, w)) {
+    DeviceLine(dc, dc->ToDevice(dc->st.pos.x, dc->st.pos.y), dc->ToDevice(x, y), w, c);
+  }
+  dc->st.pos = POINT{x, y};
+  return TRUE;
+}
+
+BOOL Polyline(HDC h, const POINT* points, int count) {
+  HDC__* dc = Dc(h);
+  if (!dc || !points || count < 2) return FALSE;
+  COLORREF c;
+  int w;
+  if (!PenColor(dc, c, w)) return TRUE;
+  for (int i = 0; i + 1 < count; ++i)
+    DeviceLine(dc, dc->ToDevice(points[i].x, points[i].y), dc->ToDevice(points[i + 1].x, points[i + 1].y), w, c);
+  return TRUE;
+}
+
+namespace {
+
+// Device bounds of a shape. Without a pen the original fills one pixel less in each direction.
+RECT ShapeBounds(HDC__* dc, int left, int top, int right, int bottom) {
+  RECT d = DeviceRect(dc, RECT{left, top, right, bottom});
+  if (!HasPen(dc)) {
+    --d.right;
+    --d.bottom;
+  }
+  return d;
+}
+
+}  // namespace
+
+BOOL Rectangle(HDC h, int left, int top, int right, int bottom) {
+  HDC__* dc = Dc(h);
+  if (!dc) return FALSE;
+  const RECT d = ShapeBounds(dc, left, top, right, bottom);
+  if (IsRectEmpty(&d)) return TRUE;
+  std::vector<RowSpan> rows(size_t(d.bottom - d.top), RowSpan{d.left, d.right});
+  PaintRows(dc, d.top, rows);
+  return TRUE;
+}
+
+BOOL Ellipse(HDC h, int left, int top, int right, int bottom) {
+  HDC__* dc = Dc(h);
+  if (!dc) return FALSE;
+  const RECT d = ShapeBounds(dc, left, top, right, bottom);
+  if (IsRectEmpty(&d)) return TRUE;
+  std::vector<RowSpan> rows(size_t(d.bottom - d.top));
+  for (int y = d.top; y < d.bottom; ++y) {
+    RowSpan& s = rows[size_t(y - d.top)];
+    if (!EllipseRow(d.left, d.top, d.right, d.bottom, y, s.x0, s.x1)) s = RowSpan{};
+  }
+  PaintRows(dc, d.top, rows);
+  return TRUE;
+}
+
+BOOL Polygon(HDC h, const POINT* points, int count) {
+  HDC__* dc = Dc(h);
+  if (!dc || !points || count < 2) return FALSE;
+  std::vector<POINT> p(static_cast<size_t>(count));
+  int top = INT32_MAX, bottom = INT32_MIN;
+  for (int i = 0; i < count; ++i) {
+    p[size_t(i)] = dc->ToDevice(points[i].x, points[i].y);
+    top = std::min(top, int(p[size_t(i)].y));
+    bottom = std::max(bottom, int(p[size_t(i)].y));
+  }
+  COLORREF brushColor;
+  if (BrushColor(dc, dc->st.brush, brushColor)) {
+    // Scan lines through pixel centres; a pixel is inside when its centre is.
+    struct Cross {
+      double x;
+      int dir;
+    };
+    std::vector<Cross> xs;
+    for (int y = top; y < bottom; ++y) {
+      const double yc = y + 0.5;
+      xs.clear();
+      for (int i = 0; i < count; ++i) {
+        const POINT a = p[size_t(i)], b = p[size_t((i + 1) % count)];
+        if (a.y == b.y) continue;
+        const bool down = a.y < b.y;
+        const double y0 = down ? a.y : b.y, y1 = down ? b.y : a.y;
+        if (yc < y0 || yc >= y1) continue;
+        xs.push_back(Cross{a.x + (yc - a.y) * double(b.x - a.x) / double(b.y - a.y), down ? 1 : -1});
+      }
+      std::sort(xs.begin(), xs.end(), [](const Cross& l, const Cross& r) { return l.x < r.x; });
+      int winding = 0;
+      for (size_t i = 0; i + 1 < xs.size(); ++i) {
+        winding += xs[i].dir;
+        const bool inside = dc->st.polyFillMode == WINDING ? winding != 0 : (i % 2) == 0;
+        if (!inside) continue;
+        const int x0 = int(std::ceil(xs[i].x - 0.5)), x1 = int(std::ceil(xs[i + 1].x - 0.5));
+        FillDeviceSpan(dc, y, x0, x1, brushColor);
+      }
+    }
+  }
+  COLORREF c;
+  int w;
+  if (PenColor(dc, c, w)) {
+    for (int i = 0; i < count; ++i) DeviceLine(dc, p[size_t(i)], p[size_t((i + 1) % count)], w, c);
+  }
+  return TRUE;
+}
