@@ -1,12 +1,332 @@
 #include "platform/rtl/Classes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cxxabi.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
+// ---------------------------------------------------------------------------
+// TObject / TPersistent
+
+String TObject::ClassName() const {
+  const char* mangled = typeid(*this).name();
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
+  String full = status == 0 && name ? String(name.get()) : String(mangled);
+  // Classes inside namespaces report their own name only.
+  size_t colon = full.rfind("::", full.find('<'));
+  return colon == String::npos ? full : full.substr(colon + 2);
+}
+
+void TPersistent::Assign(TPersistent* Source) {
+  if (Source)
+    Source->AssignTo(this);
+  else
+    AssignError(nullptr);
+}
+
+void TPersistent::AssignTo(TPersistent* Dest) { Dest->AssignError(this); }
+
+void TPersistent::AssignError(TPersistent* Source) {
+  throw EConvertError(Format("Cannot assign a %s to a %s", {Source ? Source->ClassName() : String("nil"), ClassName()}));
+}
+
+String TPersistent::GetNamePath() { return ClassName(); }
+
+// ---------------------------------------------------------------------------
+// TList / TObjectList / TThreadList / TBits
+
+namespace {
+
+[[noreturn]] void ListIndexError(int Index) { throw EListError(Format("List index out of bounds (%d)", {Index})); }
+
+}  // namespace
+
+TList::~TList() { Clear(); }
+
+void* TList::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) ListIndexError(Index);
+  return FList[Index];
+}
+
+void TList::SetItems(int Index, void* Item) {
+  if (Index < 0 || Index >= Count()) ListIndexError(Index);
+  void* old = FList[Index];
+  if (old == Item) return;
+  FList[Index] = Item;
+  if (old) Notify(old, lnDeleted);
+  if (Item) Notify(Item, lnAdded);
+}
+
+void TList::SetCount(int NewCount) {
+  if (NewCount < 0) throw EListError(Format("List count out of bounds (%d)", {NewCount}));
+  if (NewCount > Count()) {
+    FList.resize(NewCount, nullptr);
+  } else {
+    while (Count() > NewCount) Delete(Count() - 1);
+  }
+}
+
+int TList::Add(void* Item) {
+  FList.push_back(Item);
+  if (Item) Notify(Item, lnAdded);
+  return Count() - 1;
+}
+
+void TList::Insert(int Index, void* Item) {
+  if (Index < 0 || Index > Count()) ListIndexError(Index);
+  FList.insert(FList.begin() + Index, Item);
+  if (Item) Notify(Item, lnAdded);
+}
+
+void TList::Delete(int Index) {
+  void* item = Items(Index);
+  FList.erase(FList.begin() + Index);
+  if (item) Notify(item, lnDeleted);
+}
+
+int TList::Remove(void* Item) {
+  int index = IndexOf(Item);
+  if (index >= 0) Delete(index);
+  return index;
+}
+
+void* TList::Extract(void* Item) {
+  int index = IndexOf(Item);
+  if (index < 0) return nullptr;
+  FList.erase(FList.begin() + index);
+  Notify(Item, lnExtracted);
+  return Item;
+}
+
+void TList::Clear() {
+  // Last first, so that a Notify that looks at the list sees it shrink consistently.
+  while (!FList.empty()) Delete(Count() - 1);
+  FList.shrink_to_fit();
+}
+
+int TList::IndexOf(const void* Item) const {
+  auto it = std::find(FList.begin(), FList.end(), Item);
+  return it == FList.end() ? -1 : static_cast<int>(it - FList.begin());
+}
+
+void TList::Exchange(int Index1, int Index2) {
+  Items(Index1);
+  Items(Index2);
+  std::swap(FList[Index1], FList[Index2]);
+}
+
+void TList::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  void* item = Items(CurIndex);
+  if (NewIndex < 0 || NewIndex >= Count()) ListIndexError(NewIndex);
+  FList.erase(FList.begin() + CurIndex);
+  FList.insert(FList.begin() + NewIndex, item);
+}
+
+void TList::Pack() { FList.erase(std::remove(FList.begin(), FList.end(), nullptr), FList.end()); }
+
+void TList::Sort(const std::function<int(void*, void*)>& Compare) {
+  std::stable_sort(FList.begin(), FList.end(), [&](void* a, void* b) { return Compare(a, b) < 0; });
+}
+
+void TList::Notify(void*, TListNotification) {}
+
+void TObjectList::Notify(void* Ptr, TListNotification Action) {
+  if (OwnsObjects && Action == lnDeleted) delete static_cast<TObject*>(Ptr);
+  TList::Notify(Ptr, Action);
+}
+
+void TThreadList::Add(void* Item) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  if (Duplicates != dupAccept && FList.IndexOf(Item) >= 0) {
+    if (Duplicates == dupError) throw EListError("List does not allow duplicates");
+    return;
+  }
+  FList.Add(Item);
+}
+
+void TThreadList::Remove(void* Item) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  FList.Remove(Item);
+}
+
+void TThreadList::Clear() {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  FList.Clear();
+}
+
+TList* TThreadList::LockList() {
+  FLock.lock();
+  return &FList;
+}
+
+void TThreadList::UnlockList() { FLock.unlock(); }
+
+void TBits::SetSize(int Value) {
+  if (Value < 0) throw EListError(Format("Bits index out of range (%d)", {Value}));
+  FBits.resize(static_cast<size_t>(Value), false);
+}
+
+bool TBits::Bits(int Index) const {
+  if (Index < 0 || Index >= Size()) throw EListError(Format("Bits index out of range (%d)", {Index}));
+  return FBits[Index];
+}
+
+void TBits::SetBits(int Index, bool Value) {
+  if (Index < 0) throw EListError(Format("Bits index out of range (%d)", {Index}));
+  if (Index >= Size()) SetSize(Index + 1);
+  FBits[Index] = Value;
+}
+
+int TBits::OpenBit() const {
+  auto it = std::find(FBits.begin(), FBits.end(), false);
+  return static_cast<int>(it - FBits.begin());
+}
+
+// ---------------------------------------------------------------------------
+// TCollection / TCollectionItem
+
+TCollectionItem::TCollectionItem(TCollection* Collection) { SetCollection(Collection); }
+
+TCollectionItem::~TCollectionItem() { SetCollection(nullptr); }
+
+void TCollectionItem::SetCollection(TCollection* Value) {
+  if (Value == FCollection) return;
+  if (FCollection) FCollection->RemoveItem(this);
+  if (Value) Value->InsertItem(this);
+}
+
+int TCollectionItem::Index() const {
+  if (!FCollection) return -1;
+  const auto& items = FCollection->FItems;
+  return static_cast<int>(std::find(items.begin(), items.end(), this) - items.begin());
+}
+
+void TCollectionItem::SetIndex(int Value) {
+  int current = Index();
+  if (current < 0 || Value == current) return;
+  auto& items = FCollection->FItems;
+  Value = std::clamp(Value, 0, static_cast<int>(items.size()) - 1);
+  items.erase(items.begin() + current);
+  items.insert(items.begin() + Value, this);
+  Changed(true);
+}
+
+String TCollectionItem::GetDisplayName() { return ClassName(); }
+
+void TCollectionItem::SetDisplayName(const String&) { Changed(false); }
+
+String TCollectionItem::GetNamePath() {
+  if (!FCollection) return ClassName();
+  return Format("%s[%d]", {FCollection->GetNamePath(), Index()});
+}
+
+void TCollectionItem::Changed(bool AllItems) {
+  if (FCollection && FCollection->FUpdateCount == 0) FCollection->Update(AllItems ? nullptr : this);
+}
+
+TPersistent* TCollectionItem::GetOwner() { return FCollection; }
+
+TCollection::TCollection(TCollectionItemClass ItemClass) : FItemClass(std::move(ItemClass)) {}
+
+TCollection::~TCollection() {
+  FUpdateCount = 1;  // no Update calls into a collection being torn down
+  Clear();
+}
+
+TCollectionItem* TCollection::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) ListIndexError(Index);
+  return FItems[Index];
+}
+
+TCollectionItem* TCollection::Add() {
+  if (!FItemClass) throw EListError("Collection has no item class");
+  TCollectionItem* item = FItemClass(this);
+  if (item->FCollection != this) item->SetCollection(this);
+  return item;
+}
+
+TCollectionItem* TCollection::Insert(int Index) {
+  if (Index < 0 || Index > Count()) ListIndexError(Index);
+  TCollectionItem* item = Add();
+  item->SetIndex(Index);
+  return item;
+}
+
+void TCollection::Delete(int Index) {
+  TCollectionItem* item = Items(Index);
+  Notify(item, cnDeleting);
+  delete item;
+}
+
+void TCollection::Clear() {
+  if (FItems.empty()) return;
+  BeginUpdate();
+  while (!FItems.empty()) Delete(Count() - 1);
+  EndUpdate();
+}
+
+TCollectionItem* TCollection::FindItemID(int ID) const {
+  for (TCollectionItem* item : FItems)
+    if (item->FID == ID) return item;
+  return nullptr;
+}
+
+void TCollection::BeginUpdate() { ++FUpdateCount; }
+
+void TCollection::EndUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0) Changed();
+}
+
+void TCollection::Changed() {
+  if (FUpdateCount == 0) Update(nullptr);
+}
+
+void TCollection::Assign(TPersistent* Source) {
+  auto* other = dynamic_cast<TCollection*>(Source);
+  if (!other) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  if (other == this) return;
+  BeginUpdate();
+  try {
+    Clear();
+    for (TCollectionItem* item : other->FItems) Add()->Assign(item);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+String TCollection::GetNamePath() {
+  TPersistent* owner = GetOwner();
+  return owner ? owner->GetNamePath() : ClassName();
+}
+
+void TCollection::Update(TCollectionItem*) {}
+
+void TCollection::Notify(TCollectionItem*, TCollectionNotification) {}
+
+void TCollection::InsertItem(TCollectionItem* Item) {
+  FItems.push_back(Item);
+  Item->FCollection = this;
+  Item->FID = FNextID++;
+  Notify(Item, cnAdded);
+  Changed();
+}
+
+void TCollection::RemoveItem(TCollectionItem* Item) {
+  Notify(Item, cnExtracting);
+  auto it = std::find(FItems.begin(), FItems.end(), Item);
+  if (it != FItems.end()) FItems.erase(it);
+  Item->FCollection = nullptr;
+  Changed();
+}
 
 // ---------------------------------------------------------------------------
 // TComponent
@@ -133,653 +453,3 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// TStream
-
-int64_t TStream::Size() {
-  int64_t pos = Seek(0, soCurrent);
-  int64_t size = Seek(0, soEnd);
-  Seek(pos, soBeginning);
-  return size;
-}
-
-void TStream::SetSize(int64_t) { throw EStreamError("Stream cannot change its size"); }
-
-void TStream::ReadBuffer(void* Buffer, int64_t Count) {
-  if (Count > 0 && Read(Buffer, Count) != Count) throw EReadError("Stream read error");
-}
-
-void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
-  if (Count > 0 && Write(Buffer, Count) != Count) throw EWriteError("Stream write error");
-}
-
-int64_t TStream::CopyFrom(TStream& Source, int64_t Count) {
-  if (Count == 0) {
-    Source.SetPosition(0);
-    Count = Source.Size();
-  }
-  constexpr int64_t kChunk = 64 * 1024;
-  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(Count, kChunk)));
-  int64_t done = 0;
-  while (done < Count) {
-    int64_t n = std::min(Count - done, kChunk);
-    Source.ReadBuffer(buffer.data(), n);
-    WriteBuffer(buffer.data(), n);
-    done += n;
-  }
-  return done;
-}
-
-TBytes TStream::ReadBytes(int64_t Count) {
-  TBytes out(static_cast<size_t>(std::max<int64_t>(0, Count)));
-  out.resize(static_cast<size_t>(std::max<int64_t>(0, Read(out.data(), Count))));
-  return out;
-}
-
-// ---------------------------------------------------------------------------
-// THandleStream / TFileStream
-
-int64_t THandleStream::Read(void* Buffer, int64_t Count) {
-  auto* p = static_cast<uint8_t*>(Buffer);
-  int64_t done = 0;
-  while (done < Count) {
-    ssize_t n = ::read(FHandle, p + done, static_cast<size_t>(Count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += n;
-  }
-  return done;
-}
-
-int64_t THandleStream::Write(const void* Buffer, int64_t Count) {
-  const auto* p = static_cast<const uint8_t*>(Buffer);
-  int64_t done = 0;
-  while (done < Count) {
-    ssize_t n = ::write(FHandle, p + done, static_cast<size_t>(Count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += n;
-  }
-  return done;
-}
-
-int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  int whence = Origin == soBeginning ? SEEK_SET : Origin == soCurrent ? SEEK_CUR : SEEK_END;
-  off_t pos = ::lseek(FHandle, static_cast<off_t>(Offset), whence);
-  return pos < 0 ? -1 : static_cast<int64_t>(pos);
-}
-
-int64_t THandleStream::Size() {
-  struct stat st {};
-  if (::fstat(FHandle, &st) != 0) return -1;
-  return static_cast<int64_t>(st.st_size);
-}
-
-void THandleStream::SetSize(int64_t NewSize) {
-  int64_t pos = Position();
-  if (::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0)
-    throw EStreamError(Format("Stream size change failed. %s", {std::strerror(errno)}));
-  if (pos > NewSize) Seek(0, soEnd);
-}
-
-TFileStream::TFileStream(const String& AFileName, uint16_t Mode) : THandleStream(-1), FFileName(AFileName) {
-  if ((Mode & fmCreate) == fmCreate) {
-    FHandle = ::open(AFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0)
-      throw EFCreateError(Format("Cannot create file \"%s\". %s", {AFileName, std::strerror(errno)}));
-    return;
-  }
-  int access = (Mode & 3) == fmOpenWrite ? O_WRONLY : (Mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
-  FHandle = ::open(AFileName.c_str(), access | O_CLOEXEC);
-  int err = errno;
-  if (FHandle >= 0) {
-    struct stat st {};
-    if (::fstat(FHandle, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(FHandle);
-      FHandle = -1;
-      err = EISDIR;
-    }
-  }
-  if (FHandle < 0) throw EFOpenError(Format("Cannot open file \"%s\". %s", {AFileName, std::strerror(err)}));
-}
-
-TFileStream::~TFileStream() {
-  if (FHandle >= 0) ::close(FHandle);
-}
-
-// ---------------------------------------------------------------------------
-// TMemoryStream / TStringStream
-
-int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
-  if (Count <= 0 || FPosition < 0 || FPosition >= Size()) return 0;
-  int64_t n = std::min(Count, Size() - FPosition);
-  std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(n));
-  FPosition += n;
-  return n;
-}
-
-int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
-  if (Count <= 0 || FPosition < 0) return 0;
-  int64_t end = FPosition + Count;
-  if (end > Size()) FData.resize(static_cast<size_t>(end));
-  std::memcpy(FData.data() + FPosition, Buffer, static_cast<size_t>(Count));
-  FPosition = end;
-  return Count;
-}
-
-int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  int64_t base = Origin == soBeginning ? 0 : Origin == soCurrent ? FPosition : Size();
-  FPosition = std::max<int64_t>(0, base + Offset);
-  return FPosition;
-}
-
-void TMemoryStream::SetSize(int64_t NewSize) {
-  FData.resize(static_cast<size_t>(std::max<int64_t>(0, NewSize)));
-  if (FPosition > Size()) FPosition = Size();
-}
-
-void TMemoryStream::Clear() {
-  FData.clear();
-  FData.shrink_to_fit();
-  FPosition = 0;
-}
-
-void TMemoryStream::LoadFromStream(TStream& Stream) {
-  Stream.SetPosition(0);
-  int64_t size = Stream.Size();
-  TBytes data(static_cast<size_t>(std::max<int64_t>(0, size)));
-  Stream.ReadBuffer(data.data(), size);
-  FData.swap(data);
-  FPosition = 0;
-}
-
-void TMemoryStream::LoadFromFile(const String& FileName) {
-  TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
-  LoadFromStream(file);
-}
-
-void TMemoryStream::SaveToStream(TStream& Stream) { Stream.WriteBuffer(FData.data(), Size()); }
-
-void TMemoryStream::SaveToFile(const String& FileName) {
-  TFileStream file(FileName, fmCreate);
-  SaveToStream(file);
-}
-
-TStringStream::TStringStream(std::string_view AString) { FData.assign(AString.begin(), AString.end()); }
-
-String TStringStream::ReadString(int64_t Count) {
-  TBytes bytes = ReadBytes(std::min(Count, Size() - Position()));
-  return String(bytes.begin(), bytes.end());
-}
-
-// ---------------------------------------------------------------------------
-// TStrings
-
-void TStrings::CheckIndex(int Index, int Limit) const {
-  if (Index < 0 || Index >= Limit) throw EStringListError(Format("List index out of bounds (%d)", {Index}));
-}
-
-int TStrings::Add(const String& S) {
-  int index = Count();
-  Insert(index, S);
-  return index;
-}
-
-int TStrings::AddObject(const String& S, void* AObject) {
-  int index = Add(S);
-  PutObject(index, AObject);
-  return index;
-}
-
-void TStrings::AddStrings(const TStrings& Strings) {
-  BeginUpdate();
-  try {
-    for (int i = 0; i < Strings.Count(); ++i) AddObject(Strings.Get(i), Strings.GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
-}
-
-void TStrings::InsertObject(int Index, const String& S, void* AObject) {
-  Insert(Index, S);
-  PutObject(Index, AObject);
-}
-
-void TStrings::Put(int Index, const String& S) {
-  void* obj = GetObject(Index);
-  Delete(Index);
-  InsertObject(Index, S, obj);
-}
-
-void* TStrings::GetObject(int) const { return nullptr; }
-void TStrings::PutObject(int, void*) {}
-
-void TStrings::Exchange(int Index1, int Index2) {
-  String s1 = Get(Index1);
-  void* o1 = GetObject(Index1);
-  Put(Index1, Get(Index2));
-  PutObject(Index1, GetObject(Index2));
-  Put(Index2, s1);
-  PutObject(Index2, o1);
-}
-
-void TStrings::Move(int CurIndex, int NewIndex) {
-  if (CurIndex == NewIndex) return;
-  String s = Get(CurIndex);
-  void* o = GetObject(CurIndex);
-  Delete(CurIndex);
-  InsertObject(NewIndex, s, o);
-}
-
-void TStrings::Assign(const TStrings& Source) {
-  if (&Source == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    NameValueSeparator = Source.NameValueSeparator;
-    Delimiter = Source.Delimiter;
-    QuoteChar = Source.QuoteChar;
-    StrictDelimiter = Source.StrictDelimiter;
-    AddStrings(Source);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
-}
-
-bool TStrings::Equals(const TStrings& Other) const {
-  if (Count() != Other.Count()) return false;
-  for (int i = 0; i < Count(); ++i)
-    if (Get(i) != Other.Get(i)) return false;
-  return true;
-}
-
-int TStrings::CompareStrings(const String& S1, const String& S2) const { return AnsiCompareText(S1, S2); }
-
-int TStrings::IndexOf(const String& S) const {
-  for (int i = 0; i < Count(); ++i)
-    if (CompareStrings(Get(i), S) == 0) return i;
-  return -1;
-}
-
-int TStrings::IndexOfName(const String& Name) const {
-  for (int i = 0; i < Count(); ++i) {
-    String s = Get(i);
-    size_t p = s.find(NameValueSeparator);
-    if (p != String::npos && CompareStrings(s.substr(0, p), Name) == 0) return i;
-  }
-  return -1;
-}
-
-int TStrings::IndexOfObject(const void* AObject) const {
-  for (int i = 0; i < Count(); ++i)
-    if (GetObject(i) == AObject) return i;
-  return -1;
-}
-
-String TStrings::Names(int Index) const {
-  String s = Get(Index);
-  size_t p = s.find(NameValueSeparator);
-  return p == String::npos ? String() : s.substr(0, p);
-}
-
-String TStrings::ValueFromIndex(int Index) const {
-  String s = Get(Index);
-  size_t p = s.find(NameValueSeparator);
-  return p == String::npos ? String() : s.substr(p + 1);
-}
-
-void TStrings::SetValueFromIndex(int Index, const String& Value) {
-  Put(Index, Names(Index) + NameValueSeparator + Value);
-}
-
-String TStrings::GetValue(const String& Name) const {
-  int i = IndexOfName(Name);
-  return i < 0 ? String() : ValueFromIndex(i);
-}
-
-void TStrings::SetValue(const String& Name, const String& Value) {
-  int i = IndexOfName(Name);
-  if (Value.empty()) {
-    if (i >= 0) Delete(i);
-  } else if (i >= 0) {
-    Put(i, Name + NameValueSeparator + Value);
-  } else {
-    Add(Name + NameValueSeparator + Value);
-  }
-}
-
-String TStrings::Text() const {
-  String out;
-  for (int i = 0; i < Count(); ++i) {
-    out += Get(i);
-    out += LineBreak;
-  }
-  return out;
-}
-
-void TStrings::SetText(std::string_view Value) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t i = 0;
-    while (i < Value.size()) {
-      size_t end = Value.find_first_of("\r\n", i);
-      if (end == std::string_view::npos) end = Value.size();
-      Add(String(Value.substr(i, end - i)));
-      i = end;
-      if (i < Value.size() && Value[i] == '\r') {
-        ++i;
-        if (i < Value.size() && Value[i] == '\n') ++i;
-      } else if (i < Value.size()) {
-        ++i;
-      }
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
-}
-
-namespace {
-
-bool NeedsQuotes(std::string_view s, char delimiter, char quote, bool strict) {
-  if (s.empty()) return !strict;
-  for (char c : s) {
-    if (c == delimiter || c == quote || c == '\r' || c == '\n') return true;
-    if (!strict && static_cast<unsigned char>(c) <= ' ') return true;
-  }
-  return false;
-}
-
-String QuoteWith(std::string_view s, char quote) {
-  String out(1, quote);
-  for (char c : s) {
-    out += c;
-    if (c == quote) out += quote;
-  }
-  out += quote;
-  return out;
-}
-
-bool IsBlank(char c) { return c != 0 && static_cast<unsigned char>(c) <= ' '; }
-
-}  // namespace
-
-String TStrings::DelimitedText() const {
-  if (Count() == 1 && Get(0).empty()) return String(2, QuoteChar);
-  String out;
-  for (int i = 0; i < Count(); ++i) {
-    if (i > 0) out += Delimiter;
-    String s = Get(i);
-    out += NeedsQuotes(s, Delimiter, QuoteChar, StrictDelimiter) ? QuoteWith(s, QuoteChar) : s;
-  }
-  return out;
-}
-
-void TStrings::SetDelimitedText(std::string_view Value) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t i = 0, n = Value.size();
-    auto skipBlanks = [&]() {
-      if (!StrictDelimiter)
-        while (i < n && IsBlank(Value[i])) ++i;
-    };
-    skipBlanks();
-    while (i < n) {
-      String item;
-      if (Value[i] == QuoteChar) {
-        ++i;
-        while (i < n) {
-          if (Value[i] == QuoteChar) {
-            if (i + 1 < n && Value[i + 1] == QuoteChar) {
-              item += QuoteChar;
-              i += 2;
-              continue;
-            }
-            ++i;
-            break;
-          }
-          item += Value[i++];
-        }
-      } else {
-        size_t start = i;
-        while (i < n && Value[i] != Delimiter && (StrictDelimiter || !IsBlank(Value[i]))) ++i;
-        item.assign(Value.substr(start, i - start));
-      }
-      Add(item);
-      skipBlanks();
-      if (i < n && Value[i] == Delimiter) {
-        ++i;
-        if (i == n) Add(String());  // a trailing delimiter ends an empty item
-        skipBlanks();
-      }
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
-}
-
-String TStrings::CommaText() const {
-  struct Saved {
-    TStrings* list;
-    char d, q;
-    bool strict;
-    ~Saved() { list->Delimiter = d, list->QuoteChar = q, list->StrictDelimiter = strict; }
-  };
-  auto* self = const_cast<TStrings*>(this);
-  Saved saved{self, Delimiter, QuoteChar, StrictDelimiter};
-  self->Delimiter = ',', self->QuoteChar = '"', self->StrictDelimiter = false;
-  return DelimitedText();
-}
-
-void TStrings::SetCommaText(std::string_view Value) {
-  char d = Delimiter, q = QuoteChar;
-  bool strict = StrictDelimiter;
-  Delimiter = ',', QuoteChar = '"', StrictDelimiter = false;
-  try {
-    SetDelimitedText(Value);
-  } catch (...) {
-    Delimiter = d, QuoteChar = q, StrictDelimiter = strict;
-    throw;
-  }
-  Delimiter = d, QuoteChar = q, StrictDelimiter = strict;
-}
-
-void TStrings::LoadFromFile(const String& FileName) {
-  TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
-  LoadFromStream(file);
-}
-
-void TStrings::SaveToFile(const String& FileName) const {
-  TFileStream file(FileName, fmCreate);
-  SaveToStream(file);
-}
-
-void TStrings::LoadFromStream(TStream& Stream) {
-  int64_t size = Stream.Size() - Stream.Position();
-  String data(static_cast<size_t>(std::max<int64_t>(0, size)), '\0');
-  data.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(data.data(), size))));
-  std::string_view view(data);
-  String converted;
-  bool bom = false;
-  if (view.substr(0, 3) == "\xEF\xBB\xBF") {
-    view.remove_prefix(3);
-    bom = true;
-  } else if (view.size() >= 2 && (view.substr(0, 2) == "\xFF\xFE" || view.substr(0, 2) == "\xFE\xFF")) {
-    bool bigEndian = view[0] == '\xFE';
-    std::u16string wide;
-    for (size_t i = 2; i + 1 < view.size(); i += 2) {
-      auto lo = static_cast<unsigned char>(view[i + (bigEndian ? 1 : 0)]);
-      auto hi = static_cast<unsigned char>(view[i + (bigEndian ? 0 : 1)]);
-      wide += static_cast<char16_t>(lo | (hi << 8));
-    }
-    converted = UTF16ToUTF8(wide);
-    view = converted;
-    bom = true;
-  }
-  WriteBOM = bom;
-  SetText(view);
-}
-
-void TStrings::SaveToStream(TStream& Stream) const {
-  if (WriteBOM) Stream.WriteString("\xEF\xBB\xBF");
-  Stream.WriteString(Text());
-}
-
-void TStrings::BeginUpdate() {
-  if (FUpdateCount++ == 0) SetUpdateState(true);
-}
-
-void TStrings::EndUpdate() {
-  if (FUpdateCount > 0 && --FUpdateCount == 0) SetUpdateState(false);
-}
-
-void TStrings::SetUpdateState(bool) {}
-
-// ---------------------------------------------------------------------------
-// TStringList
-
-void TStringList::Changed() {
-  if (UpdateCount() == 0 && OnChange) OnChange(this);
-}
-
-void TStringList::Changing() {
-  if (UpdateCount() == 0 && OnChanging) OnChanging(this);
-}
-
-void TStringList::SetUpdateState(bool Updating) {
-  if (Updating)
-    Changing();
-  else
-    Changed();
-}
-
-int TStringList::CompareStrings(const String& S1, const String& S2) const {
-  return FCaseSensitive ? AnsiCompareStr(S1, S2) : AnsiCompareText(S1, S2);
-}
-
-String TStringList::Get(int Index) const {
-  CheckIndex(Index, Count());
-  return FList[Index].Str;
-}
-
-void* TStringList::GetObject(int Index) const {
-  CheckIndex(Index, Count());
-  return FList[Index].Obj;
-}
-
-void TStringList::Put(int Index, const String& S) {
-  if (FSorted) throw EStringListError("Operation not allowed on sorted list");
-  CheckIndex(Index, Count());
-  Changing();
-  FList[Index].Str = S;
-  Changed();
-}
-
-void TStringList::PutObject(int Index, void* AObject) {
-  CheckIndex(Index, Count());
-  Changing();
-  FList[Index].Obj = AObject;
-  Changed();
-}
-
-void TStringList::InsertItem(int Index, const String& S, void* AObject) {
-  Changing();
-  FList.insert(FList.begin() + Index, Item{S, AObject});
-  Changed();
-}
-
-int TStringList::Add(const String& S) { return AddObject(S, nullptr); }
-
-int TStringList::AddObject(const String& S, void* AObject) {
-  int index = Count();
-  if (FSorted && Find(S, index)) {
-    if (Duplicates == dupIgnore) return index;
-    if (Duplicates == dupError) throw EStringListError("String list does not allow duplicates");
-    // dupAccept: after the equal ones, keeping insertion order among them.
-    while (index < Count() && CompareStrings(FList[index].Str, S) == 0) ++index;
-  }
-  InsertItem(index, S, AObject);
-  return index;
-}
-
-void TStringList::Insert(int Index, const String& S) { InsertObject(Index, S, nullptr); }
-
-void TStringList::InsertObject(int Index, const String& S, void* AObject) {
-  if (FSorted) throw EStringListError("Operation not allowed on sorted list");
-  CheckIndex(Index, Count() + 1);
-  InsertItem(Index, S, AObject);
-}
-
-void TStringList::Delete(int Index) {
-  CheckIndex(Index, Count());
-  Changing();
-  FList.erase(FList.begin() + Index);
-  Changed();
-}
-
-void TStringList::Clear() {
-  if (FList.empty()) return;
-  Changing();
-  FList.clear();
-  Changed();
-}
-
-void TStringList::Exchange(int Index1, int Index2) {
-  CheckIndex(Index1, Count());
-  CheckIndex(Index2, Count());
-  Changing();
-  std::swap(FList[Index1], FList[Index2]);
-  Changed();
-}
-
-bool TStringList::Find(const String& S, int& Index) const {
-  auto it = std::lower_bound(FList.begin(), FList.end(), S,
-                             [this](const Item& item, const String& key) { return CompareStrings(item.Str, key) < 0; });
-  Index = static_cast<int>(it - FList.begin());
-  return it != FList.end() && CompareStrings(it->Str, S) == 0;
-}
-
-int TStringList::IndexOf(const String& S) const {
-  if (!FSorted) return TStrings::IndexOf(S);
-  int index = -1;
-  return Find(S, index) ? index : -1;
-}
-
-void TStringList::CustomSort(const TStringListSortCompare& Compare) {
-  if (FList.size() < 2) return;
-  Changing();
-  // Sort a permutation so that the comparer sees the list as it was.
-  std::vector<int> order(FList.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return Compare(*this, a, b) < 0; });
-  std::vector<Item> sorted;
-  sorted.reserve(FList.size());
-  for (int i : order) sorted.push_back(std::move(FList[i]));
-  FList.swap(sorted);
-  Changed();
-}
-
-void TStringList::Sort() {
-  CustomSort([](const TStringList& list, int a, int b) { return list.CompareStrings(list.FList[a].Str, list.FList[b].Str); });
-}
-
-void TStringList::SetSorted(bool Value) {
-  if (Value == FSorted) return;
-  if (Value) Sort();
-  FSorted = Value;
-}
-
-void TStringList::SetCaseSensitive(bool Value) {
-  if (Value == FCaseSensitive) return;
-  FCaseSensitive = Value;
-  if (FSorted) Sort();
-}

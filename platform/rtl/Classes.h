@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "platform/rtl/SysUtils.h"
@@ -14,6 +15,8 @@ using TBytes = std::vector<uint8_t>;
 class TObject {
  public:
   virtual ~TObject() = default;
+  // The dynamic class's name ("TStringList"), for messages and look-ups.
+  String ClassName() const;
 };
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
@@ -56,6 +59,117 @@ class EWriteError : public EStreamError {
 };
 
 // ---------------------------------------------------------------------------
+// Persistent objects: copying state between objects of related classes
+
+class TPersistent : public TObject {
+ public:
+  // Copies Source's state into this object. The base asks Source to do it
+  // (AssignTo); when neither side knows how, raises EConvertError
+  // "Cannot assign a <Source class> to a <this class>".
+  virtual void Assign(TPersistent* Source);
+  // A dotted path naming the object within its owners ("Form1.Items").
+  virtual String GetNamePath();
+
+ protected:
+  virtual void AssignTo(TPersistent* Dest);
+  virtual TPersistent* GetOwner() { return nullptr; }
+  [[noreturn]] void AssignError(TPersistent* Source);
+};
+
+// ---------------------------------------------------------------------------
+// Pointer lists
+
+enum TListNotification { lnAdded, lnExtracted, lnDeleted };
+enum TDuplicates { dupIgnore, dupAccept, dupError };
+
+// A list of untyped pointers; Notify lets a derived list act on additions and removals.
+class TList : public TObject {
+ public:
+  TList() = default;
+  TList(const TList&) = delete;
+  TList& operator=(const TList&) = delete;
+  ~TList() override;
+
+  int Count() const { return static_cast<int>(FList.size()); }
+  void SetCount(int NewCount);  // grows with nullptr, shrinks with Delete
+  void* Items(int Index) const;  // EListError "List index out of bounds (%d)"
+  void SetItems(int Index, void* Item);
+  void* operator[](int Index) const { return Items(Index); }
+  void* First() const { return Items(0); }
+  void* Last() const { return Items(Count() - 1); }
+
+  int Add(void* Item);
+  void Insert(int Index, void* Item);
+  void Delete(int Index);
+  // Removes the first occurrence; returns its former index or -1.
+  int Remove(void* Item);
+  // Removes the first occurrence without the lnDeleted notification; returns Item or nullptr.
+  void* Extract(void* Item);
+  virtual void Clear();
+  int IndexOf(const void* Item) const;
+  void Exchange(int Index1, int Index2);
+  void Move(int CurIndex, int NewIndex);
+  void Pack();  // drops nullptr entries
+  // Stable sort; Compare returns <0, 0, >0.
+  void Sort(const std::function<int(void* Item1, void* Item2)>& Compare);
+
+ protected:
+  virtual void Notify(void* Ptr, TListNotification Action);
+
+ private:
+  std::vector<void*> FList;
+};
+
+// A list of TObjects that, when OwnsObjects, frees what is deleted from it.
+class TObjectList : public TList {
+ public:
+  explicit TObjectList(bool AOwnsObjects = true) : OwnsObjects(AOwnsObjects) {}
+  ~TObjectList() override { Clear(); }
+  TObject* Items(int Index) const { return static_cast<TObject*>(TList::Items(Index)); }
+  TObject* operator[](int Index) const { return Items(Index); }
+  int Add(TObject* AObject) { return TList::Add(AObject); }
+  bool OwnsObjects;
+
+ protected:
+  void Notify(void* Ptr, TListNotification Action) override;
+};
+
+// A TList behind a recursive lock; LockList must be paired with UnlockList.
+class TThreadList {
+ public:
+  TThreadList() = default;
+  TThreadList(const TThreadList&) = delete;
+  TThreadList& operator=(const TThreadList&) = delete;
+
+  // Adds unless present (dupIgnore, the default), raises (dupError) or always adds (dupAccept).
+  void Add(void* Item);
+  void Remove(void* Item);
+  void Clear();
+  TList* LockList();
+  void UnlockList();
+  TDuplicates Duplicates = dupIgnore;
+
+ private:
+  std::recursive_mutex FLock;
+  TList FList;
+};
+
+// A growable array of bits.
+class TBits : public TObject {
+ public:
+  int Size() const { return static_cast<int>(FBits.size()); }
+  void SetSize(int Value);  // EListError when negative
+  bool Bits(int Index) const;  // EListError when out of range
+  // Setting past the end grows the array.
+  void SetBits(int Index, bool Value);
+  // The first false bit (Size() when all are set).
+  int OpenBit() const;
+
+ private:
+  std::vector<bool> FBits;
+};
+
+// ---------------------------------------------------------------------------
 // Components
 
 enum TOperation { opInsert, opRemove };
@@ -65,7 +179,7 @@ enum TComponentStateFlag : unsigned { csLoading = 1, csDestroying = 2, csDesigni
 // A component owns the components created with it as their owner and frees
 // them when it is freed (last created first). The owner, and every component
 // it owns, hear through Notification when one of them is removed or freed.
-class TComponent : public TObject {
+class TComponent : public TPersistent {
  public:
   explicit TComponent(TComponent* AOwner);
   ~TComponent() override;
@@ -98,6 +212,8 @@ class TComponent : public TObject {
   void FreeNotification(TComponent* AComponent);
   void RemoveFreeNotification(TComponent* AComponent);
 
+  String GetNamePath() override { return FName; }
+
   unsigned ComponentState() const { return FComponentState; }
   // Marks the component as being destroyed; derived destructors call it
   // first so that handlers can tell (the base destructor calls it too).
@@ -107,6 +223,7 @@ class TComponent : public TObject {
   // Broadcast to the owned components by default; overrides call the base.
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   void SetComponentState(unsigned state) { FComponentState = state; }
+  TPersistent* GetOwner() override { return FOwner; }
 
  private:
   void Insert(TComponent* AComponent);
@@ -119,6 +236,95 @@ class TComponent : public TObject {
   std::vector<TComponent*> FComponents;
   std::vector<TComponent*> FFreeNotifies;
   unsigned FComponentState = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Collections: owned lists of items of one class, each item knowing its list
+
+class TCollection;
+
+class TCollectionItem : public TPersistent {
+ public:
+  // Joins Collection (when given) at its end.
+  explicit TCollectionItem(TCollection* Collection);
+  ~TCollectionItem() override;  // leaves its collection
+  TCollectionItem(const TCollectionItem&) = delete;
+  TCollectionItem& operator=(const TCollectionItem&) = delete;
+
+  TCollection* Collection() const { return FCollection; }
+  // Moves the item to another collection (or none: the caller then owns it).
+  void SetCollection(TCollection* Value);
+  // Unique within the collection for its lifetime, unlike Index.
+  int ID() const { return FID; }
+  int Index() const;
+  void SetIndex(int Value);
+  // The class name unless a derived item says better.
+  virtual String GetDisplayName();
+  virtual void SetDisplayName(const String& Value);
+  String GetNamePath() override;
+
+ protected:
+  // Tells the collection that this item (or, with AllItems, every item) changed.
+  void Changed(bool AllItems);
+  TPersistent* GetOwner() override;
+
+ private:
+  friend class TCollection;
+  TCollection* FCollection = nullptr;
+  int FID = 0;
+};
+
+// Makes the items of a collection: TCollection::ItemClassOf<TMyItem>().
+using TCollectionItemClass = std::function<TCollectionItem*(TCollection* Collection)>;
+
+enum TCollectionNotification { cnAdded, cnExtracting, cnDeleting };
+
+class TCollection : public TPersistent {
+ public:
+  explicit TCollection(TCollectionItemClass ItemClass);
+  ~TCollection() override;  // frees the items
+  TCollection(const TCollection&) = delete;
+  TCollection& operator=(const TCollection&) = delete;
+
+  template <class T>
+  static TCollectionItemClass ItemClassOf() {
+    return [](TCollection* c) -> TCollectionItem* { return new T(c); };
+  }
+
+  int Count() const { return static_cast<int>(FItems.size()); }
+  TCollectionItem* Items(int Index) const;  // EListError when out of range
+  // Copies Value's state into the item at Index.
+  void SetItems(int Index, TCollectionItem* Value) { Items(Index)->Assign(Value); }
+  TCollectionItem* Add();
+  TCollectionItem* Insert(int Index);
+  void Delete(int Index);
+  void Clear();
+  TCollectionItem* FindItemID(int ID) const;
+
+  // Update(nullptr) runs once at the outermost EndUpdate.
+  void BeginUpdate();
+  void EndUpdate();
+  int UpdateCount() const { return FUpdateCount; }
+
+  // From another collection: the same number of items, each assigned in turn.
+  void Assign(TPersistent* Source) override;
+  String GetNamePath() override;
+
+ protected:
+  // An item changed (nullptr: the whole collection). Not called while updating.
+  virtual void Update(TCollectionItem* Item);
+  virtual void Notify(TCollectionItem* Item, TCollectionNotification Action);
+  void Changed();
+
+ private:
+  friend class TCollectionItem;
+  void InsertItem(TCollectionItem* Item);
+  void RemoveItem(TCollectionItem* Item);
+
+  TCollectionItemClass FItemClass;
+  std::vector<TCollectionItem*> FItems;
+  int FNextID = 0;
+  int FUpdateCount = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -229,12 +435,10 @@ class TStringStream : public TMemoryStream {
 // ---------------------------------------------------------------------------
 // String lists
 
-enum TDuplicates { dupIgnore, dupAccept, dupError };
-
 // A list of strings, each with an attached pointer (Objects) that the list
 // does not own. Strings compare through CompareStrings (case-insensitively
 // unless a derived list says otherwise).
-class TStrings : public TObject {
+class TStrings : public TPersistent {
  public:
   TStrings() = default;
   TStrings(const TStrings&) = delete;
@@ -257,8 +461,9 @@ class TStrings : public TObject {
   virtual void Clear() = 0;
   virtual void Exchange(int Index1, int Index2);
   virtual void Move(int CurIndex, int NewIndex);
-  // Copies strings and objects.
-  virtual void Assign(const TStrings& Source);
+  // Copies strings and objects (and the separators) from another list.
+  void Assign(TPersistent* Source) override;
+  void Assign(const TStrings& Source);
   bool Equals(const TStrings& Other) const;
 
   virtual int IndexOf(const String& S) const;

@@ -113,6 +113,124 @@ TEST(Component, FreeNotificationAcrossOwners) {
 }
 
 // ---------------------------------------------------------------------------
+// Lists, bits and collections
+
+// Counts its live instances so that ownership can be checked.
+struct Counted : TObject {
+  explicit Counted(int* live) : live_(live) { ++*live_; }
+  ~Counted() override { --*live_; }
+  int* live_;
+};
+
+TEST(Lists, ObjectListOwnsWhatItDeletesNotWhatItExtracts) {
+  int live = 0;
+  auto* list = new TObjectList();
+  auto* kept = new Counted(&live);
+  list->Add(new Counted(&live));
+  list->Add(kept);
+  list->Add(new Counted(&live));
+  list->Delete(0);
+  EXPECT_EQ(live, 2);
+  EXPECT_EQ(list->Extract(kept), kept);
+  EXPECT_EQ(list->Count(), 1);
+  delete list;
+  EXPECT_EQ(live, 1);  // only the extracted one survives
+  delete kept;
+
+  TList plain;
+  int a = 1, b = 2, c = 3;
+  plain.Add(&c);
+  plain.Add(nullptr);
+  plain.Add(&a);
+  plain.Insert(0, &b);
+  plain.Pack();
+  plain.Sort([](void* x, void* y) { return *static_cast<int*>(x) - *static_cast<int*>(y); });
+  EXPECT_EQ(plain.First(), &a);
+  EXPECT_EQ(plain.Last(), &c);
+  EXPECT_EQ(plain.Remove(&b), 1);
+  EXPECT_EQ(plain.IndexOf(&b), -1);
+  EXPECT_THROW(plain.Items(2), EListError);
+
+  TThreadList shared;
+  shared.Add(&a);
+  shared.Add(&a);  // ignored
+  EXPECT_EQ(shared.LockList()->Count(), 1);
+  shared.UnlockList();
+  shared.Duplicates = dupError;
+  EXPECT_THROW(shared.Add(&a), EListError);
+
+  TBits bits;
+  bits.SetBits(0, true);
+  bits.SetBits(2, true);
+  EXPECT_EQ(bits.Size(), 3);
+  EXPECT_EQ(bits.OpenBit(), 1);
+  bits.SetBits(1, true);
+  EXPECT_EQ(bits.OpenBit(), 3);
+  EXPECT_THROW(bits.Bits(3), EListError);
+}
+
+class NamedItem : public TCollectionItem {
+ public:
+  using TCollectionItem::TCollectionItem;
+  String Text;
+  void Assign(TPersistent* Source) override {
+    if (auto* other = dynamic_cast<NamedItem*>(Source))
+      Text = other->Text;
+    else
+      TCollectionItem::Assign(Source);
+  }
+  String GetDisplayName() override { return Text; }
+};
+
+class CountingCollection : public TCollection {
+ public:
+  CountingCollection() : TCollection(ItemClassOf<NamedItem>()) {}
+  NamedItem* Item(int i) const { return static_cast<NamedItem*>(Items(i)); }
+  int updates = 0;
+  std::vector<String> events;
+
+ protected:
+  void Update(TCollectionItem*) override { ++updates; }
+  void Notify(TCollectionItem* item, TCollectionNotification action) override {
+    events.push_back((action == cnAdded ? "+" : action == cnDeleting ? "-" : "x") + std::to_string(item->ID()));
+  }
+};
+
+TEST(Lists, CollectionItemsIdsAndAssign) {
+  CountingCollection items;
+  static_cast<NamedItem*>(items.Add())->Text = "a";
+  static_cast<NamedItem*>(items.Add())->Text = "b";
+  static_cast<NamedItem*>(items.Insert(0))->Text = "first";
+  EXPECT_EQ(items.Item(0)->Text, "first");
+  EXPECT_EQ(items.Item(0)->ID(), 2);
+  EXPECT_EQ(items.Item(2)->Index(), 2);
+  EXPECT_EQ(items.FindItemID(1), items.Item(2));
+  items.Delete(1);  // "a"
+  EXPECT_EQ(items.events, (std::vector<String>{"+0", "+1", "+2", "-0", "x0"}));
+  EXPECT_EQ(items.Add()->ID(), 3);  // IDs are never reused
+
+  CountingCollection copy;
+  copy.updates = 0;
+  copy.Assign(&items);  // one Update for the whole copy
+  EXPECT_EQ(copy.updates, 1);
+  ASSERT_EQ(copy.Count(), 3);
+  EXPECT_EQ(copy.Item(1)->GetDisplayName(), "b");
+
+  auto* moved = copy.Item(0);
+  moved->SetCollection(&items);
+  EXPECT_EQ(copy.Count(), 2);
+  EXPECT_EQ(items.Item(items.Count() - 1), moved);
+
+  TStringList notACollection;
+  try {
+    copy.Assign(&notACollection);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "Cannot assign a TStringList to a CountingCollection");
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Streams
 
 TEST(Stream, MemoryStreamSeekReadWriteAndSize) {
