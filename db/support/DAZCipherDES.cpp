@@ -91,17 +91,15 @@ inline uint64_t ApplyByteTable(const uint64_t (&table)[8][256], uint64_t x) {
   return out;
 }
 
-// The round function f(R, K); a subkey is eight 6-bit groups in two words
-// (groups 0, 2, 4, 6 and 1, 3, 5, 7, one per byte, first group highest).
+// The round function f(R, K). The expansion's 6-bit groups 0, 2, 4, 6 sit at
+// bits 26, 18, 10, 2 of R rotated right by one, groups 1, 3, 5, 7 at the same
+// bits of that rotated left by four; a subkey holds its groups in the same
+// places (word 0 the even groups, word 1 the odd ones).
 inline uint32_t RoundF(const DesTables& t, uint32_t r, const uint32_t* k) {
-  const uint32_t e = Ror(r, 1);  // group i is the top 6 bits of e rotated left by 4i
-  uint32_t out = 0;
-  for (int i = 0; i < 8; ++i) {
-    const uint32_t group = (Rol(e, 4 * i) >> 26) & 63;
-    const uint32_t key = (k[i & 1] >> (24 - 8 * (i >> 1))) & 63;
-    out |= t.SP[i][group ^ key];
-  }
-  return out;
+  const uint32_t e = Ror(r, 1);
+  const uint32_t x = e ^ k[0], y = Rol(e, 4) ^ k[1];
+  return t.SP[0][x >> 26] | t.SP[2][(x >> 18) & 63] | t.SP[4][(x >> 10) & 63] | t.SP[6][(x >> 2) & 63] |
+         t.SP[1][y >> 26] | t.SP[3][(y >> 18) & 63] | t.SP[5][(y >> 10) & 63] | t.SP[7][(y >> 2) & 63];
 }
 
 const TCipherClassRec k1DES{"TCipher_1DES", 8, 8, 256, &Make<TCipher_1DES>};
@@ -126,7 +124,7 @@ void TCipher_1DES::MakeSchedule(const uint8_t* Key, bool Decipher, uint32_t* Sch
     uint32_t w[2] = {0, 0};
     for (int i = 0; i < 8; ++i) {
       const uint32_t group = static_cast<uint32_t>(k >> (42 - 6 * i)) & 63;
-      w[i & 1] |= group << (24 - 8 * (i >> 1));
+      w[i & 1] |= group << (26 - 8 * (i >> 1));
     }
     const int slot = Decipher ? 15 - round : round;
     Schedule[2 * slot] = w[0];

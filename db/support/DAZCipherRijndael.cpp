@@ -118,42 +118,67 @@ void TCipher_Rijndael::Init(const void* Key, int Size, const void* IVector) {
   FinishInit(IVector);
 }
 
+// One round through four tables: column c takes row r from column c + r
+// (enciphering) or c - r (deciphering), selected by the offsets o1..o3.
+#define RIJNDAEL_ROUND(T, o1, o2, o3)                                                                        \
+  n0 = T[0][s0 & 0xFF] ^ T[1][(o1##0 >> 8) & 0xFF] ^ T[2][(o2##0 >> 16) & 0xFF] ^ T[3][o3##0 >> 24] ^ rk[0]; \
+  n1 = T[0][s1 & 0xFF] ^ T[1][(o1##1 >> 8) & 0xFF] ^ T[2][(o2##1 >> 16) & 0xFF] ^ T[3][o3##1 >> 24] ^ rk[1]; \
+  n2 = T[0][s2 & 0xFF] ^ T[1][(o1##2 >> 8) & 0xFF] ^ T[2][(o2##2 >> 16) & 0xFF] ^ T[3][o3##2 >> 24] ^ rk[2]; \
+  n3 = T[0][s3 & 0xFF] ^ T[1][(o1##3 >> 8) & 0xFF] ^ T[2][(o2##3 >> 16) & 0xFF] ^ T[3][o3##3 >> 24] ^ rk[3]
+
+namespace {
+
+// Last round: S-box bytes only.
+inline uint32_t LastColumn(const uint8_t* S, uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t k) {
+  return (uint32_t{S[a & 0xFF]} | uint32_t{S[(b >> 8) & 0xFF]} << 8 | uint32_t{S[(c >> 16) & 0xFF]} << 16 |
+          uint32_t{S[d >> 24]} << 24) ^
+         k;
+}
+
+}  // namespace
+
 void TCipher_Rijndael::EncryptBlock(void* Block) {
   const auto& t = Tables();
   auto* b = static_cast<uint8_t*>(Block);
   const uint32_t* rk = UserWords();
-  uint32_t s[4], n[4];
-  for (int c = 0; c < 4; ++c) s[c] = LoadLE(b + 4 * c) ^ rk[c];
+  uint32_t s0 = LoadLE(b) ^ rk[0], s1 = LoadLE(b + 4) ^ rk[1], s2 = LoadLE(b + 8) ^ rk[2], s3 = LoadLE(b + 12) ^ rk[3];
+  uint32_t n0, n1, n2, n3;
+  // a0..a3, c0..c3, d0..d3: for each column c, the columns c + 1, c + 2, c + 3.
   for (int r = 1; r < FRounds; ++r) {
     rk += 4;
-    for (int c = 0; c < 4; ++c)
-      n[c] = t.Te[0][s[c] & 0xFF] ^ t.Te[1][(s[(c + 1) & 3] >> 8) & 0xFF] ^ t.Te[2][(s[(c + 2) & 3] >> 16) & 0xFF] ^
-             t.Te[3][s[(c + 3) & 3] >> 24] ^ rk[c];
-    std::memcpy(s, n, sizeof s);
+    const uint32_t a0 = s1, a1 = s2, a2 = s3, a3 = s0;
+    const uint32_t c0 = s2, c1 = s3, c2 = s0, c3 = s1;
+    const uint32_t d0 = s3, d1 = s0, d2 = s1, d3 = s2;
+    RIJNDAEL_ROUND(t.Te, a, c, d);
+    s0 = n0, s1 = n1, s2 = n2, s3 = n3;
   }
   rk += 4;
-  for (int c = 0; c < 4; ++c)
-    StoreLE(b + 4 * c, (uint32_t{t.S[s[c] & 0xFF]} | uint32_t{t.S[(s[(c + 1) & 3] >> 8) & 0xFF]} << 8 |
-                        uint32_t{t.S[(s[(c + 2) & 3] >> 16) & 0xFF]} << 16 | uint32_t{t.S[s[(c + 3) & 3] >> 24]} << 24) ^
-                           rk[c]);
+  StoreLE(b, LastColumn(t.S, s0, s1, s2, s3, rk[0]));
+  StoreLE(b + 4, LastColumn(t.S, s1, s2, s3, s0, rk[1]));
+  StoreLE(b + 8, LastColumn(t.S, s2, s3, s0, s1, rk[2]));
+  StoreLE(b + 12, LastColumn(t.S, s3, s0, s1, s2, rk[3]));
 }
 
 void TCipher_Rijndael::DecryptBlock(void* Block) {
   const auto& t = Tables();
   auto* b = static_cast<uint8_t*>(Block);
   const uint32_t* rk = UserWords() + kMaxRoundKeyWords;
-  uint32_t s[4], n[4];
-  for (int c = 0; c < 4; ++c) s[c] = LoadLE(b + 4 * c) ^ rk[c];
+  uint32_t s0 = LoadLE(b) ^ rk[0], s1 = LoadLE(b + 4) ^ rk[1], s2 = LoadLE(b + 8) ^ rk[2], s3 = LoadLE(b + 12) ^ rk[3];
+  uint32_t n0, n1, n2, n3;
+  // a0..a3, c0..c3, d0..d3: for each column c, the columns c - 1, c - 2, c - 3.
   for (int r = 1; r < FRounds; ++r) {
     rk += 4;
-    for (int c = 0; c < 4; ++c)
-      n[c] = t.Td[0][s[c] & 0xFF] ^ t.Td[1][(s[(c + 3) & 3] >> 8) & 0xFF] ^ t.Td[2][(s[(c + 2) & 3] >> 16) & 0xFF] ^
-             t.Td[3][s[(c + 1) & 3] >> 24] ^ rk[c];
-    std::memcpy(s, n, sizeof s);
+    const uint32_t a0 = s3, a1 = s0, a2 = s1, a3 = s2;
+    const uint32_t c0 = s2, c1 = s3, c2 = s0, c3 = s1;
+    const uint32_t d0 = s1, d1 = s2, d2 = s3, d3 = s0;
+    RIJNDAEL_ROUND(t.Td, a, c, d);
+    s0 = n0, s1 = n1, s2 = n2, s3 = n3;
   }
   rk += 4;
-  for (int c = 0; c < 4; ++c)
-    StoreLE(b + 4 * c, (uint32_t{t.Si[s[c] & 0xFF]} | uint32_t{t.Si[(s[(c + 3) & 3] >> 8) & 0xFF]} << 8 |
-                        uint32_t{t.Si[(s[(c + 2) & 3] >> 16) & 0xFF]} << 16 | uint32_t{t.Si[s[(c + 1) & 3] >> 24]} << 24) ^
-                           rk[c]);
+  StoreLE(b, LastColumn(t.Si, s0, s3, s2, s1, rk[0]));
+  StoreLE(b + 4, LastColumn(t.Si, s1, s0, s3, s2, rk[1]));
+  StoreLE(b + 8, LastColumn(t.Si, s2, s1, s0, s3, rk[2]));
+  StoreLE(b + 12, LastColumn(t.Si, s3, s2, s1, s0, rk[3]));
 }
+
+#undef RIJNDAEL_ROUND
