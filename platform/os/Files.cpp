@@ -22,19 +22,17 @@ struct TFindState {
 
 namespace {
 
-constexpr double kUnixEpochDays = 25569.0;  // 1970-01-01 as a day count since 1899-12-30
-constexpr double kSecondsPerDay = 86400.0;
 constexpr int kExcludableAttr = faHidden | faSysFile | faVolumeID | faDirectory;
 
 TDateTime UtcDateTime(const statx_timestamp& t) {
-  return kUnixEpochDays + (static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9) / kSecondsPerDay;
+  return UnixDateDelta + (static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9) / double{SecsPerDay};
 }
 
 TDateTime LocalDateTime(const statx_timestamp& t) {
   time_t seconds = static_cast<time_t>(t.tv_sec);
   struct tm local {};
   localtime_r(&seconds, &local);
-  return UtcDateTime(t) + local.tm_gmtoff / kSecondsPerDay;
+  return UtcDateTime(t) + local.tm_gmtoff / double{SecsPerDay};
 }
 
 bool StatPath(const String& path, bool follow, struct statx& st) {

@@ -7,10 +7,8 @@
 #include <memory>
 
 #include "platform/os/Errors.h"
+#include "platform/rtl/DateUtils.h"
 #include "platform/rtl/SysUtils.h"
-
-// Days since 1899-12-30, the fraction being the time of day.
-using TDateTime = double;
 
 constexpr char PathDelim = '/';
 

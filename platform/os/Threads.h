@@ -165,7 +165,8 @@ class TAnonymousThread : public TThread {
 // Runs call on the main thread and blocks until it ran; an exception raised
 // there is re-raised here. On the main thread the call runs at once.
 void CallInMainThread(const std::function<void()>& call);
-// Queues call for the main thread without waiting.
+// Queues call for the main thread without waiting; on the main thread too, where
+// it runs at the next CheckSynchronize rather than at once.
 void QueueInMainThread(std::function<void()> call);
 // On the main thread: runs pending calls, waiting up to timeoutMs for the first
 // one. Returns true when at least one call ran. An exception raised by a queued
