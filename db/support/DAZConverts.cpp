@@ -135,7 +135,8 @@ void FromText(const void* src, int size, TABSBaseFieldType st, TABSBaseFieldType
   const bool sqlForms = st == bftChar || st == bftVarchar;
   if (IsIntegerBaseFieldType(dt)) {
     int64_t v;
-    if (dt == bftSignedInt64 && IsStringBaseFieldType(st)) {
+    // The 64-bit reader also serves CARDINAL, whose upper half no 32-bit reader accepts.
+    if ((dt == bftSignedInt64 && IsStringBaseFieldType(st)) || dt == bftUnsignedInt32) {
       if (!ABSTryStrToInt64(text, v)) ThrowConvert();
     } else {
       int32_t v32;

@@ -6,17 +6,9 @@
 
 #include "db/support/DAZConst.h"
 #include "db/support/DAZExcept.h"
+#include "tests/db_support/DAZTestUtil.h"
 
 namespace {
-
-int CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EABSException& e) {
-    return e.NativeError;
-  }
-  return 0;
-}
 
 TEST(EABSException, MessageForms) {
   struct Case {

@@ -6,19 +6,11 @@
 
 #include "db/support/DAZConverts.h"
 #include "db/support/DAZExcept.h"
+#include "tests/db_support/DAZTestUtil.h"
 #include "db/support/DAZLocalizer.h"
 #include "db/support/DAZMemory.h"
 
 namespace {
-
-int CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EABSException& e) {
-    return e.NativeError;
-  }
-  return 0;
-}
 
 TEST(DAZTypes, SizesNamesAndLookups) {
   EXPECT_EQ(GetBaseFieldTypeDataSize(bftVarchar, 10), 11);
