@@ -186,6 +186,32 @@ void TCipher::MacBlocks(const uint8_t* in, int DataSize) {
   }
 }
 
+// 8-bit CFB and OFB: each byte is coded with the first byte of E(F); CFB
+// feeds the ciphertext byte back, OFB the key-stream byte.
+void TCipher::CodeBytes(const uint8_t* in, uint8_t* out, int DataSize, bool Decipher) {
+  const int B = FBufSize;
+  uint8_t* U = FBuffer.data();
+  uint8_t* F = FFeedback.data();
+  for (int i = 0; i < DataSize; ++i) {
+    std::memcpy(U, F, static_cast<size_t>(B));
+    EncryptBlock(U);
+    const uint8_t coded = in[i] ^ U[0];
+    const uint8_t cipherByte = Decipher ? in[i] : coded;
+    out[i] = coded;
+    ShiftIn(F, B, FMode == cmCFB ? cipherByte : U[0]);
+  }
+}
+
+// A partial block cannot come back through ECB, so it is refused before
+// anything is written.
+void TCipher::CodeECB(const uint8_t* in, uint8_t* out, int DataSize, bool Decipher) {
+  const int B = FBufSize;
+  if (DataSize % B != 0)
+    throw ECipherException(ClassName() + ": ECB mode cannot code a final partial block.", errCipherPartialBlock);
+  if (out != in) std::memmove(out, in, static_cast<size_t>(DataSize));
+  for (int i = 0; i < DataSize; i += B) Decipher ? DecryptBlock(out + i) : EncryptBlock(out + i);
+}
+
 void TCipher::EncodeBuffer(const void* Source, void* Dest, int DataSize) {
   CheckInitialized();
   if (DataSize <= 0) return;
@@ -212,20 +238,10 @@ void TCipher::EncodeBuffer(const void* Source, void* Dest, int DataSize) {
       break;
     case cmCFB:
     case cmOFB:
-      for (int i = 0; i < DataSize; ++i) {
-        std::memcpy(U, F, static_cast<size_t>(B));
-        EncryptBlock(U);
-        const uint8_t q = in[i] ^ U[0];
-        out[i] = q;
-        ShiftIn(F, B, FMode == cmCFB ? q : U[0]);
-      }
+      CodeBytes(in, out, DataSize, false);
       break;
     case cmECB:
-      // A partial block cannot come back through ECB, so it is refused.
-      if (r > 0)
-        throw ECipherException(ClassName() + ": ECB mode cannot code a final partial block.", errCipherPartialBlock);
-      if (out != in) std::memmove(out, in, static_cast<size_t>(DataSize));
-      for (int i = 0; i < whole; i += B) EncryptBlock(out + i);
+      CodeECB(in, out, DataSize, false);
       break;
     case cmCTSMAC:
     case cmCBCMAC:
@@ -262,19 +278,10 @@ void TCipher::DecodeBuffer(const void* Source, void* Dest, int DataSize) {
       break;
     case cmCFB:
     case cmOFB:
-      for (int i = 0; i < DataSize; ++i) {
-        std::memcpy(U, F, static_cast<size_t>(B));
-        EncryptBlock(U);
-        const uint8_t q = in[i];
-        out[i] = q ^ U[0];
-        ShiftIn(F, B, FMode == cmCFB ? q : U[0]);
-      }
+      CodeBytes(in, out, DataSize, true);
       break;
     case cmECB:
-      if (r > 0)
-        throw ECipherException(ClassName() + ": ECB mode cannot code a final partial block.", errCipherPartialBlock);
-      if (out != in) std::memmove(out, in, static_cast<size_t>(DataSize));
-      for (int i = 0; i < whole; i += B) DecryptBlock(out + i);
+      CodeECB(in, out, DataSize, true);
       break;
     case cmCTSMAC:
     case cmCBCMAC:

@@ -123,6 +123,8 @@ class TCipher : public TProtection {
  private:
   void CheckInitialized() const;
   void CodeTail(const uint8_t* in, uint8_t* out, int r);
+  void CodeBytes(const uint8_t* in, uint8_t* out, int DataSize, bool Decipher);
+  void CodeECB(const uint8_t* in, uint8_t* out, int DataSize, bool Decipher);
   void MacBlocks(const uint8_t* in, int DataSize);
 
   TCipherClass FClass;
