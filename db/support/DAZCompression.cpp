@@ -1,0 +1,140 @@
+#include "db/support/DAZCompression.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "db/support/ABSBZip2.h"
+#include "db/support/ABSPPM.h"
+#include "db/support/DAZZlib.h"
+
+namespace {
+
+std::mutex& LastErrorLock() {
+  static std::mutex lock;
+  return lock;
+}
+String& LastError() {
+  static String text;
+  return text;
+}
+void SetLastCompressionError(const String& Text) {
+  std::lock_guard<std::mutex> lock(LastErrorLock());
+  LastError() = Text;
+}
+
+template <class T>
+void Put(uint8_t*& p, T v) {
+  for (size_t i = 0; i < sizeof(T); ++i) *p++ = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
+}
+template <class T>
+T Get(const uint8_t*& p) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v |= uint64_t{*p++} << (8 * i);
+  return static_cast<T>(v);
+}
+
+// A call succeeded when it produced bytes; otherwise nothing is handed back.
+bool Succeeded(std::vector<uint8_t>& OutBuf, int32_t& OutSize) {
+  if (OutSize > 0) return true;
+  OutBuf.clear();
+  OutBuf.shrink_to_fit();
+  OutSize = 0;
+  return false;
+}
+
+const char* const kAlgorithmNames[] = {"NONE", "ZLIB", "BZIP", "PPM"};
+
+}  // namespace
+
+void TABSCompressedStreamBlockHeader::EncodeTo(uint8_t* Dst) const {
+  Put(Dst, CompressedSize);
+  Put(Dst, UncompressedSize);
+  Put(Dst, Crc32);
+  Put(Dst, OffsetToNextHeader);
+}
+
+TABSCompressedStreamBlockHeader TABSCompressedStreamBlockHeader::DecodeFrom(const uint8_t* Src) {
+  TABSCompressedStreamBlockHeader h;
+  h.CompressedSize = Get<int32_t>(Src);
+  h.UncompressedSize = Get<int32_t>(Src);
+  h.Crc32 = Get<uint32_t>(Src);
+  h.OffsetToNextHeader = Get<int64_t>(Src);
+  return h;
+}
+
+bool CompressBuffer(TABSCompressionAlgorithm Algorithm, uint8_t Mode, const void* InBuf, int32_t InSize,
+                    std::vector<uint8_t>& OutBuf, int32_t& OutSize) {
+  OutSize = 0;
+  if (Algorithm == acaNone || InSize <= 0) return false;
+  try {
+    switch (Algorithm) {
+      case acaZLIB:
+        ZCompressBuf(InBuf, InSize, OutBuf, OutSize, Mode);
+        break;
+      case acaBZIP:
+        BZCompressBuf(InBuf, InSize, OutBuf, OutSize, Mode);
+        break;
+      case acaPPM:
+        PPMCompressBuf(InBuf, InSize, OutBuf, OutSize, Mode);
+        break;
+      default:
+        return false;
+    }
+  } catch (const std::exception& e) {
+    if (Algorithm == acaZLIB) SetLastCompressionError(e.what());
+    OutSize = 0;
+  }
+  return Succeeded(OutBuf, OutSize);
+}
+
+bool DecompressBuffer(TABSCompressionAlgorithm Algorithm, const void* InBuf, int32_t InSize,
+                      std::vector<uint8_t>& OutBuf, int32_t& OutSize, int32_t MaxOutSize) {
+  const int32_t expected = OutSize;
+  OutSize = 0;
+  if (Algorithm == acaNone || InSize <= 0) return false;
+  try {
+    switch (Algorithm) {
+      case acaZLIB: {
+        String error;
+        ZDecompressBuf(InBuf, InSize, expected, OutBuf, OutSize, MaxOutSize, &error);
+        if (OutSize <= 0) SetLastCompressionError(error);
+        break;
+      }
+      case acaBZIP:
+        BZDecompressBuf(InBuf, InSize, expected, OutBuf, OutSize, MaxOutSize);
+        break;
+      case acaPPM:
+        OutSize = std::min(expected, MaxOutSize);
+        PPMDecompressBuf(InBuf, InSize, OutBuf, OutSize);
+        break;
+      default:
+        return false;
+    }
+  } catch (const std::exception&) {
+    OutSize = 0;
+  }
+  return Succeeded(OutBuf, OutSize);
+}
+
+uint32_t CalcCRC32(uint32_t Initial, const void* Buffer, uint32_t Length) {
+  if (Length == 0) return Initial;
+  // zlib's CRC inverts before and after; undoing both leaves the plain table walk.
+  return ~static_cast<uint32_t>(crc32_z(~Initial, static_cast<const Bytef*>(Buffer), Length));
+}
+
+TABSCompressionAlgorithm StringToCompressionAlgorithm(const String& Name) {
+  const String upper = UpperCase(Name);
+  for (int i = 0; i < 4; ++i)
+    if (upper == kAlgorithmNames[i]) return static_cast<TABSCompressionAlgorithm>(i);
+  return acaNone;
+}
+
+String GetLastCompressionError() {
+  std::lock_guard<std::mutex> lock(LastErrorLock());
+  return LastError();
+}
+
+void ClearLastCompressionError() { SetLastCompressionError(String()); }
