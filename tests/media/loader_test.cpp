@@ -130,6 +130,24 @@ TEST_F(LoaderTest, SystemLoadBindsEveryEntryPointAndRunsTheLibraries) {
   EXPECT_EQ(rate.den, 1);
   ff::avformat_close_input(&input);
 
+  // The container's rates alone: a tick rate far above the average frame rate
+  // gives way to the average.
+  const struct {
+    AVRational r, avg, expected;
+  } rates[] = {{{1000, 1}, {25, 1}, {25, 1}},
+               {{30000, 1001}, {30000, 1001}, {30000, 1001}},
+               {{240, 1}, {80, 1}, {240, 1}},
+               {{90000, 1}, {0, 0}, {90000, 1}}};
+  AVFormatContext* context = ff::avformat_alloc_context();
+  AVStream* stream = ff::avformat_new_stream(context, nullptr);
+  for (const auto& c : rates) {
+    stream->r_frame_rate = c.r;
+    stream->avg_frame_rate = c.avg;
+    const AVRational guessed = GuessFrameRate(context, stream);
+    EXPECT_EQ(av_cmp_q(guessed, c.expected), 0) << c.r.num << "/" << c.r.den << " avg " << c.avg.num;
+  }
+  ff::avformat_free_context(context);
+
   // A buffer sink restricted through OptSetIntList reports its input's rate.
   AVFilterGraph* graph = ff::avfilter_graph_alloc();
   AVFilterContext* source = nullptr;
