@@ -487,6 +487,75 @@ void TABSVariant::SetAsTTime(TDateTime Value) { SetAsDAZTime(TTimeToDAZTime(Valu
 TDateTime TABSVariant::GetAsTDateTime() const { return DAZDateTimeToTDateTime(GetAsDAZDateTime()); }
 void TABSVariant::SetAsTDateTime(TDateTime Value) { SetAsDAZDateTime(TDateTimeToDAZDateTime(Value)); }
 
+TABSVarData TABSVariant::GetAsVariant() const {
+  TABSVarData v;
+  if (GetIsNull()) {
+    v.VType = varNull;
+    return v;
+  }
+  auto integer = [&v](uint16_t code, int64_t value) {
+    v.VType = code;
+    v.VInteger = value;
+  };
+  auto real = [&v](uint16_t code, double value) {
+    v.VType = code;
+    v.VDouble = value;
+  };
+  switch (FDataType) {
+    case bftChar: case bftVarchar: case bftBlob:  // a BLOB does not convert: 30052
+      v.VString = GetAsAnsiString();
+      v.VType = varString;
+      break;
+    case bftWideChar: case bftWideVarchar:
+      v.VOleStr = GetAsWideString();
+      v.VType = varOleStr;
+      break;
+    case bftSignedInt8: integer(varShortInt, GetAsShortint()); break;
+    case bftSignedInt16: integer(varSmallint, GetAsSmallint()); break;
+    case bftSignedInt32: integer(varInteger, GetAsInteger()); break;
+    case bftSignedInt64: integer(varInt64, GetAsInt64()); break;
+    case bftUnsignedInt8: integer(varByte, GetAsByte()); break;
+    case bftUnsignedInt16: integer(varWord, GetAsWord()); break;
+    case bftUnsignedInt32: integer(varLongWord, GetAsCardinal()); break;
+    case bftSingle: case bftDouble: case bftExtended: case bftCurrency: real(varDouble, GetAsDouble()); break;
+    case bftDate: real(varDate, GetAsTDate()); break;
+    case bftTime: real(varDate, GetAsTTime()); break;
+    case bftDateTime: real(varDate, GetAsTDateTime()); break;
+    case bftLogical:
+      v.VType = varBoolean;
+      v.VBoolean = GetAsBoolean();
+      break;
+    default:
+      throw EABSException(30114, "Unsupported Variant Type %s", {BaseFieldTypeToSQLName(FDataType)});
+  }
+  return v;
+}
+
+void TABSVariant::SetAsVariant(const TABSVarData& Value) {
+  switch (Value.VType) {
+    case varEmpty: case varNull: SetNull(FDataType); break;
+    case varSmallint: SetAsSmallint(static_cast<int16_t>(Value.VInteger)); break;
+    case varInteger: SetAsInteger(static_cast<int32_t>(Value.VInteger)); break;
+    case varSingle: SetAsSingle(static_cast<float>(Value.VDouble)); break;
+    case varDouble: SetAsDouble(Value.VDouble); break;
+    case varCurrency: SetAsCurrency(Value.VDouble); break;
+    case varDate: SetAsTDateTime(Value.VDouble); break;
+    case varOleStr: case varUString: SetAsWideString(Value.VOleStr); break;
+    case varBoolean: SetAsBoolean(Value.VBoolean); break;
+    case varShortInt: SetAsShortint(static_cast<int8_t>(Value.VInteger)); break;
+    case varByte: SetAsByte(static_cast<uint8_t>(Value.VInteger)); break;
+    case varWord: SetAsWord(static_cast<uint16_t>(Value.VInteger)); break;
+    case varLongWord: SetAsCardinal(static_cast<uint32_t>(Value.VInteger)); break;
+    case varInt64: SetAsInt64(Value.VInteger); break;
+    default:
+      if (Value.VType >= 256 && Value.VType <= 287) {
+        SetAsAnsiString(Value.VString);
+        break;
+      }
+      throw EABSException(30113, "Unsupported Variant Type %s", {std::to_string(Value.VType)});
+  }
+}
+
 // ---- arithmetic ----
 
 void TABSVariant::InvertValue() {

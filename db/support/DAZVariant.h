@@ -27,6 +27,23 @@ int CompareValueBuffersAsInteger(const void* Buffer1, const void* Buffer2, TABSB
                                  TABSBaseFieldType DataType2, bool IsNull1, bool IsNull2, int PartialLength,
                                  bool CaseInsensitive, int Locale = 1024);
 
+// A value of the data-set framework's variant kind, as the typed value
+// exchanges it with parameters and fields: the framework's type code and the
+// one payload member that code uses.
+enum : uint16_t {
+  varEmpty = 0, varNull = 1, varSmallint = 2, varInteger = 3, varSingle = 4, varDouble = 5, varCurrency = 6,
+  varDate = 7, varOleStr = 8, varBoolean = 11, varShortInt = 16, varByte = 17, varWord = 18, varLongWord = 19,
+  varInt64 = 20, varString = 256, varUString = 258
+};
+struct TABSVarData {
+  uint16_t VType = varEmpty;
+  int64_t VInteger = 0;  // the integer codes
+  double VDouble = 0;    // single, double, currency, date
+  bool VBoolean = false;
+  AnsiString VString;    // varString and the other 8-bit string codes
+  WideString VOleStr;    // varOleStr, varUString
+};
+
 class TABSVariant {
  public:
   explicit TABSVariant(TABSBaseFieldType DataType = bftUnknown) : FDataType(DataType) {}
@@ -117,6 +134,11 @@ class TABSVariant {
   void SetAsLogical(bool Value) { SetAsBoolean(Value); }
   double GetAsCurrency() const;
   void SetAsCurrency(double Value);
+  // Null gives varNull; otherwise the variant kind of the storage type
+  // (30114 for types without one). Writing varEmpty or varNull only marks
+  // the value null; 30113 for codes without a storage type.
+  TABSVarData GetAsVariant() const;
+  void SetAsVariant(const TABSVarData& Value);
 
   // Unary minus in the value's own type (30123 for types without one).
   void InvertValue();

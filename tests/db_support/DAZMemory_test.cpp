@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "db/support/DAZConst.h"
 #include "db/support/DAZExcept.h"
@@ -41,6 +44,33 @@ TEST(TABSMemoryManager, LimitAcceptsRefusesAndAcceptsAfterFree) {
   EXPECT_GT(mm.FreeSystemMemorySize(), 0);
   mm.FreeMem(c);
   mm.FreeAndNillMem(a);
+  EXPECT_EQ(mm.TotalMemAllocated(), 0);
+}
+
+TEST(TABSMemoryManager, LimitHoldsUnderConcurrentAllocation) {
+  TABSMemoryManager mm(1000);
+  std::atomic<int> live{0}, maxLive{0}, refused{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000; ++i) {
+        try {
+          void* p = mm.GetMem(100);
+          const int now = ++live;
+          int seen = maxLive.load();
+          while (now > seen && !maxLive.compare_exchange_weak(seen, now)) {
+          }
+          --live;
+          mm.FreeMem(p);
+        } catch (const EABSException& e) {
+          EXPECT_EQ(e.NativeError, 30004);
+          ++refused;
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_LE(maxLive.load(), 10);
   EXPECT_EQ(mm.TotalMemAllocated(), 0);
 }
 

@@ -215,6 +215,53 @@ TEST(TABSVariant, AssignCastAndReduce) {
   EXPECT_EQ(CodeOf([&] { blob.GetAsAnsiString(); }), 30052);
 }
 
+TEST(TABSVariant, PlatformVariants) {
+  TABSVariant v;
+  TABSVarData in;
+  in.VType = varInteger;
+  in.VInteger = 42;
+  v.SetAsVariant(in);
+  EXPECT_EQ(v.DataType(), bftSignedInt32);
+  TABSVarData out = v.GetAsVariant();
+  EXPECT_EQ(out.VType, varInteger);
+  EXPECT_EQ(out.VInteger, 42);
+  in.VType = varString;
+  in.VString = "7";
+  v.SetAsVariant(in);  // into the value's own type
+  EXPECT_EQ(v.GetAsInteger(), 7);
+  in.VType = varNull;
+  v.SetAsVariant(in);
+  EXPECT_TRUE(v.IsNull());
+  EXPECT_EQ(v.GetAsVariant().VType, varNull);
+  in.VType = 9;  // an interface: no storage type
+  EXPECT_EQ(CodeOf([&] { v.SetAsVariant(in); }), 30113);
+
+  struct Case {
+    TABSBaseFieldType type;
+    const char* text;
+    uint16_t code;
+  } cases[] = {
+      {bftVarchar, "a", varString}, {bftWideVarchar, "a", varOleStr}, {bftSignedInt8, "1", varShortInt},
+      {bftUnsignedInt32, "1", varLongWord}, {bftCurrency, "1", varDouble}, {bftDate, "2020-01-02", varDate},
+      {bftLogical, "1", varBoolean},
+  };
+  for (const auto& c : cases) {
+    TABSVariant x(c.type);
+    x.SetAsAnsiString(c.text);
+    const TABSVarData d = x.GetAsVariant();
+    EXPECT_EQ(d.VType, c.code) << BaseFieldTypeToSQLName(c.type);
+    TABSVariant y;
+    y.SetAsVariant(d);
+    EXPECT_EQ(y.GetAsAnsiString(), x.GetAsAnsiString()) << BaseFieldTypeToSQLName(c.type);
+  }
+  TABSVariant blob;
+  blob.SetData("x", 1, bftBlob);
+  EXPECT_EQ(CodeOf([&] { blob.GetAsVariant(); }), 30052);
+  TABSVariant bytes;
+  bytes.SetData("x", 1, bftBytes);
+  EXPECT_EQ(CodeOf([&] { bytes.GetAsVariant(); }), 30114);
+}
+
 TABSVariant* Make(TABSBaseFieldType type, const char* text) {
   auto* v = new TABSVariant(type);
   if (text != nullptr) v->SetAsAnsiString(text);
