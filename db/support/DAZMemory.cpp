@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -147,12 +148,31 @@ int64_t TABSMemoryManager::GetMemoryBufferSize(const void* Buffer) const {
   return HeaderOf(Buffer)->Size;
 }
 
-int64_t TABSMemoryManager::GetFreeMemorySize() {
+namespace {
+
+// Memory the system can hand out without swapping: MemAvailable counts the
+// reclaimable file cache too, which the bare free-page count leaves out.
+int64_t AvailablePhysicalMemory() {
+  if (FILE* f = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    long long kb = -1;
+    while (std::fgets(line, sizeof line, f))
+      if (std::sscanf(line, "MemAvailable: %lld kB", &kb) == 1) break;
+    std::fclose(f);
+    if (kb >= 0) return int64_t{kb} * 1024;
+  }
   const long pages = sysconf(_SC_AVPHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
-  FFreeSystemMemorySize = (pages > 0 && pageSize > 0) ? int64_t{pages} * pageSize : 0;
-  if (FMaxMemorySize == 0) return FFreeSystemMemorySize;
-  return FFreeSystemMemorySize < FMaxMemorySize ? FFreeSystemMemorySize : FMaxMemorySize;
+  return (pages > 0 && pageSize > 0) ? int64_t{pages} * pageSize : 0;
+}
+
+}  // namespace
+
+int64_t TABSMemoryManager::GetFreeMemorySize() {
+  const int64_t available = AvailablePhysicalMemory();
+  FFreeSystemMemorySize = available;
+  if (FMaxMemorySize == 0) return available;
+  return available < FMaxMemorySize ? available : FMaxMemorySize;
 }
 
 void SafeMove(const void* Source, void* Dest, int Count) {

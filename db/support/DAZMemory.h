@@ -10,6 +10,7 @@
 // heap's alignment.
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <unordered_set>
@@ -78,14 +79,14 @@ class TABSMemoryManager {
 
   int64_t MaxMemorySize() const { return FMaxMemorySize; }
   int64_t TotalMemAllocated() const;
-  int64_t FreeSystemMemorySize() const { return FFreeSystemMemorySize; }
+  int64_t FreeSystemMemorySize() const { return FFreeSystemMemorySize.load(); }
 
  private:
   bool IsLiveBlock(const void* Buffer) const;
 
   int64_t FMaxMemorySize = 0;  // 0: no limit
   int64_t FTotalMemAllocated = 0;
-  int64_t FFreeSystemMemorySize = 0;
+  std::atomic<int64_t> FFreeSystemMemorySize{0};  // last reading; any thread may refresh it
   mutable std::mutex MMLock;  // guards the total and the set of live blocks
   std::unordered_set<const void*> FLiveBlocks;
 };
