@@ -20,10 +20,14 @@ function(tarnwick_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  # Test discovery flattens a property list once more, so several labels would lose all but the first.
+  # They travel as one label joined by "+"; ctest -L matches labels as regular expressions, so
+  # "ctest -L threads" still selects a test labelled "unit+threads".
+  list(JOIN ARG_LABELS "+" labels)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
   if("threads" IN_LIST ARG_LABELS)
     add_dependencies(tarnwick_threads_tests ${name})
   endif()
