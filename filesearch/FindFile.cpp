@@ -12,9 +12,11 @@
 
 namespace {
 
-// Attributes that keep the walk out of a subfolder when the criteria refuse
-// them: hidden, system, device, temporary, offline, encrypted and virtual.
-constexpr uint32_t kSubfolderAttrMask = 0x15146;
+// Attributes that keep the walk out of a subfolder when the criteria refuse them.
+constexpr uint32_t kSubfolderAttrMask = faHidden | faSysFile | TAttributesCriteria::faDevice | faTemporary |
+                                        TAttributesCriteria::faOffline | TAttributesCriteria::faEncrypted |
+                                        TAttributesCriteria::faVirtual;
+static_assert(kSubfolderAttrMask == 0x15146);
 
 struct TDirEntry {
   String Name;

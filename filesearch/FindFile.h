@@ -20,16 +20,6 @@
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/SysUtils.h"
 
-// Attribute bits the criteria can name beyond those of the platform's file
-// enumeration (which never sets them, so they only matter as "must be clear").
-constexpr uint32_t faDevice = 0x40;
-constexpr uint32_t faSparseFile = 0x200;
-constexpr uint32_t faCompressed = 0x800;
-constexpr uint32_t faOffline = 0x1000;
-constexpr uint32_t faNotContentIndexed = 0x2000;
-constexpr uint32_t faEncrypted = 0x4000;
-constexpr uint32_t faVirtual = 0x10000;
-
 // ---------------------------------------------------------------------------
 // Matching helpers
 
@@ -160,6 +150,16 @@ enum TFileAttributeStatus { fsIgnore, fsSet, fsUnset, fsAnySet, fsAnyUnset };
 
 class TAttributesCriteria : public TCustomCriteria {
  public:
+  // Bits the criteria can name beyond those of the platform's enumeration,
+  // which never sets them: they only matter as "must be clear".
+  static constexpr uint32_t faDevice = 0x40;
+  static constexpr uint32_t faSparseFile = 0x200;
+  static constexpr uint32_t faCompressed = 0x800;
+  static constexpr uint32_t faOffline = 0x1000;
+  static constexpr uint32_t faNotContentIndexed = 0x2000;
+  static constexpr uint32_t faEncrypted = 0x4000;
+  static constexpr uint32_t faVirtual = 0x10000;
+
   void Assign(const TCustomCriteria& Source) override;
   void Clear() override;
 
@@ -177,8 +177,27 @@ class TAttributesCriteria : public TCustomCriteria {
   void SetDirectory(TFileAttributeStatus V) { SetStatus(faDirectory, V); }
   TFileAttributeStatus Archive() const { return GetStatus(faArchive); }
   void SetArchive(TFileAttributeStatus V) { SetStatus(faArchive, V); }
+  TFileAttributeStatus Device() const { return GetStatus(faDevice); }
+  void SetDevice(TFileAttributeStatus V) { SetStatus(faDevice, V); }
+  TFileAttributeStatus Normal() const { return GetStatus(faNormal); }
+  void SetNormal(TFileAttributeStatus V) { SetStatus(faNormal, V); }
+  TFileAttributeStatus Temporary() const { return GetStatus(faTemporary); }
+  void SetTemporary(TFileAttributeStatus V) { SetStatus(faTemporary, V); }
+  TFileAttributeStatus SparseFile() const { return GetStatus(faSparseFile); }
+  void SetSparseFile(TFileAttributeStatus V) { SetStatus(faSparseFile, V); }
+  // Symbolic links carry this bit.
   TFileAttributeStatus ReparsePoint() const { return GetStatus(faSymLink); }
   void SetReparsePoint(TFileAttributeStatus V) { SetStatus(faSymLink, V); }
+  TFileAttributeStatus Compressed() const { return GetStatus(faCompressed); }
+  void SetCompressed(TFileAttributeStatus V) { SetStatus(faCompressed, V); }
+  TFileAttributeStatus Offline() const { return GetStatus(faOffline); }
+  void SetOffline(TFileAttributeStatus V) { SetStatus(faOffline, V); }
+  TFileAttributeStatus NotContentIndexed() const { return GetStatus(faNotContentIndexed); }
+  void SetNotContentIndexed(TFileAttributeStatus V) { SetStatus(faNotContentIndexed, V); }
+  TFileAttributeStatus Encrypted() const { return GetStatus(faEncrypted); }
+  void SetEncrypted(TFileAttributeStatus V) { SetStatus(faEncrypted, V); }
+  TFileAttributeStatus Virtual() const { return GetStatus(faVirtual); }
+  void SetVirtual(TFileAttributeStatus V) { SetStatus(faVirtual, V); }
 
   uint32_t OnAttributes() const { return fOnAttributes; }
   uint32_t OffAttributes() const { return fOffAttributes; }

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -104,3 +107,39 @@ struct TMatchLog {
   }
   std::set<String> Set() const { return {Paths.begin(), Paths.end()}; }
 };
+
+// Runs body in a forked child (after setup, which may change the child's
+// user or mounts) and returns what body returned; nullopt when setup failed.
+// Lets tests take away root's rights or mount a loop without touching the
+// test process.
+inline std::optional<String> RunInChild(const std::function<bool()>& setup, const std::function<String()>& body) {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    close(fds[0]);
+    if (!setup()) _exit(77);
+    const String out = body();
+    const bool ok = write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
+    _exit(ok ? 0 : 1);
+  }
+  close(fds[1]);
+  String out;
+  char buf[256];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status)) throw std::runtime_error("child crashed");
+  if (WEXITSTATUS(status) == 77) return std::nullopt;
+  if (WEXITSTATUS(status) != 0) throw std::runtime_error("child failed");
+  return out;
+}
+
+// A set of paths as one line each, for passing through RunInChild.
+inline String Lines(const std::set<String>& paths) {
+  String out;
+  for (const String& p : paths) out += p + "\n";
+  return out;
+}
