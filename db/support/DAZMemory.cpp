@@ -42,6 +42,16 @@ TABSMemoryManager& MemoryManager() {
   return *instance;
 }
 
+int64_t TABSMemoryManager::MaxMemorySize() const {
+  std::lock_guard<std::mutex> guard(MMLock);
+  return FMaxMemorySize;
+}
+
+void TABSMemoryManager::SetMaxMemorySize(int64_t Value) {
+  std::lock_guard<std::mutex> guard(MMLock);
+  FMaxMemorySize = Value < 0 ? 0 : Value;
+}
+
 int64_t TABSMemoryManager::TotalMemAllocated() const {
   std::lock_guard<std::mutex> guard(MMLock);
   return FTotalMemAllocated;
@@ -171,8 +181,9 @@ int64_t AvailablePhysicalMemory() {
 int64_t TABSMemoryManager::GetFreeMemorySize() {
   const int64_t available = AvailablePhysicalMemory();
   FFreeSystemMemorySize = available;
-  if (FMaxMemorySize == 0) return available;
-  return available < FMaxMemorySize ? available : FMaxMemorySize;
+  const int64_t limit = MaxMemorySize();
+  if (limit == 0) return available;
+  return available < limit ? available : limit;
 }
 
 void SafeMove(const void* Source, void* Dest, int Count) {

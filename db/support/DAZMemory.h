@@ -77,7 +77,10 @@ class TABSMemoryManager {
     Buffer = nullptr;
   }
 
-  int64_t MaxMemorySize() const { return FMaxMemorySize; }
+  int64_t MaxMemorySize() const;
+  // Sets the limit on the total of live blocks (0: none); blocks already
+  // alive stay, new ones are refused while the total is above it.
+  void SetMaxMemorySize(int64_t Value);
   int64_t TotalMemAllocated() const;
   int64_t FreeSystemMemorySize() const { return FFreeSystemMemorySize.load(); }
 

@@ -36,3 +36,6 @@ int CompareAnsiText(std::string_view Left, std::string_view Right, bool CaseInse
 bool AnsiStrLike(const char* Text, const char* Pattern, bool UseEscape, char EscapeChar, bool CaseInsensitive);
 bool WideStrLike(const char16_t* Text, const char16_t* Pattern, bool UseEscape, char16_t EscapeChar,
                  bool CaseInsensitive);
+// The last two arguments swapped would convert silently; refuse that order.
+bool AnsiStrLike(const char*, const char*, bool, bool, char) = delete;
+bool WideStrLike(const char16_t*, const char16_t*, bool, bool, char16_t) = delete;

@@ -43,8 +43,11 @@ TEST(TABSMemoryManager, LimitAcceptsRefusesAndAcceptsAfterFree) {
   EXPECT_EQ(mm.GetFreeMemorySize(), 1000);
   EXPECT_GT(mm.FreeSystemMemorySize(), 0);
   mm.FreeMem(c);
+  mm.SetMaxMemorySize(500);  // below what is alive: new blocks wait until enough is freed
+  EXPECT_EQ(CodeOf([&] { mm.GetMem(1); }), 30004);
   mm.FreeAndNillMem(a);
   EXPECT_EQ(mm.TotalMemAllocated(), 0);
+  mm.FreeMem(mm.GetMem(500));
 }
 
 TEST(TABSMemoryManager, LimitHoldsUnderConcurrentAllocation) {
