@@ -12,7 +12,7 @@ PACKAGES=(
   # compression, text
   zlib1g-dev libbz2-dev libicu-dev libfmt-dev
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
   # graphics and pictures
   libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev

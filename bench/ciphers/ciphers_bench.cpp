@@ -8,9 +8,6 @@
 
 #include "db/support/DAZCipher.h"
 
-#ifdef TARNWICK_BENCH_OPENSSL
-#include <openssl/evp.h>
-#endif
 
 namespace {
 
@@ -65,26 +62,6 @@ void AllAlgorithms(benchmark::internal::Benchmark* b) {
 BENCHMARK(PageProcedure)->Apply(AllAlgorithms);
 BENCHMARK(KeyedCipher)->Apply(AllAlgorithms);
 
-#ifdef TARNWICK_BENCH_OPENSSL
-// OpenSSL's AES-128 in CBC over the same pages, for scale.
-void OpenSSLAes128(benchmark::State& state) {
-  const unsigned char key[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  const unsigned char iv[16] = {};
-  auto page = Page();
-  std::vector<uint8_t> out(kPageSize + 16);
-  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-  for (auto _ : state) {
-    int len = 0;
-    EVP_EncryptInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_EncryptUpdate(ctx, out.data(), &len, page.data(), kPageSize);
-    benchmark::DoNotOptimize(len);
-  }
-  EVP_CIPHER_CTX_free(ctx);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPageSize);
-}
-BENCHMARK(OpenSSLAes128);
-#endif
 
 }  // namespace
 
