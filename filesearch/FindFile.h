@@ -23,7 +23,7 @@
 // ---------------------------------------------------------------------------
 // Matching helpers
 
-// Case tables for the content and wildcard matchers; built on first use. The
+// Case tables for the content matcher; built on first use. The
 // program calls it once at start-up so that no search pays for it.
 void BuildCaseTables();
 

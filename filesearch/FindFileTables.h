@@ -1,5 +1,5 @@
 #pragma once
-// Character tables shared by the wildcard and content matchers of the file
+// Character tables of the content matcher (8-bit, UTF-16 and UTF-8) of the file
 // search. Built once; the matchers only index them.
 //
 // The 8-bit tables describe the system's 8-bit code page, which on this
