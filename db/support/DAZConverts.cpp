@@ -46,8 +46,8 @@ struct Result {
     std::memcpy(Make(n), &v, static_cast<size_t>(n));  // little-endian: the low bytes
   }
   void Float(TABSBaseFieldType dest, long double v) {
-    if (dest == bftSingle) Raw(static_cast<float>(v));
-    else if (dest == bftDouble) Raw(static_cast<double>(v));
+    if (dest == bftSingle) Raw(NarrowFloat<float>(v));
+    else if (dest == bftDouble) Raw(NarrowFloat<double>(v));
     else std::memcpy(Make(10), &v, 10);  // the x87 80-bit value
   }
   void Logical(bool v) { Raw(static_cast<int16_t>(v ? -1 : 0)); }
@@ -252,7 +252,7 @@ void FromScalar(const void* src, TABSBaseFieldType st, TABSBaseFieldType dt, Res
   if (IsStringBaseFieldType(dt)) r.Text(dt, text);
   else if (IsIntegerBaseFieldType(dt)) r.Integer(dt, asInt);
   else if (IsFloatBaseFieldType(dt)) r.Float(dt, asFloat);
-  else if (dt == bftCurrency) r.Raw(static_cast<double>(asFloat));
+  else if (dt == bftCurrency) r.Raw(NarrowFloat<double>(asFloat));
   else if (dt == bftLogical) r.Logical(truth);
   else if (dt == bftDate) r.Raw(toDate);
   else if (dt == bftTime) r.Raw(toTime);

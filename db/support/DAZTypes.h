@@ -2,7 +2,9 @@
 // Shared types of the database engine: storage and declared types, the SQL
 // type table, value sizes, the engine's date encoding and SQL date literals.
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "platform/rtl/SysUtils.h"
@@ -82,6 +84,15 @@ class EABSIntOverflow : public Exception {
  public:
   EABSIntOverflow() : Exception("Integer overflow") {}
 };
+
+// Narrowing of floating values that saturates to infinity instead of leaving
+// the target's range (which the language leaves undefined).
+template <class T>
+T NarrowFloat(long double Value) {
+  if (std::isfinite(Value) && std::fabs(Value) > std::numeric_limits<T>::max())
+    return Value < 0 ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity();
+  return static_cast<T>(Value);
+}
 
 // Bytes of a stored value; Size is characters for text, bytes for the byte
 // types. 30050 for bftUnknown/bftBFile, EABSIntOverflow for a huge or negative Size.

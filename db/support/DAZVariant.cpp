@@ -536,7 +536,7 @@ void TABSVariant::SetAsVariant(const TABSVarData& Value) {
     case varEmpty: case varNull: SetNull(FDataType); break;
     case varSmallint: SetAsSmallint(static_cast<int16_t>(Value.VInteger)); break;
     case varInteger: SetAsInteger(static_cast<int32_t>(Value.VInteger)); break;
-    case varSingle: SetAsSingle(static_cast<float>(Value.VDouble)); break;
+    case varSingle: SetAsSingle(NarrowFloat<float>(Value.VDouble)); break;
     case varDouble: SetAsDouble(Value.VDouble); break;
     case varCurrency: SetAsCurrency(Value.VDouble); break;
     case varDate: SetAsTDateTime(Value.VDouble); break;
@@ -687,10 +687,10 @@ void TABSVariant::Arithmetic(const TABSVariant& Value, Op Operation) {
   if (IsFloat(r) || r == bftCurrency) {
     const long double v = RealOp(LoadReal(FPData, r), LoadReal(right, r), op);
     switch (r) {
-      case bftSingle: SetAsSingle(static_cast<float>(v)); break;
+      case bftSingle: SetAsSingle(NarrowFloat<float>(v)); break;
       case bftExtended: SetAsExtended(v); break;
-      case bftCurrency: SetAsCurrency(static_cast<double>(v)); break;
-      default: SetAsDouble(static_cast<double>(v)); break;
+      case bftCurrency: SetAsCurrency(NarrowFloat<double>(v)); break;
+      default: SetAsDouble(NarrowFloat<double>(v)); break;
     }
     return;
   }

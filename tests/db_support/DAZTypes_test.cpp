@@ -191,6 +191,7 @@ TEST(ConvertValue, Values) {
   EXPECT_EQ(AsText(Convert(Of<double>(bftCurrency, 2.50005), bftVarchar)), "2.5");
   EXPECT_EQ(AsText(Convert(Of<double>(bftDouble, 1e20), bftVarchar)), "1E20");
   EXPECT_EQ(As<int32_t>(Convert(Of<double>(bftDouble, -2.7), bftSignedInt32)), -2);
+  EXPECT_EQ(As<float>(Convert(Of<double>(bftDouble, -1e300), bftSingle)), -std::numeric_limits<float>::infinity());
   EXPECT_EQ(CodeOf([] { Convert(Of<double>(bftDouble, 1e30), bftSignedInt32); }), 30051);
   const TABSDateTime split = As<TABSDateTime>(Convert(Of<double>(bftDouble, 10.25), bftDateTime));
   EXPECT_EQ(split.Date, 10);
