@@ -43,34 +43,22 @@ void TMemIniFile::Clear() {
 
 void TMemIniFile::SetStrings(const TStrings& List) {
   Clear();
-  Section* current = nullptr;
-  size_t insertAt = 0;  // where the next line of the current section goes
   for (int i = 0; i < List.Count(); ++i) {
     String raw = List[i];
     String line = Trim(raw);
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      String name = Trim(std::string_view(line).substr(1, line.size() - 2));
-      current = FindSection(name);
-      // A repeated section continues the first one, ahead of its trailing blank lines.
-      if (!current) current = &FSections.emplace_back(Section{name, {}});
-      insertAt = KeyInsertPoint(*current);
+      FSections.push_back(Section{Trim(std::string_view(line).substr(1, line.size() - 2)), {}});
       continue;
     }
-    if (!current) {
+    if (FSections.empty()) {
       FPreamble.push_back(raw);
       continue;
     }
     size_t eq = line.find('=');
     bool isKey = !IsComment(line) && eq != String::npos && !TrimRight(line.substr(0, eq)).empty();
-    Line entry = isKey ? Line{TrimRight(line.substr(0, eq)), TrimLeft(line.substr(eq + 1))} : Line{String(), raw};
-    current->Lines.insert(current->Lines.begin() + insertAt++, std::move(entry));
+    FSections.back().Lines.push_back(isKey ? Line{TrimRight(line.substr(0, eq)), TrimLeft(line.substr(eq + 1))}
+                                           : Line{String(), raw});
   }
-}
-
-size_t TMemIniFile::KeyInsertPoint(const Section& S) {
-  size_t pos = S.Lines.size();
-  while (pos > 0 && !S.Lines[pos - 1].IsKey() && Trim(S.Lines[pos - 1].Value).empty()) --pos;
-  return pos;
 }
 
 void TMemIniFile::GetStrings(TStrings& List) const {
@@ -86,36 +74,44 @@ void TMemIniFile::GetStrings(TStrings& List) const {
   List.EndUpdate();
 }
 
-TMemIniFile::Section* TMemIniFile::FindSection(const String& Name) {
-  auto it = std::find_if(FSections.begin(), FSections.end(), [&](const Section& s) { return AnsiSameText(s.Name, Name); });
-  return it == FSections.end() ? nullptr : &*it;
+bool TMemIniFile::SameName(const String& A, const String& B) const {
+  return FCaseSensitive ? A == B : AnsiSameText(A, B);
 }
 
-const TMemIniFile::Section* TMemIniFile::FindSection(const String& Name) const {
-  return const_cast<TMemIniFile*>(this)->FindSection(Name);
-}
-
-const TMemIniFile::Line* TMemIniFile::FindKey(const Section& S, const String& Ident) {
-  for (const Line& l : S.Lines)
-    if (l.IsKey() && AnsiSameText(l.Key, Ident)) return &l;
+TMemIniFile::Line* TMemIniFile::FindKey(const String& Section, const String& Ident) {
+  for (struct Section& s : FSections) {
+    if (!SameName(s.Name, Section)) continue;
+    for (Line& l : s.Lines)
+      if (l.IsKey() && SameName(l.Key, Ident)) return &l;
+  }
   return nullptr;
 }
 
+const TMemIniFile::Line* TMemIniFile::FindKey(const String& Section, const String& Ident) const {
+  return const_cast<TMemIniFile*>(this)->FindKey(Section, Ident);
+}
+
+size_t TMemIniFile::KeyInsertPoint(const Section& S) {
+  size_t pos = S.Lines.size();
+  while (pos > 0 && !S.Lines[pos - 1].IsKey() && Trim(S.Lines[pos - 1].Value).empty()) --pos;
+  return pos;
+}
+
 String TMemIniFile::ReadString(const String& Section, const String& Ident, const String& Default) const {
-  const struct Section* s = FindSection(Section);
-  const Line* l = s ? FindKey(*s, Ident) : nullptr;
+  const Line* l = FindKey(Section, Ident);
   return l ? l->Value : Default;
 }
 
 void TMemIniFile::WriteString(const String& Section, const String& Ident, const String& Value) {
   String key = Trim(Ident);
   if (key.empty()) return;
-  struct Section* s = FindSection(Section);
-  if (!s) s = &FSections.emplace_back(TMemIniFile::Section{Trim(Section), {}});
-  if (const Line* found = FindKey(*s, key)) {
-    const_cast<Line*>(found)->Value = Trim(Value);
+  if (Line* found = FindKey(Section, key)) {
+    found->Value = Trim(Value);
     return;
   }
+  auto s = std::find_if(FSections.begin(), FSections.end(),
+                        [&](const struct Section& x) { return SameName(x.Name, Section); });
+  if (s == FSections.end()) s = FSections.insert(FSections.end(), TMemIniFile::Section{Trim(Section), {}});
   s->Lines.insert(s->Lines.begin() + KeyInsertPoint(*s), Line{key, Trim(Value)});
 }
 
@@ -145,66 +141,75 @@ void TMemIniFile::WriteBool(const String& Section, const String& Ident, bool Val
 }
 
 double TMemIniFile::ReadFloat(const String& Section, const String& Ident, double Default) const {
-  String text = ReadString(Section, Ident, String());
   double v = 0;
-  return TryStrToFloatPoint(text, v) || TryStrToFloat(text, v) ? v : Default;
+  return TryStrToFloatPoint(ReadString(Section, Ident, String()), v) ? v : Default;
 }
 
 void TMemIniFile::WriteFloat(const String& Section, const String& Ident, double Value) {
   WriteString(Section, Ident, FloatToStrPoint(Value));
 }
 
-bool TMemIniFile::SectionExists(const String& Section) const { return FindSection(Section) != nullptr; }
+bool TMemIniFile::SectionExists(const String& Section) const {
+  return std::any_of(FSections.begin(), FSections.end(), [&](const struct Section& s) { return SameName(s.Name, Section); });
+}
 
 bool TMemIniFile::ValueExists(const String& Section, const String& Ident) const {
-  const struct Section* s = FindSection(Section);
-  return s && FindKey(*s, Ident);
+  return FindKey(Section, Ident) != nullptr;
 }
 
 void TMemIniFile::ReadSection(const String& Section, TStrings& Strings) const {
   Strings.BeginUpdate();
   Strings.Clear();
-  if (const struct Section* s = FindSection(Section))
-    for (const Line& l : s->Lines)
-      if (l.IsKey()) Strings.Add(l.Key);
+  for (const struct Section& s : FSections)
+    if (SameName(s.Name, Section))
+      for (const Line& l : s.Lines)
+        if (l.IsKey()) Strings.Add(l.Key);
   Strings.EndUpdate();
 }
 
 void TMemIniFile::ReadSections(TStrings& Strings) const {
   Strings.BeginUpdate();
   Strings.Clear();
-  for (const Section& s : FSections) Strings.Add(s.Name);
+  for (size_t i = 0; i < FSections.size(); ++i) {
+    auto first = FSections.begin() + static_cast<std::ptrdiff_t>(i);
+    bool seen = std::any_of(FSections.begin(), first, [&](const Section& s) { return SameName(s.Name, first->Name); });
+    if (!seen) Strings.Add(first->Name);
+  }
   Strings.EndUpdate();
 }
 
 void TMemIniFile::ReadSectionValues(const String& Section, TStrings& Strings) const {
   Strings.BeginUpdate();
   Strings.Clear();
-  if (const struct Section* s = FindSection(Section))
-    for (const Line& l : s->Lines)
-      if (l.IsKey()) Strings.Add(l.Key + "=" + l.Value);
+  for (const struct Section& s : FSections)
+    if (SameName(s.Name, Section))
+      for (const Line& l : s.Lines)
+        if (l.IsKey()) Strings.Add(l.Key + "=" + l.Value);
   Strings.EndUpdate();
 }
 
 void TMemIniFile::EraseSection(const String& Section) {
   FSections.erase(std::remove_if(FSections.begin(), FSections.end(),
-                                 [&](const struct Section& s) { return AnsiSameText(s.Name, Section); }),
+                                 [&](const struct Section& s) { return SameName(s.Name, Section); }),
                   FSections.end());
 }
 
 void TMemIniFile::DeleteKey(const String& Section, const String& Ident) {
-  struct Section* s = FindSection(Section);
-  if (!s) return;
-  const Line* l = FindKey(*s, Ident);
-  if (l) s->Lines.erase(s->Lines.begin() + (l - s->Lines.data()));
+  for (struct Section& s : FSections) {
+    if (!SameName(s.Name, Section)) continue;
+    auto it = std::find_if(s.Lines.begin(), s.Lines.end(),
+                           [&](const Line& l) { return l.IsKey() && SameName(l.Key, Ident); });
+    if (it != s.Lines.end()) {
+      s.Lines.erase(it);
+      return;
+    }
+  }
 }
 
 void TMemIniFile::UpdateFile() {
   TStringList list;
   GetStrings(list);
   list.WriteBOM = FWriteBOM;
-  // Write beside the file and swap it in, so that a full disk or a crash
-  // leaves the previous settings rather than a truncated file.
   String temp = FFileName + ".tmp";
   try {
     list.SaveToFile(temp);

@@ -59,7 +59,7 @@ class Probe : public TComponent {
   String tag_;
 };
 
-TEST(Component, OwnerFreesChildrenAndHearsRemovals) {
+TEST(RtlComponent, OwnerFreesChildrenAndHearsRemovals) {
   std::vector<String> log;
   auto* form = new Probe(nullptr, &log, "form");
   auto* a = new Probe(form, &log, "a");
@@ -79,7 +79,7 @@ TEST(Component, OwnerFreesChildrenAndHearsRemovals) {
   EXPECT_EQ(log, (std::vector<String>{"free form", "free b"}));
 }
 
-TEST(Component, NamesTagAndOwnershipTransfer) {
+TEST(RtlComponent, NamesTagAndOwnershipTransfer) {
   std::vector<String> log;
   TComponent owner(nullptr);
   auto* a = new TComponent(&owner);
@@ -103,7 +103,7 @@ TEST(Component, NamesTagAndOwnershipTransfer) {
   EXPECT_EQ(owner.ComponentCount(), 0);
 }
 
-TEST(Component, FreeNotificationAcrossOwners) {
+TEST(RtlComponent, FreeNotificationAcrossOwners) {
   std::vector<String> log;
   Probe watcher(nullptr, &log, "watcher");
   auto* target = new Probe(nullptr, &log, "target");
@@ -122,7 +122,7 @@ struct Counted : TObject {
   int* live_;
 };
 
-TEST(Lists, ObjectListOwnsWhatItDeletesNotWhatItExtracts) {
+TEST(RtlLists, ObjectListOwnsWhatItDeletesNotWhatItExtracts) {
   int live = 0;
   auto* list = new TObjectList();
   auto* kept = new Counted(&live);
@@ -196,7 +196,7 @@ class CountingCollection : public TCollection {
   }
 };
 
-TEST(Lists, CollectionItemsIdsAndAssign) {
+TEST(RtlLists, CollectionItemsIdsAndAssign) {
   CountingCollection items;
   static_cast<NamedItem*>(items.Add())->Text = "a";
   static_cast<NamedItem*>(items.Add())->Text = "b";
@@ -233,7 +233,7 @@ TEST(Lists, CollectionItemsIdsAndAssign) {
 // ---------------------------------------------------------------------------
 // Streams
 
-TEST(Stream, MemoryStreamSeekReadWriteAndSize) {
+TEST(RtlStream, MemoryStreamSeekReadWriteAndSize) {
   TMemoryStream m;
   m.WriteString("hello");
   EXPECT_EQ(m.Size(), 5);
@@ -257,7 +257,7 @@ TEST(Stream, MemoryStreamSeekReadWriteAndSize) {
   EXPECT_EQ(m.Memory(), nullptr);
 }
 
-TEST(Stream, FileStreamModesErrorsAndCopy) {
+TEST(RtlStream, FileStreamModesErrorsAndCopy) {
   TempDir dir;
   String path = dir.File("data.bin");
   {
@@ -300,7 +300,7 @@ TEST(Stream, FileStreamModesErrorsAndCopy) {
 // ---------------------------------------------------------------------------
 // String lists
 
-TEST(StringList, SortedDuplicatesAndCase) {
+TEST(RtlStringList, SortedDuplicatesAndCase) {
   struct Row {
     TDuplicates dup;
     bool caseSensitive;
@@ -336,7 +336,7 @@ TEST(StringList, SortedDuplicatesAndCase) {
   EXPECT_EQ(list.IndexOf("\xC3\x89T\xC3\x89"), 0);
 }
 
-TEST(StringList, UnsortedEditingObjectsAndEvents) {
+TEST(RtlStringList, UnsortedEditingObjectsAndEvents) {
   TStringList list;
   int changes = 0;
   list.OnChange = [&](TObject* sender) {
@@ -375,7 +375,7 @@ TEST(StringList, UnsortedEditingObjectsAndEvents) {
   EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(StringList, CommaAndDelimitedText) {
+TEST(RtlStringList, CommaAndDelimitedText) {
   TStringList list;
   struct Row {
     const char* input;
@@ -418,7 +418,7 @@ TEST(StringList, CommaAndDelimitedText) {
   EXPECT_EQ(list.Delimiter, ';');
 }
 
-TEST(StringList, NamesAndValues) {
+TEST(RtlStringList, NamesAndValues) {
   TStringList list;
   list.SetText("Codec=h264\r\nBitrate=800k\nnovalue\rEmpty=");
   ASSERT_EQ(list.Count(), 4);
@@ -436,7 +436,7 @@ TEST(StringList, NamesAndValues) {
   EXPECT_EQ(list.Values("k"), "v=1");
 }
 
-TEST(StringList, FilesWithAndWithoutByteOrderMark) {
+TEST(RtlStringList, FilesWithAndWithoutByteOrderMark) {
   TempDir dir;
   String withBom = dir.File("bom.txt");
   {

@@ -12,7 +12,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class IniFileTest : public ::testing::Test {
+// The user's decimal separator set to a comma for one test.
+class ScopedComma {
+ public:
+  ScopedComma() : saved_(FormatSettings()) { FormatSettings().DecimalSeparator = ','; }
+  ~ScopedComma() { FormatSettings() = saved_; }
+
+ private:
+  TFormatSettings saved_;
+};
+
+class RtlIniFile : public ::testing::Test {
  protected:
   void SetUp() override {
     String pattern = (fs::temp_directory_path() / "ini-XXXXXX").string();
@@ -40,7 +50,7 @@ class IniFileTest : public ::testing::Test {
   String dir_, path_;
 };
 
-TEST_F(IniFileTest, ReadsSectionsCommentsAndDuplicates) {
+TEST_F(RtlIniFile, ReadsSectionsCommentsAndDuplicates) {
   TMemIniFile ini(path_);
   EXPECT_EQ(ini.ReadString("video", "CODEC", "none"), "h264");  // first key wins, trimmed
   EXPECT_EQ(ini.ReadInteger("Video", "Bitrate", 0), 800);
@@ -51,7 +61,7 @@ TEST_F(IniFileTest, ReadsSectionsCommentsAndDuplicates) {
   EXPECT_EQ(ini.ReadInteger("Audio", "Rate", 0), 44100);
   EXPECT_EQ(ini.ReadString("Video", "; written by hand", "x"), "x");
   EXPECT_EQ(ini.ReadString("Missing", "Key", "dflt"), "dflt");
-  EXPECT_EQ(ini.ReadInteger("Video", "Extra", 0), 1);  // a repeated section adds to the first
+  EXPECT_EQ(ini.ReadInteger("Video", "Extra", 0), 1);  // a repeated section reads as part of the first
   EXPECT_TRUE(ini.SectionExists("AUDIO"));
   EXPECT_FALSE(ini.SectionExists("Subtitles"));
   EXPECT_TRUE(ini.ValueExists("Video", "scale"));
@@ -65,7 +75,7 @@ TEST_F(IniFileTest, ReadsSectionsCommentsAndDuplicates) {
   EXPECT_EQ(names.CommaText(), "Rate=44100");
 }
 
-TEST_F(IniFileTest, WritesBackKeepingCommentsAndMark) {
+TEST_F(RtlIniFile, WritesBackKeepingCommentsAndMark) {
   {
     TMemIniFile ini(path_);
     ini.WriteString("Video", "codec", "vp9");
@@ -88,11 +98,13 @@ TEST_F(IniFileTest, WritesBackKeepingCommentsAndMark) {
             "Scale=0.75\n"
             "Flag=true\n"
             "Hex=$1F\n"
-            "Extra=1\n"
             "\n"
             "[Audio]\n"
             "Rate=44100\n"
             "Channels=2\n"
+            "\n"
+            "[video]\n"
+            "Extra=1\n"
             "\n"
             "[New]\n"
             "Gain=1.5\n"
@@ -105,7 +117,26 @@ TEST_F(IniFileTest, WritesBackKeepingCommentsAndMark) {
   EXPECT_FALSE(again.SectionExists("Video"));
 }
 
-TEST_F(IniFileTest, LoadsFromStringsAndMissingFiles) {
+TEST_F(RtlIniFile, CaseSensitiveNamesAndPointOnlyReals) {
+  ScopedComma comma;
+  TMemIniFile ini(path_);
+  ini.SetCaseSensitive(true);
+  EXPECT_EQ(ini.ReadString("Video", "codec", ""), "duplicate");
+  EXPECT_EQ(ini.ReadString("Video", "Extra", "none"), "none");  // lives in [video]
+  EXPECT_EQ(ini.ReadString("video", "Extra", "none"), "1");
+  TStringList names;
+  ini.ReadSections(names);
+  EXPECT_EQ(names.CommaText(), "Video,Audio,video");
+  ini.SetCaseSensitive(false);
+  ini.ReadSections(names);
+  EXPECT_EQ(names.CommaText(), "Video,Audio");
+  ini.WriteString("Video", "Comma", "1,5");
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("Video", "Comma", -1), -1);  // the user's comma does not count
+  ini.WriteFloat("Video", "Gain", 0.5);
+  EXPECT_EQ(ini.ReadString("Video", "Gain", ""), "0.5");
+}
+
+TEST_F(RtlIniFile, LoadsFromStringsAndMissingFiles) {
   TMemIniFile empty(dir_ + "/none.ini");
   EXPECT_FALSE(empty.SectionExists("A"));
   TStringList lines;
@@ -120,7 +151,7 @@ TEST_F(IniFileTest, LoadsFromStringsAndMissingFiles) {
 // ---------------------------------------------------------------------------
 // Dates
 
-TEST(DateTime, EncodeDecodeTable) {
+TEST(RtlDateTime, EncodeDecodeTable) {
   struct Row {
     Word y, m, d;
     double serial;
@@ -162,7 +193,7 @@ TEST(DateTime, EncodeDecodeTable) {
   EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 29, 6, 0, 0, 0), -1.25);
 }
 
-TEST(DateTime, UnixAndArithmetic) {
+TEST(RtlDateTime, UnixAndArithmetic) {
   EXPECT_EQ(DateTimeToUnix(EncodeDateTime(1970, 1, 2, 0, 0, 1, 0)), 86401);
   EXPECT_EQ(DateTimeToUnix(EncodeDateTime(2038, 1, 19, 3, 14, 8, 0)), int64_t{2147483648});
   EXPECT_EQ(DateTimeToUnix(EncodeDateTime(1899, 12, 29, 12, 0, 0, 0)), -2209204800);
@@ -179,7 +210,7 @@ TEST(DateTime, UnixAndArithmetic) {
   EXPECT_LT(Time(), 1.0);
 }
 
-TEST(DateTime, FormatTable) {
+TEST(RtlDateTime, FormatTable) {
   TFormatSettings fs;  // defaults: '/' and ':' separators
   fs.ShortDateFormat = "dd/mm/yyyy";
   fs.LongTimeFormat = "hh:nn:ss";

@@ -35,7 +35,7 @@ void ExpectTable(const std::vector<Case>& cases) {
   for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(cases[i].got, cases[i].want) << "row " << i;
 }
 
-TEST(Format, Conversions) {
+TEST(RtlFormat, Conversions) {
   ScopedSettings point('.', ',');
   int64_t big = std::numeric_limits<int64_t>::max();
   int64_t small = std::numeric_limits<int64_t>::min();
@@ -86,7 +86,7 @@ TEST(Format, Conversions) {
   });
 }
 
-TEST(Format, DisplayUsesTheUserSeparators) {
+TEST(RtlFormat, DisplayUsesTheUserSeparators) {
   ScopedSettings comma(',', '.');
   ExpectTable({
       {Format("%.2f", {3.14159}), "3,14"},
@@ -134,7 +134,7 @@ String SettingsInChild(const std::vector<std::pair<const char*, const char*>>& e
   return out;
 }
 
-TEST(FormatSettingsFromLocale, ReadsSeparatorsWithoutTouchingTheProcessLocale) {
+TEST(RtlFormatSettingsFromLocale, ReadsSeparatorsWithoutTouchingTheProcessLocale) {
   namespace fs = std::filesystem;
   // Not installed: the defaults.
   EXPECT_EQ(SettingsInChild({{"LC_ALL", "xx_NOWHERE.UTF-8"}}), ".,/ dd/mm/yyyy hh:nn:ss 2.5");
@@ -156,7 +156,7 @@ TEST(FormatSettingsFromLocale, ReadsSeparatorsWithoutTouchingTheProcessLocale) {
   EXPECT_EQ(numericOnly, ",./ dd/mm/yyyy hh:nn:ss 2,5");
 }
 
-TEST(Format, MismatchAndMissingArgumentsRaise) {
+TEST(RtlFormat, MismatchAndMissingArgumentsRaise) {
   EXPECT_THROW(Format("%d", {1.5}), EConvertError);
   EXPECT_THROW(Format("%f", {1}), EConvertError);
   EXPECT_THROW(Format("%s", {7}), EConvertError);
@@ -172,7 +172,7 @@ TEST(Format, MismatchAndMissingArgumentsRaise) {
   }
 }
 
-TEST(FloatText, GeneralAndFixedForms) {
+TEST(RtlFloatText, GeneralAndFixedForms) {
   ScopedSettings point('.', ',');
   ExpectTable({
       {FloatToStr(0), "0"},
@@ -198,7 +198,7 @@ TEST(FloatText, GeneralAndFixedForms) {
   });
 }
 
-TEST(IntegerText, ParsingTable) {
+TEST(RtlIntegerText, ParsingTable) {
   struct Row {
     const char* text;
     bool ok;
@@ -227,7 +227,7 @@ TEST(IntegerText, ParsingTable) {
   EXPECT_EQ(IntToStr(INT64_MIN), "-9223372036854775808");
 }
 
-TEST(Unicode, Utf8Utf16RoundTrip) {
+TEST(RtlUnicode, Utf8Utf16RoundTrip) {
   const String text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC z";  // a é € 🎬 z
   WideString wide = UTF8ToUTF16(text);
   ASSERT_EQ(wide.size(), 7u);
@@ -241,7 +241,7 @@ TEST(Unicode, Utf8Utf16RoundTrip) {
   EXPECT_EQ(UTF16ToUTF8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
 
-TEST(Unicode, CaseMappingAndComparison) {
+TEST(RtlUnicode, CaseMappingAndComparison) {
   EXPECT_EQ(AnsiUpperCase("stra\xC3\x9F" "e"), "STRASSE");
   EXPECT_EQ(AnsiLowerCase("\xC3\x89" "COLE"), "\xC3\xA9" "cole");
   EXPECT_EQ(UpperCase("\xC3\xA9t\xC3\xA9"), "\xC3\xA9T\xC3\xA9");  // ASCII only
@@ -258,7 +258,7 @@ TEST(Unicode, CaseMappingAndComparison) {
   EXPECT_EQ(AnsiCompareStr("x", "x"), 0);
 }
 
-TEST(Text, TrimReplacePosQuote) {
+TEST(RtlText, TrimReplacePosQuote) {
   EXPECT_EQ(Trim(" \t a b \r\n"), "a b");
   EXPECT_EQ(TrimLeft("  a "), "a ");
   EXPECT_EQ(TrimRight("  a "), "  a");
