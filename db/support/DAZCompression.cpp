@@ -25,17 +25,6 @@ void SetLastCompressionError(const String& Text) {
   LastError() = Text;
 }
 
-template <class T>
-void Put(uint8_t*& p, T v) {
-  for (size_t i = 0; i < sizeof(T); ++i) *p++ = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
-}
-template <class T>
-T Get(const uint8_t*& p) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) v |= uint64_t{*p++} << (8 * i);
-  return static_cast<T>(v);
-}
-
 // A call succeeded when it produced bytes; otherwise nothing is handed back.
 bool Succeeded(std::vector<uint8_t>& OutBuf, int32_t& OutSize) {
   if (OutSize > 0) return true;
@@ -50,18 +39,18 @@ const char* const kAlgorithmNames[] = {"NONE", "ZLIB", "BZIP", "PPM"};
 }  // namespace
 
 void TABSCompressedStreamBlockHeader::EncodeTo(uint8_t* Dst) const {
-  Put(Dst, CompressedSize);
-  Put(Dst, UncompressedSize);
-  Put(Dst, Crc32);
-  Put(Dst, OffsetToNextHeader);
+  PutLE(Dst, CompressedSize);
+  PutLE(Dst, UncompressedSize);
+  PutLE(Dst, Crc32);
+  PutLE(Dst, OffsetToNextHeader);
 }
 
 TABSCompressedStreamBlockHeader TABSCompressedStreamBlockHeader::DecodeFrom(const uint8_t* Src) {
   TABSCompressedStreamBlockHeader h;
-  h.CompressedSize = Get<int32_t>(Src);
-  h.UncompressedSize = Get<int32_t>(Src);
-  h.Crc32 = Get<uint32_t>(Src);
-  h.OffsetToNextHeader = Get<int64_t>(Src);
+  h.CompressedSize = GetLE<int32_t>(Src);
+  h.UncompressedSize = GetLE<int32_t>(Src);
+  h.Crc32 = GetLE<uint32_t>(Src);
+  h.OffsetToNextHeader = GetLE<int64_t>(Src);
   return h;
 }
 

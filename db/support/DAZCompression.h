@@ -22,6 +22,18 @@ struct TABSCompression {
 };
 static_assert(sizeof(TABSCompression) == 3);
 
+// Little-endian fields of the stored forms, advancing the cursor.
+template <class T>
+void PutLE(uint8_t*& Cursor, T Value) {
+  for (size_t i = 0; i < sizeof(T); ++i) *Cursor++ = static_cast<uint8_t>(static_cast<uint64_t>(Value) >> (8 * i));
+}
+template <class T>
+T GetLE(const uint8_t*& Cursor) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v |= uint64_t{*Cursor++} << (8 * i);
+  return static_cast<T>(v);
+}
+
 // Header of one compressed block, followed directly by its compressed bytes.
 // Stored as 20 little-endian bytes:
 //   0 CompressedSize i32 | 4 UncompressedSize i32 | 8 Crc32 u32 | 12 OffsetToNextHeader i64
