@@ -279,6 +279,9 @@ void* ConvertValue(const void* Source, int SourceSize, TABSBaseFieldType SourceT
                         {BaseFieldTypeToSQLName(SourceType), BaseFieldTypeToSQLName(DestType)});
   Result r;
   try {
+    // A fixed-size value shorter than its type is refused, never read past.
+    if (!IsTextSource(SourceType) && SourceSize > 0 && SourceSize < GetBaseFieldTypeDataSize(SourceType, 0))
+      ThrowConvert();
     if (IsTextSource(SourceType)) FromText(Source, SourceSize, SourceType, DestType, r);
     else FromScalar(Source, SourceType, DestType, r);
   } catch (...) {

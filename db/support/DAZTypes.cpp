@@ -211,6 +211,7 @@ TDateTime ABSEncodeTime(int Hour, int Minute, int Second, int MilliSecond) {
 }
 
 void ABSDecodeDate(TDateTime Value, int& Year, int& Month, int& Day) {
+  if (!(std::fabs(Value) < 1e12)) throw EConvertError("Invalid date value");
   // Civil date from a day count (days since 1970-01-01), valid far beyond 1..9999.
   int64_t z = static_cast<int64_t>(std::trunc(Value)) + ABSDateDelta - 1 - 719162;
   z += 719468;
@@ -238,9 +239,9 @@ void ABSDecodeTime(TDateTime Value, int& Hour, int& Minute, int& Second, int& Mi
 
 int ABSDayOfWeek(TDateTime Value) {
   // 1899-12-30 was a Saturday.
-  int64_t d = static_cast<int64_t>(std::trunc(Value));
-  int64_t w = ((d + 5) % 7 + 7) % 7;  // 0 Monday
-  return static_cast<int>(w) + 1;
+  double w = std::fmod(std::trunc(Value) + 5, 7.0);  // 0 Monday
+  if (w < 0) w += 7;
+  return std::isfinite(w) ? static_cast<int>(w) + 1 : 1;
 }
 
 // ---- engine date numbers ----

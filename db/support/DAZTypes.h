@@ -128,7 +128,7 @@ TDateTime ABSEncodeDate(int Year, int Month, int Day);
 TDateTime ABSEncodeTime(int Hour, int Minute, int Second, int MilliSecond);
 bool ABSTryEncodeDate(int Year, int Month, int Day, TDateTime& Value);
 bool ABSTryEncodeTime(int Hour, int Minute, int Second, int MilliSecond, TDateTime& Value);
-void ABSDecodeDate(TDateTime Value, int& Year, int& Month, int& Day);
+void ABSDecodeDate(TDateTime Value, int& Year, int& Month, int& Day);  // EConvertError beyond 1e12 days
 void ABSDecodeTime(TDateTime Value, int& Hour, int& Minute, int& Second, int& MilliSecond);
 // A date plus a time of day; before 1899-12-30 the time is subtracted (the
 // fraction always counts from that day's midnight).

@@ -86,16 +86,20 @@ int Sign(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-std::string_view AnsiView(const void* p, int partial) {
+// Text of a buffer: at most `limit` characters (-1: up to the terminator),
+// never past `size` bytes when the size is known (> 0).
+std::string_view AnsiView(const void* p, int limit, int size = -1) {
   const char* c = static_cast<const char*>(p);
-  return {c, partial >= 0 ? strnlen(c, static_cast<size_t>(partial)) : std::strlen(c)};
+  if (size > 0 && (limit < 0 || limit > size)) limit = size;
+  return {c, limit >= 0 ? strnlen(c, static_cast<size_t>(limit)) : std::strlen(c)};
 }
 
-WideString WideView(const void* p, int partial) {
+WideString WideView(const void* p, int limit, int size = -1) {
+  if (size > 0 && (limit < 0 || limit > size / 2)) limit = size / 2;
   WideString w;
   const uint8_t* b = static_cast<const uint8_t*>(p);
   for (size_t i = 0;; ++i) {
-    if (partial >= 0 && i >= static_cast<size_t>(partial)) break;
+    if (limit >= 0 && i >= static_cast<size_t>(limit)) break;
     char16_t c;
     std::memcpy(&c, b + 2 * i, 2);
     if (c == 0) break;
@@ -105,12 +109,13 @@ WideString WideView(const void* p, int partial) {
 }
 
 // Ordering of two buffers already in type r: -1, 0 or 1.
-int CompareSameType(const void* a, const void* b, TABSBaseFieldType r, int partial, bool caseInsensitive) {
+int CompareSameType(const void* a, const void* b, int sizeA, int sizeB, TABSBaseFieldType r, int partial,
+                    bool caseInsensitive) {
   switch (r) {
     case bftChar: case bftVarchar: case bftBytes:
-      return CompareAnsiText(AnsiView(a, partial), AnsiView(b, partial), caseInsensitive);
+      return CompareAnsiText(AnsiView(a, partial, sizeA), AnsiView(b, partial, sizeB), caseInsensitive);
     case bftWideChar: case bftWideVarchar:
-      return CompareWideText(WideView(a, partial), WideView(b, partial), caseInsensitive);
+      return CompareWideText(WideView(a, partial, sizeA), WideView(b, partial, sizeB), caseInsensitive);
     case bftUnsignedInt8: case bftUnsignedInt16: case bftUnsignedInt32:
     case bftSignedInt8: case bftSignedInt16: case bftSignedInt32: case bftSignedInt64:
       return Sign(LoadInt(a, r), LoadInt(b, r));
@@ -145,19 +150,32 @@ TABSCompareResult CompareWithSizes(const void* b1, const void* b2, TABSBaseField
     if (r == bftUnknown)
       throw EABSException(30044, "Cannot compare Incompatible DataTypes: '%s' and '%s'",
                           {BaseFieldTypeToSQLName(t1), BaseFieldTypeToSQLName(t2)});
-    int n;
     if (t1 != r && b1 != nullptr) {
-      left.Reset(ConvertValue(b1, size1, t1, n, r));
+      left.Reset(ConvertValue(b1, size1, t1, size1, r));
       b1 = left.Get();
     }
     if (t2 != r && b2 != nullptr) {
-      right.Reset(ConvertValue(b2, size2, t2, n, r));
+      right.Reset(ConvertValue(b2, size2, t2, size2, r));
       b2 = right.Get();
     }
   }
   if (b1 == nullptr || b2 == nullptr) throw EABSException(30140, "Value is Null");
-  const int c = CompareSameType(b1, b2, r, partial, caseInsensitive);
+  const int c = CompareSameType(b1, b2, size1, size2, r, partial, caseInsensitive);
   return c < 0 ? cmprLower : (c > 0 ? cmprGreater : cmprEqual);
+}
+
+// Fixed-size types hold exactly their size; text, BLOB and byte types any size.
+bool FitsType(TABSBaseFieldType t, int64_t size) {
+  switch (t) {
+    case bftUnknown: case bftBFile: case bftBytes: case bftVarBytes: case bftBlob: case bftClob: case bftWideClob:
+      return size > 0;
+    case bftChar: case bftVarchar:
+      return size >= 1;
+    case bftWideChar: case bftWideVarchar:
+      return size >= 2;
+    default:
+      return size == GetBaseFieldTypeDataSize(t, 0);
+  }
 }
 
 [[noreturn]] void RaiseNotNumeric(int code, const char* op) {
@@ -321,6 +339,9 @@ void TABSVariant::SetData(const void* Buffer, int Size, TABSBaseFieldType DataTy
     Clear(DataType);
     return;
   }
+  // Every reader trusts a fixed-size value to have its size.
+  if (!FitsType(DataType, Size))
+    throw EABSException(30054, "Invalid data size %d for type '%s'", {Size, BaseFieldTypeToSQLName(DataType)});
   if (!CopyDataFlag) {
     Clear(DataType);
     FPData = static_cast<uint8_t*>(const_cast<void*>(Buffer));
@@ -457,7 +478,7 @@ void TABSVariant::SetAsBoolean(bool Value) {
 
 AnsiString TABSVariant::GetAsAnsiString() const {
   if (GetIsNull()) return AnsiString();
-  if (FDataType == bftVarchar) return AnsiString(AnsiView(FPData, FDataSize));
+  if (FDataType == bftVarchar) return AnsiString(AnsiView(FPData, -1, FDataSize));
   int size = 0;
   TABSMemBlock block(ReadAs(bftVarchar, size));
   return AnsiString(block.Bytes() ? reinterpret_cast<const char*>(block.Bytes()) : "",
@@ -470,7 +491,7 @@ void TABSVariant::SetAsAnsiString(const AnsiString& Value) {
 
 WideString TABSVariant::GetAsWideString() const {
   if (GetIsNull()) return WideString();
-  if (FDataType == bftWideVarchar) return WideView(FPData, FDataSize / 2);
+  if (FDataType == bftWideVarchar) return WideView(FPData, -1, FDataSize);
   int size = 0;
   TABSMemBlock block(ReadAs(bftWideVarchar, size));
   return WideView(block.Get(), size / 2 - 1);
@@ -667,16 +688,16 @@ void TABSVariant::Arithmetic(const TABSVariant& Value, Op Operation) {
   // The right operand in the common type: its own bytes or a converted copy.
   TABSMemBlock converted;
   const void* right = Value.FPData;
+  int rightSize = Value.FDataSize;
   if (Value.FDataType != r) {
-    int size = 0;
-    converted.Reset(Value.ReadAs(r, size));
+    converted.Reset(Value.ReadAs(r, rightSize));
     right = converted.Get();
   }
 
   if (IsStringBaseFieldType(r)) {
     if (Operation != Op::Add) RaiseNotNumeric(30124 + op, kOps[op]);
-    if (IsWideStringBaseFieldType(r)) SetAsWideString(GetAsWideString() + WideView(right, -1));
-    else SetAsAnsiString(GetAsAnsiString() + AnsiString(AnsiView(right, -1)));
+    if (IsWideStringBaseFieldType(r)) SetAsWideString(GetAsWideString() + WideView(right, -1, rightSize));
+    else SetAsAnsiString(GetAsAnsiString() + AnsiString(AnsiView(right, -1, rightSize)));
     return;
   }
   if (IsInt(r)) {
@@ -766,7 +787,8 @@ void TABSVariant::LoadFromStream(TStream& Stream) {
   int32_t size = 0;
   ReadFromStreamChecked(&size, 4, Stream, 10185);
   const int64_t rest = Stream.Size() - Stream.Position();
-  if (size <= 0 || size > rest) throw EABSException(10185, "Invalid value size %d", {size});
+  if (size <= 0 || size > rest || !FitsType(static_cast<TABSBaseFieldType>(type), size))
+    throw EABSException(10185, "Invalid value size %d", {size});
   TABSMemBlock block(MemoryManager().GetMem(size));
   ReadFromStreamChecked(block.Get(), size, Stream, 10186);
   Adopt(block.Release(), size, static_cast<TABSBaseFieldType>(type));

@@ -215,6 +215,26 @@ TEST(TABSVariant, AssignCastAndReduce) {
   EXPECT_EQ(CodeOf([&] { blob.GetAsAnsiString(); }), 30052);
 }
 
+TEST(TABSVariant, BuffersAreNeverReadPastTheirSize) {
+  // Text without its terminator, as a damaged record could hold it.
+  TABSVariant a, b;
+  a.SetData("abc", 3, bftVarchar);
+  b.SetData("xyz", 3, bftVarchar);
+  EXPECT_EQ(a.GetAsAnsiString(), "abc");
+  EXPECT_EQ(a.Compare(b), cmprLower);
+  a.Add(b);
+  EXPECT_EQ(a.GetAsAnsiString(), "abcxyz");
+  TABSVariant w;
+  w.SetData(u"ab", 4, bftWideVarchar);
+  EXPECT_EQ(w.GetAsWideString(), u"ab");
+  // A fixed-size type must get its size.
+  TABSVariant i;
+  EXPECT_EQ(CodeOf([&] { i.SetData("\x01", 1, bftSignedInt64); }), 30054);
+  EXPECT_TRUE(i.IsNull());
+  int size = 0;
+  EXPECT_EQ(CodeOf([&] { ConvertValue("\x01\x02", 2, bftDouble, size, bftVarchar); }), 30051);
+}
+
 TEST(TABSVariant, PlatformVariants) {
   TABSVariant v;
   TABSVarData in;
