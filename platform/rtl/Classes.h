@@ -435,8 +435,8 @@ class TStringStream : public TMemoryStream {
 // ---------------------------------------------------------------------------
 // String lists
 
-// A list of strings, each with an attached pointer (Objects) that the list
-// does not own. Strings compare through CompareStrings (case-insensitively
+// A list of strings, each with an attached object (Objects) that the list
+// does not own (but see TStringList::OwnsObjects). Strings compare through CompareStrings (case-insensitively
 // unless a derived list says otherwise).
 class TStrings : public TPersistent {
  public:
@@ -448,15 +448,15 @@ class TStrings : public TPersistent {
   String Strings(int Index) const { return Get(Index); }
   void SetStrings(int Index, const String& S) { Put(Index, S); }
   String operator[](int Index) const { return Get(Index); }
-  void* Objects(int Index) const { return GetObject(Index); }
-  void SetObjects(int Index, void* AObject) { PutObject(Index, AObject); }
+  TObject* Objects(int Index) const { return GetObject(Index); }
+  void SetObjects(int Index, TObject* AObject) { PutObject(Index, AObject); }
 
   virtual int Add(const String& S);
-  virtual int AddObject(const String& S, void* AObject);
+  virtual int AddObject(const String& S, TObject* AObject);
   void AddStrings(const TStrings& Strings);
   void Append(const String& S) { Add(S); }
   virtual void Insert(int Index, const String& S) = 0;
-  virtual void InsertObject(int Index, const String& S, void* AObject);
+  virtual void InsertObject(int Index, const String& S, TObject* AObject);
   virtual void Delete(int Index) = 0;
   virtual void Clear() = 0;
   virtual void Exchange(int Index1, int Index2);
@@ -468,7 +468,7 @@ class TStrings : public TPersistent {
 
   virtual int IndexOf(const String& S) const;
   int IndexOfName(const String& Name) const;
-  int IndexOfObject(const void* AObject) const;
+  int IndexOfObject(const TObject* AObject) const;
 
   // name=value pairs.
   String Names(int Index) const;
@@ -517,8 +517,8 @@ class TStrings : public TPersistent {
  protected:
   virtual String Get(int Index) const = 0;
   virtual void Put(int Index, const String& S);
-  virtual void* GetObject(int Index) const;
-  virtual void PutObject(int Index, void* AObject);
+  virtual TObject* GetObject(int Index) const;
+  virtual void PutObject(int Index, TObject* AObject);
   // Called with true when the first BeginUpdate starts and false when the last EndUpdate ends.
   virtual void SetUpdateState(bool Updating);
   void CheckIndex(int Index, int Limit) const;  // EStringListError "List index out of bounds (%d)"
@@ -529,16 +529,19 @@ class TStrings : public TPersistent {
 
 class TStringList : public TStrings {
  public:
-  TStringList() = default;
+  explicit TStringList(bool AOwnsObjects = false) : OwnsObjects(AOwnsObjects) {}
+  ~TStringList() override;
+  // When set, Delete, Clear and the destructor free the attached objects.
+  bool OwnsObjects;
 
   int Count() const override { return static_cast<int>(FList.size()); }
   // On a sorted list Add finds the position and applies Duplicates
   // (dupIgnore returns the existing index, dupError raises EStringListError).
   int Add(const String& S) override;
-  int AddObject(const String& S, void* AObject) override;
+  int AddObject(const String& S, TObject* AObject) override;
   // Raises EStringListError on a sorted list.
   void Insert(int Index, const String& S) override;
-  void InsertObject(int Index, const String& S, void* AObject) override;
+  void InsertObject(int Index, const String& S, TObject* AObject) override;
   void Delete(int Index) override;
   void Clear() override;
   void Exchange(int Index1, int Index2) override;
@@ -566,8 +569,8 @@ class TStringList : public TStrings {
  protected:
   String Get(int Index) const override;
   void Put(int Index, const String& S) override;  // EStringListError on a sorted list
-  void* GetObject(int Index) const override;
-  void PutObject(int Index, void* AObject) override;
+  TObject* GetObject(int Index) const override;
+  void PutObject(int Index, TObject* AObject) override;
   void SetUpdateState(bool Updating) override;
   virtual void Changed();
   virtual void Changing();
@@ -575,9 +578,9 @@ class TStringList : public TStrings {
  private:
   struct Item {
     String Str;
-    void* Obj = nullptr;
+    TObject* Obj = nullptr;
   };
-  void InsertItem(int Index, const String& S, void* AObject);
+  void InsertItem(int Index, const String& S, TObject* AObject);
 
   std::vector<Item> FList;
   bool FSorted = false;

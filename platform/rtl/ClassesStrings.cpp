@@ -15,7 +15,7 @@ int TStrings::Add(const String& S) {
   return index;
 }
 
-int TStrings::AddObject(const String& S, void* AObject) {
+int TStrings::AddObject(const String& S, TObject* AObject) {
   int index = Add(S);
   PutObject(index, AObject);
   return index;
@@ -32,23 +32,23 @@ void TStrings::AddStrings(const TStrings& Strings) {
   EndUpdate();
 }
 
-void TStrings::InsertObject(int Index, const String& S, void* AObject) {
+void TStrings::InsertObject(int Index, const String& S, TObject* AObject) {
   Insert(Index, S);
   PutObject(Index, AObject);
 }
 
 void TStrings::Put(int Index, const String& S) {
-  void* obj = GetObject(Index);
+  TObject* obj = GetObject(Index);
   Delete(Index);
   InsertObject(Index, S, obj);
 }
 
-void* TStrings::GetObject(int) const { return nullptr; }
-void TStrings::PutObject(int, void*) {}
+TObject* TStrings::GetObject(int) const { return nullptr; }
+void TStrings::PutObject(int, TObject*) {}
 
 void TStrings::Exchange(int Index1, int Index2) {
   String s1 = Get(Index1);
-  void* o1 = GetObject(Index1);
+  TObject* o1 = GetObject(Index1);
   Put(Index1, Get(Index2));
   PutObject(Index1, GetObject(Index2));
   Put(Index2, s1);
@@ -58,7 +58,7 @@ void TStrings::Exchange(int Index1, int Index2) {
 void TStrings::Move(int CurIndex, int NewIndex) {
   if (CurIndex == NewIndex) return;
   String s = Get(CurIndex);
-  void* o = GetObject(CurIndex);
+  TObject* o = GetObject(CurIndex);
   Delete(CurIndex);
   InsertObject(NewIndex, s, o);
 }
@@ -111,7 +111,7 @@ int TStrings::IndexOfName(const String& Name) const {
   return -1;
 }
 
-int TStrings::IndexOfObject(const void* AObject) const {
+int TStrings::IndexOfObject(const TObject* AObject) const {
   for (int i = 0; i < Count(); ++i)
     if (GetObject(i) == AObject) return i;
   return -1;
@@ -368,7 +368,7 @@ String TStringList::Get(int Index) const {
   return FList[Index].Str;
 }
 
-void* TStringList::GetObject(int Index) const {
+TObject* TStringList::GetObject(int Index) const {
   CheckIndex(Index, Count());
   return FList[Index].Obj;
 }
@@ -381,14 +381,14 @@ void TStringList::Put(int Index, const String& S) {
   Changed();
 }
 
-void TStringList::PutObject(int Index, void* AObject) {
+void TStringList::PutObject(int Index, TObject* AObject) {
   CheckIndex(Index, Count());
   Changing();
   FList[Index].Obj = AObject;
   Changed();
 }
 
-void TStringList::InsertItem(int Index, const String& S, void* AObject) {
+void TStringList::InsertItem(int Index, const String& S, TObject* AObject) {
   Changing();
   FList.insert(FList.begin() + Index, Item{S, AObject});
   Changed();
@@ -396,7 +396,7 @@ void TStringList::InsertItem(int Index, const String& S, void* AObject) {
 
 int TStringList::Add(const String& S) { return AddObject(S, nullptr); }
 
-int TStringList::AddObject(const String& S, void* AObject) {
+int TStringList::AddObject(const String& S, TObject* AObject) {
   int index = Count();
   if (FSorted && Find(S, index)) {
     if (Duplicates == dupIgnore) return index;
@@ -410,23 +410,34 @@ int TStringList::AddObject(const String& S, void* AObject) {
 
 void TStringList::Insert(int Index, const String& S) { InsertObject(Index, S, nullptr); }
 
-void TStringList::InsertObject(int Index, const String& S, void* AObject) {
+void TStringList::InsertObject(int Index, const String& S, TObject* AObject) {
   if (FSorted) throw EStringListError("Operation not allowed on sorted list");
   CheckIndex(Index, Count() + 1);
   InsertItem(Index, S, AObject);
 }
 
+TStringList::~TStringList() {
+  OnChange = nullptr;
+  OnChanging = nullptr;
+  Clear();
+}
+
 void TStringList::Delete(int Index) {
   CheckIndex(Index, Count());
   Changing();
+  TObject* owned = OwnsObjects ? FList[Index].Obj : nullptr;
   FList.erase(FList.begin() + Index);
+  delete owned;
   Changed();
 }
 
 void TStringList::Clear() {
   if (FList.empty()) return;
   Changing();
-  FList.clear();
+  std::vector<Item> old;
+  old.swap(FList);
+  if (OwnsObjects)
+    for (Item& item : old) delete item.Obj;
   Changed();
 }
 

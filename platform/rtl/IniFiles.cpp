@@ -157,15 +157,17 @@ bool TMemIniFile::ValueExists(const String& Section, const String& Ident) const 
   return FindKey(Section, Ident) != nullptr;
 }
 
-void TMemIniFile::ReadSection(const String& Section, TStrings& Strings) const {
+void TMemIniFile::CollectKeys(const String& Section, TStrings& Strings, bool WithValues) const {
   Strings.BeginUpdate();
   Strings.Clear();
   for (const struct Section& s : FSections)
     if (SameName(s.Name, Section))
       for (const Line& l : s.Lines)
-        if (l.IsKey()) Strings.Add(l.Key);
+        if (l.IsKey()) Strings.Add(WithValues ? l.Key + "=" + l.Value : l.Key);
   Strings.EndUpdate();
 }
+
+void TMemIniFile::ReadSection(const String& Section, TStrings& Strings) const { CollectKeys(Section, Strings, false); }
 
 void TMemIniFile::ReadSections(TStrings& Strings) const {
   Strings.BeginUpdate();
@@ -179,13 +181,7 @@ void TMemIniFile::ReadSections(TStrings& Strings) const {
 }
 
 void TMemIniFile::ReadSectionValues(const String& Section, TStrings& Strings) const {
-  Strings.BeginUpdate();
-  Strings.Clear();
-  for (const struct Section& s : FSections)
-    if (SameName(s.Name, Section))
-      for (const Line& l : s.Lines)
-        if (l.IsKey()) Strings.Add(l.Key + "=" + l.Value);
-  Strings.EndUpdate();
+  CollectKeys(Section, Strings, true);
 }
 
 void TMemIniFile::EraseSection(const String& Section) {

@@ -70,6 +70,7 @@ class TMemIniFile : public TObject {
   // The first key of that name in any section of that name.
   Line* FindKey(const String& Section, const String& Ident);
   const Line* FindKey(const String& Section, const String& Ident) const;
+  void CollectKeys(const String& Section, TStrings& Strings, bool WithValues) const;
   // After the section's last non-blank line, so a separating blank line stays last.
   static size_t KeyInsertPoint(const Section& S);
 

@@ -122,7 +122,7 @@ struct Counted : TObject {
   int* live_;
 };
 
-TEST(RtlLists, ObjectListOwnsWhatItDeletesNotWhatItExtracts) {
+TEST(RtlLists, OwningListsFreeWhatTheyDeleteNotWhatTheyExtract) {
   int live = 0;
   auto* list = new TObjectList();
   auto* kept = new Counted(&live);
@@ -136,6 +136,19 @@ TEST(RtlLists, ObjectListOwnsWhatItDeletesNotWhatItExtracts) {
   delete list;
   EXPECT_EQ(live, 1);  // only the extracted one survives
   delete kept;
+  EXPECT_EQ(live, 0);
+
+  {
+    TStringList sections(true);  // owns its objects
+    sections.AddObject("a", new Counted(&live));
+    sections.AddObject("b", new Counted(&live));
+    sections.AddObject("c", new Counted(&live));
+    sections.Delete(1);
+    EXPECT_EQ(live, 2);
+    sections.SetSorted(true);
+    EXPECT_EQ(live, 2);  // sorting moves objects, never frees them
+  }
+  EXPECT_EQ(live, 0);
 
   TList plain;
   int a = 1, b = 2, c = 3;
@@ -343,13 +356,14 @@ TEST(RtlStringList, UnsortedEditingObjectsAndEvents) {
     EXPECT_EQ(sender, &list);
     ++changes;
   };
-  int payload = 5;
+  TObject payloadObject;
+  TObject* payload = &payloadObject;
   list.Add("one");
-  list.AddObject("two", &payload);
+  list.AddObject("two", payload);
   list.Insert(0, "zero");
   EXPECT_EQ(changes, 3);
-  EXPECT_EQ(list.Objects(2), &payload);
-  EXPECT_EQ(list.IndexOfObject(&payload), 2);
+  EXPECT_EQ(list.Objects(2), payload);
+  EXPECT_EQ(list.IndexOfObject(payload), 2);
   list.SetStrings(1, "uno");
   EXPECT_EQ(list[1], "uno");
   EXPECT_EQ(list.IndexOf("UNO"), 1);
