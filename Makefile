@@ -29,7 +29,7 @@ test-asan:
 test-tsan:
 	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=$(WERROR)
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target tarnwick_threads_tests
-	@if cd $(TSAN_DIR) && ctest -N -L threads | grep -q "Total Tests: 0"; then \
+	@if (cd $(TSAN_DIR) && ctest -N -L threads | grep -q "Total Tests: 0"); then \
 	  echo "tsan: no threaded tests yet"; \
 	else \
 	  cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L threads; \
