@@ -351,8 +351,8 @@ class TStream : public TObject {
   // EReadError / EWriteError unless exactly Count bytes moved.
   void ReadBuffer(void* Buffer, int64_t Count);
   void WriteBuffer(const void* Buffer, int64_t Count);
-  // Copies Count bytes from Source's position; Count 0 copies all of Source
-  // from its beginning. Returns the bytes copied.
+  // Copies Count bytes from Source's position; Count 0 (or less) copies all
+  // of Source from its beginning. Returns the bytes copied.
   int64_t CopyFrom(TStream& Source, int64_t Count);
   // Convenience: the rest of the stream, or raw text.
   TBytes ReadBytes(int64_t Count);
@@ -476,6 +476,7 @@ class TStrings : public TPersistent {
   // An empty value deletes the pair; otherwise replaces or appends it.
   void SetValue(const String& Name, const String& Value);
   String Values(const String& Name) const { return GetValue(Name); }
+  void SetValues(const String& Name, const String& Value) { SetValue(Name, Value); }
   String ValueFromIndex(int Index) const;
   void SetValueFromIndex(int Index, const String& Value);
   char NameValueSeparator = '=';

@@ -29,7 +29,7 @@ void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
 }
 
 int64_t TStream::CopyFrom(TStream& Source, int64_t Count) {
-  if (Count == 0) {
+  if (Count <= 0) {
     Source.SetPosition(0);
     Count = Source.Size();
   }

@@ -5,6 +5,23 @@
 // ---------------------------------------------------------------------------
 // TStrings
 
+namespace {
+
+// Runs f between BeginUpdate and EndUpdate, ending the update when f throws too.
+template <class F>
+void WhileUpdating(TStrings& list, F&& f) {
+  list.BeginUpdate();
+  try {
+    f();
+  } catch (...) {
+    list.EndUpdate();
+    throw;
+  }
+  list.EndUpdate();
+}
+
+}  // namespace
+
 void TStrings::CheckIndex(int Index, int Limit) const {
   if (Index < 0 || Index >= Limit) throw EStringListError(Format("List index out of bounds (%d)", {Index}));
 }
@@ -22,14 +39,9 @@ int TStrings::AddObject(const String& S, TObject* AObject) {
 }
 
 void TStrings::AddStrings(const TStrings& Strings) {
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     for (int i = 0; i < Strings.Count(); ++i) AddObject(Strings.Get(i), Strings.GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 void TStrings::InsertObject(int Index, const String& S, TObject* AObject) {
@@ -72,19 +84,14 @@ void TStrings::Assign(TPersistent* Source) {
 
 void TStrings::Assign(const TStrings& Source) {
   if (&Source == this) return;
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     Clear();
     NameValueSeparator = Source.NameValueSeparator;
     Delimiter = Source.Delimiter;
     QuoteChar = Source.QuoteChar;
     StrictDelimiter = Source.StrictDelimiter;
     AddStrings(Source);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 bool TStrings::Equals(const TStrings& Other) const {
@@ -159,8 +166,7 @@ String TStrings::Text() const {
 }
 
 void TStrings::SetText(std::string_view Value) {
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     Clear();
     size_t i = 0;
     while (i < Value.size()) {
@@ -175,11 +181,7 @@ void TStrings::SetText(std::string_view Value) {
         ++i;
       }
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 namespace {
@@ -207,88 +209,70 @@ bool IsBlank(char c) { return c != 0 && static_cast<unsigned char>(c) <= ' '; }
 
 }  // namespace
 
-String TStrings::DelimitedText() const {
-  if (Count() == 1 && Get(0).empty()) return String(2, QuoteChar);
+namespace {
+
+String JoinDelimited(const TStrings& list, char delimiter, char quote, bool strict) {
+  if (list.Count() == 1 && list[0].empty()) return String(2, quote);
   String out;
-  for (int i = 0; i < Count(); ++i) {
-    if (i > 0) out += Delimiter;
-    String s = Get(i);
-    out += NeedsQuotes(s, Delimiter, QuoteChar, StrictDelimiter) ? QuoteWith(s, QuoteChar) : s;
+  for (int i = 0; i < list.Count(); ++i) {
+    if (i > 0) out += delimiter;
+    String s = list[i];
+    out += NeedsQuotes(s, delimiter, quote, strict) ? QuoteWith(s, quote) : s;
   }
   return out;
 }
 
-void TStrings::SetDelimitedText(std::string_view Value) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t i = 0, n = Value.size();
+void SplitDelimited(TStrings& list, std::string_view text, char delimiter, char quote, bool strict) {
+  WhileUpdating(list, [&] {
+    list.Clear();
+    size_t i = 0, n = text.size();
     auto skipBlanks = [&]() {
-      if (!StrictDelimiter)
-        while (i < n && IsBlank(Value[i])) ++i;
+      if (!strict)
+        while (i < n && IsBlank(text[i])) ++i;
     };
     skipBlanks();
     while (i < n) {
       String item;
-      if (Value[i] == QuoteChar) {
-        ++i;
-        while (i < n) {
-          if (Value[i] == QuoteChar) {
-            if (i + 1 < n && Value[i + 1] == QuoteChar) {
-              item += QuoteChar;
-              i += 2;
-              continue;
+      if (text[i] == quote) {
+        // Quoted: up to the closing quote, a doubled quote standing for one.
+        for (++i; i < n; ++i) {
+          if (text[i] == quote) {
+            if (i + 1 < n && text[i + 1] == quote) {
+              ++i;
+            } else {
+              ++i;
+              break;
             }
-            ++i;
-            break;
           }
-          item += Value[i++];
+          item += text[i];
         }
       } else {
         size_t start = i;
-        while (i < n && Value[i] != Delimiter && (StrictDelimiter || !IsBlank(Value[i]))) ++i;
-        item.assign(Value.substr(start, i - start));
+        while (i < n && text[i] != delimiter && (strict || !IsBlank(text[i]))) ++i;
+        item.assign(text.substr(start, i - start));
       }
-      Add(item);
+      list.Add(item);
       skipBlanks();
-      if (i < n && Value[i] == Delimiter) {
+      if (i < n && text[i] == delimiter) {
         ++i;
-        if (i == n) Add(String());  // a trailing delimiter ends an empty item
+        if (i == n) list.Add(String());  // a trailing delimiter ends an empty item
         skipBlanks();
       }
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
-String TStrings::CommaText() const {
-  struct Saved {
-    TStrings* list;
-    char d, q;
-    bool strict;
-    ~Saved() { list->Delimiter = d, list->QuoteChar = q, list->StrictDelimiter = strict; }
-  };
-  auto* self = const_cast<TStrings*>(this);
-  Saved saved{self, Delimiter, QuoteChar, StrictDelimiter};
-  self->Delimiter = ',', self->QuoteChar = '"', self->StrictDelimiter = false;
-  return DelimitedText();
+}  // namespace
+
+String TStrings::DelimitedText() const { return JoinDelimited(*this, Delimiter, QuoteChar, StrictDelimiter); }
+
+void TStrings::SetDelimitedText(std::string_view Value) {
+  SplitDelimited(*this, Value, Delimiter, QuoteChar, StrictDelimiter);
 }
 
-void TStrings::SetCommaText(std::string_view Value) {
-  char d = Delimiter, q = QuoteChar;
-  bool strict = StrictDelimiter;
-  Delimiter = ',', QuoteChar = '"', StrictDelimiter = false;
-  try {
-    SetDelimitedText(Value);
-  } catch (...) {
-    Delimiter = d, QuoteChar = q, StrictDelimiter = strict;
-    throw;
-  }
-  Delimiter = d, QuoteChar = q, StrictDelimiter = strict;
-}
+String TStrings::CommaText() const { return JoinDelimited(*this, ',', '"', false); }
+
+void TStrings::SetCommaText(std::string_view Value) { SplitDelimited(*this, Value, ',', '"', false); }
 
 void TStrings::LoadFromFile(const String& FileName) {
   TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
