@@ -32,7 +32,10 @@ const char* LocaleNameFor(const char* category) {
   return nullptr;
 }
 
-bool IsCLocale(const char* name) { return std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0; }
+// "C", "POSIX" and the C locale with a code set ("C.UTF-8") keep our defaults.
+bool IsCLocale(const char* name) {
+  return std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 || std::strncmp(name, "C.", 2) == 0;
+}
 
 // A locale's thousands separator as one byte: no-break spaces become a plain space.
 char ThousandsByte(const char* sep, char decimal) {

@@ -138,6 +138,7 @@ TEST(RtlFormatSettingsFromLocale, ReadsSeparatorsWithoutTouchingTheProcessLocale
   namespace fs = std::filesystem;
   // Not installed: the defaults.
   EXPECT_EQ(SettingsInChild({{"LC_ALL", "xx_NOWHERE.UTF-8"}}), ".,/ dd/mm/yyyy hh:nn:ss 2.5");
+  EXPECT_EQ(SettingsInChild({{"LANG", "C.UTF-8"}}), ".,/ dd/mm/yyyy hh:nn:ss 2.5");
 
   // A real locale with a decimal comma, compiled into a private folder.
   if (!fs::exists("/usr/share/i18n/locales/de_DE")) GTEST_SKIP() << "locale sources not installed";
