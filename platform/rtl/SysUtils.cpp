@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 void Abort() { throw EAbort("Operation aborted"); }
@@ -863,6 +864,10 @@ icu::Collator* ThreadCollator(bool caseSensitive) {
   thread_local std::unique_ptr<icu::Collator> collators[2];
   auto& slot = collators[caseSensitive ? 1 : 0];
   if (!slot) {
+    // ICU builds its shared collation data on first use; building one
+    // collator at a time keeps that first use ordered between threads.
+    static std::mutex creating;
+    std::lock_guard<std::mutex> lock(creating);
     UErrorCode status = U_ZERO_ERROR;
     slot.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
     if (U_FAILURE(status) || !slot) {
