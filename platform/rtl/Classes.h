@@ -354,7 +354,7 @@ class TStream : public TObject {
   // Copies Count bytes from Source's position; Count 0 (or less) copies all
   // of Source from its beginning. Returns the bytes copied.
   int64_t CopyFrom(TStream& Source, int64_t Count);
-  // Convenience: the rest of the stream, or raw text.
+  // Up to Count bytes from the position (fewer at the end).
   TBytes ReadBytes(int64_t Count);
   void WriteString(std::string_view Text) { WriteBuffer(Text.data(), static_cast<int64_t>(Text.size())); }
 };
@@ -436,8 +436,8 @@ class TStringStream : public TMemoryStream {
 // String lists
 
 // A list of strings, each with an attached object (Objects) that the list
-// does not own (but see TStringList::OwnsObjects). Strings compare through CompareStrings (case-insensitively
-// unless a derived list says otherwise).
+// does not own (but see TStringList::OwnsObjects). Strings compare through
+// CompareStrings (case-insensitively unless a derived list says otherwise).
 class TStrings : public TPersistent {
  public:
   TStrings() = default;
@@ -546,6 +546,8 @@ class TStringList : public TStrings {
   void Delete(int Index) override;
   void Clear() override;
   void Exchange(int Index1, int Index2) override;
+  // Keeps the object with its string; EStringListError on a sorted list.
+  void Move(int CurIndex, int NewIndex) override;
 
   int IndexOf(const String& S) const override;
   // Binary search of a sorted list: true when found, Index = first match or

@@ -433,6 +433,20 @@ void TStringList::Exchange(int Index1, int Index2) {
   Changed();
 }
 
+void TStringList::Move(int CurIndex, int NewIndex) {
+  CheckIndex(CurIndex, Count());
+  CheckIndex(NewIndex, Count());
+  if (CurIndex == NewIndex) return;
+  if (FSorted) throw EStringListError("Operation not allowed on sorted list");
+  Changing();
+  auto from = FList.begin() + CurIndex, to = FList.begin() + NewIndex;
+  if (CurIndex < NewIndex)
+    std::rotate(from, from + 1, to + 1);
+  else
+    std::rotate(to, from, from + 1);
+  Changed();
+}
+
 bool TStringList::Find(const String& S, int& Index) const {
   auto it = std::lower_bound(FList.begin(), FList.end(), S,
                              [this](const Item& item, const String& key) { return CompareStrings(item.Str, key) < 0; });

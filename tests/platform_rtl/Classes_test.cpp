@@ -145,6 +145,11 @@ TEST(RtlLists, OwningListsFreeWhatTheyDeleteNotWhatTheyExtract) {
     sections.AddObject("c", new Counted(&live));
     sections.Delete(1);
     EXPECT_EQ(live, 2);
+    TObject* moved = sections.Objects(0);
+    sections.Move(0, 1);  // moving keeps the object alive and with its string
+    EXPECT_EQ(live, 2);
+    EXPECT_EQ(sections.Objects(1), moved);
+    EXPECT_EQ(sections[1], "a");
     sections.SetSorted(true);
     EXPECT_EQ(live, 2);  // sorting moves objects, never frees them
   }
@@ -340,6 +345,10 @@ TEST(RtlStringList, SortedDuplicatesAndCase) {
   list.Add("x");
   EXPECT_THROW(list.Add("X"), EStringListError);
   EXPECT_THROW(list.Insert(0, "a"), EStringListError);
+  list.Add("y");
+  EXPECT_THROW(list.Move(0, 1), EStringListError);
+  EXPECT_EQ(list.CommaText(), "x,y");  // nothing lost to the refused move
+  list.Delete(1);
   EXPECT_EQ(list.Add("\xC3\xA9t\xC3\xA9"), 0);  // collated: before "x"
   int index = -1;
   EXPECT_TRUE(list.Find("X", index));
