@@ -520,7 +520,8 @@ String Format(std::string_view fmt, std::initializer_list<TVarRec> args, const T
     auto readNumber = [&](int& value) -> bool {
       if (i < fmt.size() && fmt[i] == '*') {
         ++i;
-        value = static_cast<int>(takeInt(spec()));
+        // Clamped like written numbers: a stray huge width must not exhaust memory.
+        value = static_cast<int>(std::clamp<int64_t>(takeInt(spec()), -(1 << 20), 1 << 20));
         return true;
       }
       size_t start = i;
