@@ -315,18 +315,28 @@ BOOL TransparentBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int 
 
 namespace {
 
+// Two channels at once: lanes 0x00XX00YY times k, each divided by 255 with Div255's rounding.
+inline uint32_t MulDiv255Lanes(uint32_t lanes, uint32_t k) {
+  const uint32_t t = lanes * k + 0x00800080;
+  return ((t + ((t >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
+}
+
+// Clamps two 9-bit lane sums to 255 (a source that is not premultiplied may overshoot).
+inline uint32_t SaturateLanes(uint32_t lanes) {
+  const uint32_t over = lanes & 0x01000100;
+  return (lanes | (over - (over >> 8))) & 0x00FF00FF;
+}
+
 inline uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t sca, bool perPixel) {
-  uint32_t sp[4], out = 0;
-  for (int ch = 0; ch < 4; ++ch) {
-    const uint32_t c = (s >> (8 * ch)) & 255;
-    sp[ch] = sca == 255 ? c : Div255(c * sca);
+  uint32_t srb = s & 0x00FF00FF, sag = (s >> 8) & 0x00FF00FF;
+  if (sca != 255) {
+    srb = MulDiv255Lanes(srb, sca);
+    sag = MulDiv255Lanes(sag, sca);
   }
-  const uint32_t inv = 255 - (perPixel ? sp[3] : sca);
-  for (int ch = 0; ch < 4; ++ch) {
-    const uint32_t v = sp[ch] + Div255(((d >> (8 * ch)) & 255) * inv);
-    out |= std::min(v, 255u) << (8 * ch);  // a source that is not premultiplied may overshoot
-  }
-  return out;
+  const uint32_t inv = 255 - (perPixel ? (sag >> 16) : sca);
+  const uint32_t rb = SaturateLanes(srb + MulDiv255Lanes(d & 0x00FF00FF, inv));
+  const uint32_t ag = SaturateLanes(sag + MulDiv255Lanes((d >> 8) & 0x00FF00FF, inv));
+  return rb | (ag << 8);
 }
 
 }  // namespace

@@ -129,6 +129,7 @@ TEST(AlphaBlend, ChannelArithmetic) {
       {0x00000000, 0xFFC8C8C8, 255, true, 0xFFC8C8C8},
       {0xFF0A0A0A, 0xFFC8C8C8, 255, true, 0xFF0A0A0A},
       {0x00000000, 0x00000000, 255, true, 0x00000000},
+      {0x80FFFFFF, 0xFFFFFFFF, 255, true, 0xFFFFFFFF},  // not premultiplied: clamped, not wrapped
       // Constant alpha only: d = s * k / 255 + d * (255 - k) / 255.
       {0x00FFFFFF, 0x00000000, 128, false, 0x00808080},
       {0x00FFFFFF, 0x00FFFFFF, 128, false, 0x00FFFFFF},
