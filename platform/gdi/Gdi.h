@@ -360,7 +360,8 @@ struct BLENDFUNCTION {
 //   s' = s * SourceConstantAlpha / 255
 //   AC_SRC_ALPHA (premultiplied source): d = s' + d * (255 - s'.alpha) / 255
 //   otherwise:                           d = s' + d * (255 - SourceConstantAlpha) / 255
-// with each division rounded to nearest. FALSE when the source rectangle leaves the source bitmap.
+// with each division rounded to nearest; sums above 255 are clamped. Different sizes stretch (nearest
+// pixel). FALSE when the source rectangle leaves the source bitmap, or source and destination are one bitmap.
 BOOL AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, BLENDFUNCTION blend);
 
 // ---- Shapes ----

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,7 @@ struct Object {
   virtual ~Object() = default;
   DWORD type;
   bool stock = false;
-  int selectedCount = 0;  // DCs holding it selected
+  std::atomic<int> selectedCount{0};  // DCs holding it selected (stock objects are shared by all threads)
 };
 
 // Live-object registry: lets every entry point reject stale or foreign handles.

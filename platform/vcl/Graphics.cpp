@@ -877,6 +877,13 @@ void TBitmap::Draw(TCanvas* ACanvas, const TRect& Rect) {
   StretchBlt(dst, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), src, 0, 0, FWidth, FHeight, ACanvas->CopyMode);
 }
 
+namespace {
+
+// Larger than any BMP the decoder accepts (2 GiB of pixels plus headers and palette).
+constexpr int64_t kMaxBmpFileBytes = (int64_t(1) << 31) + 2048;
+
+}  // namespace
+
 void TBitmap::LoadFromStream(TStream& Stream) {
   const int64_t remaining = Stream.Size() - Stream.Position();
   if (remaining <= 0) {
@@ -886,9 +893,11 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   uint8_t header[kBmpFileHeaderSize];
   if (remaining < int64_t(sizeof header) || Stream.Read(header, sizeof header) != int64_t(sizeof header))
     throw EInvalidGraphic("Bitmap image is not valid");
+  if (header[0] != 'B' || header[1] != 'M') throw EInvalidGraphic("Bitmap image is not valid");
   // The file header's size says where the image ends (the stream may hold more after it).
   const uint32_t fileSize = header[2] | (header[3] << 8) | (header[4] << 16) | (uint32_t(header[5]) << 24);
-  const int64_t size = (fileSize > sizeof header && fileSize <= remaining) ? int64_t(fileSize) : remaining;
+  int64_t size = (fileSize > sizeof header && fileSize <= remaining) ? int64_t(fileSize) : remaining;
+  size = std::min<int64_t>(size, kMaxBmpFileBytes);
   std::vector<uint8_t> data(static_cast<size_t>(size));
   std::memcpy(data.data(), header, sizeof header);
   const int64_t rest = size - int64_t(sizeof header);
