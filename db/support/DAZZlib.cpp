@@ -66,7 +66,8 @@ void ZDecompressBuf(const void* InBuf, int32_t InBytes, int32_t OutEstimate, std
                     int32_t& OutBytes, int32_t MaxOutBytes, String* ErrorText) {
   const int64_t n = std::max(InBytes, 0);
   const int32_t increment = RoundUp(n, 256);
-  const int32_t limit = std::max(MaxOutBytes, 1);
+  // Deflate cannot expand more than 1032:1, so no sound stream needs more room.
+  const int32_t limit = static_cast<int32_t>(std::clamp<int64_t>(n * 1032 + 1024, 1, std::max(MaxOutBytes, 1)));
   OutBytes = std::clamp(OutEstimate > 0 ? OutEstimate : increment, 1, limit);
   String error;
   OutBuf.assign(static_cast<size_t>(OutBytes), 0);
