@@ -35,9 +35,10 @@ TFormatConverter::TFormatConverter() : FBitmap(std::make_unique<TBitmap>()) {
 
 TFormatConverter::~TFormatConverter() {
   FBitmap.reset();
-  if (FRGBBuffer) ff::av_free(FRGBBuffer);
-  if (FtoRGB_convert_ctx) ff::sws_freeContext(FtoRGB_convert_ctx);
-  if (FfromRGB_convert_ctx) ff::sws_freeContext(FfromRGB_convert_ctx);
+  // Nothing to free through a library that is no longer bound.
+  if (FRGBBuffer && ff::av_free) ff::av_free(FRGBBuffer);
+  if (FtoRGB_convert_ctx && ff::sws_freeContext) ff::sws_freeContext(FtoRGB_convert_ctx);
+  if (FfromRGB_convert_ctx && ff::sws_freeContext) ff::sws_freeContext(FfromRGB_convert_ctx);
 }
 
 void TFormatConverter::SetBitsPixel(int Value) {

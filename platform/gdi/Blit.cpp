@@ -104,7 +104,7 @@ void ForEachVisiblePixel(HDC__* dc, const RECT& r, Fn&& fn) {
 BOOL PatBlt(HDC h, int x, int y, int w, int hgt, DWORD rop) {
   HDC__* dc = Dc(h);
   if (!dc || RopNeedsSource(rop) || !RopKnown(rop)) return FALSE;
-  const POINT p = dc->ToDevice(x, y);
+  const POINT p = dc->ToSurface(x, y);
   const RECT r{std::min(p.x, p.x + w), std::min(p.y, p.y + hgt), std::max(p.x, p.x + w), std::max(p.y, p.y + hgt)};
   COLORREF color = 0;
   switch (rop) {
@@ -132,8 +132,8 @@ BOOL BitBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, DWOR
   HDC__* src = Dc(hsrc);
   if (!dst || !src) return FALSE;
   if (w <= 0 || h <= 0) return TRUE;
-  POINT d = dst->ToDevice(x, y);
-  POINT s = src->ToDevice(sx, sy);
+  POINT d = dst->ToSurface(x, y);
+  POINT s = src->ToSurface(sx, sy);
   const HBITMAP__* sb = src->st.bitmap;
   // Only pixels that exist in the source are copied.
   if (s.x < 0) { d.x -= s.x; w += s.x; s.x = 0; }
@@ -231,8 +231,8 @@ BOOL StretchBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
   if (sw < 0) { sx += sw + 1; sw = -sw; mirrorX = !mirrorX; }
   if (sh < 0) { sy += sh + 1; sh = -sh; mirrorY = !mirrorY; }
   if (w == 0 || h == 0 || sw == 0 || sh == 0) return TRUE;
-  const POINT d = dst->ToDevice(x, y);
-  const POINT s = src->ToDevice(sx, sy);
+  const POINT d = dst->ToSurface(x, y);
+  const POINT s = src->ToSurface(sx, sy);
   const HBITMAP__* sb = src->st.bitmap;
   HBITMAP__* db = dst->st.bitmap;
   std::unique_ptr<HBITMAP__> snapshot;
@@ -296,8 +296,8 @@ BOOL TransparentBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int 
   HDC__* src = Dc(hsrc);
   if (!dst || !src || w < 0 || h < 0 || sw < 0 || sh < 0) return FALSE;
   if (w == 0 || h == 0 || sw == 0 || sh == 0) return TRUE;
-  const POINT d = dst->ToDevice(x, y);
-  const POINT s = src->ToDevice(sx, sy);
+  const POINT d = dst->ToSurface(x, y);
+  const POINT s = src->ToSurface(sx, sy);
   const HBITMAP__* sb = src->st.bitmap;
   HBITMAP__* db = dst->st.bitmap;
   if (sb == db) return FALSE;
@@ -347,8 +347,8 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
   HDC__* src = Dc(hsrc);
   if (!dst || !src || blend.BlendOp != AC_SRC_OVER) return FALSE;
   if (w < 0 || h < 0 || sw < 0 || sh < 0) return FALSE;
-  const POINT d = dst->ToDevice(x, y);
-  const POINT s = src->ToDevice(sx, sy);
+  const POINT d = dst->ToSurface(x, y);
+  const POINT s = src->ToSurface(sx, sy);
   const HBITMAP__* sb = src->st.bitmap;
   HBITMAP__* db = dst->st.bitmap;
   if (s.x < 0 || s.y < 0 || s.x + sw > sb->width || s.y + sh > sb->height || sb == db) return FALSE;

@@ -42,7 +42,12 @@ HDC__::~HDC__() {
 void HDC__::UpdateVisible() {
   HBITMAP__* b = st.bitmap;
   visible = b ? RegionData::FromRect(0, 0, b->width, b->height) : RegionData{};
-  if (st.hasClip) visible = Combine(visible, st.clip, RGN_AND);
+  if (hasSurfaceVisible) visible = Combine(visible, surfaceVisible, RGN_AND);
+  if (st.hasClip) {
+    RegionData clip = st.clip;
+    clip.Offset(surfaceOrigin.x, surfaceOrigin.y);
+    visible = Combine(visible, clip, RGN_AND);
+  }
 }
 
 HDC CreateCompatibleDC(HDC) {
@@ -55,6 +60,38 @@ HDC CreateCompatibleDC(HDC) {
   SelectObject(dc, GetStockObject(WHITE_BRUSH));
   SelectObject(dc, GetStockObject(SYSTEM_FONT));
   return dc;
+}
+
+HDC CreateSurfaceDC(HBITMAP surface, POINT origin, HRGN visible) {
+  if (!As<HBITMAP__>(surface, OBJ_BITMAP) || (visible && !As<HRGN__>(visible, OBJ_REGION))) return nullptr;
+  auto* dc = new HDC__;
+  dc->type = OBJ_DC;
+  dc->surface = true;
+  Register(dc);
+  SelectTyped(dc->st.bitmap, surface);  // shared: not bound by the one-DC rule of SelectObject
+  SelectObject(dc, GetStockObject(BLACK_PEN));
+  SelectObject(dc, GetStockObject(WHITE_BRUSH));
+  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  SetSurfaceDCVisible(dc, origin, visible);
+  return dc;
+}
+
+BOOL SetSurfaceDCVisible(HDC h, POINT origin, HRGN visible) {
+  HDC__* dc = Dc(h);
+  HRGN__* v = visible ? As<HRGN__>(visible, OBJ_REGION) : nullptr;
+  if (!dc || !dc->surface || (visible && !v)) return FALSE;
+  dc->surfaceOrigin = origin;
+  dc->hasSurfaceVisible = v != nullptr;
+  dc->surfaceVisible = v ? v->data : RegionData{};
+  dc->UpdateVisible();
+  return TRUE;
+}
+
+BOOL GetDCOrgEx(HDC h, POINT* origin) {
+  HDC__* dc = Dc(h);
+  if (!dc || !origin) return FALSE;
+  *origin = dc->surfaceOrigin;
+  return TRUE;
 }
 
 BOOL DeleteDC(HDC h) {
@@ -74,7 +111,7 @@ HGDIOBJ SelectObject(HDC h, HGDIOBJ obj) {
     case OBJ_BITMAP: {
       auto* b = static_cast<HBITMAP__*>(o);
       if (b == dc->st.bitmap) return b;
-      if (b->selectedCount > 0) return nullptr;  // one DC at a time, as in the original
+      if (b->selectedCount > 0 || dc->surface) return nullptr;  // one DC at a time, as in the original
       old = dc->st.bitmap;
       SelectTyped(dc->st.bitmap, b);
       dc->UpdateVisible();
@@ -229,7 +266,10 @@ int GetClipBox(HDC h, RECT* r) {
   HDC__* dc = Dc(h);
   if (!dc || !r) return ERROR;
   *r = dc->visible.Box();
-  if (!dc->visible.Empty()) OffsetRect(r, -dc->st.origin.x, -dc->st.origin.y);
+  if (!dc->visible.Empty()) {
+    const POINT o = dc->ToSurface(0, 0);
+    OffsetRect(r, -o.x, -o.y);
+  }
   return dc->visible.Type();
 }
 
@@ -245,7 +285,7 @@ int GetClipRgn(HDC h, HRGN rgn) {
 BOOL PtVisible(HDC h, int x, int y) {
   HDC__* dc = Dc(h);
   if (!dc) return FALSE;
-  const POINT p = dc->ToDevice(x, y);
+  const POINT p = dc->ToSurface(x, y);
   return dc->visible.Contains(p.x, p.y);
 }
 

@@ -14,10 +14,8 @@ HDC__* Dc(HDC h) {
 }
 
 RECT DeviceRect(HDC__* dc, const RECT& r) {
-  RECT d{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-         std::max(r.top, r.bottom)};
-  OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
-  return d;
+  return dc->ToSurface(RECT{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                            std::max(r.top, r.bottom)});
 }
 
 void Plot(HDC__* dc, int x, int y, int width, COLORREF color) {
@@ -102,7 +100,7 @@ bool HasPen(HDC__* dc) {
 COLORREF GetPixel(HDC h, int x, int y) {
   HDC__* dc = Dc(h);
   if (!dc) return CLR_INVALID;
-  const POINT p = dc->ToDevice(x, y);
+  const POINT p = dc->ToSurface(x, y);
   if (!dc->visible.Contains(p.x, p.y)) return CLR_INVALID;
   return BgraToColor(dc->st.bitmap->Read(p.x, p.y));
 }
@@ -110,7 +108,7 @@ COLORREF GetPixel(HDC h, int x, int y) {
 COLORREF SetPixel(HDC h, int x, int y, COLORREF color) {
   HDC__* dc = Dc(h);
   if (!dc) return CLR_INVALID;
-  const POINT p = dc->ToDevice(x, y);
+  const POINT p = dc->ToSurface(x, y);
   if (!dc->visible.Contains(p.x, p.y)) return CLR_INVALID;
   HBITMAP__* b = dc->st.bitmap;
   b->Write(p.x, p.y, ColorToBgra(color));
@@ -123,9 +121,7 @@ int FillRect(HDC h, const RECT* r, HBRUSH brush) {
   HDC__* dc = Dc(h);
   COLORREF color;
   if (!dc || !r || !BrushColor(dc, brush, color)) return FALSE;
-  RECT d = *r;
-  OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
-  FillDeviceRect(dc, d, color);
+  FillDeviceRect(dc, dc->ToSurface(*r), color);
   return TRUE;
 }
 
@@ -160,9 +156,7 @@ BOOL FillRgn(HDC h, HRGN rgn, HBRUSH brush) {
   if (!dc || !r || !BrushColor(dc, brush, c)) return FALSE;
   for (const Band& b : r->data.bands)
     for (const Span& s : b.spans) {
-      RECT d{s.x0, b.top, s.x1, b.bottom};
-      OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
-      FillDeviceRect(dc, d, c);
+      FillDeviceRect(dc, dc->ToSurface(RECT{s.x0, b.top, s.x1, b.bottom}), c);
     }
   return TRUE;
 }
@@ -188,7 +182,7 @@ BOOL LineTo(HDC h, int x, int y) {
   COLORREF c;
   int w;
   if (PenColor(dc, c, w)) {
-    DeviceLine(dc, dc->ToDevice(dc->st.pos.x, dc->st.pos.y), dc->ToDevice(x, y), w, c);
+    DeviceLine(dc, dc->ToSurface(dc->st.pos.x, dc->st.pos.y), dc->ToSurface(x, y), w, c);
   }
   dc->st.pos = POINT{x, y};
   return TRUE;
@@ -201,7 +195,7 @@ BOOL Polyline(HDC h, const POINT* points, int count) {
   int w;
   if (!PenColor(dc, c, w)) return TRUE;
   for (int i = 0; i + 1 < count; ++i)
-    DeviceLine(dc, dc->ToDevice(points[i].x, points[i].y), dc->ToDevice(points[i + 1].x, points[i + 1].y), w, c);
+    DeviceLine(dc, dc->ToSurface(points[i].x, points[i].y), dc->ToSurface(points[i + 1].x, points[i + 1].y), w, c);
   return TRUE;
 }
 
@@ -249,7 +243,7 @@ BOOL Polygon(HDC h, const POINT* points, int count) {
   std::vector<POINT> p(static_cast<size_t>(count));
   int top = INT32_MAX, bottom = INT32_MIN;
   for (int i = 0; i < count; ++i) {
-    p[size_t(i)] = dc->ToDevice(points[i].x, points[i].y);
+    p[size_t(i)] = dc->ToSurface(points[i].x, points[i].y);
     top = std::min(top, int(p[size_t(i)].y));
     bottom = std::max(bottom, int(p[size_t(i)].y));
   }

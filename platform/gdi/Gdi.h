@@ -286,6 +286,15 @@ constexpr int STRETCH_HALFTONE = HALFTONE;
 // A memory DC with a 1 x 1 monochrome bitmap selected, like the original. dc is ignored.
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);  // deselects everything; the selected objects survive
+
+// For the window layer: a DC (OBJ_DC) over part of a window surface bitmap that
+// several DCs may share. Device (0, 0) lies at origin of the surface; nothing is
+// drawn outside visible (surface coordinates; null = the whole surface), whatever
+// clip region the DC's user selects. The surface cannot be deleted while such DCs live.
+HDC CreateSurfaceDC(HBITMAP surface, POINT origin, HRGN visible);
+// Moves a surface DC (a window moved, or its visible part changed).
+BOOL SetSurfaceDCVisible(HDC dc, POINT origin, HRGN visible);
+BOOL GetDCOrgEx(HDC dc, POINT* origin);  // the surface position of device (0, 0)
 // Returns the previously selected object of that kind, or nullptr on error.
 // Selecting a region copies it into the clip region and returns its type.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);

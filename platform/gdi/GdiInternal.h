@@ -161,7 +161,22 @@ struct HDC__ : gdi::Object {
   // Bitmap bounds intersected with the clip region, device units; rebuilt on change.
   gdi::RegionData visible;
   void UpdateVisible();
+  // Surface DCs (window layer): device (0, 0) lies at surfaceOrigin of a bitmap shared with other
+  // DCs, and drawing stays inside surfaceVisible (bitmap coordinates) when hasSurfaceVisible.
+  bool surface = false;
+  POINT surfaceOrigin;
+  bool hasSurfaceVisible = false;
+  gdi::RegionData surfaceVisible;
+  // Logical -> device units (clip regions are kept in these).
   POINT ToDevice(int x, int y) const { return POINT{x + st.origin.x, y + st.origin.y}; }
+  // Logical -> bitmap coordinates (where pixels are).
+  POINT ToSurface(int x, int y) const {
+    return POINT{x + st.origin.x + surfaceOrigin.x, y + st.origin.y + surfaceOrigin.y};
+  }
+  RECT ToSurface(const RECT& r) const {
+    const POINT a = ToSurface(r.left, r.top), b = ToSurface(r.right, r.bottom);
+    return RECT{a.x, a.y, b.x, b.y};
+  }
 };
 
 namespace gdi {

@@ -386,7 +386,7 @@ BOOL TextOut(HDC h, int x, int y, const char* text, int length) {
   std::lock_guard lock(TextLock());
   FontFace* f = DcFace(dc);
   if (!f) return FALSE;
-  const POINT p = dc->ToDevice(x, y);
+  const POINT p = dc->ToSurface(x, y);
   DrawRun(dc, f, p.x, p.y, std::string_view(text ? text : "", size_t(length)), Measure{f}, nullptr);
   return TRUE;
 }
@@ -395,9 +395,7 @@ BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* r, const char* te
   HDC__* dc = DrawDc(h);
   if (!dc || length < 0) return FALSE;
   if (r && (options & ETO_OPAQUE)) {
-    RECT d = *r;
-    OffsetRect(&d, dc->st.origin.x, dc->st.origin.y);
-    FillDeviceRect(dc, d, dc->st.bkColor);
+    FillDeviceRect(dc, dc->ToSurface(*r), dc->st.bkColor);
   }
   if (length == 0) return TRUE;
   if (!r || !(options & ETO_CLIPPED)) return TextOut(h, x, y, text, length);
@@ -569,7 +567,7 @@ int DrawText(HDC h, const char* text, int length, RECT* r, UINT format) {
     std::vector<size_t> marks;
     for (size_t u : l.underlined)
       if (u >= line.begin && u < line.end) marks.push_back(u - line.begin);
-    const POINT d = dc->ToDevice(x, y + int(i) * lineHeight);
+    const POINT d = dc->ToSurface(x, y + int(i) * lineHeight);
     DrawRun(dc, f, d.x, d.y, run, m, &marks);
   }
   dc->st.clip = savedState.clip;

@@ -331,6 +331,58 @@ TEST(Objects, HandlesSelectionAndStockObjects) {
   EXPECT_EQ(box.right, 2);
 }
 
+TEST(SurfaceDC, SharedSurfaceWithOriginsAndVisibleRegions) {
+  Surface s(20, 20);
+  HRGN visA = CreateRectRgn(2, 2, 8, 8), visB = CreateRectRgn(10, 10, 20, 20);
+  HDC a = CreateSurfaceDC(s.bmp, POINT{2, 2}, visA);
+  HDC b = CreateSurfaceDC(s.bmp, POINT{10, 10}, visB);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(GetObjectType(a), OBJ_DC);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0)), green = CreateSolidBrush(RGB(0, 255, 0));
+  RECT huge{-100, -100, 100, 100};
+  FillRect(a, &huge, red);
+  FillRect(b, &huge, green);
+  EXPECT_EQ(s.At(2, 2), 0x00FF0000u);
+  EXPECT_EQ(s.At(7, 7), 0x00FF0000u);
+  EXPECT_EQ(s.At(8, 8), 0u);
+  EXPECT_EQ(s.At(10, 10), 0x0000FF00u);
+  EXPECT_EQ(s.At(1, 1), 0u);
+
+  // A clip region is in the DC's device units and cannot widen the visible part.
+  s.Fill(0);
+  HRGN clip = CreateRectRgn(1, 1, 50, 3);
+  SelectClipRgn(a, clip);
+  FillRect(a, &huge, red);
+  EXPECT_EQ(s.At(3, 3), 0x00FF0000u);
+  EXPECT_EQ(s.At(7, 4), 0x00FF0000u);
+  EXPECT_EQ(s.At(3, 5), 0u);
+  EXPECT_EQ(s.At(8, 3), 0u);
+  RECT box;
+  GetClipBox(a, &box);
+  EXPECT_EQ(box.left, 1);
+  EXPECT_EQ(box.right, 6);
+  EXPECT_EQ(GetPixel(a, 1, 1), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(a, 0, 0), CLR_INVALID);
+
+  // The window moved.
+  SelectClipRgn(a, nullptr);
+  ASSERT_TRUE(SetSurfaceDCVisible(a, POINT{0, 12}, nullptr));
+  POINT org;
+  GetDCOrgEx(a, &org);
+  EXPECT_EQ(org.y, 12);
+  SetPixel(a, 0, 0, RGB(0, 0, 255));
+  EXPECT_EQ(s.At(0, 12), 0x000000FFu);
+  HBITMAP other = CreateCompatibleBitmap(nullptr, 2, 2);
+  EXPECT_EQ(SelectObject(a, other), nullptr);  // a surface DC keeps its surface
+  DeleteObject(other);
+
+  EXPECT_FALSE(DeleteObject(s.bmp));  // still in use by the surface DCs
+  DeleteDC(a);
+  DeleteDC(b);
+  for (HGDIOBJ o : {HGDIOBJ(visA), HGDIOBJ(visB), HGDIOBJ(clip), HGDIOBJ(red), HGDIOBJ(green)}) DeleteObject(o);
+}
+
 TEST(Bitmaps, StrideAndBottomUpRows) {
   struct Case {
     int width, bits, stride;
