@@ -104,6 +104,8 @@ TEST_F(ParseTest, PerStreamOccurrencesKeepTheirSpecifiers) {
 
 // Options that no row knows reach the library that knows them, keyed as written.
 TEST_F(ParseTest, RoutingToTheLibraries) {
+  TLogCapture log;
+  GlobalLogger()->SetLogLevel(llVerbose);
   ASSERT_EQ(options_.parse_options({"-g", "250", "-bf:v", "2", "-flags", "+global_header", "-flags", "+cgop",
                                     "-strict", "-2", "-probesize", "5000000", "-sws_flags", "lanczos", "-dither_method",
                                     "triangular"},
@@ -120,6 +122,8 @@ TEST_F(ParseTest, RoutingToTheLibraries) {
   EXPECT_STREQ(File().sws_dict.Value("sws_flags"), "lanczos");
   EXPECT_STREQ(File().swr_opts.Value("dither_method"), "triangular");
   EXPECT_TRUE(File().opts.empty());
+  GlobalLogger()->SetLogLevel(llInfo);
+  EXPECT_TRUE(log.Contains("Routing option \"strict\" to both codec and muxer layer"));
   // The object's own dictionaries start again from the scaler default.
   EXPECT_EQ(options_.codec_opts().Count(), 0);
   EXPECT_STREQ(options_.sws_dict().Value("flags"), "bicubic");
