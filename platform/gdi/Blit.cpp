@@ -40,6 +40,13 @@ uint32_t ApplyRop(DWORD rop, uint32_t s, uint32_t d) {
   }
 }
 
+// The rectangle of w x h pixels at p, kept within int range whatever the caller passed.
+RECT Extent(POINT p, int w, int h) {
+  constexpr int64_t kLimit = int64_t(1) << 30;
+  auto end = [&](LONG a, int n) { return LONG(std::clamp<int64_t>(int64_t(a) + n, -kLimit, kLimit)); };
+  return RECT{p.x, p.y, end(p.x, w), end(p.y, h)};
+}
+
 // Remembers the last colour looked up, which saves palette searches on runs.
 struct Encoder {
   explicit Encoder(const HBITMAP__* b) : bmp(b) {}
@@ -105,7 +112,9 @@ BOOL PatBlt(HDC h, int x, int y, int w, int hgt, DWORD rop) {
   HDC__* dc = Dc(h);
   if (!dc || RopNeedsSource(rop) || !RopKnown(rop)) return FALSE;
   const POINT p = dc->ToSurface(x, y);
-  const RECT r{std::min(p.x, p.x + w), std::min(p.y, p.y + hgt), std::max(p.x, p.x + w), std::max(p.y, p.y + hgt)};
+  const RECT e = Extent(p, w, hgt);
+  const RECT r{std::min(e.left, e.right), std::min(e.top, e.bottom), std::max(e.left, e.right),
+               std::max(e.top, e.bottom)};
   COLORREF color = 0;
   switch (rop) {
     case BLACKNESS: FillDeviceRect(dc, r, RGB(0, 0, 0)); return TRUE;
@@ -149,7 +158,7 @@ BOOL BitBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, DWOR
   const bool raw = rop == SRCCOPY && SameLayout(sb, db);
   const int bytesPerPixel = db->bitCount / 8;
   Encoder encode(db);
-  dst->visible.ForEachRectIn(RECT{d.x, d.y, d.x + w, d.y + h}, [&](const RECT& c) {
+  dst->visible.ForEachRectIn(Extent(d, w, h), [&](const RECT& c) {
     for (int row = c.top; row < c.bottom; ++row) {
       if (raw && bytesPerPixel > 0) {
         std::memcpy(db->Row(row) + size_t(c.left) * bytesPerPixel, sb->Row(row + oy) + size_t(c.left + ox) * bytesPerPixel,
@@ -180,10 +189,12 @@ struct Taps {
   std::vector<int> weight;
 };
 
-Taps MakeTaps(int dstLen, int srcLen) {
+// Taps for destination indices [from, to) only; first[0] belongs to index from.
+Taps MakeTaps(int dstLength, int srcLength, int from, int to) {
+  const int64_t dstLen = dstLength, srcLen = srcLength;  // products below exceed int
   Taps t;
-  t.first.reserve(size_t(dstLen) + 1);
-  for (int i = 0; i < dstLen; ++i) {
+  t.first.reserve(size_t(to - from) + 1);
+  for (int i = from; i < to; ++i) {
     t.first.push_back(int(t.index.size()));
     const size_t begin = t.index.size();
     if (srcLen >= dstLen) {
@@ -243,7 +254,7 @@ BOOL StretchBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
     const uint32_t dp = rop == SRCCOPY ? 0 : db->Read(px, py);
     db->WriteEncoded(px, py, encode(ApplyRop(rop, sp, dp)));
   };
-  const RECT target{d.x, d.y, d.x + w, d.y + h};
+  const RECT target = Extent(d, w, h);
 
   if (dst->st.stretchMode != HALFTONE) {
     ForEachVisiblePixel(dst, target, [&](int px, int py) {
@@ -257,35 +268,55 @@ BOOL StretchBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
     return TRUE;
   }
 
-  // Halftone: separable filter; source pixels outside the bitmap count as black.
-  const Taps tx = MakeTaps(w, sw), ty = MakeTaps(h, sh);
-  std::vector<uint32_t> rows(size_t(sh) * size_t(w));  // horizontally filtered source rows
-  for (int j = 0; j < sh; ++j) {
-    for (int i = 0; i < w; ++i) {
+  // Halftone: separable filter over the visible part of the target only; source
+  // pixels outside the bitmap count as black.
+  RECT vis;
+  const RECT box = dst->visible.Box();
+  if (!IntersectRect(&vis, &box, &target)) return TRUE;
+  const int cols = vis.right - vis.left;
+  const int ix0 = mirrorX ? int(d.x) + w - int(vis.right) : int(vis.left - d.x);
+  const int iy0 = mirrorY ? int(d.y) + h - int(vis.bottom) : int(vis.top - d.y);
+  const Taps tx = MakeTaps(w, sw, ix0, ix0 + cols), ty = MakeTaps(h, sh, iy0, iy0 + (vis.bottom - vis.top));
+  // Source rows the vertical taps reach and that exist, filtered horizontally once each.
+  int r0 = INT32_MAX, r1 = INT32_MIN;
+  for (int k : ty.index) {
+    r0 = std::min(r0, k);
+    r1 = std::max(r1, k + 1);
+  }
+  r0 = std::max(r0, -int(s.y));
+  r1 = std::min(r1, sb->height - int(s.y));
+  auto pack = [](const uint32_t acc[4]) {
+    uint32_t v = 0;
+    for (int ch = 0; ch < 4; ++ch) v |= std::min(255u, (acc[ch] + kOne / 2) >> kShift) << (8 * ch);
+    return v;
+  };
+  std::vector<uint32_t> rows(size_t(std::max(0, r1 - r0)) * size_t(cols));
+  for (int j = r0; j < r1; ++j) {
+    for (int i = 0; i < cols; ++i) {
       uint32_t acc[4] = {0, 0, 0, 0};
       for (int k = tx.first[size_t(i)]; k < tx.first[size_t(i) + 1]; ++k) {
-        const int px = s.x + tx.index[size_t(k)], py = s.y + j;
-        if (!inSource(px, py)) continue;
-        const uint32_t p = sb->Read(px, py);
+        const int px = s.x + tx.index[size_t(k)];
+        if (px < 0 || px >= sb->width) continue;
+        const uint32_t p = sb->Read(px, s.y + j);
         for (int ch = 0; ch < 4; ++ch) acc[ch] += ((p >> (8 * ch)) & 255) * uint32_t(tx.weight[size_t(k)]);
       }
-      uint32_t v = 0;
-      for (int ch = 0; ch < 4; ++ch) v |= std::min(255u, (acc[ch] + kOne / 2) >> kShift) << (8 * ch);
-      rows[size_t(j) * size_t(w) + size_t(i)] = v;
+      rows[size_t(j - r0) * size_t(cols) + size_t(i)] = pack(acc);
     }
   }
   ForEachVisiblePixel(dst, target, [&](int px, int py) {
     int i = px - d.x, j = py - d.y;
     if (mirrorX) i = w - 1 - i;
     if (mirrorY) j = h - 1 - j;
+    i -= ix0;
+    j -= iy0;
     uint32_t acc[4] = {0, 0, 0, 0};
     for (int k = ty.first[size_t(j)]; k < ty.first[size_t(j) + 1]; ++k) {
-      const uint32_t p = rows[size_t(ty.index[size_t(k)]) * size_t(w) + size_t(i)];
+      const int row = ty.index[size_t(k)];
+      if (row < r0 || row >= r1) continue;
+      const uint32_t p = rows[size_t(row - r0) * size_t(cols) + size_t(i)];
       for (int ch = 0; ch < 4; ++ch) acc[ch] += ((p >> (8 * ch)) & 255) * uint32_t(ty.weight[size_t(k)]);
     }
-    uint32_t v = 0;
-    for (int ch = 0; ch < 4; ++ch) v |= std::min(255u, (acc[ch] + kOne / 2) >> kShift) << (8 * ch);
-    put(px, py, v);
+    put(px, py, pack(acc));
   });
   return TRUE;
 }
@@ -303,7 +334,7 @@ BOOL TransparentBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int 
   if (sb == db) return FALSE;
   const uint32_t key = ColorToBgra(transparent);
   Encoder encode(db);
-  ForEachVisiblePixel(dst, RECT{d.x, d.y, d.x + w, d.y + h}, [&](int px, int py) {
+  ForEachVisiblePixel(dst, Extent(d, w, h), [&](int px, int py) {
     const int srcX = s.x + int((2 * int64_t(px - d.x) + 1) * sw / (2 * int64_t(w)));
     const int srcY = s.y + int((2 * int64_t(py - d.y) + 1) * sh / (2 * int64_t(h)));
     if (srcX < 0 || srcY < 0 || srcX >= sb->width || srcY >= sb->height) return;
@@ -357,7 +388,7 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
   const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
   const bool direct = sw == w && sh == h && sb->kind == PixKind::Bgra32 && db->kind == PixKind::Bgra32;
   Encoder encode(db);
-  dst->visible.ForEachRectIn(RECT{d.x, d.y, d.x + w, d.y + h}, [&](const RECT& c) {
+  dst->visible.ForEachRectIn(Extent(d, w, h), [&](const RECT& c) {
     for (int row = c.top; row < c.bottom; ++row) {
       if (direct) {
         const uint32_t* sp = reinterpret_cast<const uint32_t*>(sb->Row(row - d.y + s.y)) + (c.left - d.x + s.x);

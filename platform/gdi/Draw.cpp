@@ -23,6 +23,32 @@ void Plot(HDC__* dc, int x, int y, int width, COLORREF color) {
   FillDeviceRect(dc, RECT{x - h, y - h, x - h + width, y - h + width}, color);
 }
 
+constexpr int kLineMargin = 1024;
+
+// Cuts segment a-b to box (Liang-Barsky); false when nothing of it is inside.
+bool ClipLine(POINT& a, POINT& b, const RECT& box) {
+  const double x0 = a.x, y0 = a.y, dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+  double t0 = 0, t1 = 1;
+  const auto edge = [&](double p, double q) {
+    if (p == 0) return q >= 0;
+    const double r = q / p;
+    if (p < 0) {
+      if (r > t1) return false;
+      t0 = std::max(t0, r);
+    } else {
+      if (r < t0) return false;
+      t1 = std::min(t1, r);
+    }
+    return true;
+  };
+  if (!edge(-dx, x0 - box.left) || !edge(dx, box.right - x0) || !edge(-dy, y0 - box.top) ||
+      !edge(dy, box.bottom - y0))
+    return false;
+  a = POINT{LONG(std::lround(x0 + t0 * dx)), LONG(std::lround(y0 + t0 * dy))};
+  b = POINT{LONG(std::lround(x0 + t1 * dx)), LONG(std::lround(y0 + t1 * dy))};
+  return true;
+}
+
 // Device-unit line from a to b without its end point.
 void DeviceLine(HDC__* dc, POINT a, POINT b, int width, COLORREF color) {
   if (width == 1 && (a.y == b.y || a.x == b.x)) {
@@ -34,13 +60,22 @@ void DeviceLine(HDC__* dc, POINT a, POINT b, int width, COLORREF color) {
     }
     return;
   }
+  // A line reaching far past the bitmap is first cut to the part near it, so that
+  // its length costs nothing; lines that stay near keep their exact pixels.
+  RECT near = dc->visible.Box();
+  InflateRect(&near, width + kLineMargin, width + kLineMargin);
+  const auto far = [&](POINT p) {
+    return p.x < near.left - kLineMargin || p.x > near.right + kLineMargin || p.y < near.top - kLineMargin ||
+           p.y > near.bottom + kLineMargin;
+  };
+  if ((far(a) || far(b)) && !ClipLine(a, b, near)) return;
   int x = a.x, y = a.y;
-  const int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
+  const int64_t dx = std::abs(int64_t(b.x) - a.x), dy = -std::abs(int64_t(b.y) - a.y);
   const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
-  int err = dx + dy;
+  int64_t err = dx + dy;
   while (x != b.x || y != b.y) {
     Plot(dc, x, y, width, color);
-    const int e2 = 2 * err;
+    const int64_t e2 = 2 * err;
     if (e2 >= dy) {
       err += dy;
       x += sx;
@@ -93,6 +128,22 @@ bool HasPen(HDC__* dc) {
   COLORREF c;
   int w;
   return PenColor(dc, c, w);
+}
+
+// Paints a shape within bounds d, given its span on each row; only rows within
+// reach of the visible area are built, so huge shapes cost no more than small ones.
+template <class RowFn>
+void PaintShape(HDC__* dc, const RECT& d, RowFn&& rowOf) {
+  COLORREF c;
+  int w = 0;
+  if (!PenColor(dc, c, w)) w = 0;
+  const RECT box = dc->visible.Box();
+  const int top = std::max(int(d.top), int(box.top) - w);
+  const int bottom = std::min(int(d.bottom), int(box.bottom) + w);
+  if (top >= bottom) return;
+  std::vector<RowSpan> rows(size_t(bottom - top));
+  for (int y = top; y < bottom; ++y) rows[size_t(y - top)] = rowOf(y);
+  PaintRows(dc, top, rows);
 }
 
 }  // namespace
@@ -218,8 +269,7 @@ BOOL Rectangle(HDC h, int left, int top, int right, int bottom) {
   if (!dc) return FALSE;
   const RECT d = ShapeBounds(dc, left, top, right, bottom);
   if (IsRectEmpty(&d)) return TRUE;
-  std::vector<RowSpan> rows(size_t(d.bottom - d.top), RowSpan{d.left, d.right});
-  PaintRows(dc, d.top, rows);
+  PaintShape(dc, d, [&](int) { return RowSpan{d.left, d.right}; });
   return TRUE;
 }
 
@@ -228,12 +278,11 @@ BOOL Ellipse(HDC h, int left, int top, int right, int bottom) {
   if (!dc) return FALSE;
   const RECT d = ShapeBounds(dc, left, top, right, bottom);
   if (IsRectEmpty(&d)) return TRUE;
-  std::vector<RowSpan> rows(size_t(d.bottom - d.top));
-  for (int y = d.top; y < d.bottom; ++y) {
-    RowSpan& s = rows[size_t(y - d.top)];
-    if (!EllipseRow(d.left, d.top, d.right, d.bottom, y, s.x0, s.x1)) s = RowSpan{};
-  }
-  PaintRows(dc, d.top, rows);
+  PaintShape(dc, d, [&](int y) {
+    RowSpan r;
+    if (!EllipseRow(d.left, d.top, d.right, d.bottom, y, r.x0, r.x1)) r = RowSpan{};
+    return r;
+  });
   return TRUE;
 }
 
@@ -255,7 +304,8 @@ BOOL Polygon(HDC h, const POINT* points, int count) {
       int dir;
     };
     std::vector<Cross> xs;
-    for (int y = top; y < bottom; ++y) {
+    const RECT box = dc->visible.Box();
+    for (int y = std::max(top, int(box.top)); y < std::min(bottom, int(box.bottom)); ++y) {
       const double yc = y + 0.5;
       xs.clear();
       for (int i = 0; i < count; ++i) {

@@ -103,6 +103,12 @@ TEST(StretchBlt, NearestAndHalftone) {
   ASSERT_TRUE(StretchBlt(half.dc, 0, 0, 2, 1, row.dc, 0, 0, 4, 1, SRCCOPY));
   EXPECT_EQ(half.At(0, 0), 0xFF808080u);
   EXPECT_EQ(half.At(1, 0), 0x00969696u);
+  // Mirrored, and clipped to its right pixel.
+  half.Fill(0x12345678);
+  IntersectClipRect(half.dc, 1, 0, 2, 1);
+  ASSERT_TRUE(StretchBlt(half.dc, 1, 0, -2, 1, row.dc, 0, 0, 4, 1, SRCCOPY));
+  EXPECT_EQ(half.At(0, 0), 0x12345678u);
+  EXPECT_EQ(half.At(1, 0), 0xFF808080u);
 
   // Halftone growth interpolates between source centres.
   Surface two(2, 1), four(4, 1);
@@ -290,6 +296,22 @@ TEST(Shapes, OutlinesFillsAndEndPoints) {
   SelectObject(s.dc, oldBrush);
   EXPECT_TRUE(DeleteObject(pen));
   EXPECT_TRUE(DeleteObject(brush));
+}
+
+TEST(Shapes, HugeCoordinatesCostOnlyTheVisiblePart) {
+  Surface s(8, 8), src(4, 4);
+  src.Fill(0x00FFFFFF);
+  const int big = 1000000000;
+  EXPECT_TRUE(Rectangle(s.dc, -big, -big, big, big));
+  EXPECT_EQ(s.At(4, 4), 0x00FFFFFFu);  // the stock white brush
+  EXPECT_TRUE(Ellipse(s.dc, -big, -big, big, big));
+  EXPECT_TRUE(PatBlt(s.dc, 0, 0, INT32_MAX, INT32_MAX, BLACKNESS));
+  EXPECT_EQ(s.At(7, 7), 0u);
+  SetStretchBltMode(s.dc, HALFTONE);
+  EXPECT_TRUE(StretchBlt(s.dc, -big, -big, 2 * big, 2 * big, src.dc, 0, 0, 4, 4, SRCCOPY));
+  EXPECT_EQ(s.At(3, 3), 0x00FFFFFFu);
+  const POINT tri[] = {{-big, -big}, {big, -big}, {0, big}};
+  EXPECT_TRUE(Polygon(s.dc, tri, 3));
 }
 
 TEST(Objects, HandlesSelectionAndStockObjects) {
