@@ -34,8 +34,9 @@ class TAVDict {
   explicit TAVDict(AVDictionary* Owned) : FDict(Owned) {}
   TAVDict(TAVDict&& Other) noexcept : FDict(Other.Release()) {}
   TAVDict& operator=(TAVDict&& Other) noexcept;
-  TAVDict(const TAVDict&) = delete;
-  TAVDict& operator=(const TAVDict&) = delete;
+  // Copies own their entries, like strings do.
+  TAVDict(const TAVDict& Other) : FDict(Other.Clone().Release()) {}
+  TAVDict& operator=(const TAVDict& Other) { return *this = Other.Clone(); }
   ~TAVDict() { Free(); }
 
   AVDictionary* Get() const { return FDict; }

@@ -69,19 +69,29 @@ using UniqueFile = std::unique_ptr<FILE, TFileCloser>;
 using SharedOutputFormat = std::shared_ptr<AVFormatContext>;
 SharedOutputFormat MakeSharedOutputFormat(AVFormatContext* Owned);
 
-// One encoder context shared by the join copies of an output stream: Reset
-// swaps in a reopened encoder for every copy at once.
-class TSharedCodecContext {
+// Shared ownership with unique_ptr's interface, for what the join copies of
+// an output stream share with the first segment's record: copying the record
+// shares the object, reset() replaces it for every copy at once (a reopened
+// encoder), and the last copy frees it.
+template <typename T, typename Deleter>
+class TSharedOwner {
  public:
-  TSharedCodecContext() : FSlot(std::make_shared<UniqueCodecContext>()) {}
-  AVCodecContext* get() const { return FSlot->get(); }
-  AVCodecContext* operator->() const { return FSlot->get(); }
+  TSharedOwner() : FSlot(std::make_shared<std::unique_ptr<T, Deleter>>()) {}
+  T* get() const { return FSlot->get(); }
+  T* operator->() const { return FSlot->get(); }
   explicit operator bool() const { return bool(*FSlot); }
-  void reset(AVCodecContext* Owned = nullptr) { FSlot->reset(Owned); }
+  void reset(T* Owned = nullptr) { FSlot->reset(Owned); }
+  long use_count() const { return FSlot.use_count(); }
 
  private:
-  std::shared_ptr<UniqueCodecContext> FSlot;
+  std::shared_ptr<std::unique_ptr<T, Deleter>> FSlot;
 };
+
+using TSharedCodecContext = TSharedOwner<AVCodecContext, TCodecContextDeleter>;
+using SharedFrame = TSharedOwner<AVFrame, TFrameDeleter>;
+using SharedBSF = TSharedOwner<AVBSFContext, TBSFDeleter>;
+using SharedExpr = TSharedOwner<AVExpr, TExprDeleter>;
+using SharedFile = TSharedOwner<FILE, TFileCloser>;
 
 // A channel layout that frees what a custom layout allocated.
 class TChannelLayout {
@@ -233,6 +243,10 @@ struct TOutputFile {
   int shortest = 0;
 };
 
+// Copyable for join mode: a copy (std::make_unique<TOutputStream>(*first))
+// shares the encoder, the bit-stream filters, the work frames, the key-frame
+// expression and the pass log with the record it was made from, and has its
+// own copies of the dictionaries, texts and maps.
 struct TOutputStream {
   int file_index = 0;
   int index = 0;          // of st in the muxer
@@ -244,12 +258,12 @@ struct TOutputStream {
   int64_t sync_opts = 0;
   int64_t first_pts = 0;
   int64_t last_mux_dts = AV_NOPTS_VALUE;
-  UniqueBSF bitstream_filters;  // the whole "-bsf" chain as one context
+  SharedBSF bitstream_filters;  // the whole "-bsf" chain as one context
   TSharedCodecContext enc_ctx;
   const AVCodec* enc = nullptr;
   int64_t max_frames = INT64_MAX;
-  UniqueFrame filtered_frame;
-  UniqueFrame last_frame;
+  SharedFrame filtered_frame;
+  SharedFrame last_frame;
   int last_dropped = 0;
   int last_nb0_frames[3] = {0, 0, 0};
   void* hwaccel_ctx = nullptr;  // owned by the hardware encoder set-up
@@ -262,11 +276,11 @@ struct TOutputStream {
   std::vector<int64_t> forced_kf_pts;
   int forced_kf_index = 0;
   String forced_keyframes;
-  UniqueExpr forced_keyframes_pexpr;
+  SharedExpr forced_keyframes_pexpr;
   double forced_keyframes_expr_const_values[6] = {0, 0, 0, 0, 0, 0};
   std::vector<int> audio_channels_map;  // input channel per output channel, -1 silent
   String logfile_prefix;
-  UniqueFile logfile;
+  SharedFile logfile;
   TOutputFilter* filter = nullptr;  // borrowed: owned by its graph
   String avfilter;
   const char* filters = nullptr;         // borrowed: valid while the options context lives

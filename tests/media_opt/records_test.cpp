@@ -99,9 +99,15 @@ TEST_F(RecordsTest, EveryKindOfRecordFreesWhatItOwns) {
   auto of2 = std::make_unique<TOutputFile>();
   of2->ctx = of->ctx;
   of2->opts = of->opts;
-  auto ost2 = std::make_unique<TOutputStream>();
-  ost2->st = outStream;
-  ost2->enc_ctx = ost->enc_ctx;
+  auto ost2 = std::make_unique<TOutputStream>(*ost);
+  ost2->file_index = 1;
+  ost2->source_index = -1;
+  EXPECT_EQ(ost2->bitstream_filters.get(), ost->bitstream_filters.get());
+  EXPECT_EQ(ost2->last_frame.get(), ost->last_frame.get());
+  EXPECT_EQ(ost2->logfile.get(), ost->logfile.get());
+  EXPECT_NE(ost2->encoder_opts.Get(), ost->encoder_opts.Get());
+  EXPECT_STREQ(ost2->encoder_opts.Value("b"), "1M");
+  EXPECT_EQ(ost2->audio_channels_map, ost->audio_channels_map);
   // Reopening swaps the encoder for both.
   ost->enc_ctx.reset(ff::avcodec_alloc_context3(nullptr));
   EXPECT_EQ(ost2->enc_ctx.get(), ost->enc_ctx.get());
