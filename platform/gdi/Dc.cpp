@@ -111,7 +111,9 @@ HGDIOBJ SelectObject(HDC h, HGDIOBJ obj) {
     case OBJ_BITMAP: {
       auto* b = static_cast<HBITMAP__*>(o);
       if (b == dc->st.bitmap) return b;
-      if (b->selectedCount > 0 || dc->surface) return nullptr;  // one DC at a time, as in the original
+      // Unlike the original, a bitmap may be selected into several DCs at once: window
+      // surfaces are drawn through many. Surface DCs keep their surface.
+      if (dc->surface) return nullptr;
       old = dc->st.bitmap;
       SelectTyped(dc->st.bitmap, b);
       dc->UpdateVisible();
@@ -164,8 +166,7 @@ BOOL RestoreDC(HDC h, int level) {
   DCState s = dc->saved[size_t(level - 1)];
   dc->saved.resize(size_t(level - 1));
   // Objects deleted while saved cannot come back.
-  if (s.bitmap != dc->st.bitmap && (!Lookup(s.bitmap, OBJ_BITMAP) || s.bitmap->selectedCount > 0))
-    s.bitmap = dc->st.bitmap;
+  if (dc->surface || !Lookup(s.bitmap, OBJ_BITMAP)) s.bitmap = dc->st.bitmap;
   if (!Lookup(s.pen, OBJ_PEN)) s.pen = dc->st.pen;
   if (!Lookup(s.brush, OBJ_BRUSH)) s.brush = dc->st.brush;
   if (!Lookup(s.font, OBJ_FONT)) s.font = dc->st.font;

@@ -296,7 +296,8 @@ HDC CreateSurfaceDC(HBITMAP surface, POINT origin, HRGN visible);
 BOOL SetSurfaceDCVisible(HDC dc, POINT origin, HRGN visible);
 BOOL GetDCOrgEx(HDC dc, POINT* origin);  // the surface position of device (0, 0)
 // Returns the previously selected object of that kind, or nullptr on error.
-// Selecting a region copies it into the clip region and returns its type.
+// Selecting a region copies it into the clip region and returns its type. A bitmap
+// may be selected into several DCs at once (the original refuses that).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 int SaveDC(HDC dc);  // returns the saved level (1 based), 0 on failure

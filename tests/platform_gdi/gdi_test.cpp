@@ -326,9 +326,14 @@ TEST(Objects, HandlesSelectionAndStockObjects) {
   EXPECT_EQ(GetObjectType(brush), 0u);
   EXPECT_FALSE(DeleteObject(brush));
 
-  // A bitmap can be selected into one DC at a time.
+  // A bitmap may be selected into several DCs; it cannot be deleted until all let it go.
   HDC other = CreateCompatibleDC(nullptr);
-  EXPECT_EQ(SelectObject(other, s.bmp), nullptr);
+  HGDIOBJ first = SelectObject(other, s.bmp);
+  EXPECT_NE(first, nullptr);
+  SetPixel(other, 1, 1, RGB(9, 9, 9));
+  EXPECT_EQ(GetPixel(s.dc, 1, 1), RGB(9, 9, 9));
+  EXPECT_FALSE(DeleteObject(s.bmp));
+  SelectObject(other, first);
   DeleteDC(other);
 
   DIBSECTION ds;
