@@ -241,12 +241,17 @@ TEST_F(ParseTest, LogLevelOption) {
   GlobalLogger()->SetLogFlags(savedFlags);
 }
 
-TEST_F(ParseTest, OptDefaultDebugRaisesTheLoggerLevel) {
+TEST_F(ParseTest, OptDefaultSpecialNames) {
   const TLogLevel saved = GlobalLogger()->GetLogLevel();
   EXPECT_EQ(options_.opt_default("debug", "1"), 0);  // also a codec option
   EXPECT_EQ(GlobalLogger()->GetLogLevel(), llDebug);
   GlobalLogger()->SetLogLevel(saved);
   EXPECT_EQ(options_.opt_default("nosuchoption", "1"), AVERROR_OPTION_NOT_FOUND);
+
+  EXPECT_EQ(options_.sws_flags(), SWS_BICUBIC);
+  EXPECT_EQ(options_.opt_default("sws_flags", "lanczos+accurate_rnd"), 0);
+  EXPECT_EQ(options_.FetchSwsFlags(), 0);
+  EXPECT_EQ(options_.sws_flags(), SWS_LANCZOS | SWS_ACCURATE_RND);
 }
 
 TEST(OptionDefs, FindOptionDefMatchesTheWholeBaseName) {
