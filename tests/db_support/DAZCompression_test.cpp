@@ -75,12 +75,13 @@ TEST(CompressBuffer, RefusesNothingToDoAndModesOutOfRange) {
 
 TEST(CompressBuffer, EveryAlgorithmAndModeRoundTrips) {
   const std::vector<std::vector<uint8_t>> inputs = {EnglishText(40000), std::vector<uint8_t>(40000, 0),
-                                                    RandomBytes(1500000, 5)};
+                                                    RandomBytes(100000, 6), RandomBytes(1500000, 5)};
   for (auto alg : {acaZLIB, acaBZIP, acaPPM}) {
     for (int mode = alg == acaBZIP ? 1 : 0; mode <= 9; ++mode) {
       for (size_t i = 0; i < inputs.size(); ++i) {
-        // The big noise input at the ends and middle of the slow algorithms' ranges only.
-        if (alg != acaZLIB && i == 2 && mode != 1 && mode != 5 && mode != 9) continue;
+        // The big noise input at the ends of bzip2's range and PPM's largest model only
+        // (PPM's smallest one meets large varied data in its own tests).
+        if (i == 3 && ((alg == acaBZIP && mode != 1 && mode != 9) || (alg == acaPPM && mode != 9))) continue;
         const auto& in = inputs[i];
         const auto packed = Pack(alg, static_cast<uint8_t>(mode), in);
         ASSERT_TRUE(packed.ok) << int(alg) << "/" << mode << "/" << i;
