@@ -106,7 +106,8 @@ TABSCompressedBLOBStream::TABSCompressedBLOBStream(TStream& Stream, const TABSBL
       FCompressedStream(Stream),
       FBLOBDescriptor(BLOBDescriptor) {
   SeekChecked(Stream, 10103, BLOBDescriptor.StartPosition);
-  FBlockSize = BLOBDescriptor.BlockSize;
+  // A raw BLOB's descriptor may carry no block size; whole-stream copies still need one.
+  if (BLOBDescriptor.BlockSize > 0) FBlockSize = BLOBDescriptor.BlockSize;
   FStartPosition = BLOBDescriptor.StartPosition;
   if (ToCreate) FBLOBDescriptor.UncompressedSize = 0;
 
