@@ -1,0 +1,279 @@
+#pragma once
+// Controls of the windowing framework: the message record, TControl (any
+// control), TWinControl (a control with a window) and the control canvas.
+//
+// Every message a windowed control receives runs through its WindowProc
+// (a replaceable method, by default WndProc), so that an object can take over
+// a control's messages by saving WindowProc and installing its own, and later
+// put the saved one back. WndProc handles what the control handles and hands
+// the rest to DefaultHandler, the window class's procedure.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/Classes.h"
+#include "platform/vcl/Graphics.h"
+#include "platform/vcl/Types.h"
+#include "platform/win/Windows.h"
+
+struct TMessage {
+  UINT Msg = 0;
+  WPARAM WParam = 0;
+  LPARAM LParam = 0;
+  LRESULT Result = 0;
+};
+using TWndMethod = std::function<void(TMessage&)>;
+
+// Framework messages (same numbers as the original framework's).
+constexpr UINT CM_BASE = 0xB000;
+constexpr UINT CM_ACTIVATE = CM_BASE + 0;
+constexpr UINT CM_DEACTIVATE = CM_BASE + 1;
+constexpr UINT CM_GOTFOCUS = CM_BASE + 2;
+constexpr UINT CM_LOSTFOCUS = CM_BASE + 3;
+constexpr UINT CM_CANCELMODE = CM_BASE + 4;
+constexpr UINT CM_DIALOGKEY = CM_BASE + 5;
+constexpr UINT CM_DIALOGCHAR = CM_BASE + 6;
+constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
+constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 8;
+constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
+constexpr UINT CM_HITTEST = CM_BASE + 10;
+constexpr UINT CM_VISIBLECHANGED = CM_BASE + 11;
+constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 12;
+constexpr UINT CM_COLORCHANGED = CM_BASE + 13;
+constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
+constexpr UINT CM_CURSORCHANGED = CM_BASE + 15;
+constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
+constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
+constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
+constexpr UINT CM_MENUCHANGED = CM_BASE + 21;
+constexpr UINT CM_APPKEYDOWN = CM_BASE + 22;
+constexpr UINT CM_APPSYSCOMMAND = CM_BASE + 23;
+constexpr UINT CM_BUTTONPRESSED = CM_BASE + 24;
+constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 25;
+constexpr UINT CM_ENTER = CM_BASE + 26;
+constexpr UINT CM_EXIT = CM_BASE + 27;
+constexpr UINT CM_RELEASE = CM_BASE + 33;
+constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
+constexpr UINT CM_RECREATEWND = CM_BASE + 51;
+constexpr UINT CM_SYSFONTCHANGED = CM_BASE + 53;
+
+class TWinControl;
+
+class EInvalidOperation : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+enum TMouseButtonKind { mbLeft, mbRight, mbMiddle };
+enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateFlag>;
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButtonKind Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+TShiftState KeysToShiftState(WPARAM Keys);
+
+class TControl : public TComponent {
+ public:
+  explicit TControl(TComponent* AOwner);
+  ~TControl() override;
+
+  // The control's message entry; replace it to see every message first.
+  TWndMethod WindowProc;
+  // Runs a message through WindowProc at once.
+  LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+
+  TWinControl* Parent() const { return FParent; }
+  virtual void SetParent(TWinControl* AParent);
+
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
+  void SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
+  void SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
+  void SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+  virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+  void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
+  virtual TRect ClientRect();
+  int ClientWidth() { return ClientRect().Width(); }
+  int ClientHeight() { return ClientRect().Height(); }
+  void SetClientWidth(int Value);
+  void SetClientHeight(int Value);
+  virtual TPoint ClientOrigin();
+  TPoint ClientToScreen(const TPoint& P) { TPoint o = ClientOrigin(); return TPoint(P.X + o.X, P.Y + o.Y); }
+  TPoint ScreenToClient(const TPoint& P) { TPoint o = ClientOrigin(); return TPoint(P.X - o.X, P.Y - o.Y); }
+
+  bool Visible() const { return FVisible; }
+  virtual void SetVisible(bool Value);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible, with every parent showing (a form: its window is shown).
+  virtual bool Showing() const;
+  bool Enabled() const { return FEnabled; }
+  virtual void SetEnabled(bool Value);
+
+  // Caption and Text are the same string: the window text of windowed controls.
+  String Caption() { return GetText(); }
+  void SetCaption(const String& Value) { SetText(Value); }
+  String Text() { return GetText(); }
+  void SetTextValue(const String& Value) { SetText(Value); }
+
+  TColor Color() const { return FColor; }
+  void SetColor(TColor Value);
+  TFont* Font() { return &FFont; }
+
+  virtual void Invalidate() {}
+  virtual void Update() {}
+  void Repaint() {
+    Invalidate();
+    Update();
+  }
+
+  TNotifyEvent OnClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+
+ protected:
+  friend class TWinControl;
+  virtual void WndProc(TMessage& Message);
+  // What WndProc does with a message it does not handle.
+  virtual void DefaultHandler(TMessage& Message);
+  virtual String GetText() { return FText; }
+  virtual void SetText(const String& Value);
+  virtual void Click();
+  // The bounds changed from outside (the window moved or was sized).
+  void AssignBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  void MouseMessage(TMessage& Message);
+
+  TWinControl* FParent = nullptr;
+  int FLeft = 0;
+  int FTop = 0;
+  int FWidth = 0;
+  int FHeight = 0;
+  bool FVisible = true;
+  bool FEnabled = true;
+  String FText;
+  TColor FColor = clBtnFace;
+  TFont FFont;
+  bool FMouseDownLeft = false;
+};
+
+struct TCreateParams {
+  String Caption;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  int X = 0;
+  int Y = 0;
+  int Width = 0;
+  int Height = 0;
+  HWND WndParent = nullptr;
+  void* Param = nullptr;
+  WNDCLASSEXW WindowClass;
+  String WinClassName;
+};
+
+class TWinControl : public TControl {
+ public:
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  // The window, created on first use.
+  HWND Handle();
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  void HandleNeeded() { Handle(); }
+  // Destroys the window; it is made again when next needed.
+  void DestroyHandle();
+  void RecreateWnd();
+
+  int ControlCount() const { return int(FControls.size()); }
+  TControl* Controls(int Index) const { return FControls.at(size_t(Index)); }
+  void InsertControl(TControl* AControl);
+  void RemoveControl(TControl* AControl);
+
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  TRect ClientRect() override;
+  TPoint ClientOrigin() override;
+  bool Showing() const override { return FShowing; }
+  void SetEnabled(bool Value) override;
+  bool Focused() const;
+  bool CanFocus() const;
+  virtual void SetFocus();
+  void Invalidate() override;
+  void Update() override;
+  // Brings the window to the front of its siblings.
+  void BringToFront();
+
+  // The control that owns a window, or nullptr.
+  static TWinControl* FindControl(HWND Handle);
+
+ protected:
+  void WndProc(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+  String GetText() override;
+  void SetText(const String& Value) override;
+  virtual void CreateParams(TCreateParams& Params);
+  virtual void CreateWnd();
+  virtual void DestroyWnd();
+  // The window exists (its first messages have run); children get theirs.
+  virtual void CreateHandleDone() {}
+  // Showing changed (CM_SHOWINGCHANGED): show or hide the window.
+  virtual void ShowingChanged();
+  void UpdateShowing();
+  // Re-reads the bounds from the window.
+  void UpdateBounds();
+  // Erases the background with Color.
+  void EraseBackground(TMessage& Message);
+
+  HWND FHandle = nullptr;
+  WNDPROC FDefWndProc = DefWindowProcW;
+  bool FShowing = false;
+
+ private:
+  friend LRESULT ControlInitWndProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT MainWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  WNDPROC FObjectInstance = nullptr;
+  std::vector<TControl*> FControls;
+  bool FDestroyingHandle = false;
+};
+
+// A canvas over a control's window: a window DC made on first use (outside
+// painting), or the paint DC while the control paints.
+class TControlCanvas : public TCanvas {
+ public:
+  explicit TControlCanvas(TWinControl* AControl) : FControl(AControl) {}
+  ~TControlCanvas() override { FreeHandle(); }
+  // Gives back a DC made on demand, so that the window shows what was drawn.
+  void FreeHandle();
+  // Paint-time DC (not owned); nullptr ends painting.
+  void SetPaintHandle(HDC dc);
+
+ protected:
+  void CreateHandle() override;
+
+ private:
+  TWinControl* FControl;
+  HDC FOwnDC = nullptr;
+};
+
+// Frees every control canvas's on-demand DC (the application does it when idle).
+void FreeDeviceContexts();
+
+// A windowed control that paints itself on its Canvas (Paint).
+class TCustomControl : public TWinControl {
+ public:
+  explicit TCustomControl(TComponent* AOwner);
+  ~TCustomControl() override;
+  TCanvas* Canvas() { return FCanvas.get(); }
+
+ protected:
+  void WndProc(TMessage& Message) override;
+  virtual void Paint() {}
+
+  std::unique_ptr<TControlCanvas> FCanvas;
+};
+
+// Runs a WM_PAINT with canvas set to the paint DC, calling paint in between.
+void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint);

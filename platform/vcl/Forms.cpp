@@ -1,0 +1,408 @@
+// Forms, the screen and the application's message loop.
+
+#include "platform/vcl/Forms.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/os/Threads.h"
+#include "platform/win/Backend.h"
+
+TApplication* Application = new TApplication(nullptr);
+TScreen* Screen = new TScreen(nullptr);
+
+// ---- TCustomForm ----
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {
+  FVisible = false;
+  FWidth = 320;
+  FHeight = 240;
+  Screen->FForms.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  if (!FDestroyFired) {
+    FDestroyFired = true;
+    if (OnDestroy) {
+      try {
+        OnDestroy(this);
+      } catch (...) {
+        Application->HandleException(this);
+      }
+    }
+  }
+  FCanvas->FreeHandle();
+  auto& forms = Screen->FForms;
+  forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+  if (Application->FMainForm == this) Application->FMainForm = nullptr;
+  DestroyHandle();
+}
+
+void TCustomForm::AfterConstruction() {
+  if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  if (FParent) return;  // a form placed inside another control is a child window
+  Params.WndParent = nullptr;
+  // Secondary forms are owned by the main form, so they stay in front of it.
+  TCustomForm* main = Application->MainForm();
+  if (main && main != this && main->HandleAllocated()) Params.WndParent = main->FHandle;
+  Params.Style = WS_CLIPCHILDREN;
+  Params.ExStyle = 0;
+  if (!FEnabled) Params.Style |= WS_DISABLED;
+  switch (FBorderStyle) {
+    case bsNone: Params.Style |= WS_POPUP; break;
+    case bsSingle:
+    case bsToolWindow: Params.Style |= WS_CAPTION | WS_BORDER; break;
+    case bsSizeable:
+    case bsSizeToolWin: Params.Style |= WS_CAPTION | WS_THICKFRAME; break;
+    case bsDialog:
+      Params.Style |= WS_POPUP | WS_CAPTION;
+      Params.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+      break;
+  }
+  if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) Params.ExStyle |= WS_EX_TOOLWINDOW;
+  if (FBorderStyle != bsNone && FBorderIcons.Contains(biSystemMenu)) {
+    Params.Style |= WS_SYSMENU;
+    if (FBorderStyle == bsSingle || FBorderStyle == bsSizeable) {
+      if (FBorderIcons.Contains(biMinimize)) Params.Style |= WS_MINIMIZEBOX;
+      if (FBorderIcons.Contains(biMaximize)) Params.Style |= WS_MAXIMIZEBOX;
+    }
+  }
+  if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
+  Params.WindowClass.style = CS_DBLCLKS;
+}
+
+void TCustomForm::UpdateFrameStyle() {
+  if (!FHandle) return;
+  TCreateParams p;
+  CreateParams(p);
+  SetWindowLongPtrW(FHandle, GWL_STYLE, LONG_PTR(p.Style));
+  SetWindowLongPtrW(FHandle, GWL_EXSTYLE, LONG_PTR(p.ExStyle));
+  SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  UpdateBounds();
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
+  if (Value == FBorderStyle) return;
+  FBorderStyle = Value;
+  UpdateFrameStyle();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons Value) {
+  if (Value == FBorderIcons) return;
+  FBorderIcons = Value;
+  UpdateFrameStyle();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+  if (Value == FFormStyle) return;
+  FFormStyle = Value;
+  if (FHandle)
+    SetWindowPos(FHandle, Value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+TWindowState TCustomForm::WindowState() const {
+  if (FHandle) return IsIconic(FHandle) ? wsMinimized : IsZoomed(FHandle) ? wsMaximized : wsNormal;
+  return FWindowState;
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+  FWindowState = Value;
+  if (FHandle && FShowing)
+    ShowWindow(FHandle, Value == wsMinimized ? SW_MINIMIZE : Value == wsMaximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
+}
+
+bool TCustomForm::Active() const { return FHandle && GetActiveWindow() == FHandle; }
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  BringToFront();
+}
+
+bool TCustomForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+void TCustomForm::DoClose(TCloseAction& Action) {
+  if (OnClose) OnClose(this, Action);
+}
+
+void TCustomForm::Close() {
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree: Release(); break;
+    default: break;
+  }
+}
+
+void TCustomForm::Release() {
+  if (FHandle) {
+    PostMessageW(FHandle, CM_RELEASE, 0, 0);
+  } else {
+    QueueInMainThread([this] { delete this; });
+  }
+}
+
+void TCustomForm::DoShow() {
+  if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+  if (OnHide) OnHide(this);
+}
+
+void TCustomForm::ApplyPosition() {
+  if (FPositionApplied || FParent) return;
+  FPositionApplied = true;
+  TRect area;
+  switch (FPosition) {
+    case poScreenCenter: area = Rect(0, 0, Screen->Width(), Screen->Height()); break;
+    case poDesktopCenter: area = Screen->DesktopRect(); break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      TCustomForm* ref = FPosition == poOwnerFormCenter ? dynamic_cast<TCustomForm*>(Owner()) : nullptr;
+      if (!ref) ref = Application->MainForm();
+      if (!ref || ref == this) area = Rect(0, 0, Screen->Width(), Screen->Height());
+      else area = ref->BoundsRect();
+      break;
+    }
+    default: return;
+  }
+  SetBounds(area.Left + (area.Width() - FWidth) / 2, area.Top + (area.Height() - FHeight) / 2, FWidth, FHeight);
+}
+
+void TCustomForm::ShowingChanged() {
+  if (!FHandle) return;
+  if (FShowing) {
+    ApplyPosition();
+    DoShow();
+    if (!FHandle || !FShowing) return;
+    ShowWindow(FHandle, FWindowState == wsMaximized   ? SW_SHOWMAXIMIZED
+                        : FWindowState == wsMinimized ? SW_SHOWMINIMIZED
+                                                      : SW_SHOWNORMAL);
+  } else {
+    DoHide();
+    if (FHandle) ShowWindow(FHandle, SW_HIDE);
+  }
+}
+
+void TCustomForm::Paint() {
+  if (OnPaint) OnPaint(this);
+}
+
+void TCustomForm::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_CLOSE:
+      Close();
+      return;
+    case WM_PAINT:
+      PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); });
+      return;
+    case WM_ACTIVATE:
+      TWinControl::WndProc(Message);
+      if (LOWORD(Message.WParam) != WA_INACTIVE) {
+        if (OnActivate) OnActivate(this);
+      } else if (OnDeactivate) {
+        OnDeactivate(this);
+      }
+      return;
+    case WM_SIZE:
+      TWinControl::WndProc(Message);
+      FCanvas->FreeHandle();
+      if (OnResize) OnResize(this);
+      return;
+    case CM_RELEASE:
+      delete this;
+      return;
+  }
+  TWinControl::WndProc(Message);
+}
+
+// ---- TScreen ----
+
+TCustomForm* TScreen::ActiveForm() const {
+  HWND active = GetActiveWindow();
+  for (TCustomForm* f : FForms)
+    if (f->HandleAllocated() && f->Handle() == active) return f;
+  return nullptr;
+}
+
+int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+
+TRect TScreen::WorkAreaRect() const {
+  RECT r;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+  return TRect(r);
+}
+
+TRect TScreen::DesktopRect() const {
+  return Bounds(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+}
+
+int TScreen::MonitorCount() const { return GetSystemMetrics(SM_CMONITORS); }
+
+namespace {
+TMonitor MonitorOf(HMONITOR h) {
+  TMonitor m;
+  MONITORINFO mi;
+  if (!GetMonitorInfoW(h, &mi)) return m;
+  m.Handle = h;
+  m.MonitorNum = int(reinterpret_cast<uintptr_t>(h)) - 1;
+  m.Primary = mi.dwFlags & MONITORINFOF_PRIMARY;
+  m.BoundsRect = TRect(mi.rcMonitor);
+  m.WorkareaRect = TRect(mi.rcWork);
+  return m;
+}
+}  // namespace
+
+TMonitor TScreen::Monitors(int Index) const {
+  if (Index < 0 || Index >= MonitorCount()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return MonitorOf(reinterpret_cast<HMONITOR>(uintptr_t(Index + 1)));
+}
+
+TMonitor TScreen::MonitorFromWindow(HWND Handle) const {
+  return MonitorOf(::MonitorFromWindow(Handle, MONITOR_DEFAULTTONEAREST));
+}
+
+// ---- TApplication ----
+
+TApplication::~TApplication() = default;
+
+void TApplication::Initialize() {
+  InitMainThread();
+  InstallWindowMessagePump();
+}
+
+void TApplication::ResetForTests() {
+  FMainForm = nullptr;
+  FTerminated = false;
+  FRunning = false;
+  Title.clear();
+  ShowMainForm = true;
+  OnMessage = nullptr;
+  OnException = nullptr;
+  OnIdle = nullptr;
+}
+
+bool TApplication::ProcessMessage(MSG& Msg) {
+  if (!PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (Msg.message == WM_QUIT) {
+    FTerminated = true;
+    return true;
+  }
+  bool handled = false;
+  if (OnMessage) OnMessage(Msg, handled);
+  if (!handled) {
+    TranslateMessage(&Msg);
+    DispatchMessageW(&Msg);
+  }
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  CheckSynchronize(0);
+  MSG m;
+  while (ProcessMessage(m)) {
+  }
+}
+
+void TApplication::Idle() {
+  FreeDeviceContexts();
+  bool done = true;
+  if (OnIdle) OnIdle(this, done);
+  CheckSynchronize(0);
+  if (done && !FTerminated) WaitMessage();
+}
+
+void TApplication::HandleMessage() {
+  MSG m;
+  try {
+    if (!ProcessMessage(m)) Idle();
+  } catch (...) {
+    HandleException(this);
+  }
+}
+
+void TApplication::Run() {
+  if (!FMainForm) return;
+  FRunning = true;
+  try {
+    if (ShowMainForm) FMainForm->Show();
+  } catch (...) {
+    HandleException(this);
+  }
+  while (!FTerminated) HandleMessage();
+  FRunning = false;
+}
+
+void TApplication::Terminate() {
+  FTerminated = true;
+  PostQuitMessage(0);
+}
+
+void TApplication::ShowException(Exception& E) {
+  String msg = E.Message;
+  // The original adds a full stop unless the text ends in punctuation.
+  if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
+  HWND owner = FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : nullptr;
+  MessageBoxW(owner, msg.c_str(), Title.empty() ? "Error" : Title.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TApplication::HandleException(TObject* Sender) {
+  // Never let anything escape: this runs inside window procedures and the loop.
+  try {
+    try {
+      throw;
+    } catch (EAbort&) {
+    } catch (Exception& e) {
+      if (OnException) OnException(Sender, e);
+      else ShowException(e);
+    } catch (std::exception& e) {
+      Exception wrapped(e.what());
+      if (OnException) OnException(Sender, wrapped);
+      else ShowException(wrapped);
+    } catch (...) {
+      Exception wrapped("Unknown exception");
+      if (OnException) OnException(Sender, wrapped);
+      else ShowException(wrapped);
+    }
+  } catch (...) {
+  }
+}
+
+void GetWindowSurfaceBitmap(HWND Wnd, TBitmap& Bitmap) {
+  HBITMAP surface = GetWindowSurface(Wnd);
+  DIBSECTION ds;
+  if (!surface || GetObject(surface, sizeof(ds), &ds) != int(sizeof(ds))) {
+    Bitmap.SetSize(0, 0);
+    return;
+  }
+  const int w = ds.dsBm.bmWidth, h = ds.dsBm.bmHeight;
+  Bitmap.SetPixelFormat(pf32bit);
+  Bitmap.SetSize(w, h);
+  const auto* bits = static_cast<const uint8_t*>(ds.dsBm.bmBits);
+  const int stride = ds.dsBm.bmWidthBytes;
+  for (int y = 0; y < h; ++y) {
+    // The surface's rows are bottom-up, like every DIB here.
+    const uint8_t* src = ds.dsBmih.biHeight > 0 ? bits + size_t(h - 1 - y) * size_t(stride) : bits + size_t(y) * size_t(stride);
+    memcpy(Bitmap.ScanLine(y), src, size_t(w) * 4);
+  }
+}

@@ -1,0 +1,179 @@
+#pragma once
+// Forms, the screen and the application object with its message loop.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/vcl/Controls.h"
+
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TBorderIcons = TSet<TBorderIcon>;
+enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
+                 poMainFormCenter, poOwnerFormCenter };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TWinControl {
+ public:
+  // A form without a window definition.
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+  // Fires OnCreate; TApplication::CreateForm calls it once the object is built.
+  virtual void AfterConstruction();
+
+  TCanvas* Canvas() { return FCanvas.get(); }
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle Value);
+  TBorderIcons BorderIcons() const { return FBorderIcons; }
+  void SetBorderIcons(TBorderIcons Value);
+  TFormStyle FormStyle() const { return FFormStyle; }
+  void SetFormStyle(TFormStyle Value);
+  TPosition Position() const { return FPosition; }
+  void SetPosition(TPosition Value) { FPosition = Value; }
+  TWindowState WindowState() const;
+  void SetWindowState(TWindowState Value);
+  bool Active() const;
+
+  // Show makes the form visible and brings it to the front.
+  void Show();
+  // Asks OnCloseQuery, then OnClose decides: hide (the default), free, minimise or nothing.
+  // Closing the main form ends the application.
+  void Close();
+  virtual bool CloseQuery();
+  // Frees the form once the messages now queued for it have been handled.
+  void Release();
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TNotifyEvent OnPaint;
+  TNotifyEvent OnResize;
+  TCloseQueryEvent OnCloseQuery;
+  TCloseEvent OnClose;
+  TNotifyEvent OnDestroy;
+
+ protected:
+  void WndProc(TMessage& Message) override;
+  void CreateParams(TCreateParams& Params) override;
+  void ShowingChanged() override;
+  virtual void Paint();
+  virtual void DoClose(TCloseAction& Action);
+  virtual void DoShow();
+  virtual void DoHide();
+  // Moves the form where Position says, before it is first shown.
+  void ApplyPosition();
+  void UpdateFrameStyle();
+
+  std::unique_ptr<TControlCanvas> FCanvas;
+  TFormBorderStyle FBorderStyle = bsSizeable;
+  TBorderIcons FBorderIcons{biSystemMenu, biMinimize, biMaximize};
+  TFormStyle FFormStyle = fsNormal;
+  TPosition FPosition = poDesigned;
+  TWindowState FWindowState = wsNormal;
+  bool FPositionApplied = false;
+  bool FDestroyFired = false;
+};
+
+class TForm : public TCustomForm {
+ public:
+  explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+};
+
+class TMonitor {
+ public:
+  HMONITOR Handle = nullptr;
+  int MonitorNum = 0;
+  bool Primary = false;
+  TRect BoundsRect;
+  TRect WorkareaRect;
+  int Left() const { return BoundsRect.Left; }
+  int Top() const { return BoundsRect.Top; }
+  int Width() const { return BoundsRect.Width(); }
+  int Height() const { return BoundsRect.Height(); }
+};
+
+class TScreen : public TComponent {
+ public:
+  explicit TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+  int FormCount() const { return int(FForms.size()); }
+  TCustomForm* Forms(int Index) const { return FForms.at(size_t(Index)); }
+  // The form whose window is active, or nullptr.
+  TCustomForm* ActiveForm() const;
+  int Width() const;
+  int Height() const;
+  TRect WorkAreaRect() const;
+  TRect DesktopRect() const;
+  // Read afresh from the window layer on every call.
+  int MonitorCount() const;
+  TMonitor Monitors(int Index) const;
+  TMonitor MonitorFromWindow(HWND Handle) const;
+
+ private:
+  friend class TCustomForm;
+  std::vector<TCustomForm*> FForms;
+};
+
+using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
+using TExceptionEvent = std::function<void(TObject* Sender, Exception& E)>;
+using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
+
+class TApplication : public TComponent {
+ public:
+  explicit TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+  ~TApplication() override;
+
+  // Marks the calling thread as the main thread and installs the message pump.
+  void Initialize();
+  // Makes a form owned by the application; the first one becomes MainForm.
+  template <class T>
+  void CreateForm(T*& Reference) {
+    T* form = new T(this);
+    Reference = form;
+    form->AfterConstruction();
+    if (!FMainForm) FMainForm = form;
+  }
+  TCustomForm* MainForm() const { return FMainForm; }
+  // Shows the main form and handles messages until Terminate.
+  void Run();
+  // Handles every pending message and main-thread call, then returns.
+  void ProcessMessages();
+  // Handles one message, or waits for one (serving main-thread calls) when none is pending.
+  void HandleMessage();
+  // Ends Run; stays set.
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+  // Shows the exception being handled in an error box (or hands it to OnException).
+  void HandleException(TObject* Sender);
+  void ShowException(Exception& E);
+  // Restores the initial state (tests).
+  void ResetForTests();
+
+  String Title;
+  bool ShowMainForm = true;
+  // Sees every queued message before it is dispatched; Handled stops it.
+  TMessageEvent OnMessage;
+  TExceptionEvent OnException;
+  TIdleEvent OnIdle;
+
+ private:
+  friend class TCustomForm;
+  bool ProcessMessage(MSG& Msg);
+  void Idle();
+  TCustomForm* FMainForm = nullptr;
+  bool FTerminated = false;
+  bool FRunning = false;
+};
+
+extern TApplication* Application;
+extern TScreen* Screen;
+
+// Copies a window's surface (the whole top-level window, frame included) into Bitmap.
+void GetWindowSurfaceBitmap(HWND Wnd, TBitmap& Bitmap);

@@ -1,0 +1,104 @@
+#pragma once
+// The backends behind the window layer. The layer keeps windows, messages and
+// surfaces itself; a backend supplies the clock, waiting for events, monitors,
+// message boxes, and shows top-level surfaces (the display backend) or keeps
+// them for inspection (the headless backend, the default).
+//
+// Input from a backend enters the layer through the Inject* functions below;
+// they hit-test, honour capture and post the non-client or client messages.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win/Windows.h"
+
+struct TMonitorDesc {
+  RECT Bounds;
+  RECT WorkArea;
+  bool Primary = false;
+};
+
+struct TMessageBoxRecord {
+  std::string Text;
+  std::string Caption;
+  UINT Type = 0;
+};
+
+class TWindowBackend {
+ public:
+  virtual ~TWindowBackend() = default;
+  virtual const char* Name() const = 0;
+  // Milliseconds since some fixed start.
+  virtual uint64_t Now() = 0;
+  // Sleeps until one of fds is readable, the backend has input, or timeoutMs
+  // (-1: no limit) of real time passed. The layer computes the timeout from
+  // DueIn for its timers.
+  virtual void Wait(const std::vector<int>& fds, int timeoutMs) = 0;
+  // Real milliseconds to sleep before the clock reaches due; -1 when sleeping
+  // cannot bring it closer (a virtual clock).
+  virtual int DueIn(uint64_t due) = 0;
+  // Turns pending backend events into Inject* calls.
+  virtual void PumpEvents() {}
+  virtual std::vector<TMonitorDesc> Monitors() = 0;
+  virtual int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) = 0;
+
+  // Top-level window notifications (the display backend mirrors them).
+  virtual void WindowCreated(HWND) {}
+  virtual void WindowDestroyed(HWND) {}
+  virtual void WindowShown(HWND, bool) {}
+  virtual void WindowMoved(HWND, const RECT&) {}
+  virtual void ZOrderChanged() {}
+  // A top-level window's surface changed inside r (window coordinates).
+  virtual void SurfaceChanged(HWND, const RECT&) {}
+};
+
+// The default backend: a virtual clock that only AdvanceClock moves, monitors
+// set by the test, message boxes recorded and answered with a scripted reply.
+class THeadlessBackend : public TWindowBackend {
+ public:
+  THeadlessBackend();
+  const char* Name() const override { return "headless"; }
+  uint64_t Now() override { return clock_; }
+  void Wait(const std::vector<int>& fds, int timeoutMs) override;
+  int DueIn(uint64_t due) override { return due <= clock_ ? 0 : -1; }
+  std::vector<TMonitorDesc> Monitors() override { return monitors_; }
+  int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
+
+  void AdvanceClock(uint64_t ms) { clock_ += ms; }
+  // The first monitor given is primary unless another says so.
+  void SetMonitors(std::vector<TMonitorDesc> monitors);
+  const std::vector<TMessageBoxRecord>& MessageBoxes() const { return boxes_; }
+  void ClearMessageBoxes() { boxes_.clear(); }
+  int MessageBoxReply = IDOK;
+
+ private:
+  uint64_t clock_ = 1000;
+  std::vector<TMonitorDesc> monitors_;
+  std::vector<TMessageBoxRecord> boxes_;
+};
+
+// The backend in use; a headless one is made on first use when none was set.
+TWindowBackend& WindowBackend();
+// Installs a backend (before any window exists); returns the previous one.
+std::unique_ptr<TWindowBackend> SetWindowBackend(std::unique_ptr<TWindowBackend> backend);
+// The headless backend in use, or nullptr.
+THeadlessBackend* HeadlessBackend();
+
+// Installs the layer's message pump into the main-thread dispatcher, so that
+// ProcessPendingMessages (every nested wait) serves window messages too.
+// Done on first window creation; harmless to repeat.
+void InstallWindowMessagePump();
+
+// ---- Input from the backend (screen coordinates) ----
+enum class TMouseButton { Left, Right, Middle };
+void InjectMouseMove(int x, int y);
+void InjectMouseButton(TMouseButton button, bool down, int x, int y);
+void InjectMouseWheel(int delta, int x, int y);
+void InjectKey(int vk, bool down);
+void InjectChar(char32_t ch);
+
+// ---- Test and teardown helpers ----
+// Destroys every window, timer, hook and queued message (tests start clean).
+void ResetWindowLayer();

@@ -1,0 +1,279 @@
+// Activation, focus, capture, key state and the routing of backend input
+// through hit testing and capture into non-client and client messages.
+
+#include <algorithm>
+
+#include "platform/win/WinInternal.h"
+
+namespace win {
+
+namespace {
+
+struct ClickMemory {
+  HWND wnd = nullptr;
+  UINT msg = 0;
+  uint64_t time = 0;
+  POINT pt;
+};
+ClickMemory lastClick;
+
+void SwitchActive(Window* to, WORD how) {
+  State& s = S();
+  HWND old = s.active;
+  HWND nw = to ? to->handle : nullptr;
+  if (old == nw) return;
+  if (nw) {
+    CBTACTIVATESTRUCT cas{how == WA_CLICKACTIVE, old};
+    if (CallCbtHook(HCBT_ACTIVATE, WPARAM(nw), LPARAM(&cas))) return;
+  }
+  if (Window* o = Get(old)) {
+    Send(o, WM_NCACTIVATE, FALSE, LPARAM(nw));
+    if ((o = Get(old))) Send(o, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, (o->style & WS_MINIMIZE) ? 1 : 0), LPARAM(nw));
+  }
+  s.active = nw;
+  if (!old || !nw || !Get(old)) {
+    std::vector<HWND> tops = s.topLevel;
+    for (HWND t : tops)
+      if (Window* tw = Get(t)) Send(tw, WM_ACTIVATEAPP, nw ? TRUE : FALSE, 0);
+  }
+  if (!nw || !Get(nw)) {
+    if (HWND f = s.focus) {
+      s.focus = nullptr;
+      if (Window* fw = Get(f)) Send(fw, WM_KILLFOCUS, 0, 0);
+    }
+    return;
+  }
+  Window* w = Get(nw);
+  if (s.topLevel.front() != nw) {
+    SetWindowPos(nw, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!(w = Get(nw))) return;
+  }
+  Send(w, WM_NCACTIVATE, TRUE, LPARAM(old));
+  if ((w = Get(nw))) Send(w, WM_ACTIVATE, MAKEWPARAM(how, (w->style & WS_MINIMIZE) ? 1 : 0), LPARAM(old));
+}
+
+// The window to activate when the active one goes away.
+Window* NextToActivate(Window* leaving) {
+  if (Window* o = Get(leaving->owner); o && Visible(o) && !(o->style & WS_DISABLED)) return o;
+  for (HWND t : S().topLevel) {
+    Window* w = Get(t);
+    if (w != leaving && Visible(w) && !(w->style & WS_DISABLED) && !(w->exStyle & WS_EX_NOACTIVATE)) return w;
+  }
+  return nullptr;
+}
+
+WPARAM KeyFlags() {
+  const uint8_t* k = S().keys;
+  WPARAM f = 0;
+  if (k[VK_LBUTTON] & 0x80) f |= MK_LBUTTON;
+  if (k[VK_RBUTTON] & 0x80) f |= MK_RBUTTON;
+  if (k[VK_MBUTTON] & 0x80) f |= MK_MBUTTON;
+  if (k[VK_SHIFT] & 0x80) f |= MK_SHIFT;
+  if (k[VK_CONTROL] & 0x80) f |= MK_CONTROL;
+  return f;
+}
+
+// The window under the cursor (or the capture) and its hit-test code.
+Window* MouseTarget(POINT pt, LRESULT& hit, UINT mouseMsg) {
+  State& s = S();
+  if (Window* c = Get(s.capture)) {
+    hit = HTCLIENT;
+    return c;
+  }
+  Window* w = Get(WindowFromPoint(pt));
+  // Transparent windows pass the mouse to what lies beneath within the same parent.
+  while (w) {
+    hit = Send(w, WM_NCHITTEST, 0, PointToLParam(pt));
+    if (!(w = Get(w->handle))) return nullptr;
+    if (hit != HTTRANSPARENT || !w->parent) break;
+    w = Get(w->parent);
+  }
+  if (!w) return nullptr;
+  Send(w, WM_SETCURSOR, WPARAM(w->handle), MAKELPARAM(int(hit), int(mouseMsg)));
+  return Get(w->handle);
+}
+
+void PostMouse(Window* w, LRESULT hit, UINT clientMsg, POINT pt, WPARAM extra = 0) {
+  if (hit == HTCLIENT) {
+    POINT c = pt;
+    ScreenToClient(w->handle, &c);
+    PostInput(w->handle, clientMsg, KeyFlags() | extra, PointToLParam(c));
+  } else if (hit != HTNOWHERE && hit != HTERROR && clientMsg != WM_MOUSEWHEEL) {
+    PostInput(w->handle, clientMsg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit), PointToLParam(pt));
+  }
+}
+
+}  // namespace
+
+void ActivateWindow(Window* w, WORD how) { SwitchActive(w, how); }
+
+void OnWindowHidden(Window* w) {
+  State& s = S();
+  HWND h = w->handle;
+  if (s.focus && (s.focus == h || IsChild(h, s.focus)) && !IsTopLevel(w)) SetFocus(nullptr);
+  if (!(w = Get(h))) return;
+  if (s.active == h) SwitchActive(NextToActivate(w), WA_ACTIVE);
+  if (s.capture == h || IsChild(h, s.capture)) ReleaseCapture();
+}
+
+void OnWindowGone(HWND wnd) {
+  State& s = S();
+  if (s.capture == wnd) s.capture = nullptr;
+  if (s.focus == wnd) s.focus = nullptr;
+  if (s.active == wnd) s.active = nullptr;
+  if (s.tracking.wnd == wnd) s.tracking = Tracking{};
+  if (s.pressedButtonWnd == wnd) s.pressedButtonWnd = nullptr;
+  if (lastClick.wnd == wnd) lastClick = ClickMemory{};
+}
+
+}  // namespace win
+
+using namespace win;
+
+HWND SetCapture(HWND wnd) {
+  State& s = S();
+  HWND old = s.capture;
+  if (!Get(wnd)) return old;
+  s.capture = wnd;
+  if (old && old != wnd)
+    if (Window* o = Get(old)) Send(o, WM_CAPTURECHANGED, 0, LPARAM(wnd));
+  return old;
+}
+
+BOOL ReleaseCapture() {
+  State& s = S();
+  HWND old = s.capture;
+  s.capture = nullptr;
+  if (Window* o = Get(old)) Send(o, WM_CAPTURECHANGED, 0, 0);
+  return TRUE;
+}
+
+HWND GetCapture() { return S().capture; }
+HWND GetFocus() { return S().focus; }
+HWND GetActiveWindow() { return S().active; }
+HWND GetForegroundWindow() { return S().active; }
+
+HWND SetFocus(HWND wnd) {
+  State& s = S();
+  HWND old = s.focus;
+  if (wnd == old) return old;
+  Window* w = Get(wnd);
+  if (wnd && (!w || (w->style & WS_DISABLED))) return nullptr;
+  if (CallCbtHook(HCBT_SETFOCUS, WPARAM(wnd), LPARAM(old))) return nullptr;
+  s.focus = wnd;  // first, so that activation leaves the focus where it is going
+  if (w) {
+    Window* root = Root(w);
+    if (root->handle != s.active) SwitchActive(root, WA_ACTIVE);
+  }
+  if (s.focus != wnd) return old;
+  if (Window* o = Get(old)) Send(o, WM_KILLFOCUS, WPARAM(wnd), 0);
+  if (s.focus == wnd && (w = Get(wnd))) Send(w, WM_SETFOCUS, WPARAM(old), 0);
+  return old;
+}
+
+HWND SetActiveWindow(HWND wnd) {
+  HWND old = S().active;
+  Window* w = Get(wnd);
+  if (!w || !IsTopLevel(w)) return nullptr;
+  SwitchActive(w, WA_ACTIVE);
+  return old;
+}
+
+BOOL SetForegroundWindow(HWND wnd) {
+  Window* w = Get(wnd);
+  if (!w) return FALSE;
+  SwitchActive(Root(w), WA_ACTIVE);
+  return TRUE;
+}
+
+BOOL GetCursorPos(POINT* p) {
+  if (!p) return FALSE;
+  *p = S().cursor;
+  return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+  S().cursor = POINT{x, y};
+  return TRUE;
+}
+
+short GetKeyState(int vk) { return (vk >= 0 && vk < 256 && (S().keys[vk] & 0x80)) ? short(0x8000) : 0; }
+short GetAsyncKeyState(int vk) { return GetKeyState(vk); }
+
+void InjectMouseMove(int x, int y) {
+  State& s = S();
+  POINT pt{x, y};
+  s.cursor = pt;
+  if ((s.tracking.wnd || s.pressedButtonWnd) && TrackMouse(pt, false)) return;
+  LRESULT hit = HTNOWHERE;
+  if (Window* w = MouseTarget(pt, hit, WM_MOUSEMOVE)) PostMouse(w, hit, WM_MOUSEMOVE, pt);
+}
+
+void InjectMouseButton(TMouseButton button, bool down, int x, int y) {
+  State& s = S();
+  POINT pt{x, y};
+  s.cursor = pt;
+  const int vk = button == TMouseButton::Left ? VK_LBUTTON : button == TMouseButton::Right ? VK_RBUTTON : VK_MBUTTON;
+  s.keys[vk] = down ? 0x80 : 0;
+  if (!down && (s.tracking.wnd || s.pressedButtonWnd) && TrackMouse(pt, true)) return;
+  const UINT base = button == TMouseButton::Left ? WM_LBUTTONDOWN : button == TMouseButton::Right ? WM_RBUTTONDOWN
+                                                                                                  : WM_MBUTTONDOWN;
+  UINT msg = down ? base : base + 1;
+  LRESULT hit = HTNOWHERE;
+  Window* w = MouseTarget(pt, hit, msg);
+  if (!w) return;
+  HWND h = w->handle;
+  Window* root = Root(w);
+  if (root->style & WS_DISABLED) return;
+  if (down) {
+    if (root->handle != s.active && !(root->exStyle & WS_EX_NOACTIVATE) && !s.capture) {
+      LRESULT r = Send(w, WM_MOUSEACTIVATE, WPARAM(root->handle), MAKELPARAM(int(hit), int(msg)));
+      if (r == MA_ACTIVATE || r == MA_ACTIVATEANDEAT) {
+        if (Window* rt = Get(root->handle)) SwitchActive(rt, WA_CLICKACTIVE);
+      }
+      if (r == MA_ACTIVATEANDEAT || r == MA_NOACTIVATEANDEAT) return;
+      if (!(w = Get(h))) return;
+    }
+    const uint64_t now = WindowBackend().Now();
+    const bool dbl = (w->cls->wc.style & CS_DBLCLKS || hit != HTCLIENT) && lastClick.wnd == h &&
+                     lastClick.msg == msg && now - lastClick.time <= 500 &&
+                     std::abs(lastClick.pt.x - x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+                     std::abs(lastClick.pt.y - y) <= GetSystemMetrics(SM_CYDOUBLECLK);
+    if (dbl) {
+      msg = base + 2;
+      lastClick = ClickMemory{};
+    } else {
+      lastClick = ClickMemory{h, msg, now, pt};
+    }
+  }
+  if (w->style & WS_DISABLED) return;
+  PostMouse(w, hit, msg, pt);
+}
+
+void InjectMouseWheel(int delta, int x, int y) {
+  State& s = S();
+  s.cursor = POINT{x, y};
+  HWND target = s.focus ? s.focus : s.active;
+  if (target) PostInput(target, WM_MOUSEWHEEL, MAKEWPARAM(int(KeyFlags()), delta), MAKELPARAM(x, y));
+}
+
+void InjectKey(int vk, bool down) {
+  State& s = S();
+  if (vk < 0 || vk > 255) return;
+  const bool repeat = down && (s.keys[vk] & 0x80);
+  s.keys[vk] = down ? 0x80 : 0;
+  HWND target = s.focus ? s.focus : s.active;
+  if (!target) return;
+  const bool alt = s.keys[VK_MENU] & 0x80;
+  const bool sys = alt || vk == VK_MENU || (!s.focus);
+  const UINT msg = sys ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+  LPARAM lp = 1 | (alt ? (1 << 29) : 0) | (repeat ? (1 << 30) : 0);
+  if (!down) lp |= LPARAM(0xC0000000u);
+  PostInput(target, msg, WPARAM(vk), lp);
+}
+
+void InjectChar(char32_t ch) {
+  State& s = S();
+  HWND target = s.focus ? s.focus : s.active;
+  if (target) PostInput(target, (s.keys[VK_MENU] & 0x80) ? WM_SYSCHAR : WM_CHAR, WPARAM(ch), 1);
+}

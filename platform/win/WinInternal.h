@@ -1,0 +1,152 @@
+#pragma once
+// Window records and the layer's state, shared by the layer's sources. Not for callers.
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/win/Backend.h"
+#include "platform/win/Windows.h"
+
+namespace win {
+
+struct WindowClass {
+  ATOM atom = 0;
+  std::string name;
+  WNDCLASSEXW wc;
+  int windows = 0;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  WindowClass* cls = nullptr;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  HWND parent = nullptr;  // children only
+  HWND owner = nullptr;   // top-level only
+  RECT rect;              // parent's client coordinates (screen for top-level)
+  RECT client;            // window coordinates
+  std::string text;
+  WNDPROC proc = nullptr;
+  LONG_PTR id = 0;
+  LONG_PTR userData = 0;
+  HINSTANCE instance = nullptr;
+  std::vector<uint8_t> extra;
+  std::vector<HWND> children;  // front first
+  std::map<std::string, HANDLE> props;
+  HRGN update = nullptr;  // client coordinates; nullptr when nothing to paint
+  bool erasePending = false;
+  bool ncPending = false;
+  bool ncActive = false;
+  bool destroying = false;
+  bool created = false;     // WM_CREATE returned
+  RECT normalRect;          // position before minimise or maximise
+  HBITMAP surface = nullptr;  // top-level only
+};
+
+struct DcRecord {
+  HDC dc = nullptr;
+  HWND wnd = nullptr;
+  bool window = false;  // GetWindowDC: origin at the window's corner
+  HRGN extraClip = nullptr;  // further clip, the DC's own coordinates
+  HGDIOBJ oldBitmap = nullptr;
+};
+
+struct TimerRecord {
+  HWND wnd;
+  UINT_PTR id;
+  UINT elapse;
+  TIMERPROC proc;
+  uint64_t due;
+};
+
+struct HookRecord {
+  HHOOK handle;
+  int kind;
+  HOOKPROC proc;
+};
+
+// Drag state of the frame: moving or sizing by the caption or a border.
+struct Tracking {
+  HWND wnd = nullptr;
+  WPARAM edge = 0;  // 0 = move, else WMSZ_*
+  POINT start;
+  RECT startRect;
+};
+
+struct State {
+  std::unordered_map<HWND, std::unique_ptr<Window>> windows;
+  std::vector<HWND> topLevel;  // z-order, front first
+  std::vector<std::unique_ptr<WindowClass>> classes;
+  ATOM nextAtom = 0xC000;
+  uintptr_t nextHandle = 0x10000;
+  std::deque<MSG> posted;  // main-thread queue (guarded by postLock for other threads)
+  bool quitPending = false;
+  int quitCode = 0;
+  std::vector<TimerRecord> timers;
+  UINT_PTR nextTimerId = 1;
+  std::vector<HookRecord> hooks;
+  uintptr_t nextHook = 1;
+  std::vector<DcRecord> dcs;
+  HWND capture = nullptr;
+  HWND focus = nullptr;
+  HWND active = nullptr;
+  POINT cursor;
+  uint8_t keys[256] = {};
+  int sendDepth = 0;
+  MSG current;  // the message being dispatched (time and position)
+  Tracking tracking;
+  HWND pressedButtonWnd = nullptr;  // caption button pressed, with its code
+  LRESULT pressedButton = 0;
+};
+
+State& S();
+Window* Get(HWND wnd);  // nullptr for a stale or foreign handle
+Window* Root(Window* w);
+bool IsTopLevel(const Window* w);
+bool Visible(const Window* w);  // and all ancestors
+POINT ScreenOrigin(const Window* w);  // of the window's corner
+POINT SurfaceOrigin(const Window* w);  // of the window's corner inside its root's surface
+RECT ClientRectOf(const Window* w);  // (0, 0, w, h)
+RECT WindowRectOf(const Window* w);  // (0, 0, w, h)
+
+// Messages
+LRESULT Send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
+void PostInput(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+bool CallCbtHook(int code, WPARAM wp, LPARAM lp);  // true: cancelled
+void ForgetWindowMessages(HWND wnd);
+
+// Frame
+struct FrameMetrics {
+  int border = 0;      // each side
+  int caption = 0;     // caption height (0 without)
+  int edge = 0;        // client edge inside the border
+};
+FrameMetrics MetricsFor(DWORD style, DWORD exStyle);
+RECT ClientFromWindow(DWORD style, DWORD exStyle, const RECT& wr);
+LRESULT HitTest(Window* w, POINT screen);
+void PaintFrame(Window* w);
+RECT CaptionButtonRect(Window* w, LRESULT code);  // window coordinates, empty when absent
+void StartTracking(Window* w, WPARAM edge, POINT screen);
+bool TrackMouse(POINT screen, bool buttonUp);  // true when a drag consumed the event
+
+// Painting
+void EnsureSurface(Window* root);
+void RefreshDcs(Window* root);  // after geometry or surface changes
+void ReleaseDcsOf(HWND wnd);
+HRGN VisibleRegion(Window* w, bool client);  // surface coordinates; caller deletes
+void InvalidateClient(Window* w, HRGN rgn, bool erase, bool children);  // rgn in client coords, null = all
+void InvalidateFrame(Window* w);
+void Validate(Window* w);
+Window* FindPaintWindow(HWND filter);
+void DiscardPaint(Window* w);
+
+// Activation and focus
+void ActivateWindow(Window* w, WORD how);
+void OnWindowHidden(Window* w);
+void OnWindowGone(HWND wnd);
+
+}  // namespace win

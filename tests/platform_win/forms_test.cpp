@@ -1,0 +1,180 @@
+// Forms and the application: window procedure chaining, form events and
+// styles, the message loop with main-thread calls, Terminate and error boxes.
+
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+class FormsTest : public WindowTest {};
+
+TEST_F(FormsTest, FirstCreatedFormIsMainFormAndEventsFireInOrder) {
+  std::vector<std::string> events;
+  TForm* first = nullptr;
+  TForm* second = nullptr;
+  Application->CreateForm(first);
+  Application->CreateForm(second);
+  EXPECT_EQ(Application->MainForm(), first);
+  EXPECT_EQ(Screen->FormCount(), 2);
+  second->OnShow = [&](TObject*) { events.push_back("show"); };
+  second->OnCloseQuery = [&](TObject*, bool& can) {
+    events.push_back("closequery");
+    can = events.size() > 2;  // refuse the first time
+  };
+  second->OnClose = [&](TObject*, TCloseAction& action) {
+    events.push_back("close");
+    EXPECT_EQ(action, caHide);
+  };
+  second->OnDestroy = [&](TObject*) { events.push_back("destroy"); };
+  second->SetCaption("Second");
+  second->Show();
+  EXPECT_TRUE(IsWindowVisible(second->Handle()));
+  char text[32];
+  GetWindowTextW(second->Handle(), text, sizeof(text));
+  EXPECT_STREQ(text, "Second");
+  second->Close();
+  EXPECT_TRUE(second->Visible());
+  // Closing through the window (the frame's close button sends WM_CLOSE).
+  SendMessageW(second->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(second->Visible());
+  EXPECT_FALSE(IsWindowVisible(second->Handle()));
+  EXPECT_FALSE(Application->Terminated());
+  delete second;
+  EXPECT_EQ(events, (std::vector<std::string>{"show", "closequery", "closequery", "close", "destroy"}));
+  // Closing the main form ends the application.
+  first->Close();
+  EXPECT_TRUE(Application->Terminated());
+  delete first;
+  EXPECT_EQ(Screen->FormCount(), 0);
+}
+
+TEST_F(FormsTest, ReplacedWindowProcSeesMessagesAndCanBeRestored) {
+  TForm form(nullptr);
+  std::vector<UINT> seen;
+  TWndMethod saved = form.WindowProc;
+  form.WindowProc = [&](TMessage& m) {
+    seen.push_back(m.Msg);
+    if (m.Msg == WM_NCHITTEST) {
+      m.Result = HTCAPTION;  // answered without the form
+      return;
+    }
+    saved(m);
+  };
+  form.Show();
+  EXPECT_NE(std::find(seen.begin(), seen.end(), UINT(WM_CREATE)), seen.end());
+  EXPECT_NE(std::find(seen.begin(), seen.end(), UINT(WM_SHOWWINDOW)), seen.end());
+  RECT r;
+  GetWindowRect(form.Handle(), &r);
+  const LPARAM centre = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  EXPECT_EQ(SendMessageW(form.Handle(), WM_NCHITTEST, 0, centre), HTCAPTION);
+  form.WindowProc = saved;
+  seen.clear();
+  EXPECT_EQ(SendMessageW(form.Handle(), WM_NCHITTEST, 0, centre), HTCLIENT);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(TWinControl::FindControl(form.Handle()), &form);
+}
+
+TEST_F(FormsTest, BorderStylesPositionAndStayOnTop) {
+  TForm tool(nullptr);
+  tool.SetBorderStyle(bsToolWindow);
+  tool.SetBorderIcons(TBorderIcons{biSystemMenu});
+  tool.SetFormStyle(fsStayOnTop);
+  tool.SetPosition(poScreenCenter);
+  tool.SetClientWidth(160);
+  tool.SetClientHeight(120);
+  TForm plain(nullptr);
+  plain.Show();
+  tool.Show();
+  plain.BringToFront();
+  HWND h = tool.Handle();
+  const LONG_PTR style = GetWindowLongPtrW(h, GWL_STYLE);
+  const LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX), LONG_PTR(WS_CAPTION | WS_SYSMENU));
+  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+  EXPECT_TRUE(ex & WS_EX_TOPMOST);
+  EXPECT_EQ(tool.ClientWidth(), 160);
+  EXPECT_EQ(tool.ClientHeight(), 120);
+  // Centred on the 1024 x 768 screen of the headless backend.
+  EXPECT_EQ(tool.Left(), (1024 - tool.Width()) / 2);
+  EXPECT_EQ(tool.Top(), (768 - tool.Height()) / 2);
+  EXPECT_EQ(GetTopWindow(nullptr), h);  // stays above the plain form brought to front
+  EXPECT_EQ(Screen->MonitorCount(), 1);
+  EXPECT_TRUE(Screen->Monitors(0).Primary);
+}
+
+TEST_F(FormsTest, OnPaintDrawsOnTheFormCanvas) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 50, 40);
+  form.OnPaint = [&](TObject*) {
+    form.Canvas()->Brush()->SetColor(clRed);
+    form.Canvas()->FillRect(Rect(0, 0, 10, 10));
+  };
+  form.SetColor(clWhite);
+  form.Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(SurfacePixel(form.Handle(), 5, 5), RGB(255, 0, 0));
+  EXPECT_EQ(SurfacePixel(form.Handle(), 20, 20), RGB(255, 255, 255));
+}
+
+TEST_F(FormsTest, RunServesWorkerCallsUntilTerminate) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  TThreadID servedOn = 0;
+  TAnonymousThread worker([&] {
+    CallInMainThread([&] { servedOn = GetCurrentThreadId(); });
+    CallInMainThread([&] { Application->Terminate(); });
+  });
+  Application->Run();
+  worker.WaitFor();
+  EXPECT_EQ(servedOn, MainThreadID());
+  EXPECT_TRUE(Application->Terminated());
+  delete main;
+}
+
+TEST_F(FormsTest, TerminateInsideNestedProcessMessagesEndsRun) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  std::vector<UINT> seen;
+  Application->OnMessage = [&](MSG& m, bool& handled) {
+    if (m.message == WM_USER + 1) {
+      seen.push_back(m.message);
+      PostMessageW(main->Handle(), WM_USER + 2, 0, 0);
+      Application->ProcessMessages();
+      handled = true;
+    } else if (m.message == WM_USER + 2) {
+      seen.push_back(m.message);
+      Application->Terminate();
+      handled = true;
+    }
+  };
+  main->Show();
+  PostMessageW(main->Handle(), WM_USER + 1, 0, 0);
+  Application->Run();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_USER + 1, WM_USER + 2}));
+  delete main;
+}
+
+TEST_F(FormsTest, ExceptionsFromHandlersGoToTheErrorBox) {
+  TForm form(nullptr);
+  Application->Title = "Tarnwick";
+  form.OnResize = [](TObject*) { throw Exception("Size refused"); };
+  form.SetBounds(0, 0, 300, 200);
+  form.Show();
+  form.SetWidth(310);  // the exception stays inside the window procedure
+  ASSERT_FALSE(Headless().MessageBoxes().empty());
+  EXPECT_EQ(Headless().MessageBoxes().back().Text, "Size refused.");
+  EXPECT_EQ(Headless().MessageBoxes().back().Caption, "Tarnwick");
+  Headless().ClearMessageBoxes();
+  // From the loop itself (a queued main-thread call that throws).
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  QueueInMainThread([] { throw Exception("Queued failure"); });
+  QueueInMainThread([] { Application->Terminate(); });
+  Application->Run();
+  ASSERT_EQ(Headless().MessageBoxes().size(), 1u);
+  EXPECT_EQ(Headless().MessageBoxes()[0].Text, "Queued failure.");
+  delete main;
+}
+
+}  // namespace

@@ -1,0 +1,390 @@
+// The window layer: message sequences, subclassing, painting and clipping,
+// hit testing, injected input, capture and timers.
+
+#include <functional>
+
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+const char* const kClass = "WinTestWindow";
+
+// Paints its whole client area in the colour kept in its user data.
+LRESULT PaintingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    HBRUSH b = CreateSolidBrush(COLORREF(GetWindowLongPtrW(w, GWLP_USERDATA)));
+    RECT r;
+    GetClientRect(w, &r);
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+    EndPaint(w, &ps);
+    return 0;
+  }
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+void RegisterTestClass() {
+  WNDCLASSEXW wc;
+  wc.lpfnWndProc = PaintingProc;
+  wc.lpszClassName = kClass;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(uintptr_t(COLOR_WINDOW + 1));
+  RegisterClassExW(&wc);
+}
+
+HWND MakeWindow(DWORD style, int x, int y, int w, int h, HWND parent = nullptr, DWORD exStyle = 0) {
+  RegisterTestClass();
+  return CreateWindowExW(exStyle, kClass, "Test", style, x, y, w, h, parent, nullptr, nullptr, nullptr);
+}
+
+void Pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+using Seq = std::vector<std::pair<char, UINT>>;
+
+class WinTest : public WindowTest {};
+
+// Each case prepares windows A and B (B may stay null), then acts; the table
+// gives every message the two windows received during the action, in order.
+TEST_F(WinTest, MessageSequencesFollowTheOriginal) {
+  struct Case {
+    const char* name;
+    std::function<void(HWND& a, HWND& b)> prepare;
+    std::function<void(HWND& a, HWND& b)> act;
+    Seq expected;
+  };
+  const DWORD ov = WS_OVERLAPPEDWINDOW;
+  const std::vector<Case> cases{
+      {"create hidden", [](HWND&, HWND&) {},
+       [&](HWND& a, HWND&) { a = MakeWindow(ov, 10, 10, 200, 150); },
+       {{'A', WM_GETMINMAXINFO}, {'A', WM_NCCREATE}, {'A', WM_NCCALCSIZE}, {'A', WM_CREATE}, {'A', WM_SIZE},
+        {'A', WM_MOVE}}},
+      {"create child", [&](HWND& a, HWND&) { a = MakeWindow(ov | WS_VISIBLE, 10, 10, 200, 150); },
+       [&](HWND& a, HWND& b) { b = MakeWindow(WS_CHILD, 5, 5, 50, 40, a); },
+       {{'B', WM_NCCREATE}, {'B', WM_NCCALCSIZE}, {'B', WM_CREATE}, {'B', WM_SIZE}, {'B', WM_MOVE},
+        {'A', WM_PARENTNOTIFY}}},
+      {"show", [&](HWND& a, HWND&) { a = MakeWindow(ov, 10, 10, 200, 150); },
+       [](HWND& a, HWND&) { ShowWindow(a, SW_SHOW); },
+       {{'A', WM_SHOWWINDOW}, {'A', WM_WINDOWPOSCHANGING}, {'A', WM_ACTIVATEAPP}, {'A', WM_NCACTIVATE},
+        {'A', WM_ACTIVATE}, {'A', WM_SETFOCUS}, {'A', WM_NCPAINT}, {'A', WM_ERASEBKGND},
+        {'A', WM_WINDOWPOSCHANGED}}},
+      {"move", [&](HWND& a, HWND&) { a = MakeWindow(ov | WS_VISIBLE, 10, 10, 200, 150); },
+       [](HWND& a, HWND&) { SetWindowPos(a, nullptr, 40, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); },
+       {{'A', WM_WINDOWPOSCHANGING}, {'A', WM_WINDOWPOSCHANGED}, {'A', WM_MOVE}}},
+      {"resize", [&](HWND& a, HWND&) { a = MakeWindow(ov | WS_VISIBLE, 10, 10, 200, 150); },
+       [](HWND& a, HWND&) { SetWindowPos(a, nullptr, 0, 0, 260, 180, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE); },
+       {{'A', WM_WINDOWPOSCHANGING}, {'A', WM_GETMINMAXINFO}, {'A', WM_NCCALCSIZE}, {'A', WM_NCPAINT},
+        {'A', WM_ERASEBKGND}, {'A', WM_WINDOWPOSCHANGED}, {'A', WM_SIZE}}},
+      {"hide", [&](HWND& a, HWND&) { a = MakeWindow(ov | WS_VISIBLE, 10, 10, 200, 150); },
+       [](HWND& a, HWND&) { ShowWindow(a, SW_HIDE); },
+       {{'A', WM_SHOWWINDOW}, {'A', WM_WINDOWPOSCHANGING}, {'A', WM_WINDOWPOSCHANGED}, {'A', WM_NCACTIVATE},
+        {'A', WM_ACTIVATE}, {'A', WM_ACTIVATEAPP}, {'A', WM_KILLFOCUS}}},
+      {"activate another",
+       [&](HWND& a, HWND& b) {
+         b = MakeWindow(ov | WS_VISIBLE, 300, 10, 200, 150);
+         a = MakeWindow(ov | WS_VISIBLE, 10, 10, 200, 150);
+       },
+       [](HWND&, HWND& b) { SetActiveWindow(b); },
+       {{'A', WM_NCACTIVATE}, {'A', WM_ACTIVATE}, {'B', WM_WINDOWPOSCHANGING}, {'B', WM_WINDOWPOSCHANGED},
+        {'B', WM_NCACTIVATE}, {'B', WM_ACTIVATE}, {'A', WM_KILLFOCUS}, {'B', WM_SETFOCUS}}},
+      {"destroy shown", [&](HWND& a, HWND&) { a = MakeWindow(ov | WS_VISIBLE, 10, 10, 200, 150); },
+       [](HWND& a, HWND&) { DestroyWindow(a); },
+       {{'A', WM_WINDOWPOSCHANGING}, {'A', WM_WINDOWPOSCHANGED}, {'A', WM_NCACTIVATE}, {'A', WM_ACTIVATE},
+        {'A', WM_ACTIVATEAPP}, {'A', WM_KILLFOCUS}, {'A', WM_DESTROY}, {'A', WM_NCDESTROY}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetWindowLayer();
+    MessageRecorder rec;
+    HWND a = nullptr, b = nullptr;
+    c.prepare(a, b);
+    Pump();
+    rec.log.clear();
+    c.act(a, b);
+    Seq got;
+    for (const auto& e : rec.log) got.emplace_back(e.wnd == a ? 'A' : e.wnd == b ? 'B' : '?', e.msg);
+    auto text = [](const Seq& s) {
+      std::string t;
+      for (auto& [w, m] : s) t += std::string(t.empty() ? "" : " ") + w + ":" + MessageName(m);
+      return t;
+    };
+    EXPECT_EQ(text(got), text(c.expected));
+  }
+}
+
+TEST_F(WinTest, SubclassSeesMessagesFirstAndRestoringLeavesTheWindowIntact) {
+  HWND w = MakeWindow(WS_OVERLAPPEDWINDOW, 10, 10, 200, 150);
+  std::vector<std::string> order;
+  WNDPROC original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(w, GWLP_WNDPROC));
+  WNDPROC inner = MakeObjectInstance([&](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_SETTEXT) order.push_back("original");
+    return CallWindowProcW(original, h, m, wp, lp);
+  });
+  SetWindowLongPtrW(w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(inner)));
+  WNDPROC saved = nullptr;
+  WNDPROC outer = MakeObjectInstance([&](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m == WM_SETTEXT) {
+      order.push_back("subclass");
+      if (std::string(reinterpret_cast<const char*>(lp)) == "refused") return FALSE;  // swallowed
+    }
+    return CallWindowProcW(saved, h, m, wp, lp);
+  });
+  saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(outer))));
+  EXPECT_EQ(saved, inner);
+
+  EXPECT_TRUE(SetWindowTextW(w, "passed on"));
+  EXPECT_FALSE(SetWindowTextW(w, "refused"));
+  EXPECT_EQ(order, (std::vector<std::string>{"subclass", "original", "subclass"}));
+  char text[64];
+  GetWindowTextW(w, text, sizeof(text));
+  EXPECT_STREQ(text, "passed on");
+
+  // Restoring the saved procedure takes the subclass out of the chain for good.
+  SetWindowLongPtrW(w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(saved)));
+  FreeObjectInstance(outer);
+  order.clear();
+  EXPECT_TRUE(SetWindowTextW(w, "refused"));
+  EXPECT_EQ(order, std::vector<std::string>{"original"});
+  ShowWindow(w, SW_SHOW);
+  Pump();
+  EXPECT_TRUE(IsWindowVisible(w));
+  EXPECT_TRUE(DestroyWindow(w));
+  FreeObjectInstance(inner);
+  EXPECT_FALSE(IsWindow(w));
+}
+
+TEST_F(WinTest, InvalidatingPartOfAWindowRepaintsOnlyThatPart) {
+  HWND w = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 100, 80);
+  SetWindowLongPtrW(w, GWLP_USERDATA, RGB(255, 0, 0));
+  InvalidateRect(w, nullptr, TRUE);
+  UpdateWindow(w);
+  EXPECT_EQ(SurfacePixel(w, 50, 40), RGB(255, 0, 0));
+
+  SetWindowLongPtrW(w, GWLP_USERDATA, RGB(0, 0, 255));
+  RECT part{10, 10, 30, 20};
+  InvalidateRect(w, &part, FALSE);
+  RECT upd;
+  EXPECT_TRUE(GetUpdateRect(w, &upd, FALSE));
+  EXPECT_TRUE(EqualRect(&upd, &part));
+  Pump();  // WM_PAINT comes from the queue
+  EXPECT_FALSE(GetUpdateRect(w, &upd, FALSE));
+  EXPECT_EQ(SurfacePixel(w, 10, 10), RGB(0, 0, 255));
+  EXPECT_EQ(SurfacePixel(w, 29, 19), RGB(0, 0, 255));
+  EXPECT_EQ(SurfacePixel(w, 30, 19), RGB(255, 0, 0));
+  EXPECT_EQ(SurfacePixel(w, 29, 20), RGB(255, 0, 0));
+  EXPECT_EQ(SurfacePixel(w, 9, 15), RGB(255, 0, 0));
+}
+
+TEST_F(WinTest, ChildrenClipToTheirParentAndClippingParentsSpareThem) {
+  // Parent client is 200 x 100 at (4, 23) inside its frame; the child hangs over its right edge.
+  HWND parent = MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 208,
+                           127);
+  RECT cr;
+  GetClientRect(parent, &cr);
+  ASSERT_EQ(cr.right, 200);
+  ASSERT_EQ(cr.bottom, 100);
+  SetWindowLongPtrW(parent, GWLP_USERDATA, RGB(255, 0, 0));
+  HWND child = MakeWindow(WS_CHILD | WS_VISIBLE, 150, 60, 100, 100, parent);
+  SetWindowLongPtrW(child, GWLP_USERDATA, RGB(0, 255, 0));
+  InvalidateRect(parent, nullptr, TRUE);
+  InvalidateRect(child, nullptr, TRUE);
+  Pump();
+  const POINT o{4, 23};  // client origin inside the surface
+  EXPECT_EQ(SurfacePixel(parent, o.x + 160, o.y + 70), RGB(0, 255, 0));    // child
+  EXPECT_EQ(SurfacePixel(parent, o.x + 140, o.y + 70), RGB(255, 0, 0));    // parent beside it
+  EXPECT_NE(SurfacePixel(parent, o.x + 201, o.y + 70), RGB(0, 255, 0));    // right border: clipped
+  EXPECT_NE(SurfacePixel(parent, o.x + 160, o.y + 101), RGB(0, 255, 0));   // bottom border: clipped
+
+  // The clipping parent repaints around the child, never over it.
+  InvalidateRect(parent, nullptr, TRUE);
+  UpdateWindow(parent);
+  EXPECT_EQ(SurfacePixel(parent, o.x + 160, o.y + 70), RGB(0, 255, 0));
+}
+
+TEST_F(WinTest, SurfaceShowsThePlainFrameAndTheClient) {
+  HWND w = MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 160, 100);
+  SetWindowLongPtrW(w, GWLP_USERDATA, RGB(10, 20, 30));
+  InvalidateRect(w, nullptr, TRUE);
+  Pump();
+  // Fixed frame: 3 pixels of border, a 19 pixel caption (active), then the client.
+  EXPECT_EQ(SurfacePixel(w, 0, 0), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(SurfacePixel(w, 1, 50), GetSysColor(COLOR_ACTIVEBORDER));
+  EXPECT_EQ(SurfacePixel(w, 60, 4), GetSysColor(COLOR_ACTIVECAPTION));
+  EXPECT_EQ(SurfacePixel(w, 80, 60), RGB(10, 20, 30));
+  RECT close;
+  GetWindowRect(w, &close);
+  EXPECT_EQ(SendMessageW(w, WM_NCHITTEST, 0, MAKELPARAM(150, 10)), HTCLOSE);
+  // Deactivated, the caption turns to the inactive colour.
+  SendMessageW(w, WM_NCACTIVATE, FALSE, 0);
+  EXPECT_EQ(SurfacePixel(w, 60, 4), GetSysColor(COLOR_INACTIVECAPTION));
+}
+
+TEST_F(WinTest, HitTestCodesAcrossTheFrame) {
+  // Sizeable frame of 4, caption 19: client (104, 123)-(296, 246).
+  HWND w = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 150);
+  const struct {
+    int x, y;
+    LRESULT code;
+  } points[]{
+      {150, 110, HTCAPTION}, {285, 110, HTCLOSE},      {262, 110, HTMAXBUTTON}, {245, 110, HTMINBUTTON},
+      {110, 110, HTSYSMENU}, {101, 180, HTLEFT},       {298, 180, HTRIGHT},     {200, 101, HTTOP},
+      {200, 248, HTBOTTOM},  {101, 101, HTTOPLEFT},    {299, 249, HTBOTTOMRIGHT}, {101, 249, HTBOTTOMLEFT},
+      {200, 200, HTCLIENT},  {99, 200, HTNOWHERE},     {300, 200, HTNOWHERE},
+  };
+  for (const auto& p : points) {
+    SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+    EXPECT_EQ(SendMessageW(w, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), p.code);
+  }
+}
+
+TEST_F(WinTest, InjectedClicksReachCaptionAndClientAndDragTheWindow) {
+  MessageRecorder rec;
+  HWND w = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 150);
+  Pump();
+  rec.log.clear();
+  InjectMouseButton(TMouseButton::Left, true, 200, 200);
+  InjectMouseButton(TMouseButton::Left, false, 200, 200);
+  Pump();
+  ASSERT_EQ(Names(rec.MessagesOf(w)), "LBUTTONDOWN LBUTTONUP");
+  EXPECT_EQ(GET_X_LPARAM(rec.log[0].lParam), 96);  // client coordinates
+  EXPECT_EQ(GET_Y_LPARAM(rec.log[0].lParam), 77);
+
+  // A press on the caption starts a move that follows the mouse until release.
+  rec.log.clear();
+  InjectMouseButton(TMouseButton::Left, true, 150, 110);
+  Pump();
+  InjectMouseMove(180, 130);
+  InjectMouseButton(TMouseButton::Left, false, 180, 130);
+  Pump();
+  ASSERT_GE(rec.log.size(), 2u);
+  EXPECT_EQ(rec.log[0].msg, WM_NCLBUTTONDOWN);
+  EXPECT_EQ(rec.log[0].wParam, WPARAM(HTCAPTION));
+  EXPECT_EQ(rec.log[1].msg, WM_SYSCOMMAND);
+  EXPECT_EQ(rec.log[1].wParam & 0xFFF0, SC_MOVE);
+  const auto msgs = rec.MessagesOf(w);
+  EXPECT_NE(std::find(msgs.begin(), msgs.end(), WM_ENTERSIZEMOVE), msgs.end());
+  EXPECT_EQ(msgs.back(), WM_EXITSIZEMOVE);
+  RECT r;
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, 130);
+  EXPECT_EQ(r.top, 120);
+
+  // The close button closes on release over it.
+  InjectMouseButton(TMouseButton::Left, true, 315, 130);
+  Pump();
+  EXPECT_TRUE(IsWindow(w));
+  InjectMouseButton(TMouseButton::Left, false, 315, 130);
+  Pump();
+  EXPECT_FALSE(IsWindow(w));
+}
+
+TEST_F(WinTest, CaptureSendsTheMouseToTheCapturingWindow) {
+  MessageRecorder rec;
+  HWND a = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 100, 100);
+  HWND b = MakeWindow(WS_POPUP | WS_VISIBLE, 200, 0, 100, 100);
+  Pump();
+  rec.log.clear();
+  SetCapture(a);
+  InjectMouseMove(250, 50);  // over b, outside a
+  Pump();
+  ASSERT_EQ(Names(rec.MessagesOf(a)), "MOUSEMOVE");
+  EXPECT_EQ(GET_X_LPARAM(rec.log.back().lParam), 250);
+  EXPECT_TRUE(rec.MessagesOf(b).empty());
+  SetCapture(b);
+  EXPECT_EQ(Names(rec.MessagesOf(a)), "MOUSEMOVE CAPTURECHANGED");
+  ReleaseCapture();
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Names(rec.MessagesOf(b)), "CAPTURECHANGED");
+  rec.log.clear();
+  InjectMouseMove(50, 50);
+  Pump();
+  EXPECT_EQ(Names(rec.MessagesOf(a)), "MOUSEMOVE");
+}
+
+TEST_F(WinTest, TimersFollowTheVirtualClockAndQuitComesAfterPostedMessages) {
+  HWND w = MakeWindow(WS_POPUP, 0, 0, 10, 10);
+  SetTimer(w, 7, 100, nullptr);
+  MSG m;
+  EXPECT_FALSE(PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  Headless().AdvanceClock(100);
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(m.wParam, 7u);
+  EXPECT_FALSE(PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));  // next one is 100 ms away
+  KillTimer(w, 7);
+  Headless().AdvanceClock(500);
+  EXPECT_FALSE(PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+
+  PostQuitMessage(3);
+  PostMessageW(w, WM_USER, 1, 0);
+  ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, WM_USER);
+  EXPECT_FALSE(GetMessageW(&m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, WM_QUIT);
+  EXPECT_EQ(m.wParam, 3u);
+  EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(WinTest, NestedWaitsServeWindowMessagesButKeepTheQuitRequest) {
+  HWND w = MakeWindow(WS_POPUP, 0, 0, 10, 10);
+  int seen = 0;
+  WNDPROC inst = MakeObjectInstance([&](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_USER) ++seen;
+    return DefWindowProcW(h, m, wp, lp);
+  });
+  SetWindowLongPtrW(w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(inst)));
+  PostMessageW(w, WM_USER, 0, 0);
+  PostQuitMessage(0);
+  ProcessPendingMessages();
+  EXPECT_EQ(seen, 1);
+  MSG m;
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, WM_QUIT);
+  DestroyWindow(w);
+  FreeObjectInstance(inst);
+}
+
+TEST_F(WinTest, CreationHookCanRefuseAWindowAndMonitorsComeFromTheBackend) {
+  static bool refuse = true;
+  HHOOK hook = SetWindowsHookExW(
+      WH_CBT, [](int code, WPARAM, LPARAM) -> LRESULT { return code == HCBT_CREATEWND && refuse ? 1 : 0; }, nullptr,
+      0);
+  EXPECT_EQ(MakeWindow(WS_POPUP, 0, 0, 10, 10), nullptr);
+  refuse = false;
+  EXPECT_NE(MakeWindow(WS_POPUP, 0, 0, 10, 10), nullptr);
+  UnhookWindowsHookEx(hook);
+
+  Headless().SetMonitors({{RECT{0, 0, 800, 600}, RECT{0, 0, 800, 560}, false},
+                          {RECT{800, 0, 2720, 1080}, RECT{800, 0, 2720, 1040}, true}});
+  EXPECT_EQ(GetSystemMetrics(SM_CMONITORS), 2);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
+  HWND onSecond = MakeWindow(WS_POPUP, 100, 100, 50, 50);
+  MONITORINFO mi;
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(onSecond, MONITOR_DEFAULTTONULL), &mi));
+  EXPECT_EQ(mi.rcMonitor.right, 800);
+  EXPECT_EQ(mi.dwFlags, 0u);
+  RECT work;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(work.bottom, 1040);
+}
+
+TEST_F(WinTest, TopmostWindowsStayAboveAndOwnedWindowsAboveTheirOwner) {
+  HWND top = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, WS_EX_TOPMOST);
+  HWND owner = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 10, 10);
+  HWND owned = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, owner);
+  HWND other = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 10, 10);
+  EXPECT_EQ(GetTopWindow(nullptr), top);
+  BringWindowToTop(owner);
+  EXPECT_EQ(GetWindow(top, GW_HWNDNEXT), owned);
+  EXPECT_EQ(GetWindow(owned, GW_HWNDNEXT), owner);
+  EXPECT_EQ(GetWindow(owner, GW_HWNDNEXT), other);
+  EXPECT_EQ(GetWindow(owned, GW_OWNER), owner);
+  // Destroying the owner takes the owned window with it.
+  DestroyWindow(owner);
+  EXPECT_FALSE(IsWindow(owned));
+  EXPECT_TRUE(IsWindow(other));
+}
+
+}  // namespace
