@@ -81,20 +81,30 @@ bool TFormatConverter::Fail(const String& Message) {
 bool TFormatConverter::PictureToRGB(const uint8_t* const AData[], const int ALineSize[], AVPixelFormat APixFmt,
                                     int AWidth, int AHeight, bool ACopyToBitmap) {
   FRGBPictureRef = nullptr;
-  FBitmap->SetSize(AWidth, AHeight);
   const int needed = ff::av_image_get_buffer_size(FAVPixFmt, AWidth, AHeight, 1);
-  if (needed <= 0) return Fail(Format("Invalid picture size %dx%d", {AWidth, AHeight}));
+  if (needed <= 0) {
+    FBitmap->SetSize(AWidth, AHeight);
+    return Fail(Format("Invalid picture size %dx%d", {AWidth, AHeight}));
+  }
   // The buffer only grows, so equally sized frames convert without allocating.
   if (!FRGBBuffer || FRGBBufSize < needed) {
+    DropAlias();  // the bitmap must not outlive the memory it lies over
     if (FRGBBuffer) ff::av_free(FRGBBuffer);
     FRGBBufSize = 0;
     FRGBBuffer = static_cast<uint8_t*>(ff::av_malloc(size_t(needed)));
-    if (!FRGBBuffer) return Fail("Cannot allocate the RGB picture buffer");
+    if (!FRGBBuffer) {
+      FBitmap->SetSize(AWidth, AHeight);
+      return Fail("Cannot allocate the RGB picture buffer");
+    }
     FRGBBufSize = needed;
   }
   FRGBPicture = TAVPicture{};
   if (ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer, FAVPixFmt, AWidth, AHeight, 1) < 0)
     return Fail(Format("Invalid picture size %dx%d", {AWidth, AHeight}));
+  if (!AliasBitmap(AWidth, AHeight)) {
+    DropAlias();
+    FBitmap->SetSize(AWidth, AHeight);
+  }
   // The scaler aborts the process on formats it does not know, so ask first.
   if (!ff::sws_isSupportedInput(APixFmt)) return Fail("Cannot initialize the toRGB conversion context");
   FtoRGB_convert_ctx = ff::sws_getCachedContext(FtoRGB_convert_ctx, AWidth, AHeight, APixFmt, AWidth, AHeight,
@@ -114,6 +124,35 @@ bool TFormatConverter::PictureToRGB(const uint8_t* const AData[], const int ALin
   return true;
 }
 
+bool TFormatConverter::Aliased() const { return FAliasHandle && FBitmap->Handle() == FAliasHandle; }
+
+void TFormatConverter::DropAlias() {
+  if (Aliased()) FBitmap->SetHandle(nullptr);
+  FAliasHandle = nullptr;
+}
+
+bool TFormatConverter::AliasBitmap(int AWidth, int AHeight) {
+  // 8-bit pictures keep a bitmap of their own, with the bitmap's palette.
+  if (FBMPPixFmt == pf8bit || DibStride(AWidth, FBitsPixel) != FRGBPicture.linesize[0]) return false;
+  if (Aliased() && FBitmap->Width() == AWidth && FBitmap->Height() == AHeight && FAliasBits == FRGBBuffer)
+    return true;
+  BITMAPINFO256 bi;
+  bi.bmiHeader.biWidth = AWidth;
+  bi.bmiHeader.biHeight = -AHeight;  // top-down, like the RGB picture
+  bi.bmiHeader.biBitCount = WORD(FBitsPixel);
+  if (FBMPPixFmt == pf16bit) {
+    bi.bmiHeader.biCompression = BI_BITFIELDS;
+    const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    std::memcpy(bi.bmiColors, masks, sizeof masks);
+  }
+  HBITMAP h = CreateDIBSection(nullptr, bi.info(), DIB_RGB_COLORS, nullptr, FRGBBuffer, 0);
+  if (!h) return false;
+  FBitmap->SetHandle(h);
+  FAliasHandle = h;
+  FAliasBits = FRGBBuffer;
+  return true;
+}
+
 void TFormatConverter::RequirePicture() const {
   if (!FRGBPictureRef) throw Exception("Assertion failed: no RGB picture (call PictureToRGB first)");
 }
@@ -122,11 +161,15 @@ bool TFormatConverter::CopyRows(bool toBitmap) {
   RequirePicture();
   const int width = FDIB.bmWidth, height = FDIB.bmHeight;
   if (FBitmap->Width() != width || FBitmap->Height() != height || FBitmap->PixelFormat() != FBMPPixFmt) return false;
+  if (Aliased()) return true;  // one memory: nothing to copy
   // The bitmap is touched on the main thread; the copy itself runs here.
-  CallInMainThread([this] { FScanLine = static_cast<uint8_t*>(FBitmap->ScanLine(0)); });
+  ptrdiff_t distance = 0;
+  CallInMainThread([&] {
+    FScanLine = static_cast<uint8_t*>(FBitmap->ScanLine(0));
+    distance = height > 1 ? static_cast<uint8_t*>(FBitmap->ScanLine(1)) - FScanLine : 0;
+  });
   // Each side steps by its own row length: the bitmap's rows are padded to 4 bytes
   // and stored bottom-up, the RGB picture's are packed top-down.
-  const size_t bitmapStride = size_t(DibStride(width, FBitsPixel));
   const size_t rowBytes = size_t(width) * size_t(FBitsPixel / 8);
   uint8_t* rgb = FRGBPicture.data[0];
   uint8_t* row = FScanLine;
@@ -137,7 +180,7 @@ bool TFormatConverter::CopyRows(bool toBitmap) {
       std::memcpy(rgb, row, rowBytes);
     }
     rgb += FRGBPicture.linesize[0];
-    row -= bitmapStride;
+    row += distance;
   }
   return true;
 }

@@ -55,7 +55,9 @@ class TFormatConverter : public TObject {
   // Copy between the RGB picture and Bitmap(), row by row, each side stepped by
   // its own row length. They need a previous successful PictureToRGB (an
   // Exception otherwise). False, copying nothing, when the bitmap's size or
-  // format no longer matches the RGB picture.
+  // format no longer matches the RGB picture. Where the rows have the same length
+  // (always at 32 bits) the bitmap lies over the RGB buffer and nothing is copied:
+  // drawing on the bitmap then changes the RGB picture at once.
   bool RGBToBitmap();
   bool BitmapToRGB();
   // Converts the RGB picture into the given planes; same size as the RGB picture.
@@ -64,6 +66,11 @@ class TFormatConverter : public TObject {
  private:
   void ResetFormat();
   void RequirePicture() const;
+  // Where the bitmap's rows and the RGB picture's rows have the same length, the
+  // bitmap is laid over the RGB buffer (a top-down DIB): the copies between them vanish.
+  bool AliasBitmap(int AWidth, int AHeight);
+  bool Aliased() const;
+  void DropAlias();
   // Row copy in either direction; toBitmap selects the direction.
   bool CopyRows(bool toBitmap);
   bool Fail(const String& Message);
@@ -79,6 +86,8 @@ class TFormatConverter : public TObject {
   TAVPicture FRGBPicture;
   const TAVPicture* FRGBPictureRef = nullptr;
   int Fsws_flags = SWS_BICUBIC;
+  HBITMAP FAliasHandle = nullptr;  // the bitmap handle laid over the RGB buffer
+  uint8_t* FAliasBits = nullptr;
   SwsContext* FtoRGB_convert_ctx = nullptr;
   SwsContext* FfromRGB_convert_ctx = nullptr;
   String FLastErrMsg;

@@ -139,7 +139,9 @@ constexpr int DibStride(int width, int bitCount) { return ((width * bitCount + 3
 // Bit counts 1, 4, 8 (palette from bmiColors, biClrUsed entries or all),
 // 16 (BI_RGB = 5-5-5; BI_BITFIELDS 5-6-5 or 5-5-5 masks), 24, 32 (BI_RGB, or
 // BI_BITFIELDS with the standard masks). Pixels start zeroed. Returns nullptr
-// for any other layout, or a size over 32767 x 32767.
+// for any other layout, or a size over 32767 x 32767. Here section is not a file
+// mapping: when not null, it is the address of caller-owned memory holding the
+// pixels (from byte offset on), left as it is, which must outlive the bitmap.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 // A 32-bit bottom-up DIB section (the only "device" format here).
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);

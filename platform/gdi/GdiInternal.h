@@ -92,6 +92,7 @@ struct HBITMAP__ : gdi::Object {
   bool topDown = false;
   bool monochrome = false;  // made by CreateBitmap with 1 bit
   uint8_t* bits = nullptr;
+  bool ownsBits = true;  // false over caller memory (CreateDIBSection's section)
   std::array<RGBQUAD, 256> palette{};
   int paletteSize = 0;
 

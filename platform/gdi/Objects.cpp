@@ -100,7 +100,9 @@ BOOL EqualRect(const RECT* a, const RECT* b) {
 
 // ---- Bitmaps ----
 
-HBITMAP__::~HBITMAP__() { std::free(bits); }
+HBITMAP__::~HBITMAP__() {
+  if (ownsBits) std::free(bits);
+}
 
 uint32_t HBITMAP__::Read(int x, int y) const {
   const uint8_t* row = Row(y);
@@ -235,15 +237,21 @@ const RGBQUAD* ColorTable(const BITMAPINFO* info) {
   return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(info) + info->bmiHeader.biSize);
 }
 
-HBITMAP NewBitmap(int width, int height, bool topDown, int bitCount, PixKind kind) {
+// external: caller-owned pixel memory to lay the bitmap over, or null to allocate zeroed pixels.
+HBITMAP NewBitmap(int width, int height, bool topDown, int bitCount, PixKind kind, uint8_t* external) {
   if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension) return nullptr;
   const size_t stride = size_t(DibStride(width, bitCount));
   const size_t bytes = stride * size_t(height);
   if (bytes >= kMaxImageBytes) return nullptr;
   auto bmp = std::make_unique<HBITMAP__>();
-  bmp->bits = static_cast<uint8_t*>(std::aligned_alloc(64, (bytes + 63) & ~size_t(63)));
-  if (!bmp->bits) return nullptr;
-  std::memset(bmp->bits, 0, bytes);
+  if (external) {
+    bmp->bits = external;
+    bmp->ownsBits = false;
+  } else {
+    bmp->bits = static_cast<uint8_t*>(std::aligned_alloc(64, (bytes + 63) & ~size_t(63)));
+    if (!bmp->bits) return nullptr;
+    std::memset(bmp->bits, 0, bytes);
+  }
   bmp->width = width;
   bmp->height = height;
   bmp->topDown = topDown;
@@ -256,7 +264,7 @@ HBITMAP NewBitmap(int width, int height, bool topDown, int bitCount, PixKind kin
 
 }  // namespace
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bitsOut, HANDLE, DWORD) {
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bitsOut, HANDLE section, DWORD offset) {
   if (bitsOut) *bitsOut = nullptr;
   if (!info || usage != DIB_RGB_COLORS || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
   const BITMAPINFOHEADER& h = info->bmiHeader;
@@ -286,7 +294,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bitsOut
     return nullptr;
   }
   HBITMAP bmp = NewBitmap(h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight, h.biHeight < 0, h.biBitCount,
-                          kind);
+                          kind, section ? static_cast<uint8_t*>(section) + offset : nullptr);
   if (!bmp) return nullptr;
   if (h.biBitCount <= 8) {
     const int full = 1 << h.biBitCount;
@@ -298,7 +306,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bitsOut
 }
 
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
-  return NewBitmap(width, height, false, 32, PixKind::Bgra32);
+  return NewBitmap(width, height, false, 32, PixKind::Bgra32, nullptr);
 }
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits) {

@@ -791,9 +791,11 @@ void TBitmap::SetAlphaFormat(TAlphaFormat Value) {
 
 void* TBitmap::ScanLine(int Row) {
   if (!FHandle || Row < 0 || Row >= FHeight) throw EInvalidGraphicOperation("Scan line index out of range");
-  BITMAP bm;
-  GetObject(FHandle, sizeof bm, &bm);
-  return static_cast<uint8_t*>(bm.bmBits) + size_t(FHeight - 1 - Row) * size_t(bm.bmWidthBytes);
+  DIBSECTION ds;
+  GetObject(FHandle, sizeof ds, &ds);
+  // Rows are bottom-up, unless the handle given to SetHandle was a top-down DIB.
+  const int index = ds.dsBmih.biHeight < 0 ? Row : FHeight - 1 - Row;
+  return static_cast<uint8_t*>(ds.dsBm.bmBits) + size_t(index) * size_t(ds.dsBm.bmWidthBytes);
 }
 
 void TBitmap::SetHandle(HBITMAP Value) {

@@ -364,6 +364,8 @@ class TBitmap : public TGraphic {
   TAlphaFormat AlphaFormat() const { return FAlphaFormat; }
   void SetAlphaFormat(TAlphaFormat Value);
   // Address of a row, 0 = top row; EInvalidGraphicOperation "Scan line index out of range" otherwise.
+  // Rows follow each other bottom-up in memory (top-down for a top-down DIB given to SetHandle):
+  // the distance from row 0 to row 1 is ScanLine(1) - ScanLine(0).
   void* ScanLine(int Row);
   // The bitmap handle (nullptr while empty), owned by the bitmap.
   HBITMAP Handle() const { return FHandle; }
