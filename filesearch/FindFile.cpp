@@ -4,11 +4,9 @@
 #include "filesearch/FindFile.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -17,53 +15,6 @@ constexpr uint32_t kSubfolderAttrMask = faHidden | faSysFile | TAttributesCriter
                                         TAttributesCriteria::faOffline | TAttributesCriteria::faEncrypted |
                                         TAttributesCriteria::faVirtual;
 static_assert(kSubfolderAttrMask == 0x15146);
-
-struct TDirEntry {
-  String Name;
-  unsigned char Type;  // d_type; DT_UNKNOWN when the file system does not say
-};
-
-// Lists a folder once; the walk then answers every mask and the subfolder
-// pass from the list instead of enumerating the folder again per mask.
-class TFolderListing {
- public:
-  // Opens Folder (a symlink only when followLink); Valid() is false when it
-  // cannot be read.
-  TFolderListing(const String& Folder, bool followLink) {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    const int fd = ::open(Folder.c_str(), flags);
-    if (fd < 0) return;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !(dir_ = ::fdopendir(fd))) {
-      ::close(fd);
-      return;
-    }
-    Key = {st.st_dev, st.st_ino};
-  }
-  ~TFolderListing() {
-    if (dir_) ::closedir(dir_);
-  }
-  TFolderListing(const TFolderListing&) = delete;
-  TFolderListing& operator=(const TFolderListing&) = delete;
-
-  bool Valid() const { return dir_ != nullptr; }
-
-  // Every entry but "." and "..".
-  std::vector<TDirEntry> ReadAll() {
-    std::vector<TDirEntry> entries;
-    while (struct dirent* e = ::readdir(dir_)) {
-      const char* n = e->d_name;
-      if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-      entries.push_back({String(n), e->d_type});
-    }
-    return entries;
-  }
-
-  std::pair<dev_t, ino_t> Key{};
-
- private:
-  DIR* dir_ = nullptr;
-};
 
 // The enumeration's order: by name ignoring case, then byte order.
 bool ListingOrder(const String& a, const String& b) {
@@ -90,6 +41,10 @@ class TMaskTail {
     usable_ = true;
   }
 
+  // The tail's last character (lower case), or -1 when the tail cannot tell
+  // names apart by their last byte.
+  int LastChar() const { return usable_ && !tail_.empty() ? static_cast<unsigned char>(tail_.back()) : -1; }
+
   bool MayMatch(const String& name) const {
     if (!usable_) return true;
     if (name.size() < tail_.size()) {
@@ -110,16 +65,7 @@ class TMaskTail {
   bool usable_ = false;
 };
 
-// The platform's description of one entry (attributes, size, times), as its
-// enumeration gives it. False when the entry vanished meanwhile.
-bool ReadEntry(const String& Folder, const String& Name, TSearchRec& rec) {
-  // faAnyFile includes hidden, system and directory entries: the criteria judge them.
-  int rc = FindFirst(Folder + Name, faAnyFile, rec);
-  // A name holding "*" or "?" is taken as a mask: find the entry itself.
-  while (rc == ERROR_SUCCESS && rec.Name != Name) rc = FindNext(rec);
-  FindClose(rec);
-  return rc == ERROR_SUCCESS;
-}
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Keeps CurrentLevel in step on every way out of a folder.
 class TLevelGuard {
@@ -133,6 +79,48 @@ class TLevelGuard {
 };
 
 }  // namespace
+
+// Sorts out, for each name, the masks worth the full matcher. A mask ending
+// in a literal ASCII tail (like "*.MP4") can only match a name whose last
+// byte, when ASCII, is the tail's last character in either case: the masks
+// are filed under that character, so a name meets only its few candidates.
+class TFindFile::TMaskFilter {
+ public:
+  explicit TMaskFilter(const TStringList& masks) {
+    for (int m = 0; m < masks.Count(); ++m) {
+      masks_.push_back(masks[m]);
+      tails_.emplace_back(masks_.back());
+      const int last = tails_.back().LastChar();
+      (last < 0 ? anyName_ : byLastChar_[static_cast<size_t>(last)]).push_back(static_cast<size_t>(m));
+    }
+  }
+
+  // picked[m] becomes the indexes of the entries that mask m matches, in
+  // entries' order.
+  void Pick(const std::vector<TFolderEntry>& entries, std::vector<std::vector<size_t>>& picked) const {
+    picked.resize(masks_.size());
+    for (std::vector<size_t>& p : picked) p.clear();
+    for (size_t k = 0; k < entries.size(); ++k) {
+      const String& name = entries[k].Name;
+      const auto consider = [&](size_t m) {
+        if (tails_[m].MayMatch(name) && MatchesMask(name, masks_[m])) picked[m].push_back(k);
+      };
+      const auto last = static_cast<unsigned char>(AsciiLower(name.empty() ? '\0' : name.back()));
+      if (last >= byLastChar_.size()) {
+        for (size_t m = 0; m < masks_.size(); ++m) consider(m);
+        continue;
+      }
+      for (size_t m : byLastChar_[last]) consider(m);
+      for (size_t m : anyName_) consider(m);
+    }
+  }
+
+ private:
+  std::vector<String> masks_;
+  std::vector<TMaskTail> tails_;
+  std::array<std::vector<size_t>, 128> byLastChar_;
+  std::vector<size_t> anyName_;  // masks that any name may match
+};
 
 // Lets a queued end notice tell whether its component still exists. Only the
 // main thread reads or writes Owner.
@@ -242,20 +230,23 @@ void TFindFile::Search() {
   for (int i = 0; i < targets.Count() && !fAborted.load(); ++i) {
     fCurrentLevel.store(0, std::memory_order_relaxed);
     ActiveTarget = &targets.Items(i);
+    const TMaskFilter masks(ActiveTarget->FileMasks());
+    ActiveMasks = &masks;
     VisitedFolders.clear();
     // A target folder given as a symlink is followed; links below it are not.
-    SearchIn(ActiveTarget->Folder(), true);
+    TOpenFolder folder(ActiveTarget->Folder(), true);
+    SearchIn(ActiveTarget->Folder(), folder);
   }
   ActiveTarget = nullptr;
+  ActiveMasks = nullptr;
   VisitedFolders.clear();
 }
 
-void TFindFile::SearchIn(const String& Folder, bool followLink) {
+void TFindFile::SearchIn(const String& Folder, TOpenFolder& listing) {
   if (fAborted.load()) return;
   TLevelGuard level(fCurrentLevel);
-  TFolderListing listing(Folder, followLink);
   // A folder reached a second time (a bind mount of an ancestor) would loop.
-  if (listing.Valid() && !VisitedFolders.insert(listing.Key).second) return;
+  if (listing.Valid() && !VisitedFolders.insert({listing.Device(), listing.Inode()}).second) return;
   const TFolderIgnore ignore = DoFolderChange(Folder);
   if (!listing.Valid()) return;  // unreadable: skipped
 
@@ -264,31 +255,29 @@ void TFindFile::SearchIn(const String& Folder, bool followLink) {
   const bool wantFolders = target.Recursive && (ignore == fiNone || ignore == fiJustThis) &&
                            (target.MaxLevel == 0 || target.MaxLevel > level.Value());
   if (!wantFiles && !wantFolders) return;
-  const std::vector<TDirEntry> entries = listing.ReadAll();
+  const std::vector<TFolderEntry> entries = listing.ReadAll();
   const auto byName = [&entries](size_t a, size_t b) { return ListingOrder(entries[a].Name, entries[b].Name); };
-  std::vector<size_t> picked;
   TSearchRec rec;
 
   if (wantFiles) {
     // Mask by mask, each in listing order; a name two masks select is reported twice.
-    const TStringList& masks = target.FileMasks();
-    for (int m = 0; m < masks.Count(); ++m) {
-      const String mask = masks[m];
-      const TMaskTail tail(mask);
-      picked.clear();
-      for (size_t k = 0; k < entries.size(); ++k) {
-        if (tail.MayMatch(entries[k].Name) && MatchesMask(entries[k].Name, mask)) picked.push_back(k);
-      }
-      std::sort(picked.begin(), picked.end(), byName);
-      for (size_t k : picked) {
+    std::vector<std::vector<size_t>> picked;
+    ActiveMasks->Pick(entries, picked);
+    for (std::vector<size_t>& byMask : picked) {
+      std::sort(byMask.begin(), byMask.end(), byName);
+      for (size_t k : byMask) {
         if (fAborted.load()) return;
-        if (ReadEntry(Folder, entries[k].Name, rec) && IsAcceptable(Folder, rec)) DoFileMatch(Folder, rec);
+        if (listing.Describe(entries[k].Name, rec) && IsAcceptable(Folder, rec)) DoFileMatch(Folder, rec);
       }
     }
   }
 
   if (wantFolders) {
-    picked.clear();
+    const auto enterable = [this](const TSearchRec& r) {
+      const auto attr = static_cast<uint32_t>(r.Attr);
+      return (attr & faDirectory) && !(attr & faSymLink) && !(attr & SubfolderOffAttrs);
+    };
+    std::vector<size_t> picked;
     for (size_t k = 0; k < entries.size(); ++k) {
       // Symlinks are never entered: a link to an ancestor would recurse for ever.
       if (entries[k].Type == DT_DIR || entries[k].Type == DT_UNKNOWN) picked.push_back(k);
@@ -296,10 +285,18 @@ void TFindFile::SearchIn(const String& Folder, bool followLink) {
     std::sort(picked.begin(), picked.end(), byName);
     for (size_t k : picked) {
       if (fAborted.load()) return;
-      if (!ReadEntry(Folder, entries[k].Name, rec)) continue;
-      const auto attr = static_cast<uint32_t>(rec.Attr);
-      if ((attr & faDirectory) && !(attr & faSymLink) && !(attr & SubfolderOffAttrs))
-        SearchIn(Folder + entries[k].Name + PathDelim, false);
+      const String& name = entries[k].Name;
+      if (entries[k].Type == DT_DIR) {
+        // A listed folder's attributes that can keep the walk out follow from its name.
+        if (static_cast<uint32_t>(FolderAttributes(name)) & SubfolderOffAttrs) continue;
+      } else if (!listing.Describe(name, rec) || !enterable(rec)) {
+        continue;
+      }
+      TOpenFolder subfolder(listing, name);
+      // Gone, or replaced by a file or a link since the listing: not entered.
+      // A folder that cannot be read is still announced.
+      if (!subfolder.Valid() && (!listing.Describe(name, rec) || !enterable(rec))) continue;
+      SearchIn(Folder + name + PathDelim, subfolder);
     }
   }
 }

@@ -393,11 +393,13 @@ class TFindFile : public TComponent {
  private:
   friend class TSearchThread;
   struct TNoticeToken;
+  class TMaskFilter;
 
   void BeginSearch();
   void EndSearch();
   void Search();
-  void SearchIn(const String& Folder, bool followLink);
+  // Folder is open as listing.
+  void SearchIn(const String& Folder, TOpenFolder& listing);
   void SearchThreadDone();
 
   std::unique_ptr<TSearchCriteria> fCriteria;
@@ -407,6 +409,7 @@ class TFindFile : public TComponent {
 
   std::unique_ptr<TSearchCriteria> ActiveCriteria;
   TTargetPath* ActiveTarget = nullptr;
+  const TMaskFilter* ActiveMasks = nullptr;  // the active target's
   uint32_t SubfolderOffAttrs = 0;
   std::set<std::pair<dev_t, ino_t>> VisitedFolders;  // of the active target
   TSearchThread* SearchThread = nullptr;

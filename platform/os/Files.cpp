@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <unicode/unistr.h>
 
@@ -35,20 +37,39 @@ TDateTime LocalDateTime(const statx_timestamp& t) {
   return UtcDateTime(t) + local.tm_gmtoff / double{SecsPerDay};
 }
 
-bool StatPath(const String& path, bool follow, struct statx& st) {
+// What an entry's description needs; the kernel may add more.
+constexpr unsigned kEntryStatMask =
+    STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+
+// path is relative to dirFd (AT_FDCWD: the current folder) or absolute.
+bool StatAt(int dirFd, const char* path, bool follow, struct statx& st) {
   const int flags = follow ? 0 : AT_SYMLINK_NOFOLLOW;
-  return statx(AT_FDCWD, path.c_str(), flags, STATX_BASIC_STATS | STATX_BTIME, &st) == 0;
+  return statx(dirFd, path, flags, kEntryStatMask, &st) == 0;
 }
 
-// Fills rec from the entry at path; false when it vanished meanwhile.
-bool ReadEntry(const String& path, const String& name, TSearchRec& rec) {
+// faHidden for dot names but "." and "..".
+int NameAttributes(std::string_view name) {
+  return name.size() > 1 && name[0] == '.' && name != ".." ? faHidden : 0;
+}
+
+// True when st says the attribute is known to be clear.
+bool KnownClear(const struct statx& st, uint64_t attribute) {
+  return (st.stx_attributes_mask & attribute) && !(st.stx_attributes & attribute);
+}
+
+// Fills rec from the entry at path (relative to dirFd, as for StatAt), named
+// name; false when it vanished meanwhile. For an entry whose owner may write,
+// mayWrite(st) may settle from its status alone that this process may too (a
+// symlink's target is never judged so); else the kernel is asked.
+template <class MayWrite>
+bool ReadEntry(int dirFd, const char* path, const String& name, TSearchRec& rec, MayWrite mayWrite) {
   struct statx link {};
-  if (!StatPath(path, false, link)) return false;
+  if (!StatAt(dirFd, path, false, link)) return false;
   struct statx target = link;
   int attr = 0;
   if (S_ISLNK(link.stx_mode)) {
     attr |= faSymLink;
-    if (!StatPath(path, true, target)) target = link;  // dangling: describe the link itself
+    if (!StatAt(dirFd, path, true, target)) target = link;  // dangling: describe the link itself
   }
   if (S_ISDIR(target.stx_mode))
     attr |= faDirectory;
@@ -56,11 +77,13 @@ bool ReadEntry(const String& path, const String& name, TSearchRec& rec) {
     attr |= faArchive;
   else if (!S_ISLNK(target.stx_mode))
     attr |= faSysFile;
-  if (name.size() > 1 && name[0] == '.' && name != "..") attr |= faHidden;
+  attr |= NameAttributes(name);
   // Read-only like the original's flag: the owner may not write (which holds
   // even for a privileged process), or this process may not.
-  if (!(target.stx_mode & S_IWUSR) || (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT))
-    attr |= faReadOnly;
+  bool readOnly = !(target.stx_mode & S_IWUSR);
+  if (!readOnly && ((attr & faSymLink) || !mayWrite(target)))
+    readOnly = faccessat(dirFd, path, W_OK, AT_EACCESS) != 0 && errno != ENOENT;
+  if (readOnly) attr |= faReadOnly;
 
   rec.Name = name;
   rec.Attr = attr;
@@ -72,11 +95,15 @@ bool ReadEntry(const String& path, const String& name, TSearchRec& rec) {
   return true;
 }
 
+bool AskKernel(const struct statx&) { return false; }
+
 int NextMatch(TSearchRec& rec) {
   TFindState& state = *rec.FindHandle;
   while (state.next < state.names.size()) {
     const String& name = state.names[state.next++];
-    if (ReadEntry(state.dir + name, name, rec) && (rec.Attr & rec.ExcludeAttr) == 0) return ERROR_SUCCESS;
+    const String path = state.dir + name;
+    if (ReadEntry(AT_FDCWD, path.c_str(), name, rec, AskKernel) && (rec.Attr & rec.ExcludeAttr) == 0)
+      return ERROR_SUCCESS;
   }
   return ERROR_NO_MORE_FILES;
 }
@@ -192,6 +219,86 @@ int FindNext(TSearchRec& rec) {
 
 void FindClose(TSearchRec& rec) { rec.FindHandle.reset(); }
 
+int FolderAttributes(std::string_view name) { return faDirectory | NameAttributes(name); }
+
+namespace {
+constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+}  // namespace
+
+TOpenFolder::TOpenFolder(const String& path, bool followLink) {
+  Adopt(open(path.c_str(), kFolderOpenFlags | (followLink ? 0 : O_NOFOLLOW)));
+}
+
+TOpenFolder::TOpenFolder(const TOpenFolder& parent, const String& name) {
+  if (parent.fd_ < 0 || name.find(PathDelim) != String::npos) return;
+  const bool sameMount = Adopt(openat(parent.fd_, name.c_str(), kFolderOpenFlags | O_NOFOLLOW));
+  // Below the same mount the parent's findings hold.
+  if (sameMount) {
+    mountWritable_ = parent.mountWritable_;
+    euid_ = parent.euid_;
+  }
+}
+
+bool TOpenFolder::Adopt(int fd) {
+  if (fd < 0) return false;
+  struct statx st {};
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO, &st) != 0) {
+    close(fd);
+    return false;
+  }
+  fd_ = fd;
+  device_ = makedev(st.stx_dev_major, st.stx_dev_minor);
+  inode_ = st.stx_ino;
+  return KnownClear(st, STATX_ATTR_MOUNT_ROOT);
+}
+
+TOpenFolder::~TOpenFolder() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::vector<TFolderEntry> TOpenFolder::ReadAll() {
+  std::vector<TFolderEntry> entries;
+  if (fd_ < 0) return entries;
+  // The listing comes straight from the kernel: a directory stream would
+  // cost two more calls per folder and copy the same records.
+  constexpr size_t kBufferBytes = 32768;
+  // Records come 8-byte aligned; new gives at least that.
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+  ssize_t n;
+  while ((n = getdents64(fd_, buffer.get(), kBufferBytes)) > 0) {
+    const char* base = buffer.get();
+    for (ssize_t offset = 0; offset < n;) {
+      const auto* entry = reinterpret_cast<const struct dirent64*>(base + offset);
+      offset += entry->d_reclen;
+      const char* name = entry->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      entries.push_back({String(name), entry->d_type});
+    }
+  }
+  return entries;
+}
+
+bool TOpenFolder::OnWritableMount() {
+  if (mountWritable_ < 0) {
+    struct statvfs vfs;
+    mountWritable_ = fstatvfs(fd_, &vfs) == 0 && !(vfs.f_flag & ST_RDONLY);
+    euid_ = geteuid();
+  }
+  return mountWritable_ == 1;
+}
+
+bool TOpenFolder::Describe(const String& name, TSearchRec& rec) {
+  if (fd_ < 0 || name.empty() || name.find(PathDelim) != String::npos) return false;
+  // For the owner the kernel tests the owner's mode bits alone, once the
+  // mount takes writes and the entry is neither immutable nor a mount of its
+  // own (security modules aside); anything else is left to it.
+  const auto mayWrite = [this](const struct statx& st) {
+    return KnownClear(st, STATX_ATTR_IMMUTABLE) && KnownClear(st, STATX_ATTR_MOUNT_ROOT) &&
+           OnWritableMount() && st.stx_uid == euid_;
+  };
+  return ReadEntry(fd_, name.c_str(), name, rec, mayWrite);
+}
+
 bool FileExists(const String& fileName) {
   struct stat st;
   return !fileName.empty() && stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -225,7 +332,7 @@ bool RenameFile(const String& oldName, const String& newName) {
 
 TDateTime FileAge(const String& fileName) {
   struct statx st {};
-  if (fileName.empty() || !StatPath(fileName, true, st) || S_ISDIR(st.stx_mode)) return -1;
+  if (fileName.empty() || !StatAt(AT_FDCWD, fileName.c_str(), true, st) || S_ISDIR(st.stx_mode)) return -1;
   return LocalDateTime(st.stx_mtime);
 }
 

@@ -3,8 +3,11 @@
 // file masks, existence tests, folder creation and path helpers. Paths are
 // UTF-8 with '/' as the delimiter.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/os/Errors.h"
 #include "platform/rtl/DateUtils.h"
@@ -53,6 +56,58 @@ int FindFirst(const String& path, int attr, TSearchRec& rec);
 // 0 with the next entry, ERROR_NO_MORE_FILES at the end.
 int FindNext(TSearchRec& rec);
 void FindClose(TSearchRec& rec);
+// A folder held open so that its entries can be listed once and described
+// by name relative to it: one file-system call for most entries, where
+// FindFirst walks the full path and makes three.
+struct TFolderEntry {
+  String Name;
+  unsigned char Type;  // DT_DIR, DT_REG, ... as the listing says; DT_UNKNOWN when it does not
+};
+
+// The attributes FindFirst gives a real folder (not a symlink to one) called
+// name: faDirectory, faHidden for a dot name, and faReadOnly, which only its
+// status tells and this leaves out.
+int FolderAttributes(std::string_view name);
+
+class TOpenFolder {
+ public:
+  // Opens path (a symlink to a folder only when followLink); Valid() is false
+  // when it is no folder or cannot be read.
+  TOpenFolder(const String& path, bool followLink);
+  // Opens the subfolder name of parent (not a symlink) without walking the
+  // path again.
+  TOpenFolder(const TOpenFolder& parent, const String& name);
+  ~TOpenFolder();
+  TOpenFolder(const TOpenFolder&) = delete;
+  TOpenFolder& operator=(const TOpenFolder&) = delete;
+
+  bool Valid() const { return fd_ >= 0; }
+  // The same for every path that reaches this folder.
+  dev_t Device() const { return device_; }
+  ino_t Inode() const { return inode_; }
+
+  // Every entry but "." and ".." in the file system's order; empty when it
+  // cannot be read.
+  std::vector<TFolderEntry> ReadAll();
+  // Fills rec for the entry name (taken literally, no '/') with the same
+  // attributes, size and times as FindFirst and FindNext would, and leaves
+  // its FindHandle alone. False when there is no such entry.
+  bool Describe(const String& name, TSearchRec& rec);
+
+ private:
+  // Whether the folder's mount takes writes, learnt on first need together
+  // with this process's user id.
+  bool OnWritableMount();
+  // Takes fd (closing it on failure); true when the folder is known to be
+  // no mount's root, so on the same mount as the folder holding it.
+  bool Adopt(int fd);
+
+  int fd_ = -1;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  signed char mountWritable_ = -1;
+  uid_t euid_ = 0;
+};
 
 // Case-insensitive match with '*' (any run) and '?' (one character). A mask
 // ending in ".*" also matches names without an extension, so "*.*" matches

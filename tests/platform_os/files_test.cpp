@@ -1,5 +1,8 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +155,96 @@ TEST_F(TempTree, SizeTimesAndReadOnly) {
   EXPECT_EQ(FileAge(root_ + "none"), -1);
   EXPECT_EQ(FileGetSize(root_ + "none"), -1);
   EXPECT_EQ(FileGetSize(root_), -1);
+}
+
+// An open folder describes each entry exactly as FindFirst does, listing and
+// permission shortcuts included.
+TEST_F(TempTree, OpenFolderDescribesEntriesAsFindFirst) {
+  Write("file.mp4", "1234567");
+  Write(".hidden");
+  Write("a*b?");
+  Write("readonly.txt");
+  ASSERT_EQ(chmod((root_ + "readonly.txt").c_str(), 0444), 0);
+  Write("others.txt");
+  ASSERT_EQ(chmod((root_ + "others.txt").c_str(), 0644), 0);
+  ASSERT_TRUE(CreateDir(root_ + "folder"));
+  ASSERT_TRUE(CreateDir(root_ + ".hiddenfolder"));
+  ASSERT_EQ(symlink((root_ + "folder").c_str(), (root_ + "linkdir").c_str()), 0);
+  ASSERT_EQ(symlink((root_ + "file.mp4").c_str(), (root_ + "linkfile").c_str()), 0);
+  ASSERT_EQ(symlink((root_ + "missing").c_str(), (root_ + "dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo((root_ + "pipe").c_str(), 0644), 0);
+  // Owned by someone else: the owner's bits say nothing about this process.
+  const bool chowned = chown((root_ + "others.txt").c_str(), 12345, 12345) == 0;
+  // Immutable (where the file system and privileges allow): no one may write.
+  Write("immutable.txt");
+  const int fd = open((root_ + "immutable.txt").c_str(), O_RDONLY);
+  int flags = 0;
+  const bool immutable = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                         (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+
+  TOpenFolder folder(root_, false);
+  ASSERT_TRUE(folder.Valid());
+  std::vector<String> listed;
+  for (const TFolderEntry& e : folder.ReadAll()) {
+    listed.push_back(e.Name);
+    EXPECT_EQ(e.Type == DT_DIR, e.Name == "folder" || e.Name == ".hiddenfolder") << e.Name;
+  }
+  std::sort(listed.begin(), listed.end());
+  const std::vector<String> all = {".hidden",      ".hiddenfolder", "a*b?",     "dangling",   "file.mp4",
+                                   "folder",       "immutable.txt", "linkdir",  "linkfile",   "others.txt",
+                                   "pipe",         "readonly.txt"};
+  EXPECT_EQ(listed, all);
+
+  // Following a dangling link reads it, which may touch its access time once.
+  TSearchRec rec;
+  ASSERT_TRUE(folder.Describe("dangling", rec));
+  for (const String& name : all) {
+    TSearchRec expected, actual;
+    int rc = FindFirst(root_ + "*", faAnyFile, expected);
+    while (rc == 0 && expected.Name != name) rc = FindNext(expected);
+    ASSERT_EQ(rc, 0) << name;
+    FindClose(expected);
+    ASSERT_TRUE(folder.Describe(name, actual)) << name;
+    EXPECT_EQ(actual.Name, name);
+    EXPECT_EQ(actual.Attr, expected.Attr) << name;
+    EXPECT_EQ(actual.Size, expected.Size) << name;
+    EXPECT_EQ(actual.Time, expected.Time) << name;
+    EXPECT_EQ(actual.CreationTime, expected.CreationTime) << name;
+    EXPECT_EQ(actual.LastAccessTime, expected.LastAccessTime) << name;
+    EXPECT_EQ(actual.LastWriteTime, expected.LastWriteTime) << name;
+    if ((actual.Attr & faDirectory) && !(actual.Attr & faSymLink)) {
+      EXPECT_EQ(FolderAttributes(name), actual.Attr & ~faReadOnly) << name;
+    }
+  }
+  EXPECT_TRUE(folder.Describe("file.mp4", rec) && rec.Size == 7 && !(rec.Attr & faReadOnly));
+  EXPECT_TRUE(folder.Describe("readonly.txt", rec) && (rec.Attr & faReadOnly));
+  if (chowned) {
+    EXPECT_TRUE(folder.Describe("others.txt", rec));
+    EXPECT_EQ((rec.Attr & faReadOnly) != 0, access((root_ + "others.txt").c_str(), W_OK) != 0);
+  }
+  if (immutable) {
+    EXPECT_TRUE(folder.Describe("immutable.txt", rec) && (rec.Attr & faReadOnly));
+  }
+  EXPECT_FALSE(folder.Describe("missing", rec));
+  EXPECT_FALSE(folder.Describe("folder/x", rec));
+  EXPECT_FALSE(folder.Describe("", rec));
+
+  // Subfolders open relative to their parent, symlinks never; a symlinked
+  // path opens only when asked to follow it.
+  TOpenFolder sub(folder, "folder"), byPath(root_ + "folder", false);
+  ASSERT_TRUE(sub.Valid() && byPath.Valid());
+  EXPECT_EQ(sub.Device(), byPath.Device());
+  EXPECT_EQ(sub.Inode(), byPath.Inode());
+  EXPECT_FALSE(TOpenFolder(folder, "linkdir").Valid());
+  EXPECT_FALSE(TOpenFolder(folder, "file.mp4").Valid());
+  EXPECT_FALSE(TOpenFolder(root_ + "linkdir", false).Valid());
+  EXPECT_EQ(TOpenFolder(root_ + "linkdir", true).Inode(), sub.Inode());
+
+  if (immutable) {
+    flags &= ~FS_IMMUTABLE_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  }
+  if (fd >= 0) close(fd);
 }
 
 TEST_F(TempTree, ExistenceFoldersAndRenaming) {
