@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/gdi/BmpFile.h"
@@ -69,6 +70,27 @@ TEST(Bmp, RoundTripEveryFormat) {
       DeleteObject(back);
     }
   }
+}
+
+TEST(Bmp, TopDownFilesRead) {
+  Surface s(2, 2);
+  s.At(0, 0) = 0x11111111;  // top row
+  s.At(0, 1) = 0x22222222;
+  std::vector<uint8_t> file;
+  ASSERT_TRUE(EncodeBmp(s.bmp, file));
+  // The same picture stored top row first, as a negative height says.
+  const int32_t negative = -2;
+  std::memcpy(&file[22], &negative, 4);
+  std::swap_ranges(file.begin() + 54, file.begin() + 62, file.begin() + 62);
+  HBITMAP back = DecodeBmp(file.data(), file.size(), nullptr);
+  ASSERT_NE(back, nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, back);
+  EXPECT_EQ(GetPixel(dc, 0, 0), 0x111111u);
+  EXPECT_EQ(GetPixel(dc, 0, 1), 0x222222u);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(back);
 }
 
 TEST(Bmp, DamagedFilesAreRefused) {
