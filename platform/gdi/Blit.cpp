@@ -2,6 +2,10 @@
 
 #include "platform/gdi/GdiInternal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace gdi;
 
 namespace {
@@ -370,6 +374,33 @@ inline uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t sca, bool perPixel) 
   return rb | (ag << 8);
 }
 
+// One row of 32-bit pixels; four at a time where SSE2 is there, with the same arithmetic.
+void BlendRow(const uint32_t* sp, uint32_t* dp, int n, uint32_t sca, bool perPixel) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128), full = _mm_set1_epi16(255);
+  const __m128i k = _mm_set1_epi16(short(sca)), invK = _mm_set1_epi16(short(255 - sca));
+  const auto div255 = [&](__m128i x) {
+    const __m128i t = _mm_add_epi16(x, half);
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+  };
+  // Eight channels of two pixels in 16-bit lanes.
+  const auto blend = [&](__m128i src, __m128i dst) {
+    if (sca != 255) src = div255(_mm_mullo_epi16(src, k));
+    const __m128i inv =
+        perPixel ? _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(src, 0xFF), 0xFF)) : invK;
+    return _mm_add_epi16(src, div255(_mm_mullo_epi16(dst, inv)));
+  };
+  for (; n >= 4; n -= 4, sp += 4, dp += 4) {
+    const __m128i src = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sp));
+    const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
+    const __m128i lo = blend(_mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(dst, zero));
+    const __m128i hi = blend(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), _mm_packus_epi16(lo, hi));  // clamps to 255
+  }
+#endif
+  for (; n > 0; --n, ++sp, ++dp) *dp = BlendPixel(*sp, *dp, sca, perPixel);
+}
+
 }  // namespace
 
 BOOL AlphaBlend(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw, int sh,
@@ -393,15 +424,7 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
       if (direct) {
         const uint32_t* sp = reinterpret_cast<const uint32_t*>(sb->Row(row - d.y + s.y)) + (c.left - d.x + s.x);
         uint32_t* dp = reinterpret_cast<uint32_t*>(db->Row(row)) + c.left;
-        for (int n = c.right - c.left; n > 0; --n, ++sp, ++dp) {
-          const uint32_t sv = *sp;
-          if (perPixel && sca == 255) {
-            // Shortcuts for the two common cases of skin images.
-            if ((sv >> 24) == 255) { *dp = sv; continue; }
-            if (sv == 0) continue;
-          }
-          *dp = BlendPixel(sv, *dp, sca, perPixel);
-        }
+        BlendRow(sp, dp, c.right - c.left, sca, perPixel);
         continue;
       }
       const int srcY = s.y + int((2 * int64_t(row - d.y) + 1) * sh / (2 * int64_t(h)));

@@ -156,6 +156,42 @@ TEST(AlphaBlend, ChannelArithmetic) {
   }
 }
 
+TEST(AlphaBlend, MixedRowsMatchTheFormula) {
+  // Rows of different pixels, long enough for the four-at-a-time path and its tail.
+  const int w = 11, h = 3;
+  Surface src(w, h), dst(w, h);
+  uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1664525 + 1013904223; };
+  std::vector<uint32_t> before(w * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t r = next(), a = r >> 24;
+      auto premul = [&](uint32_t c) { return (c & 255) * a / 255; };
+      src.At(x, y) = (a << 24) | (premul(r >> 16) << 16) | (premul(r >> 8) << 8) | premul(r);
+      dst.At(x, y) = before[size_t(y * w + x)] = next();
+    }
+  auto div = [](uint32_t v) { return (v + 127) / 255; };  // rounded to nearest (255 is odd: no ties)
+  for (const BYTE k : {BYTE(255), BYTE(77)})
+    for (const bool perPixel : {true, false}) {
+      SCOPED_TRACE(testing::Message() << int(k) << (perPixel ? " per pixel" : " constant"));
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) dst.At(x, y) = before[size_t(y * w + x)];
+      ASSERT_TRUE(AlphaBlend(dst.dc, 0, 0, w, h, src.dc, 0, 0, w, h,
+                             BLENDFUNCTION{AC_SRC_OVER, 0, k, BYTE(perPixel ? AC_SRC_ALPHA : 0)}));
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const uint32_t sv = src.At(x, y), dv = before[size_t(y * w + x)];
+          const uint32_t sa = div(((sv >> 24) & 255) * k);
+          uint32_t expected = 0;
+          for (int ch = 0; ch < 4; ++ch) {
+            const uint32_t sc = div(((sv >> (8 * ch)) & 255) * k), dc = (dv >> (8 * ch)) & 255;
+            expected |= std::min(255u, sc + div(dc * (255 - (perPixel ? sa : k)))) << (8 * ch);
+          }
+          ASSERT_EQ(dst.At(x, y), expected) << x << "," << y;
+        }
+    }
+}
+
 TEST(AlphaBlend, RefusesSourceOutsideBitmapAndHonoursClip) {
   Surface src(2, 2), dst(4, 4);
   src.Fill(0xFF0000FF);
