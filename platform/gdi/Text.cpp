@@ -10,11 +10,13 @@
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 
 #include "platform/gdi/GdiInternal.h"
@@ -121,6 +123,7 @@ bool SameFamily(std::string_view a, std::string_view b) {
 int Round26(FT_Pos v) { return int((v + 32) >> 6); }
 
 std::shared_ptr<FontFace> OpenFace(const LOGFONT& lf) {
+  // Faces by file, size and synthesis, shared by every font handle that asks for the same.
   static std::map<std::tuple<std::string, int, int, bool, bool>, std::weak_ptr<FontFace>> cache;
   FT_Library lib = Library();
   if (!lib) return nullptr;
@@ -149,8 +152,7 @@ std::shared_ptr<FontFace> OpenFace(const LOGFONT& lf) {
     em = kDefaultEm;
   }
   em = std::clamp(em, 1, kMaxEm);
-  const auto key = std::make_tuple(m.file + "#" + std::to_string(m.index), em, wantBold && !haveBold,
-                                   wantItalic && !haveItalic, false);
+  const auto key = std::make_tuple(m.file, m.index, em, wantBold && !haveBold, wantItalic && !haveItalic);
   if (auto cached = cache[key].lock()) {
     FT_Done_Face(face);
     return cached;
