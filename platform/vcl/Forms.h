@@ -1,6 +1,7 @@
 #pragma once
 // Forms, the screen and the application object with its message loop.
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -149,7 +150,7 @@ class TApplication : public TComponent {
   void HandleMessage();
   // Ends Run; stays set.
   void Terminate();
-  bool Terminated() const { return FTerminated; }
+  bool Terminated() const { return FTerminated.load(); }
   // Shows the exception being handled in an error box (or hands it to OnException).
   void HandleException(TObject* Sender);
   void ShowException(Exception& E);
@@ -168,7 +169,7 @@ class TApplication : public TComponent {
   bool ProcessMessage(MSG& Msg);
   void Idle();
   TCustomForm* FMainForm = nullptr;
-  bool FTerminated = false;
+  std::atomic<bool> FTerminated{false};  // Terminate may come from any thread
   bool FRunning = false;
 };
 

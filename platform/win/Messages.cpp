@@ -21,6 +21,8 @@ namespace {
 struct PostQueue {
   std::mutex lock;
   std::deque<MSG> messages;
+  bool quitPending = false;  // the quit request, which any thread may make
+  int quitCode = 0;
   int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 };
 
@@ -70,6 +72,12 @@ LRESULT Send(Window* w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void PostInput(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) { PostMessageW(wnd, msg, wp, lp); }
+
+void ClearQueue() {
+  std::lock_guard<std::mutex> g(Q().lock);
+  Q().messages.clear();
+  Q().quitPending = false;
+}
 
 void ForgetWindowMessages(HWND wnd) {
   std::lock_guard<std::mutex> g(Q().lock);
@@ -178,8 +186,11 @@ BOOL PostThreadMessageW(DWORD, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-  S().quitPending = true;
-  S().quitCode = exitCode;
+  {
+    std::lock_guard<std::mutex> g(Q().lock);
+    Q().quitPending = true;
+    Q().quitCode = exitCode;
+  }
   Wake();
 }
 
@@ -221,10 +232,13 @@ BOOL PeekMessageW(MSG* msg, HWND wnd, UINT lo, UINT hi, UINT removeMsg) {
     msg->time = DWORD(now);
     msg->pt = s.cursor;
   };
-  if (s.quitPending && InRange(WM_QUIT, lo, hi) && (!wnd || wnd == reinterpret_cast<HWND>(-1))) {
-    fill(nullptr, WM_QUIT, WPARAM(s.quitCode), 0);
-    if (remove) s.quitPending = false;
-    return TRUE;
+  if (InRange(WM_QUIT, lo, hi) && (!wnd || wnd == reinterpret_cast<HWND>(-1))) {
+    std::lock_guard<std::mutex> g(Q().lock);
+    if (Q().quitPending) {
+      fill(nullptr, WM_QUIT, WPARAM(Q().quitCode), 0);
+      if (remove) Q().quitPending = false;
+      return TRUE;
+    }
   }
   if (InRange(WM_PAINT, lo, hi)) {
     if (Window* p = FindPaintWindow(wnd == reinterpret_cast<HWND>(-1) ? nullptr : wnd)) {

@@ -83,9 +83,6 @@ struct State {
   std::vector<std::unique_ptr<WindowClass>> classes;
   ATOM nextAtom = 0xC000;
   uintptr_t nextHandle = 0x10000;
-  std::deque<MSG> posted;  // main-thread queue (guarded by postLock for other threads)
-  bool quitPending = false;
-  int quitCode = 0;
   std::vector<TimerRecord> timers;
   UINT_PTR nextTimerId = 1;
   std::vector<HookRecord> hooks;
@@ -118,6 +115,7 @@ LRESULT Send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
 void PostInput(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 bool CallCbtHook(int code, WPARAM wp, LPARAM lp);  // true: cancelled
 void ForgetWindowMessages(HWND wnd);
+void ClearQueue();
 
 // Frame
 struct FrameMetrics {

@@ -357,8 +357,7 @@ void ResetWindowLayer() {
     if (!DestroyWindow(h)) DestroyTree(h);  // a hook refusing must not keep test windows alive
     s.topLevel.erase(std::remove(s.topLevel.begin(), s.topLevel.end(), h), s.topLevel.end());
   }
-  s.posted.clear();
-  s.quitPending = false;
+  ClearQueue();
   s.timers.clear();
   s.hooks.clear();
   s.capture = s.focus = s.active = nullptr;

@@ -515,8 +515,9 @@ LRESULT SendMessageW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Any thread. A null window posts to the main thread's queue itself.
 BOOL PostMessageW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
-// Sets the quit request: once the queue holds no posted message, the next
-// GetMessageW / PeekMessageW retrieves WM_QUIT (wParam = exitCode) and clears it.
+// Any thread. Sets the quit request: once the queue holds no posted message,
+// the next GetMessageW / PeekMessageW retrieves WM_QUIT (wParam = exitCode) and
+// clears it. The pump of nested waits (ProcessPendingMessages) leaves it set.
 void PostQuitMessage(int exitCode);
 // Order of retrieval: posted and input messages, then WM_QUIT, then WM_PAINT,
 // then WM_TIMER. A filter of 0, 0 takes every message.
