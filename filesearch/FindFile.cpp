@@ -95,15 +95,13 @@ class TFindFile::TMaskFilter {
     }
   }
 
-  // picked[m] becomes the indexes of the entries that mask m matches, in
-  // entries' order.
-  void Pick(const std::vector<TFolderEntry>& entries, std::vector<std::vector<size_t>>& picked) const {
-    picked.resize(masks_.size());
-    for (std::vector<size_t>& p : picked) p.clear();
+  // Every (mask, entry index) pair where the mask matches the entry's name.
+  std::vector<std::pair<size_t, size_t>> Pick(const std::vector<TFolderEntry>& entries) const {
+    std::vector<std::pair<size_t, size_t>> picked;
     for (size_t k = 0; k < entries.size(); ++k) {
       const String& name = entries[k].Name;
       const auto consider = [&](size_t m) {
-        if (tails_[m].MayMatch(name) && MatchesMask(name, masks_[m])) picked[m].push_back(k);
+        if (tails_[m].MayMatch(name) && MatchesMask(name, masks_[m])) picked.emplace_back(m, k);
       };
       const auto last = static_cast<unsigned char>(AsciiLower(name.empty() ? '\0' : name.back()));
       if (last >= byLastChar_.size()) {
@@ -113,6 +111,7 @@ class TFindFile::TMaskFilter {
       for (size_t m : byLastChar_[last]) consider(m);
       for (size_t m : anyName_) consider(m);
     }
+    return picked;
   }
 
  private:
@@ -261,14 +260,13 @@ void TFindFile::SearchIn(const String& Folder, TOpenFolder& listing) {
 
   if (wantFiles) {
     // Mask by mask, each in listing order; a name two masks select is reported twice.
-    std::vector<std::vector<size_t>> picked;
-    ActiveMasks->Pick(entries, picked);
-    for (std::vector<size_t>& byMask : picked) {
-      std::sort(byMask.begin(), byMask.end(), byName);
-      for (size_t k : byMask) {
-        if (fAborted.load()) return;
-        if (listing.Describe(entries[k].Name, rec) && IsAcceptable(Folder, rec)) DoFileMatch(Folder, rec);
-      }
+    std::vector<std::pair<size_t, size_t>> picked = ActiveMasks->Pick(entries);
+    std::sort(picked.begin(), picked.end(), [&byName](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first < b.first : byName(a.second, b.second);
+    });
+    for (const auto& [mask, k] : picked) {
+      if (fAborted.load()) return;
+      if (listing.Describe(entries[k].Name, rec) && IsAcceptable(Folder, rec)) DoFileMatch(Folder, rec);
     }
   }
 
@@ -322,9 +320,14 @@ void TFindFile::DoFileMatch(const String& Folder, const TSearchRec& FindData) {
   details.Name = FindData.Name;
   details.Attributes = static_cast<uint32_t>(FindData.Attr);
   details.Size = FindData.Size;
-  details.CreatedTime = FileTimeToLocalDateTime(FindData.CreationTime);
-  details.ModifiedTime = FileTimeToLocalDateTime(FindData.LastWriteTime);
-  details.AccessedTime = FileTimeToLocalDateTime(FindData.LastAccessTime);
+  // The modification time comes converted already; times equal to it (often
+  // all three) need no conversion of their own.
+  const auto toLocal = [&FindData](TDateTime utc) {
+    return utc == FindData.LastWriteTime ? FindData.Time : FileTimeToLocalDateTime(utc);
+  };
+  details.CreatedTime = toLocal(FindData.CreationTime);
+  details.ModifiedTime = FindData.Time;
+  details.AccessedTime = toLocal(FindData.LastAccessTime);
   OnFileMatch(this, details);
 }
 

@@ -399,5 +399,6 @@ void TSearchCriteria::Clear() {
 bool TSearchCriteria::Matches(const String& Folder, const TSearchRec& FindData) const {
   return fAttributes->Matches(static_cast<uint32_t>(FindData.Attr)) && fSize->Matches(FindData.Size) &&
          fTimeStamp->Matches(FindData.CreationTime, FindData.LastWriteTime, FindData.LastAccessTime) &&
-         fFiles->Matches(Folder, FindData.Name) && fContent->Matches(Folder + FindData.Name);
+         fFiles->Matches(Folder, FindData.Name) &&
+         (fContent->Phrase().empty() || fContent->Matches(Folder + FindData.Name));
 }

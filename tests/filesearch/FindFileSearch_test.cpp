@@ -1,7 +1,9 @@
 // The search component in the calling thread: what it walks, what it reports
 // and in which order, levels, folder answers, abort and failures.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -179,6 +181,18 @@ TEST_F(FindFileSearch, DetailsDescribeTheEntry) {
   EXPECT_NEAR(got[0].ModifiedTime, Now(), 1.0 / 24);
   EXPECT_GT(got[0].AccessedTime, 0);
   EXPECT_GT(got[0].CreatedTime, 0);
+
+  // Each time in local time of its own instant, also when they differ (one in
+  // winter, one in summer where the zone has summer time).
+  const time_t accessed = 1577934245, modified = 1622548800;  // 2020-01-02, 2021-06-01 UTC
+  const timespec times[2] = {{accessed, 0}, {modified, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (tree.Root + "sized.mp4").c_str(), times, 0), 0);
+  got.clear();
+  ff.Execute();
+  ASSERT_EQ(got.size(), 1u);
+  const auto local = [](time_t t) { return FileTimeToLocalDateTime(UnixDateDelta + t / double{SecsPerDay}); };
+  EXPECT_NEAR(got[0].AccessedTime, local(accessed), 1e-9);
+  EXPECT_NEAR(got[0].ModifiedTime, local(modified), 1e-9);
 }
 
 TEST_F(FindFileSearch, AbortFromHandlerStopsAtOnceAndStillFinishes) {
