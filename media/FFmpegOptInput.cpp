@@ -4,6 +4,7 @@
 
 #include "media/FFLog.h"
 #include "media/FFmpegOptOpen.h"
+#include "media/FFmpegOptParser.h"
 #include "media/UnicodeProtocol.h"
 
 namespace {
@@ -375,4 +376,11 @@ int OpenInputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, const String
 
   Task.Finput_stream_potentially_available = 1;
   return fileIndex;
+}
+
+int OpenInputFile(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& AOptions, const String& AFileName,
+                  const String& APresets) {
+  const int ret =
+      ParseOptions(Task, *o, AOptions, ofInput, ToLibraryFileName(AFileName), "input file", APresets);
+  return ret < 0 ? ret : OpenInputFileParsed(Task, o, AFileName);
 }

@@ -21,8 +21,13 @@
 // ---------------------------------------------------------------------------
 // Inputs
 
-// Opens AFileName with the options already parsed into o and registers one
-// TInputFile and its TInputStreams. Result: the new file's index.
+// Parses the input's option and presets texts into o (a context prepared by
+// InitOptionsContext), opens AFileName and registers one TInputFile and its
+// TInputStreams. Result: the new file's index. The caller releases o
+// afterwards (UninitOptionsContext).
+int OpenInputFile(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& AOptions, const String& AFileName,
+                  const String& APresets);
+// The same with the options already parsed into o.
 int OpenInputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& AFileName);
 // Creates the input stream records of an opened input (fatal on failure; the
 // records made so far are taken back again).
@@ -69,8 +74,14 @@ void RemoveOutputStreams(TCustomFFmpegOpt& Task, size_t From);
 // ---------------------------------------------------------------------------
 // Outputs
 
-// Prepares the output AFileName with the options already parsed into o.
-// Result: the new output file's index.
+// Parses the output's option and presets texts into o and prepares the
+// output AFileName: muxer context, output streams, metadata, chapters,
+// programs, complex graphs, and with AJoin and several inputs the join
+// segments. Result: the new output file's index. The file itself is opened
+// by OpenOutputIO.
+int OpenOutputFile(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& AOptions, bool AJoin,
+                   const String& AFileName, const String& APresets);
+// The same with the options already parsed into o.
 int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin, const String& AFileName);
 // Opens (creates or replaces) the output file of Task.Foutput_files[Index]
 // for writing, unless its format does its own I/O or it is open already.

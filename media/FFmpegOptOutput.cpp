@@ -9,6 +9,7 @@
 #include "media/FFLog.h"
 #include "media/FFmpegOptFilters.h"
 #include "media/FFmpegOptOpen.h"
+#include "media/FFmpegOptParser.h"
 #include "media/MyUtils.h"
 #include "media/UnicodeProtocol.h"
 #include "platform/rtl/DateUtils.h"
@@ -182,6 +183,7 @@ void InitOutputFilter(TCustomFFmpegOpt& Task, TOutputFilter* ofilter, TOptionsCo
 
 int InitComplexFilters(TCustomFFmpegOpt& Task) {
   for (auto& fg : Task.Ffiltergraphs) {
+    if (fg->IsSimple() || !fg->inputs.empty() || !fg->outputs.empty()) continue;  // learnt already
     const int ret = InitComplexFilterGraph(Task, fg.get());
     if (ret < 0) return ret;
   }
@@ -636,4 +638,11 @@ int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin,
     Task.FJoinMode = true;
   }
   return fileIndex;
+}
+
+int OpenOutputFile(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& AOptions, bool AJoin,
+                   const String& AFileName, const String& APresets) {
+  const int ret =
+      ParseOptions(Task, *o, AOptions, ofOutput, ToLibraryFileName(AFileName), "output file", APresets);
+  return ret < 0 ? ret : OpenOutputFileParsed(Task, o, AJoin, AFileName);
 }
