@@ -70,6 +70,27 @@ TEST_F(FindFileSearch, BindMountLoopIsWalkedOnce) {
   EXPECT_EQ(*found, Lines(expected) + "reports " + std::to_string(expected.size()) + "\n");
 }
 
+TEST_F(FindFileSearch, FilesOnAReadOnlyMountAreReadOnly) {
+  // "sub" mounted over itself read-only: nothing in or below it can be
+  // written, whatever the modes say, while the rest of the tree can.
+  const String sub = tree.Root + "sub";
+  const auto mountReadOnly = [&] {
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount(sub.c_str(), sub.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+           mount(nullptr, sub.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  };
+  const std::optional<String> found = RunInChild(mountReadOnly, [&] {
+    std::set<String> readOnly;
+    ff.OnFileMatch = [&](TObject*, TFileDetails& d) {
+      if (d.Attributes & faReadOnly) readOnly.insert(d.Location.substr(tree.Root.size()) + d.Name);
+    };
+    ff.Execute();
+    return Lines(readOnly);
+  });
+  if (!found) GTEST_SKIP() << "cannot mount here";
+  EXPECT_EQ(*found, Lines({"sub/a.ts", "sub/b.MPEG", "sub/deeper/c.vob"}));
+}
+
 TEST_F(FindFileSearch, ReportsMaskByMaskFolderBeforeSubfolders) {
   tree.File("sub/clip.avi");
   tree.File("sub/Alpha.avi");
