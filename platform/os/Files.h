@@ -56,9 +56,8 @@ int FindFirst(const String& path, int attr, TSearchRec& rec);
 // 0 with the next entry, ERROR_NO_MORE_FILES at the end.
 int FindNext(TSearchRec& rec);
 void FindClose(TSearchRec& rec);
-// A folder held open so that its entries can be listed once and described
-// by name relative to it: one file-system call for most entries, where
-// FindFirst walks the full path and makes three.
+
+// One entry of a folder's listing.
 struct TFolderEntry {
   String Name;
   unsigned char Type;  // DT_DIR, DT_REG, ... as the listing says; DT_UNKNOWN when it does not
@@ -69,6 +68,9 @@ struct TFolderEntry {
 // status tells and this leaves out.
 int FolderAttributes(std::string_view name);
 
+// A folder held open so that its entries can be listed once and described
+// by name relative to it: one file-system call for most entries, where
+// FindFirst walks the full path and makes three. For walking many folders.
 class TOpenFolder {
  public:
   // Opens path (a symlink to a folder only when followLink); Valid() is false
@@ -87,7 +89,7 @@ class TOpenFolder {
   ino_t Inode() const { return inode_; }
 
   // Every entry but "." and ".." in the file system's order; empty when it
-  // cannot be read.
+  // cannot be read. Reads the folder once: a second call gives nothing.
   std::vector<TFolderEntry> ReadAll();
   // Fills rec for the entry name (taken literally, no '/') with the same
   // attributes, size and times as FindFirst and FindNext would, and leaves
