@@ -6,45 +6,15 @@
 
 namespace {
 
-// A segment copy of output stream Source. It shares the muxer stream, the
-// encoder context and encoder, and the graph output with Source; it holds its
-// own copies of the option dictionaries and texts. The bit-stream filter
-// chain and the pass-1 log stay with the first segment's record, which the
-// transcode uses for every segment.
+// A segment copy of output stream Source: it shares the muxer stream, the
+// encoder context and encoder, the bit-stream filter chain, the pass-1 log
+// and the graph output with Source (shared owners: the last copy frees them)
+// and holds its own copies of the option dictionaries and texts.
 std::unique_ptr<TOutputStream> CopyForJoin(const TOutputStream& Source, int FileIndex) {
-  auto c = std::make_unique<TOutputStream>();
+  auto c = std::make_unique<TOutputStream>(Source);
   c->file_index = FileIndex;
-  c->index = Source.index;
   c->source_index = -1;
-  c->st = Source.st;
-  c->enc_ctx = Source.enc_ctx;
-  c->enc = Source.enc;
-  c->max_frames = Source.max_frames;
-  c->frame_rate = Source.frame_rate;
-  c->force_fps = Source.force_fps;
-  c->top_field_first = Source.top_field_first;
-  c->rotate_overridden = Source.rotate_overridden;
-  c->frame_aspect_ratio = Source.frame_aspect_ratio;
-  c->forced_keyframes = Source.forced_keyframes;
-  c->audio_channels_map = Source.audio_channels_map;
-  c->logfile_prefix = Source.logfile_prefix;
-  c->filter = Source.filter;
-  c->avfilter = Source.avfilter;
-  c->filters = Source.filters;
-  c->filters_script = Source.filters_script;
-  c->encoder_opts = Source.encoder_opts.Clone();
-  c->sws_dict = Source.sws_dict.Clone();
-  c->swr_opts = Source.swr_opts.Clone();
-  c->resample_opts = Source.resample_opts.Clone();
-  c->apad = Source.apad;
-  c->finished = Source.finished;
-  c->stream_copy = Source.stream_copy;
-  c->attachment_filename = Source.attachment_filename;
-  c->copy_initial_nonkeyframes = Source.copy_initial_nonkeyframes;
-  c->copy_prior_start = Source.copy_prior_start;
-  c->disposition = Source.disposition;
-  c->keep_pix_fmt = Source.keep_pix_fmt;
-  c->is_filter_codec_opts = Source.is_filter_codec_opts;
+  c->sync_ist = nullptr;
   return c;
 }
 
