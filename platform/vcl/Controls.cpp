@@ -422,6 +422,10 @@ void TWinControl::WndProc(TMessage& Message) {
     case WM_ERASEBKGND:
       EraseBackground(Message);
       return;
+    case WM_PRINTCLIENT:
+      // Printing paints the client into the given DC like a WM_PAINT would.
+      Perform(WM_PAINT, Message.WParam, 0);
+      return;
     case WM_SETTEXT:
       DefaultHandler(Message);
       Perform(CM_TEXTCHANGED, 0, 0);
@@ -479,7 +483,25 @@ void FreeDeviceContexts() {
   for (TControlCanvas* c : list) c->FreeHandle();
 }
 
-void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint) {
+void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint,
+                     HDC Given) {
+  if (Given) {
+    Canvas->Lock();
+    const int saved = SaveDC(Given);
+    try {
+      Canvas->SetPaintHandle(Given);
+      Paint();
+    } catch (...) {
+      Canvas->SetPaintHandle(nullptr);
+      RestoreDC(Given, saved);
+      Canvas->Unlock();
+      throw;
+    }
+    Canvas->SetPaintHandle(nullptr);
+    RestoreDC(Given, saved);
+    Canvas->Unlock();
+    return;
+  }
   PAINTSTRUCT ps;
   HWND h = Control->Handle();
   HDC dc = BeginPaint(h, &ps);
@@ -505,7 +527,7 @@ TCustomControl::~TCustomControl() { FCanvas->FreeHandle(); }
 
 void TCustomControl::WndProc(TMessage& Message) {
   if (Message.Msg == WM_PAINT) {
-    PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); });
+    PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); }, reinterpret_cast<HDC>(Message.WParam));
     return;
   }
   TWinControl::WndProc(Message);

@@ -276,4 +276,7 @@ class TCustomControl : public TWinControl {
 };
 
 // Runs a WM_PAINT with canvas set to the paint DC, calling paint in between.
-void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint);
+// A WM_PAINT that carries a DC in WParam (WM_PRINTCLIENT, snapshots) paints
+// into that DC instead, leaving the update region alone.
+void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint,
+                     HDC Given = nullptr);

@@ -212,7 +212,7 @@ void TCustomForm::WndProc(TMessage& Message) {
       Close();
       return;
     case WM_PAINT:
-      PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); });
+      PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); }, reinterpret_cast<HDC>(Message.WParam));
       return;
     case WM_ACTIVATE:
       TWinControl::WndProc(Message);
@@ -293,6 +293,8 @@ void TApplication::Initialize() {
 
 void TApplication::ResetForTests() {
   FMainForm = nullptr;
+  if (FMouseControl) RemoveFreeNotification(FMouseControl);
+  FMouseControl = nullptr;
   FTerminated = false;
   FRunning = false;
   Title.clear();
@@ -324,8 +326,27 @@ void TApplication::ProcessMessages() {
   }
 }
 
+void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FMouseControl) FMouseControl = nullptr;
+}
+
+void TApplication::DoMouseIdle() {
+  POINT p;
+  GetCursorPos(&p);
+  TWinControl* now = TWinControl::FindControl(WindowFromPoint(p));
+  if (now == FMouseControl) return;
+  TWinControl* old = FMouseControl;
+  if (old) RemoveFreeNotification(old);
+  FMouseControl = now;
+  if (now) FreeNotification(now);
+  if (old) old->Perform(CM_MOUSELEAVE, 0, 0);
+  if (now && FMouseControl == now) now->Perform(CM_MOUSEENTER, 0, 0);
+}
+
 void TApplication::Idle() {
   FreeDeviceContexts();
+  DoMouseIdle();
   bool done = true;
   if (OnIdle) OnIdle(this, done);
   CheckSynchronize(0);

@@ -164,11 +164,17 @@ class TApplication : public TComponent {
   TExceptionEvent OnException;
   TIdleEvent OnIdle;
 
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
  private:
   friend class TCustomForm;
   bool ProcessMessage(MSG& Msg);
   void Idle();
+  // Tells controls that the mouse came in (CM_MOUSEENTER) or went away (CM_MOUSELEAVE).
+  void DoMouseIdle();
   TCustomForm* FMainForm = nullptr;
+  TWinControl* FMouseControl = nullptr;
   std::atomic<bool> FTerminated{false};  // Terminate may come from any thread
   bool FRunning = false;
 };

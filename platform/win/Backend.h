@@ -52,6 +52,9 @@ class TWindowBackend {
   virtual void ZOrderChanged() {}
   // A top-level window's surface changed inside r (window coordinates).
   virtual void SurfaceChanged(HWND, const RECT&) {}
+  // The window's region or layered attributes changed (GetWindowRgn,
+  // GetLayeredWindowAttributes and the surface's alpha tell the new state).
+  virtual void ShapeChanged(HWND) {}
 };
 
 // The default backend: a virtual clock that only AdvanceClock moves, monitors

@@ -103,6 +103,22 @@ void PostMouse(Window* w, LRESULT hit, UINT clientMsg, POINT pt, WPARAM extra = 
   }
 }
 
+// Posts the leave message that the window the mouse just left asked for.
+void UpdateHover(Window* w, LRESULT hit) {
+  State& s = S();
+  HWND now = w ? w->handle : nullptr;
+  const bool nonClient = hit != HTCLIENT;
+  if (s.hover && (s.hover != now || s.hoverNonClient != nonClient)) {
+    Window* old = Get(s.hover);
+    if (old && (old->trackFlags & TME_LEAVE) && bool(old->trackFlags & TME_NONCLIENT) == s.hoverNonClient) {
+      PostInput(old->handle, s.hoverNonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+      old->trackFlags = 0;
+    }
+  }
+  s.hover = now;
+  s.hoverNonClient = nonClient;
+}
+
 }  // namespace
 
 void ActivateWindow(Window* w, WORD how) { SwitchActive(w, how); }
@@ -123,6 +139,7 @@ void OnWindowGone(HWND wnd) {
   if (s.active == wnd) s.active = nullptr;
   if (s.tracking.wnd == wnd) s.tracking = Tracking{};
   if (s.pressedButtonWnd == wnd) s.pressedButtonWnd = nullptr;
+  if (s.hover == wnd) s.hover = nullptr;
   if (lastClick.wnd == wnd) lastClick = ClickMemory{};
 }
 
@@ -206,7 +223,28 @@ void InjectMouseMove(int x, int y) {
   s.cursor = pt;
   if ((s.tracking.wnd || s.pressedButtonWnd) && TrackMouse(pt, false)) return;
   LRESULT hit = HTNOWHERE;
-  if (Window* w = MouseTarget(pt, hit, WM_MOUSEMOVE)) PostMouse(w, hit, WM_MOUSEMOVE, pt);
+  Window* w = MouseTarget(pt, hit, WM_MOUSEMOVE);
+  UpdateHover(w, hit);
+  if (w) PostMouse(w, hit, WM_MOUSEMOVE, pt);
+}
+
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* event) {
+  if (!event) return FALSE;
+  Window* w = Get(event->hwndTrack);
+  if (!w) return FALSE;
+  if (event->dwFlags & TME_CANCEL) {
+    w->trackFlags = 0;
+    return TRUE;
+  }
+  w->trackFlags = event->dwFlags & (TME_LEAVE | TME_NONCLIENT);
+  State& s = S();
+  const bool nonClient = w->trackFlags & TME_NONCLIENT;
+  // Asked while the mouse is already elsewhere: the leave comes at once, as in the original.
+  if ((w->trackFlags & TME_LEAVE) && (s.hover != w->handle || s.hoverNonClient != nonClient)) {
+    PostInput(w->handle, nonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+    w->trackFlags = 0;
+  }
+  return TRUE;
 }
 
 void InjectMouseButton(TMouseButton button, bool down, int x, int y) {

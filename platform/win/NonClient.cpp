@@ -125,6 +125,14 @@ void PaintFrame(Window* w) {
   const RECT whole = WindowRectOf(w);
   if (EqualRect(&whole, &w->client)) return;
   HDC dc = GetWindowDC(w->handle);
+  PaintFrameInto(w, dc);
+  ReleaseDC(w->handle, dc);
+}
+
+void PaintFrameInto(Window* w, HDC dc) {
+  const RECT whole = WindowRectOf(w);
+  if (EqualRect(&whole, &w->client)) return;
+  const int saved = SaveDC(dc);
   ExcludeClipRect(dc, w->client.left, w->client.top, w->client.right, w->client.bottom);
   FrameMetrics m = MetricsFor(w->style, w->exStyle);
   const bool active = w->ncActive;
@@ -166,7 +174,7 @@ void PaintFrame(Window* w) {
       FrameRect(dc, &r, GetSysColorBrush(COLOR_3DDKSHADOW));
     }
   }
-  ReleaseDC(w->handle, dc);
+  RestoreDC(dc, saved);
 }
 
 void StartTracking(Window* w, WPARAM edge, POINT screen) {
@@ -284,6 +292,35 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_PRINTCLIENT:
       return 0;
+    case WM_PRINT: {
+      // Draws the window into a caller's DC (origin at the window's corner): frame, background, client, children.
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      const LPARAM flags = lParam;
+      if ((flags & PRF_CHECKVISIBLE) && !Visible(w)) return 0;
+      if (flags & PRF_NONCLIENT) PaintFrameInto(w, dc);
+      if (flags & (PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN)) {
+        POINT old;
+        OffsetViewportOrgEx(dc, w->client.left, w->client.top, &old);
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, 0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top);
+        if (flags & PRF_ERASEBKGND) Send(w, WM_ERASEBKGND, wParam, 0);
+        if ((flags & PRF_CLIENT) && (w = Get(wnd))) Send(w, WM_PRINTCLIENT, wParam, flags);
+        if ((flags & PRF_CHILDREN) && (w = Get(wnd))) {
+          std::vector<HWND> kids(w->children.rbegin(), w->children.rend());  // back to front
+          for (HWND k : kids) {
+            Window* c = Get(k);
+            if (!c || !(c->style & WS_VISIBLE)) continue;
+            POINT inner;
+            OffsetViewportOrgEx(dc, c->rect.left, c->rect.top, &inner);
+            Send(c, WM_PRINT, wParam, flags & ~PRF_CHECKVISIBLE);
+            SetViewportOrgEx(dc, inner.x, inner.y, nullptr);
+          }
+        }
+        RestoreDC(dc, saved);
+        SetViewportOrgEx(dc, old.x, old.y, nullptr);
+      }
+      return 0;
+    }
     case WM_WINDOWPOSCHANGING: {
       auto* wp = reinterpret_cast<WINDOWPOS*>(lParam);
       // Only sizeable windows keep to the tracking sizes; a fixed frame takes any size it is given.

@@ -131,18 +131,33 @@ void ReleaseDcsOf(HWND wnd) {
   }
 }
 
+namespace {
+// Keeps rgn (surface coordinates) inside the window's shape, when it has one.
+void IntersectShape(HRGN rgn, Window* w) {
+  if (!w->shape) return;
+  HRGN shape = CreateRectRgn(0, 0, 0, 0);
+  CombineRgn(shape, w->shape, nullptr, RGN_COPY);
+  POINT o = SurfaceOrigin(w);
+  OffsetRgn(shape, o.x, o.y);
+  CombineRgn(rgn, rgn, shape, RGN_AND);
+  DeleteObject(shape);
+}
+}  // namespace
+
 HRGN VisibleRegion(Window* w, bool client) {
   if (!Visible(w)) return EmptyRgn();
   POINT o = SurfaceOrigin(w);
   RECT r = client ? w->client : WindowRectOf(w);
   OffsetRect(&r, o.x, o.y);
   HRGN rgn = CreateRectRgnIndirect(&r);
+  IntersectShape(rgn, w);
   for (Window* c = w; c->parent;) {
     Window* p = Get(c->parent);
     RECT pc = p->client;
     POINT po = SurfaceOrigin(p);
     OffsetRect(&pc, po.x, po.y);
     IntersectRectRgn(rgn, pc);
+    IntersectShape(rgn, p);
     if (c->style & WS_CLIPSIBLINGS) {
       for (HWND sib : p->children) {
         if (sib == c->handle) break;
@@ -371,4 +386,81 @@ HBRUSH GetSysColorBrush(int index) {
   if (index < 0 || index >= 32) return nullptr;
   if (!brushes[index]) brushes[index] = CreateSolidBrush(GetSysColor(index));
   return brushes[index];
+}
+
+// ---- Shapes and layered windows ----
+
+int SetWindowRgn(HWND wnd, HRGN rgn, BOOL redraw) {
+  Window* w = Get(wnd);
+  if (!w) return 0;
+  if (w->shape && w->shape != rgn) DeleteObject(w->shape);
+  w->shape = rgn;
+  Window* root = Root(w);
+  RefreshDcs(root);
+  if (redraw && Visible(w)) {
+    if (w->parent) {
+      HRGN area = CreateRectRgnIndirect(&w->rect);
+      InvalidateClient(Get(w->parent), area, true, true);
+      DeleteObject(area);
+    }
+    InvalidateFrame(w);
+    InvalidateClient(w, nullptr, true, true);
+  }
+  WindowBackend().ShapeChanged(root->handle);
+  return 1;
+}
+
+int GetWindowRgn(HWND wnd, HRGN rgn) {
+  Window* w = Get(wnd);
+  if (!w || !w->shape || !rgn) return ERROR;
+  return CombineRgn(rgn, w->shape, nullptr, RGN_COPY);
+}
+
+BOOL SetLayeredWindowAttributes(HWND wnd, COLORREF key, BYTE alpha, DWORD flags) {
+  Window* w = Get(wnd);
+  if (!w || !(w->exStyle & WS_EX_LAYERED)) return FALSE;
+  w->layeredKey = key;
+  w->layeredAlpha = alpha;
+  w->layeredFlags = flags;
+  w->perPixelAlpha = false;
+  WindowBackend().ShapeChanged(Root(w)->handle);
+  return TRUE;
+}
+
+BOOL GetLayeredWindowAttributes(HWND wnd, COLORREF* key, BYTE* alpha, DWORD* flags) {
+  Window* w = Get(wnd);
+  if (!w || !(w->exStyle & WS_EX_LAYERED)) return FALSE;
+  if (key) *key = w->layeredKey;
+  if (alpha) *alpha = w->layeredAlpha;
+  if (flags) *flags = w->layeredFlags | (w->perPixelAlpha ? LWA_ALPHA : 0);
+  return TRUE;
+}
+
+BOOL UpdateLayeredWindow(HWND wnd, HDC, const POINT* dstPos, const SIZE* size, HDC src, const POINT* srcPos,
+                         COLORREF key, const BLENDFUNCTION* blend, DWORD flags) {
+  Window* w = Get(wnd);
+  if (!w || !IsTopLevel(w) || !(w->exStyle & WS_EX_LAYERED)) return FALSE;
+  if (dstPos || size) {
+    UINT swp = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | (dstPos ? 0 : SWP_NOMOVE) | (size ? 0 : SWP_NOSIZE);
+    SetWindowPos(wnd, nullptr, dstPos ? dstPos->x : 0, dstPos ? dstPos->y : 0, size ? size->cx : 0,
+                 size ? size->cy : 0, swp);
+    if (!(w = Get(wnd))) return FALSE;
+  }
+  EnsureSurface(w);
+  RECT whole = WindowRectOf(w);
+  if (src) {
+    // Straight into the surface: a layered window's picture is set even while it is hidden.
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, w->surface);
+    BitBlt(dc, 0, 0, whole.right, whole.bottom, src, srcPos ? srcPos->x : 0, srcPos ? srcPos->y : 0, SRCCOPY);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+  }
+  w->layeredKey = key;
+  w->layeredAlpha = blend ? blend->SourceConstantAlpha : 255;
+  w->layeredFlags = ((flags & ULW_COLORKEY) ? LWA_COLORKEY : 0) | (blend ? LWA_ALPHA : 0);
+  w->perPixelAlpha = (flags & ULW_ALPHA) != 0;
+  WindowBackend().SurfaceChanged(wnd, whole);
+  WindowBackend().ShapeChanged(wnd);
+  return TRUE;
 }

@@ -45,6 +45,12 @@ struct Window {
   bool created = false;     // WM_CREATE returned
   RECT normalRect;          // position before minimise or maximise
   HBITMAP surface = nullptr;  // top-level only
+  HRGN shape = nullptr;       // SetWindowRgn, window coordinates; nullptr = the rectangle
+  COLORREF layeredKey = 0;    // SetLayeredWindowAttributes
+  BYTE layeredAlpha = 255;
+  DWORD layeredFlags = 0;
+  bool perPixelAlpha = false;  // UpdateLayeredWindow with ULW_ALPHA: the surface's alpha is meant
+  DWORD trackFlags = 0;        // TrackMouseEvent: TME_LEAVE / TME_NONCLIENT pending
 };
 
 struct DcRecord {
@@ -96,6 +102,8 @@ struct State {
   int sendDepth = 0;
   MSG current;  // the message being dispatched (time and position)
   Tracking tracking;
+  HWND hover = nullptr;  // the window last under the mouse, and whether over its frame
+  bool hoverNonClient = false;
   HWND pressedButtonWnd = nullptr;  // caption button pressed, with its code
   LRESULT pressedButton = 0;
 };
@@ -127,6 +135,7 @@ FrameMetrics MetricsFor(DWORD style, DWORD exStyle);
 RECT ClientFromWindow(DWORD style, DWORD exStyle, const RECT& wr);
 LRESULT HitTest(Window* w, POINT screen);
 void PaintFrame(Window* w);
+void PaintFrameInto(Window* w, HDC dc);  // window coordinates
 RECT CaptionButtonRect(Window* w, LRESULT code);  // window coordinates, empty when absent
 void StartTracking(Window* w, WPARAM edge, POINT screen);
 bool TrackMouse(POINT screen, bool buttonUp);  // true when a drag consumed the event

@@ -128,6 +128,7 @@ void DestroyTree(HWND wnd) {
   ReleaseDcsOf(wnd);
   OnWindowGone(wnd);
   if (w->update) DeleteObject(w->update);
+  if (w->shape) DeleteObject(w->shape);
   if (IsTopLevel(w)) WindowBackend().WindowDestroyed(wnd);
   if (w->surface) DeleteObject(w->surface);
   w->cls->windows--;
@@ -673,14 +674,19 @@ BOOL AdjustWindowRectEx(RECT* r, DWORD style, BOOL, DWORD exStyle) {
 }
 
 namespace {
+// Inside the window's rectangle and its shape (screen coordinates).
+bool Covers(Window* w, POINT screen) {
+  RECT r;
+  GetWindowRect(w->handle, &r);
+  if (!PtInRect(&r, screen)) return false;
+  return !w->shape || PtInRegion(w->shape, screen.x - r.left, screen.y - r.top);
+}
+
 Window* ChildAt(Window* p, POINT screen, bool skipDisabled) {
-  POINT o = ScreenOrigin(p);
   for (HWND k : p->children) {
     Window* c = Get(k);
     if (!(c->style & WS_VISIBLE) || (skipDisabled && (c->style & WS_DISABLED))) continue;
-    RECT r = c->rect;
-    OffsetRect(&r, o.x + p->client.left, o.y + p->client.top);
-    if (PtInRect(&r, screen)) return c;
+    if (Covers(c, screen)) return c;
   }
   return nullptr;
 }
@@ -689,8 +695,7 @@ Window* ChildAt(Window* p, POINT screen, bool skipDisabled) {
 HWND WindowFromPoint(POINT p) {
   for (HWND t : S().topLevel) {
     Window* w = Get(t);
-    RECT r;
-    if (!(w->style & WS_VISIBLE) || !GetWindowRect(t, &r) || !PtInRect(&r, p)) continue;
+    if (!(w->style & WS_VISIBLE) || !Covers(w, p)) continue;
     // Descend into children that cover the point (through the client area only).
     for (;;) {
       RECT cr = w->client;

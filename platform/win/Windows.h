@@ -590,6 +590,51 @@ HBITMAP GetWindowSurface(HWND wnd);
 // The offset of the window's top-left corner inside its root's surface.
 POINT GetWindowSurfaceOffset(HWND wnd);
 
+// WM_PRINT flags: DefWindowProcW draws the frame, sends WM_ERASEBKGND and
+// WM_PRINTCLIENT with the DC, and prints visible children at their places.
+constexpr LPARAM PRF_CHECKVISIBLE = 0x00000001;
+constexpr LPARAM PRF_NONCLIENT = 0x00000002;
+constexpr LPARAM PRF_CLIENT = 0x00000004;
+constexpr LPARAM PRF_ERASEBKGND = 0x00000008;
+constexpr LPARAM PRF_CHILDREN = 0x00000010;
+constexpr LPARAM PRF_OWNED = 0x00000020;
+
+// ---- Window shapes and layered windows ----
+// The region (window coordinates) becomes the window's: the system owns it
+// afterwards. nullptr gives back the plain rectangle. Hit testing and drawing
+// keep inside it; the display backend shows only that part.
+int SetWindowRgn(HWND wnd, HRGN rgn, BOOL redraw);
+// Copies the window's region into rgn; ERROR when it has none.
+int GetWindowRgn(HWND wnd, HRGN rgn);
+constexpr DWORD LWA_COLORKEY = 0x00000001;
+constexpr DWORD LWA_ALPHA = 0x00000002;
+constexpr DWORD ULW_COLORKEY = 0x00000001;
+constexpr DWORD ULW_ALPHA = 0x00000002;
+constexpr DWORD ULW_OPAQUE = 0x00000004;
+// For windows with WS_EX_LAYERED: how the backend blends the surface.
+BOOL SetLayeredWindowAttributes(HWND wnd, COLORREF key, BYTE alpha, DWORD flags);
+BOOL GetLayeredWindowAttributes(HWND wnd, COLORREF* key, BYTE* alpha, DWORD* flags);
+// Moves and sizes the window (when dstPos / size are given) and copies the
+// source DC's pixels from srcPos into its surface. ULW_ALPHA: the surface's
+// alpha channel (premultiplied) is the window's per-pixel opacity.
+BOOL UpdateLayeredWindow(HWND wnd, HDC dst, const POINT* dstPos, const SIZE* size, HDC src, const POINT* srcPos,
+                         COLORREF key, const BLENDFUNCTION* blend, DWORD flags);
+
+// ---- Mouse leave tracking ----
+constexpr DWORD TME_HOVER = 0x00000001;
+constexpr DWORD TME_LEAVE = 0x00000002;
+constexpr DWORD TME_NONCLIENT = 0x00000010;
+constexpr DWORD TME_CANCEL = 0x80000000;
+struct TRACKMOUSEEVENT {
+  DWORD cbSize = sizeof(TRACKMOUSEEVENT);
+  DWORD dwFlags = 0;
+  HWND hwndTrack = nullptr;
+  DWORD dwHoverTime = 0;
+};
+// TME_LEAVE: WM_MOUSELEAVE (WM_NCMOUSELEAVE with TME_NONCLIENT) is posted once
+// the mouse leaves the window's client area (frame); the request then ends.
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* event);
+
 // ---- Timers ----
 UINT_PTR SetTimer(HWND wnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL KillTimer(HWND wnd, UINT_PTR id);

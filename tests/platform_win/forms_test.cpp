@@ -177,4 +177,26 @@ TEST_F(FormsTest, ExceptionsFromHandlersGoToTheErrorBox) {
   delete main;
 }
 
+TEST_F(FormsTest, IdleLoopTellsControlsWhenTheMouseEntersAndLeaves) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 50, 50);
+  form.Show();
+  std::vector<UINT> seen;
+  TWndMethod saved = form.WindowProc;
+  form.WindowProc = [&](TMessage& m) {
+    if (m.Msg == CM_MOUSEENTER || m.Msg == CM_MOUSELEAVE) seen.push_back(m.Msg);
+    saved(m);
+  };
+  Application->OnIdle = [](TObject*, bool& done) { done = false; };  // idle without waiting
+  Application->ProcessMessages();
+  SetCursorPos(10, 10);
+  Application->HandleMessage();
+  Application->HandleMessage();
+  SetCursorPos(500, 500);
+  Application->HandleMessage();
+  EXPECT_EQ(seen, (std::vector<UINT>{CM_MOUSEENTER, CM_MOUSELEAVE}));
+  form.WindowProc = saved;
+}
+
 }  // namespace

@@ -11,6 +11,14 @@ const char* const kClass = "WinTestWindow";
 
 // Paints its whole client area in the colour kept in its user data.
 LRESULT PaintingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_PRINTCLIENT) {
+    HBRUSH b = CreateSolidBrush(COLORREF(GetWindowLongPtrW(w, GWLP_USERDATA)));
+    RECT r;
+    GetClientRect(w, &r);
+    FillRect(reinterpret_cast<HDC>(wp), &r, b);
+    DeleteObject(b);
+    return 0;
+  }
   if (m == WM_PAINT) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(w, &ps);
@@ -385,6 +393,91 @@ TEST_F(WinTest, TopmostWindowsStayAboveAndOwnedWindowsAboveTheirOwner) {
   DestroyWindow(owner);
   EXPECT_FALSE(IsWindow(owned));
   EXPECT_TRUE(IsWindow(other));
+}
+
+TEST_F(WinTest, PrintDrawsFrameClientAndChildrenIntoAnyDCEvenWhenHidden) {
+  HWND parent = MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME, 0, 0, 208, 127);  // client at (4, 23)
+  SetWindowLongPtrW(parent, GWLP_USERDATA, RGB(255, 0, 0));
+  HWND child = MakeWindow(WS_CHILD | WS_VISIBLE, 20, 30, 40, 20, parent);
+  SetWindowLongPtrW(child, GWLP_USERDATA, RGB(0, 0, 255));
+  TBitmap shot(208, 127);
+  SendMessageW(parent, WM_PRINT, WPARAM(shot.Canvas()->Handle()),
+               PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  auto pixel = [&](int x, int y) {
+    const auto* row = static_cast<const uint8_t*>(shot.ScanLine(y));
+    return RGB(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
+  };
+  EXPECT_EQ(pixel(60, 8), GetSysColor(COLOR_INACTIVECAPTION));
+  EXPECT_EQ(pixel(4 + 10, 23 + 10), RGB(255, 0, 0));
+  EXPECT_EQ(pixel(4 + 25, 23 + 35), RGB(0, 0, 255));
+  EXPECT_EQ(pixel(4 + 61, 23 + 35), RGB(255, 0, 0));
+  // With PRF_CHECKVISIBLE a hidden window prints nothing.
+  TBitmap none(208, 127);
+  SendMessageW(parent, WM_PRINT, WPARAM(none.Canvas()->Handle()), PRF_CHECKVISIBLE | PRF_NONCLIENT | PRF_CLIENT);
+  EXPECT_EQ(static_cast<const uint8_t*>(none.ScanLine(8))[60 * 4 + 2], 0);
+}
+
+TEST_F(WinTest, WindowRegionLimitsHitTestingAndDrawing) {
+  HWND w = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 100, 100);
+  SetWindowLongPtrW(w, GWLP_USERDATA, RGB(255, 0, 0));
+  SetWindowRgn(w, CreateEllipticRgn(0, 0, 100, 100), TRUE);
+  Pump();
+  EXPECT_EQ(WindowFromPoint(POINT{3, 3}), nullptr);
+  EXPECT_EQ(WindowFromPoint(POINT{50, 50}), w);
+  EXPECT_EQ(SurfacePixel(w, 50, 50), RGB(255, 0, 0));
+  EXPECT_NE(SurfacePixel(w, 3, 3), RGB(255, 0, 0));
+  HRGN copy = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(w, copy), COMPLEXREGION);
+  DeleteObject(copy);
+  SetWindowRgn(w, nullptr, TRUE);
+  EXPECT_EQ(WindowFromPoint(POINT{3, 3}), w);
+}
+
+TEST_F(WinTest, LayeredWindowTakesItsPictureAndPlaceFromUpdateLayeredWindow) {
+  HWND w = MakeWindow(WS_POPUP, 0, 0, 10, 10, nullptr, WS_EX_LAYERED);
+  TBitmap src(40, 30);
+  src.Canvas()->Brush()->SetColor(clBlue);
+  src.Canvas()->FillRect(Rect(0, 0, 40, 30));
+  POINT pos{200, 100}, origin{0, 0};
+  SIZE size{40, 30};
+  BLENDFUNCTION blend;
+  blend.AlphaFormat = AC_SRC_ALPHA;
+  ASSERT_TRUE(UpdateLayeredWindow(w, nullptr, &pos, &size, src.Canvas()->Handle(), &origin, 0, &blend, ULW_ALPHA));
+  RECT r;
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, 200);
+  EXPECT_EQ(r.bottom, 130);
+  EXPECT_EQ(SurfacePixel(w, 39, 29), RGB(0, 0, 255));
+  DWORD flags = 0;
+  ASSERT_TRUE(GetLayeredWindowAttributes(w, nullptr, nullptr, &flags));
+  EXPECT_TRUE(flags & LWA_ALPHA);
+  EXPECT_FALSE(UpdateLayeredWindow(MakeWindow(WS_POPUP, 0, 0, 10, 10), nullptr, &pos, &size, nullptr, nullptr, 0,
+                                   nullptr, 0));
+}
+
+TEST_F(WinTest, LeaveTrackingPostsOnceWhenTheMouseLeaves) {
+  MessageRecorder rec;
+  HWND a = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 100, 100);
+  HWND b = MakeWindow(WS_POPUP | WS_VISIBLE, 200, 0, 100, 100);
+  InjectMouseMove(50, 50);
+  Pump();
+  TRACKMOUSEEVENT tme;
+  tme.dwFlags = TME_LEAVE;
+  tme.hwndTrack = a;
+  ASSERT_TRUE(TrackMouseEvent(&tme));
+  rec.log.clear();
+  InjectMouseMove(60, 50);
+  InjectMouseMove(250, 50);
+  InjectMouseMove(60, 50);
+  InjectMouseMove(250, 50);
+  Pump();
+  EXPECT_EQ(Names(rec.MessagesOf(a)), "MOUSEMOVE MOUSELEAVE MOUSEMOVE");
+  EXPECT_EQ(Names(rec.MessagesOf(b)), "MOUSEMOVE MOUSEMOVE");
+  // Asked for while the mouse is elsewhere: the leave comes at once.
+  rec.log.clear();
+  ASSERT_TRUE(TrackMouseEvent(&tme));
+  Pump();
+  EXPECT_EQ(Names(rec.MessagesOf(a)), "MOUSELEAVE");
 }
 
 }  // namespace
