@@ -205,10 +205,8 @@ struct TFrameInfo {
   int StreamIndex = -1;
   int64_t Position = -1;  // byte position of its packet, -1 unknown
   bool Ready = false;
-  TAVPicture Picture;       // planes over Buffer
-  uint8_t* Buffer = nullptr;  // the decoder's own copy (av_malloc)
-  int Size = 0;
-  AVFrame* Frame = nullptr;  // borrowed: valid until the next decode
+  TAVPicture Picture;        // planes of Frame
+  AVFrame* Frame = nullptr;  // the decoder's reference to the picture: valid until the next decode or seek
 };
 
 // The last decoded audio, in the output format.
@@ -331,6 +329,7 @@ class TFFDecoder : public TCustomDecoder {
   AVRational FFrameRate{0, 0};
   AVFrame* FDecodedFrame = nullptr;
   AVFrame* FFilteredFrame = nullptr;
+  AVFrame* FPictureFrame = nullptr;  // holds the current picture (a reference, not a copy)
   AVPacket* FPacket = nullptr;
   AVPacket* FPendingPacket = nullptr;
   bool FEOF = false;

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "media/FFDecode.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/os/Threads.h"
 
 namespace {
 
@@ -34,13 +36,13 @@ TFFDecoder::TFFDecoder(TComponent* AOwner)
 TFFDecoder::~TFFDecoder() {
   TFFDecoder::CloseFile();
   if (ff::av_free) {
-    ff::av_free(FPicture.Buffer);
     ff::av_free(FAudioBuffer);
     ff::av_free(FResampledBuffer);
   }
   if (ff::av_frame_free) {
     ff::av_frame_free(&FDecodedFrame);
     ff::av_frame_free(&FFilteredFrame);
+    ff::av_frame_free(&FPictureFrame);
     ff::av_frame_free(&FAudioDecodedFrame);
   }
   if (ff::av_packet_free) {
@@ -80,13 +82,8 @@ void TFFDecoder::ResetAudioParam() {
 
 void TFFDecoder::ResetFrameInfo() {
   if (FPicture.PTS != AV_NOPTS_VALUE) FLastPTS = FPicture.PTS;
-  const TAVPicture picture = FPicture.Picture;
-  uint8_t* buffer = FPicture.Buffer;
-  const int size = FPicture.Size;
   FPicture = TFrameInfo{};
-  FPicture.Picture = picture;
-  FPicture.Buffer = buffer;
-  FPicture.Size = size;
+  if (FPictureFrame) ff::av_frame_unref(FPictureFrame);
   Flast_vfilters.clear();
   FreeFilterGraph();
 }
@@ -412,15 +409,12 @@ int TFFDecoder::ConfigureVideoFilters(const String& text, const AVFrame* frame) 
 }
 
 void TFFDecoder::StorePicture(AVFrame* frame, int64_t packetPts) {
-  // Rows aligned as decoders give them, which the scaler's vector code prefers.
-  constexpr int kAlign = 32;
+  // The picture is kept by reference: the decoder hands out a fresh buffer for
+  // the next one, and no copy of a full picture is made per step.
   const AVPixelFormat fmt = AVPixelFormat(frame->format);
-  const int needed = ff::av_image_get_buffer_size(fmt, frame->width, frame->height, kAlign);
-  if (needed > FPicture.Size) {
-    ff::av_free(FPicture.Buffer);
-    FPicture.Buffer = static_cast<uint8_t*>(ff::av_malloc(size_t(needed)));
-    FPicture.Size = FPicture.Buffer ? needed : 0;
-  }
+  if (!FPictureFrame) FPictureFrame = ff::av_frame_alloc();
+  if (FPictureFrame) ff::av_frame_unref(FPictureFrame);
+  const bool held = FPictureFrame && ff::av_frame_ref(FPictureFrame, frame) >= 0;
   FPicture.PixFmt = fmt;
   FPicture.Width = frame->width;
   FPicture.Height = frame->height;
@@ -428,7 +422,7 @@ void TFFDecoder::StorePicture(AVFrame* frame, int64_t packetPts) {
   FPicture.IsInterlaced = frame->interlaced_frame != 0;
   FPicture.IsTopFieldFirst = frame->top_field_first != 0;
   FPicture.PictureType = frame->pict_type;
-  FPicture.Frame = frame;
+  FPicture.Frame = held ? FPictureFrame : nullptr;
 
   const int64_t candidate = frame->pts;
   int64_t extrapolated = AV_NOPTS_VALUE;
@@ -449,14 +443,14 @@ void TFFDecoder::StorePicture(AVFrame* frame, int64_t packetPts) {
   FPicture.StreamIndex = FDesireVideoIndex;
   FPicture.Position = frame->pkt_pos;
   FPicture.Picture = TAVPicture{};
-  if (!FPicture.Buffer ||
-      ff::av_image_fill_arrays(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.Buffer, fmt, frame->width,
-                               frame->height, kAlign) < 0) {
+  if (!held) {
     FPicture.Ready = false;
     return;
   }
-  ff::av_image_copy(FPicture.Picture.data, FPicture.Picture.linesize, const_cast<const uint8_t**>(frame->data),
-                    frame->linesize, fmt, frame->width, frame->height);
+  for (int i = 0; i < AV_NUM_DATA_POINTERS; ++i) {
+    FPicture.Picture.data[i] = FPictureFrame->data[i];
+    FPicture.Picture.linesize[i] = FPictureFrame->linesize[i];
+  }
   FPicture.Ready = true;
 }
 
@@ -618,9 +612,31 @@ bool TFFDecoder::CopyToBitmap(TBitmap* ABitmap) {
     ReportMessage(llError, kNotReady);
     return false;
   }
+  // At 24 and 32 bits the rows go straight into the caller's bitmap: one copy
+  // instead of two, and no new image per picture.
+  const int bits = FFormatConv->BitsPixel();
+  const bool direct = bits == 24 || bits == 32;
   if (FFormatConv->PictureToRGB(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.PixFmt, FPicture.Width,
-                                FPicture.Height, true)) {
-    ABitmap->Assign(FFormatConv->Bitmap());
+                                FPicture.Height, !direct)) {
+    if (!direct) {
+      ABitmap->Assign(FFormatConv->Bitmap());
+      return true;
+    }
+    // The bitmap is shaped on the main thread; its rows are filled here.
+    uint8_t* top = nullptr;
+    CallInMainThread([&] {
+      const TPixelFormat format = bits == 32 ? pf32bit : pf24bit;
+      if (ABitmap->PixelFormat() != format) ABitmap->SetPixelFormat(format);
+      if (ABitmap->Width() != FPicture.Width || ABitmap->Height() != FPicture.Height)
+        ABitmap->SetSize(FPicture.Width, FPicture.Height);
+      top = static_cast<uint8_t*>(ABitmap->ScanLine(0));
+    });
+    // Bitmap rows are stored bottom-up and padded to 4 bytes.
+    const ptrdiff_t stride = DibStride(FPicture.Width, bits);
+    const TAVPicture* rgb = FFormatConv->RGBPicture();
+    const size_t rowBytes = size_t(FPicture.Width) * size_t(bits / 8);
+    for (int y = 0; y < FPicture.Height; ++y)
+      std::memcpy(top - y * stride, rgb->data[0] + size_t(y) * size_t(rgb->linesize[0]), rowBytes);
     return true;
   }
   ABitmap->SetSize(FPicture.Width, FPicture.Height);

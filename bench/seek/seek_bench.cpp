@@ -118,6 +118,7 @@ int main() {
     v.width = 1920;
     v.height = 1080;
     v.gop = 25;
+    v.texture = true;  // fine detail, so that pictures cost what camera pictures cost
     v.options = "preset=ultrafast:g=25";
     fixture::Options opt;
     opt.seconds = kSeconds;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,9 +39,19 @@ String ErrText(const char* what, int code) {
 }
 
 // A moving pattern: smooth enough to encode quickly, different in every frame.
-void FillVideo(AVFrame* f, int index) {
+void FillVideo(AVFrame* f, int index, bool texture) {
+  uint32_t seed = 2463534242u + uint32_t(index);
   for (int y = 0; y < f->height; ++y)
-    for (int x = 0; x < f->width; ++x) f->data[0][y * f->linesize[0] + x] = uint8_t((x + y + 3 * index) & 0xFF);
+    for (int x = 0; x < f->width; ++x) {
+      int v = (x + y + 3 * index) & 0xFF;
+      if (texture) {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        v = std::clamp(v + int(seed % 16) - 8, 0, 255);
+      }
+      f->data[0][y * f->linesize[0] + x] = uint8_t(v);
+    }
   for (int y = 0; y < (f->height + 1) / 2; ++y)
     for (int x = 0; x < (f->width + 1) / 2; ++x) {
       f->data[1][y * f->linesize[1] + x] = uint8_t(128 + ((x - index) & 0x3F) - 32);
@@ -204,7 +215,7 @@ int Step(AVFormatContext* oc, Output& o, AVPacket* pkt) {
     if (t.attachedPicture)
       FillRgb(f);
     else
-      FillVideo(f, int(o.next));
+      FillVideo(f, int(o.next), t.texture);
     f->pts = o.next++;
   } else {
     FillAudio(f, o.next);

@@ -17,6 +17,7 @@ struct Track {
   int fps = 25;
   int gop = 12;
   bool attachedPicture = false;  // one picture only (a cover)
+  bool texture = false;  // fine noise over the pattern, as camera pictures have
   int firstPacket = 0;  // coded pictures before this one are left out (a stream cut inside a group)
   // Audio.
   int sampleRate = 48000;

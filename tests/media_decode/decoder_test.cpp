@@ -240,6 +240,23 @@ TEST_F(DecoderTest, DecodingToTheEndAndBack) {
   EXPECT_FALSE(d.IsEOF());
   ASSERT_TRUE(d.Decode(-1));
   EXPECT_EQ(d.FrameInfo().PTS, 0);
+
+  // Both kinds, in file order: pictures and sound both come out, the sound in time order.
+  ASSERT_TRUE(d.Seek(0, {}));
+  int pictures = 0, sounds = 0;
+  int64_t lastSound = -1;
+  for (int i = 0; i < 60; ++i) {
+    const TDecodeResult r = d.Decode(dtBoth);
+    ASSERT_NE(r, drError) << d.LastErrMsg();
+    if (r == drVideo) ++pictures;
+    if (r == drAudio) {
+      ++sounds;
+      EXPECT_GT(d.WaveInfo().PTS, lastSound);
+      lastSound = d.WaveInfo().PTS;
+    }
+  }
+  EXPECT_GT(pictures, 5);
+  EXPECT_GT(sounds, 5);
 }
 
 // Reads pixel (x, y) of a bitmap as R, G, B.
@@ -368,6 +385,12 @@ TEST_F(DecoderTest, PreviousKeyFrameSearchIsBounded) {
 
 TEST_F(DecoderTest, OptionTextAppliesToTheNextOpenOnly) {
   TFFDecoder d(nullptr);
+  int probes = 0;
+  d.SetOnBeforeFindStreamInfo([&](TObject* sender, AVFormatContext* ctx) {
+    EXPECT_EQ(sender, &d);
+    EXPECT_EQ(ctx->nb_streams, 1u);  // opened, not yet probed
+    ++probes;
+  });
   EXPECT_TRUE(d.DefaultOptions(""));
   EXPECT_FALSE(d.DefaultOptions("-no_such_option 1"));
   EXPECT_TRUE(d.DefaultOptions("-sws_flags neighbor stray -probesize 100000"));
@@ -378,6 +401,7 @@ TEST_F(DecoderTest, OptionTextAppliesToTheNextOpenOnly) {
   EXPECT_FALSE(d.LoadFile(kTestsrc, "no-such-format"));
   ASSERT_TRUE(d.LoadFile(kTestsrc, "lavfi")) << d.LastErrMsg();
   EXPECT_EQ(d.FormatConverter()->sws_flags(), SWS_POINT);
+  EXPECT_EQ(probes, 2);
 }
 
 TEST_F(DecoderTest, AttachedInputIsReadOnly) {
