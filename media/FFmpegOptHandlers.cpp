@@ -271,7 +271,6 @@ int OptMap(TCustomFFmpegOpt& Task, TOptionsContext* o, const String&, const Stri
     ff::av_free(label);
     if (text.empty()) Task.FatalErrorFmt("Invalid output link label: %s.", {mapText});
     TStreamMap m;
-    m.FileIndex = m.StreamIndex = m.SyncFileIndex = m.SyncStreamIndex = -1;
     m.LinkLabel = text;
     o->StreamMaps.push_back(std::move(m));
     matched = true;

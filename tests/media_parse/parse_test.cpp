@@ -75,6 +75,16 @@ TEST_F(ParseTest, TaskWideOptionsApplyFromAnInputText) {
   EXPECT_EQ(Texts(o.CodecNames), std::vector<String>{"v=h264"});
 }
 
+TEST_F(ParseTest, RowsOfRemovedLibraryFeaturesStillParse) {
+  // The feed server is gone and only QSV acceleration exists here: the rows
+  // store their values and the opening of files decides.
+  ASSERT_EQ(Parse("-hwaccel vdpau -hwaccel_device /dev/dri/renderD128", "", true), 0) << Task.FLastErrMsg;
+  EXPECT_EQ(Texts(o.HWAccels), std::vector<String>{"=vdpau"});
+  EXPECT_EQ(Texts(o.HWAccelDevices), std::vector<String>{"=/dev/dri/renderD128"});
+  ASSERT_EQ(Parse("-override_ffserver"), 0) << Task.FLastErrMsg;
+  EXPECT_EQ(Task.Foverride_ffserver, 1);
+}
+
 // ---------------------------------------------------------------------------
 // Results and messages
 
@@ -102,6 +112,8 @@ TEST_F(ParseTest, ResultsAndMessages) {
       {"-streamid 7", false, AVERROR(EINVAL), "Invalid value \"7\" for option \"streamid\", required syntax"},
       {"-channel_layout:a nonsense", false, AVERROR(EINVAL), "Unknown channel layout: nonsense"},
       {"-max_alloc 12k", false, AVERROR(EINVAL), "Invalid max_alloc \"12k\"."},
+      {"-cpuflags nonsense", false, AVERROR(EINVAL), "Failed to parse cpu flags \"nonsense\": Invalid argument"},
+      {"-loglevel loud", false, AVERROR(EINVAL), "Invalid loglevel \"loud\". Possible levels are numbers or:\r\n"},
       {"-srcw 100", false, AVERROR(EINVAL), "Directly using swscale dimensions/format options is not supported"},
       {"-hide_banner -version -h -formats -AudioInputHook -Join -VideoOutputHook", false, 0, ""},
       {"", false, 0, ""},
