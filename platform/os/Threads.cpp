@@ -105,8 +105,10 @@ class Dispatcher {
           error = std::current_exception();
         }
         // Notify while holding the lock: the worker's record must outlive the notify.
+        // The error moves over whole, so that the exception's last reference is
+        // dropped by the worker, after it has read it.
         std::lock_guard<std::mutex> lock(mu_);
-        item.wait->error = error;
+        item.wait->error = std::move(error);
         item.wait->done = true;
         item.wait->done_cv.notify_one();
       } else if (item.queued) {
