@@ -1,5 +1,7 @@
 // Opening inputs: lavfi sources, the probing event, records and failures.
 
+#include <cstring>
+
 #include "tests/media_open/OpenTestSupport.h"
 
 TEST_F(OpenTest, LavfiSourcesOpenWithTheirStreamsAndTheProbingEvent) {
@@ -90,4 +92,28 @@ TEST_F(OpenTest, StartOptionsSetTheDurationAndOffsets) {
   if (f.ctx->duration != AV_NOPTS_VALUE) {
     EXPECT_EQ(task.FInputDuration, f.ctx->duration - 500000);
   }
+}
+
+TEST_F(OpenTest, AttachmentsAreDumpedWithoutOverwritingUnasked) {
+  TOpenTask task;
+  ASSERT_EQ(task.OpenLavfi(TestVideo), 0);
+  AVStream* st = task.Finput_streams[0]->st;
+  const String font = "font bytes";
+  st->codecpar->extradata = static_cast<uint8_t*>(ff::av_mallocz(font.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  std::memcpy(st->codecpar->extradata, font.data(), font.size());
+  st->codecpar->extradata_size = int(font.size());
+
+  DumpAttachment(task, st, Path("font.ttf"));
+  EXPECT_EQ(ReadAll(Path("font.ttf")), font);
+
+  WriteAll(Path("kept.ttf"), "mine");
+  DumpAttachment(task, st, Path("kept.ttf"));
+  EXPECT_EQ(ReadAll(Path("kept.ttf")), "mine");
+  EXPECT_EQ(task.FLastErrMsg, "File \"" + Path("kept.ttf") + "\" already exists. Ignore.");
+  task.Ffile_overwrite = 1;
+  DumpAttachment(task, st, Path("kept.ttf"));
+  EXPECT_EQ(ReadAll(Path("kept.ttf")), font);
+  task.Fno_file_overwrite = 1;
+  EXPECT_THROW(CheckFileOverwrite(task, Path("kept.ttf")), FFmpegException);
+  EXPECT_EQ(task.FLastErrMsg, "Error, both -y and -n supplied.");
 }
