@@ -31,24 +31,6 @@ int TagNumber(const AVDictionary* dict, const char* key) {
   return TryStrToInt(TagValue(dict, key), value) ? value : 0;
 }
 
-// "%d.%.6d" seconds of a timestamp in a time base; empty for no value.
-String SecondsText(int64_t ts, AVRational tb) {
-  if (ts == AV_NOPTS_VALUE) return String();
-  if (tb.num != 1 || tb.den != AV_TIME_BASE) ts = ff::av_rescale_q(ts, tb, AV_TIME_BASE_Q);
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%" PRId64 ".%.6" PRId64, ts / AV_TIME_BASE, int64_t(std::llabs(ts % AV_TIME_BASE)));
-  return buf;
-}
-
-// ", 29.97 fps", ", 25 fps", ", 90k tbn".
-String RateSuffixText(double v, const char* unit) {
-  const double r = std::nearbyint(v * 100);
-  const int64_t ri = int64_t(r);
-  if (ri % 100 != 0) return Format(", %3.2f %s", {v, unit});
-  if (ri % (100 * 1000) != 0) return Format(", %1.0f %s", {v, unit});
-  return Format(", %1.0fk %s", {v / 1000, unit});
-}
-
 // The tags of a dictionary but "language", under indent + "Metadata:".
 void AddMetadataLines(std::vector<String>& lines, const AVDictionary* dict, const String& indent) {
   if (!dict) return;
@@ -97,6 +79,25 @@ AVRational DisplayRatio(int width, int height, AVRational sar) {
 }
 
 }  // namespace
+
+String SecondsText(int64_t ts, AVRational tb) {
+  if (ts == AV_NOPTS_VALUE) return String();
+  if (tb.num != 1 || tb.den != AV_TIME_BASE) ts = ff::av_rescale_q(ts, tb, AV_TIME_BASE_Q);
+  // The sign is written once, also for times between -1 and 0 s.
+  const uint64_t magnitude = ts < 0 ? uint64_t(0) - uint64_t(ts) : uint64_t(ts);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%s%" PRIu64 ".%.6" PRIu64, ts < 0 ? "-" : "", magnitude / AV_TIME_BASE,
+                magnitude % AV_TIME_BASE);
+  return buf;
+}
+
+String RateSuffixText(double v, const char* unit) {
+  const double r = std::nearbyint(v * 100);
+  const int64_t ri = int64_t(r);
+  if (ri % 100 != 0) return Format(", %3.2f %s", {v, unit});
+  if (ri % (100 * 1000) != 0) return Format(", %1.0f %s", {v, unit});
+  return Format(", %1.0fk %s", {v / 1000, unit});
+}
 
 int DecodeInterruptCallback(void* opaque) {
   auto* self = static_cast<TCustomDecoder*>(opaque);

@@ -184,6 +184,11 @@ class TCustomDecoder : public TFFBaseComponent {
   String CodecNameOf(AVStream* st) const;
 };
 
+// Seconds of a timestamp in a time base as "%d.%.6d" ("-0.500000"); empty for AV_NOPTS_VALUE.
+String SecondsText(int64_t ts, AVRational tb);
+// ", 29.97 fps", ", 25 fps", ", 90k tbn": a rate with its unit for the stream lines.
+String RateSuffixText(double v, const char* unit);
+
 // The library's interrupt callback; opaque is the decoder. 1 cancels the call.
 int DecodeInterruptCallback(void* opaque);
 

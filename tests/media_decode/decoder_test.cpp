@@ -127,6 +127,24 @@ TEST_F(DecoderTest, InformationTable) {
   }
 }
 
+TEST_F(DecoderTest, InformationTextNumbers) {
+  const struct {
+    double v;
+    const char* unit;
+    const char* text;
+  } rates[] = {{30000.0 / 1001, "fps", ", 29.97 fps"}, {25, "fps", ", 25 fps"}, {90000, "tbn", ", 90k tbn"},
+               {12800, "tbn", ", 12800 tbn"}, {1000, "tbr", ", 1k tbr"}};
+  for (const auto& r : rates) EXPECT_EQ(RateSuffixText(r.v, r.unit), r.text);
+  const struct {
+    int64_t ts;
+    AVRational tb;
+    const char* text;
+  } seconds[] = {{1500000, {1, 1000000}, "1.500000"}, {-1500000, {1, 1000000}, "-1.500000"},
+                 {-500000, {1, 1000000}, "-0.500000"}, {45000, {1, 90000}, "0.500000"},
+                 {AV_NOPTS_VALUE, {1, 1000000}, ""}};
+  for (const auto& s : seconds) EXPECT_EQ(SecondsText(s.ts, s.tb), s.text);
+}
+
 TEST_F(DecoderTest, StreamRecordsTagsAndKindChecks) {
   TFFDecoder d(nullptr);
   ASSERT_TRUE(d.LoadFile(Fixture("two-audio.mkv"))) << d.LastErrMsg();
@@ -301,6 +319,21 @@ TEST_F(DecoderTest, FramesIntoBitmapsOfOddWidth) {
   ASSERT_TRUE(d.Decode(-1)) << d.LastErrMsg();
   ASSERT_EQ(d.FrameInfo().PixFmt, AV_PIX_FMT_RGB24);
   for (int x = 0; x < 161; x += 40) EXPECT_EQ(source(x, 10), row0[160 - x]) << x;
+}
+
+TEST_F(DecoderTest, StillPictureStaysCurrent) {
+  TFFDecoder d(nullptr);
+  ASSERT_TRUE(d.LoadFile(Fixture("still.png"), "image2")) << d.LastErrMsg();
+  ASSERT_TRUE(d.Decode(-1)) << d.LastErrMsg();
+  const AVFrame* first = d.FrameInfo().Frame;
+  ASSERT_TRUE(d.Decode(-1));
+  EXPECT_EQ(d.FrameInfo().Frame, first);
+  EXPECT_EQ(d.FrameInfo().Width, 97);
+  EXPECT_FALSE(d.Seek(0, {}));
+  EXPECT_EQ(d.LastErrMsg(), "\"image2\" format cannot to be seeked.");
+  TBitmap bitmap;
+  EXPECT_TRUE(d.CopyToBitmap(&bitmap)) << d.LastErrMsg();
+  EXPECT_EQ(bitmap.Width(), 97);
 }
 
 TEST_F(DecoderTest, AudioIsResampledToTheWantedFormat) {
