@@ -1,6 +1,8 @@
 // Filter graphs: simple graphs from filter texts, options that become
 // filters, complex graphs with labelled outputs, and invalid graphs.
 
+#include <algorithm>
+
 #include "tests/media_open/OpenTestSupport.h"
 
 namespace {
@@ -157,4 +159,50 @@ TEST_F(OpenTest, ComplexGraphFailures) {
     EXPECT_EQ(task.FLastErrMsg.substr(0, c.Expected.size()), c.Expected);
     EXPECT_TRUE(task.Foutput_files.empty());
   }
+}
+
+TEST_F(OpenTest, RotationAndTrimFiltersInTheVideoChain) {
+  struct TCase {
+    const char* Rotate;
+    std::vector<const char*> Present;
+    int TransposeDir;  // -1: no transpose
+  };
+  const TCase cases[] = {
+      {"90", {"transpose"}, 1}, {"270", {"transpose"}, 2}, {"180", {"hflip", "vflip"}, -1},
+      {"45", {"rotate"}, -1},   {"0.5", {}, -1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Rotate);
+    TSimpleGraph g;
+    ASSERT_EQ(g.Task.OpenLavfi(TestVideo), 0);
+    ff::av_dict_set(&g.Task.Finput_streams[0]->st->metadata, "rotate", c.Rotate, 0);
+    ASSERT_EQ(OpenOutputFileParsed(g.Task, &g.Task.NewContext(), false, Path("r.mkv")), 0);
+    g.Graph = InitSimpleFilterGraph(g.Task, g.Task.Finput_streams[0].get(), g.Task.Foutput_streams[0].get());
+    ASSERT_EQ(ConfigureFilterGraph(g.Task, g.Graph), 0) << g.Task.FLastErrMsg;
+    for (const char* name : {"transpose", "hflip", "vflip", "rotate"}) {
+      const bool expected = std::find(c.Present.begin(), c.Present.end(), String(name)) != c.Present.end();
+      EXPECT_EQ(g.Filter(name) != nullptr, expected) << name;
+    }
+    if (c.TransposeDir >= 0) {
+      int64_t dir = -1;
+      ff::av_opt_get_int(g.Filter("transpose")->priv, "dir", 0, &dir);
+      EXPECT_EQ(dir, c.TransposeDir);
+    }
+    EXPECT_EQ(g.Filter("trim for output stream 0:0"), nullptr);  // no window, no trim
+  }
+
+  TSimpleGraph g;
+  ASSERT_EQ(g.Task.OpenLavfi(TestVideo), 0);
+  TOptionsContext& o = g.Task.NewContext();
+  o.RecordingTime = 1000000;
+  ASSERT_EQ(OpenOutputFileParsed(g.Task, &o, false, Path("t.mkv")), 0);
+  g.Graph = InitSimpleFilterGraph(g.Task, g.Task.Finput_streams[0].get(), g.Task.Foutput_streams[0].get());
+  ASSERT_EQ(ConfigureFilterGraph(g.Task, g.Graph), 0) << g.Task.FLastErrMsg;
+  AVFilterContext* trim = g.Filter("trim for output stream 0:0");
+  ASSERT_NE(trim, nullptr);
+  int64_t duration = 0, start = 0;
+  ff::av_opt_get_int(trim->priv, "durationi", 0, &duration);
+  ff::av_opt_get_int(trim->priv, "starti", 0, &start);
+  EXPECT_EQ(duration, 1000000);
+  EXPECT_EQ(start, INT64_MAX);  // left at its default: unset
 }

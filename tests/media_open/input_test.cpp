@@ -59,11 +59,13 @@ TEST_F(OpenTest, PerStreamInputOptionsAndFatalOnes) {
   o.Format = "lavfi";
   AddValue(o.CodecTags, "v", "avc");  // three letters: padded with a zero byte
   AddValue(o.FrameRates, "v", "30000/1001");
+  AddValue(o.Discard, "v", "nokey");
   ASSERT_EQ(OpenInputFileParsed(task, &o, TestVideo), 0) << task.FLastErrMsg;
   const TInputStream& ist = *task.Finput_streams[0];
   EXPECT_EQ(ist.st->codecpar->codec_tag, MakeTag('a', 'v', 'c', 0));
   EXPECT_EQ(ist.framerate.num, 30000);
   EXPECT_EQ(ist.framerate.den, 1001);
+  EXPECT_EQ(ist.user_set_discard, AVDISCARD_NONKEY);
   EXPECT_EQ(ParseCodecTag("0x31637661"), 0x31637661u);
   EXPECT_EQ(ParseCodecTag("avc1"), MakeTag('a', 'v', 'c', '1'));
 
@@ -72,6 +74,11 @@ TEST_F(OpenTest, PerStreamInputOptionsAndFatalOnes) {
   AddValue(bad.HWAccels, "", "dxva2");
   EXPECT_THROW(OpenInputFileParsed(task, &bad, TestVideo), FFmpegException);
   EXPECT_EQ(task.FLastErrMsg, "Unrecognized hwaccel: dxva2.\r\nSupported hwaccels: qsv");
+  TOptionsContext& bad2 = task.NewContext();
+  bad2.Format = "lavfi";
+  AddValue(bad2.Discard, "", "sometimes");
+  EXPECT_THROW(OpenInputFileParsed(task, &bad2, TestVideo), FFmpegException);
+  EXPECT_EQ(task.FLastErrMsg, "Error parsing discard sometimes.");
   // The failed file leaves no stream behind.
   EXPECT_EQ(task.Finput_streams.size(), 1u);
   EXPECT_EQ(task.Finput_files.size(), 1u);
