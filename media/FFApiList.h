@@ -246,6 +246,7 @@
   X(av_codec_is_encoder, false)                 \
   X(av_codec_iterate, false)                    \
   X(av_get_audio_frame_duration, false)         \
+  X(av_get_audio_frame_duration2, false)        \
   X(av_get_bits_per_sample, false)              \
   X(av_get_exact_bits_per_sample, false)        \
   X(av_get_profile_name, false)                 \
