@@ -204,6 +204,7 @@ bool TFFDecoder::OpenCodec(int AStreamIndex, bool AVideo) {
   slot.reset();
   slotStream = -1;
   (AVideo ? FVideoDrainSent : FAudioDrainSent) = false;
+  if (AVideo && FPendingPacket) ff::av_packet_unref(FPendingPacket);
   const AVCodec* codec = ff::avcodec_find_decoder(st->codecpar->codec_id);
   if (!codec) {
     ReportMessageFmt(llError, "Unsupported codec (id=%d) for input file stream #%d",
@@ -270,7 +271,8 @@ int TFFDecoder::ReadLoop(const char* Op, int VideoIndex, int AudioIndex) {
         continue;
       }
       if (r == AVERROR(EAGAIN) && FPendingPacket && FPendingPacket->data) {
-        SendVideoPacket(FPendingPacket);
+        // Room again: the waiting packet goes first (once; a decoder refusing it twice loses it).
+        ff::avcodec_send_packet(vc, FPendingPacket);
         ff::av_packet_unref(FPendingPacket);
         continue;
       }

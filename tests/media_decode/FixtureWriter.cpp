@@ -243,7 +243,7 @@ bool WriteFile(const String& path, const void* data, size_t size) {
 bool HasEncoder(const char* name) { return ff::avcodec_find_encoder_by_name(name) != nullptr; }
 
 String Folder() {
-  const String dir = "/tmp/tarnwick-media-decode-" + std::to_string(getuid());
+  const String dir = "/tmp/tarnwick-media-decode-" + std::to_string(getuid()) + "-2";
   std::filesystem::create_directories(dir);
   return dir;
 }

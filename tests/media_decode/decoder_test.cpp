@@ -18,7 +18,8 @@ namespace {
 
 constexpr const char* kTestsrc = "testsrc=size=161x91:rate=25";
 
-String H264Options() { return "preset=ultrafast:g=12:keyint_min=12:sc_threshold=0"; }
+// Key frames every 12 pictures, with reordered B pictures between them.
+String H264Options() { return "preset=ultrafast:g=12:keyint_min=12:sc_threshold=0:bf=2"; }
 
 // Each fixture is written once per machine and shared by the tests (and test processes).
 String Fixture(const String& name) {
@@ -241,16 +242,18 @@ TEST_F(DecoderTest, SeekingTable) {
 TEST_F(DecoderTest, DecodingToTheEndAndBack) {
   TFFDecoder d(nullptr);
   ASSERT_TRUE(d.LoadFile(Fixture("av.mp4"))) << d.LastErrMsg();
-  int frames = 0;
+  int frames = 0, reordered = 0;
   int64_t last = -1;
   while (d.Decode(-1)) {
     ++frames;
+    if (d.FrameInfo().PictureType == AV_PICTURE_TYPE_B) ++reordered;
     EXPECT_GT(d.FrameInfo().PTS, last);
     last = d.FrameInfo().PTS;
   }
   // The muxer's edit list hides the last of the 100 coded pictures.
   EXPECT_EQ(frames, d.FirstVideoStreamInfo().DurationScaled / 40000);
   EXPECT_EQ(frames, 99);
+  EXPECT_GT(reordered, 20);  // the times above came back in display order
   EXPECT_TRUE(d.IsEOF());
   EXPECT_EQ(d.LastErrMsg(), "TFFDecoder.Decode() for video: stream eof reached.");
   EXPECT_FALSE(d.Decode(-1));
