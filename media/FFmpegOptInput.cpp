@@ -192,6 +192,45 @@ void AddInputStreams(TCustomFFmpegOpt& Task, TOptionsContext* o, AVFormatContext
   }
 }
 
+int CheckUnusedCodecOptions(TCustomFFmpegOpt& Task, const AVDictionary* CodecOpts,
+                            const std::vector<const AVDictionary*>& Taken, bool Output, int FileIndex,
+                            const String& FileName) {
+  TAVDict unused = TCustomFFmpegOpt::StripSpecifiers(CodecOpts);
+  for (const AVDictionary* dict : Taken) {
+    const AVDictionaryEntry* e = nullptr;
+    while ((e = ff::av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX)))
+      ff::av_dict_set(unused.Ref(), e->key, nullptr, 0);
+  }
+  const char* side = Output ? "output" : "input";
+  const AVClass* cc = ff::avcodec_get_class();
+  const AVClass* fc = ff::avformat_get_class();
+  const AVDictionaryEntry* e = nullptr;
+  while ((e = ff::av_dict_get(unused.Get(), "", e, AV_DICT_IGNORE_SUFFIX))) {
+    const AVOption* option =
+        ff::av_opt_find(&cc, e->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
+    const AVOption* foption =
+        ff::av_opt_find(&fc, e->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
+    if (!option || foption) continue;
+    const char* help = option->help ? option->help : "";
+    if (!(option->flags & (Output ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM))) {
+      Task.FLastErrMsg =
+          Format("Codec AVOption %s (%s) specified for %s file #%d (%s) is not %s option.",
+                 {e->key, help, side, FileIndex, FileName, Output ? "an encoding" : "a decoding"});
+      return AVERROR(EINVAL);
+    }
+    if (Output && std::strcmp(e->key, "gop_timecode") == 0) continue;
+    GlobalLogger()->Log(
+        &Task, llWarning,
+        Format(
+            "Codec AVOption %s (%s) specified for %s file #%d (%s) has not been used for any stream. The "
+            "most "
+            "likely reason is either wrong type (e.g. a video option with no video streams) or that it is a "
+            "private option of some %s which was not actually used for any stream.",
+            {e->key, help, side, FileIndex, FileName, Output ? "encoder" : "decoder"}));
+  }
+  return 0;
+}
+
 int OpenInputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& AFileName) {
   const String libName = ToLibraryFileName(AFileName);
   TAVDict& formatOpts = o->Group->format_opts;
@@ -327,46 +366,16 @@ int OpenInputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, const String
   const int fileIndex = int(Task.Finput_files.size());
   Task.Finput_files.push_back(std::move(f));
 
-  // Codec options that no stream took.
-  {
-    TAVDict unused = TCustomFFmpegOpt::StripSpecifiers(codecOpts.Get());
-    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-      const AVDictionaryEntry* e = nullptr;
-      while ((e = ff::av_dict_get(
-                  Task.Finput_streams[Task.Finput_files[fileIndex]->ist_index + i]->decoder_opts.Get(), "", e,
-                  AV_DICT_IGNORE_SUFFIX)))
-        ff::av_dict_set(unused.Ref(), e->key, nullptr, 0);
-    }
-    const AVClass* cc = ff::avcodec_get_class();
-    const AVClass* fc = ff::avformat_get_class();
-    const AVDictionaryEntry* e = nullptr;
-    while ((e = ff::av_dict_get(unused.Get(), "", e, AV_DICT_IGNORE_SUFFIX))) {
-      const AVOption* option =
-          ff::av_opt_find(&cc, e->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
-      const AVOption* foption =
-          ff::av_opt_find(&fc, e->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
-      if (!option || foption) continue;
-      const char* help = option->help ? option->help : "";
-      if (!(option->flags & AV_OPT_FLAG_DECODING_PARAM)) {
-        Task.FLastErrMsg =
-            Format("Codec AVOption %s (%s) specified for input file #%d (%s) is not a decoding option.",
-                   {e->key, help, fileIndex, AFileName});
-        GlobalLogger()->Log(&Task, llError, Task.FLastErrMsg);
-        // The record stays registered without its demuxer; its streams go with it.
-        Task.Finput_streams.resize(Task.Finput_files[fileIndex]->ist_index);
-        Task.Finput_files[fileIndex]->ctx.reset();
-        Task.Finput_files[fileIndex]->nb_streams = 0;
-        return AVERROR(EINVAL);
-      }
-      GlobalLogger()->Log(
-          &Task, llWarning,
-          Format("Codec AVOption %s (%s) specified for input file #%d (%s) has not been used for any stream. "
-                 "The "
-                 "most likely reason is either wrong type (e.g. a video option with no video streams) or "
-                 "that it is "
-                 "a private option of some decoder which was not actually used for any stream.",
-                 {e->key, help, fileIndex, AFileName}));
-    }
+  std::vector<const AVDictionary*> taken;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i)
+    taken.push_back(Task.Finput_streams[Task.Finput_files[fileIndex]->ist_index + i]->decoder_opts.Get());
+  if (CheckUnusedCodecOptions(Task, codecOpts.Get(), taken, false, fileIndex, AFileName) < 0) {
+    GlobalLogger()->Log(&Task, llError, Task.FLastErrMsg);
+    // The record stays registered without its demuxer; its streams go with it.
+    Task.Finput_streams.resize(Task.Finput_files[fileIndex]->ist_index);
+    Task.Finput_files[fileIndex]->ctx.reset();
+    Task.Finput_files[fileIndex]->nb_streams = 0;
+    return AVERROR(EINVAL);
   }
 
   for (const TSpecifierValue& d : o->DumpAttachment)

@@ -37,6 +37,14 @@ void DumpAttachment(TCustomFFmpegOpt& Task, AVStream* st, const String& AFileNam
 // True when AFileName may be written ("-y"/"-n"; never asks).
 bool CheckFileOverwrite(TCustomFFmpegOpt& Task, const String& AFileName);
 
+// Looks at the codec options that no stream of a file took (Taken: the
+// streams' own option dictionaries). One that is not a decoding option for
+// an input (encoding option for an output) sets FLastErrMsg and gives -22;
+// the others are warned about.
+int CheckUnusedCodecOptions(TCustomFFmpegOpt& Task, const AVDictionary* CodecOpts,
+                            const std::vector<const AVDictionary*>& Taken, bool Output, int FileIndex,
+                            const String& FileName);
+
 // The "tag" option's text: a number (0x prefix accepted), or else the first
 // four bytes, first byte lowest; a shorter text is padded with zero bytes.
 uint32_t ParseCodecTag(const char* Text);

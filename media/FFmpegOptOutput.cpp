@@ -444,40 +444,10 @@ int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin,
     return Fail(Task, undo, Format("Output file #%d does not contain any stream", {fileIndex}));
   }
 
-  // Codec options that no stream took.
-  {
-    TAVDict unused = TCustomFFmpegOpt::StripSpecifiers(o->Group->codec_opts.Get());
-    for (int i = firstOst; i < lastOst; ++i) {
-      const AVDictionaryEntry* e = nullptr;
-      while ((e = ff::av_dict_get(Task.Foutput_streams[i]->encoder_opts.Get(), "", e, AV_DICT_IGNORE_SUFFIX)))
-        ff::av_dict_set(unused.Ref(), e->key, nullptr, 0);
-    }
-    const AVClass* cc = ff::avcodec_get_class();
-    const AVClass* fc = ff::avformat_get_class();
-    const AVDictionaryEntry* e = nullptr;
-    while ((e = ff::av_dict_get(unused.Get(), "", e, AV_DICT_IGNORE_SUFFIX))) {
-      const AVOption* option =
-          ff::av_opt_find(&cc, e->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
-      const AVOption* foption =
-          ff::av_opt_find(&fc, e->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
-      if (!option || foption) continue;
-      const char* help = option->help ? option->help : "";
-      if (!(option->flags & AV_OPT_FLAG_ENCODING_PARAM))
-        return Fail(
-            Task, undo,
-            Format("Codec AVOption %s (%s) specified for output file #%d (%s) is not an encoding option.",
-                   {e->key, help, fileIndex, AFileName}));
-      if (std::strcmp(e->key, "gop_timecode") == 0) continue;
-      GlobalLogger()->Log(
-          &Task, llWarning,
-          Format("Codec AVOption %s (%s) specified for output file #%d (%s) has not been used for any "
-                 "stream. The "
-                 "most likely reason is either wrong type (e.g. a video option with no video streams) or "
-                 "that it is "
-                 "a private option of some encoder which was not actually used for any stream.",
-                 {e->key, help, fileIndex, AFileName}));
-    }
-  }
+  std::vector<const AVDictionary*> taken;
+  for (int i = firstOst; i < lastOst; ++i) taken.push_back(Task.Foutput_streams[i]->encoder_opts.Get());
+  if (CheckUnusedCodecOptions(Task, o->Group->codec_opts.Get(), taken, true, fileIndex, AFileName) < 0)
+    return Fail(Task, undo, Task.FLastErrMsg);
 
   for (int i = firstOst; i < lastOst; ++i) {
     TOutputStream* ost = Task.Foutput_streams[i].get();

@@ -116,3 +116,23 @@ TEST_F(OpenTest, UnspecificFramesWarnForEveryNonVideoStream) {
         warned);
   }
 }
+
+TEST_F(OpenTest, CodecOptionsOfTheWrongDirectionAreRefused) {
+  TTestTask task;
+  TOptionsContext in;
+  InitOptionsContext(task, in);
+  EXPECT_EQ(OpenInputFile(task, &in, "-f lavfi -bufsize 1000", TestVideo, ""), AVERROR(EINVAL));
+  UninitOptionsContext(task, in);
+  EXPECT_EQ(task.FLastErrMsg.substr(0, 24), "Codec AVOption bufsize (");
+  EXPECT_NE(task.FLastErrMsg.find("specified for input file #0 (" + String(TestVideo) +
+                                  ") is not a decoding option."),
+            String::npos);
+  EXPECT_TRUE(task.Finput_streams.empty());
+
+  TStreamsTask t;
+  EXPECT_EQ(t.Open("-skip_frame nokey", Path("s.mkv")), -1);
+  EXPECT_NE(t.Task.FLastErrMsg.find("specified for output file #0 (" + Path("s.mkv") +
+                                    ") is not an encoding option."),
+            String::npos);
+  EXPECT_TRUE(t.Task.Foutput_files.empty());
+}
