@@ -1,5 +1,10 @@
 // The inspection decoder against files the tests write with the libraries.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -438,6 +443,31 @@ TEST_F(DecoderTest, OptionTextAppliesToTheNextOpenOnly) {
   ASSERT_TRUE(d.LoadFile(kTestsrc, "lavfi")) << d.LastErrMsg();
   EXPECT_EQ(d.FormatConverter()->sws_flags(), SWS_POINT);
   EXPECT_EQ(probes, 2);
+}
+
+// A server that takes the connection and never sends: the read time-out ends the open.
+TEST_F(DecoderTest, ReadTimeoutEndsABlockedOpen) {
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(server, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(server, 1), 0);
+  ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  const String url = "tcp://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+
+  TFFDecoder d(nullptr);
+  d.SetReadTimeout(300);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(d.LoadFile(url, "mpegts"));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(250));
+  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_EQ(d.LastErrMsg().rfind(url + ": ", 0), 0u) << d.LastErrMsg();
+  EXPECT_EQ(d.StreamCount(), -1);
+  close(server);
 }
 
 TEST_F(DecoderTest, AttachedInputIsReadOnly) {
