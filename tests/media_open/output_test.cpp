@@ -160,3 +160,49 @@ TEST_F(OpenTest, RecordingWindowMetadataAndPrograms) {
   EXPECT_EQ(oc->programs[0]->id, 1);
   EXPECT_EQ(oc->programs[0]->nb_stream_indexes, 1u);
 }
+
+TEST_F(OpenTest, ChaptersFollowTheOutputWindowAndAttachmentsBecomeStreams) {
+  TOpenTask task;
+  ASSERT_EQ(task.OpenLavfi(TestVideo), 0);
+  // One chapter from 10 s to 20 s in the input.
+  AVFormatContext* ic = task.Finput_files[0]->ctx.get();
+  auto* chapter = static_cast<AVChapter*>(ff::av_mallocz(sizeof(AVChapter)));
+  chapter->id = 7;
+  chapter->time_base = AVRational{1, 1000};
+  chapter->start = 10000;
+  chapter->end = 20000;
+  ff::av_dict_set(&chapter->metadata, "title", "Middle", 0);
+  ic->chapters = static_cast<AVChapter**>(ff::av_malloc(sizeof(AVChapter*)));
+  ic->chapters[0] = chapter;
+  ic->nb_chapters = 1;
+
+  const String font = Path("dir/font.ttf");
+  std::filesystem::create_directories(FFolder / "dir");
+  WriteAll(font, "glyphs");
+  TOptionsContext& o = task.NewContext();
+  o.StartTime = 12000000;
+  o.RecordingTime = 5000000;
+  o.Attachments.push_back(font);
+  ASSERT_EQ(OpenOutputFileParsed(task, &o, false, Path("c.mkv")), 0) << task.FLastErrMsg;
+
+  AVFormatContext* oc = task.Foutput_files[0]->ctx.get();
+  ASSERT_EQ(oc->nb_chapters, 1u);
+  EXPECT_EQ(oc->chapters[0]->id, 7);
+  EXPECT_EQ(oc->chapters[0]->start, 0);
+  EXPECT_EQ(oc->chapters[0]->end, 5000);
+  EXPECT_STREQ(ff::av_dict_get(oc->chapters[0]->metadata, "title", nullptr, 0)->value, "Middle");
+
+  ASSERT_EQ(task.Foutput_streams.size(), 2u);
+  const TOutputStream& attachment = *task.Foutput_streams[1];
+  EXPECT_EQ(attachment.stream_copy, 1);
+  EXPECT_EQ(attachment.source_index, -1);
+  EXPECT_EQ(attachment.st->codecpar->codec_type, AVMEDIA_TYPE_ATTACHMENT);
+  ASSERT_EQ(attachment.st->codecpar->extradata_size, 6);
+  EXPECT_EQ(String(reinterpret_cast<char*>(attachment.st->codecpar->extradata), 6), "glyphs");
+  EXPECT_STREQ(ff::av_dict_get(attachment.st->metadata, "filename", nullptr, 0)->value, "font.ttf");
+
+  TOptionsContext& missing = task.NewContext();
+  missing.Attachments.push_back(Path("nofont.ttf"));
+  EXPECT_EQ(OpenOutputFileParsed(task, &missing, false, Path("d.mkv")), -1);
+  EXPECT_EQ(task.FLastErrMsg, "Could not open attachment file " + Path("nofont.ttf") + ".");
+}
