@@ -40,6 +40,10 @@ String Fixture(const String& name) {
     Track a = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "aac");
     opt.seconds = 4;
     ok = fixture::Write(path, "mp4", {v, a}, opt, err);
+  } else if (name == "program.ts") {
+    Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg2video");
+    Track a = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "mp2");
+    ok = fixture::Write(path, "mpegts", {v, a}, opt, err);
   } else if (name == "two-audio.mkv") {
     Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg4");
     Track a1 = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "aac");
@@ -177,6 +181,18 @@ TEST_F(DecoderTest, StreamRecordsTagsAndKindChecks) {
   EXPECT_EQ(f.Title, "Cover song");
   EXPECT_EQ(f.Track, 0);  // "3/12" is not a number
   EXPECT_NE(d.FileInfoText().find("\r\n  title           : Cover song\r\n"), String::npos) << d.FileInfoText();
+
+  ASSERT_TRUE(d.LoadFile(Fixture("program.ts"))) << d.LastErrMsg();
+  ASSERT_EQ(d.ProgramCount(), 1);
+  const TAVProgram p = d.GetProgrames(0);
+  EXPECT_EQ(p.nb_stream_indexes, 2u);
+  EXPECT_EQ(d.GetProgrames(1).id, -1);
+  EXPECT_EQ(d.LastErrMsg(), "program index #1 is invalid.");
+  const String text = d.FileInfoText();
+  const size_t program = text.find(Format("\r\nProgram %d ", {p.id}));
+  EXPECT_NE(program, String::npos) << text;
+  EXPECT_GT(text.find("  Stream #0[0x100]"), program) << text;  // listed under its program, with its id
+  EXPECT_EQ(text.find("No Program"), String::npos) << text;
 
   d.CloseFile();
   EXPECT_EQ(d.StreamCount(), -1);
