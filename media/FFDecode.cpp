@@ -441,37 +441,18 @@ TSubtitleStreamInfo TCustomDecoder::GetSubtitleStreamInfos(int Index) {
   return info;
 }
 
-namespace {
-
-bool IsStreamOf(AVFormatContext* ctx, int index, AVMediaType kind, bool& ok) {
-  ok = ctx != nullptr;
-  if (!ok) return false;
-  ok = index >= 0 && index < int(ctx->nb_streams);
-  return ok && ctx->streams[index]->codecpar->codec_type == kind;
+bool TCustomDecoder::IsStreamKind(int AStreamIndex, AVMediaType Kind) {
+  if (!CheckFileLoaded()) return false;
+  if (AStreamIndex < 0 || AStreamIndex >= int(FFileHandle->nb_streams)) {
+    ReportMessageFmt(llError, "stream index #%d is invalid.", {AStreamIndex});
+    return false;
+  }
+  return Stream(AStreamIndex)->codecpar->codec_type == Kind;
 }
 
-}  // namespace
-
-bool TCustomDecoder::IsAudioStream(int AStreamIndex) {
-  bool ok;
-  const bool is = IsStreamOf(FFileHandle, AStreamIndex, AVMEDIA_TYPE_AUDIO, ok);
-  if (!ok && CheckFileLoaded()) ReportMessageFmt(llError, "stream index #%d is invalid.", {AStreamIndex});
-  return is;
-}
-
-bool TCustomDecoder::IsVideoStream(int AStreamIndex) {
-  bool ok;
-  const bool is = IsStreamOf(FFileHandle, AStreamIndex, AVMEDIA_TYPE_VIDEO, ok);
-  if (!ok && CheckFileLoaded()) ReportMessageFmt(llError, "stream index #%d is invalid.", {AStreamIndex});
-  return is;
-}
-
-bool TCustomDecoder::IsSubtitleStream(int AStreamIndex) {
-  bool ok;
-  const bool is = IsStreamOf(FFileHandle, AStreamIndex, AVMEDIA_TYPE_SUBTITLE, ok);
-  if (!ok && CheckFileLoaded()) ReportMessageFmt(llError, "stream index #%d is invalid.", {AStreamIndex});
-  return is;
-}
+bool TCustomDecoder::IsAudioStream(int AStreamIndex) { return IsStreamKind(AStreamIndex, AVMEDIA_TYPE_AUDIO); }
+bool TCustomDecoder::IsVideoStream(int AStreamIndex) { return IsStreamKind(AStreamIndex, AVMEDIA_TYPE_VIDEO); }
+bool TCustomDecoder::IsSubtitleStream(int AStreamIndex) { return IsStreamKind(AStreamIndex, AVMEDIA_TYPE_SUBTITLE); }
 
 TAVProgram TCustomDecoder::GetProgrames(int Index) {
   TAVProgram p{};

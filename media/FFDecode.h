@@ -182,6 +182,7 @@ class TCustomDecoder : public TFFBaseComponent {
   // Shared tail of the three Get*StreamInfos: the stream or nullptr (reported).
   AVStream* InfoStream(int& Index, AVMediaType Kind);
   String CodecNameOf(AVStream* st) const;
+  bool IsStreamKind(int AStreamIndex, AVMediaType Kind);
 };
 
 // Seconds of a timestamp in a time base as "%d.%.6d" ("-0.500000"); empty for AV_NOPTS_VALUE.
