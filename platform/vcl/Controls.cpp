@@ -412,8 +412,79 @@ void TWinControl::EraseBackground(TMessage& Message) {
   Message.Result = 1;
 }
 
+TGraphicControl* TWinControl::GraphicControlAt(const TPoint& P) const {
+  for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
+    auto* g = dynamic_cast<TGraphicControl*>(*it);
+    if (g && g->Visible() && g->BoundsRect().Contains(P)) return g;
+  }
+  return nullptr;
+}
+
+void TWinControl::PaintControls(HDC dc) {
+  for (TControl* c : FControls) {
+    auto* g = dynamic_cast<TGraphicControl*>(c);
+    if (!g || !g->Visible() || g->Width() <= 0 || g->Height() <= 0) continue;
+    const int saved = SaveDC(dc);
+    OffsetViewportOrgEx(dc, g->Left(), g->Top(), nullptr);
+    IntersectClipRect(dc, 0, 0, g->Width(), g->Height());
+    g->Perform(WM_PAINT, WPARAM(dc), 0);
+    RestoreDC(dc, saved);
+  }
+}
+
+bool TWinControl::GraphicControlMouse(TMessage& Message) {
+  if (Message.Msg < WM_MOUSEFIRST || Message.Msg > WM_MBUTTONDBLCLK) return false;
+  const TPoint p(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+  TGraphicControl* g = FMouseGraphic ? FMouseGraphic : GraphicControlAt(p);
+  if (!g || (!g->Enabled() && !FMouseGraphic)) return false;
+  const bool down = Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_RBUTTONDOWN || Message.Msg == WM_MBUTTONDOWN ||
+                    Message.Msg == WM_LBUTTONDBLCLK || Message.Msg == WM_RBUTTONDBLCLK ||
+                    Message.Msg == WM_MBUTTONDBLCLK;
+  const bool up = Message.Msg == WM_LBUTTONUP || Message.Msg == WM_RBUTTONUP || Message.Msg == WM_MBUTTONUP;
+  if (down && !FMouseGraphic) {
+    // The pressed control keeps the mouse until the release, as a captured window would.
+    FMouseGraphic = g;
+    FreeNotification(g);
+    SetCapture(FHandle);
+  }
+  Message.Result = g->Perform(Message.Msg, Message.WParam, MAKELPARAM(p.X - g->Left(), p.Y - g->Top()));
+  if (up && FMouseGraphic && !(Message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) {
+    RemoveFreeNotification(FMouseGraphic);
+    FMouseGraphic = nullptr;
+    if (GetCapture() == FHandle) ReleaseCapture();
+  }
+  return true;
+}
+
+void TWinControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FMouseGraphic) FMouseGraphic = nullptr;
+}
+
 void TWinControl::WndProc(TMessage& Message) {
+  if (GraphicControlMouse(Message)) return;
   switch (Message.Msg) {
+    case WM_PAINT: {
+      bool graphics = false;
+      for (TControl* c : FControls) graphics |= dynamic_cast<TGraphicControl*>(c) != nullptr;
+      if (!graphics) break;
+      // A window without painting of its own still shows its graphic children.
+      if (Message.WParam) {
+        PaintControls(reinterpret_cast<HDC>(Message.WParam));
+      } else {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(FHandle, &ps);
+        PaintControls(dc);
+        EndPaint(FHandle, &ps);
+      }
+      return;
+    }
+    case WM_CAPTURECHANGED:
+      if (FMouseGraphic && HWND(Message.LParam) != FHandle) {
+        RemoveFreeNotification(FMouseGraphic);
+        FMouseGraphic = nullptr;
+      }
+      break;
     case WM_SIZE:
     case WM_MOVE:
       DefaultHandler(Message);
@@ -491,6 +562,8 @@ void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::fu
     try {
       Canvas->SetPaintHandle(Given);
       Paint();
+      Canvas->SetPaintHandle(nullptr);
+      Control->PaintControls(Given);
     } catch (...) {
       Canvas->SetPaintHandle(nullptr);
       RestoreDC(Given, saved);
@@ -509,6 +582,8 @@ void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::fu
   try {
     Canvas->SetPaintHandle(dc);
     Paint();
+    Canvas->SetPaintHandle(nullptr);
+    Control->PaintControls(dc);
   } catch (...) {
     Canvas->SetPaintHandle(nullptr);
     Canvas->Unlock();
@@ -531,4 +606,44 @@ void TCustomControl::WndProc(TMessage& Message) {
     return;
   }
   TWinControl::WndProc(Message);
+}
+
+// ---- Graphic controls ----
+
+namespace {
+// A canvas whose DC is lent by the parent's painting.
+class TGraphicCanvas : public TCanvas {};
+}  // namespace
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), FCanvas(std::make_unique<TGraphicCanvas>()) {}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::Invalidate() {
+  if (FParent && FParent->HandleAllocated() && FVisible) {
+    RECT r = BoundsRect();
+    InvalidateRect(FParent->Handle(), &r, TRUE);
+  }
+}
+
+void TGraphicControl::Update() {
+  if (FParent) FParent->Update();
+}
+
+void TGraphicControl::WndProc(TMessage& Message) {
+  if (Message.Msg == WM_PAINT && Message.WParam) {
+    FCanvas->Lock();
+    FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
+    try {
+      Paint();
+    } catch (...) {
+      FCanvas->SetHandle(nullptr);
+      FCanvas->Unlock();
+      throw;
+    }
+    FCanvas->SetHandle(nullptr);
+    FCanvas->Unlock();
+    return;
+  }
+  TControl::WndProc(Message);
 }

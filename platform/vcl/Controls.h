@@ -175,6 +175,26 @@ struct TCreateParams {
   String WinClassName;
 };
 
+// A control without a window of its own (labels, glyph buttons, images):
+// it paints into its parent's DC during the parent's WM_PAINT, and the parent
+// hands it the mouse messages over its bounds.
+class TGraphicControl : public TControl {
+ public:
+  explicit TGraphicControl(TComponent* AOwner);
+  ~TGraphicControl() override;
+  // The parent's paint DC while painting, with the origin at the control's corner.
+  TCanvas* Canvas() { return FCanvas.get(); }
+  void Invalidate() override;
+  void Update() override;
+
+ protected:
+  void WndProc(TMessage& Message) override;
+  virtual void Paint() {}
+
+ private:
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
 class TWinControl : public TControl {
  public:
   explicit TWinControl(TComponent* AOwner);
@@ -208,10 +228,15 @@ class TWinControl : public TControl {
 
   // The control that owns a window, or nullptr.
   static TWinControl* FindControl(HWND Handle);
+  // The topmost visible graphic child under a client point, or nullptr.
+  TGraphicControl* GraphicControlAt(const TPoint& P) const;
+  // Paints the visible graphic children into dc (client coordinates), bottom first.
+  void PaintControls(HDC dc);
 
  protected:
   void WndProc(TMessage& Message) override;
   void DefaultHandler(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   String GetText() override;
   void SetText(const String& Value) override;
   virtual void CreateParams(TCreateParams& Params);
@@ -234,6 +259,9 @@ class TWinControl : public TControl {
  private:
   friend LRESULT ControlInitWndProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT MainWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  // Hands a mouse message to the graphic child under it (or holding the mouse); true when it took it.
+  bool GraphicControlMouse(TMessage& Message);
+  TGraphicControl* FMouseGraphic = nullptr;  // holds the mouse between press and release
   WNDPROC FObjectInstance = nullptr;
   std::vector<TControl*> FControls;
   bool FDestroyingHandle = false;

@@ -135,6 +135,11 @@ void TCustomForm::DoClose(TCloseAction& Action) {
 }
 
 void TCustomForm::Close() {
+  if (FModal) {
+    // The modal loop asks the close query and runs the close events.
+    FModalResult = mrCancel;
+    return;
+  }
   if (!CloseQuery()) return;
   TCloseAction action = caHide;
   DoClose(action);
@@ -157,6 +162,49 @@ void TCustomForm::Release() {
   } else {
     QueueInMainThread([this] { delete this; });
   }
+}
+
+TModalResult TCustomForm::ShowModal() {
+  if (FVisible || !FEnabled || FModal) throw EInvalidOperation("Cannot make a visible window modal");
+  if (GetCapture()) ReleaseCapture();
+  HWND previous = GetActiveWindow();
+  std::vector<TCustomForm*> disabled;
+  for (TCustomForm* f : Screen->FForms) {
+    if (f == this || !f->HandleAllocated() || !IsWindowEnabled(f->FHandle)) continue;
+    EnableWindow(f->FHandle, FALSE);
+    disabled.push_back(f);
+  }
+  FModal = true;
+  FModalResult = mrNone;
+  auto restore = [&] {
+    for (TCustomForm* f : disabled)
+      if (std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end() && f->FHandle)
+        EnableWindow(f->FHandle, TRUE);
+    FModal = false;
+    Hide();
+    if (IsWindow(previous)) SetActiveWindow(previous);
+  };
+  try {
+    Show();
+    for (;;) {
+      Application->HandleMessage();
+      if (Application->Terminated()) FModalResult = mrCancel;
+      if (FModalResult == mrNone) continue;
+      TCloseAction action = caHide;
+      if (CloseQuery()) DoClose(action);
+      else action = caNone;
+      if (action != caNone || Application->Terminated()) {
+        if (action == caFree) Release();
+        break;
+      }
+      FModalResult = mrNone;
+    }
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+  return FModalResult;
 }
 
 void TCustomForm::DoShow() {

@@ -17,6 +17,19 @@ enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poS
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrAbort = 3;
+constexpr TModalResult mrRetry = 4;
+constexpr TModalResult mrIgnore = 5;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+constexpr TModalResult mrAll = 8;
+constexpr TModalResult mrNoToAll = 9;
+constexpr TModalResult mrYesToAll = 10;
+
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
@@ -49,6 +62,13 @@ class TCustomForm : public TWinControl {
   virtual bool CloseQuery();
   // Frees the form once the messages now queued for it have been handled.
   void Release();
+  // Shows the form with every other form disabled and handles messages
+  // (serving main-thread calls) until ModalResult is set and the close query
+  // agrees, or the application terminates (mrCancel). Close sets mrCancel.
+  TModalResult ShowModal();
+  TModalResult ModalResult() const { return FModalResult; }
+  void SetModalResult(TModalResult Value) { FModalResult = Value; }
+  bool Modal() const { return FModal; }
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;
@@ -80,6 +100,8 @@ class TCustomForm : public TWinControl {
   TPosition FPosition = poDesigned;
   TWindowState FWindowState = wsNormal;
   bool FPositionApplied = false;
+  bool FModal = false;
+  TModalResult FModalResult = mrNone;
   bool FDestroyFired = false;
 };
 

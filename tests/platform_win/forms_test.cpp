@@ -1,6 +1,9 @@
 // Forms and the application: window procedure chaining, form events and
 // styles, the message loop with main-thread calls, Terminate and error boxes.
 
+#include <chrono>
+#include <thread>
+
 #include "tests/platform_win/WinTestUtil.h"
 
 namespace {
@@ -197,6 +200,65 @@ TEST_F(FormsTest, IdleLoopTellsControlsWhenTheMouseEntersAndLeaves) {
   Application->HandleMessage();
   EXPECT_EQ(seen, (std::vector<UINT>{CM_MOUSEENTER, CM_MOUSELEAVE}));
   form.WindowProc = saved;
+}
+
+TEST_F(FormsTest, ShowModalDisablesOtherFormsAndKeepsTheCloseQueryRule) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  main->Show();
+  TForm dialog(nullptr);
+  std::atomic<int> asked{0};
+  dialog.OnCloseQuery = [&](TObject*, bool& can) { can = ++asked > 1; };  // refuses the first close
+  bool mainDisabledMeanwhile = false;
+  TAnonymousThread worker([&] {
+    // A worker's call is served inside the modal loop.
+    CallInMainThread([&] { mainDisabledMeanwhile = !IsWindowEnabled(main->Handle()); });
+    CallInMainThread([&] { SendMessageW(dialog.Handle(), WM_CLOSE, 0, 0); });  // refused
+    while (asked.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    CallInMainThread([&] { dialog.SetModalResult(mrOk); });
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  worker.WaitFor();
+  EXPECT_TRUE(mainDisabledMeanwhile);
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(dialog.Visible());
+  EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+  EXPECT_EQ(GetActiveWindow(), main->Handle());
+  delete main;
+}
+
+TEST_F(FormsTest, GraphicChildrenPaintInTheParentAndGetItsMouse) {
+  struct TSwatch : TGraphicControl {
+    using TGraphicControl::TGraphicControl;
+    void Paint() override {
+      Canvas()->Brush()->SetColor(clBlue);
+      Canvas()->FillRect(Rect(0, 0, Width(), Height()));
+    }
+  };
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 60, 60);
+  form.SetColor(clWhite);
+  auto* swatch = new TSwatch(&form);
+  swatch->SetBounds(10, 10, 20, 20);
+  swatch->SetParent(&form);
+  std::vector<TPoint> downs;
+  int clicks = 0;
+  swatch->OnMouseDown = [&](TObject*, TMouseButtonKind, TShiftState, int x, int y) { downs.push_back(TPoint(x, y)); };
+  swatch->OnClick = [&](TObject*) { ++clicks; };
+  form.Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(SurfacePixel(form.Handle(), 15, 15), RGB(0, 0, 255));
+  EXPECT_EQ(SurfacePixel(form.Handle(), 35, 35), RGB(255, 255, 255));
+  InjectMouseButton(TMouseButton::Left, true, 12, 14);
+  InjectMouseButton(TMouseButton::Left, false, 13, 14);
+  InjectMouseButton(TMouseButton::Left, true, 40, 40);  // beside it: the form's own
+  InjectMouseButton(TMouseButton::Left, false, 40, 40);
+  Application->ProcessMessages();
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_EQ(downs[0], TPoint(2, 4));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(GetCapture(), nullptr);
 }
 
 }  // namespace
