@@ -121,8 +121,7 @@ int SetupJoin(TCustomFFmpegOpt& Task, TOptionsContext* o) {
     // Undo the whole output. Its file was never created (see OpenOutputIO),
     // so there is nothing on disk to remove.
     const String msg = Task.FLastErrMsg;
-    Task.FJoinMode = true;
-    FreeOutputStreams(Task);
+    FreeOutputStreams(Task);  // the copies share with the first segment; shared owners free once
     Task.Foutput_files.clear();
     Task.FJoinMode = false;
     Task.Fnb_output_streams_join = 0;

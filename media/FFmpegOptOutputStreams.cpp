@@ -174,7 +174,8 @@ String GetOutputStreamFilters(TCustomFFmpegOpt& Task, TOptionsContext*, AVFormat
                        {int(Task.Foutput_files.size()), ost->index});
   if (ost->filters_script) {
     std::optional<String> text = ReadTextFile(ost->filters_script);
-    return text ? *text : String();
+    if (!text) Task.FatalError("get_ost_filters() failed");  // the reason is logged
+    return *text;
   }
   if (ost->filters) return ost->filters;
   return ost->st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? "null" : "anull";

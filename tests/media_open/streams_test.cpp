@@ -136,3 +136,27 @@ TEST_F(OpenTest, CodecOptionsOfTheWrongDirectionAreRefused) {
             String::npos);
   EXPECT_TRUE(t.Task.Foutput_files.empty());
 }
+
+TEST_F(OpenTest, FilterScriptsAreReadWhole) {
+  String script;
+  while (script.size() < 8000) script += "null,";
+  script += "hflip";
+  WriteAll(Path("script.txt"), script);
+  {
+    TStreamsTask t;
+    ASSERT_EQ(t.Open("-filter_script:v " + Path("script.txt"), Path("s.mkv")), 0) << t.Task.FLastErrMsg;
+    EXPECT_EQ(t.Video().avfilter, script);
+    EXPECT_EQ(t.Audio().avfilter, "anull");
+  }
+  {
+    TStreamsTask t;
+    EXPECT_THROW(t.Open("-filter_script:v " + Path("none.txt"), Path("s.mkv")), FFmpegException);
+    EXPECT_EQ(t.Task.FLastErrMsg, "get_ost_filters() failed");
+  }
+  {
+    TStreamsTask t;
+    EXPECT_THROW(t.Open("-filter_script:v " + Path("script.txt") + " -vf hflip", Path("s.mkv")),
+                 FFmpegException);
+    EXPECT_EQ(t.Task.FLastErrMsg, "Both -filter and -filter_script set for output stream #1:0.");
+  }
+}
