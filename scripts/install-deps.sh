@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # media engine: headers at build time, libraries loaded at run time
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev
   libswscale-dev libswresample-dev libavutil-dev libmfx1
