@@ -206,3 +206,19 @@ TEST_F(OpenTest, RotationAndTrimFiltersInTheVideoChain) {
   EXPECT_EQ(duration, 1000000);
   EXPECT_EQ(start, INT64_MAX);  // left at its default: unset
 }
+
+TEST_F(OpenTest, PixelFormatTheEncoderCannotTakeIsReplaced) {
+  TLogCapture log;
+  TSimpleGraph g;
+  ASSERT_EQ(g.Task.OpenLavfi(TestVideo), 0);
+  TOptionsContext& o = g.Task.NewContext();
+  AddValue(o.CodecNames, "v", "mpeg4");
+  AddValue(o.FramePixFmts, "", "yuv444p");
+  ASSERT_EQ(OpenOutputFileParsed(g.Task, &o, false, Path("p.avi")), 0) << g.Task.FLastErrMsg;
+  g.Graph = InitSimpleFilterGraph(g.Task, g.Task.Finput_streams[0].get(), g.Task.Foutput_streams[0].get());
+  ASSERT_EQ(ConfigureFilterGraph(g.Task, g.Graph), 0) << g.Task.FLastErrMsg;
+  EXPECT_EQ(ff::av_buffersink_get_format(g.Sink()), AV_PIX_FMT_YUV420P);
+  EXPECT_TRUE(log.Contains(
+      "Incompatible pixel format \"yuv444p\" for codec \"mpeg4\", auto-selecting format \"yuv420p\""));
+  EXPECT_EQ(ChoosePixelFmt(nullptr, g.Task.Foutput_streams[0]->enc, AV_PIX_FMT_YUV420P), AV_PIX_FMT_YUV420P);
+}
