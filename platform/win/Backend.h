@@ -6,6 +6,13 @@
 //
 // Input from a backend enters the layer through the Inject* functions below;
 // they hit-test, honour capture and post the non-client or client messages.
+//
+// A display backend: Wait also wakes on its own event source; PumpEvents turns
+// its events into Inject* calls (on the main thread); the Window* and
+// ZOrderChanged notifications mirror top-level windows; SurfaceChanged says
+// which part of GetWindowSurface to show again; ShapeChanged points to
+// GetWindowRgn and GetLayeredWindowAttributes (per-pixel alpha in the surface).
+// Every top-level window is drawn complete (frame included) in its surface.
 
 #include <cstdint>
 #include <memory>
@@ -101,6 +108,9 @@ void InjectMouseButton(TMouseButton button, bool down, int x, int y);
 void InjectMouseWheel(int delta, int x, int y);
 void InjectKey(int vk, bool down);
 void InjectChar(char32_t ch);
+// Files dropped at a screen point: the window there (or its nearest ancestor)
+// that accepts files gets WM_DROPFILES. False when no window took them.
+bool InjectDropFiles(const std::vector<std::string>& files, int x, int y);
 
 // ---- Test and teardown helpers ----
 // Destroys every window, timer, hook and queued message (tests start clean).

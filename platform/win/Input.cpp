@@ -2,6 +2,7 @@
 // through hit testing and capture into non-client and client messages.
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/win/WinInternal.h"
 
@@ -314,4 +315,71 @@ void InjectChar(char32_t ch) {
   State& s = S();
   HWND target = s.focus ? s.focus : s.active;
   if (target) PostInput(target, (s.keys[VK_MENU] & 0x80) ? WM_SYSCHAR : WM_CHAR, WPARAM(ch), 1);
+}
+
+// ---- Dropped files ----
+
+struct HDROP__ {
+  std::vector<std::string> files;
+  POINT point;  // client coordinates of the receiving window
+  bool inClient = false;
+};
+
+namespace {
+std::vector<HDROP>& LiveDrops() {
+  static auto* drops = new std::vector<HDROP>();
+  return *drops;
+}
+bool IsLive(HDROP drop) {
+  auto& d = LiveDrops();
+  return drop && std::find(d.begin(), d.end(), drop) != d.end();
+}
+}  // namespace
+
+void DragAcceptFiles(HWND wnd, BOOL accept) {
+  Window* w = Get(wnd);
+  if (!w) return;
+  if (accept) w->exStyle |= WS_EX_ACCEPTFILES;
+  else w->exStyle &= ~WS_EX_ACCEPTFILES;
+}
+
+bool InjectDropFiles(const std::vector<std::string>& files, int x, int y) {
+  POINT pt{x, y};
+  Window* w = Get(WindowFromPoint(pt));
+  while (w && !(w->exStyle & WS_EX_ACCEPTFILES)) w = w->parent ? Get(w->parent) : nullptr;
+  if (!w || files.empty()) return false;
+  auto* drop = new HDROP__{files, pt, false};
+  ScreenToClient(w->handle, &drop->point);
+  RECT cr = ClientRectOf(w);
+  drop->inClient = PtInRect(&cr, drop->point);
+  LiveDrops().push_back(drop);
+  PostInput(w->handle, WM_DROPFILES, WPARAM(drop), 0);
+  return true;
+}
+
+UINT DragQueryFileW(HDROP drop, UINT index, char* file, UINT size) {
+  if (!IsLive(drop)) return 0;
+  if (index == 0xFFFFFFFF) return UINT(drop->files.size());
+  if (index >= drop->files.size()) return 0;
+  const std::string& name = drop->files[index];
+  if (!file) return UINT(name.size());
+  if (size == 0) return 0;
+  const size_t n = std::min(name.size(), size_t(size - 1));
+  memcpy(file, name.data(), n);
+  file[n] = 0;
+  return UINT(n);
+}
+
+BOOL DragQueryPoint(HDROP drop, POINT* point) {
+  if (!IsLive(drop) || !point) return FALSE;
+  *point = drop->point;
+  return drop->inClient ? TRUE : FALSE;
+}
+
+void DragFinish(HDROP drop) {
+  auto& d = LiveDrops();
+  auto it = std::find(d.begin(), d.end(), drop);
+  if (it == d.end()) return;
+  d.erase(it);
+  delete drop;
 }

@@ -635,6 +635,20 @@ struct TRACKMOUSEEVENT {
 // the mouse leaves the window's client area (frame); the request then ends.
 BOOL TrackMouseEvent(TRACKMOUSEEVENT* event);
 
+// ---- Dropped files ----
+struct HDROP__;
+using HDROP = HDROP__*;
+// Sets or clears WS_EX_ACCEPTFILES: dropped files reach the window as WM_DROPFILES.
+void DragAcceptFiles(HWND wnd, BOOL accept);
+// index 0xFFFFFFFF: the number of files. Otherwise copies the file name (UTF-8)
+// into file (when given) and returns its length in bytes without the NUL.
+UINT DragQueryFileW(HDROP drop, UINT index, char* file, UINT size);
+// The drop point in the client coordinates of the window that got the drop;
+// FALSE when it lies outside that window's client area.
+BOOL DragQueryPoint(HDROP drop, POINT* point);
+// Frees the drop record; every WM_DROPFILES must end with it.
+void DragFinish(HDROP drop);
+
 // ---- Timers ----
 UINT_PTR SetTimer(HWND wnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL KillTimer(HWND wnd, UINT_PTR id);

@@ -480,4 +480,41 @@ TEST_F(WinTest, LeaveTrackingPostsOnceWhenTheMouseLeaves) {
   EXPECT_EQ(Names(rec.MessagesOf(a)), "MOUSELEAVE");
 }
 
+TEST_F(WinTest, DroppedFilesReachTheAcceptingWindowWithTheirPoint) {
+  HWND parent = MakeWindow(WS_POPUP | WS_VISIBLE, 100, 100, 200, 200);
+  HWND child = MakeWindow(WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, parent);
+  EXPECT_FALSE(InjectDropFiles({"/tmp/a.mp4"}, 120, 120));  // nobody accepts files yet
+  DragAcceptFiles(parent, TRUE);
+  HDROP got = nullptr;
+  HWND receiver = nullptr;
+  WNDPROC old = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent, GWLP_WNDPROC));
+  WNDPROC spy = MakeObjectInstance([&](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_DROPFILES) {
+      got = reinterpret_cast<HDROP>(wp);
+      receiver = h;
+      return LRESULT(0);
+    }
+    return CallWindowProcW(old, h, m, wp, lp);
+  });
+  SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(spy)));
+  ASSERT_TRUE(InjectDropFiles({"/tmp/a.mp4", "/tmp/folder"}, 125, 130));  // over the child
+  Pump();
+  ASSERT_NE(got, nullptr);
+  EXPECT_EQ(receiver, parent);
+  EXPECT_EQ(DragQueryFileW(got, 0xFFFFFFFF, nullptr, 0), 2u);
+  char name[8];
+  EXPECT_EQ(DragQueryFileW(got, 1, nullptr, 0), 11u);
+  EXPECT_EQ(DragQueryFileW(got, 1, name, sizeof(name)), 7u);  // cut to the buffer
+  EXPECT_STREQ(name, "/tmp/fo");
+  POINT pt;
+  EXPECT_TRUE(DragQueryPoint(got, &pt));
+  EXPECT_EQ(pt.x, 25);
+  EXPECT_EQ(pt.y, 30);
+  DragFinish(got);
+  EXPECT_EQ(DragQueryFileW(got, 0xFFFFFFFF, nullptr, 0), 0u);  // a finished drop is gone
+  (void)child;
+  SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(old)));
+  FreeObjectInstance(spy);
+}
+
 }  // namespace
