@@ -202,8 +202,10 @@ int ConfigureComplexFilters(TCustomFFmpegOpt& Task) {
 int CopyChapters(TInputFile* ifile, TOutputFile* ofile, bool copy_metadata) {
   AVFormatContext* is = ifile->ctx.get();
   AVFormatContext* os = ofile->ctx.get();
+  if (!is->nb_chapters) return 0;
+  // Unlike av_realloc_f, a failure leaves the chapters the context already has.
   auto* grown = static_cast<AVChapter**>(
-      ff::av_realloc_f(os->chapters, is->nb_chapters + os->nb_chapters, sizeof(*os->chapters)));
+      ff::av_realloc_array(os->chapters, is->nb_chapters + os->nb_chapters, sizeof(*os->chapters)));
   if (!grown) return AVERROR(ENOMEM);
   os->chapters = grown;
   for (unsigned i = 0; i < is->nb_chapters; ++i) {
