@@ -160,3 +160,17 @@ TEST_F(OpenTest, FilterScriptsAreReadWhole) {
     EXPECT_EQ(t.Task.FLastErrMsg, "Both -filter and -filter_script set for output stream #1:0.");
   }
 }
+
+TEST_F(OpenTest, ChannelMapsBecomeAPanFilter) {
+  TLogCapture log;
+  TStreamsTask t;
+  ASSERT_EQ(t.Open("-map_channel 1.0.0 -map_channel -1 -map_channel 1.0.0", Path("s.mkv")), 0)
+      << t.Task.FLastErrMsg;
+  EXPECT_EQ(t.Audio().audio_channels_map, (std::vector<int>{0, -1, 0}));
+  TFilterGraph* fg = InitSimpleFilterGraph(t.Task, t.Task.Finput_streams[1].get(), &t.Audio());
+  ASSERT_EQ(ConfigureFilterGraph(t.Task, fg), 0) << t.Task.FLastErrMsg;
+  EXPECT_NE(ff::avfilter_graph_get_filter(fg->graph.get(), "pan"), nullptr);
+  // Three channels are 2.1 by default.
+  EXPECT_TRUE(log.Contains("-map_channel is forwarded to lavfi similarly to -af pan=0xb|c0=c0|c2=c0."));
+  EXPECT_EQ(ff::av_buffersink_get_channels(fg->outputs[0]->filter), 3);
+}
