@@ -66,7 +66,9 @@ int TCustomFFmpeg::SeekToStart(TInputFile* f) {
   for (int i = 0; i < f->nb_streams; ++i) {
     TInputStream* ist = Finput_streams[f->ist_index + i].get();
     if (ist->decoding_needed) {
-      ProcessInputPacket(ist, nullptr, 1);
+      // Every frame the decoder still holds, one per call, before it forgets them.
+      while (ProcessInputPacket(ist, nullptr, 1) > 0) {
+      }
       ff::avcodec_flush_buffers(ist->dec_ctx.get());
       FDrainSent.erase(ist);
     }

@@ -1,0 +1,227 @@
+// A task running on its worker thread, controlled from the main thread:
+// pause, resume, stop (waiting or not, also from inside a handler), post
+// hooks switched while previews are delivered, and filter commands.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "tests/media_transcode/TranscodeTestSupport.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Ends the process when a test hangs (a deadlock would otherwise only show as a time-out).
+class TWatchdog {
+ public:
+  explicit TWatchdog(int Seconds)
+      : FThread([this, Seconds] {
+          const auto end = Clock::now() + std::chrono::seconds(Seconds);
+          while (!FDone.load()) {
+            if (Clock::now() > end) {
+              std::fprintf(stderr, "watchdog: the test hangs\n");
+              std::abort();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+        }) {}
+  ~TWatchdog() {
+    FDone.store(true);
+    FThread.join();
+  }
+
+ private:
+  std::atomic<bool> FDone{false};
+  std::thread FThread;
+};
+
+// Serves the main thread's pending calls until Done() or the time is up.
+template <typename Pred>
+bool PumpUntil(Pred Done, int Milliseconds) {
+  const auto end = Clock::now() + std::chrono::milliseconds(Milliseconds);
+  while (!Done()) {
+    if (Clock::now() > end) return false;
+    CheckSynchronize(5);
+  }
+  return true;
+}
+
+void Pump(int Milliseconds) {
+  PumpUntil([] { return false; }, Milliseconds);
+}
+
+// A paced task of a long picture source; Frames follows its progress reports.
+struct TPacedTask {
+  TTask Task;
+  std::atomic<int> Frames{0};
+  std::atomic<int> Terminations{0};
+  TPacedTask(const String& Output, double Seconds = 30) {
+    EXPECT_GE(Task.AddInput("-re -f lavfi", VideoSource(Seconds, 25, "160x120")), 0) << Task.LastErrMsg();
+    EXPECT_GE(Task.SetOutput("-c:v mpeg4", Output), 0) << Task.LastErrMsg();
+    Task.FReportInterval = 0;
+    Task.FOnProgress = [this](TObject*, int, int AFrameNumber, int, float, float, int64_t, int64_t, int64_t) {
+      if (AFrameNumber > 0) Frames.store(AFrameNumber);
+    };
+    Task.FOnTerminate = [this](TObject*) { Terminations.fetch_add(1); };
+  }
+};
+
+}  // namespace
+
+TEST_F(TranscodeTest, PauseHoldsResumeContinuesStopEndsWithinAPass) {
+  TWatchdog watchdog(60);
+  TPacedTask t(Path("paced.mkv"));
+  t.Task.StartConvert(true);
+  EXPECT_TRUE(t.Task.Converting());
+  ASSERT_TRUE(PumpUntil([&] { return t.Frames.load() >= 5; }, 10000));
+
+  t.Task.Pause();
+  t.Task.Pause();  // twice: still one pause
+  Pump(300);
+  const int held = t.Frames.load();
+  Pump(600);
+  EXPECT_EQ(t.Frames.load(), held);
+  EXPECT_EQ(t.Task.Suspended(), 1);
+
+  t.Task.Resume();
+  EXPECT_GE(t.Task.TotalPauseTime(), 800000);
+  EXPECT_LT(t.Task.TotalPauseTime(), 5000000);
+  // Paced reading does not hurry to catch up the paused time.
+  const auto resumed = Clock::now();
+  ASSERT_TRUE(PumpUntil([&] { return t.Frames.load() >= held + 10; }, 10000));
+  EXPECT_GE(Clock::now() - resumed, std::chrono::milliseconds(250));
+
+  const auto stopped = Clock::now();
+  t.Task.Stop(false);
+  ASSERT_TRUE(PumpUntil([&] { return t.Task.Terminated(); }, 5000));
+  EXPECT_LT(Clock::now() - stopped, std::chrono::seconds(2));
+  EXPECT_EQ(t.Terminations.load(), 1);
+  EXPECT_FALSE(t.Task.Finished());
+  EXPECT_FALSE(t.Task.FatalException()) << t.Task.FatalMessage();
+  t.Task.Stop(true);  // an ended task: returns at once
+  const TFileReport r = InspectFile(Path("paced.mkv"));
+  ASSERT_TRUE(r.Opened);
+  EXPECT_GE(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, held + 10);
+}
+
+TEST_F(TranscodeTest, StopWhilePausedStillWritesAPlayableFile) {
+  TWatchdog watchdog(60);
+  TPacedTask t(Path("paused.mkv"));
+  t.Task.StartConvert(true);
+  ASSERT_TRUE(PumpUntil([&] { return t.Frames.load() >= 3; }, 10000));
+  t.Task.Pause();
+  Pump(100);
+  t.Task.Stop(true);
+  EXPECT_TRUE(t.Task.Terminated());
+  EXPECT_FALSE(t.Task.Finished());
+  const TFileReport r = InspectFile(Path("paused.mkv"));
+  ASSERT_TRUE(r.Opened);
+  EXPECT_GE(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 3);
+}
+
+TEST_F(TranscodeTest, WaitingStopKeepsServingHandlersOnTheMainThread) {
+  TWatchdog watchdog(60);
+  TPacedTask t(Path("served.mkv"));
+  std::atomic<int> served{0};
+  std::atomic<bool> stopFromHandler{false};
+  // Like the encoder's dispatcher: the worker waits while the handler runs on the main thread.
+  t.Task.FOnProgress = [&](TObject*, int, int AFrameNumber, int, float, float, int64_t, int64_t, int64_t) {
+    if (AFrameNumber > 0) t.Frames.store(AFrameNumber);
+    CallInMainThread([&] {
+      TCustomFFmpeg::THandlerScope scope(&t.Task);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      if (stopFromHandler.load()) {
+        t.Task.Stop(true);  // must not wait for the worker that waits for this handler
+        stopFromHandler.store(false);
+      }
+      served.fetch_add(1);
+    });
+  };
+  t.Task.StartConvert(true);
+  ASSERT_TRUE(PumpUntil([&] { return served.load() >= 2; }, 10000));
+  stopFromHandler.store(true);
+  ASSERT_TRUE(PumpUntil([&] { return t.Task.Terminated(); }, 10000));
+  EXPECT_FALSE(t.Task.Finished());
+
+  // A waiting stop from outside any handler waits, serving the worker's calls meanwhile.
+  TPacedTask u(Path("served2.mkv"));
+  std::atomic<int> calls{0};
+  u.Task.FOnProgress = [&](TObject*, int, int, int, float, float, int64_t, int64_t, int64_t) {
+    CallInMainThread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      calls.fetch_add(1);
+    });
+  };
+  u.Task.StartConvert(true);
+  ASSERT_TRUE(PumpUntil([&] { return calls.load() >= 1; }, 10000));
+  u.Task.Stop(true);
+  EXPECT_TRUE(u.Task.Terminated());
+  EXPECT_EQ(u.Terminations.load(), 1);
+}
+
+TEST_F(TranscodeTest, PreviewSwitchedWhileTwoTasksDeliver) {
+  TWatchdog watchdog(90);
+  TPacedTask a(Path("a.mkv"), 3), b(Path("b.mkv"), 3);
+  std::atomic<int> previews{0};
+  for (TPacedTask* t : {&a, &b}) {
+    t->Task.FPreviewInterval = 0;
+    t->Task.FOnPreviewBitmap = [&](TObject*, TBitmap* ABitmap, int, int64_t) {
+      // Delivered on the main thread, as the encoder does.
+      CallInMainThread([&] {
+        EXPECT_EQ(ABitmap->Width(), 160);
+        previews.fetch_add(1);
+      });
+    };
+    t->Task.StartConvert(true);
+  }
+  int toggles = 0;
+  while (!(a.Task.Terminated() && b.Task.Terminated())) {
+    const TPostHooks hooks = toggles++ % 2 ? TPostHooks{} : TPostHooks{phBitmap};
+    a.Task.ChangePostHooks(hooks);
+    b.Task.ChangePostHooks(hooks);
+    Pump(3);
+  }
+  EXPECT_GT(toggles, 50);
+  EXPECT_GT(previews.load(), 0);
+  EXPECT_TRUE(a.Task.Finished() && b.Task.Finished());
+}
+
+TEST_F(TranscodeTest, NeverStartedTaskReportsItsEndOnce) {
+  TWatchdog watchdog(30);
+  TTask task;
+  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1)), 0);
+  std::atomic<int> ends{0};
+  task.FOnTerminate = [&](TObject*) { ends.fetch_add(1); };
+  task.Resume();  // nothing: never started
+  task.Pause();
+  EXPECT_EQ(task.Suspended(), -1);
+  task.StopOrTerminate(true);
+  EXPECT_EQ(ends.load(), 1);
+  EXPECT_TRUE(task.Terminated());
+  task.StopOrTerminate(true);
+  task.StartConvert(true);
+  EXPECT_EQ(ends.load(), 1);
+}
+
+TEST_F(TranscodeTest, FilterCommandsReachTheRunningGraphThroughItsWorker) {
+  TWatchdog watchdog(60);
+  TTask task;
+  ASSERT_GE(task.AddInput("-re -f lavfi", VideoSource(10, 25, "160x120")), 0);
+  ASSERT_GE(task.SetOutput("-c:v mpeg4 -vf hue=s=1", Path("cmd.mkv")), 0);
+  std::atomic<int> frames{0};
+  task.FReportInterval = 0;
+  task.FOnProgress = [&](TObject*, int, int AFrameNumber, int, float, float, int64_t, int64_t, int64_t) {
+    frames.store(AFrameNumber);
+  };
+  task.StartConvert(true);
+  ASSERT_TRUE(PumpUntil([&] { return frames.load() >= 3; }, 10000));
+  EXPECT_TRUE(task.SendFilterCommand("hue", "s", "0", 0));
+  EXPECT_FALSE(task.SendFilterCommand("hue", "nosuchcommand", "0", 0));
+  EXPECT_TRUE(task.QueueFilterCommand("hue", "s", "1", 0, 100.0));
+  task.Pause();
+  EXPECT_TRUE(task.SendFilterCommand("hue", "s", "0.5", 0));  // served while paused
+  task.Stop(true);
+  EXPECT_TRUE(task.Terminated());
+}

@@ -1,0 +1,306 @@
+// Whole conversions of generated clips, read back through the libraries.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#include "tests/media_transcode/TranscodeTestSupport.h"
+
+namespace {
+
+// Expected codecs and lengths of a two-second output of picture and tone.
+struct TEndToEndCase {
+  const char* Name;
+  const char* Options;
+  const char* File;
+  const char* VideoCodec;
+  const char* AudioCodec;
+};
+
+}  // namespace
+
+void MakeClip(const String& FileName, const String& Options, double Seconds);
+
+TEST_F(TranscodeTest, PictureAndToneToEachContainer) {
+  const TEndToEndCase cases[] = {
+      {"mp4", "-c:v libx264 -preset ultrafast -c:a aac", "out.mp4", "h264", "aac"},
+      {"mkv", "-c:v mpeg4 -c:a libmp3lame", "out.mkv", "mpeg4", "mp3"},
+      {"avi", "", "out.avi", "mpeg4", "mp3"},
+  };
+  for (const TEndToEndCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTask task;
+    ASSERT_GE(task.AddInput("-f lavfi", VideoSource(2)), 0) << task.LastErrMsg();
+    ASSERT_GE(task.AddInput("-f lavfi", AudioSource(2)), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput(c.Options, Path(c.File)), 0) << task.LastErrMsg();
+    int terminated = 0;
+    task.FOnTerminate = [&](TObject*) { ++terminated; };
+    task.RunHere();
+    EXPECT_EQ(terminated, 1);
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+    EXPECT_FALSE(task.FatalException()) << task.FatalMessage();
+
+    const TFileReport r = InspectFile(Path(c.File));
+    ASSERT_TRUE(r.Opened);
+    const TStreamReport* v = r.Find(AVMEDIA_TYPE_VIDEO);
+    const TStreamReport* a = r.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(v && a);
+    EXPECT_EQ(v->Codec, c.VideoCodec);
+    EXPECT_EQ(a->Codec, c.AudioCodec);
+    EXPECT_TRUE(v->FirstIsKey);
+    EXPECT_NEAR(v->Frames, 50, 1);
+    EXPECT_NEAR(v->EndTime - v->FirstTime, 2.0, 0.04 + 1e-9);
+    // Within one encoder frame of the 88200 samples put in (plus the codec's priming).
+    EXPECT_NEAR(double(a->Samples), 88200, 2 * 1152);
+    EXPECT_TRUE(v->MonotonicDts && a->MonotonicDts);
+    EXPECT_EQ(Errors(), "");
+  }
+}
+
+TEST_F(TranscodeTest, StreamCopyKeepsPacketsAndRisingTimes) {
+  {
+    TTask make;
+    ASSERT_GE(make.AddInput("-f lavfi", VideoSource(2)), 0);
+    ASSERT_GE(make.AddInput("-f lavfi", AudioSource(2)), 0);
+    ASSERT_GE(make.SetOutput("-c:v libx264 -preset ultrafast -bf 2 -c:a aac", Path("source.mp4")), 0);
+    make.RunHere();
+    ASSERT_TRUE(make.Finished()) << make.FatalMessage();
+  }
+  const TFileReport source = InspectFile(Path("source.mp4"));
+  for (const char* name : {"copy.mkv", "copy.ts"}) {
+    SCOPED_TRACE(name);
+    TTask task;
+    ASSERT_GE(task.AddInput("", Path("source.mp4")), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput("-c copy", Path(name)), 0) << task.LastErrMsg();
+    task.RunHere();
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+    const TFileReport r = InspectFile(Path(name));
+    ASSERT_TRUE(r.Opened);
+    for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
+      const TStreamReport* s = r.Find(type);
+      const TStreamReport* in = source.Find(type);
+      ASSERT_TRUE(s && in);
+      EXPECT_EQ(s->Codec, in->Codec);
+      EXPECT_EQ(s->Packets, in->Packets);
+      EXPECT_TRUE(s->MonotonicDts);
+    }
+    EXPECT_EQ(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 50);
+  }
+}
+
+TEST_F(TranscodeTest, TimesRatesLoopsAndFilters) {
+  {
+    TTask make;
+    ASSERT_GE(make.AddInput("-f lavfi", VideoSource(1)), 0);
+    ASSERT_GE(make.SetOutput("-c:v libx264 -preset ultrafast", Path("one.mp4")), 0);
+    make.RunHere();
+    ASSERT_TRUE(make.Finished()) << make.FatalMessage();
+  }
+  struct TCase {
+    const char* Name;
+    String InputOptions;
+    String Input;
+    const char* OutputOptions;
+    int Frames;
+    int Width;
+  };
+  const TCase cases[] = {
+      {"input -ss", "-f lavfi -ss 0.5", VideoSource(2), "-c:v mpeg4", 38, 320},
+      {"output -t", "-f lavfi", VideoSource(2), "-c:v mpeg4 -t 1", 25, 320},
+      {"output -ss", "-f lavfi", VideoSource(2), "-c:v mpeg4 -ss 1.5", 13, 320},
+      {"-stream_loop 1", "-stream_loop 1", Path("one.mp4"), "-c:v mpeg4", 50, 320},
+      {"-r 10", "-f lavfi", VideoSource(2), "-c:v mpeg4 -r 10", 20, 320},
+      {"-vf scale", "-f lavfi", VideoSource(2), "-c:v mpeg4 -vf scale=160:120", 50, 160},
+      {"complex graph", "-f lavfi", VideoSource(2), "-c:v mpeg4 -filter_complex [0:v]hflip,scale=200:100[v] -map [v]",
+       50, 200},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTask task;
+    ASSERT_GE(task.AddInput(c.InputOptions, c.Input), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput(c.OutputOptions, Path("out.mkv")), 0) << task.LastErrMsg();
+    task.RunHere();
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+    const TFileReport r = InspectFile(Path("out.mkv"));
+    const TStreamReport* v = r.Find(AVMEDIA_TYPE_VIDEO);
+    ASSERT_TRUE(v);
+    EXPECT_NEAR(v->Frames, c.Frames, 1);
+    EXPECT_EQ(v->Width, c.Width);
+    EXPECT_TRUE(v->MonotonicDts);
+  }
+}
+
+TEST_F(TranscodeTest, JoinedInputsMakeOneTimeline) {
+  TTask task;
+  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1)), 0);
+  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1.2)), 0);
+  ASSERT_GE(task.SetOutput("-c:v libx264 -preset ultrafast", Path("joined.mp4"), true), 0) << task.LastErrMsg();
+  std::vector<int> files;
+  task.FReportInterval = 0;
+  task.FOnProgress = [&](TObject*, int AFileIndex, int, int, float, float, int64_t, int64_t, int64_t) {
+    if (files.empty() || files.back() != AFileIndex) files.push_back(AFileIndex);
+  };
+  task.RunHere();
+  EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+  EXPECT_EQ(files, (std::vector<int>{0, 1, -1}));
+  const TFileReport r = InspectFile(Path("joined.mp4"));
+  const TStreamReport* v = r.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_TRUE(v);
+  EXPECT_NEAR(v->Frames, 55, 1);
+  EXPECT_NEAR(v->EndTime - v->FirstTime, 2.2, 0.05);
+  EXPECT_TRUE(v->MonotonicDts);
+}
+
+TEST_F(TranscodeTest, ProgressReportsCarryTheRun) {
+  MakeClip(Path("two.mkv"), "-c:v mpeg4", 2);
+  TTask task;
+  ASSERT_GE(task.AddInput("", Path("two.mkv")), 0);
+  ASSERT_GE(task.SetOutput("-c:v mpeg4", Path("p.mkv")), 0);
+  task.FReportInterval = 0;
+  struct TReport {
+    int File, Frame;
+    int64_t Size, Duration, Total;
+    float BitRate;
+  };
+  std::vector<TReport> reports;
+  task.FOnProgress = [&](TObject*, int AFileIndex, int AFrameNumber, int, float, float ABitRate, int64_t ASize,
+                         int64_t ADuration, int64_t ATotal) {
+    reports.push_back({AFileIndex, AFrameNumber, ASize, ADuration, ATotal, ABitRate});
+  };
+  task.RunHere();
+  ASSERT_GE(reports.size(), 2u);
+  const TReport& last = reports.back();
+  EXPECT_EQ(last.File, -1);
+  EXPECT_EQ(last.Frame, 50);
+  EXPECT_NEAR(double(last.Total), 2000000, 40000);
+  EXPECT_NEAR(double(last.Duration), 2000000, 40000);
+  EXPECT_EQ(last.Size, int64_t(std::filesystem::file_size(Path("p.mkv"))));
+  EXPECT_GT(last.BitRate, 0);
+  for (size_t i = 1; i < reports.size(); ++i) EXPECT_GE(reports[i].Frame, reports[i - 1].Frame);
+}
+
+TEST_F(TranscodeTest, FailuresEndTheTaskWithTheirMessage) {
+  struct TCase {
+    const char* Name;
+    String InputOptions, Input, OutputOptions, Output;
+    bool LockFolder;
+    const char* Message;
+  };
+  const TCase cases[] = {
+      {"unwritable output", "-f lavfi", VideoSource(1), "-c:v mpeg4", Path("locked/out.mkv"), true, "out.mkv"},
+      {"invalid filter", "-f lavfi", VideoSource(1), "-c:v mpeg4 -vf nosuchfilter", Path("f.mkv"), false,
+       "Error opening filters!"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::filesystem::create_directories(FFolder / "locked");
+    TTask task;
+    ASSERT_GE(task.AddInput(c.InputOptions, c.Input), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput(c.OutputOptions, c.Output), 0) << task.LastErrMsg();
+    if (c.LockFolder) {
+      // The folder turns into a file before the task writes: nobody, root included, can create the output.
+      std::filesystem::remove_all(FFolder / "locked");
+      std::ofstream(FFolder / "locked") << "x";
+    }
+    task.RunHere();
+    if (c.LockFolder) std::filesystem::remove(FFolder / "locked");
+    EXPECT_TRUE(task.Terminated());
+    EXPECT_FALSE(task.Finished());
+    EXPECT_TRUE(task.FatalException());
+    EXPECT_NE(task.FatalMessage(), "");
+    EXPECT_NE(task.FatalMessage().find(c.Message), String::npos) << task.FatalMessage();
+  }
+}
+
+TEST_F(TranscodeTest, TaskWithoutOutputReportsItsEnd) {
+  TTask task;
+  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1)), 0);
+  int terminated = 0;
+  task.FOnTerminate = [&](TObject*) { ++terminated; };
+  task.RunHere();
+  EXPECT_EQ(terminated, 1);
+  EXPECT_EQ(task.FatalMessage(), "At least one output file must be specified");
+  task.RunHere();  // a task runs once
+  EXPECT_EQ(terminated, 1);
+}
+
+// A clip made by the engine itself.
+void MakeClip(const String& FileName, const String& Options, double Seconds) {
+  TTask make;
+  ASSERT_GE(make.AddInput("-f lavfi", VideoSource(Seconds)), 0);
+  ASSERT_GE(make.SetOutput(Options, FileName), 0) << make.LastErrMsg();
+  make.RunHere();
+  ASSERT_TRUE(make.Finished()) << make.FatalMessage();
+}
+
+TEST_F(TranscodeTest, StalledInputEndsByReadTimeoutAsAFailure) {
+  MakeClip(Path("clip.ts"), "-c:v mpeg4", 2);
+  const String data = [&] {
+    std::ifstream in(Path("clip.ts"), std::ios::binary);
+    return String(std::istreambuf_iterator<char>(in), {});
+  }();
+  // A peer that sends two thirds of the clip and then nothing, keeping the connection open.
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(server, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(server, 1), 0);
+  ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  std::atomic<bool> release{false};
+  std::thread peer([&] {
+    const int c = accept(server, nullptr, nullptr);
+    if (c < 0) return;
+    const size_t part = data.size() * 2 / 3 / 188 * 188;
+    for (size_t sent = 0; sent < part;) {
+      const ssize_t n = send(c, data.data() + sent, part - sent, MSG_NOSIGNAL);
+      if (n <= 0) break;
+      sent += size_t(n);
+    }
+    while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    close(c);
+  });
+  const String url = "tcp://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  {
+    TTask task;
+    task.FReadTimeout.store(500);
+    ASSERT_GE(task.AddInput("-f mpegts", url), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput("-c:v mpeg4", Path("stalled.mkv")), 0) << task.LastErrMsg();
+    task.RunHere();
+    release.store(true);
+    EXPECT_FALSE(task.Finished());
+    EXPECT_TRUE(task.FatalException());
+    EXPECT_EQ(task.FatalMessage().rfind(url + ": ", 0), 0u) << task.FatalMessage();
+  }
+  release.store(true);
+  peer.join();
+  close(server);
+  // What was read before the stall is written out completely.
+  const TFileReport r = InspectFile(Path("stalled.mkv"));
+  ASSERT_TRUE(r.Opened);
+  EXPECT_GT(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 10);
+}
+
+TEST_F(TranscodeTest, TruncatedInputEndsWhereItsDataEnds) {
+  MakeClip(Path("whole.mp4"), "-c:v mpeg4 -g 5 -movflags faststart", 2);
+  const auto size = std::filesystem::file_size(Path("whole.mp4"));
+  std::filesystem::copy_file(Path("whole.mp4"), Path("cut.mp4"));
+  std::filesystem::resize_file(Path("cut.mp4"), size * 2 / 3);
+  TTask task;
+  ASSERT_GE(task.AddInput("", Path("cut.mp4")), 0) << task.LastErrMsg();
+  ASSERT_GE(task.SetOutput("-c:v mpeg4", Path("d.mkv")), 0);
+  task.RunHere();
+  // The demuxer itself treats the missing part as the end of the file.
+  EXPECT_TRUE(task.Terminated());
+  const TFileReport r = InspectFile(Path("d.mkv"));
+  ASSERT_TRUE(r.Opened);
+  EXPECT_GT(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 20);
+  EXPECT_LT(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 50);
+}
