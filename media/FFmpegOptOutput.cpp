@@ -418,7 +418,7 @@ int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin,
     ff::avio_closep(&pb);
     TOutputStream* ost = NewAttachmentStream(Task, o, oc, -1);
     ost->stream_copy = 1;
-    ost->attachment_filename = name.c_str();
+    ost->attachment_filename = name;
     ost->finished = 1;
     ost->st->codecpar->extradata = data;
     ost->st->codecpar->extradata_size = int(len);
@@ -432,7 +432,7 @@ int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin,
   const int lastOst = int(Task.Foutput_streams.size());
   for (int i = firstOst; i < lastOst; ++i) {
     TOutputStream* ost = Task.Foutput_streams[i].get();
-    if (!ost->stream_copy && !ost->attachment_filename) continue;
+    if (!ost->stream_copy && ost->attachment_filename.empty()) continue;
     const AVDictionaryEntry* e =
         ff::av_dict_get(o->Group->codec_opts.Get(), "flags", nullptr, AV_DICT_IGNORE_SUFFIX);
     if (!e) continue;

@@ -293,7 +293,7 @@ struct TOutputStream {
   int finished = 0;
   int unavailable = 0;
   int stream_copy = 0;
-  const char* attachment_filename = nullptr;  // borrowed: valid while the options context lives
+  String attachment_filename;  // own copy: the stream-mapping report prints it after the options are freed
   int copy_initial_nonkeyframes = 0;
   int copy_prior_start = -1;
   String disposition;

@@ -10,6 +10,7 @@
 #include "media/FFmpeg.h"
 #include "media/FFmpegOptFilters.h"
 #include "media/FFmpegOptOpen.h"
+#include "media/FFmpegQsv.h"
 
 namespace {
 
@@ -74,6 +75,40 @@ int CopySideData(AVStream* Dest, const AVPacketSideData* Entries, int Count, boo
     std::memcpy(dst, sd.data, sd.size);
   }
   return 0;
+}
+
+// The decoder's pixel-format choice: the first software format, or a
+// hardware format whose acceleration the stream asked for and could set up.
+// Called by the decoder, possibly on its own threads.
+AVPixelFormat GetFormat(AVCodecContext* s, const AVPixelFormat* Formats) {
+  auto* ist = static_cast<TInputStream*>(s->opaque);
+  for (const AVPixelFormat* p = Formats; *p != AV_PIX_FMT_NONE; ++p) {
+    const AVPixFmtDescriptor* desc = ff::av_pix_fmt_desc_get(*p);
+    if (!desc || !(desc->flags & AV_PIX_FMT_FLAG_HWACCEL)) return *p;
+    const THWAccel* hw = GetHWAccel(*p);
+    if (!hw || (ist->active_hwaccel_id && ist->active_hwaccel_id != hw->Id) ||
+        (ist->hwaccel_id != HWACCEL_AUTO && ist->hwaccel_id != hw->Id))
+      continue;
+    if (hw->Init(s) < 0) {
+      if (ist->hwaccel_id == hw->Id) {
+        GlobalLogger()->Log(nullptr, llFatal,
+                            Format("%s hwaccel requested for input stream #%d:%d, but cannot be initialized.",
+                                   {hw->Name, ist->file_index, ist->st->index}));
+        return AV_PIX_FMT_NONE;
+      }
+      continue;
+    }
+    ist->active_hwaccel_id = hw->Id;
+    ist->hwaccel_pix_fmt = *p;
+    return *p;
+  }
+  return AV_PIX_FMT_NONE;
+}
+
+int GetBuffer(AVCodecContext* s, AVFrame* Frame, int Flags) {
+  auto* ist = static_cast<TInputStream*>(s->opaque);
+  if (ist->hwaccel_get_buffer && Frame->format == ist->hwaccel_pix_fmt) return ist->hwaccel_get_buffer(s, Frame, Flags);
+  return ff::avcodec_default_get_buffer2(s, Frame, Flags);
 }
 
 }  // namespace
@@ -143,7 +178,7 @@ void TCustomFFmpeg::ParseForcedKeyFrames(const String& Text, TOutputStream* ost,
 }
 
 int TCustomFFmpeg::OutputStreamParameters(TOutputStream* ost, String& Error, bool& Report) {
-  if (ost->attachment_filename) return 0;
+  if (!ost->attachment_filename.empty()) return 0;
   TOutputFile* of = Foutput_files[ost->file_index].get();
   AVFormatContext* oc = of->ctx.get();
   TInputStream* ist = GetInputStream(ost);
@@ -251,6 +286,7 @@ int TCustomFFmpeg::OutputStreamParameters(TOutputStream* ost, String& Error, boo
       return AVERROR(EINVAL);
     }
     SetEncoderId(of, ost);
+    if (QsvTranscodeInit(ost, ist, Foutput_streams) != 0) FatalError("Error initializing qsv transcode");
     if (!ost->filter && (enc->codec_type == AVMEDIA_TYPE_VIDEO || enc->codec_type == AVMEDIA_TYPE_AUDIO)) {
       TFilterGraph* fg = InitSimpleFilterGraph(*this, ist, ost);
       if (ConfigureFilterGraph(*this, fg) < 0) FatalError("Error opening filters!");
@@ -471,6 +507,8 @@ int TCustomFFmpeg::InitInputStream(int Index, String& Error) {
     return AVERROR(EINVAL);
   }
   dec->opaque = ist;
+  dec->get_format = GetFormat;
+  dec->get_buffer2 = GetBuffer;
   dec->pkt_timebase = ist->st->time_base;
   if (dec->codec_id == AV_CODEC_ID_DVB_SUBTITLE && (ist->decoding_needed & 1)) {
     ff::av_dict_set(ist->decoder_opts.Ref(), "compute_edt", "1", AV_DICT_DONT_OVERWRITE);
@@ -616,7 +654,7 @@ void TCustomFFmpeg::PrintStreamMapping() {
   for (auto& ost : Foutput_streams) {
     const int fileNo = FJoinMode ? 0 : ost->file_index;
     const String type = MediaTypeText(ost->enc_ctx ? ost->enc_ctx->codec_type : AVMEDIA_TYPE_UNKNOWN);
-    if (ost->attachment_filename) {
+    if (!ost->attachment_filename.empty()) {
       GlobalLogger()->Log(this, llInfo,
                           Format("  File %s -> Stream #%d:%d", {ost->attachment_filename, fileNo, ost->index}));
       continue;
