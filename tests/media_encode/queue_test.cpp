@@ -1,0 +1,101 @@
+// The queue under several workers: how many run at once, the order of the
+// notices, and an encoder destroyed while its tasks run.
+
+#include <dirent.h>
+
+#include <thread>
+
+#include "tests/media_encode/EncodeTestSupport.h"
+
+namespace {
+
+int RunningTasks(const TCustomEncoder& Encoder) {
+  int running = 0;
+  for (int i = 0; i < Encoder.TasksCount(); ++i)
+    if (const TFFmpeg* t = Encoder.GetFFmpegs(i); t && t->Converting()) ++running;
+  return running;
+}
+
+int ThreadsOfProcess() {
+  int count = 0;
+  if (DIR* dir = ::opendir("/proc/self/task")) {
+    while (const dirent* e = ::readdir(dir))
+      if (e->d_name[0] != '.') ++count;
+    ::closedir(dir);
+  }
+  return count;
+}
+
+TEST_F(EncodeTest, ThreeWorkersFiveTasksRepeated) {
+  constexpr int Rounds = 50;
+  for (int round = 0; round < Rounds; ++round) {
+    TRAZeredov encoder(nullptr);
+    TNoticeLog log;
+    log.Attach(encoder);
+    int most = 0;
+    encoder.OnProgress = [&](TObject*, PProgressInfo) { most = std::max(most, RunningTasks(encoder)); };
+    for (int i = 0; i < 5; ++i) AddClipTask(encoder, Path("out" + std::to_string(i) + ".mp4"));
+    encoder.Start(3);
+    ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }, 60000,
+                            [&] { most = std::max(most, RunningTasks(encoder)); }));
+    // Nothing may follow the end of the queue.
+    for (int i = 0; i < 10; ++i) CheckSynchronize(2);
+    ASSERT_EQ(log.Notices.size(), 6u) << "round " << round;
+    std::vector<bool> seen(5, false);
+    for (size_t i = 0; i < 5; ++i) {
+      const int index = log.Notices[i].TaskIndex;
+      ASSERT_TRUE(index >= 0 && index < 5) << "round " << round;
+      EXPECT_FALSE(seen[size_t(index)]);
+      seen[size_t(index)] = true;
+      EXPECT_TRUE(log.Notices[i].Finished) << log.Notices[i].ExceptionMsg;
+    }
+    EXPECT_EQ(log.Notices[5].TaskIndex, -1);
+    EXPECT_LE(most, 3) << "round " << round;
+  }
+}
+
+// Stop with two running and three pending tasks: every task reports its end,
+// then the queue does.
+TEST_F(EncodeTest, StopReportsPendingTasksThenTheEnd) {
+  TRAZeredov encoder(nullptr);
+  TNoticeLog log;
+  log.Attach(encoder);
+  bool stopped = false;
+  encoder.OnProgress = [&](TObject*, PProgressInfo) {
+    if (!stopped) {
+      stopped = true;
+      encoder.Pause();
+      EXPECT_TRUE(encoder.Paused());
+      encoder.Stop(true);  // from inside a handler: asks without waiting
+    }
+  };
+  encoder.SetProgressInterval(10);
+  for (int i = 0; i < 5; ++i)
+    AddClipTask(encoder, Path("s" + std::to_string(i) + ".mp4"), "testsrc=size=96x64:rate=25:duration=20");
+  encoder.Start(2);
+  ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+  ASSERT_EQ(log.Notices.size(), 6u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_FALSE(log.Notices[i].Finished);
+    EXPECT_FALSE(log.Notices[i].Exception) << log.Notices[i].ExceptionMsg;
+  }
+  EXPECT_EQ(log.Notices[5].TaskIndex, -1);
+}
+
+TEST_F(EncodeTest, DestroyedWhileTasksRun) {
+  const int before = ThreadsOfProcess();
+  {
+    TRAZeredov encoder(nullptr);
+    TNoticeLog log;
+    log.Attach(encoder);
+    for (int i = 0; i < 4; ++i)
+      AddClipTask(encoder, Path("d" + std::to_string(i) + ".mp4"), "testsrc=size=96x64:rate=25:duration=30");
+    encoder.Start(3);
+    ASSERT_TRUE(WaitServing([&] { return RunningTasks(encoder) == 3; }));
+  }
+  // Self-freeing workers leave soon after their end.
+  EXPECT_TRUE(WaitServing([&] { return ThreadsOfProcess() <= before; }, 5000))
+      << ThreadsOfProcess() << " threads, " << before << " before";
+}
+
+}  // namespace
