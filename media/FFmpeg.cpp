@@ -69,6 +69,9 @@ TCustomFFmpeg::~TCustomFFmpeg() {
   try {
     if (FOnDestroy) FOnDestroy(this);
     Stop(true);
+    if (FTermThread) WaitServing(FTermEvent);
+    FConvertThread.reset();
+    FTermThread.reset();
     Cleanup();
   } catch (const std::exception& e) {
     GlobalLogger()->Log(this, llError, String("Error while freeing a task: ") + e.what());
@@ -113,15 +116,11 @@ void TCustomFFmpeg::Resume() {
   FSuspender.SetEvent();
 }
 
-namespace {
-
 // Reports the end of a task that never ran.
 class TDoTerminateThread : public TThread {
  public:
-  TDoTerminateThread(std::function<void()> Body) : TThread(true), FBody(std::move(Body)) {
-    FreeOnTerminate = true;
-    Start();
-  }
+  explicit TDoTerminateThread(std::function<void()> Body) : TThread(true), FBody(std::move(Body)) {}
+  ~TDoTerminateThread() override { TerminateAndWait(); }
 
  protected:
   void Execute() override { FBody(); }
@@ -130,23 +129,24 @@ class TDoTerminateThread : public TThread {
   std::function<void()> FBody;
 };
 
-}  // namespace
-
 void TCustomFFmpeg::StopOrTerminate(bool AWaitForStop) {
   if (FConverting.load()) {
     Stop(AWaitForStop);
     return;
   }
   if (FTerminated.load()) return;
-  // Reset before the thread starts, so that the wait cannot return before the notice.
-  FTermEvent.ResetEvent();
-  new TDoTerminateThread([this] {
-    try {
-      DoTerminate();
-    } catch (...) {
-    }
-    FTermEvent.SetEvent();
-  });
+  if (!FTermThread) {
+    // Reset before the thread starts, so that the wait cannot return before the notice.
+    FTermEvent.ResetEvent();
+    FTermThread = std::make_unique<TDoTerminateThread>([this] {
+      try {
+        DoTerminate();
+      } catch (...) {
+      }
+      FTermEvent.SetEvent();
+    });
+    FTermThread->Start();
+  }
   if (AWaitForStop) WaitServing(FTermEvent);
 }
 
@@ -155,7 +155,6 @@ void TCustomFFmpeg::StopOrTerminate(bool AWaitForStop) {
 
 TConvertThread::TConvertThread(TCustomFFmpeg* AOwner, TThreadPriority APriority)
     : TThread(true), FOwner(AOwner) {
-  FreeOnTerminate = true;
   SetPriority(APriority);
 }
 
@@ -184,10 +183,12 @@ void TCustomFFmpeg::StartConvert(bool AUseThread, TThreadPriority APriority) {
   FTotalPauseTime.store(0);
   FStopEvent.ResetEvent();
   if (AUseThread) {
-    auto* thread = new TConvertThread(this, APriority);
+    // The task keeps its worker and joins it when freed: a thread object that
+    // freed itself could be gone before Start returned.
     FWorkerServesCommands.store(true);
-    thread->Start();
-    FThreadID.store(thread->ThreadID());
+    FConvertThread = std::make_unique<TConvertThread>(this, APriority);
+    FConvertThread->Start();
+    FThreadID.store(FConvertThread->ThreadID());
   } else {
     FThreadID.store(GetCurrentThreadId());
     try {

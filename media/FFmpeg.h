@@ -50,10 +50,11 @@ using TFFProgressEvent =
 
 class TCustomFFmpeg;
 
-// The worker thread of one running task; frees itself when the task ended.
+// The worker thread of one running task; the task joins and frees it.
 class TConvertThread : public TThread {
  public:
   TConvertThread(TCustomFFmpeg* AOwner, TThreadPriority APriority);
+  ~TConvertThread() override { TerminateAndWait(); }
 
  protected:
   void Execute() override;
@@ -260,6 +261,8 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
     if (FRunError.empty()) FRunError = Message;
   }
 
+  std::unique_ptr<TConvertThread> FConvertThread;
+  std::unique_ptr<TThread> FTermThread;
   std::atomic<TThreadID> FThreadID{0};
   TEvent FStopEvent{true, true};
   TEvent FTermEvent{true, true};

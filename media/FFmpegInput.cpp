@@ -8,20 +8,13 @@
 
 #include "media/FFLog.h"
 #include "media/FFmpeg.h"
+#include "media/FFmpegTimestamps.h"
 #include "media/UnicodeProtocol.h"
 #include "media/FFmpegOptFilters.h"
 
+using namespace fftime;
+
 namespace {
-
-constexpr AVRational MicroTB{1, AV_TIME_BASE};
-
-String TsText(int64_t ts) { return ts == AV_NOPTS_VALUE ? String("NOPTS") : IntToStr(ts); }
-String TimeText(int64_t ts, AVRational tb) {
-  return ts == AV_NOPTS_VALUE ? String("NOPTS") : Format("%.6g", {double(ts) * av_q2d(tb)});
-}
-
-// Nearest integer, halves to even.
-int64_t RoundEven(double v) { return int64_t(std::nearbyint(v)); }
 
 String SampleFmtName(int Fmt) {
   const char* n = ff::av_get_sample_fmt_name(AVSampleFormat(Fmt));

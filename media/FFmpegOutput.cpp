@@ -9,23 +9,21 @@
 
 #include "media/FFLog.h"
 #include "media/FFmpeg.h"
+#include "media/FFmpegTimestamps.h"
 #include "media/UnicodeProtocol.h"
 #include "media/FFmpegOptOpen.h"
+#include "media/FFmpegQsv.h"
 #include "media/MyUtils.h"
 #include "platform/os/Files.h"
 
+using namespace fftime;
+
 namespace {
 
-constexpr AVRational MicroTB{1, AV_TIME_BASE};
 constexpr int SubtitleOutSize = 1024 * 1024;
 // The most copies of a duplicated frame a stopping task still writes.
 constexpr int StopDuplicateLimit = 11;
 
-String TsText(int64_t ts) { return ts == AV_NOPTS_VALUE ? String("NOPTS") : IntToStr(ts); }
-String TimeText(int64_t ts, AVRational tb) {
-  return ts == AV_NOPTS_VALUE ? String("NOPTS") : Format("%.6g", {double(ts) * av_q2d(tb)});
-}
-int64_t RoundEven(double v) { return int64_t(std::nearbyint(v)); }
 
 uint32_t ReadLE32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 uint64_t ReadLE64(const uint8_t* p) { return ReadLE32(p) | (uint64_t(ReadLE32(p + 4)) << 32); }
@@ -691,6 +689,8 @@ void TCustomFFmpeg::CleanupTask() {
       if (FileSizeByName(name) == 0) DeleteFile(name);
     }
   }
+  for (auto& ost : Foutput_streams)
+    if (ost) QsvEncoderUninit(ost.get());
   FreeOutputStreams(*this);
   Foutput_files.clear();
   Finput_streams.clear();

@@ -7,12 +7,13 @@
 
 #include "media/FFLog.h"
 #include "media/FFmpeg.h"
+#include "media/FFmpegTimestamps.h"
 #include "media/UnicodeProtocol.h"
 #include "media/FFmpegOptOpen.h"
 
-namespace {
+using namespace fftime;
 
-constexpr AVRational MicroTB{1, AV_TIME_BASE};
+namespace {
 
 // The time to wait between two looks at the command queue while paused (ms).
 constexpr uint32_t PausedCommandPoll = 50;
