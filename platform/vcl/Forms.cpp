@@ -397,8 +397,9 @@ void TApplication::Idle() {
   DoMouseIdle();
   bool done = true;
   if (OnIdle) OnIdle(this, done);
-  CheckSynchronize(0);
-  if (done && !FTerminated) WaitMessage();
+  // A call served here may have changed what the loop waits for: go round again instead of sleeping.
+  const bool served = CheckSynchronize(0);
+  if (done && !served && !FTerminated) WaitMessage();
 }
 
 void TApplication::HandleMessage() {

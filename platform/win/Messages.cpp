@@ -275,7 +275,8 @@ void WaitForInput() {
 
 BOOL WaitMessage() {
   MSG m;
-  CheckSynchronize(0);
+  // A served call counts as something that arrived: the caller's loop must look again.
+  if (CheckSynchronize(0)) return TRUE;
   if (PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE)) return TRUE;
   WaitForInput();
   return TRUE;

@@ -799,7 +799,9 @@ BOOL SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT
       InvalidateClient(w, nullptr, true, true);
     }
   }
-  if (showing && IsTopLevel(w) && !(flags & SWP_NOACTIVATE) && !(w->exStyle & WS_EX_NOACTIVATE)) {
+  // Without SWP_NOACTIVATE a shown top-level window becomes the active one, as in the original.
+  if (IsTopLevel(w) && Visible(w) && !(flags & SWP_NOACTIVATE) && !(w->exStyle & WS_EX_NOACTIVATE) &&
+      S().active != wnd) {
     ActivateWindow(w, WA_ACTIVE);
     if (!(w = Get(wnd))) return TRUE;
   }

@@ -385,6 +385,7 @@ TEST_F(WinTest, TopmostWindowsStayAboveAndOwnedWindowsAboveTheirOwner) {
   HWND other = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 10, 10);
   EXPECT_EQ(GetTopWindow(nullptr), top);
   BringWindowToTop(owner);
+  EXPECT_EQ(GetActiveWindow(), owner);  // brought to top without SWP_NOACTIVATE: activated
   EXPECT_EQ(GetWindow(top, GW_HWNDNEXT), owned);
   EXPECT_EQ(GetWindow(owned, GW_HWNDNEXT), owner);
   EXPECT_EQ(GetWindow(owner, GW_HWNDNEXT), other);
