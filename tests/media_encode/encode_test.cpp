@@ -186,6 +186,32 @@ TEST_F(EncodeTest, StreamInputAndOutput) {
   EXPECT_EQ(String(reinterpret_cast<const char*>(output.Memory()) + 4, 4), "ftyp");
 }
 
+// Hook switches written in any case in the option text wire the hooks; the
+// handler starts with Update true and StopHook false, and StopHook ends it.
+TEST_F(EncodeTest, HookSwitchesInOptionText) {
+  TRAZeredov encoder(nullptr);
+  int calls = 0;
+  bool firstUpdate = false, firstStop = true;
+  encoder.OnVideoOutputHook = [&](TObject*, PHookInfo Info) {
+    if (calls++ == 0) {
+      firstUpdate = Info->Update;
+      firstStop = Info->StopHook;
+    }
+    EXPECT_EQ(Info->TaskIndex, 0);
+    EXPECT_NE(Info->Bitmap, nullptr);
+    Info->StopHook = calls == 3;
+  };
+  ASSERT_EQ(encoder.AddTask(ShortClip, "-f lavfi"), 0);
+  ASSERT_EQ(encoder.SetOutput(0, Path("hooked.mp4"), String("-VIDEOOUTPUTHOOK ") + ShortOutputOptions), 0)
+      << encoder.LastErrMsg();
+  EXPECT_TRUE(encoder.GetOutputOptions(0, 0).VideoOutputHook);
+  EXPECT_FALSE(encoder.GetOutputOptions(0, 0).VideoInputHook);
+  encoder.Start(0);
+  EXPECT_EQ(calls, 3);
+  EXPECT_TRUE(firstUpdate);
+  EXPECT_FALSE(firstStop);
+}
+
 TEST_F(EncodeTest, AutoReleasedTaskLeavesAnEmptySlot) {
   TRAZeredov encoder(nullptr);
   encoder.AutoReleaseTask = true;
