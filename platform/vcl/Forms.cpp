@@ -337,6 +337,17 @@ TApplication::~TApplication() = default;
 void TApplication::Initialize() {
   InitMainThread();
   InstallWindowMessagePump();
+  // Nested waits (a thread's WaitFor, the engine's stop) then handle messages the
+  // way the loop does: OnMessage sees them, and WM_QUIT ends the application.
+  SetMessagePump([this] {
+    MSG m;
+    try {
+      while (ProcessMessage(m)) {
+      }
+    } catch (...) {
+      HandleException(this);
+    }
+  });
 }
 
 void TApplication::ResetForTests() {

@@ -153,7 +153,8 @@ class TApplication : public TComponent {
   explicit TApplication(TComponent* AOwner) : TComponent(AOwner) {}
   ~TApplication() override;
 
-  // Marks the calling thread as the main thread and installs the message pump.
+  // Marks the calling thread as the main thread and installs the application's
+  // message pump for nested waits (ProcessPendingMessages).
   void Initialize();
   // Makes a form owned by the application; the first one becomes MainForm.
   template <class T>

@@ -100,6 +100,10 @@ THeadlessBackend* HeadlessBackend();
 // ProcessPendingMessages (every nested wait) serves window messages too.
 // Done on first window creation; harmless to repeat.
 void InstallWindowMessagePump();
+// The layer's pump: dispatches every pending message; a WM_QUIT met on the way
+// is posted again and ends the pumping. (The application object installs its
+// own, which runs its message filter and marks the application terminated.)
+void PumpWindowMessages();
 
 // ---- Input from the backend (screen coordinates) ----
 enum class TMouseButton { Left, Right, Middle };

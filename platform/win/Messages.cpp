@@ -135,21 +135,24 @@ int THeadlessBackend::MessageBox(HWND, const std::string& text, const std::strin
 }
 
 void InstallWindowMessagePump() {
+  // Once only: the application object may install its own pump afterwards.
   static bool installed = false;
   if (installed) return;
   installed = true;
-  SetMessagePump([] {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_QUIT) {
-        // A nested wait must not swallow the quit request meant for the main loop.
-        PostQuitMessage(int(m.wParam));
-        break;
-      }
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
+  SetMessagePump(PumpWindowMessages);
+}
+
+void PumpWindowMessages() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      // A nested wait must not swallow the quit request meant for the main loop.
+      PostQuitMessage(int(m.wParam));
+      break;
     }
-  });
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
 }
 
 // ---- Sending and posting ----

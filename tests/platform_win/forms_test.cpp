@@ -158,6 +158,19 @@ TEST_F(FormsTest, TerminateInsideNestedProcessMessagesEndsRun) {
   delete main;
 }
 
+TEST_F(FormsTest, NestedWaitsRunTheMessageFilterAndTheQuitRequestEndsTheApplication) {
+  TForm form(nullptr);
+  form.Show();
+  int filtered = 0;
+  Application->OnMessage = [&](MSG& m, bool&) { filtered += m.message == WM_USER; };
+  PostMessageW(form.Handle(), WM_USER, 0, 0);
+  TAnonymousThread worker([] { PostQuitMessage(0); });
+  worker.WaitFor();  // a main-thread wait: pending messages are handled meanwhile
+  ProcessPendingMessages();
+  EXPECT_EQ(filtered, 1);
+  EXPECT_TRUE(Application->Terminated());
+}
+
 TEST_F(FormsTest, ExceptionsFromHandlersGoToTheErrorBox) {
   TForm form(nullptr);
   Application->Title = "Tarnwick";

@@ -336,6 +336,7 @@ TEST_F(WinTest, TimersFollowTheVirtualClockAndQuitComesAfterPostedMessages) {
 }
 
 TEST_F(WinTest, NestedWaitsServeWindowMessagesButKeepTheQuitRequest) {
+  SetMessagePump(PumpWindowMessages);  // the layer's own, without the application
   HWND w = MakeWindow(WS_POPUP, 0, 0, 10, 10);
   int seen = 0;
   WNDPROC inst = MakeObjectInstance([&](HWND h, UINT m, WPARAM wp, LPARAM lp) {
