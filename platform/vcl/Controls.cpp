@@ -556,28 +556,16 @@ void FreeDeviceContexts() {
 
 void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint,
                      HDC Given) {
-  if (Given) {
-    Canvas->Lock();
-    const int saved = SaveDC(Given);
-    try {
-      Canvas->SetPaintHandle(Given);
-      Paint();
-      Canvas->SetPaintHandle(nullptr);
-      Control->PaintControls(Given);
-    } catch (...) {
-      Canvas->SetPaintHandle(nullptr);
-      RestoreDC(Given, saved);
-      Canvas->Unlock();
-      throw;
-    }
-    Canvas->SetPaintHandle(nullptr);
-    RestoreDC(Given, saved);
-    Canvas->Unlock();
-    return;
-  }
   PAINTSTRUCT ps;
   HWND h = Control->Handle();
-  HDC dc = BeginPaint(h, &ps);
+  HDC dc = Given ? Given : BeginPaint(h, &ps);
+  const int saved = Given ? SaveDC(Given) : 0;
+  auto finish = [&] {
+    Canvas->SetPaintHandle(nullptr);
+    Canvas->Unlock();
+    if (Given) RestoreDC(Given, saved);
+    else EndPaint(h, &ps);
+  };
   Canvas->Lock();
   try {
     Canvas->SetPaintHandle(dc);
@@ -585,14 +573,10 @@ void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::fu
     Canvas->SetPaintHandle(nullptr);
     Control->PaintControls(dc);
   } catch (...) {
-    Canvas->SetPaintHandle(nullptr);
-    Canvas->Unlock();
-    EndPaint(h, &ps);
+    finish();
     throw;
   }
-  Canvas->SetPaintHandle(nullptr);
-  Canvas->Unlock();
-  EndPaint(h, &ps);
+  finish();
 }
 
 TCustomControl::TCustomControl(TComponent* AOwner)
