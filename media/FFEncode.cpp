@@ -74,17 +74,10 @@ class TScopedOptionsContext {
 TFFmpeg::TFFmpeg(TCustomEncoder* AParent) : FParent(AParent) {}
 
 TFFmpeg::~TFFmpeg() {
-  // The worker reads the events until it has ended: stop and wait first.
+  // The worker uses the stream bridges until it has ended: wait for it
+  // before they go. The events stay until the job's own destructor has
+  // waited for every thread that may still fire them.
   Stop(true);
-  OnInputAudioHook = nullptr;
-  OnOutputAudioHook = nullptr;
-  OnInputVideoHook = nullptr;
-  OnOutputVideoHook = nullptr;
-  OnInputFrameHook = nullptr;
-  OnOutputFrameHook = nullptr;
-  FOnPreviewBitmap = nullptr;
-  FOnProgress = nullptr;
-  FOnTerminate = nullptr;
   // The decoders only borrow the inputs; the stream bridges must outlive
   // every library context that reads or writes through them.
   FDecoders.clear();

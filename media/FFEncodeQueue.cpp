@@ -174,6 +174,8 @@ void TCustomEncoder::StartNextTask() {
 void TCustomEncoder::DoTaskTerminate(TFFmpeg* Sender) {
   TLock lock(FTerminateLock);
   const int index = FFFmpegList.IndexOf(Sender);
+  // A task already taken out of the list (being freed) has nobody to tell.
+  if (index < 0) return;
   if (OnTerminate || AutoReleaseTask) {
     TNotice notice;
     notice.Info.TaskIndex = index;
@@ -191,7 +193,7 @@ void TCustomEncoder::DoTaskTerminate(TFFmpeg* Sender) {
       } catch (const std::exception& e) {
         GlobalLogger()->Log(this, llError, e.what());
       }
-      if (AutoReleaseTask && index >= 0) FFFmpegList.Release(Sender);
+      if (AutoReleaseTask) FFFmpegList.Release(Sender);
     }
   }
   if (!FWorking.load() || FTerminated.load()) return;
