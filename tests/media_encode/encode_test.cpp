@@ -34,6 +34,23 @@ TEST_F(EncodeTest, StartWithoutThreadsReportsEverythingBeforeReturning) {
   EXPECT_TRUE(OpensWithStreams(Path("b.mp4")));
 }
 
+// Tasks without output end inside Start, on the thread that holds the
+// queue's lock; the next ones still start and the queue still ends.
+TEST_F(EncodeTest, TasksWithoutOutputEndInsideStart) {
+  TRAZeredov encoder(nullptr);
+  TNoticeLog log;
+  log.Attach(encoder);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(encoder.AddTask(ShortClip, "-f lavfi"), i);
+  encoder.Start(2);
+  ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+  ASSERT_EQ(log.Notices.size(), 4u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(log.Notices[size_t(i)].TaskIndex, i);
+    EXPECT_TRUE(log.Notices[size_t(i)].Exception);
+    EXPECT_EQ(log.Notices[size_t(i)].ExceptionMsg, "At least one output file must be specified");
+  }
+}
+
 TEST_F(EncodeTest, TaskChangesAreRefusedWhileWorking) {
   TRAZeredov encoder(nullptr);
   TNoticeLog log;
@@ -69,6 +86,12 @@ TEST_F(EncodeTest, TaskChangesAreRefusedWhileWorking) {
 
 TEST_F(EncodeTest, RemoveAndExchangeMoveIndexes) {
   TRAZeredov encoder(nullptr);
+  int probed = 0;
+  encoder.OnBeforeFindStreamInfo = [&](TObject* Sender, AVFormatContext* Ctx) {
+    EXPECT_NE(dynamic_cast<TFFmpeg*>(Sender), nullptr);  // the task, not the encoder
+    EXPECT_NE(Ctx, nullptr);
+    ++probed;
+  };
   for (int i = 0; i < 3; ++i) {
     TInputOptions options;
     options.Options = "-f lavfi";
@@ -76,6 +99,7 @@ TEST_F(EncodeTest, RemoveAndExchangeMoveIndexes) {
     ASSERT_EQ(encoder.AddTask(ShortClip, &options), i) << encoder.LastErrMsg();
     EXPECT_EQ(options.FileName, ShortClip);  // filled in the caller's record
   }
+  EXPECT_EQ(probed, 3);
   encoder.RemoveTask(0);
   ASSERT_EQ(encoder.TasksCount(), 2);
   EXPECT_EQ(encoder.GetInputOptions(0, 0).Tag, 11);
