@@ -507,8 +507,11 @@ int TCustomFFmpeg::InitInputStream(int Index, String& Error) {
     return AVERROR(EINVAL);
   }
   dec->opaque = ist;
-  dec->get_format = GetFormat;
-  dec->get_buffer2 = GetBuffer;
+  // Without hardware acceleration the library's own choices serve.
+  if (ist->hwaccel_id != HWACCEL_NONE) {
+    dec->get_format = GetFormat;
+    dec->get_buffer2 = GetBuffer;
+  }
   dec->pkt_timebase = ist->st->time_base;
   if (dec->codec_id == AV_CODEC_ID_DVB_SUBTITLE && (ist->decoding_needed & 1)) {
     ff::av_dict_set(ist->decoder_opts.Ref(), "compute_edt", "1", AV_DICT_DONT_OVERWRITE);

@@ -1,0 +1,253 @@
+// Converts a generated 1280x720, 10-second clip (test picture and tone,
+// written once into /tmp) to mp4 with libx264 "ultrafast" and AAC: through
+// the conversion task, and through a bare decode-filter-encode-mux loop with
+// the same libraries and settings. Prints the median wall time of each over
+// a few alternating runs and their ratio.
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "media/FFLoad.h"
+#include "media/FFLog.h"
+#include "platform/os/Threads.h"
+#include "tests/media_transcode/TranscodeTask.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 5;
+
+// Processor seconds of the whole process (every thread) so far.
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct TTimes {
+  double Wall = 0, Cpu = 0;
+};
+
+// Times one run of Body.
+template <typename Body>
+TTimes Timed(Body&& Run) {
+  const auto start = Clock::now();
+  const double cpu = CpuSeconds();
+  Run();
+  return {std::chrono::duration<double>(Clock::now() - start).count(), CpuSeconds() - cpu};
+}
+
+[[noreturn]] void Die(const char* What, int Code = 0) {
+  std::fprintf(stderr, "%s failed (%d)\n", What, Code);
+  std::exit(1);
+}
+
+void Check(int Code, const char* What) {
+  if (Code < 0) Die(What, Code);
+}
+
+void EngineRun(const String& In, const String& Out) {
+  TTask task;
+  if (task.AddInput("", In) < 0 || task.SetOutput("-y -c:v libx264 -preset ultrafast -c:a aac", Out) < 0)
+    Die(("engine: " + task.LastErrMsg()).c_str());
+  task.StartConvert(false);
+  if (!task.Finished()) Die(("engine: " + task.FatalMessage()).c_str());
+}
+
+// ---------------------------------------------------------------------------
+// The bare loop.
+
+struct TStream {
+  AVStream* In = nullptr;
+  AVStream* Out = nullptr;
+  UniqueCodecContext Dec, Enc;
+  UniqueFilterGraph Graph;
+  AVFilterContext* Src = nullptr;
+  AVFilterContext* Sink = nullptr;
+};
+
+void MakeGraph(TStream& s) {
+  AVCodecContext* dec = s.Dec.get();
+  AVCodecContext* enc = s.Enc.get();
+  s.Graph.reset(ff::avfilter_graph_alloc());
+  char args[512];
+  const bool video = dec->codec_type == AVMEDIA_TYPE_VIDEO;
+  if (video) {
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=1/1", dec->width,
+                  dec->height, dec->pix_fmt, s.In->time_base.num, s.In->time_base.den);
+  } else {
+    char layout[64];
+    ff::av_channel_layout_describe(&dec->ch_layout, layout, sizeof layout);
+    std::snprintf(args, sizeof args, "time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+                  dec->sample_rate, dec->sample_rate, ff::av_get_sample_fmt_name(dec->sample_fmt), layout);
+  }
+  Check(ff::avfilter_graph_create_filter(&s.Src, ff::avfilter_get_by_name(video ? "buffer" : "abuffer"), "in", args,
+                                         nullptr, s.Graph.get()),
+        "source");
+  Check(ff::avfilter_graph_create_filter(&s.Sink, ff::avfilter_get_by_name(video ? "buffersink" : "abuffersink"), "out",
+                                         nullptr, nullptr, s.Graph.get()),
+        "sink");
+  AVFilterContext* fmt = nullptr;
+  if (video) {
+    Check(ff::avfilter_graph_create_filter(&fmt, ff::avfilter_get_by_name("format"), "fmt", "pix_fmts=yuv420p", nullptr,
+                                           s.Graph.get()),
+          "format");
+  } else {
+    char layout[64];
+    ff::av_channel_layout_describe(&enc->ch_layout, layout, sizeof layout);
+    std::snprintf(args, sizeof args, "sample_fmts=fltp:sample_rates=%d:channel_layouts=%s", enc->sample_rate, layout);
+    Check(ff::avfilter_graph_create_filter(&fmt, ff::avfilter_get_by_name("aformat"), "fmt", args, nullptr,
+                                           s.Graph.get()),
+          "aformat");
+  }
+  Check(ff::avfilter_link(s.Src, 0, fmt, 0), "link");
+  Check(ff::avfilter_link(fmt, 0, s.Sink, 0), "link");
+  Check(ff::avfilter_graph_config(s.Graph.get(), nullptr), "graph");
+  if (!video) ff::av_buffersink_set_frame_size(s.Sink, unsigned(enc->frame_size));
+}
+
+void Encode(AVFormatContext* oc, TStream& s, AVFrame* frame, AVPacket* pkt) {
+  Check(ff::avcodec_send_frame(s.Enc.get(), frame), "encode");
+  while (ff::avcodec_receive_packet(s.Enc.get(), pkt) >= 0) {
+    ff::av_packet_rescale_ts(pkt, s.Enc->time_base, s.Out->time_base);
+    pkt->stream_index = s.Out->index;
+    Check(ff::av_interleaved_write_frame(oc, pkt), "write");
+  }
+}
+
+void Filter(AVFormatContext* oc, TStream& s, AVFrame* frame, AVFrame* filtered, AVPacket* pkt) {
+  Check(ff::av_buffersrc_add_frame_flags(s.Src, frame, AV_BUFFERSRC_FLAG_PUSH), "push");
+  while (ff::av_buffersink_get_frame(s.Sink, filtered) >= 0) {
+    filtered->pts = ff::av_rescale_q(filtered->pts, ff::av_buffersink_get_time_base(s.Sink), s.Enc->time_base);
+    filtered->pict_type = AV_PICTURE_TYPE_NONE;
+    Encode(oc, s, filtered, pkt);
+    ff::av_frame_unref(filtered);
+  }
+}
+
+void BareRun(const String& In, const String& Out) {
+  AVFormatContext* ic = nullptr;
+  Check(ff::avformat_open_input(&ic, In.c_str(), nullptr, nullptr), "open");
+  Check(ff::avformat_find_stream_info(ic, nullptr), "probe");
+  AVFormatContext* oc = nullptr;
+  Check(ff::avformat_alloc_output_context2(&oc, nullptr, nullptr, Out.c_str()), "muxer");
+  std::vector<TStream> streams(ic->nb_streams);
+  for (unsigned i = 0; i < ic->nb_streams; ++i) {
+    TStream& s = streams[i];
+    s.In = ic->streams[i];
+    const AVCodec* dec = ff::avcodec_find_decoder(s.In->codecpar->codec_id);
+    s.Dec.reset(ff::avcodec_alloc_context3(dec));
+    ff::avcodec_parameters_to_context(s.Dec.get(), s.In->codecpar);
+    s.Dec->pkt_timebase = s.In->time_base;
+    AVDictionary* dopts = nullptr;
+    ff::av_dict_set(&dopts, "threads", "auto", 0);
+    Check(ff::avcodec_open2(s.Dec.get(), dec, &dopts), "decoder");
+    ff::av_dict_free(&dopts);
+    const bool video = s.Dec->codec_type == AVMEDIA_TYPE_VIDEO;
+    const AVCodec* enc = ff::avcodec_find_encoder_by_name(video ? "libx264" : "aac");
+    s.Enc.reset(ff::avcodec_alloc_context3(enc));
+    AVCodecContext* e = s.Enc.get();
+    if (video) {
+      e->width = s.Dec->width;
+      e->height = s.Dec->height;
+      e->pix_fmt = AV_PIX_FMT_YUV420P;
+      e->framerate = ff::av_guess_frame_rate(ic, s.In, nullptr);
+      e->time_base = av_inv_q(e->framerate);
+      e->sample_aspect_ratio = AVRational{1, 1};
+    } else {
+      e->sample_rate = s.Dec->sample_rate;
+      e->sample_fmt = AV_SAMPLE_FMT_FLTP;
+      ff::av_channel_layout_default(&e->ch_layout, s.Dec->ch_layout.nb_channels);
+      e->time_base = AVRational{1, e->sample_rate};
+      e->bit_rate = 128000;
+    }
+    if (oc->oformat->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary* eopts = nullptr;
+    ff::av_dict_set(&eopts, "threads", "auto", 0);
+    if (video) ff::av_dict_set(&eopts, "preset", "ultrafast", 0);
+    Check(ff::avcodec_open2(e, enc, &eopts), video ? "video encoder" : "audio encoder");
+    ff::av_dict_free(&eopts);
+    s.Out = ff::avformat_new_stream(oc, nullptr);
+    ff::avcodec_parameters_from_context(s.Out->codecpar, e);
+    s.Out->time_base = e->time_base;
+    MakeGraph(s);
+  }
+  Check(ff::avio_open2(&oc->pb, Out.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), "create");
+  Check(ff::avformat_write_header(oc, nullptr), "header");
+  UniquePacket pkt(ff::av_packet_alloc()), out(ff::av_packet_alloc());
+  UniqueFrame frame(ff::av_frame_alloc()), filtered(ff::av_frame_alloc());
+  auto drainDecoder = [&](TStream& s) {
+    while (ff::avcodec_receive_frame(s.Dec.get(), frame.get()) >= 0) {
+      frame->pts = frame->best_effort_timestamp;
+      Filter(oc, s, frame.get(), filtered.get(), out.get());
+    }
+  };
+  while (ff::av_read_frame(ic, pkt.get()) >= 0) {
+    TStream& s = streams[pkt->stream_index];
+    Check(ff::avcodec_send_packet(s.Dec.get(), pkt.get()), "decode");
+    ff::av_packet_unref(pkt.get());
+    drainDecoder(s);
+  }
+  for (TStream& s : streams) {
+    ff::avcodec_send_packet(s.Dec.get(), nullptr);
+    drainDecoder(s);
+    Check(ff::av_buffersrc_add_frame(s.Src, nullptr), "eof");
+    while (ff::av_buffersink_get_frame(s.Sink, filtered.get()) >= 0) {
+      filtered->pts = ff::av_rescale_q(filtered->pts, ff::av_buffersink_get_time_base(s.Sink), s.Enc->time_base);
+      Encode(oc, s, filtered.get(), out.get());
+      ff::av_frame_unref(filtered.get());
+    }
+    Encode(oc, s, nullptr, out.get());
+  }
+  Check(ff::av_write_trailer(oc), "trailer");
+  ff::avio_closep(&oc->pb);
+  ff::avformat_free_context(oc);
+  streams.clear();
+  ff::avformat_close_input(&ic);
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+  InitMainThread();
+  if (!FFLoader().Load(EncoderLibraries)) Die("loading the libraries");
+  GlobalLogger()->SetLogLevel(llError);
+  const String folder = "/tmp/tarnwick_bench_transcode";
+  std::filesystem::create_directories(folder);
+  const String input = folder + "/input_1280x720_10s.mkv";
+  if (!std::filesystem::exists(input)) {
+    TTask make;
+    if (make.AddInput("-f lavfi", "testsrc2=size=1280x720:rate=25:duration=10") < 0 ||
+        make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
+        make.SetOutput("-c:v mpeg4 -q:v 3 -c:a pcm_s16le", input + ".tmp.mkv") < 0)
+      Die(("clip: " + make.LastErrMsg()).c_str());
+    make.StartConvert(false);
+    if (!make.Finished()) Die(("clip: " + make.FatalMessage()).c_str());
+    std::filesystem::rename(input + ".tmp.mkv", input);
+  }
+  std::vector<double> engineWall, bareWall, engineCpu, bareCpu;
+  for (int i = 0; i < kRuns; ++i) {
+    const TTimes b = Timed([&] { BareRun(input, folder + "/bare.mp4"); });
+    const TTimes e = Timed([&] { EngineRun(input, folder + "/engine.mp4"); });
+    bareWall.push_back(b.Wall);
+    bareCpu.push_back(b.Cpu);
+    engineWall.push_back(e.Wall);
+    engineCpu.push_back(e.Cpu);
+  }
+  const double ew = Median(engineWall), bw = Median(bareWall), ec = Median(engineCpu), bc = Median(bareCpu);
+  std::printf("wall: engine %.3f s, bare loop %.3f s, ratio %.3f\n", ew, bw, ew / bw);
+  std::printf("cpu:  engine %.3f s, bare loop %.3f s, ratio %.3f (medians of %d alternating runs)\n", ec, bc, ec / bc,
+              kRuns);
+  return 0;
+}
