@@ -221,7 +221,10 @@ void TCustomFFmpeg::DoConvert() {
     if (!InitTranscode()) throw FFmpegException(FLastErrMsg);
     Transcode();
   });
-  FWorkerServesCommands.store(false);
+  {
+    std::lock_guard<std::mutex> lock(FCommandLock);
+    FWorkerServesCommands.store(false);
+  }
   AnswerPendingCommands();
   guarded([this] { FreeEncoderItems(FEncoderList); });
   guarded([this] { CloseDecoderItems(FDecoderList); });
@@ -488,10 +491,15 @@ bool TCustomFFmpeg::SubmitFilterCommand(const std::shared_ptr<TFilterCommand>& c
   bool direct = false;
   {
     std::lock_guard<std::mutex> lock(FCommandLock);
-    if (FWorkerServesCommands.load() && GetCurrentThreadId() != FThreadID.load())
+    if (GetCurrentThreadId() == FThreadID.load()) {
+      direct = true;  // the worker itself (a handler): its graphs are its own
+    } else if (FWorkerServesCommands.load()) {
       FCommands.push_back(c);
-    else
-      direct = true;
+    } else if (FConverting.load()) {
+      return false;  // the run is ending: its graphs are being torn down
+    } else {
+      direct = true;  // no run: nobody else touches the graphs
+    }
   }
   if (direct) return RunFilterCommand(*c);
   WaitServing(c->Done);

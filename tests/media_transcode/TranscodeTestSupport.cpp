@@ -28,6 +28,7 @@ TFileReport InspectFile(const String& FileName, bool KeepPictures, int KeepRows)
     TStreamReport& s = report.Streams[i];
     s.Type = par->codec_type;
     s.Codec = ff::avcodec_get_name(par->codec_id);
+    if (const AVDictionaryEntry* e = ff::av_dict_get(ic->streams[i]->metadata, "encoder", nullptr, 0)) s.Encoder = e->value;
     s.Width = par->width;
     s.Height = par->height;
     const AVCodec* dec = ff::avcodec_find_decoder(par->codec_id);

@@ -20,6 +20,7 @@
 struct TStreamReport {
   AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
   String Codec;
+  String Encoder;  // the stream's "encoder" tag
   int Width = 0, Height = 0;
   int64_t Packets = 0;
   int64_t Frames = 0;   // decoded pictures or audio frames

@@ -52,6 +52,11 @@ TEST_F(TranscodeTest, PictureAndToneToEachContainer) {
     ASSERT_TRUE(v && a);
     EXPECT_EQ(v->Codec, c.VideoCodec);
     EXPECT_EQ(a->Codec, c.AudioCodec);
+    if (String(c.Name) == "mkv") {
+      // Named after the loaded library's version.
+      const unsigned lavc = ff::avcodec_version();
+      EXPECT_EQ(v->Encoder, Format("Lavc%d.%d.%d mpeg4", {int(lavc >> 16), int((lavc >> 8) & 0xFF), int(lavc & 0xFF)}));
+    }
     EXPECT_TRUE(v->FirstIsKey);
     EXPECT_NEAR(v->Frames, 50, 1);
     EXPECT_NEAR(v->EndTime - v->FirstTime, 2.0, 0.04 + 1e-9);
@@ -185,16 +190,20 @@ TEST_F(TranscodeTest, ProgressReportsCarryTheRun) {
 }
 
 TEST_F(TranscodeTest, FailuresEndTheTaskWithTheirMessage) {
+  MakeClip(Path("copy_src.mkv"), "-c:v mpeg4", 0.2);
   struct TCase {
     const char* Name;
     String InputOptions, Input, OutputOptions, Output;
     bool LockFolder;
     const char* Message;
+    TPostHooks Hooks = {};
   };
   const TCase cases[] = {
       {"unwritable output", "-f lavfi", VideoSource(1), "-c:v mpeg4", Path("locked/out.mkv"), true, "out.mkv"},
       {"invalid filter", "-f lavfi", VideoSource(1), "-c:v mpeg4 -vf nosuchfilter", Path("f.mkv"), false,
        "Error opening filters!"},
+      {"copy under preview", "", Path("copy_src.mkv"), "-c:v copy", Path("c.mkv"), false,
+       "-vcodec copy and Preview are incompatible (frames are not decoded)", TPostHooks{phPreview}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -202,6 +211,7 @@ TEST_F(TranscodeTest, FailuresEndTheTaskWithTheirMessage) {
     TTask task;
     ASSERT_GE(task.AddInput(c.InputOptions, c.Input), 0) << task.LastErrMsg();
     ASSERT_GE(task.SetOutput(c.OutputOptions, c.Output), 0) << task.LastErrMsg();
+    task.ChangePostHooks(c.Hooks);
     if (c.LockFolder) {
       // The folder turns into a file before the task writes: nobody, root included, can create the output.
       std::filesystem::remove_all(FFolder / "locked");
@@ -214,6 +224,7 @@ TEST_F(TranscodeTest, FailuresEndTheTaskWithTheirMessage) {
     EXPECT_TRUE(task.FatalException());
     EXPECT_NE(task.FatalMessage(), "");
     EXPECT_NE(task.FatalMessage().find(c.Message), String::npos) << task.FatalMessage();
+    EXPECT_FALSE(std::filesystem::exists(c.Output));  // nothing written, nothing left behind
   }
 }
 
