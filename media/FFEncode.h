@@ -119,6 +119,31 @@ using TEncAudioHookEvent =
 class TCustomEncoder;
 class TStreamIO;
 
+// An event that worker threads read while the main thread may set or detach
+// it: assignment and reading go through a lock of its own, held only for the
+// copy (never while the handler runs).
+template <typename F>
+class TSharedEvent {
+ public:
+  TSharedEvent& operator=(F Handler) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FHandler = std::move(Handler);
+    return *this;
+  }
+  F Get() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FHandler;
+  }
+  explicit operator bool() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return bool(FHandler);
+  }
+
+ private:
+  mutable std::mutex FLock;
+  F FHandler;
+};
+
 // ---------------------------------------------------------------------------
 // One task of the encoder.
 
@@ -193,8 +218,7 @@ class TFFmpegList {
 class TCustomEncoder : public TFFBaseComponent {
  public:
   explicit TCustomEncoder(TComponent* AOwner);
-  // Stops every running task and waits for it, ends the delivery queue, then
-  // frees the tasks.
+  // Shutdown, then frees the tasks.
   ~TCustomEncoder() override;
 
   // ---- libraries
@@ -262,7 +286,7 @@ class TCustomEncoder : public TFFBaseComponent {
   bool Paused() const { return FPaused.load(); }
   bool Terminated() const { return FTerminated.load(); }
   void* UserData = nullptr;
-  bool AutoReleaseTask = false;
+  std::atomic<bool> AutoReleaseTask{false};
   bool HaltOnInvalidOption = true;
 
   bool GetPreview() const { return FPreview; }
@@ -279,19 +303,26 @@ class TCustomEncoder : public TFFBaseComponent {
   void SetReadTimeout(int Value) override;
   void SetWriteTimeout(int Value) override;
 
-  // ---- events (set while the encoder is not working)
-  TEncAudioHookEvent OnAudioInputHook;
-  TEncAudioHookEvent OnAudioOutputHook;
-  TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
-  TEncPreviewBitmapEvent OnPreviewBitmap;
-  TEncProgressEvent OnProgress;
-  TTerminateEvent OnTerminate;
-  TEncVideoHookEvent OnVideoInputHook;
-  TEncVideoHookEvent OnVideoOutputHook;
-  TEncFrameHookEvent OnFrameInputHook;
-  TEncFrameHookEvent OnFrameOutputHook;
+  // ---- events (may be set or detached at any time; a handler detached on
+  // the main thread is not called on the main thread afterwards)
+  TSharedEvent<TEncAudioHookEvent> OnAudioInputHook;
+  TSharedEvent<TEncAudioHookEvent> OnAudioOutputHook;
+  TSharedEvent<TBeforeFindStreamInfoEvent> OnBeforeFindStreamInfo;
+  TSharedEvent<TEncPreviewBitmapEvent> OnPreviewBitmap;
+  TSharedEvent<TEncProgressEvent> OnProgress;
+  TSharedEvent<TTerminateEvent> OnTerminate;
+  TSharedEvent<TEncVideoHookEvent> OnVideoInputHook;
+  TSharedEvent<TEncVideoHookEvent> OnVideoOutputHook;
+  TSharedEvent<TEncFrameHookEvent> OnFrameInputHook;
+  TSharedEvent<TEncFrameHookEvent> OnFrameOutputHook;
 
  protected:
+  // Stops and frees every task (waiting for their threads) and ends the
+  // delivery queue; later notices are dropped. Safe to repeat. The dispatchers are virtual:
+  // a derived class calls it first in its destructor, so that no worker
+  // calls into an object that is being torn down.
+  void Shutdown();
+
   // "Cannot %s while working." while working.
   void CheckNotWorking(const String& Operation) const;
 
@@ -382,7 +413,8 @@ class TCustomEncoder : public TFFBaseComponent {
 };
 
 // The published form the application places on its window.
-class TRAZeredov : public TCustomEncoder {
+class TRAZeredov final : public TCustomEncoder {
  public:
   using TCustomEncoder::TCustomEncoder;
+  ~TRAZeredov() override { Shutdown(); }
 };

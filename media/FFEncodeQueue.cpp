@@ -39,26 +39,22 @@ TCustomEncoder::TCustomEncoder(TComponent* AOwner)
     : TFFBaseComponent(AOwner), FDecoder(std::make_unique<TFFDecoder>(nullptr)) {}
 
 TCustomEncoder::~TCustomEncoder() {
+  Shutdown();
+  FDecoder.reset();
+}
+
+void TCustomEncoder::Shutdown() {
   FClosing.store(true);
   {
     TLock lock(FTerminateLock);
     FPendingTasks = 0;
   }
-  // Running tasks end and are waited for; their notices are dropped.
+  // Every running task is asked to end at once; freeing the tasks then waits
+  // for each one's threads. Their notices are dropped.
   for (const auto& t : FFFmpegList.Snapshot())
-    if (t->Converting()) t->Stop(true);
-  StopDelivery();
-  OnAudioInputHook = nullptr;
-  OnAudioOutputHook = nullptr;
-  OnPreviewBitmap = nullptr;
-  OnProgress = nullptr;
-  OnTerminate = nullptr;
-  OnVideoInputHook = nullptr;
-  OnVideoOutputHook = nullptr;
-  OnFrameInputHook = nullptr;
-  OnFrameOutputHook = nullptr;
+    if (t->Converting()) t->Stop(false);
   FFFmpegList.Clear();
-  FDecoder.reset();
+  StopDelivery();
 }
 
 void TCustomEncoder::PostNotice(TNotice Notice) {
@@ -87,7 +83,7 @@ void TCustomEncoder::DeliverNotice(const TNotice& Notice) {
   // may detach it at any moment.
   auto deliver = [this, &Notice] {
     try {
-      if (TTerminateEvent handler = OnTerminate) handler(this, Notice.Info);
+      if (TTerminateEvent handler = OnTerminate.Get()) handler(this, Notice.Info);
     } catch (const std::exception& e) {
       GlobalLogger()->Log(this, llError, e.what());
     }
@@ -189,7 +185,7 @@ void TCustomEncoder::DoTaskTerminate(TFFmpeg* Sender) {
     } else {
       // Without threads the caller of Start hears of each task at once.
       try {
-        if (OnTerminate) OnTerminate(this, FTerminateInfo);
+        if (TTerminateEvent handler = OnTerminate.Get()) handler(this, FTerminateInfo);
       } catch (const std::exception& e) {
         GlobalLogger()->Log(this, llError, e.what());
       }
@@ -217,7 +213,7 @@ void TCustomEncoder::NotifyQueueFinished() {
     return;
   }
   try {
-    OnTerminate(this, FTerminateInfo);
+    if (TTerminateEvent handler = OnTerminate.Get()) handler(this, FTerminateInfo);
   } catch (const std::exception& e) {
     GlobalLogger()->Log(this, llError, e.what());
   }
@@ -267,16 +263,18 @@ class TCanvasLock {
 
 void TCustomEncoder::DoAudioInputHook(TFFmpeg* Sender, int64_t APTS, AVFrame* AFrame, int ASize, int ASampleRate,
                                       int AChannels, AVSampleFormat ASampleFormat) {
-  if (!OnAudioInputHook) return;
+  TEncAudioHookEvent handler = OnAudioInputHook.Get();
+  if (!handler) return;
   TLock lock(FAudioHookLock);
-  OnAudioInputHook(this, GetTaskIndex(Sender), APTS, AFrame, ASize, ASampleRate, AChannels, ASampleFormat);
+  handler(this, GetTaskIndex(Sender), APTS, AFrame, ASize, ASampleRate, AChannels, ASampleFormat);
 }
 
 void TCustomEncoder::DoAudioOutputHook(TFFmpeg* Sender, int64_t APTS, AVFrame* AFrame, int ASize, int ASampleRate,
                                        int AChannels, AVSampleFormat ASampleFormat) {
-  if (!OnAudioOutputHook) return;
+  TEncAudioHookEvent handler = OnAudioOutputHook.Get();
+  if (!handler) return;
   TLock lock(FAudioHookLock);
-  OnAudioOutputHook(this, GetTaskIndex(Sender), APTS, AFrame, ASize, ASampleRate, AChannels, ASampleFormat);
+  handler(this, GetTaskIndex(Sender), APTS, AFrame, ASize, ASampleRate, AChannels, ASampleFormat);
 }
 
 namespace {
@@ -300,54 +298,58 @@ void RunVideoHook(TCustomEncoder* Encoder, const Event& Handler, THookInfo& Info
 
 void TCustomEncoder::DoVideoInputHook(TFFmpeg* Sender, TBitmap* ABitmap, int AFrameNumber, int64_t APTS,
                                       bool& AUpdate, bool& AStopHook) {
-  if (!OnVideoInputHook) return;
+  TEncVideoHookEvent handler = OnVideoInputHook.Get();
+  if (!handler) return;
   TLock lock(FVideoHookLock);
-  RunVideoHook(this, OnVideoInputHook, FVideoHookInfo, GetTaskIndex(Sender), ABitmap, AFrameNumber, APTS, AUpdate,
+  RunVideoHook(this, handler, FVideoHookInfo, GetTaskIndex(Sender), ABitmap, AFrameNumber, APTS, AUpdate,
                AStopHook);
 }
 
 void TCustomEncoder::DoVideoOutputHook(TFFmpeg* Sender, TBitmap* ABitmap, int AFrameNumber, int64_t APTS,
                                        bool& AUpdate, bool& AStopHook) {
-  if (!OnVideoOutputHook) return;
+  TEncVideoHookEvent handler = OnVideoOutputHook.Get();
+  if (!handler) return;
   TLock lock(FVideoHookLock);
-  RunVideoHook(this, OnVideoOutputHook, FVideoHookInfo, GetTaskIndex(Sender), ABitmap, AFrameNumber, APTS, AUpdate,
+  RunVideoHook(this, handler, FVideoHookInfo, GetTaskIndex(Sender), ABitmap, AFrameNumber, APTS, AUpdate,
                AStopHook);
 }
 
 void TCustomEncoder::DoFrameInputHook(TFFmpeg* Sender, TAVPicture* APicture, AVPixelFormat APixFmt,
                                       int AFrameNumber, int AWidth, int AHeight, int64_t APTS) {
-  if (!OnFrameInputHook) return;
+  TEncFrameHookEvent handler = OnFrameInputHook.Get();
+  if (!handler) return;
   TLock lock(FFrameHookLock);
   FFrameHookInfo = {GetTaskIndex(Sender), AFrameNumber, APicture, APixFmt, AWidth, AHeight, APTS};
-  OnFrameInputHook(this, &FFrameHookInfo);
+  handler(this, &FFrameHookInfo);
 }
 
 void TCustomEncoder::DoFrameOutputHook(TFFmpeg* Sender, TAVPicture* APicture, AVPixelFormat APixFmt,
                                        int AFrameNumber, int AWidth, int AHeight, int64_t APTS) {
-  if (!OnFrameOutputHook) return;
+  TEncFrameHookEvent handler = OnFrameOutputHook.Get();
+  if (!handler) return;
   TLock lock(FFrameHookLock);
   FFrameHookInfo = {GetTaskIndex(Sender), AFrameNumber, APicture, APixFmt, AWidth, AHeight, APTS};
-  OnFrameOutputHook(this, &FFrameHookInfo);
+  handler(this, &FFrameHookInfo);
 }
 
 void TCustomEncoder::DoPreviewBitmap(TFFmpeg* Sender, TBitmap* ABitmap, int AFrameNumber, int64_t APTS) {
-  if (!OnPreviewBitmap) return;
+  if (FClosing.load() || !OnPreviewBitmap) return;
   TLock lock(FPreviewLock);
   FPreviewInfo = {GetTaskIndex(Sender), ABitmap, AFrameNumber, APTS};
   RunHandler(Sender, FTriggerEventInMainThread.load(), [this] {
-    if (TEncPreviewBitmapEvent handler = OnPreviewBitmap) handler(this, FPreviewInfo);
+    if (TEncPreviewBitmapEvent handler = OnPreviewBitmap.Get()) handler(this, FPreviewInfo);
   });
 }
 
 void TCustomEncoder::DoProgress(TFFmpeg* Sender, int AFileIndex, int AFrameNumber, int AFPS, float AQuality,
                                 float ABitRate, int64_t ACurrentSize, int64_t ACurrentDuration,
                                 int64_t ATotalDuration) {
-  if (!OnProgress) return;
+  if (FClosing.load() || !OnProgress) return;
   TLock lock(FProgressLock);
   FProgressInfo = {GetTaskIndex(Sender), AFileIndex,   AFrameNumber, AFPS, AQuality,
                    ABitRate,             ACurrentSize, ACurrentDuration, ATotalDuration};
   RunHandler(Sender, FTriggerEventInMainThread.load(), [this] {
-    if (TEncProgressEvent handler = OnProgress) handler(this, &FProgressInfo);
+    if (TEncProgressEvent handler = OnProgress.Get()) handler(this, &FProgressInfo);
   });
 }
 
@@ -357,6 +359,6 @@ void TCustomEncoder::DoBeforeFindStreamInfo(TFFmpeg* Sender, AVFormatContext* AF
   FSender = Sender;
   FAVFormatContext = AFormatContext;
   RunHandler(Sender, FTriggerEventInMainThread.load(), [this] {
-    if (TBeforeFindStreamInfoEvent handler = OnBeforeFindStreamInfo) handler(FSender, FAVFormatContext);
+    if (TBeforeFindStreamInfoEvent handler = OnBeforeFindStreamInfo.Get()) handler(FSender, FAVFormatContext);
   });
 }

@@ -90,8 +90,17 @@ TEST_F(EncodeTest, DestroyedWhileTasksRun) {
     log.Attach(encoder);
     for (int i = 0; i < 4; ++i)
       AddClipTask(encoder, Path("d" + std::to_string(i) + ".mp4"), "testsrc=size=96x64:rate=25:duration=30");
+    int reports = 0;
+    encoder.SetProgressInterval(10);
+    encoder.OnProgress = [&](TObject*, PProgressInfo) { ++reports; };
     encoder.Start(3);
-    ASSERT_TRUE(WaitServing([&] { return RunningTasks(encoder) == 3; }));
+    ASSERT_TRUE(WaitServing([&] { return RunningTasks(encoder) == 3 && reports > 0; }));
+    // As the main window closes: events detached while the workers run.
+    encoder.OnProgress = nullptr;
+    encoder.OnTerminate = nullptr;
+    const int seen = reports;
+    for (int i = 0; i < 20; ++i) CheckSynchronize(2);
+    EXPECT_EQ(reports, seen);
   }
   // Self-freeing workers leave soon after their end.
   EXPECT_TRUE(WaitServing([&] { return ThreadsOfProcess() <= before; }, 5000))
