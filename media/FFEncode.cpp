@@ -38,9 +38,19 @@ constexpr THookSwitch HookSwitches[] = {
     {" -join ", " -Join ", &TOutputOptions::Join},
 };
 
+// Text with a blank before and after, so that every switch is a whole word.
+String Padded(std::string_view Text) {
+  String text;
+  text.reserve(Text.size() + 2);
+  text.push_back(' ');
+  text.append(Text);
+  text.push_back(' ');
+  return text;
+}
+
 // The option text with each hook switch spelled as its table row.
 String NormaliseHookSwitches(const String& Options) {
-  String text = " " + Options + " ";
+  String text = Padded(Options);
   for (const THookSwitch& s : HookSwitches) text = StringReplace(text, s.Lower, s.Row, true, true);
   return Trim(text);
 }
@@ -454,7 +464,7 @@ int TCustomEncoder::SetOutput(int ATaskIndex, const String& AFileName, const Str
   options.FileName = AFileName;
   options.Options = AOptions;
   options.Presets = APresets;
-  const String text = " " + LowerCase(AOptions) + " ";
+  const String text = Padded(LowerCase(AOptions));
   for (const THookSwitch& s : HookSwitches) options.*s.Field = text.find(s.Lower) != String::npos;
   return SetOutput(ATaskIndex, AFileName, &options);
 }
