@@ -54,32 +54,40 @@ TEST_F(EncodeTest, ThreeWorkersFiveTasksRepeated) {
   }
 }
 
-// Stop with two running and three pending tasks: every task reports its end,
-// then the queue does.
+// Stop with two running (paused) and three pending tasks: every task reports
+// its end, then the queue does. Asked from inside a progress handler (where
+// it must not wait) and from the main loop (where it waits, serving events).
 TEST_F(EncodeTest, StopReportsPendingTasksThenTheEnd) {
-  TRAZeredov encoder(nullptr);
-  TNoticeLog log;
-  log.Attach(encoder);
-  bool stopped = false;
-  encoder.OnProgress = [&](TObject*, PProgressInfo) {
-    if (!stopped) {
+  for (const bool fromHandler : {true, false}) {
+    TRAZeredov encoder(nullptr);
+    TNoticeLog log;
+    log.Attach(encoder);
+    int reports = 0;
+    bool stopped = false;
+    auto stop = [&] {
       stopped = true;
       encoder.Pause();
       EXPECT_TRUE(encoder.Paused());
-      encoder.Stop(true);  // from inside a handler: asks without waiting
+      encoder.Stop(true);
+    };
+    encoder.OnProgress = [&](TObject*, PProgressInfo) {
+      ++reports;
+      if (fromHandler && !stopped) stop();
+    };
+    encoder.SetProgressInterval(10);
+    for (int i = 0; i < 5; ++i)
+      AddClipTask(encoder, Path("s" + std::to_string(i) + ".mp4"), "testsrc=size=96x64:rate=25:duration=20");
+    encoder.Start(2);
+    ASSERT_TRUE(WaitServing([&] { return reports > 0; }));
+    if (!fromHandler) stop();
+    ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); })) << fromHandler;
+    ASSERT_EQ(log.Notices.size(), 6u) << fromHandler;
+    for (size_t i = 0; i < 5; ++i) {
+      EXPECT_FALSE(log.Notices[i].Finished);
+      EXPECT_FALSE(log.Notices[i].Exception) << log.Notices[i].ExceptionMsg;
     }
-  };
-  encoder.SetProgressInterval(10);
-  for (int i = 0; i < 5; ++i)
-    AddClipTask(encoder, Path("s" + std::to_string(i) + ".mp4"), "testsrc=size=96x64:rate=25:duration=20");
-  encoder.Start(2);
-  ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
-  ASSERT_EQ(log.Notices.size(), 6u);
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_FALSE(log.Notices[i].Finished);
-    EXPECT_FALSE(log.Notices[i].Exception) << log.Notices[i].ExceptionMsg;
+    EXPECT_EQ(log.Notices[5].TaskIndex, -1);
   }
-  EXPECT_EQ(log.Notices[5].TaskIndex, -1);
 }
 
 TEST_F(EncodeTest, DestroyedWhileTasksRun) {
