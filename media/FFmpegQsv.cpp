@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 namespace {
 
@@ -16,14 +18,35 @@ struct TQSVContext {
   int Users = 0;
 };
 
+// The contexts alive. Join copies of an output stream carry its context
+// pointer too: only the stream recorded in the context releases it, and a
+// copy released after the context went finds it gone.
+std::mutex LiveLock;
+std::unordered_set<const TQSVContext*> LiveContexts;
+
 void FreeContext(TQSVContext* ctx) {
+  {
+    std::lock_guard<std::mutex> lock(LiveLock);
+    LiveContexts.erase(ctx);
+  }
   ff::av_buffer_unref(&ctx->Frames);
   ff::av_buffer_unref(&ctx->Device);
   delete ctx;
 }
 
-void ReleaseContext(TQSVContext* ctx) {
-  if (ctx && --ctx->Users <= 0) FreeContext(ctx);
+// Gives up one use: the input stream's, or (ost not null) the output
+// stream's when ost is the one the context was made for.
+void ReleaseContext(TQSVContext* ctx, const TOutputStream* ost = nullptr) {
+  {
+    std::lock_guard<std::mutex> lock(LiveLock);
+    if (!LiveContexts.count(ctx)) return;
+    if (ost) {
+      if (ctx->OutputStream != ost) return;
+      ctx->OutputStream = nullptr;
+    }
+    if (--ctx->Users > 0) return;
+  }
+  FreeContext(ctx);
 }
 
 bool ListsQsv(const AVPixelFormat* Formats) {
@@ -148,8 +171,15 @@ int QsvTranscodeInit(TOutputStream* ost, TInputStream* ist,
   enc->pix_fmt = AV_PIX_FMT_QSV;
   ctx->OutputStream = ost;
   ctx->Users = 2;
+  {
+    std::lock_guard<std::mutex> lock(LiveLock);
+    LiveContexts.insert(ctx);
+  }
   ost->hwaccel_ctx = ctx;
   ist->hwaccel_ctx = ctx;
+  // Closing the decoder gives its use back, whether or not it ever asked
+  // for the hardware format.
+  ist->hwaccel_uninit = QsvUninit;
   ist->dec_ctx->pix_fmt = AV_PIX_FMT_QSV;
   ist->resample_pix_fmt = AV_PIX_FMT_QSV;
   return 0;
@@ -188,5 +218,5 @@ void QsvEncoderUninit(TOutputStream* ost) {
   auto* ctx = static_cast<TQSVContext*>(ost->hwaccel_ctx);
   if (!ctx) return;
   ost->hwaccel_ctx = nullptr;
-  ReleaseContext(ctx);
+  ReleaseContext(ctx, ost);
 }

@@ -5,6 +5,11 @@
 
 namespace {
 
+// Memory that is no live QSV context.
+struct TQSVContextStandIn {
+  char Bytes[64] = {};
+};
+
 class QsvTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -123,6 +128,16 @@ TEST_F(QsvTest, MissingDispatcherWarnsAndFallsBack) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(FOst->hwaccel_ctx, nullptr);
   EXPECT_TRUE(log.Contains("Intel QSV transcoding is not avaiable because libmfx is not loaded."));
+}
+
+// A join copy of an output stream carries the context pointer of a context
+// that may be gone: releasing it only forgets the pointer.
+TEST_F(QsvTest, ReleasingAStaleEncoderPointerOnlyForgetsIt) {
+  TQSVContextStandIn gone;
+  FOst->hwaccel_ctx = &gone;
+  QsvEncoderUninit(FOst);
+  EXPECT_EQ(FOst->hwaccel_ctx, nullptr);
+  QsvEncoderUninit(FOst);  // twice is fine
 }
 
 TEST_F(QsvTest, DecoderWithoutSetUpIsRefused) {
