@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/media_decode/FixtureWriter.h"
 #include "tests/media_transcode/TranscodeTestSupport.h"
 
 namespace {
@@ -314,4 +315,27 @@ TEST_F(TranscodeTest, TruncatedInputEndsWhereItsDataEnds) {
   ASSERT_TRUE(r.Opened);
   EXPECT_GT(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 20);
   EXPECT_LT(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 50);
+}
+
+TEST_F(TranscodeTest, SubtitlesAreDecodedAndEncodedAgain) {
+  fixture::Track video = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg4");
+  fixture::Track text = fixture::MakeTrack(AVMEDIA_TYPE_SUBTITLE, "");
+  fixture::Options options;
+  options.seconds = 3;
+  String err;
+  ASSERT_TRUE(fixture::Write(Path("subs.mkv"), "matroska", {video, text}, options, err)) << err;
+  for (const char* codec : {"ass", "copy"}) {
+    SCOPED_TRACE(codec);
+    TTask task;
+    ASSERT_GE(task.AddInput("", Path("subs.mkv")), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput(String("-c:v copy -c:s ") + codec, Path("subs_out.mkv")), 0) << task.LastErrMsg();
+    task.RunHere();
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+    const TFileReport r = InspectFile(Path("subs_out.mkv"));
+    const TStreamReport* s = r.Find(AVMEDIA_TYPE_SUBTITLE);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->Codec, String(codec) == "copy" ? "subrip" : "ass");
+    EXPECT_EQ(s->Packets, 3);
+    EXPECT_NEAR(s->FirstTime, 0.0, 0.001);
+  }
 }
