@@ -143,9 +143,11 @@ TEST_F(TranscodeTest, TimesRatesLoopsAndFilters) {
 
 TEST_F(TranscodeTest, JoinedInputsMakeOneTimeline) {
   TTask task;
-  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1)), 0);
-  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1.2)), 0);
-  ASSERT_GE(task.SetOutput("-c:v libx264 -preset ultrafast", Path("joined.mp4"), true), 0) << task.LastErrMsg();
+  // Each input carries picture and tone.
+  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1) + "[out0];" + AudioSource(1) + "[out1]"), 0) << task.LastErrMsg();
+  ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1.2) + "[out0];" + AudioSource(1.2) + "[out1]"), 0);
+  ASSERT_GE(task.SetOutput("-c:v libx264 -preset ultrafast -c:a aac", Path("joined.mp4"), true), 0)
+      << task.LastErrMsg();
   std::vector<int> files;
   task.FReportInterval = 0;
   task.FOnProgress = [&](TObject*, int AFileIndex, int, int, float, float, int64_t, int64_t, int64_t) {
@@ -156,10 +158,13 @@ TEST_F(TranscodeTest, JoinedInputsMakeOneTimeline) {
   EXPECT_EQ(files, (std::vector<int>{0, 1, -1}));
   const TFileReport r = InspectFile(Path("joined.mp4"));
   const TStreamReport* v = r.Find(AVMEDIA_TYPE_VIDEO);
-  ASSERT_TRUE(v);
+  const TStreamReport* a = r.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
   EXPECT_NEAR(v->Frames, 55, 1);
   EXPECT_NEAR(v->EndTime - v->FirstTime, 2.2, 0.05);
-  EXPECT_TRUE(v->MonotonicDts);
+  EXPECT_NEAR(double(a->Samples), 2.2 * 44100, 3 * 1024);
+  EXPECT_NEAR(a->EndTime, 2.2, 0.05);
+  EXPECT_TRUE(v->MonotonicDts && a->MonotonicDts);
 }
 
 TEST_F(TranscodeTest, ProgressReportsCarryTheRun) {
