@@ -129,7 +129,11 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
     const TCustomFFmpeg* FTask;
   };
 
-  // ---- events (set before the task starts)
+  // ---- events (set before the task starts). Every event runs on the task's
+  // worker (hooks, previews, progress and the end of a run); the end of a task
+  // that never ran comes from a short-lived thread of StopOrTerminate, or from
+  // the caller of StartConvert when there is no output. A dispatcher that hands
+  // them on to the main thread waits there inside a THandlerScope.
   TFFAudioHookEvent OnInputAudioHook;
   TFFAudioHookEvent OnOutputAudioHook;
   TFFVideoHookEvent OnInputVideoHook;
