@@ -64,11 +64,21 @@ class EncodeTest : public ::testing::Test {
   std::filesystem::path FFolder;
 };
 
-// Collects every terminate notice, in order.
+// Collects every terminate notice, in order, on whichever thread they come;
+// read Notices once QueueEnded said so.
 struct TNoticeLog {
   std::vector<TTerminateInfo> Notices;
   void Attach(TCustomEncoder& Encoder) {
-    Encoder.OnTerminate = [this](TObject*, const TTerminateInfo& Info) { Notices.push_back(Info); };
+    Encoder.OnTerminate = [this](TObject*, const TTerminateInfo& Info) {
+      std::lock_guard<std::mutex> lock(FLock);
+      Notices.push_back(Info);
+    };
   }
-  bool QueueEnded() const { return !Notices.empty() && Notices.back().TaskIndex == -1; }
+  bool QueueEnded() {
+    std::lock_guard<std::mutex> lock(FLock);
+    return !Notices.empty() && Notices.back().TaskIndex == -1;
+  }
+
+ private:
+  std::mutex FLock;
 };

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <fstream>
 #include <random>
 
@@ -234,6 +235,31 @@ TEST_F(EncodeTest, HookSwitchesInOptionText) {
   EXPECT_EQ(calls, 3);
   EXPECT_TRUE(firstUpdate);
   EXPECT_FALSE(firstStop);
+}
+
+// Preview bitmaps reach their handler with the task's index; without
+// TriggerEventInMainThread the events run on the task's worker.
+TEST_F(EncodeTest, PreviewBitmapsAndWorkerThreadEvents) {
+  TRAZeredov encoder(nullptr);
+  TNoticeLog log;
+  log.Attach(encoder);
+  std::atomic<int> previews{0}, progressOnWorker{0}, progressOnMain{0};
+  encoder.SetPreviewBitmap(true);
+  encoder.SetPreviewInterval(5);
+  EXPECT_EQ(encoder.GetPreviewInterval(), 10);
+  encoder.SetTriggerEventInMainThread(false);
+  encoder.OnPreviewBitmap = [&](TObject*, const TPreviewInfo& Info) {
+    EXPECT_EQ(Info.TaskIndex, 0);
+    EXPECT_NE(Info.Bitmap, nullptr);
+    ++previews;
+  };
+  encoder.OnProgress = [&](TObject*, PProgressInfo) { ++(IsMainThread() ? progressOnMain : progressOnWorker); };
+  AddClipTask(encoder, Path("preview.mp4"));
+  encoder.Start(1);
+  ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+  EXPECT_GT(previews.load(), 0);
+  EXPECT_GT(progressOnWorker.load(), 0);
+  EXPECT_EQ(progressOnMain.load(), 0);
 }
 
 TEST_F(EncodeTest, AutoReleasedTaskLeavesAnEmptySlot) {
