@@ -3,7 +3,10 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "media/FFLog.h"
 #include "media/FFmpegOptHandlers.h"
@@ -292,8 +295,19 @@ TOutputStream* NewVideoStream(TCustomFFmpegOpt& Task, TOptionsContext* o, AVForm
   Task.MatchPassLogFiles(o, oc, prefix, st);
   if (prefix) ost->logfile_prefix = prefix;
   if (pass) {
-    String logName = Format(
-        "%s-%d.log", {ost->logfile_prefix.empty() ? "razeredov2pass" : ost->logfile_prefix.c_str(), count});
+    String logPrefix = ost->logfile_prefix;
+    if (logPrefix.empty()) {
+      // In the temporary folder and named after the output file, so that tasks
+      // running at the same time keep their own logs while both passes of one
+      // output meet in the same one (FNV-1a: the same name in every run).
+      uint64_t hash = 1469598103934665603ULL;
+      for (const char* c = oc->url; c && *c; ++c) hash = (hash ^ uint8_t(*c)) * 1099511628211ULL;
+      char name[40];
+      std::snprintf(name, sizeof name, "razeredov2pass-%016" PRIx64, hash);
+      logPrefix = (std::filesystem::temp_directory_path() / name).string();
+    }
+    // One log per output stream.
+    String logName = Format("%s-%d.log", {logPrefix, ost->index});
     if (logName.size() > 1023) logName.resize(1023);
     if (ost->enc && std::strcmp(ost->enc->name, "libx264") == 0) {
       ff::av_dict_set(ost->encoder_opts.Ref(), "stats", logName.c_str(), AV_DICT_DONT_OVERWRITE);
