@@ -344,3 +344,34 @@ TEST_F(TranscodeTest, SubtitlesAreDecodedAndEncodedAgain) {
     EXPECT_NEAR(s->FirstTime, 0.0, 0.001);
   }
 }
+
+TEST_F(TranscodeTest, TwoPassLogsBelongToTheirOutputAndStream) {
+  const auto logs = [] {
+    std::vector<std::filesystem::path> found;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+      if (e.path().filename().string().rfind("razeredov2pass-", 0) == 0) found.push_back(e.path());
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  const auto before = logs();
+  // First passes of two outputs side by side.
+  for (const char* name : {"a.mkv", "b.mkv"}) {
+    TTask task;
+    ASSERT_GE(task.AddInput("-f lavfi", VideoSource(1)), 0);
+    ASSERT_GE(task.SetOutput("-c:v mpeg4 -b:v 300k -pass 1", Path(name)), 0) << task.LastErrMsg();
+    task.RunHere();
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+  }
+  std::vector<std::filesystem::path> made;
+  for (const auto& p : logs())
+    if (std::find(before.begin(), before.end(), p) == before.end()) made.push_back(p);
+  EXPECT_EQ(made.size(), 2u);
+  for (const auto& p : made) EXPECT_EQ(p.extension(), ".log");
+  // The second pass of one of them finds its log.
+  TTask second;
+  ASSERT_GE(second.AddInput("-f lavfi", VideoSource(1)), 0);
+  ASSERT_GE(second.SetOutput("-c:v mpeg4 -b:v 300k -pass 2", Path("a.mkv")), 0) << second.LastErrMsg();
+  second.RunHere();
+  EXPECT_TRUE(second.Finished()) << second.FatalMessage();
+  for (const auto& p : made) std::filesystem::remove(p);
+}
