@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -78,11 +79,13 @@ TEST_F(TranscodeTest, StreamCopyKeepsPacketsAndRisingTimes) {
     ASSERT_TRUE(make.Finished()) << make.FatalMessage();
   }
   const TFileReport source = InspectFile(Path("source.mp4"));
-  for (const char* name : {"copy.mkv", "copy.ts"}) {
+  const std::pair<const char*, const char*> outputs[] = {
+      {"copy.mkv", "-c copy"}, {"copy.ts", "-c copy"}, {"bsf.mkv", "-c copy -bsf:v h264_metadata=aud=insert"}};
+  for (const auto& [name, options] : outputs) {
     SCOPED_TRACE(name);
     TTask task;
     ASSERT_GE(task.AddInput("", Path("source.mp4")), 0) << task.LastErrMsg();
-    ASSERT_GE(task.SetOutput("-c copy", Path(name)), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput(options, Path(name)), 0) << task.LastErrMsg();
     task.RunHere();
     EXPECT_TRUE(task.Finished()) << task.FatalMessage();
     const TFileReport r = InspectFile(Path(name));
