@@ -124,6 +124,7 @@ TEST_F(TranscodeTest, TimesRatesLoopsAndFilters) {
       {"output -ss", "-f lavfi", VideoSource(2), "-c:v mpeg4 -ss 1.5", 13, 320},
       {"-stream_loop 1", "-stream_loop 1", Path("one.mp4"), "-c:v mpeg4", 50, 320},
       {"-r 10", "-f lavfi", VideoSource(2), "-c:v mpeg4 -r 10", 20, 320},
+      {"-r 50 cfr", "-f lavfi", VideoSource(2), "-c:v mpeg4 -r 50 -vsync cfr", 100, 320},
       {"-vf scale", "-f lavfi", VideoSource(2), "-c:v mpeg4 -vf scale=160:120", 50, 160},
       {"complex graph", "-f lavfi", VideoSource(2), "-c:v mpeg4 -filter_complex [0:v]hflip,scale=200:100[v] -map [v]",
        50, 200},
@@ -140,6 +141,9 @@ TEST_F(TranscodeTest, TimesRatesLoopsAndFilters) {
     ASSERT_TRUE(v);
     EXPECT_NEAR(v->Frames, c.Frames, 1);
     EXPECT_EQ(v->Width, c.Width);
+    if (String(c.Name) == "-r 50 cfr") {
+      EXPECT_NEAR(task.Fnb_frames_dup, 50, 1);
+    }
     EXPECT_TRUE(v->MonotonicDts);
   }
 }
