@@ -84,36 +84,6 @@ struct TArmed {
 };
 thread_local TArmed Armed;
 
-// Reads an input of the armed name through a bridge.
-decltype(ff::avformat_open_input) RealOpenInput = nullptr;
-
-int OpenInputWithBridge(AVFormatContext** ps, const char* url, const AVInputFormat* fmt, AVDictionary** options) {
-  if (!Armed.Stream || Armed.Write || !url || Armed.Name != url || !ps || !*ps)
-    return RealOpenInput(ps, url, fmt, options);
-  std::unique_ptr<TStreamIO> bridge = TStreamIO::Create(Armed.Stream, false);
-  if (!bridge) {
-    ff::avformat_free_context(*ps);
-    *ps = nullptr;
-    return AVERROR(ENOMEM);
-  }
-  (*ps)->pb = bridge->Context();
-  const int ret = RealOpenInput(ps, url, fmt, options);
-  if (ret < 0) return ret;  // the bridge still owns its context
-  // Closing the input frees the context like one of the library's own.
-  (*ps)->flags &= ~AVFMT_FLAG_CUSTOM_IO;
-  bridge->HandOver();
-  Armed.Opened = std::move(bridge);
-  return ret;
-}
-
-// Routes input openings through OpenInputWithBridge; again after the
-// libraries were bound anew.
-void InstallOpenInput() {
-  if (ff::avformat_open_input == &OpenInputWithBridge) return;
-  RealOpenInput = ff::avformat_open_input;
-  ff::avformat_open_input = &OpenInputWithBridge;
-}
-
 }  // namespace
 
 std::unique_ptr<TStreamIO> TStreamIO::Create(TStream* Stream, bool Write) {
@@ -157,13 +127,26 @@ TStreamNameScope::TStreamNameScope(TStream* Stream, const String& PrivateData, b
   Armed.Stream = Stream;
   Armed.Write = Write;
   Armed.Opened.reset();
-  if (!Write && ff::avformat_open_input) InstallOpenInput();
 }
 
 TStreamNameScope::~TStreamNameScope() {
   Armed.Name.clear();
   Armed.Stream = nullptr;
   Armed.Opened.reset();
+}
+
+int CreateInputStreamIO(const String& Name, std::unique_ptr<TStreamIO>& Bridge) {
+  Bridge.reset();
+  if (!Armed.Stream || Armed.Write || Armed.Name != Name) return 0;
+  Bridge = TStreamIO::Create(Armed.Stream, false);
+  return Bridge ? 0 : AVERROR(ENOMEM);
+}
+
+void KeepOpenedStreamIO(std::unique_ptr<TStreamIO> Bridge, AVFormatContext* Ctx) {
+  // Closing the input frees the context like one of the library's own.
+  Ctx->flags &= ~AVFMT_FLAG_CUSTOM_IO;
+  Bridge->HandOver();
+  Armed.Opened = std::move(Bridge);
 }
 
 std::unique_ptr<TStreamIO> TakeOpenedStreamIO(const String& Name) {

@@ -54,7 +54,14 @@ class TStreamNameScope {
   String FName;
 };
 
-// The bridge an input opening of Name made on this thread, handed to the caller.
+// Before opening the input Name: a bridge in Bridge when Name is the armed
+// read name (the opener sets it as the format context's pb), else nullptr.
+// AVERROR(ENOMEM) when the name is armed but no bridge can be made; else 0.
+int CreateInputStreamIO(const String& Name, std::unique_ptr<TStreamIO>& Bridge);
+// After the input opened through Bridge: the library's from now on, the bridge
+// kept on this thread for TakeOpenedStreamIO.
+void KeepOpenedStreamIO(std::unique_ptr<TStreamIO> Bridge, AVFormatContext* Ctx);
+// The bridge an input opening of Name kept on this thread, handed to the caller.
 std::unique_ptr<TStreamIO> TakeOpenedStreamIO(const String& Name);
 // A bridge for the output Name when it is the armed write name; else nullptr.
 std::unique_ptr<TStreamIO> CreateOutputStreamIO(const String& Name);

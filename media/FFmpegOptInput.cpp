@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "media/FFEncodeStreams.h"
 #include "media/FFLog.h"
 #include "media/FFmpegOptOpen.h"
 #include "media/FFmpegOptParser.h"
@@ -289,14 +290,27 @@ int OpenInputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, const String
     scanAllPmtsSet = true;
   }
 
-  Task.StampRead();
-  int err = ff::avformat_open_input(&raw, libName.c_str(), fmt, formatOpts.Ref());
-  if (err < 0) {  // the library freed the context
+  // A caller's stream armed under this name is read through its bridge, as
+  // custom I/O: on failure the library leaves the bridge's context alone.
+  std::unique_ptr<TStreamIO> bridge;
+  int err = CreateInputStreamIO(libName, bridge);
+  if (err < 0) {
+    ff::avformat_free_context(raw);
+  } else {
+    if (bridge) {
+      raw->pb = bridge->Context();
+      raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
+    Task.StampRead();
+    err = ff::avformat_open_input(&raw, libName.c_str(), fmt, formatOpts.Ref());
+  }
+  if (err < 0) {  // the library freed the context; the bridge still owns its own
     Task.FLastErrMsg = ErrorCodeToText(AFileName, err);
     GlobalLogger()->Log(&Task, llFatal, Task.FLastErrMsg);
     return err;
   }
   UniqueInputFormat ic(raw);
+  if (bridge) KeepOpenedStreamIO(std::move(bridge), raw);
   if (scanAllPmtsSet) ff::av_dict_set(formatOpts.Ref(), "scan_all_pmts", nullptr, AV_DICT_MATCH_CASE);
 
   TCustomFFmpegOpt::RemoveOptions(formatOpts, codecOpts.Get());
