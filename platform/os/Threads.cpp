@@ -331,6 +331,7 @@ struct TThread::Impl {
   std::condition_variable cv;
   std::thread thread;
   bool started = false;
+  bool startReturned = false;  // Start no longer touches the object
   bool done = false;  // Execute and DoTerminate are over
 };
 
@@ -360,6 +361,9 @@ void TThread::Start() {
   impl_->thread = std::thread(&TThread::ThreadProc, this);
   // ThreadID is known when Start returns, as with the original.
   impl_->cv.wait(lock, [&] { return threadId_.load() != 0; });
+  // A self-freeing thread that already ended waits for this before it frees the object.
+  impl_->startReturned = true;
+  impl_->cv.notify_all();
 }
 
 void TThread::ThreadProc(TThread* self) {
@@ -385,7 +389,8 @@ void TThread::ThreadProc(TThread* self) {
   }
   if (freeThread) {
     {
-      std::lock_guard<std::mutex> lock(self->impl_->mu);
+      std::unique_lock<std::mutex> lock(self->impl_->mu);
+      self->impl_->cv.wait(lock, [&] { return self->impl_->startReturned; });
       self->impl_->thread.detach();
     }
     delete self;

@@ -265,6 +265,25 @@ TEST_F(ThreadTest, FreeOnTerminateDeletesItselfAfterOnTerminate) {
   EXPECT_TRUE(terminated);
 }
 
+// A self-freeing thread that ends at once must not free itself while Start
+// is still returning (caught by the thread checker, not by an assertion).
+TEST_F(ThreadTest, SelfFreeingThreadThatEndsAtOnceOutlivesStart) {
+  static std::atomic<int> destroyed;
+  destroyed = 0;
+  struct Worker : TThread {
+    Worker() : TThread(true) {}
+    ~Worker() override { ++destroyed; }
+    void Execute() override {}
+  };
+  constexpr int kThreads = 100;
+  for (int i = 0; i < kThreads; ++i) {
+    auto* worker = new Worker;
+    worker->FreeOnTerminate = true;
+    worker->Start();
+  }
+  ServeUntil([&] { return destroyed.load() == kThreads; });
+}
+
 TEST_F(ThreadTest, DestroyingARunningThreadTerminatesAndWaits) {
   delete new TAnonymousThread([] {}, true);  // never started: nothing to wait for
 
