@@ -16,6 +16,7 @@
 #include "media/FFDecode.h"
 #include "platform/os/Threads.h"
 #include "tests/media_decode/FixtureWriter.h"
+#include "tests/support/LoopbackListener.h"
 
 namespace fs = std::filesystem;
 
@@ -463,16 +464,9 @@ TEST_F(DecoderTest, OptionTextAppliesToTheNextOpenOnly) {
 
 // A server that takes the connection and never sends: the read time-out ends the open.
 TEST_F(DecoderTest, ReadTimeoutEndsABlockedOpen) {
-  const int server = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(server, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(server, 1), 0);
-  ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  const String url = "tcp://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  TLoopbackListener listener;
+  ASSERT_GT(listener.Port(), 0);
+  const String url = listener.Url();
 
   TFFDecoder d(nullptr);
   d.SetReadTimeout(300);
@@ -483,7 +477,6 @@ TEST_F(DecoderTest, ReadTimeoutEndsABlockedOpen) {
   EXPECT_LT(took, std::chrono::seconds(5));
   EXPECT_EQ(d.LastErrMsg().rfind(url + ": ", 0), 0u) << d.LastErrMsg();
   EXPECT_EQ(d.StreamCount(), -1);
-  close(server);
 }
 
 TEST_F(DecoderTest, AttachedInputIsReadOnly) {

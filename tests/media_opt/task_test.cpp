@@ -2,15 +2,12 @@
 // channel-layout guess, metadata maps, dictionary checks and the per-stream
 // option matchers.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
 #include "OptTestSupport.h"
+#include "tests/support/LoopbackListener.h"
 
 namespace {
 
@@ -74,26 +71,7 @@ TEST_F(TaskTest, InterruptCallbacksWithAnInjectedClock) {
 }
 
 // A server on loopback that accepts nothing and sends nothing.
-class TSilentServer {
- public:
-  TSilentServer() {
-    FSocket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof addr;
-    if (bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(FSocket, 4) == 0 &&
-        getsockname(FSocket, reinterpret_cast<sockaddr*>(&addr), &size) == 0)
-      FPort = ntohs(addr.sin_port);
-  }
-  ~TSilentServer() { close(FSocket); }
-  String Url() const { return "tcp://127.0.0.1:" + std::to_string(FPort); }
-  int Port() const { return FPort; }
-
- private:
-  int FSocket = -1;
-  int FPort = 0;
-};
+using TSilentServer = TLoopbackListener;
 
 // Opens the silent server's URL with the task's read callback; the time it took.
 double OpenSilentInput(TTestTask& task, const TSilentServer& server, int& result) {

@@ -12,6 +12,7 @@
 
 #include "tests/media_decode/FixtureWriter.h"
 #include "tests/media_transcode/TranscodeTestSupport.h"
+#include "tests/support/LoopbackListener.h"
 
 namespace {
 
@@ -269,15 +270,9 @@ TEST_F(TranscodeTest, StalledInputEndsByReadTimeoutAsAFailure) {
     return String(std::istreambuf_iterator<char>(in), {});
   }();
   // A peer that sends two thirds of the clip and then nothing, keeping the connection open.
-  const int server = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(server, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(server, 1), 0);
-  ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  TLoopbackListener listener;
+  ASSERT_GT(listener.Port(), 0);
+  const int server = listener.Socket();
   std::atomic<bool> release{false};
   std::thread peer([&] {
     const int c = accept(server, nullptr, nullptr);
@@ -291,7 +286,7 @@ TEST_F(TranscodeTest, StalledInputEndsByReadTimeoutAsAFailure) {
     while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     close(c);
   });
-  const String url = "tcp://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  const String url = listener.Url();
   {
     TTask task;
     task.FReadTimeout.store(500);
@@ -305,7 +300,6 @@ TEST_F(TranscodeTest, StalledInputEndsByReadTimeoutAsAFailure) {
   }
   release.store(true);
   peer.join();
-  close(server);
   // What was read before the stall is written out completely.
   const TFileReport r = InspectFile(Path("stalled.mkv"));
   ASSERT_TRUE(r.Opened);
