@@ -16,8 +16,10 @@ PACKAGES=(
   # graphics and pictures
   libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
-  # display backend and display tests, opening files
-  libsdl2-dev xvfb xauth xdg-utils
+  # display backend (Xlib with the shape and shared-memory extensions), display tests, opening files
+  libx11-dev libxext-dev libxtst-dev xvfb xauth xdg-utils
+  # database engine's differential tests and benchmarks only (never linked into the program)
+  libsqlite3-dev
 )
 
 missing=()
