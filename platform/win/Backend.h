@@ -62,6 +62,13 @@ class TWindowBackend {
   // The window's region or layered attributes changed (GetWindowRgn,
   // GetLayeredWindowAttributes and the surface's alpha tell the new state).
   virtual void ShapeChanged(HWND) {}
+
+  // The mouse pointer's shape, one of the layer's standard cursor ids
+  // (IDC_ARROW, IDC_IBEAM, IDC_SIZEWE ... as numbers); 0 hides it.
+  virtual void SetCursorShape(int) {}
+  // The system clipboard's text (UTF-8); empty when it holds none.
+  virtual std::string ClipboardText() = 0;
+  virtual void SetClipboardText(const std::string& text) = 0;
 };
 
 // The default backend: a virtual clock that only AdvanceClock moves, monitors
@@ -75,7 +82,12 @@ class THeadlessBackend : public TWindowBackend {
   int DueIn(uint64_t due) override { return due <= clock_ ? 0 : -1; }
   std::vector<TMonitorDesc> Monitors() override { return monitors_; }
   int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
+  void SetCursorShape(int shape) override { cursorShape_ = shape; }
+  std::string ClipboardText() override { return clipboard_; }
+  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
 
+  // The shape last set (0 before any).
+  int CursorShape() const { return cursorShape_; }
   void AdvanceClock(uint64_t ms) { clock_ += ms; }
   // The first monitor given is primary unless another says so.
   void SetMonitors(std::vector<TMonitorDesc> monitors);
@@ -87,6 +99,8 @@ class THeadlessBackend : public TWindowBackend {
   uint64_t clock_ = 1000;
   std::vector<TMonitorDesc> monitors_;
   std::vector<TMessageBoxRecord> boxes_;
+  int cursorShape_ = 0;
+  std::string clipboard_;
 };
 
 // The backend in use; a headless one is made on first use when none was set.
