@@ -1,0 +1,21 @@
+#pragma once
+// The base of the application's windows: each takes its texts from the
+// selected language just before it is first shown, and again whenever the
+// language changes (at once when it is visible, at its next show otherwise).
+
+#include "platform/vcl/Forms.h"
+
+class TFormlocal : public TForm {
+ public:
+  explicit TFormlocal(TComponent* AOwner) : TForm(AOwner) {}
+
+  // Copies the window's texts from Tlocalestrings; overrides call this first.
+  virtual void DoLocalize() { localized = true; }
+  void NotifyLocalize();
+  bool Localized() const { return localized; }
+
+ protected:
+  void DoShow() override;
+
+  bool localized = false;
+};
