@@ -1,0 +1,177 @@
+#include "skin/core/AlphaBitmaps.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "skin/core/GeneralUtils.h"
+#include "skin/core/PixelRows.h"
+#include "skin/core/sGraphUtils.h"
+
+using namespace skin_detail;
+
+std::unique_ptr<TBitmap> NewBitmap32(int Width, int Height) {
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->SetPixelFormat(pf32bit);
+  bmp->SetHandleType(bmDIB);
+  try {
+    bmp->SetWidth(Width);
+    bmp->SetHeight(Height);
+  } catch (const Exception&) {
+    bmp->SetSize(0, 0);
+  }
+  return bmp;
+}
+
+std::unique_ptr<TBitmap> NewBitmap32ForRect(const TRect& R) {
+  return NewBitmap32(RectWidthEx(R, true), RectHeightEx(R, true));
+}
+
+std::unique_ptr<TBitmap> NewBitmap32ForSize(const TSize& Size) { return NewBitmap32(Size.cx, Size.cy); }
+
+std::unique_ptr<TBitmap> NewBitmap32Like(const TBitmap* Bmp) { return NewBitmap32(Bmp->Width(), Bmp->Height()); }
+
+std::unique_ptr<TBitmap> NewBitmapLike(const TBitmap* Bmp) {
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->SetWidth(Bmp->Width());
+  bmp->SetHeight(Bmp->Height());
+  bmp->SetPixelFormat(Bmp->PixelFormat());
+  return bmp;
+}
+
+namespace {
+
+// Address of the four bytes at column X of Row, or nullptr when they would leave the row.
+uint8_t* Pixel32Address(TBitmap* Bmp, int X, int Row) {
+  const PixelRows rows = RowsOf(Bmp);
+  if (!rows || Row < 0 || Row >= rows.height || X < 0) return nullptr;
+  BITMAP bm;
+  if (!GetObject(Bmp->Handle(), sizeof bm, &bm) || int64_t(X) * 4 + 4 > bm.bmWidthBytes) return nullptr;
+  return rows.Bytes(Row) + size_t(X) * 4;
+}
+
+}  // namespace
+
+uint32_t GetPixel32(TBitmap* Bmp, int X, int Row) {
+  uint32_t v = 0;
+  if (const uint8_t* p = Pixel32Address(Bmp, X, Row)) std::memcpy(&v, p, 4);
+  return v;
+}
+
+void SetPixel32(TBitmap* Bmp, int X, int Row, uint32_t Value) { SetPixel32Row(Bmp, X, Row, Value); }
+
+void* SetPixel32Row(TBitmap* Bmp, int X, int Row, uint32_t Value) {
+  uint8_t* p = Pixel32Address(Bmp, X, Row);
+  if (!p) return nullptr;
+  std::memcpy(p, &Value, 4);
+  return p - size_t(X) * 4;
+}
+
+void SwapBytes32Array(uint32_t* P, int Count) {
+  for (int i = 0; i < Count; ++i) P[i] = SwapBytes32(P[i]);
+}
+
+void InitBlendFunction(BLENDFUNCTION& BF, uint8_t Alpha) {
+  BF.BlendOp = AC_SRC_OVER;
+  BF.BlendFlags = 0;
+  BF.SourceConstantAlpha = Alpha;
+  BF.AlphaFormat = AC_SRC_ALPHA;
+}
+
+void ClearWhitePixels32(TBitmap* Bmp) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  ForEachPixel(P, TRect(0, 0, P.width, P.height), [](uint32_t& p, int, int) {
+    if (p == 0x00FFFFFF) p = 0;
+  });
+}
+
+void PremultiplyBitmap(TBitmap* Bmp) {
+  if (Bmp) PremultiplyRect(Bmp, TRect(0, 0, Bmp->Width(), Bmp->Height()));
+}
+
+void PremultiplyRect(TBitmap* Bmp, const TRect& R, bool Composed) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  ForEachPixel(P, ClipToBitmap(R, P.width, P.height), [Composed](uint32_t& p, int, int) {
+    if (p == 0x00FFFFFF) {
+      p = 0;
+      return;
+    }
+    const int a = Ch(p, 3);
+    int c[3] = {Ch(p, 0) * a >> 8, Ch(p, 1) * a >> 8, Ch(p, 2) * a >> 8};
+    // Without composition near-white is held below 245, so that it never turns into the white key.
+    if (!Composed && Ch(p, 0) > 244 && Ch(p, 1) > 244 && Ch(p, 2) > 244)
+      for (int& v : c) v = std::min(244, v);
+    p = Pack(c[0], c[1], c[2], a);
+  });
+}
+
+void SetAlphaInRect(TBitmap* Bmp, const TRect& R, uint8_t Alpha, int32_t Key) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  const TRect r(R.Left, R.Top, R.Left + RectWidthEx(R, true), R.Top + RectHeightEx(R, true));
+  const bool keyed = Key != kNoColor;
+  ForEachPixel(P, ClipToBitmap(r, P.width, P.height), [&](uint32_t& p, int, int) {
+    if (!keyed || p != uint32_t(Key)) p = (p & 0x00FFFFFF) | (uint32_t(Alpha) << 24);
+  });
+}
+
+void FillRect32(TBitmap* Bmp, const TRect& R, TColor Color, uint8_t Alpha) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  const TRect r = ClipToBitmap(R, P.width, P.height);
+  if (r.IsEmpty()) return;
+  const uint32_t v = (SwapRedBlue(uint32_t(Color)) & 0x00FFFFFF) | (uint32_t(Alpha) << 24);
+  for (int y = r.Top; y < r.Bottom; ++y) FillLongs(P.Row(y) + r.Left, r.Width(), v);
+}
+
+void TintRect32(TBitmap* Bmp, const TRect& R, TColor Color, uint8_t Alpha, uint8_t Percent) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  const uint32_t c = SwapRedBlue(uint32_t(Color));
+  ForEachPixel(P, ClipToBitmap(R, P.width, P.height), [&](uint32_t& p, int, int) {
+    int v[3];
+    // C++ division truncates toward zero, as the signed rule wants.
+    for (int k = 0; k < 3; ++k) v[k] = Ch(p, k) - Percent * (Ch(p, k) - Ch(c, k)) / 100;
+    p = Pack(v[0], v[1], v[2], Alpha);
+  });
+}
+
+void BlendRectWithColor(TBitmap* Bmp, const TRect& R, uint8_t Weight, TColor Color) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  const uint32_t c = SwapRedBlue(ColorToRGB(Color));
+  const TRect r(std::max(0, R.Left), std::max(0, R.Top), std::min(R.Right, P.width - 1) + 1,
+                std::min(R.Bottom, P.height - 1) + 1);
+  ForEachPixel(P, r, [&](uint32_t& p, int, int) {
+    int v[3];
+    for (int k = 0; k < 3; ++k) v[k] = (Ch(p, k) * Weight + Ch(c, k) * (255 - Weight)) >> 8;
+    p = Pack(v[0], v[1], v[2], Ch(p, 3));
+  });
+}
+
+TColor MixColors(TColor Color1, TColor Color2, uint8_t K) {
+  const uint32_t a = uint32_t(Color1), b = uint32_t(Color2);
+  int v[3];
+  for (int k = 0; k < 3; ++k) v[k] = (Ch(a, k) * K + Ch(b, k) * (255 - K)) >> 8;
+  return TColor((a & 0xFF000000u) | (Pack(v[0], v[1], v[2], 0)));
+}
+
+std::unique_ptr<TBitmap> BitmapFromMaskedHalves(TBitmap* Source, const TRect& R) {
+  const int w = RectWidthEx(R, true), h = RectHeightEx(R, true) / 2;
+  const PixelRows S = Rows32(Source);
+  if (w == 0 || h == 0 || !S) return nullptr;
+  auto result = NewBitmap32(w, h);
+  const PixelRows D = Rows32(result.get());
+  if (!D) return result;
+  BitBlt(result->Canvas()->Handle(), 0, 0, w, h, Source->Canvas()->Handle(), R.Left, R.Top, SRCCOPY);
+  // The mask half may reach past the source: only its rows inside give alpha.
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int mx = R.Left + x, my = R.Top + h + y;
+      if (!S.Inside(mx, my)) continue;
+      uint32_t& p = D.At(x, y);
+      p = (p & 0x00FFFFFF) | (uint32_t(255 - Ch(S.At(mx, my), 2)) << 24);
+    }
+  return result;
+}
