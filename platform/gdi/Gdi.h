@@ -246,6 +246,12 @@ constexpr int COLOR_MENUHILIGHT = 29;
 constexpr int COLOR_MENUBAR = 30;
 // Fixed values, so that drawing does not depend on a desktop theme. 0 for unknown indices.
 COLORREF GetSysColor(int index);
+// The system colours' override (a skin's colour scheme): when set, GetSysColor
+// and GetSysColorBrush ask it first; it answers true with the colour and may
+// give a brush (borrowed; else one is made and kept per colour). nullptr removes it.
+using TSysColorOverride = bool (*)(int index, COLORREF* color, HBRUSH* brush);
+void SetSysColorOverride(TSysColorOverride fn);
+TSysColorOverride GetSysColorOverride();
 
 // ---- Regions (band lists) ----
 constexpr int ERROR = 0;

@@ -1,5 +1,6 @@
 // Handles, bitmaps, pens, brushes, stock objects and the fixed system colours.
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_set>
@@ -471,7 +472,18 @@ BOOL DeleteObject(HGDIOBJ handle) {
 
 // ---- System colours ----
 
+namespace {
+std::atomic<TSysColorOverride> sysColorOverride{nullptr};
+}
+
+void SetSysColorOverride(TSysColorOverride fn) { sysColorOverride = fn; }
+TSysColorOverride GetSysColorOverride() { return sysColorOverride.load(); }
+
 COLORREF GetSysColor(int index) {
+  if (TSysColorOverride o = sysColorOverride.load()) {
+    COLORREF c = 0;
+    if (o(index, &c, nullptr)) return c;
+  }
   static const COLORREF table[31] = {
       RGB(200, 200, 200),  // COLOR_SCROLLBAR
       RGB(0, 128, 128),    // COLOR_BACKGROUND

@@ -223,6 +223,7 @@ void InjectMouseMove(int x, int y) {
   POINT pt{x, y};
   s.cursor = pt;
   if ((s.tracking.wnd || s.pressedButtonWnd) && TrackMouse(pt, false)) return;
+  if (ScrollTracking()) return TrackScrollMouse(pt, false);
   LRESULT hit = HTNOWHERE;
   Window* w = MouseTarget(pt, hit, WM_MOUSEMOVE);
   UpdateHover(w, hit);
@@ -255,6 +256,7 @@ void InjectMouseButton(TMouseButton button, bool down, int x, int y) {
   const int vk = button == TMouseButton::Left ? VK_LBUTTON : button == TMouseButton::Right ? VK_RBUTTON : VK_MBUTTON;
   s.keys[vk] = down ? 0x80 : 0;
   if (!down && (s.tracking.wnd || s.pressedButtonWnd) && TrackMouse(pt, true)) return;
+  if (!down && vk == VK_LBUTTON && ScrollTracking()) return TrackScrollMouse(pt, true);
   const UINT base = button == TMouseButton::Left ? WM_LBUTTONDOWN : button == TMouseButton::Right ? WM_RBUTTONDOWN
                                                                                                   : WM_MBUTTONDOWN;
   UINT msg = down ? base : base + 1;

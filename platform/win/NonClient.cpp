@@ -55,6 +55,10 @@ LRESULT HitTest(Window* w, POINT screen) {
   if (w->style & WS_MINIMIZE) return HTCAPTION;
   POINT p{screen.x - wr.left, screen.y - wr.top};
   if (PtInRect(&w->client, p)) return HTCLIENT;
+  for (int bar : {SB_VERT, SB_HORZ}) {
+    RECT b = NcScrollBarRect(w, bar);
+    if (PtInRect(&b, p)) return bar == SB_VERT ? HTVSCROLL : HTHSCROLL;
+  }
   FrameMetrics m = MetricsFor(w->style, w->exStyle);
   const int width = wr.right - wr.left, height = wr.bottom - wr.top;
   const bool left = p.x < m.border, right = p.x >= width - m.border;
@@ -167,6 +171,7 @@ void PaintFrameInto(Window* w, HDC dc) {
     for (LRESULT code : {HTSYSMENU, HTMINBUTTON, HTMAXBUTTON, HTCLOSE}) DrawButton(dc, w, code);
     r.top += m.caption;
   }
+  PaintNcScrollBars(w, dc);
   if (m.edge > 0) {
     FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
     if (m.edge > 1) {
@@ -249,6 +254,7 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCCALCSIZE: {
       RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
       *r = ClientFromWindow(w->style, w->exStyle, *r);
+      AdjustClientForScrollBars(w, r);
       return 0;
     }
     case WM_NCHITTEST: return HitTest(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -269,9 +275,29 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (r) return r;
       }
       return MA_ACTIVATE;
-    case WM_SETCURSOR:
+    case WM_SETCURSOR: {
       if (w->parent && SendMessageW(w->parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+      if (!(w = Get(wnd))) return FALSE;
+      const short hit = short(LOWORD(lParam));
+      const char* shape = IDC_ARROW;
+      switch (hit) {
+        case HTLEFT: case HTRIGHT: shape = IDC_SIZEWE; break;
+        case HTTOP: case HTBOTTOM: shape = IDC_SIZENS; break;
+        case HTTOPLEFT: case HTBOTTOMRIGHT: shape = IDC_SIZENWSE; break;
+        case HTTOPRIGHT: case HTBOTTOMLEFT: shape = IDC_SIZENESW; break;
+        case HTCLIENT:
+          // Only the window the mouse is over chooses; a parent asked on a child's behalf stays out.
+          if (HWND(wParam) != wnd) return FALSE;
+          if (w->cls->wc.hCursor) {
+            SetCursor(w->cls->wc.hCursor);
+            return TRUE;
+          }
+          break;
+        case HTERROR: return FALSE;
+      }
+      if (HWND(wParam) == wnd) SetCursor(LoadCursorW(nullptr, shape));
       return FALSE;
+    }
     case WM_CONTEXTMENU:
       if (w->parent) SendMessageW(w->parent, WM_CONTEXTMENU, wParam, lParam);
       return 0;
@@ -394,6 +420,9 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case HTBOTTOM: case HTBOTTOMLEFT: case HTBOTTOMRIGHT:
           if (w->style & WS_THICKFRAME) Send(w, WM_SYSCOMMAND, SC_SIZE + WPARAM(wParam - HTLEFT + WMSZ_LEFT), lParam);
           return 0;
+        case HTVSCROLL: case HTHSCROLL:
+          StartNcScrollTracking(w, LRESULT(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+          return 0;
         case HTCLOSE: case HTMINBUTTON: case HTMAXBUTTON:
           s.pressedButtonWnd = wnd;
           s.pressedButton = LRESULT(wParam);
@@ -404,6 +433,7 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_NCLBUTTONDBLCLK:
+      if (wParam == HTVSCROLL || wParam == HTHSCROLL) return DefWindowProcW(wnd, WM_NCLBUTTONDOWN, wParam, lParam);
       if (wParam == HTCAPTION && (w->style & WS_MAXIMIZEBOX))
         Send(w, WM_SYSCOMMAND, (w->style & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE, lParam);
       return 0;

@@ -1,6 +1,7 @@
 // Surfaces, device contexts over them, update regions and the paint cycle.
 
 #include <algorithm>
+#include <mutex>
 
 #include "platform/win/WinInternal.h"
 
@@ -382,10 +383,22 @@ BOOL EndPaint(HWND wnd, const PAINTSTRUCT* ps) {
 }
 
 HBRUSH GetSysColorBrush(int index) {
-  static HBRUSH brushes[32] = {};
-  if (index < 0 || index >= 32) return nullptr;
-  if (!brushes[index]) brushes[index] = CreateSolidBrush(GetSysColor(index));
-  return brushes[index];
+  // One brush per colour, kept for the process: callers never delete these.
+  static std::mutex lock;
+  static auto* brushes = new std::map<COLORREF, HBRUSH>();
+  COLORREF color = 0;
+  HBRUSH given = nullptr;
+  TSysColorOverride o = GetSysColorOverride();
+  if (o && o(index, &color, &given)) {
+    if (given) return given;
+  } else {
+    if (index < 0 || index > COLOR_MENUBAR) return nullptr;
+    color = GetSysColor(index);
+  }
+  std::lock_guard<std::mutex> g(lock);
+  HBRUSH& b = (*brushes)[color];
+  if (!b) b = CreateSolidBrush(color);
+  return b;
 }
 
 // ---- Shapes and layered windows ----

@@ -20,6 +20,23 @@ struct WindowClass {
   int windows = 0;
 };
 
+// A scroll bar's state: the frame's two bars and the "SCROLLBAR" control's.
+struct ScrollBarData {
+  int min = 0;
+  int max = 100;
+  UINT page = 0;
+  int pos = 0;
+  int trackPos = 0;
+  UINT disabled = 0;  // ESB_DISABLE_* arrows
+  bool tracking = false;  // the thumb is being dragged: it is drawn at trackPos
+};
+
+// The state of a window of one of the layer's control classes. Held by the
+// window record and kept alive by the class procedure while it runs.
+struct ControlBase {
+  virtual ~ControlBase() = default;
+};
+
 struct Window {
   HWND handle = nullptr;
   WindowClass* cls = nullptr;
@@ -51,6 +68,8 @@ struct Window {
   DWORD layeredFlags = 0;
   bool perPixelAlpha = false;  // UpdateLayeredWindow with ULW_ALPHA: the surface's alpha is meant
   DWORD trackFlags = 0;        // TrackMouseEvent: TME_LEAVE / TME_NONCLIENT pending
+  ScrollBarData scroll[2];     // the frame's SB_HORZ and SB_VERT bars
+  std::shared_ptr<ControlBase> control;
 };
 
 struct DcRecord {
@@ -106,6 +125,7 @@ struct State {
   bool hoverNonClient = false;
   HWND pressedButtonWnd = nullptr;  // caption button pressed, with its code
   LRESULT pressedButton = 0;
+  bool systemClasses = false;  // the layer's control classes are registered
 };
 
 State& S();
@@ -150,6 +170,18 @@ void InvalidateFrame(Window* w);
 void Validate(Window* w);
 Window* FindPaintWindow(HWND filter);
 void DiscardPaint(Window* w);
+
+// Frame scroll bars (ScrollBar.cpp)
+RECT NcScrollBarRect(Window* w, int bar);  // window coordinates; empty without the bar
+void AdjustClientForScrollBars(Window* w, RECT* client);  // on WM_NCCALCSIZE
+void PaintNcScrollBars(Window* w, HDC dc);  // window coordinates
+bool StartNcScrollTracking(Window* w, LRESULT hit, POINT screen);
+bool ScrollTracking();
+void TrackScrollMouse(POINT screen, bool buttonUp);
+
+// The layer's control classes (Controls.cpp)
+void RegisterSystemClasses();
+ATOM RegisterClassAtom(const WNDCLASSEXW* wc, ATOM atom);  // 0: the next free atom
 
 // Activation and focus
 void ActivateWindow(Window* w, WORD how);

@@ -62,6 +62,10 @@ RECT WindowRectOf(const Window* w) { return RECT{0, 0, w->rect.right - w->rect.l
 namespace {
 
 WindowClass* FindClass(const char* name) {
+  if (!S().systemClasses) {
+    S().systemClasses = true;
+    RegisterSystemClasses();
+  }
   const uintptr_t v = reinterpret_cast<uintptr_t>(name);
   for (auto& c : S().classes) {
     if (v < 0x10000 ? c->atom == ATOM(v) : strcasecmp(c->name.c_str(), name) == 0) return c.get();
@@ -174,10 +178,11 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND wnd, UINT msg, WPARAM wParam, LPARAM 
 
 // ---- Classes ----
 
-ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
+namespace win {
+ATOM RegisterClassAtom(const WNDCLASSEXW* wc, ATOM atom) {
   if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || FindClass(wc->lpszClassName)) return 0;
   auto c = std::make_unique<WindowClass>();
-  c->atom = S().nextAtom++;
+  c->atom = atom ? atom : S().nextAtom++;
   c->name = wc->lpszClassName;
   c->wc = *wc;
   c->wc.lpszClassName = c->name.c_str();
@@ -186,6 +191,9 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
   S().classes.push_back(std::move(c));
   return a;
 }
+}  // namespace win
+
+ATOM RegisterClassExW(const WNDCLASSEXW* wc) { return RegisterClassAtom(wc, 0); }
 
 BOOL UnregisterClassW(const char* className, HINSTANCE) {
   WindowClass* c = FindClass(className);
@@ -257,9 +265,10 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* windowNam
   cs.cy = height;
   cs.style = LONG(style);
   cs.lpszName = windowName;
-  cs.lpszClass = cls->name.c_str();
+  cs.lpszClass = className;  // as given: an atom stays an atom, as hooks expect
   cs.dwExStyle = exStyle;
-  CBT_CREATEWNDW cbt{&cs, HWND_TOP};
+  // Children join their siblings at the bottom, so that z-order is creation order (the tab order).
+  CBT_CREATEWNDW cbt{&cs, (style & WS_CHILD) ? HWND_BOTTOM : HWND_TOP};
   w->style = style & ~WS_VISIBLE;
   w->exStyle = exStyle;
   w->rect = RECT{x, y, x + width, y + height};
@@ -367,6 +376,7 @@ void ResetWindowLayer() {
   memset(s.keys, 0, sizeof(s.keys));
   s.classes.erase(std::remove_if(s.classes.begin(), s.classes.end(), [](auto& c) { return c->windows == 0; }),
                   s.classes.end());
+  s.systemClasses = false;
 }
 
 BOOL IsWindow(HWND wnd) { return Get(wnd) != nullptr; }
@@ -905,6 +915,8 @@ HMONITOR MonitorHandle(size_t i) { return reinterpret_cast<HMONITOR>(uintptr_t(i
 int GetSystemMetrics(int index) {
   auto list = MonitorList();
   const TMonitorDesc& prim = list[PrimaryIndex(list)];
+  RECT u = list[0].Bounds;  // the virtual screen
+  for (auto& m : list) UnionRect(&u, &u, &m.Bounds);
   switch (index) {
     case SM_CXSCREEN: return prim.Bounds.right - prim.Bounds.left;
     case SM_CYSCREEN: return prim.Bounds.bottom - prim.Bounds.top;
@@ -920,10 +932,27 @@ int GetSystemMetrics(int index) {
     case SM_CXEDGE: case SM_CYEDGE: return 2;
     case SM_CYSMCAPTION: return 16;
     case SM_CXSMSIZE: case SM_CYSMSIZE: return 15;
+    case SM_CYVSCROLL: case SM_CXHSCROLL: case SM_CYVTHUMB: case SM_CXHTHUMB: return 17;
+    case SM_CXICON: case SM_CYICON: case SM_CXCURSOR: case SM_CYCURSOR: return 32;
+    case SM_CXSMICON: case SM_CYSMICON: return 16;
+    case SM_CXICONSPACING: case SM_CYICONSPACING: return 75;
+    case SM_CYMENU: return 20;
+    case SM_CXMENUSIZE: case SM_CYMENUSIZE: return 19;
+    case SM_CXMENUCHECK: case SM_CYMENUCHECK: return 13;
+    case SM_CXMIN: return 112;
+    case SM_CYMIN: return 27;
+    case SM_CXDRAG: case SM_CYDRAG: return 4;
+    case SM_CXFOCUSBORDER: case SM_CYFOCUSBORDER: return 1;
+    case SM_MOUSEWHEELPRESENT: return 1;
+    case SM_CXMAXTRACK: case SM_CYMAXTRACK: case SM_CXMAXIMIZED: case SM_CYMAXIMIZED: {
+      const RECT& work = prim.WorkArea;
+      if (index == SM_CXMAXTRACK) return u.right - u.left + 2 * GetSystemMetrics(SM_CXFRAME);
+      if (index == SM_CYMAXTRACK) return u.bottom - u.top + 2 * GetSystemMetrics(SM_CYFRAME);
+      if (index == SM_CXMAXIMIZED) return work.right - work.left + 2 * GetSystemMetrics(SM_CXFRAME);
+      return work.bottom - work.top + 2 * GetSystemMetrics(SM_CYFRAME);
+    }
     case SM_CMONITORS: return int(list.size());
     case SM_XVIRTUALSCREEN: case SM_YVIRTUALSCREEN: case SM_CXVIRTUALSCREEN: case SM_CYVIRTUALSCREEN: {
-      RECT u = list[0].Bounds;
-      for (auto& m : list) UnionRect(&u, &u, &m.Bounds);
       if (index == SM_XVIRTUALSCREEN) return u.left;
       if (index == SM_YVIRTUALSCREEN) return u.top;
       return index == SM_CXVIRTUALSCREEN ? u.right - u.left : u.bottom - u.top;
@@ -932,11 +961,82 @@ int GetSystemMetrics(int index) {
   return 0;
 }
 
+namespace {
+struct Parameters {
+  BOOL animation = FALSE;
+};
+Parameters& Params() {
+  static Parameters p;
+  return p;
+}
+void FillFont(LOGFONT* f, int height, LONG weight) {
+  *f = LOGFONT{};
+  f->lfHeight = height;
+  f->lfWeight = weight;
+  strcpy(f->lfFaceName, "Tahoma");
+}
+}  // namespace
+
 BOOL SystemParametersInfoW(UINT action, UINT, void* pvParam, UINT) {
-  if (action != SPI_GETWORKAREA || !pvParam) return FALSE;
-  auto list = MonitorList();
-  *static_cast<RECT*>(pvParam) = list[PrimaryIndex(list)].WorkArea;
-  return TRUE;
+  switch (action) {
+    case SPI_GETWORKAREA: {
+      if (!pvParam) return FALSE;
+      auto list = MonitorList();
+      *static_cast<RECT*>(pvParam) = list[PrimaryIndex(list)].WorkArea;
+      return TRUE;
+    }
+    case SPI_SETWORKAREA: {
+      // Only the headless backend's monitors can be changed from here.
+      THeadlessBackend* h = HeadlessBackend();
+      if (!pvParam || !h) return FALSE;
+      auto list = h->Monitors();
+      if (list.empty()) return FALSE;
+      list[PrimaryIndex(list)].WorkArea = *static_cast<const RECT*>(pvParam);
+      h->SetMonitors(list);
+      return TRUE;
+    }
+    case SPI_GETNONCLIENTMETRICS: {
+      auto* m = static_cast<NONCLIENTMETRICSW*>(pvParam);
+      if (!m) return FALSE;
+      m->iBorderWidth = 1;
+      m->iScrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+      m->iScrollHeight = GetSystemMetrics(SM_CYHSCROLL);
+      m->iCaptionWidth = m->iCaptionHeight = GetSystemMetrics(SM_CYCAPTION) - 1;
+      m->iSmCaptionWidth = m->iSmCaptionHeight = GetSystemMetrics(SM_CYSMCAPTION) - 1;
+      m->iMenuWidth = m->iMenuHeight = GetSystemMetrics(SM_CYMENU) - 1;
+      FillFont(&m->lfCaptionFont, -11, FW_BOLD);
+      FillFont(&m->lfSmCaptionFont, -11, FW_BOLD);
+      FillFont(&m->lfMenuFont, -11, FW_NORMAL);
+      FillFont(&m->lfStatusFont, -11, FW_NORMAL);
+      FillFont(&m->lfMessageFont, -11, FW_NORMAL);
+      return TRUE;
+    }
+    case SPI_GETANIMATION: {
+      auto* a = static_cast<ANIMATIONINFO*>(pvParam);
+      if (!a) return FALSE;
+      a->iMinAnimate = Params().animation;
+      return TRUE;
+    }
+    case SPI_SETANIMATION: {
+      auto* a = static_cast<const ANIMATIONINFO*>(pvParam);
+      if (!a) return FALSE;
+      Params().animation = a->iMinAnimate ? TRUE : FALSE;
+      return TRUE;
+    }
+    case SPI_GETDRAGFULLWINDOWS:
+    case SPI_GETMENUANIMATION: case SPI_GETCOMBOBOXANIMATION: case SPI_GETLISTBOXSMOOTHSCROLLING:
+    case SPI_GETKEYBOARDCUES: case SPI_GETTOOLTIPANIMATION: case SPI_GETTOOLTIPFADE: case SPI_GETFLATMENU:
+    case SPI_GETDROPSHADOW:
+      if (!pvParam) return FALSE;
+      // Windows are dragged whole; the effects stay off so that drawing is the same everywhere.
+      *static_cast<BOOL*>(pvParam) = action == SPI_GETDRAGFULLWINDOWS || action == SPI_GETKEYBOARDCUES;
+      return TRUE;
+    case SPI_GETWHEELSCROLLLINES:
+      if (!pvParam) return FALSE;
+      *static_cast<UINT*>(pvParam) = 3;
+      return TRUE;
+  }
+  return FALSE;
 }
 
 HMONITOR MonitorFromRect(const RECT* r, DWORD flags) {

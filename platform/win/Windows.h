@@ -773,3 +773,5 @@ constexpr int IDNO = 7;
 // Until the layer's own message-box window exists, the backend answers:
 // the headless backend records the box and answers its scripted reply.
 int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type);
+
+#include "platform/win/Controls.h"

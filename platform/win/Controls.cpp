@@ -1,0 +1,213 @@
+// The control classes' common ground: registration, the control object's
+// defaults and notifications, and the plain default look they paint with.
+
+#include <algorithm>
+
+#include "platform/win/ControlsInternal.h"
+
+namespace win {
+
+void RegisterSystemClasses() {
+  struct Entry {
+    const char* name;
+    WNDPROC proc;
+    UINT style;
+    ATOM atom;
+  };
+  const Entry entries[] = {
+      {"SCROLLBAR", &ScrollBarWndProc, CS_DBLCLKS, 0},
+      {"BUTTON", &ButtonWndProc, CS_DBLCLKS | CS_PARENTDC, 0},
+      {"STATIC", &StaticWndProc, CS_PARENTDC, 0},
+      {"EDIT", &EditWndProc, CS_DBLCLKS | CS_PARENTDC, 0},
+  };
+  for (const Entry& e : entries) {
+    WNDCLASSEXW wc;
+    wc.style = e.style | CS_GLOBALCLASS;
+    wc.hCursor = LoadCursorW(nullptr, e.proc == &EditWndProc ? IDC_IBEAM : IDC_ARROW);
+    wc.lpfnWndProc = e.proc;
+    wc.lpszClassName = e.name;
+    RegisterClassAtom(&wc, e.atom);
+  }
+}
+
+// ---- Control ----
+
+LRESULT Control::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wp);
+      if (LOWORD(lp)) Redraw();
+      return 0;
+    case WM_GETFONT:
+      return LRESULT(font_);
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      if (dc) {
+        const int saved = SaveDC(dc);
+        Paint(dc);
+        RestoreDC(dc, saved);
+      }
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      HDC dc = reinterpret_cast<HDC>(wp);
+      const int saved = SaveDC(dc);
+      Paint(dc);
+      RestoreDC(dc, saved);
+      return 0;
+    }
+    case WM_ENABLE:
+      Redraw();
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+RECT Control::Client() const {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  return r;
+}
+
+std::string Control::Text() const {
+  Window* w = Get(hwnd);
+  return w ? w->text : std::string();
+}
+
+void Control::Command(WORD code) {
+  if (HWND p = Parent()) SendMessageW(p, WM_COMMAND, MAKEWPARAM(Id(), code), LPARAM(hwnd));
+}
+
+LRESULT Control::Notify(UINT code, NMHDR* header) {
+  NMHDR plain;
+  if (!header) header = &plain;
+  header->hwndFrom = hwnd;
+  header->idFrom = UINT_PTR(Id());
+  header->code = code;
+  HWND p = Parent();
+  return p ? SendMessageW(p, WM_NOTIFY, WPARAM(Id()), LPARAM(header)) : 0;
+}
+
+HBRUSH Control::ParentBrush(HDC dc, UINT ctlColorMsg) {
+  HWND p = Parent();
+  HBRUSH b = nullptr;
+  SetTextColor(dc, GetSysColor(ctlColorMsg == WM_CTLCOLOREDIT || ctlColorMsg == WM_CTLCOLORLISTBOX ? COLOR_WINDOWTEXT
+                                                                                                     : COLOR_BTNTEXT));
+  SetBkColor(dc, GetSysColor(ctlColorMsg == WM_CTLCOLOREDIT || ctlColorMsg == WM_CTLCOLORLISTBOX ? COLOR_WINDOW
+                                                                                                   : COLOR_BTNFACE));
+  if (p) b = reinterpret_cast<HBRUSH>(SendMessageW(p, ctlColorMsg, WPARAM(dc), LPARAM(hwnd)));
+  if (!b) b = reinterpret_cast<HBRUSH>(DefWindowProcW(hwnd, ctlColorMsg, WPARAM(dc), LPARAM(hwnd)));
+  return b;
+}
+
+// ---- Drawing ----
+
+void FillSys(HDC dc, const RECT& r, int colorIndex) { FillRect(dc, &r, GetSysColorBrush(colorIndex)); }
+
+namespace {
+void HLine(HDC dc, int x0, int x1, int y, int color) {
+  RECT r{x0, y, x1, y + 1};
+  FillSys(dc, r, color);
+}
+void VLine(HDC dc, int x, int y0, int y1, int color) {
+  RECT r{x, y0, x + 1, y1};
+  FillSys(dc, r, color);
+}
+void Bevel(HDC dc, const RECT& r, int topLeft, int bottomRight) {
+  HLine(dc, r.left, r.right - 1, r.top, topLeft);
+  VLine(dc, r.left, r.top, r.bottom - 1, topLeft);
+  HLine(dc, r.left, r.right, r.bottom - 1, bottomRight);
+  VLine(dc, r.right - 1, r.top, r.bottom, bottomRight);
+}
+}  // namespace
+
+void DrawEdge3d(HDC dc, const RECT& r, bool raised, bool thin) {
+  if (r.right - r.left < 2 || r.bottom - r.top < 2) return;
+  if (thin) {
+    Bevel(dc, r, raised ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW, raised ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT);
+    return;
+  }
+  RECT in = r;
+  InflateRect(&in, -1, -1);
+  if (raised) {
+    Bevel(dc, r, COLOR_3DLIGHT, COLOR_3DDKSHADOW);
+    Bevel(dc, in, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
+  } else {
+    Bevel(dc, r, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
+    Bevel(dc, in, COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+  }
+}
+
+void DrawButtonFace(HDC dc, const RECT& r, bool pressed) {
+  FillSys(dc, r, COLOR_BTNFACE);
+  if (pressed) {
+    FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+  } else {
+    DrawEdge3d(dc, r, true);
+  }
+}
+
+void DrawArrowGlyph(HDC dc, const RECT& r, ArrowDir dir, bool enabled) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const int size = std::max(2, std::min(w, h) / 4);  // half the triangle's base
+  const int cx = r.left + w / 2, cy = r.top + h / 2;
+  const int color = enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT;
+  // A triangle drawn as lines of shrinking length, so that it stays crisp at every size.
+  for (int i = 0; i < size; ++i) {
+    switch (dir) {
+      case ArrowDir::Up: HLine(dc, cx - size + 1 + i, cx + size - i, cy - size / 2 + i, color); break;
+      case ArrowDir::Down: HLine(dc, cx - size + 1 + i, cx + size - i, cy + size / 2 - i, color); break;
+      case ArrowDir::Left: VLine(dc, cx - size / 2 + i, cy - size + 1 + i, cy + size - i, color); break;
+      case ArrowDir::Right: VLine(dc, cx + size / 2 - i, cy - size + 1 + i, cy + size - i, color); break;
+    }
+  }
+}
+
+void DrawFocusRectangle(HDC dc, const RECT& r) {
+  // Dotted like the original: every other pixel of the outline inverted.
+  for (int x = r.left; x < r.right; x += 2) {
+    RECT a{x, r.top, x + 1, r.top + 1}, b{x, r.bottom - 1, x + 1, r.bottom};
+    InvertRect(dc, &a);
+    if (r.bottom - 1 > r.top) InvertRect(dc, &b);
+  }
+  for (int y = r.top + 2; y < r.bottom - 1; y += 2) {
+    RECT a{r.left, y, r.left + 1, y + 1}, b{r.right - 1, y, r.right, y + 1};
+    InvertRect(dc, &a);
+    if (r.right - 1 > r.left) InvertRect(dc, &b);
+  }
+}
+
+void DrawCheckMark(HDC dc, const RECT& box, COLORREF color) {
+  HBRUSH b = CreateSolidBrush(color);
+  const int x0 = box.left + 3, y0 = box.top + (box.bottom - box.top) / 2 - 1;
+  // A tick: down-right for three pixels, then up-right, three pixels thick.
+  for (int i = 0; i < 7; ++i) {
+    const int x = x0 + i;
+    const int y = i < 3 ? y0 + i : y0 + 4 - i;
+    RECT r{x, y, x + 1, y + 3};
+    FillRect(dc, &r, b);
+  }
+  DeleteObject(b);
+}
+
+void DrawLabel(HDC dc, HFONT font, const std::string& text, RECT r, UINT format, COLORREF color) {
+  HGDIOBJ old = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, color);
+  DrawText(dc, text.c_str(), int(text.size()), &r, format);
+  SelectObject(dc, old);
+}
+
+int FontHeight(HFONT font) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRIC tm;
+  GetTextMetrics(dc, &tm);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return tm.tmHeight;
+}
+
+}  // namespace win

@@ -1,0 +1,626 @@
+// The standard controls and what they stand on: system queries, scroll bars,
+// buttons, statics, edits, icons and cursors. Input is injected through the
+// headless backend; surfaces are checked at a few telling pixels.
+
+#include <functional>
+
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+const char* const kParentClass = "ControlsTestParent";
+
+// What a parent window hears from its controls.
+struct Heard {
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+  UINT notifyCode;  // WM_NOTIFY: the header's code
+};
+std::vector<Heard>* heard = nullptr;
+
+LRESULT ParentProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (heard && (m == WM_COMMAND || m == WM_NOTIFY || m == WM_VSCROLL || m == WM_HSCROLL || m == WM_DRAWITEM)) {
+    heard->push_back(Heard{m, wp, lp, m == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lp)->code : 0});
+    if (m == WM_DRAWITEM) return TRUE;
+    return 0;
+  }
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+void Pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+class ControlsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    heard = &log;
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = ParentProc;
+    wc.lpszClassName = kParentClass;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(uintptr_t(COLOR_BTNFACE + 1));
+    RegisterClassExW(&wc);
+    parent = CreateWindowExW(0, kParentClass, "Parent", WS_POPUP | WS_VISIBLE, 100, 100, 400, 300, nullptr, nullptr,
+                             nullptr, nullptr);
+    Pump();
+  }
+  void TearDown() override {
+    heard = nullptr;
+    WindowTest::TearDown();
+  }
+
+  HWND Make(const char* cls, DWORD style, int x, int y, int w, int h, const char* text = "", int id = 7) {
+    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                             reinterpret_cast<HMENU>(uintptr_t(id)), nullptr, nullptr);
+    Pump();
+    return c;
+  }
+  // Clicks at a point of the control's client area.
+  void Click(HWND c, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(c, &p);
+    InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
+    Pump();
+    InjectMouseButton(TMouseButton::Left, false, p.x, p.y);
+    Pump();
+  }
+  std::vector<WORD> Commands() const {
+    std::vector<WORD> out;
+    for (const Heard& h : log)
+      if (h.msg == WM_COMMAND) out.push_back(HIWORD(h.wParam));
+    return out;
+  }
+  std::vector<WORD> ScrollCodes(UINT msg) const {
+    std::vector<WORD> out;
+    for (const Heard& h : log)
+      if (h.msg == msg) out.push_back(LOWORD(h.wParam));
+    return out;
+  }
+  // A pixel of the control's client area, read from its root's surface.
+  COLORREF Pixel(HWND c, int x, int y) {
+    UpdateWindow(parent);
+    POINT p{x, y};
+    MapWindowPoints(c, parent, &p, 1);
+    return SurfacePixel(parent, p.x, p.y);
+  }
+  // How many pixels of a client rectangle differ from a colour (one look at the surface).
+  int Ink(HWND c, const RECT& r, COLORREF background) {
+    UpdateWindow(parent);
+    TBitmap b;
+    GetWindowSurfaceBitmap(parent, b);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) {
+        POINT p{x, y};
+        MapWindowPoints(c, parent, &p, 1);
+        const auto* row = static_cast<const uint8_t*>(b.ScanLine(p.y));
+        n += RGB(row[p.x * 4 + 2], row[p.x * 4 + 1], row[p.x * 4]) != background;
+      }
+    return n;
+  }
+
+  std::vector<Heard> log;
+  HWND parent = nullptr;
+};
+
+using Codes = std::vector<WORD>;
+
+// ---- System queries ----
+
+TEST_F(ControlsTest, SystemQueriesAnswerLikeTheOriginalAndColoursCanBeOverridden) {
+  for (auto [index, value] : std::vector<std::pair<int, int>>{
+           {SM_CXVSCROLL, 17}, {SM_CYHSCROLL, 17}, {SM_CXHSCROLL, 17}, {SM_CYVSCROLL, 17}, {SM_CXSMICON, 16},
+           {SM_CYSMICON, 16}, {SM_CXICON, 32}, {SM_CYMENU, 20}, {SM_CYCAPTION, 19}, {12345, 0}})
+    EXPECT_EQ(GetSystemMetrics(index), value) << index;
+
+  NONCLIENTMETRICSW ncm;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0));
+  EXPECT_EQ(ncm.iScrollWidth, 17);
+  EXPECT_STRNE(ncm.lfMessageFont.lfFaceName, "");
+  ANIMATIONINFO ai;
+  ai.iMinAnimate = 1;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_SETANIMATION, sizeof(ai), &ai, 0));
+  ai.iMinAnimate = 0;
+  SystemParametersInfoW(SPI_GETANIMATION, sizeof(ai), &ai, 0);
+  EXPECT_EQ(ai.iMinAnimate, 1);
+  BOOL on = FALSE;
+  EXPECT_TRUE(SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &on, 0));
+  EXPECT_TRUE(on);
+  EXPECT_FALSE(SystemParametersInfoW(0x7777, 0, &on, 0));
+  RECT work{0, 0, 1024, 700};
+  ASSERT_TRUE(SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, 0));
+  RECT now;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &now, 0);
+  EXPECT_EQ(now.bottom, 700);
+
+  // The override answers first, for colours and brushes alike; the rest keep the table.
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  static HBRUSH given = CreateSolidBrush(RGB(1, 2, 3));
+  SetSysColorOverride([](int index, COLORREF* c, HBRUSH* b) {
+    if (index == COLOR_BTNFACE) *c = RGB(10, 20, 30);
+    else if (index == COLOR_WINDOW && b) *c = RGB(1, 2, 3), *b = given;
+    else return false;
+    return true;
+  });
+  EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(10, 20, 30));
+  EXPECT_EQ(GetSysColorBrush(COLOR_WINDOW), given);
+  LOGBRUSH lb;
+  GetObject(GetSysColorBrush(COLOR_BTNFACE), sizeof(lb), &lb);
+  EXPECT_EQ(lb.lbColor, RGB(10, 20, 30));
+  EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));
+  SetSysColorOverride(nullptr);
+  EXPECT_EQ(GetSysColor(COLOR_BTNFACE), face);
+  EXPECT_EQ(GetSysColorBrush(99), nullptr);
+  EXPECT_EQ(GetSysColor(99), 0u);
+}
+
+// ---- Scroll bars ----
+
+TEST_F(ControlsTest, FrameScrollBarsTakeRoomShowAsNeededAndHitTest) {
+  HWND w = Make(kParentClass, WS_VSCROLL | WS_HSCROLL, 10, 10, 200, 150);
+  RECT c;
+  GetClientRect(w, &c);
+  EXPECT_EQ(c.right, 200 - 17);
+  EXPECT_EQ(c.bottom, 150 - 17);
+  POINT p{100 + 10 + 190, 100 + 10 + 50};
+  EXPECT_EQ(SendMessageW(w, WM_NCHITTEST, 0, PointToLParam(p)), HTVSCROLL);
+  p = POINT{100 + 10 + 50, 100 + 10 + 145};
+  EXPECT_EQ(SendMessageW(w, WM_NCHITTEST, 0, PointToLParam(p)), HTHSCROLL);
+
+  // A range the page covers takes the bar away; one that needs it brings it back.
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE;
+  si.nMin = 0;
+  si.nMax = 9;
+  si.nPage = 10;
+  SetScrollInfo(w, SB_HORZ, &si, TRUE);
+  EXPECT_FALSE(GetWindowLongPtrW(w, GWL_STYLE) & WS_HSCROLL);
+  GetClientRect(w, &c);
+  EXPECT_EQ(c.bottom, 150);
+  si.fMask |= SIF_DISABLENOSCROLL;
+  SetScrollInfo(w, SB_VERT, &si, TRUE);
+  EXPECT_TRUE(GetWindowLongPtrW(w, GWL_STYLE) & WS_VSCROLL);  // kept, but disabled
+  SCROLLBARINFO sbi;
+  ASSERT_TRUE(GetScrollBarInfo(w, OBJID_VSCROLL, &sbi));
+  EXPECT_EQ(sbi.rgstate[0], STATE_SYSTEM_UNAVAILABLE);
+  si.nMax = 99;
+  si.fMask = SIF_ALL;
+  si.nPos = 500;  // clamped to the last page
+  EXPECT_EQ(SetScrollInfo(w, SB_HORZ, &si, TRUE), 90);
+  EXPECT_TRUE(GetWindowLongPtrW(w, GWL_STYLE) & WS_HSCROLL);
+  EXPECT_EQ(GetScrollPos(w, SB_HORZ), 90);
+  ASSERT_TRUE(GetScrollBarInfo(w, OBJID_HSCROLL, &sbi));
+  EXPECT_EQ(sbi.rgstate[0], 0u);
+  EXPECT_EQ(sbi.dxyLineButton, 17);
+  EXPECT_GT(sbi.xyThumbTop, 17);
+  ShowScrollBar(w, SB_BOTH, FALSE);
+  GetClientRect(w, &c);
+  EXPECT_EQ(c.right, 200);
+}
+
+TEST_F(ControlsTest, PressingAFrameBarSendsItsScrollCodesAndDragsTheThumb) {
+  HWND w = Make(kParentClass, WS_VSCROLL, 10, 10, 200, 217);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  si.nMin = 0;
+  si.nMax = 99;
+  si.nPage = 50;
+  si.nPos = 0;
+  SetScrollInfo(w, SB_VERT, &si, TRUE);
+  // The bar: x 183..200, y 0..217 of w; arrows 17 high, track 183 long, thumb 91 long.
+  auto at = [&](int y) {
+    POINT p{190, y};
+    p.x += 110;
+    p.y += 110;
+    return p;
+  };
+  auto press = [&](int y) {
+    InjectMouseButton(TMouseButton::Left, true, at(y).x, at(y).y);
+    Pump();
+  };
+  auto release = [&](int y) {
+    InjectMouseButton(TMouseButton::Left, false, at(y).x, at(y).y);
+    Pump();
+  };
+  struct Case {
+    int y;
+    Codes codes;
+  };
+  for (const Case& c : std::vector<Case>{{5, {SB_LINEUP, SB_ENDSCROLL}},
+                                         {210, {SB_LINEDOWN, SB_ENDSCROLL}},
+                                         {150, {SB_PAGEDOWN, SB_ENDSCROLL}}}) {
+    log.clear();
+    press(c.y);
+    release(c.y);
+    EXPECT_EQ(ScrollCodes(WM_VSCROLL), c.codes) << c.y;
+  }
+
+  // A held arrow repeats on the clock until released.
+  log.clear();
+  press(210);
+  Headless().AdvanceClock(350);
+  Pump();
+  Headless().AdvanceClock(50);
+  Pump();
+  release(210);
+  EXPECT_EQ(ScrollCodes(WM_VSCROLL), (Codes{SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN, SB_ENDSCROLL}));
+
+  // The thumb follows the mouse; the track position is readable while dragging.
+  log.clear();
+  press(40);
+  InjectMouseMove(at(86).x, at(86).y);  // half the free track further
+  Pump();
+  si.fMask = SIF_TRACKPOS | SIF_POS;
+  GetScrollInfo(w, SB_VERT, &si);
+  EXPECT_EQ(si.nTrackPos, 25);
+  EXPECT_EQ(si.nPos, 0);
+  // The thumb is drawn where it is dragged: face colour there, track colour above.
+  EXPECT_EQ(SurfacePixel(parent, 10 + 190, 10 + 17 + 46 + 30), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(SurfacePixel(parent, 10 + 190, 10 + 17 + 20), GetSysColor(COLOR_SCROLLBAR));
+  release(86);
+  EXPECT_EQ(ScrollCodes(WM_VSCROLL), (Codes{SB_THUMBTRACK, SB_THUMBPOSITION, SB_ENDSCROLL}));
+  EXPECT_EQ(HIWORD(log[1].wParam), 25);
+  EXPECT_EQ(log[0].lParam, 0);
+}
+
+TEST_F(ControlsTest, ScrollBarControlAnswersItsMessagesAndNotifiesItsParent) {
+  HWND sb = Make("SCROLLBAR", SBS_HORZ, 10, 10, 200, 17);
+  EXPECT_EQ(GetScrollPos(sb, SB_CTL), 0);
+  int mn = -1, mx = -1;
+  GetScrollRange(sb, SB_CTL, &mn, &mx);
+  EXPECT_EQ(mn, 0);  // a control starts empty
+  EXPECT_EQ(mx, 0);
+  // SetScrollInfo reaches the control as SBM_SETSCROLLINFO, where a subclass sees it.
+  static std::vector<UINT> seen;
+  static WNDPROC old = nullptr;
+  seen.clear();
+  old = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(sb, GWLP_WNDPROC, LONG_PTR(+[](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    seen.push_back(m);
+    return CallWindowProcW(old, h, m, wp, lp);
+  })));
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMax = 200;
+  si.nPage = 20;
+  si.nPos = 300;
+  EXPECT_EQ(SetScrollInfo(sb, SB_CTL, &si, TRUE), 181);
+  EXPECT_NE(std::find(seen.begin(), seen.end(), SBM_SETSCROLLINFO), seen.end());
+  EXPECT_EQ(SendMessageW(sb, SBM_SETPOS, 10, TRUE), 181);
+  EXPECT_EQ(SendMessageW(sb, SBM_GETPOS, 0, 0), 10);
+  EXPECT_EQ(SendMessageW(sb, SBM_SETRANGE, 0, 25), 10);  // returns the old position; the new one is clamped
+  EXPECT_EQ(SendMessageW(sb, SBM_GETPOS, 0, 0), 6);
+  SendMessageW(sb, SBM_SETRANGEREDRAW, 0, 200);
+
+  log.clear();
+  Click(sb, 150, 8);  // in the track, right of the thumb
+  Click(sb, 5, 8);
+  EXPECT_EQ(ScrollCodes(WM_HSCROLL), (Codes{SB_PAGERIGHT, SB_ENDSCROLL, SB_LINELEFT, SB_ENDSCROLL}));
+  EXPECT_EQ(HWND(log[0].lParam), sb);
+  log.clear();
+  SendMessageW(sb, WM_KEYDOWN, VK_END, 0);
+  EXPECT_EQ(ScrollCodes(WM_HSCROLL), (Codes{SB_BOTTOM, SB_ENDSCROLL}));
+
+  // Disabled arrows keep the bar but refuse the line scroll look; a disabled bar draws no thumb.
+  EXPECT_TRUE(EnableScrollBar(sb, SB_CTL, ESB_DISABLE_BOTH));
+  SCROLLBARINFO sbi;
+  ASSERT_TRUE(GetScrollBarInfo(sb, OBJID_CLIENT, &sbi));
+  EXPECT_EQ(sbi.rgstate[0], STATE_SYSTEM_UNAVAILABLE);
+  EXPECT_EQ(sbi.xyThumbTop, 0);
+}
+
+// ---- Buttons ----
+
+TEST_F(ControlsTest, ButtonsChangeStateOnClicksAndKeysAndTellTheirParent) {
+  struct Case {
+    DWORD style;
+    int clicks;
+    LRESULT check;
+  };
+  for (const Case& c : std::vector<Case>{{BS_PUSHBUTTON, 1, BST_UNCHECKED},
+                                         {BS_CHECKBOX, 1, BST_UNCHECKED},  // not automatic: the owner checks it
+                                         {BS_AUTOCHECKBOX, 1, BST_CHECKED},
+                                         {BS_AUTOCHECKBOX, 2, BST_UNCHECKED},
+                                         {BS_AUTO3STATE, 2, BST_INDETERMINATE},
+                                         {BS_AUTO3STATE, 3, BST_UNCHECKED},
+                                         {BS_AUTORADIOBUTTON, 2, BST_CHECKED}}) {
+    HWND b = Make("BUTTON", c.style, 10, 10, 100, 24, "Go");
+    log.clear();
+    for (int i = 0; i < c.clicks; ++i) Click(b, 50, 12);
+    EXPECT_EQ(SendMessageW(b, BM_GETCHECK, 0, 0), c.check) << c.style << " x" << c.clicks;
+    EXPECT_EQ(Commands(), Codes(size_t(c.clicks), BN_CLICKED)) << c.style;
+    EXPECT_EQ(LOWORD(log.back().wParam), 7);
+    EXPECT_EQ(HWND(log.back().lParam), b);
+    DestroyWindow(b);
+  }
+
+  // Pressed while the mouse is down and over it; a release outside clicks nothing.
+  HWND b = Make("BUTTON", BS_PUSHBUTTON, 10, 10, 100, 24, "Go");
+  log.clear();
+  InjectMouseButton(TMouseButton::Left, true, 100 + 50, 100 + 20);
+  Pump();
+  EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0), BST_PUSHED | BST_FOCUS);
+  EXPECT_EQ(GetFocus(), b);
+  InjectMouseMove(300, 250);
+  Pump();
+  EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0), BST_FOCUS);
+  InjectMouseButton(TMouseButton::Left, false, 300, 250);
+  Pump();
+  EXPECT_TRUE(Commands().empty());
+  // Space clicks the focused button; BM_CLICK clicks any.
+  InjectKey(VK_SPACE, true);
+  InjectKey(VK_SPACE, false);
+  Pump();
+  SendMessageW(b, BM_CLICK, 0, 0);
+  EXPECT_EQ(Commands(), (Codes{BN_CLICKED, BN_CLICKED}));
+  EXPECT_EQ(SendMessageW(b, WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
+  SendMessageW(b, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  EXPECT_EQ(SendMessageW(b, WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+  // A disabled button hears nothing.
+  EnableWindow(b, FALSE);
+  log.clear();
+  Click(b, 50, 12);
+  EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(ControlsTest, AutomaticRadioButtonsKeepOneCheckedPerGroup) {
+  HWND a = Make("BUTTON", BS_AUTORADIOBUTTON | WS_GROUP, 10, 10, 100, 20, "A", 1);
+  HWND b = Make("BUTTON", BS_AUTORADIOBUTTON, 10, 30, 100, 20, "B", 2);
+  HWND c = Make("BUTTON", BS_AUTORADIOBUTTON, 10, 50, 100, 20, "C", 3);
+  HWND d = Make("BUTTON", BS_AUTORADIOBUTTON | WS_GROUP, 10, 70, 100, 20, "D", 4);
+  SendMessageW(d, BM_SETCHECK, BST_CHECKED, 0);
+  Click(a, 5, 10);
+  Click(c, 5, 10);
+  EXPECT_EQ(SendMessageW(a, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageW(b, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageW(c, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(d, BM_GETCHECK, 0, 0), BST_CHECKED);  // another group
+  EXPECT_TRUE(GetWindowLongPtrW(c, GWL_STYLE) & WS_TABSTOP);
+  EXPECT_FALSE(GetWindowLongPtrW(a, GWL_STYLE) & WS_TABSTOP);
+}
+
+TEST_F(ControlsTest, ButtonsPaintTheirKindAndOwnerDrawnOnesAskTheParent) {
+  HWND push = Make("BUTTON", BS_PUSHBUTTON, 10, 10, 80, 24, "");
+  HWND check = Make("BUTTON", BS_AUTOCHECKBOX, 10, 40, 80, 20, "");
+  HWND group = Make("BUTTON", BS_GROUPBOX, 100, 10, 120, 80, "Group");
+  EXPECT_EQ(Pixel(push, 40, 12), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(Pixel(push, 0, 0), GetSysColor(COLOR_3DLIGHT));  // raised edge
+  EXPECT_EQ(Pixel(push, 79, 23), GetSysColor(COLOR_3DDKSHADOW));
+  EXPECT_EQ(Pixel(check, 3, 10), GetSysColor(COLOR_WINDOW));  // the empty box
+  Click(check, 5, 10);
+  Pump();
+  EXPECT_GT(Ink(check, RECT{3, 6, 10, 14}, GetSysColor(COLOR_WINDOW)), 5);  // the tick
+  EXPECT_EQ(Pixel(group, 60, 40), GetSysColor(COLOR_BTNFACE));  // hollow inside
+  EXPECT_EQ(SendMessageW(group, WM_NCHITTEST, 0, MAKELPARAM(100 + 160, 100 + 50)), HTTRANSPARENT);
+
+  HWND owner = Make("BUTTON", BS_OWNERDRAW, 10, 70, 50, 20, "", 9);
+  log.clear();
+  InvalidateRect(owner, nullptr, TRUE);
+  UpdateWindow(owner);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].msg, UINT(WM_DRAWITEM));
+  EXPECT_EQ(log[0].wParam, 9u);
+}
+
+// ---- Statics ----
+
+TEST_F(ControlsTest, StaticsLetClicksThroughUnlessAskedAndPaintTheirText) {
+  HWND label = Make("STATIC", SS_LEFT, 10, 10, 120, 20, "Label");
+  HWND notify = Make("STATIC", SS_NOTIFY, 10, 40, 120, 20, "Click");
+  EXPECT_EQ(SendMessageW(label, WM_NCHITTEST, 0, MAKELPARAM(115, 115)), HTTRANSPARENT);
+  EXPECT_EQ(SendMessageW(notify, WM_NCHITTEST, 0, MAKELPARAM(115, 145)), HTCLIENT);
+  log.clear();
+  Click(notify, 5, 5);
+  EXPECT_EQ(Commands(), Codes{STN_CLICKED});
+  EXPECT_GT(Ink(label, RECT{0, 0, 40, 20}, GetSysColor(COLOR_BTNFACE)), 10);
+  HWND etched = Make("STATIC", SS_ETCHEDHORZ, 10, 70, 100, 2);
+  EXPECT_EQ(Pixel(etched, 50, 0), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(Pixel(etched, 50, 1), GetSysColor(COLOR_BTNHIGHLIGHT));
+}
+
+// ---- Edits ----
+
+std::string TextOf(HWND w) {
+  char buf[512];
+  GetWindowTextW(w, buf, sizeof(buf));
+  return buf;
+}
+
+void Type(const std::u32string& s) {
+  for (char32_t c : s) InjectChar(c);
+  Pump();
+}
+
+void Key(int vk, bool shift = false, bool ctrl = false) {
+  if (shift) InjectKey(VK_SHIFT, true);
+  if (ctrl) InjectKey(VK_CONTROL, true);
+  InjectKey(vk, true);
+  Pump();  // the modifiers are read while the key is handled
+  InjectKey(vk, false);
+  if (ctrl) InjectKey(VK_CONTROL, false);
+  if (shift) InjectKey(VK_SHIFT, false);
+  Pump();
+}
+
+std::pair<int, int> Sel(HWND e) {
+  DWORD s = 0, t = 0;
+  SendMessageW(e, EM_GETSEL, WPARAM(&s), LPARAM(&t));
+  return {int(s), int(t)};
+}
+
+TEST_F(ControlsTest, EditTakesTypingSelectionClipboardAndUndo) {
+  HWND e = Make("EDIT", WS_BORDER | ES_AUTOHSCROLL, 10, 10, 150, 22, "");
+  SetFocus(e);
+  log.clear();
+  Type(U"héllo world");
+  EXPECT_EQ(TextOf(e), "héllo world");
+  EXPECT_EQ(Sel(e), std::make_pair(11, 11));  // UTF-16 units
+  const Codes typed = Commands();
+  EXPECT_EQ(std::count(typed.begin(), typed.end(), EN_CHANGE), 11);
+
+  Key(VK_HOME);
+  Key(VK_RIGHT, true, true);  // Ctrl+Shift+Right selects the first word and its space
+  EXPECT_EQ(Sel(e), std::make_pair(0, 6));
+  Type(U"\x03");  // Ctrl+C
+  EXPECT_EQ(Headless().ClipboardText(), "héllo ");
+  Key(VK_END);
+  Type(U"\x16");  // Ctrl+V
+  EXPECT_EQ(TextOf(e), "héllo worldhéllo ");
+  SendMessageW(e, EM_UNDO, 0, 0);
+  EXPECT_EQ(TextOf(e), "héllo world");
+  EXPECT_TRUE(SendMessageW(e, EM_CANUNDO, 0, 0));
+  Key(VK_LEFT);
+  InjectChar(U'\b');
+  Pump();
+  EXPECT_EQ(TextOf(e), "héllo word");
+  SendMessageW(e, EM_SETSEL, 0, -1);
+  SendMessageW(e, EM_REPLACESEL, TRUE, LPARAM("new"));
+  EXPECT_EQ(TextOf(e), "new");
+  EXPECT_TRUE(SendMessageW(e, EM_GETMODIFY, 0, 0));
+
+  // Read-only refuses changes but copies; the limit cuts what comes in and says so.
+  SendMessageW(e, EM_SETREADONLY, TRUE, 0);
+  Type(U"x");
+  EXPECT_EQ(TextOf(e), "new");
+  SendMessageW(e, EM_SETREADONLY, FALSE, 0);
+  SendMessageW(e, EM_LIMITTEXT, 5, 0);
+  log.clear();
+  SendMessageW(e, EM_SETSEL, 3, 3);
+  Type(U"abc");
+  EXPECT_EQ(TextOf(e), "newab");
+  const Codes limited = Commands();
+  EXPECT_NE(std::find(limited.begin(), limited.end(), EN_MAXTEXT), limited.end());
+
+  // A mouse press puts the caret near the point; a drag selects.
+  SetWindowTextW(e, "abcdefgh");
+  Click(e, 1, 10);
+  EXPECT_EQ(Sel(e), std::make_pair(0, 0));
+  POINT p{1, 10}, q{400, 10};
+  ClientToScreen(e, &p);
+  ClientToScreen(e, &q);
+  InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
+  Pump();
+  InjectMouseMove(q.x, q.y);
+  InjectMouseButton(TMouseButton::Left, false, q.x, q.y);
+  Pump();
+  EXPECT_EQ(Sel(e), std::make_pair(0, 5));  // the limit set above still holds: "abcde"
+  EXPECT_EQ(GetFocus(), e);
+  // Focus notifications, and an empty password edit shows stars, not text.
+  HWND pw = Make("EDIT", ES_PASSWORD, 10, 40, 150, 22, "secret");
+  EXPECT_EQ(SendMessageW(pw, EM_GETPASSWORDCHAR, 0, 0), '*');
+  log.clear();
+  SetFocus(pw);
+  EXPECT_EQ(Commands(), (Codes{EN_KILLFOCUS, EN_SETFOCUS}));
+  SendMessageW(pw, EM_SETSEL, 0, -1);
+  SendMessageW(pw, WM_COPY, 0, 0);
+  EXPECT_NE(Headless().ClipboardText(), "secret");
+}
+
+TEST_F(ControlsTest, MultiLineEditBreaksWrapsAndScrollsItsLines) {
+  HWND e = Make("EDIT", ES_MULTILINE | WS_VSCROLL | ES_WANTRETURN, 10, 10, 150, 60, "one\r\ntwo\r\nthree");
+  EXPECT_EQ(SendMessageW(e, EM_GETLINECOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(e, EM_LINEINDEX, 1, 0), 5);
+  EXPECT_EQ(SendMessageW(e, EM_LINELENGTH, 10, 0), 5);
+  EXPECT_EQ(SendMessageW(e, EM_LINEFROMCHAR, 6, 0), 1);
+  char line[16] = {};
+  *reinterpret_cast<WORD*>(line) = sizeof(line);
+  EXPECT_EQ(SendMessageW(e, EM_GETLINE, 2, LPARAM(line)), 5);
+  EXPECT_EQ(std::string(line, 5), "three");
+
+  SetFocus(e);
+  SendMessageW(e, EM_SETSEL, 3, 3);
+  Type(U"\r");
+  EXPECT_EQ(TextOf(e), "one\r\n\r\ntwo\r\nthree");
+  Key(VK_DOWN);
+  EXPECT_EQ(SendMessageW(e, EM_LINEFROMCHAR, WPARAM(-1), 0), 2);
+
+  // Lines past the visible ones scroll into view with the caret, and the bar follows.
+  for (int i = 0; i < 6; ++i) Type(U"\r");
+  const int first = int(SendMessageW(e, EM_GETFIRSTVISIBLELINE, 0, 0));
+  EXPECT_GT(first, 0);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  GetScrollInfo(e, SB_VERT, &si);
+  EXPECT_EQ(si.nPos, first);
+  EXPECT_EQ(si.nMax, int(SendMessageW(e, EM_GETLINECOUNT, 0, 0)) - 1);
+  SendMessageW(e, WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(SendMessageW(e, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+
+  // Without horizontal scrolling long lines wrap at spaces.
+  HWND wrap = Make("EDIT", ES_MULTILINE, 10, 80, 80, 60, "aaaa bbbb cccc dddd eeee");
+  EXPECT_GT(SendMessageW(wrap, EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(SendMessageW(wrap, EM_LINEINDEX, 1, 0) % 5, 0);  // each wrapped line starts a word
+}
+
+// ---- Icons and cursors ----
+
+TEST_F(ControlsTest, IconsDrawThroughTheirMaskOrAlphaAndCursorsReachTheBackend) {
+  // A 4 x 4 icon: the mask hides the left half; the colour is red.
+  HBITMAP mask = CreateBitmap(4, 4, 1, 1, nullptr);
+  HBITMAP color = CreateCompatibleBitmap(nullptr, 4, 4);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, mask);
+  RECT left{0, 0, 2, 4}, all{0, 0, 4, 4};
+  FillRect(dc, &all, HBRUSH(GetStockObject(BLACK_BRUSH)));
+  FillRect(dc, &left, HBRUSH(GetStockObject(WHITE_BRUSH)));
+  SelectObject(dc, color);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  FillRect(dc, &all, red);
+  SelectObject(dc, old);
+  ICONINFO ii;
+  ii.hbmMask = mask;
+  ii.hbmColor = color;
+  HICON icon = CreateIconIndirect(&ii);
+  ASSERT_NE(icon, nullptr);
+  DeleteObject(mask);  // the icon keeps its own copies
+  DeleteObject(color);
+
+  HBITMAP target = CreateCompatibleBitmap(nullptr, 8, 8);
+  old = SelectObject(dc, target);
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  RECT t{0, 0, 8, 8};
+  FillRect(dc, &t, blue);
+  ASSERT_TRUE(DrawIconEx(dc, 2, 2, icon, 0, 0, 0, nullptr, DI_NORMAL));
+  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(0, 0, 255));  // masked
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 7, 7), RGB(0, 0, 255));  // outside
+  FillRect(dc, &t, blue);
+  DrawIconEx(dc, 0, 0, icon, 8, 8, 0, nullptr, DI_NORMAL);  // stretched
+  EXPECT_EQ(GetPixel(dc, 6, 1), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 1, 6), RGB(0, 0, 255));
+
+  ICONINFO back;
+  ASSERT_TRUE(GetIconInfo(icon, &back));
+  BITMAP bm;
+  GetObject(back.hbmColor, sizeof(bm), &bm);
+  EXPECT_EQ(bm.bmWidth, 4);
+  DeleteObject(back.hbmColor);
+  DeleteObject(back.hbmMask);
+  EXPECT_TRUE(DestroyIcon(icon));
+  EXPECT_FALSE(DestroyIcon(icon));
+  SelectObject(dc, old);
+  DeleteObject(target);
+  DeleteObject(red);
+  DeleteObject(blue);
+  DeleteDC(dc);
+
+  // The pointer takes the class cursor over a client area and sizing shapes on borders.
+  HWND e = Make("EDIT", 0, 10, 10, 100, 22, "");
+  HWND sizable = CreateWindowExW(0, kParentClass, "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 100, 200, 150, nullptr,
+                                 nullptr, nullptr, nullptr);
+  Pump();
+  POINT p{20, 10};
+  ClientToScreen(e, &p);
+  InjectMouseMove(p.x, p.y);
+  EXPECT_EQ(Headless().CursorShape(), 32513);  // the I-beam
+  InjectMouseMove(501, 170);
+  EXPECT_EQ(Headless().CursorShape(), 32644);  // west-east
+  InjectMouseMove(600, 200);
+  EXPECT_EQ(Headless().CursorShape(), 32512);
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+  DestroyWindow(sizable);
+}
+
+}  // namespace
