@@ -24,10 +24,15 @@ function(tarnwick_test name)
   # They travel as one label joined by "+"; ctest -L matches labels as regular expressions, so
   # "ctest -L threads" still selects a test labelled "unit+threads".
   list(JOIN ARG_LABELS "+" labels)
+  # Display tests share one X server (its pointer, keyboard focus and selections): one at a time.
+  set(lock "")
+  if("display" IN_LIST ARG_LABELS)
+    set(lock RESOURCE_LOCK x_display)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT} ${lock})
   if("threads" IN_LIST ARG_LABELS)
     add_dependencies(tarnwick_threads_tests ${name})
   endif()
