@@ -25,7 +25,8 @@ display=""
 reason="Xvfb is not installed"
 if command -v Xvfb >/dev/null 2>&1; then
   # A 24-bit screen; the composite extension adds the 32-bit visual that layered windows use.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp +extension Composite \
+  # -noreset: the server would otherwise reset, refusing connections, whenever its last client leaves.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset +extension Composite \
     3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   reason="Xvfb did not start"
