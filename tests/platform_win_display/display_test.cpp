@@ -1,0 +1,827 @@
+// The display backend on a real X server (Xvfb through scripts/with-xvfb.sh):
+// pictures, input through XTest, XDND drops from a source written here,
+// shapes with and without a compositing manager, and the clipboard.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/os/Threads.h"
+#include "platform/win/X11Backend.h"
+#include "platform/win/Windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/shape.h>
+#include <X11/keysym.h>
+
+namespace {
+
+const char* const kClass = "DisplayTestWindow";
+
+struct Received {
+  HWND wnd;
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+struct Drop {
+  std::vector<std::string> files;
+  POINT point{};
+  BOOL inClient = FALSE;
+};
+
+// What the test windows saw; the drop handler raises once when asked to.
+std::vector<Received> received;
+std::vector<Drop> drops;
+bool raiseOnNextDrop = false;
+
+LRESULT TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  switch (m) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_CHAR: case WM_CLOSE:
+      received.push_back(Received{w, m, wp, lp});
+      return m == WM_CLOSE ? 0 : DefWindowProcW(w, m, wp, lp);
+    case WM_DROPFILES: {
+      HDROP h = reinterpret_cast<HDROP>(wp);
+      Drop d;
+      const UINT n = DragQueryFileW(h, 0xFFFFFFFF, nullptr, 0);
+      for (UINT i = 0; i < n; ++i) {
+        char name[512];
+        DragQueryFileW(h, i, name, sizeof(name));
+        d.files.push_back(name);
+      }
+      d.inClient = DragQueryPoint(h, &d.point);
+      DragFinish(h);
+      drops.push_back(d);
+      if (raiseOnNextDrop) {
+        raiseOnNextDrop = false;
+        throw std::runtime_error("handler failed");
+      }
+      return 0;
+    }
+    case WM_PAINT: {
+      // A pattern with steps in both directions, so that any shift or swap shows.
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      RECT r;
+      GetClientRect(w, &r);
+      for (int y = 0; y < r.bottom; y += 8) {
+        for (int x = 0; x < r.right; x += 8) {
+          RECT cell{x, y, x + 8, y + 8};
+          HBRUSH b = CreateSolidBrush(RGB((x * 3) & 0xFF, (y * 5) & 0xFF, ((x + y) * 7) & 0xFF));
+          FillRect(dc, &cell, b);
+          DeleteObject(b);
+        }
+      }
+      EndPaint(w, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+class DisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no display: run the tests through scripts/with-xvfb.sh";
+    InitMainThread();
+    ResetWindowLayer();
+    std::string error;
+    auto backend = TX11Backend::Open(nullptr, error);
+    ASSERT_TRUE(backend) << error;
+    x_ = backend.get();
+    dpy_ = x_->XDisplay();
+    SetWindowBackend(std::move(backend));
+    received.clear();
+    drops.clear();
+    raiseOnNextDrop = false;
+  }
+  void TearDown() override {
+    if (!x_) return;
+    ResetWindowLayer();
+    SetWindowBackend(std::make_unique<THeadlessBackend>());
+  }
+
+  HWND Make(DWORD style, int x, int y, int w, int h, DWORD exStyle = 0) {
+    WNDCLASSEXW wc;  // again after every reset of the layer, which drops unused classes
+    wc.lpfnWndProc = TestProc;
+    wc.lpszClassName = kClass;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(uintptr_t(COLOR_WINDOW + 1));
+    RegisterClassExW(&wc);
+    HWND wnd = CreateWindowExW(exStyle, kClass, "Display test", style, x, y, w, h, nullptr, nullptr, nullptr,
+                               nullptr);
+    EXPECT_NE(wnd, nullptr);
+    return wnd;
+  }
+
+  // Serves the layer (exceptions from handlers are counted) until done() holds.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+    const uint64_t end = x_->Now() + uint64_t(timeoutMs);
+    for (;;) {
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        try {
+          DispatchMessageW(&m);
+        } catch (const std::exception&) {
+          ++raised_;
+        }
+      }
+      if (done()) return true;
+      if (x_->Now() >= end) return false;
+      x_->Wait({}, 10);
+    }
+  }
+
+  ::Window XOf(HWND wnd) { return ::Window(x_->XWindowOf(wnd)); }
+
+  bool Viewable(HWND wnd) {
+    XWindowAttributes a;
+    return XGetWindowAttributes(dpy_, XOf(wnd), &a) && a.map_state == IsViewable;
+  }
+
+  // Shows the window and waits until the server shows everything the layer drew.
+  void ShowAndSettle(HWND wnd) {
+    ShowWindow(wnd, SW_SHOW);
+    UpdateWindow(wnd);
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(wnd); }));
+    Settle();
+  }
+  void Settle() {
+    PumpUntil([] { return false; }, 50);
+    x_->Flush();
+    XSync(dpy_, False);
+  }
+
+  // Runs fn on a second thread with its own connection while the layer is served.
+  void Beside(const std::function<void(Display*)>& fn) {
+    std::atomic<bool> finished{false};
+    std::thread t([&] {
+      Display* d = XOpenDisplay(nullptr);
+      if (d) {
+        fn(d);
+        XCloseDisplay(d);
+      }
+      finished = true;
+    });
+    PumpUntil([&] { return finished.load(); }, 15000);
+    t.join();
+  }
+
+  TX11Backend* x_ = nullptr;
+  Display* dpy_ = nullptr;
+  int raised_ = 0;
+};
+
+// Pixels of the X window against the surface: the count that differ in colour.
+int DifferingPixels(Display* dpy, ::Window xid, HWND wnd, std::string& first) {
+  HBITMAP surface = GetWindowSurface(wnd);
+  DIBSECTION ds;
+  GetObject(surface, sizeof(ds), &ds);
+  const int w = ds.dsBm.bmWidth, h = ds.dsBm.bmHeight;
+  XImage* img = XGetImage(dpy, xid, 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+  if (!img) {
+    first = "no image";
+    return w * h;
+  }
+  int bad = 0;
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* row = static_cast<const uint8_t*>(ds.dsBm.bmBits) + (h - 1 - y) * ds.dsBm.bmWidthBytes;
+    for (int x = 0; x < w; ++x) {
+      const unsigned long want = (unsigned long)(row[x * 4 + 2]) << 16 | row[x * 4 + 1] << 8 | row[x * 4];
+      const unsigned long got = XGetPixel(img, x, y) & 0xFFFFFF;
+      if (want != got && bad++ == 0) first = "at " + std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  XDestroyImage(img);
+  return bad;
+}
+
+TEST_F(DisplayTest, ShownWindowHasTheSurfacePixelsAfterMovesAndResizes) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW, 40, 50, 240, 160);
+  ShowAndSettle(w);
+  std::string where;
+  EXPECT_EQ(DifferingPixels(dpy_, XOf(w), w, where), 0) << where;
+
+  MoveWindow(w, 300, 220, 333, 201, TRUE);
+  UpdateWindow(w);
+  Settle();
+  EXPECT_EQ(DifferingPixels(dpy_, XOf(w), w, where), 0) << where;
+  int x, y;
+  ::Window child;
+  XTranslateCoordinates(dpy_, XOf(w), DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
+  XWindowAttributes a;
+  XGetWindowAttributes(dpy_, XOf(w), &a);
+  EXPECT_EQ((std::vector<int>{x, y, a.width, a.height}), (std::vector<int>{300, 220, 333, 201}));
+
+  // The title reaches the window manager's property in UTF-8.
+  SetWindowTextW(w, "Grüße");
+  Settle();
+  Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False), type;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(dpy_, XOf(w), XInternAtom(dpy_, "_NET_WM_NAME", False), 0, 64, False, utf8, &type, &format, &n,
+                     &after, &data);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), n), "Grüße");
+  XFree(data);
+}
+
+TEST_F(DisplayTest, ClickAndTypedTextReachTheWindowThroughTheServer) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW, 100, 100, 300, 200);
+  ShowAndSettle(w);
+  ASSERT_TRUE(PumpUntil([&] {
+    ::Window focus;
+    int revert;
+    XGetInputFocus(dpy_, &focus, &revert);
+    return focus == XOf(w);
+  })) << "the active window has the keyboard focus";
+
+  POINT p{30, 40};
+  ClientToScreen(w, &p);
+  const int scr = DefaultScreen(dpy_);
+  XTestFakeMotionEvent(dpy_, scr, p.x, p.y, CurrentTime);
+  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+  auto key = [&](KeySym sym, bool down) { XTestFakeKeyEvent(dpy_, XKeysymToKeycode(dpy_, sym), down, CurrentTime); };
+  for (KeySym s : {XK_a, XK_1}) {
+    key(s, true);
+    key(s, false);
+  }
+  key(XK_Shift_L, true);
+  key(XK_z, true);
+  key(XK_z, false);
+  key(XK_Shift_L, false);
+  key(XK_Return, true);
+  key(XK_Return, false);
+  XFlush(dpy_);
+
+  auto count = [](UINT msg) {
+    return std::count_if(received.begin(), received.end(), [&](const Received& r) { return r.msg == msg; });
+  };
+  ASSERT_TRUE(PumpUntil([&] { return count(WM_LBUTTONUP) == 1 && count(WM_CHAR) == 4; }));
+  std::string chars;
+  std::vector<WPARAM> keys;
+  for (const Received& r : received) {
+    EXPECT_EQ(r.wnd, w);
+    if (r.msg == WM_LBUTTONDOWN) {
+      EXPECT_EQ(r.lParam, MAKELPARAM(30, 40));
+    }
+    if (r.msg == WM_CHAR) chars += char(r.wParam);
+    if (r.msg == WM_KEYDOWN) keys.push_back(r.wParam);
+  }
+  EXPECT_EQ(chars, "a1Z\r");
+  EXPECT_EQ(keys, (std::vector<WPARAM>{'A', '1', VK_SHIFT, 'Z', VK_RETURN}));
+}
+
+// What a window manager asks of a window, sent as one would send it.
+TEST_F(DisplayTest, WindowManagerRequestsReachTheLayer) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW, 80, 90, 260, 180);
+  ShowAndSettle(w);
+  const ::Window xid = XOf(w);
+  auto atom = [&](const char* n) { return XInternAtom(dpy_, n, False); };
+
+  // The close button of a window manager: WM_DELETE_WINDOW becomes WM_CLOSE.
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = xid;
+  e.xclient.message_type = atom("WM_PROTOCOLS");
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = long(atom("WM_DELETE_WINDOW"));
+  XSendEvent(dpy_, xid, False, NoEventMask, &e);
+  XFlush(dpy_);
+  EXPECT_TRUE(PumpUntil([] { return !received.empty() && received.back().msg == WM_CLOSE; }));
+
+  // A move by the window manager (its synthetic ConfigureNotify in root coordinates): the layer follows.
+  e = XEvent{};
+  e.xconfigure.type = ConfigureNotify;
+  e.xconfigure.event = e.xconfigure.window = xid;
+  e.xconfigure.x = 150;
+  e.xconfigure.y = 160;
+  e.xconfigure.width = 260;
+  e.xconfigure.height = 180;
+  XSendEvent(dpy_, xid, False, StructureNotifyMask, &e);
+  XFlush(dpy_);
+  RECT r{};
+  EXPECT_TRUE(PumpUntil([&] { return GetWindowRect(w, &r) && r.left == 150 && r.top == 160; }));
+  EXPECT_EQ(r.right - r.left, 260);
+
+  // Minimised to a taskbar (WM_STATE iconic, then unmapped) and brought back by mapping it again.
+  long iconic[2] = {IconicState, 0};
+  XChangeProperty(dpy_, xid, atom("WM_STATE"), atom("WM_STATE"), 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(iconic), 2);
+  XUnmapWindow(dpy_, xid);
+  XFlush(dpy_);
+  EXPECT_TRUE(PumpUntil([&] { return IsIconic(w) != FALSE; }));
+  XMapWindow(dpy_, xid);
+  XFlush(dpy_);
+  EXPECT_TRUE(PumpUntil([&] { return !IsIconic(w); }));
+  EXPECT_TRUE(IsWindowVisible(w));
+}
+
+// ---- File drops from an XDND source written here ----
+
+struct SourceResult {
+  bool statusAccepted = false;
+  bool served = false;
+  bool finished = false;
+  bool finishedAccepted = false;
+};
+
+// A selection owner's answer: data when the request is for target, else a refusal.
+// Without data the property is written already (the start of an INCR transfer).
+bool Answer(Display* d, const XSelectionRequestEvent& r, Atom target, const std::string* data) {
+  XEvent reply{};
+  reply.xselection.type = SelectionNotify;
+  reply.xselection.requestor = r.requestor;
+  reply.xselection.selection = r.selection;
+  reply.xselection.target = r.target;
+  reply.xselection.time = r.time;
+  if (r.target == target) {
+    if (data)
+      XChangeProperty(d, r.requestor, r.property, target, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(data->data()), int(data->size()));
+    reply.xselection.property = r.property;
+  }
+  XSendEvent(d, r.requestor, False, NoEventMask, &reply);
+  XFlush(d);
+  return r.target == target;
+}
+
+// Drags text/uri-list data onto target at a root point and drops it, as a
+// version 5 source does; waits up to five seconds for each answer.
+SourceResult DragAndDrop(Display* d, ::Window target, int rootX, int rootY, const std::string& uriList) {
+  SourceResult res;
+  auto atom = [&](const char* n) { return XInternAtom(d, n, False); };
+  const ::Window src = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom selection = atom("XdndSelection"), uri = atom("text/uri-list");
+  XSetSelectionOwner(d, selection, src, CurrentTime);
+  auto send = [&](const char* type, long l1, long l2, long l3, long l4) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = target;
+    e.xclient.message_type = atom(type);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(src);
+    e.xclient.data.l[1] = l1;
+    e.xclient.data.l[2] = l2;
+    e.xclient.data.l[3] = l3;
+    e.xclient.data.l[4] = l4;
+    XSendEvent(d, target, False, NoEventMask, &e);
+    XFlush(d);
+  };
+  // Serves the selection and waits for a client message of the given type.
+  auto await = [&](const char* type, XEvent& out) {
+    const Atom want = atom(type);
+    for (int i = 0; i < 500; ++i) {
+      while (XPending(d)) {
+        XNextEvent(d, &out);
+        if (out.type == ClientMessage && out.xclient.message_type == want) return true;
+        if (out.type == SelectionRequest) res.served |= Answer(d, out.xselectionrequest, uri, &uriList);
+      }
+      usleep(10000);
+    }
+    return false;
+  };
+  send("XdndEnter", 5L << 24, long(uri), 0, 0);
+  send("XdndPosition", 0, long(rootX) << 16 | rootY, CurrentTime, long(atom("XdndActionCopy")));
+  XEvent e;
+  if (await("XdndStatus", e)) {
+    res.statusAccepted = e.xclient.data.l[1] & 1;
+    send("XdndDrop", 0, CurrentTime, 0, 0);
+    if (await("XdndFinished", e)) {
+      res.finished = true;
+      res.finishedAccepted = e.xclient.data.l[1] & 1;
+    }
+  }
+  XDestroyWindow(d, src);
+  return res;
+}
+
+std::string FileUri(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : path) {
+    if (isalnum(c) || strchr("/-._~", c)) {
+      out += char(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "display-test-XXXXXX").string();
+    path_ = mkdtemp(tmpl.data());
+  }
+  ~TempFolder() { std::filesystem::remove_all(path_); }
+  std::string Add(const std::string& name, bool folder) {
+    const std::string p = path_ + "/" + name;
+    if (folder) std::filesystem::create_directory(p);
+    else fclose(fopen(p.c_str(), "w"));
+    return p;
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST_F(DisplayTest, DroppedFilesAndFolderArriveAsOneMessageWithTheirPoint) {
+  TempFolder tmp;
+  const std::vector<std::string> files{tmp.Add("first clip.mkv", false), tmp.Add("zweite-ü #2.mp3", false),
+                                       tmp.Add("Ordner", true)};
+  std::string uriList;
+  for (const std::string& f : files) uriList += FileUri(f) + (f == files.back() ? "/\r\n" : "\r\n");
+
+  HWND accepting = Make(WS_OVERLAPPEDWINDOW, 60, 60, 300, 200);
+  DragAcceptFiles(accepting, TRUE);
+  HWND refusing = Make(WS_OVERLAPPEDWINDOW, 420, 60, 200, 150);
+  ShowAndSettle(accepting);
+  ShowAndSettle(refusing);
+  POINT at{70, 45};
+  ClientToScreen(accepting, &at);
+
+  struct Case {
+    const char* name;
+    HWND target;
+    POINT point;
+    bool raise;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"over a window that takes files", accepting, at, false, true},
+      {"over one that does not", refusing, POINT{500, 120}, false, false},
+      {"a handler that raises", accepting, at, true, true},
+      {"the next drop after it", accepting, at, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    drops.clear();
+    raised_ = 0;
+    raiseOnNextDrop = c.raise;
+    SourceResult res;
+    Beside([&](Display* d) { res = DragAndDrop(d, XOf(c.target), c.point.x, c.point.y, uriList); });
+    PumpUntil([&] { return !drops.empty(); }, c.accepted ? 2000 : 200);
+    EXPECT_EQ(res.statusAccepted, c.accepted);
+    EXPECT_TRUE(res.finished) << "the source always hears the end of the exchange";
+    EXPECT_EQ(res.finishedAccepted, c.accepted);
+    EXPECT_EQ(res.served, c.accepted);
+    EXPECT_EQ(raised_, c.raise ? 1 : 0);
+    if (!c.accepted) {
+      EXPECT_TRUE(drops.empty());
+      continue;
+    }
+    ASSERT_EQ(drops.size(), 1u);
+    EXPECT_EQ(drops[0].files, files);
+    EXPECT_EQ(drops[0].point.x, 70);
+    EXPECT_EQ(drops[0].point.y, 45);
+    EXPECT_TRUE(drops[0].inClient);
+  }
+}
+
+// ---- Shapes ----
+
+// The window's bounding shape on the server as a region (window coordinates).
+HRGN ServerShape(Display* dpy, ::Window xid) {
+  int count = 0, ordering = 0;
+  XRectangle* rects = XShapeGetRectangles(dpy, xid, ShapeBounding, &count, &ordering);
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  for (int i = 0; i < count; ++i) {
+    HRGN r = CreateRectRgn(rects[i].x, rects[i].y, rects[i].x + rects[i].width, rects[i].y + rects[i].height);
+    CombineRgn(rgn, rgn, r, RGN_OR);
+    DeleteObject(r);
+  }
+  if (rects) XFree(rects);
+  return rgn;
+}
+
+std::string Describe(HRGN rgn) {
+  RECT rs[64];
+  const int n = GetRegionRects(rgn, rs, 64);
+  std::string out;
+  for (int i = 0; i < std::min(n, 64); ++i)
+    out += "(" + std::to_string(rs[i].left) + "," + std::to_string(rs[i].top) + ")-(" + std::to_string(rs[i].right) +
+           "," + std::to_string(rs[i].bottom) + ") ";
+  return out;
+}
+
+bool Shaped(Display* dpy, ::Window xid) {
+  Bool bounding = False, clip = False;
+  int bx, by, cx, cy;
+  unsigned bw, bh, cw, ch;
+  XShapeQueryExtents(dpy, xid, &bounding, &bx, &by, &bw, &bh, &clip, &cx, &cy, &cw, &ch);
+  return bounding;
+}
+
+// A 100 x 80 picture: the left half opaque red, a half-transparent blue block
+// at (60, 10)-(70, 20), the rest fully transparent (premultiplied).
+HBITMAP LayeredPicture() {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = 100;
+  bi.bmiHeader.biHeight = -80;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP b = CreateDIBSection(nullptr, &bi, 0, &bits, nullptr, 0);
+  auto* p = static_cast<uint8_t*>(bits);
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      uint8_t* px = p + (y * 100 + x) * 4;
+      if (x < 50) px[2] = px[3] = 255;
+      else if (x >= 60 && x < 70 && y >= 10 && y < 20) px[0] = px[3] = 128;
+    }
+  }
+  return b;
+}
+
+unsigned long Opacity(Display* dpy, ::Window xid) {
+  Atom type;
+  int format;
+  unsigned long n, after, v = 0xFFFFFFFFul;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(dpy, xid, XInternAtom(dpy, "_NET_WM_WINDOW_OPACITY", False), 0, 1, False, XA_CARDINAL, &type,
+                     &format, &n, &after, &data);
+  if (data && n == 1) v = *reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFul;
+  if (data) XFree(data);
+  return v;
+}
+
+TEST_F(DisplayTest, RegionsAndLayeredWindowsShapeTheXWindowWithAndWithoutACompositor) {
+  for (const bool compositor : {false, true}) {
+    SCOPED_TRACE(compositor ? "with a compositing manager" : "without one");
+    // A compositing manager announces itself by owning _NET_WM_CM_S<screen>; a stand-in owns it here.
+    Display* cm = nullptr;
+    if (compositor) {
+      cm = XOpenDisplay(nullptr);
+      const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(cm));
+      ::Window owner = XCreateSimpleWindow(cm, DefaultRootWindow(cm), 0, 0, 1, 1, 0, 0, 0);
+      XSetSelectionOwner(cm, XInternAtom(cm, name.c_str(), False), owner, CurrentTime);
+      XSync(cm, False);
+    }
+
+    // A region: an ellipse joined with a bar.
+    HWND shaped = Make(WS_POPUP, 50, 400, 200, 120);
+    HRGN rgn = CreateEllipticRgn(0, 0, 160, 120);
+    HRGN bar = CreateRectRgn(100, 50, 200, 70);
+    CombineRgn(rgn, rgn, bar, RGN_OR);
+    DeleteObject(bar);
+    SetWindowRgn(shaped, rgn, TRUE);
+    ShowAndSettle(shaped);
+    HRGN want = CreateRectRgn(0, 0, 0, 0), got = ServerShape(dpy_, XOf(shaped));
+    GetWindowRgn(shaped, want);
+    EXPECT_TRUE(EqualRgn(want, got));
+    DeleteObject(got);
+    SetWindowRgn(shaped, nullptr, TRUE);
+    Settle();
+    EXPECT_FALSE(Shaped(dpy_, XOf(shaped)));
+
+    // Per-pixel alpha, given after the window is shown and painted by its class.
+    HWND layered = Make(WS_POPUP, 300, 400, 100, 80, WS_EX_LAYERED);
+    ShowAndSettle(layered);
+    HBITMAP pic = LayeredPicture();
+    HDC src = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(src, pic);
+    POINT zero{0, 0};
+    SIZE size{100, 80};
+    BLENDFUNCTION blend;
+    blend.AlphaFormat = AC_SRC_ALPHA;
+    EXPECT_TRUE(UpdateLayeredWindow(layered, nullptr, nullptr, &size, src, &zero, 0, &blend, ULW_ALPHA));
+    Settle();
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy_, XOf(layered), &a);
+    if (compositor && a.depth != 32) {
+      ADD_FAILURE() << "no 32-bit window although the server has the visual: " << a.depth;
+    }
+    if (compositor) {
+      EXPECT_FALSE(Shaped(dpy_, XOf(layered)));
+      XImage* img = XGetImage(dpy_, XOf(layered), 0, 0, 100, 80, AllPlanes, ZPixmap);
+      ASSERT_NE(img, nullptr);
+      EXPECT_EQ(XGetPixel(img, 10, 10), 0xFFFF0000ul);
+      EXPECT_EQ(XGetPixel(img, 65, 15), 0x80000080ul);
+      EXPECT_EQ(XGetPixel(img, 80, 50), 0ul);
+      XDestroyImage(img);
+    } else {
+      HRGN expect = CreateRectRgn(0, 0, 50, 80), block = CreateRectRgn(60, 10, 70, 20);
+      CombineRgn(expect, expect, block, RGN_OR);
+      HRGN shape = ServerShape(dpy_, XOf(layered));
+      EXPECT_TRUE(EqualRgn(expect, shape)) << Describe(shape);
+      for (HRGN r : {expect, block, shape}) DeleteObject(r);
+    }
+    // Whole-window opacity rides along as the property compositors read.
+    blend.SourceConstantAlpha = 128;
+    UpdateLayeredWindow(layered, nullptr, nullptr, nullptr, src, &zero, 0, &blend, ULW_ALPHA);
+    Settle();
+    EXPECT_EQ(Opacity(dpy_, XOf(layered)), 0x80808080ul);
+    SelectObject(src, old);
+    DeleteDC(src);
+    DeleteObject(pic);
+
+    // A colour key cuts the key colour out: here the painted client area, leaving the frame.
+    HWND keyed = Make(WS_POPUP | WS_BORDER, 450, 400, 120, 90, WS_EX_LAYERED);
+    ShowAndSettle(keyed);
+    RECT cr;
+    GetClientRect(keyed, &cr);
+    HDC dc = GetDC(keyed);
+    HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+    FillRect(dc, &cr, magenta);
+    DeleteObject(magenta);
+    ReleaseDC(keyed, dc);
+    SetLayeredWindowAttributes(keyed, RGB(255, 0, 255), 255, LWA_COLORKEY);
+    Settle();
+    HRGN ring = CreateRectRgn(0, 0, 120, 90), hole = CreateRectRgn(1, 1, 119, 89);
+    CombineRgn(ring, ring, hole, RGN_DIFF);
+    HRGN keyShape = ServerShape(dpy_, XOf(keyed));
+    EXPECT_TRUE(EqualRgn(ring, keyShape));
+    for (HRGN r : {ring, hole, keyShape, want}) DeleteObject(r);
+
+    ResetWindowLayer();
+    if (cm) XCloseDisplay(cm);
+  }
+}
+
+// ---- Clipboard ----
+
+constexpr size_t kPiece = 50000;  // the stand-in owner's INCR pieces
+
+// Reads and deletes a property; atom lists come back as their names.
+std::string TakeProperty(Display* d, ::Window w, Atom prop, Atom& type) {
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(d, w, prop, 0, 1 << 24, True, AnyPropertyType, &type, &format, &n, &after, &data);
+  std::string out;
+  if (format == 32 && type == XA_ATOM) {
+    for (unsigned long k = 0; k < n; ++k) {
+      char* name = XGetAtomName(d, reinterpret_cast<Atom*>(data)[k]);
+      out += std::string(out.empty() ? "" : " ") + name;
+      XFree(name);
+    }
+  } else if (data) {
+    out.assign(reinterpret_cast<char*>(data), n);
+  }
+  if (data) XFree(data);
+  return out;
+}
+
+bool AwaitEvent(Display* d, ::Window w, int type, XEvent& e) {
+  for (int i = 0; i < 500; ++i) {
+    if (XCheckTypedWindowEvent(d, w, type, &e)) return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+// Reads the CLIPBOARD as another client would, also when it comes in INCR pieces.
+std::string ReadAsPeer(Display* d, const char* targetName) {
+  const Atom clip = XInternAtom(d, "CLIPBOARD", False), target = XInternAtom(d, targetName, False);
+  const Atom prop = XInternAtom(d, "PEER_TRANSFER", False), incr = XInternAtom(d, "INCR", False);
+  ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  XSelectInput(d, w, PropertyChangeMask);
+  XConvertSelection(d, clip, target, prop, w, CurrentTime);
+  XFlush(d);
+  std::string out = "(no answer)";
+  XEvent e;
+  if (AwaitEvent(d, w, SelectionNotify, e)) {
+    out = "(refused)";
+    Atom type = None;
+    if (e.xselection.property != None) out = TakeProperty(d, w, prop, type);
+    if (type == incr) {
+      out.clear();
+      for (;;) {
+        if (!AwaitEvent(d, w, PropertyNotify, e)) {
+          out = "(incomplete)";
+          break;
+        }
+        if (e.xproperty.state != PropertyNewValue) continue;
+        const std::string piece = TakeProperty(d, w, prop, type);
+        if (type == None) continue;  // the notice of the INCR value itself, already taken
+        if (piece.empty()) break;
+        out += piece;
+      }
+    }
+  }
+  XDestroyWindow(d, w);
+  return out;
+}
+
+// Owns the CLIPBOARD on its own connection and thread, serving UTF8_STRING
+// (in INCR pieces when the text is long), until destroyed.
+class PeerOwner {
+ public:
+  explicit PeerOwner(std::string text) : text_(std::move(text)) {
+    thread_ = std::thread([this] { Serve(); });
+    while (!owned_) usleep(1000);
+  }
+  ~PeerOwner() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  void Serve() {
+    Display* d = XOpenDisplay(nullptr);
+    const Atom clip = XInternAtom(d, "CLIPBOARD", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
+    const Atom incr = XInternAtom(d, "INCR", False);
+    ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(d, clip, w, CurrentTime);
+    XSync(d, False);
+    owned_ = true;
+    ::Window requestor = 0;
+    Atom property = None;
+    size_t sent = 0;
+    while (!stop_) {
+      while (XPending(d)) {
+        XEvent e;
+        XNextEvent(d, &e);
+        if (e.type == SelectionRequest && e.xselectionrequest.target == utf8 && text_.size() > kPiece) {
+          XSelectionRequestEvent& r = e.xselectionrequest;
+          requestor = r.requestor;
+          property = r.property;
+          sent = 0;
+          XSelectInput(d, requestor, PropertyChangeMask);
+          long size = long(text_.size());
+          XChangeProperty(d, requestor, property, incr, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&size),
+                          1);
+          Answer(d, r, utf8, nullptr);
+        } else if (e.type == SelectionRequest) {
+          Answer(d, e.xselectionrequest, utf8, &text_);
+        } else if (e.type == PropertyNotify && e.xproperty.window == requestor && e.xproperty.atom == property &&
+                   e.xproperty.state == PropertyDelete) {
+          const size_t n = std::min(kPiece, text_.size() - sent);
+          XChangeProperty(d, requestor, property, utf8, 8, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(text_.data() + sent), int(n));
+          XFlush(d);
+          sent += n;
+          if (n == 0) requestor = 0;
+        }
+      }
+      usleep(2000);
+    }
+    XCloseDisplay(d);
+  }
+
+  std::string text_;
+  std::atomic<bool> owned_{false}, stop_{false};
+  std::thread thread_;
+};
+
+TEST_F(DisplayTest, ClipboardTextGoesBothWays) {
+  std::string longText;
+  for (int i = 0; longText.size() < 300000; ++i) longText += "Zeile " + std::to_string(i) + " \xC3\xBC \xE2\x9C\x93\n";
+  struct Case {
+    const char* name;
+    std::string ours, theirs;
+  };
+  const Case cases[] = {
+      {"short", "Grüße ✓\nzweite Zeile", "von außen € ✓"},
+      {"in pieces", longText, longText + "!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    x_->SetClipboardText(c.ours);
+    std::string utf8, latin1, targets;
+    Beside([&](Display* d) {
+      utf8 = ReadAsPeer(d, "UTF8_STRING");
+      latin1 = ReadAsPeer(d, "STRING");
+      targets = ReadAsPeer(d, "TARGETS");
+    });
+    EXPECT_TRUE(utf8 == c.ours) << utf8.substr(0, 40) << " (" << utf8.size() << " bytes)";
+    // Latin-1 for older clients: two-byte letters become one byte, other characters '?'.
+    EXPECT_EQ(latin1.size(), c.ours.size() - 2 * size_t(std::count(c.ours.begin(), c.ours.end(), '\xE2')) -
+                                 size_t(std::count(c.ours.begin(), c.ours.end(), '\xC3')));
+    EXPECT_EQ(latin1.substr(0, 6), std::string(c.ours[0] == 'G' ? "Gr\xFC\xDF" "e " : c.ours.substr(0, 6)));
+    EXPECT_NE(targets.find("UTF8_STRING"), std::string::npos) << targets;
+    EXPECT_TRUE(x_->ClipboardText() == c.ours);
+
+    // Another program takes the clipboard.
+    PeerOwner peer(c.theirs);
+    const std::string got = x_->ClipboardText();
+    EXPECT_TRUE(got == c.theirs) << got.substr(0, 40) << " (" << got.size() << " bytes)";
+  }
+  PeerOwner peer("");
+  EXPECT_EQ(x_->ClipboardText(), "");
+}
+
+}  // namespace
