@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/os/Threads.h"
+#include "platform/win/Controls.h"
 #include "platform/win/X11Backend.h"
 #include "platform/win/Windows.h"
 
@@ -288,6 +289,82 @@ TEST_F(DisplayTest, ClickAndTypedTextReachTheWindowThroughTheServer) {
   }
   EXPECT_EQ(chars, "a1Z\r");
   EXPECT_EQ(keys, (std::vector<WPARAM>{'A', '1', VK_SHIFT, 'Z', VK_RETURN}));
+
+  // An edit control takes the focus on a click and the typed text.
+  HWND edit = CreateWindowExW(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 100, 100, 150, 24, w,
+                              nullptr, nullptr, nullptr);
+  Settle();
+  POINT e{10, 10};
+  ClientToScreen(edit, &e);
+  XTestFakeMotionEvent(dpy_, scr, e.x, e.y, CurrentTime);
+  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+  XFlush(dpy_);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit; }));
+  for (KeySym s : {XK_x, XK_space, XK_y}) {
+    key(s, true);
+    key(s, false);
+  }
+  XFlush(dpy_);
+  char text[32] = {};
+  EXPECT_TRUE(PumpUntil([&] { return GetWindowTextW(edit, text, sizeof(text)) == 3; }));
+  EXPECT_STREQ(text, "x y");
+}
+
+TEST_F(DisplayTest, PopupsBypassTheWindowManagerAndGrabThePointerWhileCapturing) {
+  HWND owner = Make(WS_OVERLAPPEDWINDOW, 100, 100, 300, 200);
+  ShowAndSettle(owner);
+  HWND popup = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClass, "", WS_POPUP | WS_BORDER, 150, 150, 120, 90,
+                               owner, nullptr, nullptr, nullptr);
+  ShowWindow(popup, SW_SHOWNA);
+  ASSERT_TRUE(PumpUntil([&] { return Viewable(popup); }));
+  XWindowAttributes a;
+  XGetWindowAttributes(dpy_, XOf(popup), &a);
+  EXPECT_TRUE(a.override_redirect);
+  XGetWindowAttributes(dpy_, XOf(owner), &a);
+  EXPECT_FALSE(a.override_redirect);
+
+  // While the popup holds the capture, no other program can take the pointer.
+  auto othersCanGrab = [&] {
+    Display* other = XOpenDisplay(nullptr);
+    const int r = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                               None, None, CurrentTime);
+    XCloseDisplay(other);  // ends its grab
+    return r == GrabSuccess;
+  };
+  SetCapture(popup);
+  Settle();
+  EXPECT_FALSE(othersCanGrab());
+  ReleaseCapture();
+  Settle();
+  EXPECT_TRUE(othersCanGrab());
+}
+
+TEST_F(DisplayTest, TheLoopWakesForTimersPostsAndCallsFromOtherThreads) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW, 100, 100, 200, 100);
+  const uint64_t start = x_->Now();
+  SetTimer(w, 7, 60, nullptr);
+  MSG m;
+  // Nothing else happens: only the real clock can bring the timer.
+  do {
+    ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+  } while (m.message != WM_TIMER);
+  EXPECT_EQ(m.wParam, 7u);
+  EXPECT_GE(x_->Now() - start, 60u);
+  KillTimer(w, 7);
+
+  // A worker's post and a worker's call wake the sleeping loop.
+  std::atomic<bool> called{false};
+  std::thread worker([&] {
+    usleep(50000);
+    CallInMainThread([&] { called = true; });
+    PostMessageW(w, WM_APP + 1, 0, 0);
+  });
+  do {
+    ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+  } while (m.message != WM_APP + 1);
+  worker.join();
+  EXPECT_TRUE(called);
 }
 
 // What a window manager asks of a window, sent as one would send it.
