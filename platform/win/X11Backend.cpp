@@ -477,6 +477,19 @@ long TX11Backend::Impl::WmState(Mirror& m) {
   return state;
 }
 
+// The keyboard went to another program: the layer deactivates, as the
+// application does when the user switches away (menus close, carets stop).
+void TX11Backend::Impl::CheckFocusLeft() {
+  focusLeft = false;
+  ::Window focus = None;
+  int revert;
+  XGetInputFocus(dpy, &focus, &revert);
+  if (focus == None || focus == PointerRoot || focus == helper || FindX(focus)) return;
+  if (!win::S().active) return;
+  focusRequested = nullptr;
+  win::ActivateWindow(nullptr, WA_INACTIVE);
+}
+
 POINT TX11Backend::Impl::LayerPoint(Mirror& m, int x, int y) {
   // Relative to the layer's own idea of where the window is, so that input
   // and hit testing agree even while a window manager's move is under way.
@@ -598,6 +611,8 @@ void TX11Backend::Impl::Handle(XEvent& e) {
       break;
     case FocusOut:
       if (m->ic) XUnsetICFocus(m->ic);
+      if (e.xfocus.mode != NotifyGrab && e.xfocus.mode != NotifyUngrab && e.xfocus.detail != NotifyInferior)
+        focusLeft = true;
       break;
     case ClientMessage:
       if (e.xclient.message_type == atoms.WM_PROTOCOLS) {
@@ -846,6 +861,7 @@ void TX11Backend::PumpEvents() {
     if (XFilterEvent(&e, None)) continue;
     d.Handle(e);
   }
+  if (d.focusLeft) d.CheckFocusLeft();
   if (d.Now() - d.lastFlush >= 16) d.FlushImages();
 }
 

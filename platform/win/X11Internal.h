@@ -82,6 +82,7 @@ struct TX11Backend::Impl {
   std::map<HWND, x11::Mirror> mirrors;
   HWND grabbed = nullptr;  // window holding a pointer grab for the layer's capture
   HWND focusRequested = nullptr;
+  bool focusLeft = false;  // a top-level window lost the keyboard focus: to whom is asked once pumped
   int cursorShape = -1;
   Cursor cursor = 0;
   bool pumping = false;
@@ -123,6 +124,7 @@ struct TX11Backend::Impl {
   void CheckCompositor();
   void Handle(XEvent& e);
   void HandleKey(XKeyEvent& e, x11::Mirror* m);
+  void CheckFocusLeft();
   long WmState(x11::Mirror& m);  // ICCCM WM_STATE: NormalState, IconicState or WithdrawnState
   POINT LayerPoint(x11::Mirror& m, int x, int y);
   void SendClientMessage(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4, long mask = 0);

@@ -412,6 +412,33 @@ TEST_F(DisplayTest, WindowManagerRequestsReachTheLayer) {
   EXPECT_TRUE(IsWindowVisible(w));
 }
 
+TEST_F(DisplayTest, AnotherProgramTakingTheKeyboardDeactivatesUntilAClickComesBack) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW, 100, 100, 300, 200);
+  ShowAndSettle(w);
+  ASSERT_EQ(GetActiveWindow(), w);
+  Display* other = XOpenDisplay(nullptr);
+  ::Window theirs = XCreateSimpleWindow(other, DefaultRootWindow(other), 600, 100, 100, 100, 0, 0, 0);
+  XMapWindow(other, theirs);
+  XSync(other, False);
+  XSetInputFocus(other, theirs, RevertToParent, CurrentTime);
+  XSync(other, False);
+  EXPECT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; }));
+
+  POINT p{20, 20};
+  ClientToScreen(w, &p);
+  XTestFakeMotionEvent(dpy_, DefaultScreen(dpy_), p.x, p.y, CurrentTime);
+  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+  XFlush(dpy_);
+  EXPECT_TRUE(PumpUntil([&] {
+    ::Window focus;
+    int revert;
+    XGetInputFocus(dpy_, &focus, &revert);
+    return GetActiveWindow() == w && focus == XOf(w);
+  }));
+  XCloseDisplay(other);
+}
+
 // ---- File drops from an XDND source written here ----
 
 struct SourceResult {
