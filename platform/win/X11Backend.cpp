@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/win/Controls.h"
 #include "platform/win/X11Internal.h"
 
 #include <X11/XKBlib.h>
@@ -325,6 +326,7 @@ void TX11Backend::Impl::MatchVisual(Mirror& m, win::Window* w) {
   const bool wasMapped = m.mapped;
   DestroyXWindow(m);
   CreateXWindow(m, w);
+  if (m.icon) WriteIcon(m);
   if (wasMapped) {
     XMapRaised(dpy, m.xid);
     m.mapped = true;
@@ -475,6 +477,58 @@ long TX11Backend::Impl::WmState(Mirror& m) {
     XFree(data);
   }
   return state;
+}
+
+// The window's icon for taskbars and switchers: what WM_GETICON answers, else the class's.
+void TX11Backend::Impl::SyncIcon(Mirror& m) {
+  const HWND h = m.hwnd;
+  HICON icon = reinterpret_cast<HICON>(SendMessageW(h, WM_GETICON, 1 /* big */, 0));
+  if (!icon) icon = reinterpret_cast<HICON>(SendMessageW(h, WM_GETICON, 0 /* small */, 0));
+  win::Window* w = win::Get(h);
+  if (!w || !Find(h)) return;
+  if (!icon) icon = w->cls->wc.hIcon ? w->cls->wc.hIcon : w->cls->wc.hIconSm;
+  if (icon == m.icon) return;
+  m.icon = icon;
+  WriteIcon(m);
+}
+
+void TX11Backend::Impl::WriteIcon(Mirror& m) {
+  const HICON icon = m.icon;
+  ICONINFO ii;
+  BITMAP bm{};
+  if (!icon || !GetIconInfo(icon, &ii)) {
+    XDeleteProperty(dpy, m.xid, atoms._NET_WM_ICON);
+    return;
+  }
+  GetObject(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof(bm), &bm);
+  const int width = bm.bmWidth, height = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+  for (HBITMAP b : {ii.hbmColor, ii.hbmMask})
+    if (b) DeleteObject(b);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP pic = width > 0 && height > 0 ? CreateDIBSection(nullptr, &bi, 0, &bits, nullptr, 0) : nullptr;
+  if (!pic) return;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, pic);
+  DrawIconEx(dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  // Width, height, then straight (not premultiplied) ARGB, one CARDINAL each.
+  std::vector<long> data{width, height};
+  const uint8_t* p = static_cast<const uint8_t*>(bits);
+  for (int i = 0; i < width * height; ++i, p += 4) {
+    const unsigned a = p[3];
+    auto straight = [&](unsigned c) { return a ? std::min(255u, (c * 255 + a / 2) / a) : 0u; };
+    data.push_back(long(a << 24 | straight(p[2]) << 16 | straight(p[1]) << 8 | straight(p[0])));
+  }
+  DeleteObject(pic);
+  XChangeProperty(dpy, m.xid, atoms._NET_WM_ICON, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(data.data()), int(data.size()));
 }
 
 // The keyboard went to another program: the layer deactivates, as the
@@ -927,6 +981,8 @@ void TX11Backend::WindowShown(HWND wnd, bool shown) {
   if (!m || !w || m->mapped == shown) return;
   m->mapped = shown;
   if (shown) {
+    d.SyncIcon(*m);
+    if (!(m = d.Find(wnd)) || !(w = win::Get(wnd))) return;
     d.SyncProperties(*m, w);
     // Managed windows keep the place and the least size the layer gives them.
     XSizeHints hints{};

@@ -19,7 +19,7 @@ namespace x11 {
 
 // The atoms the backend uses, interned in one round trip.
 #define TARNWICK_X11_ATOMS(X)                                                                             \
-  X(WM_PROTOCOLS) X(WM_STATE) X(WM_DELETE_WINDOW) X(WM_TAKE_FOCUS) X(WM_TRANSIENT_FOR) X(_NET_WM_PING) X(_NET_WM_NAME) \
+  X(WM_PROTOCOLS) X(WM_STATE) X(WM_DELETE_WINDOW) X(WM_TAKE_FOCUS) X(WM_TRANSIENT_FOR) X(_NET_WM_PING) X(_NET_WM_NAME) X(_NET_WM_ICON) \
   X(_NET_WM_ICON_NAME) X(UTF8_STRING) X(_NET_WM_STATE) X(_NET_WM_STATE_ABOVE) X(_NET_WM_WINDOW_TYPE)       \
   X(_NET_WM_WINDOW_TYPE_NORMAL) X(_NET_WM_WINDOW_TYPE_DIALOG) X(_NET_WM_WINDOW_TYPE_UTILITY)               \
   X(_NET_WM_WINDOW_TYPE_POPUP_MENU) X(_MOTIF_WM_HINTS) X(_NET_WM_WINDOW_OPACITY) X(_NET_WORKAREA)          \
@@ -57,6 +57,7 @@ struct Mirror {
   HWND owner = nullptr;
   DWORD exStyle = 0;
   unsigned long opacity = 0xFFFFFFFFul;
+  HICON icon = nullptr;
 };
 
 }  // namespace x11
@@ -119,6 +120,8 @@ struct TX11Backend::Impl {
   void EnsureImage(x11::Mirror& m, int width, int height);
   void SyncProperties(x11::Mirror& m, win::Window* w);
   void SyncState();
+  void SyncIcon(x11::Mirror& m);   // asks the window (messages are sent)
+  void WriteIcon(x11::Mirror& m);  // the property for m.icon
   void FlushImages();
   void ApplyShape(x11::Mirror& m, win::Window* w);
   void CheckCompositor();

@@ -96,6 +96,17 @@ LRESULT TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(w, m, wp, lp);
 }
 
+// A 32-bit picture with its rows top first.
+HBITMAP TopDownDib(int width, int height, void** bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  return CreateDIBSection(nullptr, &bi, 0, bits, nullptr, 0);
+}
+
 class DisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -229,6 +240,43 @@ TEST_F(DisplayTest, ShownWindowHasTheSurfacePixelsAfterMovesAndResizes) {
   XWindowAttributes a;
   XGetWindowAttributes(dpy_, XOf(w), &a);
   EXPECT_EQ((std::vector<int>{x, y, a.width, a.height}), (std::vector<int>{300, 220, 333, 201}));
+
+  // The class's icon reaches the window manager as straight ARGB.
+  {
+    void* bits = nullptr;
+    HBITMAP color = TopDownDib(4, 2, &bits);
+    const uint32_t pixels[8] = {0xFF0000FF, 0x80008000, 0, 0xFFFFFFFF, 0x40400000, 0xFF123456, 0, 0};
+    memcpy(bits, pixels, sizeof(pixels));  // straight alpha, as icon pictures are given
+    HBITMAP mask = CreateBitmap(4, 2, 1, 1, nullptr);
+    ICONINFO ii;
+    ii.hbmColor = color;
+    ii.hbmMask = mask;
+    HICON icon = CreateIconIndirect(&ii);
+    DeleteObject(color);
+    DeleteObject(mask);
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = TestProc;
+    wc.lpszClassName = "IconTestWindow";
+    wc.hIcon = icon;
+    RegisterClassExW(&wc);
+    HWND iconic = CreateWindowExW(0, "IconTestWindow", "", WS_OVERLAPPEDWINDOW, 0, 0, 150, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ShowAndSettle(iconic);
+    Atom type;
+    int format;
+    unsigned long n = 0, after;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(dpy_, XOf(iconic), XInternAtom(dpy_, "_NET_WM_ICON", False), 0, 64, False, XA_CARDINAL, &type,
+                       &format, &n, &after, &data);
+    ASSERT_EQ(n, 10u);
+    std::vector<unsigned long> got(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
+    for (auto& v : got) v &= 0xFFFFFFFFul;
+    XFree(data);
+    EXPECT_EQ(got, (std::vector<unsigned long>{4, 2, 0xFF0000FF, 0x80008000, 0, 0xFFFFFFFF, 0x40400000, 0xFF123456, 0,
+                                               0}));
+    DestroyWindow(iconic);
+    DestroyIcon(icon);
+  }
 
   // The title reaches the window manager's property in UTF-8.
   SetWindowTextW(w, "Grüße");
@@ -641,14 +689,8 @@ bool Shaped(Display* dpy, ::Window xid) {
 // A 100 x 80 picture: the left half opaque red, a half-transparent blue block
 // at (60, 10)-(70, 20), the rest fully transparent (premultiplied).
 HBITMAP LayeredPicture() {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = 100;
-  bi.bmiHeader.biHeight = -80;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP b = CreateDIBSection(nullptr, &bi, 0, &bits, nullptr, 0);
+  HBITMAP b = TopDownDib(100, 80, &bits);
   auto* p = static_cast<uint8_t*>(bits);
   for (int y = 0; y < 80; ++y) {
     for (int x = 0; x < 100; ++x) {
