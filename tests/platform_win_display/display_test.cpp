@@ -107,6 +107,23 @@ HBITMAP TopDownDib(int width, int height, void** bits) {
   return CreateDIBSection(nullptr, &bi, 0, bits, nullptr, 0);
 }
 
+}  // namespace
+
+// What a window manager's close button sends, from a connection of its own.
+void AskToClose(unsigned long xid) {
+  Display* d = XOpenDisplay(nullptr);
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = ::Window(xid);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  XSendEvent(d, ::Window(xid), False, NoEventMask, &e);
+  XCloseDisplay(d);
+}
+
+namespace {
+
 class DisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -423,18 +440,11 @@ TEST_F(DisplayTest, WindowManagerRequestsReachTheLayer) {
   auto atom = [&](const char* n) { return XInternAtom(dpy_, n, False); };
 
   // The close button of a window manager: WM_DELETE_WINDOW becomes WM_CLOSE.
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = xid;
-  e.xclient.message_type = atom("WM_PROTOCOLS");
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = long(atom("WM_DELETE_WINDOW"));
-  XSendEvent(dpy_, xid, False, NoEventMask, &e);
-  XFlush(dpy_);
+  AskToClose(xid);
   EXPECT_TRUE(PumpUntil([] { return !received.empty() && received.back().msg == WM_CLOSE; }));
 
   // A move by the window manager (its synthetic ConfigureNotify in root coordinates): the layer follows.
-  e = XEvent{};
+  XEvent e{};
   e.xconfigure.type = ConfigureNotify;
   e.xconfigure.event = e.xconfigure.window = xid;
   e.xconfigure.x = 150;
