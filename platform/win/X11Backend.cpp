@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include "platform/win/Controls.h"
+#include "platform/win/DisplayMessageBox.h"
 #include "platform/win/X11Internal.h"
 
 #include <X11/XKBlib.h>
@@ -945,15 +946,8 @@ std::vector<TMonitorDesc> TX11Backend::Monitors() {
   return {m};
 }
 
-int TX11Backend::MessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {
-  // Until the layer draws its own message box: the message goes to stderr and
-  // the answer is the one that changes nothing.
-  fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-  switch (type & 0xF) {
-    case MB_OKCANCEL: case MB_YESNOCANCEL: return IDCANCEL;
-    case MB_YESNO: return IDNO;
-  }
-  return IDOK;
+int TX11Backend::MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  return ShowMessageBoxWindow(owner, text, caption, type);
 }
 
 void TX11Backend::WindowCreated(HWND wnd) {

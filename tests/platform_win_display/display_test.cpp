@@ -497,6 +497,52 @@ TEST_F(DisplayTest, AnotherProgramTakingTheKeyboardDeactivatesUntilAClickComesBa
   XCloseDisplay(other);
 }
 
+// Presses keys, from a connection of its own, once the window with the caption has the keyboard.
+void TypeInto(const char* caption, const std::vector<KeySym>& keys) {
+  Display* d = XOpenDisplay(nullptr);
+  for (int i = 0; i < 500; ++i) {
+    ::Window focus;
+    int revert;
+    XGetInputFocus(d, &focus, &revert);
+    char* name = nullptr;
+    const bool there = focus > PointerRoot && XFetchName(d, focus, &name) && name && strcmp(name, caption) == 0;
+    if (name) XFree(name);
+    if (there) break;
+    usleep(10000);
+  }
+  for (KeySym k : keys) {
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), False, CurrentTime);
+  }
+  XCloseDisplay(d);
+}
+
+TEST_F(DisplayTest, MessageBoxesAreModalWindowsAnsweredFromTheKeyboard) {
+  HWND owner = Make(WS_OVERLAPPEDWINDOW, 100, 100, 400, 300);
+  ShowAndSettle(owner);
+  struct Case {
+    UINT type;
+    std::vector<KeySym> keys;
+    int answer;
+  };
+  const Case cases[] = {
+      {MB_YESNO | MB_ICONQUESTION, {XK_Return}, IDYES},
+      {MB_YESNOCANCEL | 0x100 /* MB_DEFBUTTON2 */, {XK_Return}, IDNO},
+      {MB_OKCANCEL, {XK_Escape}, IDCANCEL},
+      {MB_YESNO, {XK_Escape, XK_Right, XK_Return}, IDNO},  // no Cancel button: Escape does nothing
+      {MB_OK, {XK_Tab, XK_Return}, IDOK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    std::thread keys(TypeInto, "Question", c.keys);
+    const int answer = MessageBoxW(owner, "Delete the file?\nIt cannot be undone.", "Question", c.type);
+    keys.join();
+    EXPECT_EQ(answer, c.answer);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(GetActiveWindow(), owner);
+  }
+}
+
 // ---- File drops from an XDND source written here ----
 
 struct SourceResult {
