@@ -292,6 +292,10 @@ class TVelqorimConstraintDefs : public TVelqorimMetaObjectDefs {
   void SetDef(int Index, TVelqorimConstraintDef* Value) { TVelqorimMetaObjectDefs::SetDef(Index, Value); }
 };
 
+// Writes a non-null value into field FieldNo of a memory record, converted to
+// the field's type; 20056 when it does not fit the slot.
+void StoreFieldValue(const TABSVariant& Value, const TVelqorimFieldDef& Def, int FieldNo, uint8_t* RecordBuffer);
+
 // ===========================================================================
 // Abstract cursor and engine session
 

@@ -157,15 +157,19 @@ void TVelqorimCursor::SetFieldValue(const TABSVariant& Value, int FieldNo, bool 
     SetBitInBuffer(true, tableFieldNo, RecordBuffer);
     return;
   }
+  StoreFieldValue(Value, def, tableFieldNo, RecordBuffer);
+}
+
+void StoreFieldValue(const TABSVariant& Value, const TVelqorimFieldDef& Def, int FieldNo, uint8_t* RecordBuffer) {
   TABSVariant v;
   v.Assign(Value);
-  v.Cast(def.BaseFieldType);
-  if (v.DataSize() > def.MemoryDataSize) throw EABSException(20056, "Buffer size exceeded");
-  uint8_t* slot = RecordBuffer + def.MemoryOffset;
+  v.Cast(Def.BaseFieldType);
+  if (v.DataSize() > Def.MemoryDataSize) throw EABSException(20056, "Buffer size exceeded");
+  uint8_t* slot = RecordBuffer + Def.MemoryOffset;
   // An empty text clears the slot instead of leaving the previous text readable.
-  if (IsStringBaseFieldType(def.BaseFieldType)) std::memset(slot, 0, def.MemoryDataSize);
-  v.CopyDataToAddress(slot, def.MemoryDataSize);
-  SetBitInBuffer(false, tableFieldNo, RecordBuffer);
+  if (IsStringBaseFieldType(Def.BaseFieldType)) std::memset(slot, 0, Def.MemoryDataSize);
+  v.CopyDataToAddress(slot, Def.MemoryDataSize);
+  SetBitInBuffer(false, FieldNo, RecordBuffer);
 }
 
 void TVelqorimCursor::ClearStringFieldsGarbage(uint8_t* RecordBuffer) {

@@ -342,6 +342,9 @@ class TVelqorimTableData : public TObject {
   void ChooseScan(int SessionID, TABSScanSearchConditionArray& List, int& Start, int& End, bool HasRecordFilter,
                   bool GoForward, TABSPageItemID CurrentRecordID, int CursorIndexID);
   bool RecordMatchesScanCondition(const TABSScanSearchCondition& Condition, const uint8_t* RecordBuffer);
+  // A condition made from a comparison never accepts a NULL key (an index
+  // sorts NULL lowest, the comparison rejects it): an index must not change an answer.
+  bool NullKeyRejected(const TABSScanSearchCondition* Condition, const uint8_t* RecordBuffer);
   void ValidateRecordBitmap(TVelqorimCursor& Cursor);
   void BuildRecordBitmap(TVelqorimCursor& Cursor);
   bool IsRecordAccepted(TVelqorimCursor& Cursor);
@@ -349,6 +352,8 @@ class TVelqorimTableData : public TObject {
   // expression layer (no filter expressions can exist without it).
   static std::function<bool(TABSBaseExpression* Expression, const uint8_t* RecordBuffer, TVelqorimCursor& Cursor)>
       EvaluateExpression;
+  // Evaluates a parsed default value (set by the expression layer).
+  static std::function<void(TObject* DefaultValueExpr, TABSVariant& Result)> EvaluateDefault;
 
   bool IsRepairing = false;
   TVelqorimPageManager* PageManager = nullptr;

@@ -17,7 +17,7 @@ void TABSScanSearchCondition::Assign(const TABSScanSearchCondition& Source) {
   if (&Source == this) return;
   Condition = Source.Condition;
   uint8_t* copy = nullptr;
-  if (Source.KeyRecordBuffer != nullptr) {
+  if (Source.KeyRecordBuffer != nullptr && Source.KeyRecordBufferSize > 0) {
     copy = static_cast<uint8_t*>(MemoryManager().AllocMem(Source.KeyRecordBufferSize));
     std::memcpy(copy, Source.KeyRecordBuffer, Source.KeyRecordBufferSize);
   }

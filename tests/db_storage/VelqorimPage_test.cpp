@@ -1,0 +1,212 @@
+// The page cache: per-session isolation until commit, rollback, eviction of
+// the least recently used unpinned pages, and pins released on every path.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+#include "db/storage/VelqorimPage.h"
+#include "db/support/DAZMemory.h"
+#include "db/support/DAZRandom.h"
+#include "tests/db_support/DAZTestUtil.h"
+
+namespace {
+
+// A store in a map: what a page manager's descendants do with pages.
+class TMapPageManager : public TVelqorimPageManager {
+ public:
+  explicit TMapPageManager(int Capacity) {
+    CacheCapacity = Capacity;
+    PageSize = 128;
+    PageHeaderSize = 40;
+  }
+  void InternalAddPage(TVelqorimPage& Page) override {
+    Page.PageNo = Next++;
+    Page.AllocPageBuffer();
+    Allocated.insert({Page.PageNo, std::vector<uint8_t>(PageSize)});
+  }
+  void InternalRemovePage(int32_t PageNo) override {
+    Allocated.erase(PageNo);
+    Removed.push_back(PageNo);
+  }
+  bool InternalReadPage(TVelqorimPage& Page) override {
+    ++Reads;
+    auto it = Allocated.find(Page.PageNo);
+    if (it == Allocated.end()) return false;
+    if (Page.PageBuffer == nullptr) Page.AllocPageBuffer();
+    std::memcpy(Page.PageBuffer, it->second.data(), PageSize);
+    return true;
+  }
+  void InternalWritePage(TVelqorimPage& Page) override {
+    Writes.push_back(Page.PageNo);
+    std::memcpy(Allocated.at(Page.PageNo).data(), Page.PageBuffer, PageSize);
+  }
+  int32_t Next = 0;
+  int Reads = 0;
+  std::map<int32_t, std::vector<uint8_t>> Allocated;
+  std::vector<int32_t> Writes, Removed;
+};
+
+// Adds a committed page of type 10 holding Value in its first data byte.
+int32_t AddCommitted(TMapPageManager& M, uint8_t Value) {
+  TVelqorimPage* p = M.AddPage(0, 10);
+  p->PageData()[0] = Value;
+  const int32_t no = p->PageNo;
+  M.PutPage(p);
+  M.ApplyChanges(0);
+  return no;
+}
+
+TEST(VelqorimPageManager, SessionsSeeTheirOwnChangesUntilCommit) {
+  TMapPageManager m(10);
+  const int32_t no = AddCommitted(m, 1);
+  {
+    TVelqorimPageHolder a(m, m.GetPage(1, no, 10));
+    a->PageData()[0] = 2;
+    a->IsDirty = true;
+  }
+  {
+    // Session 1 sees its change; session 2 the committed contents.
+    TVelqorimPageHolder a(m, m.GetPage(1, no, 10));
+    EXPECT_EQ(a->PageData()[0], 2);
+  }
+  {
+    TVelqorimPageHolder b(m, m.GetPage(2, no, 10));
+    EXPECT_EQ(b->PageData()[0], 1);
+  }
+  m.ApplyChanges(1);
+  {
+    TVelqorimPageHolder b(m, m.GetPage(2, no, 255));
+    EXPECT_EQ(b->PageData()[0], 2);
+  }
+  // Rollback: the change is dropped, the stored version is read again.
+  {
+    TVelqorimPageHolder a(m, m.GetPage(1, no, 10));
+    a->PageData()[0] = 3;
+    a->IsDirty = true;
+  }
+  const int32_t added = m.AddPage(1, 10)->PageNo;
+  m.PutPage(m.GetPage(1, added, 10));  // the add's own pin is still held: two pins, one put
+  EXPECT_EQ(CodeOf([&] { m.CancelChanges(1); }), 20088);
+  m.PutPage(m.GetPage(1, added, 10) /* pin again */);
+  TVelqorimPage* p = m.GetPage(1, added, 10);
+  EXPECT_EQ(p->UseCount, 2);
+  m.PutPage(p);
+  m.PutPage(p);
+  m.CancelChanges(1);
+  EXPECT_EQ(m.Removed.back(), added);  // the added number is freed in the store
+  TVelqorimPageHolder a(m, m.GetPage(1, no, 10));
+  EXPECT_EQ(a->PageData()[0], 2);
+}
+
+TEST(VelqorimPageManager, PinsAndTypes) {
+  TMapPageManager m(10);
+  const int32_t no = AddCommitted(m, 1);
+  TVelqorimPage* a = m.GetPage(1, no, 10);
+  EXPECT_EQ(CodeOf([&] { m.GetPage(2, no, 10); }), 20090);
+  EXPECT_EQ(CodeOf([&] { m.ApplyChanges(1); }), 20152);
+  m.PutPage(a);
+  m.PutPage(m.GetPage(2, no, 10));
+  EXPECT_EQ(CodeOf([&] { m.GetPage(-1, no, 10); }), 20186);
+  EXPECT_EQ(CodeOf([&] { m.GetPage(1, 99, 10); }), 20299);
+  EXPECT_EQ(m.SharedPages().Find(99), nullptr);  // a failed read leaves nothing cached
+  // Type check on reading (255 takes any; repairs ignore types).
+  const int32_t other = AddCommitted(m, 5);
+  delete m.SharedPages().Find(other);  // force a store read
+  m.SharedPages().Delete(other);
+  EXPECT_EQ(CodeOf([&] { m.GetPage(1, other, 12); }), 20153);
+  m.PutPage(m.GetPage(1, other, 255));
+}
+
+TEST(VelqorimPageManager, EvictsTheLeastRecentlyUsedUnpinnedPages) {
+  TMapPageManager m(3);
+  std::vector<int32_t> pages;
+  for (int i = 0; i < 3; ++i) pages.push_back(AddCommitted(m, static_cast<uint8_t>(i)));
+  ASSERT_EQ(m.SharedPages().Count(), 3);
+  // Touch pages 0 and 2: page 1 becomes the least recently used.
+  m.PutPage(m.GetPage(0, pages[0], 10));
+  m.PutPage(m.GetPage(0, pages[2], 10));
+  // A fourth page in the cache (committed pages join only while there is room: read it back).
+  const int32_t fourth = AddCommitted(m, 9);
+  EXPECT_EQ(m.SharedPages().Find(fourth), nullptr);
+  TVelqorimPage* pinned0 = m.GetPage(0, pages[0], 10);  // a pinned page is never evicted
+  m.PutPage(m.GetPage(0, fourth, 10));
+  EXPECT_EQ(m.SharedPages().Count(), 3);
+  EXPECT_EQ(m.SharedPages().Find(pages[1]), nullptr);
+  EXPECT_NE(m.SharedPages().Find(pages[0]), nullptr);
+  m.PutPage(pinned0);
+  const int reads = m.Reads;
+  TVelqorimPageHolder again(m, m.GetPage(0, pages[1], 10));
+  EXPECT_EQ(again->PageData()[0], 1);
+  EXPECT_EQ(m.Reads, reads + 1);
+}
+
+TEST(VelqorimPageManager, CommitWritesNewImagesBeforeFreeing) {
+  TMapPageManager m(10);
+  const int32_t old = AddCommitted(m, 1);
+  // One unit of work: a new page replaces an old one; a scratch page comes and goes.
+  TVelqorimPage* fresh = m.AddPage(0, 10);
+  const int32_t freshNo = fresh->PageNo;
+  m.PutPage(fresh);
+  TVelqorimPage* scratch = m.AddPage(0, 10);
+  const int32_t scratchNo = scratch->PageNo;
+  m.PutPage(scratch);
+  m.RemovePage(0, old);
+  m.RemovePage(0, scratchNo);
+  m.Writes.clear();
+  m.Removed.clear();
+  m.ApplyChanges(0);
+  EXPECT_EQ(m.Writes, std::vector<int32_t>{freshNo});  // the scratch page is never written
+  EXPECT_EQ(m.Removed, (std::vector<int32_t>{old, scratchNo}));
+  EXPECT_EQ(m.SharedPages().Find(old), nullptr);
+  // A removal that is cancelled leaves the page in place.
+  m.RemovePage(0, freshNo);
+  m.CancelChanges(0);
+  m.PutPage(m.GetPage(0, freshNo, 10));
+  m.ApplyChanges(5);  // a session that never came does nothing
+}
+
+TEST(VelqorimPageManager, NewPagesHaveAHeaderAndARandomStamp) {
+  auto previous = SetRandomSource(std::make_unique<TABSSeededRandomSource>(3));
+  TMapPageManager m(10);
+  TVelqorimPageHolder p(m, m.AddPage(0, 12));
+  const TVelqorimDiskPageHeader* h = p->PageHeader();
+  EXPECT_EQ(std::memcmp(h->Signature, "VLQP", 4), 0);
+  EXPECT_EQ(uint16_t{h->PageType}, 12);
+  EXPECT_EQ(int32_t{h->NextPageNo}, -1);
+  EXPECT_EQ(int32_t{h->ObjectID}, -1);
+  EXPECT_EQ(int32_t{h->RecordID.PageNo}, -1);
+  EXPECT_LT(int32_t{h->State}, 0x3FFFFFFF);
+  EXPECT_EQ(CodeOf([&] { p->EnlargePageBuffer(10); }), 20039);
+  p->EnlargePageBuffer(256);
+  EXPECT_EQ(uint16_t{p->PageHeader()->PageType}, 12);
+  EXPECT_EQ(CodeOf([&] { m.CheckNoUncommittedPages(); }), 20097);
+  SetRandomSource(std::move(previous));
+}
+
+TEST(VelqorimSortedPageList, OrderAndErrors) {
+  TMapPageManager m(10);
+  TVelqorimSortedPageList l;
+  EXPECT_EQ(CodeOf([&] { l.Delete(1); }), 20165);
+  std::vector<std::unique_ptr<TVelqorimPage>> pages;
+  for (int no : {5, 1, 3}) {
+    pages.push_back(std::make_unique<TVelqorimPage>(&m));
+    pages.back()->PageNo = no;
+    l.Insert(pages.back().get());
+  }
+  EXPECT_EQ(l.Item(0)->PageNo, 1);
+  EXPECT_EQ(l.Item(2)->PageNo, 5);
+  EXPECT_EQ(l.FirstByLRU()->PageNo, 5);
+  l.UpdateLRU(pages[0].get());
+  EXPECT_EQ(l.FirstByLRU()->PageNo, 1);
+  EXPECT_EQ(l.NextByLRU()->PageNo, 3);
+  EXPECT_EQ(l.NextByLRU()->PageNo, 5);
+  EXPECT_EQ(l.NextByLRU(), nullptr);
+  EXPECT_EQ(CodeOf([&] { l.Delete(4); }), 20166);
+  TVelqorimPage stray(&m);
+  stray.PageNo = 9;
+  EXPECT_EQ(CodeOf([&] { l.UpdateLRU(&stray); }), 20167);
+}
+
+}  // namespace
