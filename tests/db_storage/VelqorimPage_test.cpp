@@ -11,6 +11,10 @@
 #include "db/support/DAZRandom.h"
 #include "tests/db_support/DAZTestUtil.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace {
 
 // A store in a map: what a page manager's descendants do with pages.
@@ -207,6 +211,80 @@ TEST(VelqorimSortedPageList, OrderAndErrors) {
   TVelqorimPage stray(&m);
   stray.PageNo = 9;
   EXPECT_EQ(CodeOf([&] { l.UpdateLRU(&stray); }), 20167);
+}
+
+}  // namespace
+
+namespace {
+
+// Pages stored in a database file at their place behind the header area.
+class TFilePageManager : public TVelqorimPageManager {
+ public:
+  explicit TFilePageManager(TVelqorimDatabaseFile& File) : FFile(File) {
+    PageSize = 256;
+    PageHeaderSize = sizeof(TVelqorimDiskPageHeader);
+  }
+  int64_t Offset(int32_t PageNo) const { return VelqorimFirstPageOffset + int64_t{PageNo} * PageSize; }
+  void InternalAddPage(TVelqorimPage& Page) override {
+    Page.PageNo = FPageCount++;
+    Page.AllocPageBuffer();
+  }
+  void InternalRemovePage(int32_t) override {}
+  bool InternalReadPage(TVelqorimPage& Page) override {
+    if (Page.PageBuffer == nullptr) Page.AllocPageBuffer();
+    return FFile.ReadBuffer(Page.PageBuffer, PageSize, Offset(Page.PageNo));
+  }
+  void InternalWritePage(TVelqorimPage& Page) override { FFile.WriteBuffer(Page.PageBuffer, PageSize, Offset(Page.PageNo), 20100); }
+
+ private:
+  TVelqorimDatabaseFile& FFile;
+};
+
+// The first bytes of a fresh file: the header area, then two pages with
+// their headers; the random page stamps are masked after checking their range.
+std::vector<uint8_t> FreshFile(uint64_t Seed) {
+  auto previous = SetRandomSource(std::make_unique<TABSSeededRandomSource>(Seed));
+  const char* dir = std::getenv("TMPDIR");
+  String name = String(dir != nullptr && *dir != 0 ? dir : P_tmpdir) + "/velqorim_fresh_" + std::to_string(getpid());
+  std::vector<uint8_t> bytes;
+  {
+    TVelqorimDatabaseFile file;
+    file.CreateAndOpenFile(name);
+    const auto header = NewDatabaseFileHeader(256, 8);
+    file.WriteBuffer(header.data(), static_cast<int64_t>(header.size()), 0, 1);
+    TFilePageManager pages(file);
+    for (uint16_t type : {uint16_t{ptFileSystemDirectory}, uint16_t{ptTableList}}) {
+      TVelqorimPageHolder p(pages, pages.AddPage(-2, type));
+      std::memcpy(p->PageData(), "data", 4);
+    }
+    pages.ApplyChanges(-2);
+    bytes.resize(static_cast<size_t>(file.GetSize()));
+    file.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()), 0, 1);
+    file.CloseFile();
+  }
+  unlink(name.c_str());
+  SetRandomSource(std::move(previous));
+  return bytes;
+}
+
+TEST(VelqorimDatabaseFileLayout, FreshFileGolden) {
+  auto bytes = FreshFile(11);
+  EXPECT_EQ(FreshFile(11), bytes);  // an injected random source makes the file repeatable
+  ASSERT_EQ(bytes.size(), 380u + 2 * 256);
+  EXPECT_EQ(std::memcmp(bytes.data(), "VELQORIMFILEHEAD", 16), 0);
+  for (int page = 0; page < 2; ++page) {
+    uint8_t* p = bytes.data() + 380 + page * 256;
+    int32_t state;
+    std::memcpy(&state, p + 4, 4);
+    EXPECT_GE(state, 0);
+    EXPECT_LT(state, 0x3FFFFFFF);
+    std::memset(p + 4, 0, 4);  // mask the stamp
+    const std::vector<uint8_t> expected = {'V', 'L', 'Q', 'P', 0, 0, 0, 0, uint8_t(page == 0 ? 4 : 6), 0,
+                                           0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0,
+                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0,
+                                           0, 0, 0, 0, 0, 0, 0, 0, 'd', 'a', 't', 'a', 0};
+    EXPECT_EQ(std::vector<uint8_t>(p, p + expected.size()), expected) << page;
+  }
 }
 
 }  // namespace
