@@ -113,6 +113,11 @@ TEST(VelqorimFieldDefs, RecordLayout) {
   EXPECT_EQ(CodeOf([&] { defs[0]->SetFieldDefDataType(bftBFile, 0); }), 30008);
   // A size no record can hold traps instead of wrapping.
   EXPECT_ANY_THROW(defs[0]->SetFieldDefDataType(aftString, INT32_MAX));
+  // Slots that each fit but together pass 2 GiB trap instead of wrapping.
+  TVelqorimFieldDefs huge;
+  for (int i = 0; i < 3; ++i) huge.AddCreated()->SetFieldDefDataType(aftBytes, 1 << 30);
+  EXPECT_EQ(CodeOf([&] { huge.RecalcFieldOffsets(); }), 30700);
+  EXPECT_EQ(CodeOf([&] { huge.GetMemoryRecordBufferSize(); }), 30700);
 }
 
 TEST(VelqorimIndexDefs, TemporaryIndexesAreNotStored) {

@@ -556,6 +556,26 @@ TEST(VelqorimTableData, ScansAgreeWithAVectorModel) {
   }
 }
 
+TEST(VelqorimTableData, RestrictedCountsFollowTableChanges) {
+  EvaluatorInstall evaluator;
+  Fixture fx;
+  for (int32_t a : {1, 5, 7}) fx.Insert(a, 0);
+  TCompareExpression filter(fx.cursor.FieldDefs, 0, scGreater, 3);
+  fx.cursor.FilterExpression = &filter;
+  EXPECT_EQ(fx.table->GetRecordCount(fx.cursor), 2);
+  EXPECT_TRUE(fx.cursor.RecordBitmap->Active);
+  fx.Insert(9, 0);  // the bitmap is out of date now and is rebuilt on demand
+  EXPECT_TRUE(fx.cursor.RecordBitmap->Outdated());
+  EXPECT_EQ(fx.table->GetRecordCount(fx.cursor), 3);
+  TABSPageItemID id{1, 0};
+  fx.table->RecordManager->DeleteRecord(0, id);
+  EXPECT_EQ(fx.table->GetRecordCount(fx.cursor), 2);
+  EXPECT_EQ(fx.Walk(), (std::vector<int32_t>{2, 3}));
+  fx.cursor.FilterExpression = nullptr;
+  fx.cursor.DisableRecordBitmap();
+  EXPECT_EQ(fx.table->GetRecordCount(fx.cursor), 3);
+}
+
 TEST(VelqorimTableData, FindKeyAndDistinct) {
   EvaluatorInstall evaluator;
   Fixture fx;

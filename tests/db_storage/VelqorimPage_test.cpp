@@ -33,6 +33,7 @@ class TMapPageManager : public TVelqorimPageManager {
   void InternalRemovePage(int32_t PageNo) override {
     Allocated.erase(PageNo);
     Removed.push_back(PageNo);
+    Events.push_back(-1 - PageNo);
   }
   bool InternalReadPage(TVelqorimPage& Page) override {
     ++Reads;
@@ -44,12 +45,14 @@ class TMapPageManager : public TVelqorimPageManager {
   }
   void InternalWritePage(TVelqorimPage& Page) override {
     Writes.push_back(Page.PageNo);
+    Events.push_back(Page.PageNo);
     std::memcpy(Allocated.at(Page.PageNo).data(), Page.PageBuffer, PageSize);
   }
   int32_t Next = 0;
   int Reads = 0;
   std::map<int32_t, std::vector<uint8_t>> Allocated;
   std::vector<int32_t> Writes, Removed;
+  std::vector<int32_t> Events;  // writes as page numbers, removals as -1 - page number
 };
 
 // Adds a committed page of type 10 holding Value in its first data byte.
@@ -160,9 +163,12 @@ TEST(VelqorimPageManager, CommitWritesNewImagesBeforeFreeing) {
   m.RemovePage(0, scratchNo);
   m.Writes.clear();
   m.Removed.clear();
+  m.Events.clear();
   m.ApplyChanges(0);
   EXPECT_EQ(m.Writes, std::vector<int32_t>{freshNo});  // the scratch page is never written
   EXPECT_EQ(m.Removed, (std::vector<int32_t>{old, scratchNo}));
+  // The old page is freed only after its replacement is written.
+  EXPECT_EQ(m.Events, (std::vector<int32_t>{freshNo, -1 - old, -1 - scratchNo}));
   EXPECT_EQ(m.SharedPages().Find(old), nullptr);
   // A removal that is cancelled leaves the page in place.
   m.RemovePage(0, freshNo);
