@@ -926,12 +926,13 @@ void TBitmap::ReadData(TStream& Stream) {
   TMemoryStream data;
   if (size) data.CopyFrom(Stream, size);
   data.SetPosition(0);
-  LoadFromStream(data);
+  // Stored data is always a BMP file, whatever a derived class reads from files.
+  TBitmap::LoadFromStream(data);
 }
 
 void TBitmap::WriteData(TStream& Stream) {
   TMemoryStream data;
-  SaveToStream(data);
+  TBitmap::SaveToStream(data);
   const uint32_t size = uint32_t(data.Size());
   Stream.WriteBuffer(&size, sizeof size);
   if (size) Stream.WriteBuffer(data.Memory(), size);
