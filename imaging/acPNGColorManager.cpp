@@ -103,51 +103,42 @@ TColorManager::TColorManager() { SetGamma(1.0f, 2.2f); }
 
 void TColorManager::Error(const String& Msg) { throw EColorConversionError(Msg); }
 
+namespace {
+
+// Stores Value and marks the converter for choosing again, only when it differs.
+template <class T>
+void Change(T& Field, T Value, bool& Changed) {
+  if (Value != Field) {
+    Field = Value;
+    Changed = true;
+  }
+}
+
+}  // namespace
+
 void TColorManager::SetSourceBitsPerSample(uint8_t Value) {
   if (Value == 0 || Value > 16) Error(kBadDepth);
-  if (Value != FSourceBPS) {
-    FSourceBPS = Value;
-    FChanged = true;
-  }
+  Change(FSourceBPS, Value, FChanged);
 }
 
 void TColorManager::SetTargetBitsPerSample(uint8_t Value) {
   if (Value == 0 || Value > 16) Error(kBadDepth);
-  if (Value != FTargetBPS) {
-    FTargetBPS = Value;
-    FChanged = true;
-  }
+  Change(FTargetBPS, Value, FChanged);
 }
 
 void TColorManager::SetSourceSamplesPerPixel(uint8_t Value) {
   if (Value == 0 || Value > 4) Error(kBadSampleCount);
-  if (Value != FSourceSPP) {
-    FSourceSPP = Value;
-    FChanged = true;
-  }
+  Change(FSourceSPP, Value, FChanged);
 }
 
 void TColorManager::SetTargetSamplesPerPixel(uint8_t Value) {
   if (Value == 0 || Value > 4) Error(kBadSampleCount);
-  if (Value != FTargetSPP) {
-    FTargetSPP = Value;
-    FChanged = true;
-  }
+  Change(FTargetSPP, Value, FChanged);
 }
 
-void TColorManager::SetSourceColorScheme(TColorScheme Value) {
-  if (Value != FSourceScheme) {
-    FSourceScheme = Value;
-    FChanged = true;
-  }
-}
+void TColorManager::SetSourceColorScheme(TColorScheme Value) { Change(FSourceScheme, Value, FChanged); }
 
-void TColorManager::SetTargetColorScheme(TColorScheme Value) {
-  if (Value != FTargetScheme) {
-    FTargetScheme = Value;
-    FChanged = true;
-  }
-}
+void TColorManager::SetTargetColorScheme(TColorScheme Value) { Change(FTargetScheme, Value, FChanged); }
 
 TPixelFormat TColorManager::PixelFormatFor(uint8_t BPS, uint8_t SPP) {
   switch (SPP) {
