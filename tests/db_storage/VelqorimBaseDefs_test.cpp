@@ -7,6 +7,7 @@
 
 #include "db/storage/VelqorimBase.h"
 #include "db/support/DAZExcept.h"
+#include "db/support/DAZRandom.h"
 #include "tests/db_support/DAZTestUtil.h"
 
 namespace {
@@ -258,6 +259,61 @@ TEST(VelqorimIndexDefs, FindIndexByColumnRequest) {
   auto n = list({"a"}), two = list({"ASC", "ASC"});
   EXPECT_EQ(CodeOf([&] { defs.FindIndex(n.get(), two.get(), n.get(), 0, fields); }), 10276);
   EXPECT_EQ(CodeOf([&] { defs.FindIndex(nullptr, n.get(), n.get(), 0, fields); }), 10389);
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged metadata never crashes a reader: every mutation either loads or
+// raises the engine's error (the sanitizers watch the rest).
+TEST(VelqorimMetaObjectDefs, MutatedStreamsLoadOrRaise) {
+  TVelqorimFieldDefs fields;
+  for (TABSAdvancedFieldType t : {aftString, aftInteger, aftBlob, aftAutoIncLargeint, aftWideString}) {
+    auto* d = fields.AddCreated();
+    d->Name = "F" + std::to_string(int{t});
+    d->SetFieldDefDataType(t, AdvancedFieldTypeHasSize(t) ? 10 : 0);
+    if (t == aftString) d->DefaultValue.SetAsAnsiString("x");
+  }
+  TVelqorimIndexDefs indexes;
+  auto* i = indexes.AddCreated();
+  i->SetColumnCount(2);
+  TVelqorimConstraintDefs constraints;
+  constraints.AddCheck()->MinValue.SetAsInteger(1);
+  constraints.AddUnique()->Columns = {{"A", 1}};
+  const std::vector<std::vector<uint8_t>> stored = {Saved(fields), Saved(indexes), Saved(constraints)};
+  TABSSeededRandomSource rnd(99);
+  for (int round = 0; round < 3000; ++round) {
+    const int kind = round % 3;
+    std::vector<uint8_t> bytes = stored[kind];
+    for (int n = 1 + static_cast<int>(rnd.Next32() % 3); n > 0; --n) {
+      const size_t at = rnd.Next32() % bytes.size();
+      switch (rnd.Next32() % 3) {
+        case 0: bytes[at] = static_cast<uint8_t>(rnd.Next32()); break;
+        case 1: bytes.resize(at); break;
+        default: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), static_cast<uint8_t>(rnd.Next32())); break;
+      }
+      if (bytes.empty()) bytes.push_back(0);
+    }
+    TABSMemoryStream s;
+    s.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+    s.Seek(0, soBeginning);
+    try {
+      if (kind == 0) {
+        TVelqorimFieldDefs d;
+        d.LoadFromStream(s);
+        d.RecalcFieldOffsets();
+      } else if (kind == 1) {
+        TVelqorimIndexDefs d;
+        d.LoadFromStream(s);
+      } else {
+        TVelqorimConstraintDefs d;
+        d.LoadFromStream(s);
+      }
+    } catch (const EABSException&) {
+    } catch (const EABSIntOverflow&) {
+    }
+  }
 }
 
 }  // namespace
