@@ -438,6 +438,33 @@ TEST(VelqorimTableData, CombiningConditions) {
     std::memcpy(&v, list[0].KeyRecordBuffer + fx.cursor.FieldDefs[0]->MemoryOffset, 4);
     EXPECT_EQ(v, c.VR);
   }
+  // Equal conditions (a filter and a range saying the same) leave one.
+  {
+    TABSScanSearchConditionArray list;
+    keys.clear();
+    list.Items.push_back(cond(scLowerEqual, 4));
+    list.Items.push_back(cond(scLowerEqual, 4));
+    ASSERT_TRUE(fx.table->CombineScanConditions(list));
+    EXPECT_EQ(list.Count(), 1);
+  }
+  // An equality on a one-column unique index is taken without costing.
+  TVelqorimIndexDef unique;
+  unique.Name = "UB";
+  unique.Unique = true;
+  unique.SetColumnCount(1);
+  unique.GetIndexColumn(0).FieldName = "b";
+  fx.cursor.Temporary = true;  // no constraint needed here
+  fx.table->AddIndex(unique, &fx.cursor);
+  fx.Insert(1, 1);
+  TABSScanSearchConditionArray list;
+  keys.clear();
+  list.Items.push_back(cond(scGreater, 0));
+  list.Items.push_back(cond(scEqual, 1));
+  list.Items.back()->IndexID = unique.ObjectID;
+  int start = -1, end = -1;
+  fx.table->ChooseScan(0, list, start, end, false, true, {-1, 0}, ia);
+  EXPECT_EQ(start, 1);
+  EXPECT_EQ(end, -1);
 }
 
 // The scan machinery against a plain model: random tables (NULLs included),
