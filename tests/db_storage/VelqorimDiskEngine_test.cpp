@@ -266,6 +266,36 @@ TEST(VelqorimDatabaseFile, ReadsAndWritesReportEveryFailure) {
   EXPECT_EQ(CodeOf([&] { a.CreateAndOpenFile(""); }), 30374);
 }
 
+TEST(VelqorimDatabaseFile, ALostHandleIsReopened) {
+  TempFile f;
+  FaultyFiles faults;
+  const TVelqorimRetryConfig saved = RetryConfig();
+  RetryConfig().ReopenDelayMS = 0;
+  TVelqorimDatabaseFile a;
+  a.OpenFile(f.Name, amReadWrite, smShareDenyNone);
+  ASSERT_TRUE(a.LockByte(359, 1));
+  FaultyDbFile* lost = faults.Last;
+  lost->SizeErrno = ESTALE;  // the handle went bad (a network share came back, say)
+  EXPECT_EQ(a.GetSize(), 0);
+  EXPECT_NE(faults.Last, lost);  // answered through a new handle
+  // The locks went with the old handle: none is pretended to be held.
+  EXPECT_FALSE(a.UnlockByte(359, 1));
+  EXPECT_TRUE(a.LockByte(359, 1));
+  // Design-time opens nest.
+  a.CloseFile();
+  a.OpenFileForDesignTime();
+  a.OpenFileForDesignTime();
+  a.CloseFileForDesignTime();
+  EXPECT_TRUE(a.IsOpened());
+  a.CloseFileForDesignTime();
+  EXPECT_FALSE(a.IsOpened());
+  int tries = 0;
+  EXPECT_FALSE(RetryOperation(3, 0, [&] { return ++tries > 5; }));
+  EXPECT_EQ(tries, 3);
+  EXPECT_TRUE(RetryOperation(3, 0, [&] { return ++tries > 4; }));
+  RetryConfig() = saved;
+}
+
 TEST(VelqorimDatabaseFile, CreateReplacesAReadOnlyFile) {
   TempFile f;
   f.Fill({1, 2, 3});
