@@ -110,6 +110,14 @@ TEST(VelqorimPageManager, SessionsSeeTheirOwnChangesUntilCommit) {
 TEST(VelqorimPageManager, PinsAndTypes) {
   TMapPageManager m(10);
   const int32_t no = AddCommitted(m, 1);
+  // A page taken under a holder goes back also when an exception passes.
+  EXPECT_THROW(
+      {
+        TVelqorimPageHolder held(m, m.GetPage(1, no, 10));
+        throw EABSException(1, "failure while the page is held");
+      },
+      EABSException);
+  EXPECT_EQ(m.SharedPages().Find(no)->UseCount, 0);
   TVelqorimPage* a = m.GetPage(1, no, 10);
   EXPECT_EQ(CodeOf([&] { m.GetPage(2, no, 10); }), 20090);
   EXPECT_EQ(CodeOf([&] { m.ApplyChanges(1); }), 20152);
