@@ -11,7 +11,8 @@ std::unique_ptr<TdxGPImage> Sample(int w, int h, bool alpha) {
   TRGBColors px(size_t(w) * size_t(h));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const uint32_t a = alpha && x < 3 ? 0 : 255;
+      // Clear, half-transparent and opaque columns: straight alpha must survive a file.
+      const uint32_t a = !alpha ? 255 : x < 3 ? 0 : x < 5 ? 128 : 255;
       px[size_t(y * w + x)] = (a << 24) | (uint32_t(x * 12) << 16) | (uint32_t(y * 16) << 8) | 0x33;
     }
   return std::make_unique<TdxGPImage>(w, h, px, true);
@@ -90,11 +91,13 @@ TEST_F(PictureClasses, RoundTripPerFormat) {
     for (size_t i = 0; i < a.size(); ++i) {
       if ((a[i] >> 24) == 0) {
         ASSERT_EQ(b[i] >> 24, 0u) << "format " << int(c.format) << " pixel " << i;  // colour of nothing is free
-      } else if (c.lossless) {
+      } else if (c.lossless && ((a[i] >> 24) == 255 || c.format == dxImagePng)) {
         ASSERT_EQ(a[i], b[i]) << "format " << int(c.format) << " pixel " << i;
       } else {
-        for (int shift = 0; shift < 24; shift += 8)
-          ASSERT_NEAR(int((a[i] >> shift) & 0xFF), int((b[i] >> shift) & 0xFF), 24) << i;
+        // JPEG loses detail; TIFF readers hand back premultiplied colours, off by rounding.
+        const int tolerance = c.lossless ? 2 : 24;
+        for (int shift = 0; shift < 32; shift += 8)
+          ASSERT_NEAR(int((a[i] >> shift) & 0xFF), int((b[i] >> shift) & 0xFF), tolerance) << i;
       }
     }
     EXPECT_EQ(loaded.GetTransparent(), c.keepsAlpha);
