@@ -30,10 +30,19 @@ long double RoundHalfEven(long double v) {
 
 long double RoundValueWithTolerance(int Digits, int Mode, long double Tolerance, long double X) {
   if (IsNotFinite(X) || Mode == 0) return X;
-  // Past this many places a long double has no digit left to round.
-  const int n = std::min(std::abs(Digits), 5000);
+  // Beyond the exponent range of a long double: no digit is left to round,
+  // or the nearest multiple of the power is 0 (or beyond range, away from 0).
+  constexpr int MaxPlaces = 4900;
+  if (Digits > MaxPlaces) return X;
+  if (Digits < -MaxPlaces) {
+    const long double inf = std::numeric_limits<long double>::infinity();
+    if ((Mode == 6 && X < 0) || (Mode == 9 && X < 0)) return -inf;
+    if ((Mode == 7 && X > 0) || (Mode == 9 && X > 0)) return inf;
+    return 0;
+  }
+  const int n = std::abs(Digits);
   long double s = 1;
-  for (int i = 0; i < n && std::isfinite(s); ++i) s *= 10;
+  for (int i = 0; i < n; ++i) s *= 10;
   long double t = std::fabs(X * Tolerance), g;
   if (Digits < 0) {
     t /= s;

@@ -123,7 +123,26 @@ class TVelqorimExprParser {
   TVelqorimExprNodePtr ParseNumericFunction();
   TVelqorimExprNodePtr ParseStringFunction();
   TVelqorimExprNodePtr ParseMimeToBin();
+  TVelqorimExprNodePtr ParseNullOrBooleanLiteral();
   TVelqorimExprNodePtr RequireValue(int code, const String& function);
+
+  static TVelqorimExprNodePtr Negated(TVelqorimExprNodePtr n) {
+    auto s = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
+    s->AddChild(std::move(n));
+    return s;
+  }
+  static TVelqorimExprNodePtr SignedNode(Operand& o) {
+    return o.negated ? Negated(std::move(o.node)) : std::move(o.node);
+  }
+  // One n-ary addition of terms[from..], subtracted terms negated.
+  static TVelqorimExprNodePtr SumOfTerms(std::vector<Operand>& terms, const std::vector<String>& ops, size_t from) {
+    auto n = std::make_unique<TVelqorimExprNodeArithmetic>(doADD);
+    for (size_t i = from; i < terms.size(); ++i) {
+      TVelqorimExprNodePtr term = SignedNode(terms[i]);
+      n->AddChild(i > from && ops[i - 1] == "-" ? Negated(std::move(term)) : std::move(term));
+    }
+    return n;
+  }
 
   TVelqorimExpression& E;
   int depth = 0;
@@ -468,63 +487,23 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseValueExpression() {
     if (!ParseOperand(next)) Expected(ErrSyntax, "expression");
     terms.push_back(std::move(next));
   }
-  if (terms.size() == 1) {
-    if (terms[0].negated) {
-      auto n = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
-      n->AddChild(std::move(terms[0].node));
-      return n;
-    }
-    return std::move(terms[0].node);
-  }
+  if (terms.size() == 1) return SignedNode(terms[0]);
 
   const bool concat = std::find(ops.begin(), ops.end(), "||") != ops.end();
   auto nonNumeric = [](const Operand& o) {
     if (o.compound || o.kind == Kind::NumericFunction) return false;
     if (o.kind != Kind::Value) return true;
     auto* c = dynamic_cast<TVelqorimExprNodeConst*>(o.node.get());
-    return c && !c->Value.IsNumericDataType() && !(c->Value.IsNull() && c->Value.DataType() == bftSignedInt32);
-  };
-  auto signedNode = [](Operand& o) -> TVelqorimExprNodePtr {
-    if (!o.negated) return std::move(o.node);
-    auto n = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
-    n->AddChild(std::move(o.node));
-    return n;
+    return c && !c->Value.IsNumericDataType();
   };
   bool numeric = !concat;
   for (const Operand& o : terms) numeric = numeric && !nonNumeric(o);
-  if (numeric) {
-    auto n = std::make_unique<TVelqorimExprNodeArithmetic>(doADD);
-    for (size_t i = 0; i < terms.size(); ++i) {
-      TVelqorimExprNodePtr term = signedNode(terms[i]);
-      if (i > 0 && ops[i - 1] == "-") {
-        auto sub = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
-        sub->AddChild(std::move(term));
-        term = std::move(sub);
-      }
-      n->AddChild(std::move(term));
-    }
-    return n;
-  }
+  if (numeric) return SumOfTerms(terms, ops, 0);
   if (!concat && terms[0].kind == Kind::Datetime) {
     // date-time +/- value: the rest is one value expression.
     auto n = std::make_unique<TVelqorimExprNodeArithmetic>(doADD);
-    n->AddChild(signedNode(terms[0]));
-    TVelqorimExprNodePtr rest;
-    if (terms.size() == 2) {
-      rest = signedNode(terms[1]);
-    } else {
-      auto tail = std::make_unique<TVelqorimExprNodeArithmetic>(doADD);
-      for (size_t i = 1; i < terms.size(); ++i) {
-        TVelqorimExprNodePtr term = signedNode(terms[i]);
-        if (i > 1 && ops[i - 1] == "-") {
-          auto sub = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
-          sub->AddChild(std::move(term));
-          term = std::move(sub);
-        }
-        tail->AddChild(std::move(term));
-      }
-      rest = std::move(tail);
-    }
+    n->AddChild(SignedNode(terms[0]));
+    TVelqorimExprNodePtr rest = terms.size() == 2 ? SignedNode(terms[1]) : SumOfTerms(terms, ops, 1);
     auto sign = std::make_unique<TVelqorimExprNodeArithmetic>(ops[0] == "-" ? doSUB : doADD);
     sign->AddChild(std::move(rest));
     n->AddChild(std::move(sign));
@@ -534,16 +513,14 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseValueExpression() {
   // operand makes the text - date-time form.
   if (!concat && terms.size() == 2 && ops[0] == "-" && terms[1].kind == Kind::Datetime) {
     auto n = std::make_unique<TVelqorimExprNodeArithmetic>(doADD);
-    n->AddChild(signedNode(terms[0]));
-    auto sub = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
-    sub->AddChild(signedNode(terms[1]));
-    n->AddChild(std::move(sub));
+    n->AddChild(SignedNode(terms[0]));
+    n->AddChild(Negated(SignedNode(terms[1])));
     return n;
   }
   auto n = std::make_unique<TVelqorimExprNodeStringFunction>(doCONCAT);
   for (size_t i = 0; i < terms.size(); ++i) {
     if (i > 0 && ops[i - 1] == "-") Expected(ErrSyntax, "||");
-    n->AddChild(signedNode(terms[i]));
+    n->AddChild(SignedNode(terms[i]));
   }
   return n;
 }
@@ -557,14 +534,8 @@ bool TVelqorimExprParser::ParseOperand(Operand& out) {
     Operand right;
     if (!ParseFactor(right)) Expected(ErrSyntax, "expression");
     auto n = std::make_unique<TVelqorimExprNodeArithmetic>(op);
-    auto take = [](Operand& o) -> TVelqorimExprNodePtr {
-      if (!o.negated) return std::move(o.node);
-      auto s = std::make_unique<TVelqorimExprNodeArithmetic>(doSUB);
-      s->AddChild(std::move(o.node));
-      return s;
-    };
-    n->AddChild(take(out));
-    n->AddChild(take(right));
+    n->AddChild(SignedNode(out));
+    n->AddChild(SignedNode(right));
     out.node = std::move(n);
     out.negated = false;
     out.compound = true;
@@ -590,50 +561,35 @@ bool TVelqorimExprParser::ParseFactor(Operand& out) {
 
 bool TVelqorimExprParser::ParsePrimary(Operand& out) {
   DepthGuard guard(depth, *this);
-  if (IsWord(rwNULL)) {
-    auto c = std::make_unique<TVelqorimExprNodeConst>();
-    c->Value.Clear(bftSignedInt32);
-    Next();
-    out.node = std::move(c);
-    out.kind = Kind::Value;
-    return true;
-  }
-  if (TVelqorimExprNodePtr n = ParseDatetimePrimary()) {
-    out.node = std::move(n);
-    out.kind = Kind::Datetime;
-    return true;
-  }
-  if (TVelqorimExprNodePtr n = ParseValueExpressionPrimary()) {
-    out.node = std::move(n);
-    out.kind = Kind::Value;
-    return true;
-  }
-  if (TVelqorimExprNodePtr n = ParseNumericFunction()) {
-    out.node = std::move(n);
-    out.kind = Kind::NumericFunction;
-    return true;
-  }
-  if (TVelqorimExprNodePtr n = ParseStringFunction()) {
-    out.node = std::move(n);
-    out.kind = Kind::StringFunction;
-    return true;
-  }
-  if (IsWord(rwTRUE) || IsWord(rwFALSE) ||
-      (Is(tktParameter) && E.Token.ParamValue && E.Token.ParamValue->DataType() == bftLogical)) {
-    auto c = std::make_unique<TVelqorimExprNodeConst>();
-    if (Is(tktParameter)) c->Value.Assign(*E.Token.ParamValue, true);
-    else c->Value.SetAsBoolean(IsWord(rwTRUE));
-    Next();
-    out.node = std::move(c);
-    out.kind = Kind::Other;
-    return true;
-  }
-  if (TVelqorimExprNodePtr n = ParseMimeToBin()) {
-    out.node = std::move(n);
-    out.kind = Kind::Other;
-    return true;
+  static const struct {
+    TVelqorimExprNodePtr (TVelqorimExprParser::*parse)();
+    Kind kind;
+  } primaries[] = {{&TVelqorimExprParser::ParseNullOrBooleanLiteral, Kind::Other},
+                   {&TVelqorimExprParser::ParseDatetimePrimary, Kind::Datetime},
+                   {&TVelqorimExprParser::ParseValueExpressionPrimary, Kind::Value},
+                   {&TVelqorimExprParser::ParseNumericFunction, Kind::NumericFunction},
+                   {&TVelqorimExprParser::ParseStringFunction, Kind::StringFunction},
+                   {&TVelqorimExprParser::ParseMimeToBin, Kind::Other}};
+  for (const auto& p : primaries) {
+    if (TVelqorimExprNodePtr n = (this->*p.parse)()) {
+      out.node = std::move(n);
+      // The NULL literal counts as a value: it joins numbers and texts alike.
+      out.kind = p.kind == Kind::Other && out.node->Value.DataType() == bftSignedInt32 ? Kind::Value : p.kind;
+      return true;
+    }
   }
   return false;
+}
+
+TVelqorimExprNodePtr TVelqorimExprParser::ParseNullOrBooleanLiteral() {
+  const bool logicalParam = Is(tktParameter) && E.Token.ParamValue && E.Token.ParamValue->DataType() == bftLogical;
+  if (!IsWord(rwNULL) && !IsWord(rwTRUE) && !IsWord(rwFALSE) && !logicalParam) return nullptr;
+  auto c = std::make_unique<TVelqorimExprNodeConst>();
+  if (logicalParam) c->Value.Assign(*E.Token.ParamValue, true);
+  else if (IsWord(rwNULL)) c->Value.Clear(bftSignedInt32);
+  else c->Value.SetAsBoolean(IsWord(rwTRUE));
+  Next();
+  return c;
 }
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseValueExpressionPrimary() {
