@@ -16,11 +16,12 @@ export TSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:s
 deps:
 	@bash scripts/install-deps.sh
 
-# The ThreadSanitizer pass and short fuzz runs of the option parser and the picture readers go first so that ctest's closing summary of the full suite is the last thing printed.
+# The ThreadSanitizer pass and short fuzz runs of the option parser, the picture readers and the SQL expression parser go first so that ctest's closing summary of the full suite is the last thing printed.
 test: deps
 	@$(MAKE) --no-print-directory test-tsan
 	@bash scripts/fuzz-parse.sh 20
 	@bash scripts/fuzz-picture.sh 20
+	@bash scripts/fuzz-sql.sh 20
 	@$(MAKE) --no-print-directory test-asan
 
 test-asan:
