@@ -4,9 +4,9 @@
 // ---------------------------------------------------------------------------
 // Aggregates
 
-TVelqorimExprNodeAggregated::TVelqorimExprNodeAggregated(TVelqorimDataOperator Op) : TVelqorimExprNode(Op) {}
+TVelqorimExprNodeAggregated::TVelqorimExprNodeAggregated(TABSDataOperator Op) : TVelqorimExprNode(Op) {}
 
-TVelqorimExprNodeAggregated::TVelqorimExprNodeAggregated(TVelqorimDataOperator Op, bool Distinct,
+TVelqorimExprNodeAggregated::TVelqorimExprNodeAggregated(TABSDataOperator Op, bool Distinct,
                                                          TVelqorimExprNodePtr Node)
     : TVelqorimExprNode(Op), distinct(Distinct) {
   AddChild(std::move(Node));
@@ -272,7 +272,7 @@ bool TVelqorimExprNodeSubquery::IsValueIn(const TABSVariant& Value) {
 
 namespace {
 
-TVelqorimDataOperator MirrorOperator(TVelqorimDataOperator Op) {
+TABSDataOperator MirrorOperator(TABSDataOperator Op) {
   switch (Op) {
     case doGT: return doLT;
     case doLT: return doGT;
@@ -282,7 +282,7 @@ TVelqorimDataOperator MirrorOperator(TVelqorimDataOperator Op) {
   }
 }
 
-TVelqorimDataOperator NegateOperator(TVelqorimDataOperator Op) {
+TABSDataOperator NegateOperator(TABSDataOperator Op) {
   switch (Op) {
     case doEQ: return doNE;
     case doNE: return doEQ;
@@ -296,12 +296,12 @@ TVelqorimDataOperator NegateOperator(TVelqorimDataOperator Op) {
 
 }  // namespace
 
-bool TVelqorimExprNodeSubquery::QuantifiedCompare(TVelqorimDataOperator Op, TVelqorimQuantifier Quantifier,
+bool TVelqorimExprNodeSubquery::QuantifiedCompare(TABSDataOperator Op, TABSQuantifier Quantifier,
                                                   const TABSVariant& Value) {
   RunSubquery();
   TCorrelatedRelease release{*this, FCorrelated};
   if (FSubquery->RecordCount() == 0) return Quantifier == qALL;
-  TVelqorimDataOperator op = MirrorOperator(Op);
+  TABSDataOperator op = MirrorOperator(Op);
   if (Quantifier == qALL) op = NegateOperator(op);
   const bool b = FSubquery->IsAnyRecordMatchCondition(op, Value);
   return Quantifier == qALL ? !b : b;

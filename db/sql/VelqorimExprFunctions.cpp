@@ -368,14 +368,14 @@ int TVelqorimExprNodeStringFunction::GetDataSize() {
 // ---------------------------------------------------------------------------
 // Date functions
 
-TVelqorimExprNodeDateFunction::TVelqorimExprNodeDateFunction(TVelqorimDataOperator Op, TVelqorimExprNodePtr Node,
+TVelqorimExprNodeDateFunction::TVelqorimExprNodeDateFunction(TABSDataOperator Op, TVelqorimExprNodePtr Node,
                                                              const String& FormatStr)
     : TVelqorimExprNode(Op), DateFormater(std::make_unique<TDateFormater>(FormatStr)) {
   AddChild(std::move(Node));
 }
 
-TVelqorimExprNodeDateFunction::TVelqorimExprNodeDateFunction(TVelqorimDataOperator Op,
-                                                             TVelqorimDateTimeExtractField ExtractField,
+TVelqorimExprNodeDateFunction::TVelqorimExprNodeDateFunction(TABSDataOperator Op,
+                                                             TABSDateTimeExtractField ExtractField,
                                                              TVelqorimExprNodePtr ExtractSource)
     : TVelqorimExprNode(Op), ExtractDateTimeField(ExtractField) {
   AddChild(std::move(ExtractSource));
@@ -460,7 +460,7 @@ int TVelqorimExprNodeDateFunction::GetDataSize() {
 // ---------------------------------------------------------------------------
 // System functions
 
-TVelqorimExprNodeSystem::TVelqorimExprNodeSystem(TVelqorimDataOperator Op, const String& SessionName,
+TVelqorimExprNodeSystem::TVelqorimExprNodeSystem(TABSDataOperator Op, const String& SessionName,
                                                  const String& DatabaseName, const String& TableName,
                                                  const String& ColumnName, bool InMemory)
     : TVelqorimExprNode(Op), FTableName(TableName), FColumnName(ColumnName), FInMemory(InMemory) {

@@ -9,7 +9,7 @@ TVelqorimSubqueryFactory VelqorimSubqueryFactory;
 TVelqorimAutoincSourceFactory VelqorimAutoincSourceFactory;
 std::function<void(TDataSet*, String&, String&)> VelqorimDatasetNames;
 
-String OperatorName(TVelqorimDataOperator Op) {
+String OperatorName(TABSDataOperator Op) {
   switch (Op) {
     case doEQ: return "=";
     case doNE: return "<>";
@@ -76,7 +76,7 @@ TVelqorimExprNode* WrapInCast(TVelqorimExprNodePtr& Slot, TABSAdvancedFieldType 
 // ---------------------------------------------------------------------------
 // Base
 
-TVelqorimExprNode::TVelqorimExprNode(TVelqorimDataOperator Op, bool CaseInsensitive, bool PartialKey)
+TVelqorimExprNode::TVelqorimExprNode(TABSDataOperator Op, bool CaseInsensitive, bool PartialKey)
     : Operator(Op), Value(bftUnknown), FCaseInsensitive(CaseInsensitive), FPartialKey(PartialKey) {}
 
 TVelqorimExprNode* TVelqorimExprNode::AddChild(TVelqorimExprNodePtr Node) {
@@ -354,13 +354,13 @@ void TVelqorimExprNodeField::FillItem(TVelqorimSelectListItem& Item) const {
 // ---------------------------------------------------------------------------
 // Comparison
 
-TVelqorimExprNodeComparison::TVelqorimExprNodeComparison(TVelqorimDataOperator Op, TVelqorimExprNodePtr Node1,
+TVelqorimExprNodeComparison::TVelqorimExprNodeComparison(TABSDataOperator Op, TVelqorimExprNodePtr Node1,
                                                          TVelqorimExprNodePtr Node2, bool TrueFalseNullLogic,
                                                          bool CaseInsensitive, bool PartialKey)
     : TVelqorimExprNodeComparison(Op, qUNDEFINED, std::move(Node1), std::move(Node2), TrueFalseNullLogic,
                                   CaseInsensitive, PartialKey) {}
 
-TVelqorimExprNodeComparison::TVelqorimExprNodeComparison(TVelqorimDataOperator Op, TVelqorimQuantifier Quantifier,
+TVelqorimExprNodeComparison::TVelqorimExprNodeComparison(TABSDataOperator Op, TABSQuantifier Quantifier,
                                                          TVelqorimExprNodePtr Node1, TVelqorimExprNodePtr Node2,
                                                          bool TrueFalseNullLogic, bool CaseInsensitive,
                                                          bool PartialKey)
@@ -413,7 +413,7 @@ TABSVariant* TVelqorimExprNodeComparison::GetDataValue() {
 // ---------------------------------------------------------------------------
 // Boolean
 
-TVelqorimExprNodeBoolean::TVelqorimExprNodeBoolean(TVelqorimDataOperator Op, bool CaseInsensitive, bool PartialKey,
+TVelqorimExprNodeBoolean::TVelqorimExprNodeBoolean(TABSDataOperator Op, bool CaseInsensitive, bool PartialKey,
                                                    const String& aEscapeStr)
     : TVelqorimExprNode(Op, CaseInsensitive, PartialKey), EscapeStr(aEscapeStr) {
   Value.Clear(bftLogical);

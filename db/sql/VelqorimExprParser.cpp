@@ -103,10 +103,10 @@ class TVelqorimExprParser {
   TVelqorimExprNodePtr ParseBooleanPrimary();
   TVelqorimExprNodePtr ParsePredicate();
   TVelqorimExprNodePtr ParseRowValueConstructor();
-  TVelqorimExprNodePtr BuildComparison(TVelqorimDataOperator op, TVelqorimExprNodePtr a, TVelqorimExprNodePtr b);
+  TVelqorimExprNodePtr BuildComparison(TABSDataOperator op, TVelqorimExprNodePtr a, TVelqorimExprNodePtr b);
   TVelqorimExprNodePtr ParseLikeRest(TVelqorimExprNodePtr value, bool negated);
   TVelqorimExprNodePtr ParseInRest(TVelqorimExprNodePtr value, bool negated);
-  bool ParseComparisonOperator(TVelqorimDataOperator& op);
+  bool ParseComparisonOperator(TABSDataOperator& op);
 
   // Values ------------------------------------------------------------------
   bool ParseOperand(Operand& out);
@@ -204,7 +204,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseBooleanTest() {
     negated = true;
     Next();
   }
-  TVelqorimDataOperator op;
+  TABSDataOperator op;
   if (IsWord(rwTRUE)) op = negated ? doNOT : doUNDEFINED;
   else if (IsWord(rwFALSE)) op = negated ? doUNDEFINED : doNOT;
   else if (IsWord(rwUNKNOWN)) op = negated ? doISNOTNULL : doISNULL;
@@ -235,7 +235,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseBooleanPrimary() {
   return value;
 }
 
-bool TVelqorimExprParser::ParseComparisonOperator(TVelqorimDataOperator& op) {
+bool TVelqorimExprParser::ParseComparisonOperator(TABSDataOperator& op) {
   if (E.Token.TokenType != tktString) return false;
   const String& t = E.Token.Text;
   if (t == "=") op = doEQ;
@@ -285,9 +285,9 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParsePredicate() {
     return nullptr;
   }
   const int afterValue = Pos();
-  TVelqorimDataOperator op;
+  TABSDataOperator op;
   if (ParseComparisonOperator(op)) {
-    TVelqorimQuantifier q = qUNDEFINED;
+    TABSQuantifier q = qUNDEFINED;
     if (IsWord(rwALL)) q = qALL;
     else if (IsWord(rwANY) || IsWord(rwSOME)) q = qANY;
     if (q != qUNDEFINED) {
@@ -358,7 +358,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParsePredicate() {
   return nullptr;
 }
 
-TVelqorimExprNodePtr TVelqorimExprParser::BuildComparison(TVelqorimDataOperator op, TVelqorimExprNodePtr a,
+TVelqorimExprNodePtr TVelqorimExprParser::BuildComparison(TABSDataOperator op, TVelqorimExprNodePtr a,
                                                          TVelqorimExprNodePtr b) {
   bool partial = false;
   if (E.FPartialKey) {
@@ -529,7 +529,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseValueExpression() {
 bool TVelqorimExprParser::ParseOperand(Operand& out) {
   if (!ParseFactor(out)) return false;
   while (IsOp("*") || IsOp("/")) {
-    const TVelqorimDataOperator op = IsOp("*") ? doMUL : doDIV;
+    const TABSDataOperator op = IsOp("*") ? doMUL : doDIV;
     Next();
     Operand right;
     if (!ParseFactor(right)) Expected(ErrSyntax, "expression");
@@ -702,7 +702,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::RequireValue(int code, const String& f
 }
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseSetFunction() {
-  TVelqorimDataOperator op;
+  TABSDataOperator op;
   if (IsWord(rwCOUNT)) op = doCOUNT;
   else if (IsWord(rwAVG)) op = doAVG;
   else if (IsWord(rwMAX)) op = doMAX;
@@ -828,7 +828,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseCaseSpecification() {
 }
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseDatetimePrimary() {
-  TVelqorimDataOperator op = doUNDEFINED;
+  TABSDataOperator op = doUNDEFINED;
   if (IsWord(rwSYSDATE) || IsWord(rwNOW) || IsWord(rwCURRENT_TIMESTAMP)) op = doSYSDATE;
   else if (IsWord(rwCURRENT_TIME)) op = doCURRENT_TIME;
   else if (IsWord(rwCURRENT_DATE)) op = doCURRENT_DATE;
@@ -884,7 +884,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseNumericFunction() {
     Expect(tktLeftParenthesis, 20277, "(");
     const char* fields = "YEAR or MONTH or DAY or HOUR or MINUTE or SECOND";
     if (!Is(tktReservedWord)) Expected(20278, fields);
-    TVelqorimDateTimeExtractField f;
+    TABSDateTimeExtractField f;
     switch (E.Token.ReservedWord) {
       case rwYEAR: f = dtefYear; break;
       case rwMONTH: f = dtefMonth; break;
@@ -928,7 +928,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseNumericFunction() {
   }
   static const struct {
     TReservedWord word;
-    TVelqorimDataOperator op;
+    TABSDataOperator op;
   } math[] = {{rwDAZ, doDAZ},   {rwACOS, doACOS}, {rwASIN, doASIN}, {rwATAN, doATAN}, {rwCEIL, doCEIL},
               {rwCOS, doCOS},   {rwEXP, doEXP},   {rwFLOOR, doFLOOR}, {rwLOG, doLOG}, {rwPOWER, doPOWER},
               {rwRAND, doRAND}, {rwROUND, doROUND}, {rwSIGN, doSIGN}, {rwSIN, doSIN}, {rwSQR, doSQR},
@@ -974,7 +974,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseNumericFunction() {
 }
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseStringFunction() {
-  TVelqorimDataOperator op = doUNDEFINED;
+  TABSDataOperator op = doUNDEFINED;
   if (IsWord(rwUPPER)) op = doUPPER;
   else if (IsWord(rwLOWER)) op = doLOWER;
   else if (IsWord(rwTRIM)) op = doTRIM;
@@ -1090,7 +1090,7 @@ void TVelqorimExpression::ParseForFilter(TVelqorimExprCursor* Cursor, const Stri
 }
 
 void TVelqorimExpression::ParseForIsAnyRecordMatchCondition(TVelqorimExprCursor* Cursor, const String& FieldName,
-                                                            TVelqorimDataOperator Operator,
+                                                            TABSDataOperator Operator,
                                                             const TABSVariant& Value) {
   ReleaseRoot();
   LCursor = Cursor;

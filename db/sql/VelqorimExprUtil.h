@@ -11,10 +11,10 @@ constexpr int ErrSyntax = 30510;            // a missing operand or item
 constexpr int ErrNoSubqueries = 30511;
 constexpr int ErrNoAutoinc = 30512;
 
-[[noreturn]] inline void RaiseUnknownOperator(int Code, TVelqorimDataOperator Op) {
+[[noreturn]] inline void RaiseUnknownOperator(int Code, TABSDataOperator Op) {
   throw EABSException(Code, "Unknown operator: '%s'", {OperatorName(Op)});
 }
-[[noreturn]] inline void RaiseFunctionArgument(TVelqorimDataOperator Op, const char* Name = nullptr) {
+[[noreturn]] inline void RaiseFunctionArgument(TABSDataOperator Op, const char* Name = nullptr) {
   throw EABSException(ErrFunctionArgument, "Invalid argument for function '%s'",
                       {Name ? String(Name) : OperatorName(Op)});
 }

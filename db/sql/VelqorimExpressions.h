@@ -15,7 +15,7 @@
 
 class TDataSet;  // the data-set framework's dataset, handed to subqueries only
 
-enum TVelqorimDataOperator : uint8_t {
+enum TABSDataOperator : uint8_t {
   doUNDEFINED, doEQ, doNE, doGT, doLT, doGE, doLE, doNOT, doAND, doOR, doIN, doNOTIN, doEXISTS, doBETWEEN,
   doNOTBETWEEN, doLIKE, doNOTLIKE, doISNULL, doISNOTNULL, doTRUE, doFALSE, doADD, doSUB, doMUL, doDIV, doCONCAT,
   doUPPER, doLOWER, doTRIM, doLTRIM, doRTRIM, doLENGTH, doPOS, doSUBSTRING, doSUM, doAVG, doMIN, doMAX, doCOUNT,
@@ -23,10 +23,10 @@ enum TVelqorimDataOperator : uint8_t {
   doMIMETOBIN, doROWNUM, doDAZ, doACOS, doASIN, doATAN, doCEIL, doCOS, doEXP, doFLOOR, doLOG, doPOWER, doRAND,
   doROUND, doSIGN, doSIN, doSQR, doSQRT
 };
-enum TVelqorimQuantifier : uint8_t { qUNDEFINED, qALL, qANY };
-enum TVelqorimDateTimeExtractField : uint8_t { dtefYear, dtefMonth, dtefDay, dtefHour, dtefMinute, dtefSecond };
+enum TABSQuantifier : uint8_t { qUNDEFINED, qALL, qANY };
+enum TABSDateTimeExtractField : uint8_t { dtefYear, dtefMonth, dtefDay, dtefHour, dtefMinute, dtefSecond };
 
-String OperatorName(TVelqorimDataOperator Op);
+String OperatorName(TABSDataOperator Op);
 // The declared type of an SQL type name (ASCII case ignored), aftUnknown for none.
 TABSAdvancedFieldType SQLTypeNameToAdvancedFieldType(const String& Name);
 // Upper-cased, trimmed items of a ";"-separated list (empty items kept).
@@ -46,9 +46,9 @@ class TVelqorimExprNode;
 using TVelqorimExprNodePtr = std::unique_ptr<TVelqorimExprNode>;
 using TVelqorimExprNodeArray = std::vector<TVelqorimExprNodePtr>;
 
-class TVelqorimExprNode {
+class TVelqorimExprNode : public TObject {
  public:
-  TVelqorimExprNode(TVelqorimDataOperator Op = doUNDEFINED, bool CaseInsensitive = true, bool PartialKey = false);
+  TVelqorimExprNode(TABSDataOperator Op = doUNDEFINED, bool CaseInsensitive = true, bool PartialKey = false);
   virtual ~TVelqorimExprNode() = default;
   TVelqorimExprNode(const TVelqorimExprNode&) = delete;
   TVelqorimExprNode& operator=(const TVelqorimExprNode&) = delete;
@@ -81,7 +81,7 @@ class TVelqorimExprNode {
   virtual bool CanBeUsedInGroupBy(const String& GroupByFields);
 
   TVelqorimExprNodeArray Children;
-  TVelqorimDataOperator Operator;
+  TABSDataOperator Operator;
   TABSVariant Value;
   bool FCaseInsensitive;
   bool FPartialKey;
@@ -151,9 +151,9 @@ class TVelqorimExprNodeSubquery;
 
 class TVelqorimExprNodeComparison : public TVelqorimExprNode {
  public:
-  TVelqorimExprNodeComparison(TVelqorimDataOperator Op, TVelqorimExprNodePtr Node1, TVelqorimExprNodePtr Node2,
+  TVelqorimExprNodeComparison(TABSDataOperator Op, TVelqorimExprNodePtr Node1, TVelqorimExprNodePtr Node2,
                               bool TrueFalseNullLogic, bool CaseInsensitive, bool PartialKey);
-  TVelqorimExprNodeComparison(TVelqorimDataOperator Op, TVelqorimQuantifier Quantifier, TVelqorimExprNodePtr Node1,
+  TVelqorimExprNodeComparison(TABSDataOperator Op, TABSQuantifier Quantifier, TVelqorimExprNodePtr Node1,
                               TVelqorimExprNodePtr Node2, bool TrueFalseNullLogic, bool CaseInsensitive,
                               bool PartialKey);
   void PrepareTypes() override;
@@ -163,12 +163,12 @@ class TVelqorimExprNodeComparison : public TVelqorimExprNode {
   void GetFieldAndConstNodes(TVelqorimExprNodeField*& FieldNode, TVelqorimExprNode*& ConstNode);
 
   bool F3ValueLogic;
-  TVelqorimQuantifier FQuantifier = qUNDEFINED;
+  TABSQuantifier FQuantifier = qUNDEFINED;
 };
 
 class TVelqorimExprNodeBoolean : public TVelqorimExprNode {
  public:
-  TVelqorimExprNodeBoolean(TVelqorimDataOperator Op, bool CaseInsensitive = true, bool PartialKey = false,
+  TVelqorimExprNodeBoolean(TABSDataOperator Op, bool CaseInsensitive = true, bool PartialKey = false,
                            const String& aEscapeStr = String());
   TABSVariant* GetDataValue() override;
 
@@ -228,16 +228,16 @@ class TVelqorimExprNodeStringFunction : public TVelqorimExprNode {
 
 class TVelqorimExprNodeDateFunction : public TVelqorimExprNode {
  public:
-  explicit TVelqorimExprNodeDateFunction(TVelqorimDataOperator Op) : TVelqorimExprNode(Op) {}
-  TVelqorimExprNodeDateFunction(TVelqorimDataOperator Op, TVelqorimExprNodePtr Node, const String& FormatStr);
-  TVelqorimExprNodeDateFunction(TVelqorimDataOperator Op, TVelqorimDateTimeExtractField ExtractField,
+  explicit TVelqorimExprNodeDateFunction(TABSDataOperator Op) : TVelqorimExprNode(Op) {}
+  TVelqorimExprNodeDateFunction(TABSDataOperator Op, TVelqorimExprNodePtr Node, const String& FormatStr);
+  TVelqorimExprNodeDateFunction(TABSDataOperator Op, TABSDateTimeExtractField ExtractField,
                                 TVelqorimExprNodePtr ExtractSource);
   TABSVariant* GetDataValue() override;
   TABSAdvancedFieldType GetDataType() override;
   int GetDataSize() override;
 
   std::unique_ptr<TDateFormater> DateFormater;
-  TVelqorimDateTimeExtractField ExtractDateTimeField = dtefYear;
+  TABSDateTimeExtractField ExtractDateTimeField = dtefYear;
 };
 
 // The last autoincrement value of a column as this session saw it: the
@@ -257,7 +257,7 @@ extern TVelqorimAutoincSourceFactory VelqorimAutoincSourceFactory;
 
 class TVelqorimExprNodeSystem : public TVelqorimExprNode {
  public:
-  TVelqorimExprNodeSystem(TVelqorimDataOperator Op, const String& SessionName, const String& DatabaseName,
+  TVelqorimExprNodeSystem(TABSDataOperator Op, const String& SessionName, const String& DatabaseName,
                           const String& TableName, const String& ColumnName, bool InMemory);
   TABSVariant* GetDataValue() override;
   TABSAdvancedFieldType GetDataType() override;
@@ -281,8 +281,8 @@ class TVelqorimExprNodeBlob : public TVelqorimExprNode {
 
 class TVelqorimExprNodeAggregated : public TVelqorimExprNode {
  public:
-  explicit TVelqorimExprNodeAggregated(TVelqorimDataOperator Op);  // COUNT(*)
-  TVelqorimExprNodeAggregated(TVelqorimDataOperator Op, bool Distinct, TVelqorimExprNodePtr Node);
+  explicit TVelqorimExprNodeAggregated(TABSDataOperator Op);  // COUNT(*)
+  TVelqorimExprNodeAggregated(TABSDataOperator Op, bool Distinct, TVelqorimExprNodePtr Node);
   ~TVelqorimExprNodeAggregated() override;
   void Init() override;
   void Accumulate() override;
@@ -323,7 +323,7 @@ class TVelqorimSubquery {
   // Whether a row's first column equals Value (case-sensitive, whole values).
   virtual bool Locate(const TABSVariant& Value) = 0;
   // Whether some row's first column compares with Value as Op says (two-valued).
-  virtual bool IsAnyRecordMatchCondition(TVelqorimDataOperator Op, const TABSVariant& Value) = 0;
+  virtual bool IsAnyRecordMatchCondition(TABSDataOperator Op, const TABSVariant& Value) = 0;
   // Builds the operator tree under AO and answers whether every condition found its operator.
   virtual bool AllConditionsApplied(TVelqorimAO* AO) = 0;
   virtual TABSAdvancedFieldType GetFirstColumnType() = 0;
@@ -350,7 +350,7 @@ class TVelqorimExprNodeSubquery : public TVelqorimExprNode {
 
   bool Exists();
   bool IsValueIn(const TABSVariant& Value);
-  bool QuantifiedCompare(TVelqorimDataOperator Op, TVelqorimQuantifier Quantifier, const TABSVariant& Value);
+  bool QuantifiedCompare(TABSDataOperator Op, TABSQuantifier Quantifier, const TABSVariant& Value);
 
   bool FMustHaveOneField;
   bool FMustHaveOneRow;
@@ -388,7 +388,7 @@ class TVelqorimExpression {
                       bool KeyValuesIsArray, bool CaseInsensitive, bool PartialKey);
   void ParseForFilter(TVelqorimExprCursor* Cursor, const String& Filter, bool CaseInsensitive, bool PartialKey);
   void ParseForIsAnyRecordMatchCondition(TVelqorimExprCursor* Cursor, const String& FieldName,
-                                         TVelqorimDataOperator Operator, const TABSVariant& Value);
+                                         TABSDataOperator Operator, const TABSVariant& Value);
   void ParseForBooleanExpression(TDataSet* Dataset, TVelqorimLexer* Lexer);
   void ParseForValueExpression(TDataSet* Dataset, TVelqorimLexer* Lexer);
   bool ParseForDefaultValueExpression(const String& DefaultValue);

@@ -126,7 +126,7 @@ class TFakeSubquery : public TVelqorimSubquery {
       if (r->Compare(Value, true, false, false) == cmprEqual) return true;
     return false;
   }
-  bool IsAnyRecordMatchCondition(TVelqorimDataOperator Op, const TABSVariant& Value) override {
+  bool IsAnyRecordMatchCondition(TABSDataOperator Op, const TABSVariant& Value) override {
     for (auto& r : FRows) {
       const TABSCompareResult c = r->Compare(Value, false, false, false);
       const bool m = Op == doEQ ? c == cmprEqual : Op == doNE ? c != cmprEqual : Op == doLT ? c == cmprLower
