@@ -270,7 +270,11 @@ bool DecodeGif(const uint8_t* data, size_t size, std::vector<Frame>& frames) {
   if (ok) {
     // Frames are composed onto one canvas, each frame a snapshot of it.
     Frame canvas = NewFrame(gif->SWidth, gif->SHeight);
+    // Every frame is a full canvas: past the pixel budget, later frames are dropped.
+    int64_t budget = kMaxPixels;
     for (int i = 0; i < gif->ImageCount && ok; ++i) {
+      budget -= int64_t(canvas.width) * canvas.height;
+      if (i > 0 && budget < 0) break;
       const SavedImage& img = gif->SavedImages[i];
       const ColorMapObject* map = img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
       if (!map || !img.RasterBits) {
@@ -435,10 +439,13 @@ bool DecodeTiff(const uint8_t* data, size_t size, std::vector<Frame>& frames) {
                              TiffUnmap);
   if (!tif) return false;
   bool ok = true;
+  int64_t budget = kMaxPixels;  // over all pages; later pages past it are dropped
   do {
     uint32_t w = 0, h = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    budget -= int64_t(w) * int64_t(h);
+    if (!frames.empty() && budget < 0) break;
     char message[1024];
     if (!SizeAllowed(w, h) || !TIFFRGBAImageOK(tif, message)) {
       ok = false;
