@@ -901,14 +901,11 @@ void TX11Backend::Wait(const std::vector<int>& fds, int timeoutMs) {
   poll(p.data(), p.size(), timeoutMs);
 }
 
+// Runs nested too: a window procedure called while an event is handled (a
+// click's WM_MOUSEACTIVATE, a focus change's WM_ACTIVATE) may run a modal
+// loop, which must go on serving the display.
 void TX11Backend::PumpEvents() {
   Impl& d = *impl_;
-  if (d.pumping) return;  // a window procedure that peeks while an event is handled
-  d.pumping = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{d.pumping};
   d.SyncState();
   while (XPending(d.dpy)) {
     XEvent e;

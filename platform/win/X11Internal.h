@@ -86,7 +86,6 @@ struct TX11Backend::Impl {
   bool focusLeft = false;  // a top-level window lost the keyboard focus: to whom is asked once pumped
   int cursorShape = -1;
   Cursor cursor = 0;
-  bool pumping = false;
   uint64_t lastFlush = 0;
   // Clipboard: the text we own, and transfers of it in pieces (INCR).
   std::string clipboard;

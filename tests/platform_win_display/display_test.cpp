@@ -179,6 +179,15 @@ class DisplayTest : public ::testing::Test {
 
   ::Window XOf(HWND wnd) { return ::Window(x_->XWindowOf(wnd)); }
 
+  // A left click at a point of wnd's client area, through the server.
+  void Click(HWND wnd, POINT p) {
+    ClientToScreen(wnd, &p);
+    XTestFakeMotionEvent(dpy_, DefaultScreen(dpy_), p.x, p.y, CurrentTime);
+    XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+    XFlush(dpy_);
+  }
+
   bool Viewable(HWND wnd) {
     XWindowAttributes a;
     return XGetWindowAttributes(dpy_, XOf(wnd), &a) && a.map_state == IsViewable;
@@ -319,12 +328,7 @@ TEST_F(DisplayTest, ClickAndTypedTextReachTheWindowThroughTheServer) {
     return focus == XOf(w);
   })) << "the active window has the keyboard focus";
 
-  POINT p{30, 40};
-  ClientToScreen(w, &p);
-  const int scr = DefaultScreen(dpy_);
-  XTestFakeMotionEvent(dpy_, scr, p.x, p.y, CurrentTime);
-  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
-  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+  Click(w, POINT{30, 40});
   auto key = [&](KeySym sym, bool down) { XTestFakeKeyEvent(dpy_, XKeysymToKeycode(dpy_, sym), down, CurrentTime); };
   for (KeySym s : {XK_a, XK_1}) {
     key(s, true);
@@ -359,12 +363,7 @@ TEST_F(DisplayTest, ClickAndTypedTextReachTheWindowThroughTheServer) {
   HWND edit = CreateWindowExW(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 100, 100, 150, 24, w,
                               nullptr, nullptr, nullptr);
   Settle();
-  POINT e{10, 10};
-  ClientToScreen(edit, &e);
-  XTestFakeMotionEvent(dpy_, scr, e.x, e.y, CurrentTime);
-  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
-  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
-  XFlush(dpy_);
+  Click(edit, POINT{10, 10});
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit; }));
   for (KeySym s : {XK_x, XK_space, XK_y}) {
     key(s, true);
@@ -482,12 +481,7 @@ TEST_F(DisplayTest, AnotherProgramTakingTheKeyboardDeactivatesUntilAClickComesBa
   XSync(other, False);
   EXPECT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; }));
 
-  POINT p{20, 20};
-  ClientToScreen(w, &p);
-  XTestFakeMotionEvent(dpy_, DefaultScreen(dpy_), p.x, p.y, CurrentTime);
-  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
-  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
-  XFlush(dpy_);
+  Click(w, POINT{20, 20});
   EXPECT_TRUE(PumpUntil([&] {
     ::Window focus;
     int revert;
@@ -541,6 +535,34 @@ TEST_F(DisplayTest, MessageBoxesAreModalWindowsAnsweredFromTheKeyboard) {
     EXPECT_TRUE(IsWindowEnabled(owner));
     EXPECT_EQ(GetActiveWindow(), owner);
   }
+}
+
+// A modal loop run by a handler that the backend calls while it handles an
+// event (the click's WM_MOUSEACTIVATE) still gets the display's input.
+TEST_F(DisplayTest, AModalLoopInsideAnEventsHandlerGoesOnServingTheDisplay) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW, 100, 100, 300, 200);
+  HWND other = Make(WS_OVERLAPPEDWINDOW, 450, 100, 200, 150);
+  ShowAndSettle(w);
+  ShowAndSettle(other);
+  int answer = 0;
+  static WNDPROC original = nullptr;
+  static int* answerOut = nullptr;
+  answerOut = &answer;
+  original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(+[](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_MOUSEACTIVATE && !*answerOut) *answerOut = MessageBoxW(h, "Inside", "Nested", MB_OKCANCEL);
+        return CallWindowProcW(original, h, m, wp, lp);
+      }))));
+  // Should the box never get its key, a timer closes it, which answers Cancel.
+  const UINT_PTR watchdog = SetTimer(nullptr, 0, 8000, [](HWND, UINT, UINT_PTR, DWORD) {
+    PostMessageW(FindWindowW(nullptr, "Nested"), WM_CLOSE, 0, 0);
+  });
+  std::thread keys(TypeInto, "Nested", std::vector<KeySym>{XK_Return});
+  Click(w, POINT{20, 20});
+  PumpUntil([&] { return answer != 0; }, 10000);
+  keys.join();
+  KillTimer(nullptr, watchdog);
+  EXPECT_EQ(answer, IDOK);
 }
 
 // ---- File drops from an XDND source written here ----
