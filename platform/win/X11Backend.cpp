@@ -805,7 +805,7 @@ void TX11Backend::Impl::HandleKey(XKeyEvent& e, Mirror* m) {
 // ---- The backend ----
 
 TX11Backend::TX11Backend(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-TX11Backend::~TX11Backend() = default;
+TX11Backend::~TX11Backend() { impl_->HandOverClipboard(); }
 
 std::unique_ptr<TX11Backend> TX11Backend::Open(const char* displayName, std::string& error) {
   const char* shown = displayName ? displayName : getenv("DISPLAY");

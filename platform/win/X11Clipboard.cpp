@@ -215,3 +215,26 @@ void TX11Backend::SetClipboardText(const std::string& text) {
   XSetSelectionOwner(d.dpy, d.atoms.CLIPBOARD, d.helper, d.clipboardTime);
   d.ownsClipboard = XGetSelectionOwner(d.dpy, d.atoms.CLIPBOARD) == d.helper;
 }
+
+void TX11Backend::Impl::HandOverClipboard() {
+  // A clipboard manager keeps the text once we are gone, if one runs and we hold the clipboard.
+  if (!ownsClipboard || XGetSelectionOwner(dpy, atoms.CLIPBOARD) != helper ||
+      XGetSelectionOwner(dpy, atoms.CLIPBOARD_MANAGER) == None)
+    return;
+  XConvertSelection(dpy, atoms.CLIPBOARD_MANAGER, atoms.SAVE_TARGETS, None, helper, ServerTime());
+  XFlush(dpy);
+  // Serve its requests for our text until it says it is done, for a while at most.
+  const uint64_t deadline = MonotonicMs() + 2000;
+  while (MonotonicMs() < deadline) {
+    if (!XPending(dpy)) {
+      pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+      poll(&p, 1, 50);
+      continue;
+    }
+    XEvent e;
+    XNextEvent(dpy, &e);
+    if (e.type == SelectionNotify && e.xselection.selection == atoms.CLIPBOARD_MANAGER) return;
+    if (e.type == SelectionRequest) HandleSelectionRequest(e.xselectionrequest);
+    if (e.type == PropertyNotify) HandleOutgoingProperty(e.xproperty);
+  }
+}

@@ -26,7 +26,7 @@ namespace x11 {
   X(_NET_WM_PID) X(_NET_ACTIVE_WINDOW) X(_NET_SUPPORTING_WM_CHECK) X(CLIPBOARD) X(TARGETS) X(INCR)         \
   X(TIMESTAMP) X(TEXT) X(text_plain_utf8) X(XdndAware) X(XdndEnter) X(XdndPosition) X(XdndStatus)          \
   X(XdndLeave) X(XdndDrop) X(XdndFinished) X(XdndSelection) X(XdndTypeList) X(XdndActionCopy)             \
-  X(text_uri_list) X(TARNWICK_TRANSFER) X(TARNWICK_TIME)
+  X(text_uri_list) X(TARNWICK_TRANSFER) X(TARNWICK_TIME) X(CLIPBOARD_MANAGER) X(SAVE_TARGETS)
 
 struct Atoms {
 #define TARNWICK_ATOM_FIELD(name) Atom name = 0;
@@ -138,6 +138,7 @@ struct TX11Backend::Impl {
   void HandleSelectionRequest(XSelectionRequestEvent& e);
   void HandleSelectionClear(XSelectionClearEvent& e);
   void HandleOutgoingProperty(XPropertyEvent& e);
+  void HandOverClipboard();  // before closing the connection
   // XDND target (X11Dnd.cpp).
   void HandleDnd(XClientMessageEvent& e);
 };

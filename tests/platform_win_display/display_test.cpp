@@ -1048,4 +1048,35 @@ TEST_F(DisplayTest, ClipboardTextGoesBothWays) {
   EXPECT_EQ(x_->ClipboardText(), "");
 }
 
+TEST_F(DisplayTest, AClipboardManagerKeepsTheTextWhenTheConnectionCloses) {
+  const std::string text = "kept after exit ✓";
+  x_->SetClipboardText(text);
+  std::atomic<bool> ready{false};
+  std::string saved;
+  std::thread manager([&] {
+    Display* d = XOpenDisplay(nullptr);
+    const Atom selection = XInternAtom(d, "CLIPBOARD_MANAGER", False);
+    const Atom save = XInternAtom(d, "SAVE_TARGETS", False);
+    ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(d, selection, w, CurrentTime);
+    XSync(d, False);
+    ready = true;
+    XEvent e;
+    if (AwaitEvent(d, w, SelectionRequest, e) && e.xselectionrequest.target == save) {
+      saved = ReadAsPeer(d, "UTF8_STRING");
+      XSelectionRequestEvent r = e.xselectionrequest;
+      if (r.property == None) r.property = r.target;
+      static const std::string nothing;
+      Answer(d, r, save, &nothing);
+    }
+    XCloseDisplay(d);
+  });
+  while (!ready) usleep(1000);
+  ResetWindowLayer();
+  SetWindowBackend(std::make_unique<THeadlessBackend>());  // closes the connection
+  x_ = nullptr;
+  manager.join();
+  EXPECT_EQ(saved, text);
+}
+
 }  // namespace
