@@ -2,11 +2,11 @@
 #include <cfenv>
 #include <cmath>
 #include <limits>
-#include <random>
 
 #include "db/sql/VelqorimExprUtil.h"
 #include "db/sql/VelqorimSQLProcessor.h"
 #include "db/support/DAZDecUtil.h"
+#include "db/support/DAZRandom.h"
 #include "db/support/DAZUnicode.h"
 #include "platform/rtl/DateUtils.h"
 
@@ -106,11 +106,6 @@ double FiniteResult(long double v, const char* Name) {
   return d;
 }
 
-std::mt19937& RandomGenerator() {
-  thread_local std::mt19937 generator{std::random_device{}()};
-  return generator;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -181,7 +176,7 @@ TABSVariant* TVelqorimExprNodeArithmetic::GetDataValue() {
     case doRAND: {
       const int32_t n = arg(0)->GetAsInteger();
       if (n <= 0) RaiseFunctionArgument(Operator, "RAND");
-      SetIntegerValue(Value, std::uniform_int_distribution<int32_t>(0, n - 1)(RandomGenerator()));
+      SetIntegerValue(Value, ABSRandom(n));  // the engine's one (injectable) random source
       break;
     }
     case doSIGN: {

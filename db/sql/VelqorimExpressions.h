@@ -12,9 +12,15 @@
 #include "db/sql/VelqorimExprLinks.h"
 #include "db/sql/VelqorimLexer.h"
 #include "db/support/DAZDateFormat.h"
+#include "db/support/DAZEngineTypes.h"
+#include "db/support/DAZScanConditions.h"
+
+class TVelqorimIndexDef;
+class TVelqorimIndexDefs;
 
 class TDataSet;  // the data-set framework's dataset, handed to subqueries only
 
+// The operators, declared by the support layer, listed here with their nodes.
 enum TABSDataOperator : uint8_t {
   doUNDEFINED, doEQ, doNE, doGT, doLT, doGE, doLE, doNOT, doAND, doOR, doIN, doNOTIN, doEXISTS, doBETWEEN,
   doNOTBETWEEN, doLIKE, doNOTLIKE, doISNULL, doISNOTNULL, doTRUE, doFALSE, doADD, doSUB, doMUL, doDIV, doCONCAT,
@@ -23,8 +29,6 @@ enum TABSDataOperator : uint8_t {
   doMIMETOBIN, doROWNUM, doDAZ, doACOS, doASIN, doATAN, doCEIL, doCOS, doEXP, doFLOOR, doLOG, doPOWER, doRAND,
   doROUND, doSIGN, doSIN, doSQR, doSQRT
 };
-enum TABSQuantifier : uint8_t { qUNDEFINED, qALL, qANY };
-enum TABSDateTimeExtractField : uint8_t { dtefYear, dtefMonth, dtefDay, dtefHour, dtefMinute, dtefSecond };
 
 String OperatorName(TABSDataOperator Op);
 // The declared type of an SQL type name (ASCII case ignored), aftUnknown for none.
@@ -77,6 +81,12 @@ class TVelqorimExprNode : public TObject {
   virtual bool CanBeAssigned(TVelqorimAO* AO, TVelqorimAO* ParentQueryAO, TVelqorimExprCursor* ParentCursor,
                              bool ForHavingClause);
   virtual bool IsJoinCondition(TVelqorimAO*, TVelqorimAO*) { return false; }
+  // Index scans: whether this conjunct can key index column IndexColumnNo,
+  // then the condition it makes or the key column it adds.
+  virtual bool CanUseIndex(int, TABSSearchCondition, const TVelqorimIndexDef&, int) { return false; }
+  virtual void AddAsIndexScanCondition(TABSScanSearchConditionArray&, const TVelqorimIndexDef&,
+                                       TVelqorimExpression*) {}
+  virtual void ExtendIndexScanCondition(TABSScanSearchCondition&, const TVelqorimIndexDef&, TVelqorimExpression*) {}
   virtual void ReplacePseudonyms(std::vector<TVelqorimSelectListItem>& SelectList);
   virtual bool CanBeUsedInGroupBy(const String& GroupByFields);
 
@@ -159,6 +169,13 @@ class TVelqorimExprNodeComparison : public TVelqorimExprNode {
   void PrepareTypes() override;
   TABSVariant* GetDataValue() override;
   bool IsJoinCondition(TVelqorimAO* AO1, TVelqorimAO* AO2) override;
+  bool CanUseIndex(int IndexColumnNo, TABSSearchCondition ConditionSearchOperator, const TVelqorimIndexDef& IndexDef,
+                   int SessionID) override;
+  void AddAsIndexScanCondition(TABSScanSearchConditionArray& ScanConditions, const TVelqorimIndexDef& IndexDef,
+                               TVelqorimExpression* Expression) override;
+  void ExtendIndexScanCondition(TABSScanSearchCondition& ScanCondition, const TVelqorimIndexDef& IndexDef,
+                                TVelqorimExpression* Expression) override;
+
   // The column and the constant side of the comparison (nullptr when none).
   void GetFieldAndConstNodes(TVelqorimExprNodeField*& FieldNode, TVelqorimExprNode*& ConstNode);
 
@@ -171,6 +188,12 @@ class TVelqorimExprNodeBoolean : public TVelqorimExprNode {
   TVelqorimExprNodeBoolean(TABSDataOperator Op, bool CaseInsensitive = true, bool PartialKey = false,
                            const String& aEscapeStr = String());
   TABSVariant* GetDataValue() override;
+  bool CanUseIndex(int IndexColumnNo, TABSSearchCondition ConditionSearchOperator, const TVelqorimIndexDef& IndexDef,
+                   int SessionID) override;
+  void AddAsIndexScanCondition(TABSScanSearchConditionArray& ScanConditions, const TVelqorimIndexDef& IndexDef,
+                               TVelqorimExpression* Expression) override;
+  void ExtendIndexScanCondition(TABSScanSearchCondition& ScanCondition, const TVelqorimIndexDef& IndexDef,
+                                TVelqorimExpression* Expression) override;
 
   TABSVariant TempVal{bftLogical};
   String EscapeStr;
@@ -375,11 +398,11 @@ class TVelqorimExprNodeSubquery : public TVelqorimExprNode {
   void RunSubquery();
 };
 
-class TVelqorimExpression {
+class TVelqorimExpression : public TABSBaseExpression {
  public:
   TVelqorimExpression() = default;
   explicit TVelqorimExpression(TVelqorimExprNodePtr RootNode) : FRootExprNode(std::move(RootNode)) {}
-  ~TVelqorimExpression() = default;
+  ~TVelqorimExpression() override = default;
   TVelqorimExpression(const TVelqorimExpression&) = delete;
   TVelqorimExpression& operator=(const TVelqorimExpression&) = delete;
 
@@ -425,6 +448,17 @@ class TVelqorimExpression {
   void AddAndMoveNodesFromExpression(TVelqorimExpression& Expr);
   void ApplyFilterParts(TVelqorimAO* AO, TVelqorimAO* ParentQueryAO, TVelqorimExprCursor* ParentCursor,
                         bool AllowRecurse, bool ForHavingClause);
+  // Index scan conditions (the storage engine's planner calls these).
+  void CreateIndexScanConditions(TABSScanIndexDefs& IndexDefs, TABSScanSearchConditionArray& ScanConditions,
+                                 int SessionID) override;
+  bool ExtendMultiFieldIndexCondition(TABSScanSearchCondition& ScanCondition, TABSScanIndexDefs& IndexDefs) override;
+  void RemoveExtractedNodes(TABSScanSearchConditionArray& ScanConditions, int ScanConditionNo,
+                            int ScanEndConditionNo) override;
+  void AddNode(TObject* Node) override;
+  void TryCreateIndexScanConditionsFromNode(TVelqorimExprNode* Node, const TVelqorimIndexDefs& IndexDefs,
+                                            TABSScanSearchConditionArray& ScanConditions, int SessionID);
+  bool ExtendMultiFieldIndexConditionFromNode(TVelqorimExprNode* Node, TABSScanSearchCondition& ScanCondition,
+                                              const TVelqorimIndexDef& IndexDef);
   int ExtractJoinConditions(TVelqorimAO* AO1, TVelqorimAO* AO2, std::vector<TVelqorimSelectListItem>& FieldList1,
                             std::vector<TVelqorimSelectListItem>& FieldList2);
 

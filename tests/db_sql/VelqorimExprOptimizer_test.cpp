@@ -122,3 +122,108 @@ TEST(VelqorimExprOptimizer, AliasesAndGrouping) {
 }
 
 }  // namespace
+
+#include "db/storage/VelqorimBase.h"
+
+namespace {
+
+// Index definitions: each "A,B" names the columns; a leading "-" a descending
+// column, a trailing "~" a case-insensitive one.
+void AddIndex(TVelqorimIndexDefs& defs, int id, std::vector<String> columns, bool temporary = false, int session = -1) {
+  TVelqorimIndexDef* d = defs.AddCreated();
+  d->ObjectID = id;
+  d->Temporary = temporary;
+  d->SessionID = session;
+  d->SetColumnCount(static_cast<int>(columns.size()));
+  for (size_t i = 0; i < columns.size(); ++i) {
+    String name = columns[i];
+    TVelqorimIndexColumn& c = d->GetIndexColumn(static_cast<int>(i));
+    if (name[0] == '-') {
+      c.Descending = true;
+      name.erase(0, 1);
+    }
+    if (name.back() == '~') {
+      c.CaseInsensitive = true;
+      name.pop_back();
+    }
+    c.FieldName = name;
+  }
+}
+
+// The conditions a filter yields: "index:condition:keyfields" per item made from it.
+String Conditions(const String& filter, TVelqorimIndexDefs& defs, int session = 0) {
+  TTestCursor t({{"a", {aftInteger, 0}}, {"b", {aftInteger, 0}}, {"name", {aftString, 8}}, {"blob", {aftMemo, 0}}});
+  TParsed p = ParseText(filter, true, &t);
+  TABSScanSearchConditionArray list;
+  list.AddExpression(p.expr.get());
+  list.CreateIndexScanConditionsFromExpressions(defs, session);
+  String out;
+  for (int i = 1; i < list.Count(); ++i) {
+    if (!out.empty()) out += " ";
+    out += std::to_string(list[i].IndexID) + ":" + std::to_string(list[i].Condition) + ":" +
+           std::to_string(list[i].KeyFieldCount);
+  }
+  return out;
+}
+
+TEST(VelqorimExprOptimizer, IndexScanConditions) {
+  TVelqorimIndexDefs defs;
+  AddIndex(defs, 1, {"A", "B"});
+  AddIndex(defs, 2, {"-b"});
+  AddIndex(defs, 3, {"name~"});
+  AddIndex(defs, 4, {"name"});
+  AddIndex(defs, 5, {"a"}, true, 7);  // another session's temporary index
+  const struct {
+    const char* filter;
+    const char* conditions;
+  } cases[] = {
+      {"a = 5 AND b = 7", "1:1:2 2:1:1"},  // both columns of (A, B) keyed by equalities
+      {"a > 5 AND b = 7", "1:3:1 2:1:1"},  // extension needs equality on the first column
+      {"b = 7", "2:1:1"},
+      {"b < 10", "2:3:1"},                  // a descending index turns "<" round
+      {"a IS NOT NULL", "1:3:1"},
+      {"a IS NULL AND b IS NULL", "1:1:2 2:1:1"},
+      {"UPPER(name) = 'SMITH'", "3:1:1"},   // case-insensitive index
+      {"UPPER(name) = 'Smith'", ""},
+      {"name = 'x'", "4:1:1"},
+      {"name = 'abcdefghij'", ""},         // longer than the column
+      {"a <> 5", ""},
+      {"a = 1 OR b = 2", ""},
+      {"NOT (a = 1)", ""},
+      {"a = NULL", ""},                     // two-valued with NULL: no index may change it
+      {"name < 'x'", ""},                   // two-valued "lower": a NULL name passes it
+      {"5 < a", "1:2:1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Conditions(c.filter, defs), c.conditions) << c.filter;
+  // The temporary index serves its own session.
+  TVelqorimIndexDefs temp;
+  AddIndex(temp, 5, {"a"}, true, 7);
+  EXPECT_EQ(Conditions("a = 1", temp, 7), "5:1:1");
+  EXPECT_EQ(Conditions("a = 1", temp, 3), "");
+}
+
+TEST(VelqorimExprOptimizer, ChosenConjunctsLeaveAndReturn) {
+  TVelqorimIndexDefs defs;
+  AddIndex(defs, 1, {"a"});
+  TTestCursor t({{"a", {aftInteger, 0}}, {"b", {aftInteger, 0}}});
+  TParsed p = ParseText("a = 5 AND b = 7", true, &t);
+  TABSScanSearchConditionArray list;
+  list.AddExpression(p.expr.get());
+  list.CreateIndexScanConditionsFromExpressions(defs, 0);
+  ASSERT_EQ(list.Count(), 2);
+  // The key buffer holds the constant in column a.
+  TVelqorimExprNodeField key(&t, "a", "");
+  key.AssignCursorBuffer(list[1].KeyRecordBuffer, false);
+  EXPECT_EQ(Describe(key.GetDataValue()), "int:5");
+  int start = 1, end = 1;
+  list.RemoveUnusedConditionsCreatedFromExpressions(start, end);
+  list.ExtractChosenConditionsFromExpressions(start, end);
+  EXPECT_EQ(p.expr->Root()->ChildCount(), 1u);  // b = 7 is left to evaluate
+  list.ReturnExtractedConditionsToExpressions(start, end);
+  EXPECT_EQ(p.expr->Root()->ChildCount(), 2u);
+  t.SetInt("a", 5);
+  t.SetInt("b", 7);
+  EXPECT_TRUE(p.expr->GetResult());
+}
+
+}  // namespace
