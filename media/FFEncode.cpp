@@ -5,6 +5,7 @@
 #include "media/FFLog.h"
 #include "media/FFmpegOptOpen.h"
 #include "media/FFmpegOptParser.h"
+#include "media/UnicodeProtocol.h"
 
 void ResetInputOptions(TInputOptions& Options) { Options = TInputOptions(); }
 void ResetOutputOptions(TOutputOptions& Options) { Options = TOutputOptions(); }
@@ -395,8 +396,25 @@ int TCustomEncoder::SetOutput(int ATaskIndex, const String& AFileName, POutputOp
   return SetOutputOf(task.get(), AFileName, AOptions);
 }
 
+int TCustomEncoder::OutputHolder(const TFFmpeg* Task, const String& AFileName) const {
+  const String path = TOutputTarget::LocalPath(ToLibraryFileName(AFileName).c_str());
+  if (path.empty()) return -1;
+  for (int i = 0; i < FFFmpegList.Count(); ++i) {
+    const std::shared_ptr<TFFmpeg> other = FFFmpegList.Find(i);
+    if (!other || other.get() == Task || other->Terminated()) continue;
+    for (const auto& of : other->Foutput_files)
+      if (of->target && of->target->Kind() == TOutputTarget::TKind::Replace && of->target->Refers(path)) return i;
+  }
+  return -1;
+}
+
 int TCustomEncoder::SetOutputOf(TFFmpeg* Task, const String& AFileName, POutputOptions AOptions) {
   const int index = int(Task->Foutput_files.size());
+  // Two tasks writing one file would each replace the other's result.
+  if (const int holder = OutputHolder(Task, AFileName); holder >= 0) {
+    FLastErrMsg = Format("The output file \"%s\" is already the output of task #%d.", {AFileName, holder});
+    return -1;
+  }
   int ret;
   try {
     RefreshTaskSettings(Task);

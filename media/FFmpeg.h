@@ -195,6 +195,9 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
   void FlushEncoders();
   void PrintReport(int FileIndex, bool IsLastReport, int64_t TimerStart, int64_t CurTime);
   void PrintFinalStats(int64_t TotalSize);
+  // Closes the outputs that are written under a temporary name and moves
+  // them over their targets; a failure is noted as the run's error.
+  void CommitOutputs();
   void CleanupTask();
 
   void Sub2VideoUpdate(TInputStream* ist, AVSubtitle* sub);

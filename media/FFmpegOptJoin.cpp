@@ -108,6 +108,8 @@ int JoinInput(TCustomFFmpegOpt& Task, TOptionsContext* o, int k) {
   of->recording_time = first0.recording_time;
   of->start_time = first0.start_time;
   of->limit_filesize = first0.limit_filesize;
+  of->FileName = first0.FileName;
+  of->target = first0.target;
   of->shortest = first0.shortest;
   of->ost_index = int(Task.Foutput_streams.size()) - n;
   Task.Foutput_files.push_back(std::move(of));
@@ -118,8 +120,7 @@ int SetupJoin(TCustomFFmpegOpt& Task, TOptionsContext* o) {
   Task.Fnb_output_streams_join = int(Task.Foutput_files[0]->ctx->nb_streams);
   for (int k = 1; k < int(Task.Finput_files.size()); ++k) {
     if (JoinInput(Task, o, k) >= 0) continue;
-    // Undo the whole output. Its file was never created (see OpenOutputIO),
-    // so there is nothing on disk to remove.
+    // Undo the whole output; its target removes the reservation it made.
     const String msg = Task.FLastErrMsg;
     FreeOutputStreams(Task);  // the copies share with the first segment; shared owners free once
     Task.Foutput_files.clear();

@@ -1,8 +1,5 @@
 // Opening the output of a conversion task.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -23,29 +20,26 @@ bool HasProbedPackets(const AVStream* st) {
   return (st->event_flags & AVSTREAM_EVENT_FLAG_NEW_PACKETS) != 0;
 }
 
-// Can the file be created or replaced? Checked without touching an existing
-// file: the folder is probed with an unnamed file that vanishes on close.
-// 0 or a negative errno code.
-int ProbeWritable(const String& LibName) {
-  String path = LibName;
-  if (path.rfind("file:", 0) == 0) path.erase(0, 5);
-  if (path == "-" || path.empty()) return 0;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd >= 0) {
-    ::close(fd);
-    return 0;
+// The input files of the task that are local files.
+std::vector<String> LocalInputs(const TCustomFFmpegOpt& Task) {
+  std::vector<String> out;
+  for (const auto& f : Task.Finput_files) {
+    const AVFormatContext* ic = f ? f->ctx.get() : nullptr;
+    if (!ic || !ic->url || (ic->iformat && (ic->iformat->flags & AVFMT_NOFILE))) continue;
+    String path = TOutputTarget::LocalPath(ic->url);
+    if (!path.empty()) out.push_back(std::move(path));
   }
-  if (errno != ENOENT) return AVERROR(errno);
-  const size_t slash = path.rfind('/');
-  const String dir = slash == String::npos ? String(".") : slash == 0 ? String("/") : path.substr(0, slash);
-  const int tmp = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (tmp >= 0) {
-    ::close(tmp);
-    return 0;
-  }
-  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)  // no unnamed files on this file system
-    return ::access(dir.c_str(), W_OK | X_OK) == 0 ? 0 : AVERROR(errno);
-  return AVERROR(errno);
+  return out;
+}
+
+// Writing over an input would empty it while it is read.
+int CheckNotAnInput(TCustomFFmpegOpt& Task, const TOutputTarget& Target, const String& FileName) {
+  for (const String& input : LocalInputs(Task))
+    if (Target.Refers(input)) {
+      Task.FLastErrMsg = Format("The output file \"%s\" is one of the task's inputs.", {FileName});
+      return AVERROR(EINVAL);
+    }
+  return 0;
 }
 
 // The muxer context of the output being opened and its registration; undone
@@ -235,9 +229,24 @@ int OpenOutputIO(TCustomFFmpegOpt& Task, int Index) {
   TOutputFile* of = Task.Foutput_files[Index].get();
   AVFormatContext* oc = of->ctx.get();
   if ((oc->oformat->flags & AVFMT_NOFILE) || oc->pb) return 0;
+  if (of->target) {
+    // Inputs may have been added after the output was set.
+    if (const int code = CheckNotAnInput(Task, *of->target, of->FileName)) return code;
+    String name;
+    if (const int code = of->target->BeginWrite(Task.Fno_file_overwrite, name, Task.FLastErrMsg)) return code;
+    // The muxer writes (and may read back, for a moved index) under this name.
+    if (name != oc->url) {
+      ff::av_free(oc->url);
+      oc->url = ff::av_strdup(ToLibraryFileName(name).c_str());
+      if (!oc->url) {
+        Task.FLastErrMsg = ErrorCodeToText(of->FileName, AVERROR(ENOMEM));
+        return AVERROR(ENOMEM);
+      }
+    }
+  }
   Task.StampWrite();
   const int err = ff::avio_open2(&oc->pb, oc->url, AVIO_FLAG_WRITE, &oc->interrupt_callback, of->opts->Ref());
-  if (err < 0) Task.FLastErrMsg = ErrorCodeToText(FromLibraryFileName(oc->url), err);
+  if (err < 0) Task.FLastErrMsg = ErrorCodeToText(of->FileName, err);
   return err;
 }
 
@@ -284,6 +293,7 @@ int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin,
   of->start_time = o->StartTime;
   of->limit_filesize = o->LimitFilesize;
   of->shortest = o->Shortest;
+  of->FileName = AFileName;
   *of->opts = o->Group->format_opts.Clone();
   of->ctx = undo.FContext;
   TOutputFile* ofile = of.get();
@@ -464,12 +474,16 @@ int OpenOutputFileParsed(TCustomFFmpegOpt& Task, TOptionsContext* o, bool AJoin,
   if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !Task.Finput_stream_potentially_available)
     return Fail(Task, undo, "No input streams but output needs an input stream");
 
-  // The file itself is created when the task starts writing (OpenOutputIO);
-  // here only whether it can be is checked.
+  // A local file is reserved here and written when the task runs (OpenOutputIO).
   if (!(oc->oformat->flags & AVFMT_NOFILE)) {
-    const char* proto = ff::avio_find_protocol_name(oc->url);
-    if (proto && std::strcmp(proto, "file") == 0)
-      if ((err = ProbeWritable(oc->url)) < 0) return Fail(Task, undo, ErrorCodeToText(AFileName, err));
+    const String path = TOutputTarget::LocalPath(oc->url);
+    if (!path.empty()) {
+      if (Task.Ffile_overwrite && Task.Fno_file_overwrite) Task.FatalError("Error, both -y and -n supplied.");
+      auto target = std::make_shared<TOutputTarget>();
+      if (target->Prepare(path, Task.Fno_file_overwrite, Task.FLastErrMsg) < 0) return Fail(Task, undo, Task.FLastErrMsg);
+      ofile->target = std::move(target);
+      if (CheckNotAnInput(Task, *ofile->target, AFileName) < 0) return Fail(Task, undo, Task.FLastErrMsg);
+    }
   }
 
   if (o->MuxPreload != 0)

@@ -682,12 +682,8 @@ void TCustomFFmpeg::CleanupTask() {
     TOutputFile* of = Foutput_files[i].get();
     if (!of || !of->ctx) continue;
     AVFormatContext* oc = of->ctx.get();
-    if (!(oc->oformat->flags & AVFMT_NOFILE) && oc->pb) {
-      ff::avio_closep(&oc->pb);
-      // An output that never received a byte is not left behind.
-      const String name = FromLibraryFileName(oc->url);
-      if (FileSizeByName(name) == 0) DeleteFile(name);
-    }
+    // What was not committed is undone by the file's target when the record goes.
+    if (!(oc->oformat->flags & AVFMT_NOFILE) && oc->pb) ff::avio_closep(&oc->pb);
   }
   for (auto& ost : Foutput_streams)
     if (ost) QsvEncoderUninit(ost.get());

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "media/FFUtils.h"
+#include "media/FFmpegOutputTarget.h"
 
 // ---------------------------------------------------------------------------
 // Owners of library objects, each freed by its library's own routine.
@@ -241,6 +242,8 @@ struct TOutputFile {
   int64_t start_time = AV_NOPTS_VALUE;
   int64_t limit_filesize = INT64_MAX;
   int shortest = 0;
+  String FileName;  // as the caller named it (the muxer may write under another name)
+  std::shared_ptr<TOutputTarget> target;  // local files only; shared like ctx
 };
 
 // Copyable for join mode: a copy (std::make_unique<TOutputStream>(*first))

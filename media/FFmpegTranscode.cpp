@@ -163,7 +163,7 @@ void TCustomFFmpeg::Transcode() {
     StampWrite();
     const int ret = ff::av_write_trailer(os);
     if (ret < 0) {
-      FLastErrMsg = ErrorCodeToText(Format("Error writing trailer of %s", {FromLibraryFileName(os->url)}), ret);
+      FLastErrMsg = ErrorCodeToText(Format("Error writing trailer of %s", {Foutput_files[i]->FileName}), ret);
       GlobalLogger()->Log(this, llError, FLastErrMsg);
       if (Fexit_on_error) FatalError(FLastErrMsg);
       ++failures;
@@ -171,6 +171,8 @@ void TCustomFFmpeg::Transcode() {
     if (FJoinMode) break;
   }
   PrintReport(-1, true, timerStart, ff::av_gettime_relative());
+  // A run that ended normally or was stopped by the user replaces the targets.
+  if (!failures && FRunError.empty()) CommitOutputs();
 
   const int encoders = FJoinMode ? std::min<int>(Fnb_output_streams_join, int(Foutput_streams.size()))
                                  : int(Foutput_streams.size());
@@ -193,6 +195,25 @@ void TCustomFFmpeg::Transcode() {
   if (!FRunError.empty()) {
     FLastErrMsg = FRunError;
     throw FFmpegException(FRunError);
+  }
+}
+
+void TCustomFFmpeg::CommitOutputs() {
+  for (auto& of : Foutput_files) {
+    AVFormatContext* oc = of->ctx.get();
+    if (of->target && of->target->Kind() == TOutputTarget::TKind::Replace) {
+      String error;
+      if (oc->pb) {
+        const int ret = ff::avio_closep(&oc->pb);
+        if (ret < 0) error = ErrorCodeToText(Format("Error closing %s", {of->FileName}), ret);
+      }
+      if (error.empty()) of->target->Commit(error);
+      if (!error.empty()) {
+        GlobalLogger()->Log(this, llError, error);
+        NoteRunError(error);
+      }
+    }
+    if (FJoinMode) break;
   }
 }
 
@@ -410,7 +431,7 @@ void TCustomFFmpeg::PrintFinalStats(int64_t TotalSize) {
   for (size_t i = 0; i < Foutput_files.size(); ++i) {
     const TOutputFile* of = Foutput_files[i].get();
     GlobalLogger()->Log(this, llVerbose,
-                        Format("Output file #%d (%s):", {int(i), FromLibraryFileName(of->ctx->url)}));
+                        Format("Output file #%d (%s):", {int(i), of->FileName}));
     int64_t packets = 0, bytes = 0;
     for (unsigned j = 0; j < of->ctx->nb_streams && of->ost_index + int(j) < int(Foutput_streams.size()); ++j) {
       const TOutputStream* ost = Foutput_streams[of->ost_index + j].get();

@@ -11,6 +11,7 @@
 #include "media/FFmpegOptFilters.h"
 #include "media/FFmpegOptOpen.h"
 #include "media/FFmpegQsv.h"
+#include "media/UnicodeProtocol.h"
 
 namespace {
 
@@ -639,7 +640,7 @@ int TCustomFFmpeg::TranscodeInit() {
 void TCustomFFmpeg::PrintStreamMapping() {
   const int files = FJoinMode ? std::min<int>(1, int(Foutput_files.size())) : int(Foutput_files.size());
   for (int i = 0; i < files; ++i)
-    ff::av_dump_format(Foutput_files[i]->ctx.get(), i, Foutput_files[i]->ctx->url, 1);
+    ff::av_dump_format(Foutput_files[i]->ctx.get(), i, ToLibraryFileName(Foutput_files[i]->FileName).c_str(), 1);
   GlobalLogger()->Log(this, llInfo, "Stream mapping:");
   const bool manyGraphs = Ffiltergraphs.size() > 1;
   for (auto& ist : Finput_streams)

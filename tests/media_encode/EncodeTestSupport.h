@@ -12,6 +12,15 @@
 #include "media/FFEncode.h"
 #include "tests/media_opt/OptTestSupport.h"
 
+// Whether a written file opens and has at least one stream.
+inline bool OpensWithStreams(const String& Name) {
+  AVFormatContext* ctx = nullptr;
+  if (ff::avformat_open_input(&ctx, Name.c_str(), nullptr, nullptr) < 0) return false;
+  const bool ok = ff::avformat_find_stream_info(ctx, nullptr) >= 0 && ctx->nb_streams > 0;
+  ff::avformat_close_input(&ctx);
+  return ok;
+}
+
 // A short clip of the lavfi device; its duration in microseconds.
 constexpr const char* ShortClip = "testsrc=size=96x64:rate=25:duration=0.4";
 constexpr int64_t ShortClipDuration = 400000;

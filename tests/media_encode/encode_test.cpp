@@ -6,15 +6,6 @@
 
 namespace {
 
-// Whether a written file opens and has at least one stream.
-bool OpensWithStreams(const String& Name) {
-  AVFormatContext* ctx = nullptr;
-  if (ff::avformat_open_input(&ctx, Name.c_str(), nullptr, nullptr) < 0) return false;
-  const bool ok = ff::avformat_find_stream_info(ctx, nullptr) >= 0 && ctx->nb_streams > 0;
-  ff::avformat_close_input(&ctx);
-  return ok;
-}
-
 TEST_F(EncodeTest, StartWithoutThreadsReportsEverythingBeforeReturning) {
   TRAZeredov encoder(nullptr);
   TNoticeLog log;

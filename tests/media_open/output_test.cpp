@@ -62,7 +62,7 @@ TEST_F(OpenTest, ExplicitMapsIncludingDisabledOnes) {
   EXPECT_EQ(task.Foutput_streams[0]->encoding_needed, 1);
   EXPECT_EQ(task.Finput_streams[1]->decoding_needed & 1, 1);
   EXPECT_EQ(task.Foutput_streams[1]->avfilter, "null");
-  EXPECT_FALSE(std::filesystem::exists(Path("maps.mkv")));  // created only when the task writes
+  EXPECT_EQ(std::filesystem::file_size(Path("maps.mkv")), 0u);  // the name is reserved; written when the task runs
 }
 
 TEST_F(OpenTest, OutputFailuresLeaveNothingBehind) {
@@ -124,14 +124,18 @@ TEST_F(OpenTest, ExistingOutputStaysIntactUntilTheTaskWrites) {
   }
   EXPECT_EQ(ReadAll(target), original);
   {
-    // Starting to write replaces it.
+    // Writing goes to a temporary file beside it, which goes when nothing is committed.
     TOpenTask task;
     ASSERT_EQ(task.OpenLavfi(TestVideo), 0);
     ASSERT_EQ(OpenOutputFileParsed(task, &task.NewContext(), false, target), 0) << task.FLastErrMsg;
     ASSERT_EQ(OpenOutputIO(task, 0), 0) << task.FLastErrMsg;
     EXPECT_EQ(OpenOutputIO(task, 0), 0);  // already open
+    EXPECT_NE(String(task.Foutput_files[0]->ctx->url), target);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(FFolder), {}), 2);
+    ff::avio_closep(&task.Foutput_files[0]->ctx->pb);
   }
-  EXPECT_NE(ReadAll(target), original);
+  EXPECT_EQ(ReadAll(target), original);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(FFolder), {}), 1);
 }
 
 TEST_F(OpenTest, RecordingWindowMetadataAndPrograms) {
