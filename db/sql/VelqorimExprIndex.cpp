@@ -72,6 +72,20 @@ void NewKeyCondition(TABSScanSearchConditionArray& ScanConditions, const TVelqor
   ScanConditions.AddCondition(c);
 }
 
+// The operator read with the column on the left: "3 > a" keys the index as "a < 3".
+TABSDataOperator ColumnSideOperator(TVelqorimExprNode& Comparison, TVelqorimExprNodeField* Field) {
+  const bool columnOnRight = Comparison.ChildCount() > 1 && (Comparison.Child(1) == Field ||
+                                                             GetFieldNode(Comparison.Child(1)) == Field);
+  if (!columnOnRight) return Comparison.Operator;
+  switch (Comparison.Operator) {
+    case doGT: return doLT;
+    case doLT: return doGT;
+    case doGE: return doLE;
+    case doLE: return doGE;
+    default: return Comparison.Operator;
+  }
+}
+
 }  // namespace
 
 void TVelqorimExprNodeComparison::GetFieldAndConstNodes(TVelqorimExprNodeField*& FieldNode,
@@ -116,13 +130,14 @@ bool TVelqorimExprNodeComparison::CanUseIndex(int IndexColumnNo, TABSSearchCondi
   if (IsBlobBaseFieldType(type)) return false;
   if (IsStringBaseFieldType(type) && column.CaseInsensitive != FCaseInsensitive) return false;
   if (FPartialKey) return false;
-  if (Operator != doEQ && Operator != doGT && Operator != doLT && Operator != doGE && Operator != doLE) return false;
+  const TABSDataOperator op = ColumnSideOperator(*this, field);
+  if (op != doEQ && op != doGT && op != doLT && op != doGE && op != doLE) return false;
   // A NULL key, and a two-valued "lower" test that a NULL column passes, would
   // make an index scan answer differently from the filter: no index for them.
   if (constant->GetDataValue()->IsNull()) return false;
-  if (!F3ValueLogic && (Operator == doLT || Operator == doLE)) return false;
+  if (!F3ValueLogic && (op == doLT || op == doLE)) return false;
   if (IsStringBaseFieldType(type) && constant->GetDataSize() >= field->FieldSize()) return false;
-  if (IndexColumnNo > 0 && (ConditionSearchOperator != scEqual || Operator != doEQ)) return false;
+  if (IndexColumnNo > 0 && (ConditionSearchOperator != scEqual || op != doEQ)) return false;
   return true;
 }
 
@@ -136,7 +151,8 @@ void TVelqorimExprNodeComparison::AddAsIndexScanCondition(TABSScanSearchConditio
   if (!field->Cursor()) throw EABSException(20054, "Pointer is nil");
   if (IndexDef.ColumnCount() < 1) throw EABSException(20057, "Invalid index for search");
   NewKeyCondition(ScanConditions, IndexDef, Expression, this, field,
-                  SearchConditionOf(Operator, IndexDef.GetIndexColumn(0).Descending), *constant->GetDataValue(),
+                  SearchConditionOf(ColumnSideOperator(*this, field), IndexDef.GetIndexColumn(0).Descending),
+                  *constant->GetDataValue(),
                   FPartialKey);
 }
 

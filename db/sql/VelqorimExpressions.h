@@ -484,7 +484,19 @@ class TVelqorimExpression : public TABSBaseExpression {
   friend class TVelqorimExprParser;
   // The lexer of a filter or default text, which subquery nodes may keep using.
   std::unique_ptr<TVelqorimLexer> FOwnedLexer;
+
+ public:
+  // Views of the storage cursors this expression is bound to, by cursor (see VelqorimExprStorage.cpp).
+  struct TCursorLink {
+    const void* Cursor;
+    std::unique_ptr<TVelqorimExprCursor> Link;
+  };
+  std::vector<TCursorLink> FCursorLinks;
 };
+
+// Installs the expression layer's evaluation, binding and default-value hooks
+// into the storage engine; start-up calls it once.
+void InstallVelqorimExpressionHooks();
 
 // The database and session names of a dataset, for LASTAUTOINC; set by the dataset layer.
 extern std::function<void(TDataSet* Dataset, String& DatabaseName, String& SessionName)> VelqorimDatasetNames;
