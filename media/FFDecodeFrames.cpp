@@ -614,31 +614,27 @@ bool TFFDecoder::CopyToBitmap(TBitmap* ABitmap) {
     ReportMessage(llError, kNotReady);
     return false;
   }
-  // At 24 and 32 bits the rows go straight into the caller's bitmap: one copy
-  // instead of two, and no new image per picture.
+  // At 24 and 32 bits the scaler writes straight into the caller's bitmap
+  // rows: no intermediate picture to copy, and no new image per picture.
   const int bits = FFormatConv->BitsPixel();
-  const bool direct = bits == 24 || bits == 32;
-  if (FFormatConv->PictureToRGB(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.PixFmt, FPicture.Width,
-                                FPicture.Height, !direct)) {
-    if (!direct) {
-      ABitmap->Assign(FFormatConv->Bitmap());
-      return true;
-    }
+  if (bits == 24 || bits == 32) {
     // The bitmap is shaped on the main thread; its rows are filled here.
     uint8_t* top = nullptr;
+    ptrdiff_t step = 0;
     CallInMainThread([&] {
       const TPixelFormat format = bits == 32 ? pf32bit : pf24bit;
       if (ABitmap->PixelFormat() != format) ABitmap->SetPixelFormat(format);
       if (ABitmap->Width() != FPicture.Width || ABitmap->Height() != FPicture.Height)
         ABitmap->SetSize(FPicture.Width, FPicture.Height);
       top = static_cast<uint8_t*>(ABitmap->ScanLine(0));
+      step = FPicture.Height > 1 ? static_cast<uint8_t*>(ABitmap->ScanLine(1)) - top : 0;
     });
-    // Bitmap rows are stored bottom-up and padded to 4 bytes.
-    const ptrdiff_t stride = DibStride(FPicture.Width, bits);
-    const TAVPicture* rgb = FFormatConv->RGBPicture();
-    const size_t rowBytes = size_t(FPicture.Width) * size_t(bits / 8);
-    for (int y = 0; y < FPicture.Height; ++y)
-      std::memcpy(top - y * stride, rgb->data[0] + size_t(y) * size_t(rgb->linesize[0]), rowBytes);
+    if (top && FFormatConv->PictureToRows(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.PixFmt,
+                                          FPicture.Width, FPicture.Height, top, int(step)))
+      return true;
+  } else if (FFormatConv->PictureToRGB(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.PixFmt,
+                                       FPicture.Width, FPicture.Height, true)) {
+    ABitmap->Assign(FFormatConv->Bitmap());
     return true;
   }
   ABitmap->SetSize(FPicture.Width, FPicture.Height);

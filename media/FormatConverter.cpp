@@ -105,13 +105,7 @@ bool TFormatConverter::PictureToRGB(const uint8_t* const AData[], const int ALin
     DropAlias();
     FBitmap->SetSize(AWidth, AHeight);
   }
-  // The scaler aborts the process on formats it does not know, so ask first.
-  if (!ff::sws_isSupportedInput(APixFmt)) return Fail("Cannot initialize the toRGB conversion context");
-  FtoRGB_convert_ctx = ff::sws_getCachedContext(FtoRGB_convert_ctx, AWidth, AHeight, APixFmt, AWidth, AHeight,
-                                                FAVPixFmt, Fsws_flags, nullptr, nullptr, nullptr);
-  if (!FtoRGB_convert_ctx) return Fail("Cannot initialize the toRGB conversion context");
-  if (ff::sws_scale(FtoRGB_convert_ctx, AData, ALineSize, 0, AHeight, FRGBPicture.data, FRGBPicture.linesize) <= 0)
-    return Fail("Cannot convert the picture to RGB");
+  if (!ScaleToRGB(AData, ALineSize, APixFmt, AWidth, AHeight, FRGBPicture.data, FRGBPicture.linesize)) return false;
   FRGBPictureRef = &FRGBPicture;
   FDIB = BITMAP{};
   FDIB.bmWidth = AWidth;
@@ -122,6 +116,29 @@ bool TFormatConverter::PictureToRGB(const uint8_t* const AData[], const int ALin
   FDIB.bmBits = FRGBPicture.data[0];
   if (ACopyToBitmap) RGBToBitmap();
   return true;
+}
+
+bool TFormatConverter::ScaleToRGB(const uint8_t* const AData[], const int ALineSize[], AVPixelFormat APixFmt,
+                                  int AWidth, int AHeight, uint8_t* const ADst[], const int ADstLineSize[]) {
+  // The scaler aborts the process on formats it does not know, so ask first.
+  if (!ff::sws_isSupportedInput(APixFmt)) return Fail("Cannot initialize the toRGB conversion context");
+  FtoRGB_convert_ctx = ff::sws_getCachedContext(FtoRGB_convert_ctx, AWidth, AHeight, APixFmt, AWidth, AHeight,
+                                                FAVPixFmt, Fsws_flags, nullptr, nullptr, nullptr);
+  if (!FtoRGB_convert_ctx) return Fail("Cannot initialize the toRGB conversion context");
+  if (ff::sws_scale(FtoRGB_convert_ctx, AData, ALineSize, 0, AHeight, ADst, ADstLineSize) <= 0)
+    return Fail("Cannot convert the picture to RGB");
+  return true;
+}
+
+bool TFormatConverter::PictureToRows(const uint8_t* const AData[], const int ALineSize[], AVPixelFormat APixFmt,
+                                     int AWidth, int AHeight, uint8_t* ATopRow, int ARowStep) {
+  // The converter's own RGB picture is not produced, so nothing may read it afterwards.
+  FRGBPictureRef = nullptr;
+  FDIB = BITMAP{};
+  if (AWidth <= 0 || AHeight <= 0) return Fail(Format("Invalid picture size %dx%d", {AWidth, AHeight}));
+  uint8_t* dst[4] = {ATopRow, nullptr, nullptr, nullptr};
+  const int dstLineSize[4] = {ARowStep, 0, 0, 0};
+  return ScaleToRGB(AData, ALineSize, APixFmt, AWidth, AHeight, dst, dstLineSize);
 }
 
 bool TFormatConverter::Aliased() const { return FAliasHandle && FBitmap->Handle() == FAliasHandle; }

@@ -52,6 +52,13 @@ class TFormatConverter : public TObject {
   // had, or the scaler converts nothing.
   bool PictureToRGB(const uint8_t* const AData[], const int ALineSize[], AVPixelFormat APixFmt, int AWidth,
                     int AHeight, bool ACopyToBitmap);
+  // Converts the picture straight into caller-owned packed rows of BitsPixel()
+  // (24 or 32 bits: the scaler has no palette for 8 bits), the first row at
+  // ATopRow and each next one ARowStep bytes on; a negative step fills rows
+  // bottom-up as bitmaps store them. RGBPictureRef() is nullptr afterwards.
+  // False with LastErrMsg set as PictureToRGB.
+  bool PictureToRows(const uint8_t* const AData[], const int ALineSize[], AVPixelFormat APixFmt, int AWidth,
+                     int AHeight, uint8_t* ATopRow, int ARowStep);
   // Copy between the RGB picture and Bitmap(), row by row, each side stepped by
   // its own row length. They need a previous successful PictureToRGB (an
   // Exception otherwise). False, copying nothing, when the bitmap's size or
@@ -73,6 +80,8 @@ class TFormatConverter : public TObject {
   void DropAlias();
   // Row copy in either direction; toBitmap selects the direction.
   bool CopyRows(bool toBitmap);
+  bool ScaleToRGB(const uint8_t* const AData[], const int ALineSize[], AVPixelFormat APixFmt, int AWidth, int AHeight,
+                  uint8_t* const ADst[], const int ADstLineSize[]);
   bool Fail(const String& Message);
 
   AVPixelFormat FAVPixFmt = AV_PIX_FMT_BGRA;
