@@ -128,6 +128,36 @@ struct TFindFile::TNoticeToken {
 };
 
 // ---------------------------------------------------------------------------
+// TFileDetails
+
+TFileDetails::TFileDetails(String ALocation, const TSearchRec& FindData)
+    : Location(std::move(ALocation)), Name(FindData.Name), fStatus(FromSearchRec(FindData)) {}
+
+TFileDetails::TStatus TFileDetails::FromSearchRec(const TSearchRec& FindData) {
+  TStatus s;
+  s.Attributes = static_cast<uint32_t>(FindData.Attr);
+  s.Size = FindData.Size;
+  // The modification time comes converted already; times equal to it (often
+  // all three) need no conversion of their own.
+  const auto toLocal = [&FindData](TDateTime utc) {
+    return utc == FindData.LastWriteTime ? FindData.Time : FileTimeToLocalDateTime(utc);
+  };
+  s.CreatedTime = toLocal(FindData.CreationTime);
+  s.ModifiedTime = FindData.Time;
+  s.AccessedTime = toLocal(FindData.LastAccessTime);
+  return s;
+}
+
+const TFileDetails::TStatus& TFileDetails::Described() const {
+  if (!fStatus) {
+    TOpenFolder folder(Location, true);
+    TSearchRec rec;
+    fStatus = folder.Describe(Name, rec) ? FromSearchRec(rec) : TStatus{};
+  }
+  return *fStatus;
+}
+
+// ---------------------------------------------------------------------------
 // TSearchThread
 
 TSearchThread::TSearchThread(TFindFile* AOwner) : TThread(true), Owner(AOwner) {}
@@ -203,6 +233,7 @@ void TFindFile::BeginSearch() {
   ActiveCriteria = std::make_unique<TSearchCriteria>();
   ActiveCriteria->Assign(*fCriteria);
   SubfolderOffAttrs = ActiveCriteria->Attributes().OffAttributes() & kSubfolderAttrMask;
+  NeedsStatus = ActiveCriteria->NeedsStatus();
   DoSearchBegin();
 }
 
@@ -266,7 +297,19 @@ void TFindFile::SearchIn(const String& Folder, TOpenFolder& listing) {
     });
     for (const auto& [mask, k] : picked) {
       if (fAborted.load()) return;
-      if (listing.Describe(entries[k].Name, rec) && IsAcceptable(Folder, rec)) DoFileMatch(Folder, rec);
+      const TFolderEntry& entry = entries[k];
+      // What the listing tells is enough unless a criterion needs the status;
+      // then the entry is described once for criteria and event alike.
+      const int typeAttr = NeedsStatus ? -1 : EntryTypeAttributes(entry.Type, entry.Name);
+      RecDescribed = typeAttr < 0;
+      if (RecDescribed) {
+        if (!listing.Describe(entry.Name, rec)) continue;
+      } else {
+        rec = TSearchRec{};
+        rec.Name = entry.Name;
+        rec.Attr = typeAttr;
+      }
+      if (IsAcceptable(Folder, rec)) DoFileMatch(Folder, rec);
     }
   }
 
@@ -315,19 +358,8 @@ TFolderIgnore TFindFile::DoFolderChange(const String& Folder) {
 
 void TFindFile::DoFileMatch(const String& Folder, const TSearchRec& FindData) {
   if (fAborted.load() || !OnFileMatch) return;
-  TFileDetails details;
-  details.Location = Folder;
-  details.Name = FindData.Name;
-  details.Attributes = static_cast<uint32_t>(FindData.Attr);
-  details.Size = FindData.Size;
-  // The modification time comes converted already; times equal to it (often
-  // all three) need no conversion of their own.
-  const auto toLocal = [&FindData](TDateTime utc) {
-    return utc == FindData.LastWriteTime ? FindData.Time : FileTimeToLocalDateTime(utc);
-  };
-  details.CreatedTime = toLocal(FindData.CreationTime);
-  details.ModifiedTime = FindData.Time;
-  details.AccessedTime = toLocal(FindData.LastAccessTime);
+  // An entry the walk did not describe is described when the handler asks.
+  TFileDetails details = RecDescribed ? TFileDetails(Folder, FindData) : TFileDetails(Folder, FindData.Name);
   OnFileMatch(this, details);
 }
 

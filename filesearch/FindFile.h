@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -302,6 +303,9 @@ class TSearchCriteria : public TCustomCriteria {
 
   // Attributes, size, times, path filters, then content (the dearest) last.
   bool Matches(const String& Folder, const TSearchRec& FindData) const;
+  // Whether Matches needs more of an entry than its name and the attributes
+  // its listing tells (EntryTypeAttributes): its size, times or read-only flag.
+  bool NeedsStatus() const;
 
  private:
   std::unique_ptr<TFileCriteria> fFiles;
@@ -314,15 +318,38 @@ class TSearchCriteria : public TCustomCriteria {
 // ---------------------------------------------------------------------------
 // The search component
 
-// What a match event receives.
-struct TFileDetails {
+// What a match event receives. The walk describes an entry only when a
+// criterion needs its status; otherwise attributes, size and times are read
+// from the file system on first use, once, and kept.
+class TFileDetails {
+ public:
+  TFileDetails() = default;
+  TFileDetails(String ALocation, String AName) : Location(std::move(ALocation)), Name(std::move(AName)) {}
+  // An entry described already (times of FindData in UTC).
+  TFileDetails(String ALocation, const TSearchRec& FindData);
+
   String Location;  // the folder, with a trailing '/'
   String Name;
-  uint32_t Attributes = 0;
-  int64_t Size = 0;
-  TDateTime CreatedTime = 0;  // local time
-  TDateTime ModifiedTime = 0;
-  TDateTime AccessedTime = 0;
+
+  uint32_t Attributes() const { return Described().Attributes; }
+  int64_t Size() const { return Described().Size; }
+  TDateTime CreatedTime() const { return Described().CreatedTime; }  // local time
+  TDateTime ModifiedTime() const { return Described().ModifiedTime; }
+  TDateTime AccessedTime() const { return Described().AccessedTime; }
+
+ private:
+  struct TStatus {
+    uint32_t Attributes = 0;
+    int64_t Size = 0;
+    TDateTime CreatedTime = 0;
+    TDateTime ModifiedTime = 0;
+    TDateTime AccessedTime = 0;
+  };
+  static TStatus FromSearchRec(const TSearchRec& FindData);
+  // An entry gone by then reads as all zero.
+  const TStatus& Described() const;
+
+  mutable std::optional<TStatus> fStatus;
 };
 
 enum TFolderIgnore { fiNone, fiJustThis, fiJustSubfolders, fiThisAndSubfolders };
@@ -411,6 +438,8 @@ class TFindFile : public TComponent {
   TTargetPath* ActiveTarget = nullptr;
   const TMaskFilter* ActiveMasks = nullptr;  // the active target's
   uint32_t SubfolderOffAttrs = 0;
+  bool NeedsStatus = false;  // of the active criteria
+  bool RecDescribed = false;  // whether the entry in hand was described in full
   std::set<std::pair<dev_t, ino_t>> VisitedFolders;  // of the active target
   TSearchThread* SearchThread = nullptr;
   // Shared with the queued end notice, which does nothing once the component

@@ -402,3 +402,12 @@ bool TSearchCriteria::Matches(const String& Folder, const TSearchRec& FindData) 
          fFiles->Matches(Folder, FindData.Name) &&
          (fContent->Phrase().empty() || fContent->Matches(Folder + FindData.Name));
 }
+
+bool TSearchCriteria::NeedsStatus() const {
+  const uint32_t named = fAttributes->OnAttributes() | fAttributes->OffAttributes() | fAttributes->AnyOnAttributes() |
+                         fAttributes->AnyOffAttributes();
+  const TDateTimeCriteria& t = *fTimeStamp;
+  const bool dated = t.CreatedBefore != 0 || t.CreatedAfter != 0 || t.ModifiedBefore != 0 || t.ModifiedAfter != 0 ||
+                     t.AccessedBefore != 0 || t.AccessedAfter != 0;
+  return (named & faReadOnly) || fSize->Min != 0 || fSize->Max != 0 || dated;
+}

@@ -221,6 +221,19 @@ void FindClose(TSearchRec& rec) { rec.FindHandle.reset(); }
 
 int FolderAttributes(std::string_view name) { return faDirectory | NameAttributes(name); }
 
+int EntryTypeAttributes(unsigned char type, std::string_view name) {
+  // The same classes as ReadEntry gives from an entry's mode.
+  switch (type) {
+    case DT_DIR: return faDirectory | NameAttributes(name);
+    case DT_REG: return faArchive | NameAttributes(name);
+    case DT_CHR:
+    case DT_BLK:
+    case DT_FIFO:
+    case DT_SOCK: return faSysFile | NameAttributes(name);
+    default: return -1;
+  }
+}
+
 namespace {
 constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 }  // namespace

@@ -68,6 +68,11 @@ struct TFolderEntry {
 // status tells and this leaves out.
 int FolderAttributes(std::string_view name);
 
+// The attributes a listing's entry type (a dirent d_type) and name tell
+// without asking for the entry's status: all but faReadOnly. -1 when the type
+// cannot tell (a symlink, whose target decides, or an unknown type).
+int EntryTypeAttributes(unsigned char type, std::string_view name);
+
 // A folder held open so that its entries can be listed once and described
 // by name relative to it: one file-system call for most entries, where
 // FindFirst walks the full path and makes three. For walking many folders.

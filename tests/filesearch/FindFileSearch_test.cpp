@@ -82,7 +82,7 @@ TEST_F(FindFileSearch, FilesOnAReadOnlyMountAreReadOnly) {
   const std::optional<String> found = RunInChild(mountReadOnly, [&] {
     std::set<String> readOnly;
     ff.OnFileMatch = [&](TObject*, TFileDetails& d) {
-      if (d.Attributes & faReadOnly) readOnly.insert(d.Location.substr(tree.Root.size()) + d.Name);
+      if (d.Attributes() & faReadOnly) readOnly.insert(d.Location.substr(tree.Root.size()) + d.Name);
     };
     ff.Execute();
     return Lines(readOnly);
@@ -193,27 +193,38 @@ TEST_F(FindFileSearch, DetailsDescribeTheEntry) {
     EXPECT_EQ(sender, &ff);
     got.push_back(d);
   };
-  ff.Execute();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].Location, tree.Root);
-  EXPECT_EQ(got[0].Name, "sized.mp4");
-  EXPECT_EQ(got[0].Size, 1234);
-  EXPECT_TRUE(got[0].Attributes & faArchive);
-  EXPECT_NEAR(got[0].ModifiedTime, Now(), 1.0 / 24);
-  EXPECT_GT(got[0].AccessedTime, 0);
-  EXPECT_GT(got[0].CreatedTime, 0);
+  // Name-only criteria leave the entry to be described on demand; a size
+  // criterion has the walk describe it. The details agree either way.
+  for (const bool sized : {false, true}) {
+    SCOPED_TRACE(sized ? "described by the walk" : "described on demand");
+    ff.Criteria().Size().Min = sized ? 1 : 0;
+    ASSERT_EQ(ff.Criteria().NeedsStatus(), sized);
+    got.clear();
+    ff.Execute();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].Location, tree.Root);
+    EXPECT_EQ(got[0].Name, "sized.mp4");
+    EXPECT_EQ(got[0].Size(), 1234);
+    EXPECT_TRUE(got[0].Attributes() & faArchive);
+    EXPECT_NEAR(got[0].ModifiedTime(), Now(), 1.0 / 24);
+    EXPECT_GT(got[0].AccessedTime(), 0);
+    EXPECT_GT(got[0].CreatedTime(), 0);
+  }
 
   // Each time in local time of its own instant, also when they differ (one in
   // winter, one in summer where the zone has summer time).
   const time_t accessed = 1577934245, modified = 1622548800;  // 2020-01-02, 2021-06-01 UTC
   const timespec times[2] = {{accessed, 0}, {modified, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, (tree.Root + "sized.mp4").c_str(), times, 0), 0);
-  got.clear();
-  ff.Execute();
-  ASSERT_EQ(got.size(), 1u);
   const auto local = [](time_t t) { return FileTimeToLocalDateTime(UnixDateDelta + t / double{SecsPerDay}); };
-  EXPECT_NEAR(got[0].AccessedTime, local(accessed), 1e-9);
-  EXPECT_NEAR(got[0].ModifiedTime, local(modified), 1e-9);
+  for (const bool sized : {false, true}) {
+    ff.Criteria().Size().Min = sized ? 1 : 0;
+    got.clear();
+    ff.Execute();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_NEAR(got[0].AccessedTime(), local(accessed), 1e-9);
+    EXPECT_NEAR(got[0].ModifiedTime(), local(modified), 1e-9);
+  }
 }
 
 TEST_F(FindFileSearch, AbortFromHandlerStopsAtOnceAndStillFinishes) {
