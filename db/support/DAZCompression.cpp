@@ -26,8 +26,16 @@ void SetLastCompressionError(const String& Text) {
 }
 
 // A call succeeded when it produced bytes; otherwise nothing is handed back.
+// Output buffers start at the worst case (several times what compression
+// leaves), so a result that fills far less gives the rest back: callers keep
+// many blocks at once.
 bool Succeeded(std::vector<uint8_t>& OutBuf, int32_t& OutSize) {
-  if (OutSize > 0) return true;
+  if (OutSize > 0) {
+    const auto used = static_cast<size_t>(OutSize);
+    if (OutBuf.size() > used) OutBuf.resize(used);
+    if (OutBuf.capacity() - used > used / 8) OutBuf.shrink_to_fit();
+    return true;
+  }
   OutBuf.clear();
   OutBuf.shrink_to_fit();
   OutSize = 0;

@@ -86,6 +86,8 @@ TEST(CompressBuffer, EveryAlgorithmAndModeRoundTrips) {
         const auto packed = Pack(alg, static_cast<uint8_t>(mode), in);
         ASSERT_TRUE(packed.ok) << int(alg) << "/" << mode << "/" << i;
         ASSERT_EQ(packed.size, static_cast<int32_t>(packed.data.size()));
+        // The worst-case room the compressor started with is given back.
+        EXPECT_LE(packed.data.capacity(), packed.data.size() + packed.data.size() / 8) << int(alg) << "/" << mode;
         const auto back = Unpack(alg, packed.data, static_cast<int32_t>(in.size()), static_cast<int32_t>(in.size()));
         ASSERT_TRUE(back.ok) << int(alg) << "/" << mode << "/" << i;
         EXPECT_EQ(back.size, static_cast<int32_t>(in.size()));
