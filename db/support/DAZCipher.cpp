@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "db/support/DAZCiphers.h"
+#include "db/support/DAZUnicode.h"
 
 namespace {
 
@@ -15,6 +16,16 @@ inline void XorInto(uint8_t* dst, const uint8_t* src, int n) {
 inline void ShiftIn(uint8_t* f, int n, uint8_t b) {
   std::memmove(f, f + 1, static_cast<size_t>(n - 1));
   f[n - 1] = b;
+}
+
+// Passwords are hashed as Windows-1252 bytes, so that a file keyed on one
+// machine opens on any other; a character that code page lacks would be
+// lost (it has no byte), so such a password is refused.
+AnsiString PasswordBytes(const String& Password) {
+  const WideString wide = UTF8ToUTF16(Password);
+  if (!IsAnsiRepresentable(wide))
+    throw ECipherException("The password contains characters outside the Windows-1252 code page", 0);
+  return WideToAnsi(wide);
 }
 
 }  // namespace
@@ -97,9 +108,10 @@ void TCipher::FinishInit(const void* IVector) {
 }
 
 void TCipher::InitKey(const String& Key, const void* IVector) {
+  const AnsiString bytes = PasswordBytes(Key);
   THash& hash = Hash();
   hash.Init();
-  hash.Calc(Key.data(), static_cast<int>(Key.size()));
+  hash.Calc(bytes.data(), static_cast<int>(bytes.size()));
   hash.Done();
   const int size = std::min(hash.DigestKeySize(), FKeySize);
   Init(hash.DigestKey(), size, IVector);

@@ -80,7 +80,8 @@ class TCipher : public TProtection {
   // Key setup from Size bytes (cut to KeySize) and the vector: IVector's
   // BufSize bytes, or when null the block of 0xFF bytes enciphered.
   virtual void Init(const void* Key, int Size, const void* IVector) = 0;
-  // Key from a password: the password's digest under the hash class.
+  // Key from a password (UTF-8): the digest, under the hash class, of its
+  // Windows-1252 bytes. ECipherException when a character lacks a byte there.
   void InitKey(const String& Key, const void* IVector);
   // Sets the feedback back to the vector.
   virtual void Done();

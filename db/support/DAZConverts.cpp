@@ -135,8 +135,14 @@ void FromText(const void* src, int size, TABSBaseFieldType st, TABSBaseFieldType
   const bool sqlForms = st == bftChar || st == bftVarchar;
   if (IsIntegerBaseFieldType(dt)) {
     int64_t v;
-    // The 64-bit reader also serves CARDINAL, whose upper half no 32-bit reader accepts.
-    if ((dt == bftSignedInt64 && IsStringBaseFieldType(st)) || dt == bftUnsignedInt32) {
+    // The 64-bit reader also serves CARDINAL, whose upper half no 32-bit
+    // reader accepts; what fits neither its range nor a 32-bit one is refused
+    // rather than wrapped.
+    if (dt == bftUnsignedInt32) {
+      if (!ABSTryStrToInt64(text, v) || v < std::numeric_limits<int32_t>::min() ||
+          v > std::numeric_limits<uint32_t>::max())
+        ThrowConvert();
+    } else if (dt == bftSignedInt64 && IsStringBaseFieldType(st)) {
       if (!ABSTryStrToInt64(text, v)) ThrowConvert();
     } else {
       int32_t v32;
@@ -200,8 +206,9 @@ void FromScalar(const void* src, TABSBaseFieldType st, TABSBaseFieldType dt, Res
     if (IsStringBaseFieldType(dt)) text = st == bftCurrency ? ABSCurrToStr(static_cast<double>(v)) : ABSFloatToStr(v);
     if (IsDateTimeBaseFieldType(dt)) {
       const int64_t whole = TruncToInt64(v);
+      // A time only keeps the remainder: large values are no reason to fail.
       toTime = static_cast<int32_t>(whole % ABSMSecsPerDay);
-      toDate = ToInt32(whole);
+      if (dt != bftTime) toDate = ToInt32(whole);
       if (dt == bftDateTime)
         toDateTime = {toDate, static_cast<int32_t>(TruncToInt64((v - std::trunc(v)) * ABSMSecsPerDay))};
     }
@@ -228,9 +235,9 @@ void FromScalar(const void* src, TABSBaseFieldType st, TABSBaseFieldType dt, Res
     asFloat = (v.Date == ABSMissingDate ? 0 : v.Date) + (v.Time != 0 ? v.Time / static_cast<long double>(ABSMSecsPerDay) : 0);
     truth = v.Date != ABSMissingDate || v.Time != 0;
     if (IsStringBaseFieldType(dt)) {
-      // A date-time without its date shows its time alone rather than failing.
-      if (v.Date == ABSMissingDate) text = v.Time != 0 ? ABSTimeToStr(DAZTimeToTTime(v.Time)) : String();
-      else text = ABSDateTimeToStr(DAZDateTimeToTDateTime(v));
+      // Empty only when both parts are; a time without its date has no
+      // date-time text (the date conversion refuses the marker).
+      if (v.Date != ABSMissingDate || v.Time != 0) text = ABSDateTimeToStr(DAZDateTimeToTDateTime(v));
     }
     if (dt == bftCurrency && !(std::fabs(asFloat) <= 922337203685477.0L)) throw EABSIntOverflow();
     toDate = v.Date;

@@ -259,17 +259,18 @@ TDateTime DAZTimeToTTime(int32_t Time) {
   return v - std::trunc(v);
 }
 
-// Before 1899-12-30 the fraction still counts forward from midnight (-1.25 is
-// 1899-12-29 06:00), so the time of day is its absolute value, never negative.
+// The time keeps the fraction's sign: before 1899-12-30 (-1.25 is 1899-12-29
+// 06:00) it is stored negative, so that date plus time gives the value back
+// and (date, time) pairs order as the values do.
 int32_t TTimeToDAZTime(TDateTime Value) {
-  const double frac = std::fabs(Value - std::trunc(Value));
+  const double frac = Value - std::trunc(Value);
   return static_cast<int32_t>(std::nearbyint(frac * ABSMSecsPerDay));  // default rounding: ties to even
 }
 
 TDateTime ABSComposeDateTime(TDateTime Date, TDateTime Time) { return Date >= 0 ? Date + Time : Date - Time; }
 
 TDateTime DAZDateTimeToTDateTime(TABSDateTime Value) {
-  return ABSComposeDateTime(DAZDateToTDate(Value.Date), DAZTimeToTTime(Value.Time));
+  return DAZDateToTDate(Value.Date) + DAZTimeToTTime(Value.Time);
 }
 
 TABSDateTime TDateTimeToDAZDateTime(TDateTime Value) { return {TDateToDAZDate(Value), TTimeToDAZTime(Value)}; }

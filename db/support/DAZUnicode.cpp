@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 #include <unicode/uchar.h>
+#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
 #include <array>
@@ -88,10 +89,19 @@ size_t WideLength(const char16_t* p) {
   return n;
 }
 
+// Equal under CompareWideText: identical, or when case is ignored, the same
+// upper case.
 bool SameChar(char16_t a, char16_t b, bool caseInsensitive) {
   if (a == b) return true;
-  return ucol_strcoll(CollatorFor(caseInsensitive), reinterpret_cast<const UChar*>(&a), 1,
-                      reinterpret_cast<const UChar*>(&b), 1) == UCOL_EQUAL;
+  if (!caseInsensitive || u_toupper(a) != u_toupper(b)) return false;
+  return ucol_strcoll(CollatorFor(true), reinterpret_cast<const UChar*>(&a), 1, reinterpret_cast<const UChar*>(&b),
+                      1) == UCOL_EQUAL;
+}
+
+// Code point order (surrogate pairs after every other 16-bit unit): <0, 0 or >0.
+int CompareCodePoints(std::u16string_view a, std::u16string_view b) {
+  return u_strCompare(reinterpret_cast<const UChar*>(a.data()), static_cast<int32_t>(a.size()),
+                      reinterpret_cast<const UChar*>(b.data()), static_cast<int32_t>(b.size()), true);
 }
 
 }  // namespace
@@ -141,7 +151,14 @@ int CompareWideText(std::u16string_view Left, std::u16string_view Right, bool Ca
       ucol_strcoll(CollatorFor(CaseInsensitive), reinterpret_cast<const UChar*>(Left.data()),
                    static_cast<int32_t>(Left.size()), reinterpret_cast<const UChar*>(Right.data()),
                    static_cast<int32_t>(Right.size()));
-  return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+  if (r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
+  // The collation ignores some characters (controls among them) and calls
+  // canonically equivalent texts equal; a unique key must still tell distinct
+  // texts apart, so ties go to code point order (of the upper case when case
+  // is ignored).
+  const int c = CaseInsensitive ? CompareCodePoints(UnicodeUpperCase(WideString(Left)), UnicodeUpperCase(WideString(Right)))
+                                : CompareCodePoints(Left, Right);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 int CompareAnsiText(std::string_view Left, std::string_view Right, bool CaseInsensitive) {
@@ -154,17 +171,18 @@ bool WideStrLike(const char16_t* Text, const char16_t* Pattern, bool UseEscape, 
   // (an escape with nothing after it), else a literal character.
   std::vector<int32_t> items;
   for (const char16_t* p = Pattern; *p != 0; ++p) {
-    if (UseEscape && *p == EscapeChar) {
+    // "%" and "_" are wildcards even when chosen as the escape character.
+    if (*p == u'%') {
+      if (items.empty() || items.back() != -1) items.push_back(-1);
+    } else if (*p == u'_') {
+      items.push_back(-2);
+    } else if (UseEscape && *p == EscapeChar) {
       ++p;
       if (*p == 0) {
         items.push_back(-3);
         break;
       }
       items.push_back(*p);
-    } else if (*p == u'%') {
-      if (items.empty() || items.back() != -1) items.push_back(-1);
-    } else if (*p == u'_') {
-      items.push_back(-2);
     } else {
       items.push_back(*p);
     }

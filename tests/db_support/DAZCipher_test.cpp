@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -231,4 +232,34 @@ TEST(PageCipherTest, GoldenPagesAndRoundTrip) {
   EXPECT_FALSE(CipherEncodeBuffer(static_cast<TABSCryptoAlgorithm>(8), any.data(), 4096, "pw"));
   EXPECT_EQ(CryptoHashClass(craRijndael_256), THash_RipeMD256::Class());
   EXPECT_EQ(CryptoCipherClass(craDES_Triple), TCipher_3TDES::Class());
+}
+
+TEST(CipherKeyTest, PasswordsAreHashedAsWindows1252) {
+  // "café €" arrives as UTF-8; its key is the digest of the Windows-1252
+  // bytes (é 0xE9, € 0x80).
+  auto expected = THash_RipeMD256::Class()->Create(nullptr);
+  expected->Init();
+  expected->Calc("caf\xE9 \x80", 6);
+  expected->Done();
+  TCipher_Rijndael byDigest;
+  byDigest.Init(expected->DigestKey(), std::min(expected->DigestKeySize(), byDigest.KeySize()), nullptr);
+  TCipher_Rijndael byPassword;
+  byPassword.InitKey("caf\xC3\xA9 \xE2\x82\xAC", nullptr);
+  Bytes a = Pattern(64), b = Pattern(64);
+  byDigest.EncodeBuffer(a.data(), a.data(), 64);
+  byPassword.EncodeBuffer(b.data(), b.data(), 64);
+  EXPECT_EQ(a, b);
+
+  // A character the code page lacks would be lost: the password is refused.
+  for (const char* password : {"\xC4\x80", "\xE6\x97\xA5\xE6\x9C\xAC", "ok\xF0\x9F\x94\x91"}) {
+    TCipher_Rijndael c;
+    try {
+      c.InitKey(password, nullptr);
+      ADD_FAILURE() << password;
+    } catch (const ECipherException& e) {
+      EXPECT_EQ(e.Message, "The password contains characters outside the Windows-1252 code page");
+    }
+    Bytes page = Pattern(4096);
+    EXPECT_FALSE(CipherEncodeBuffer(craRijndael_128, page.data(), 4096, password));
+  }
 }

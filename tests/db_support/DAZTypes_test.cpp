@@ -51,14 +51,23 @@ TEST(DAZTypes, DateNumbers) {
   const TABSDateTime noon = TDateTimeToDAZDateTime(ABSEncodeDate(2000, 1, 1) + 0.5);
   EXPECT_EQ(noon.Date, 730120);
   EXPECT_EQ(noon.Time, 43200000);
-  // Before 1899-12-30 the fraction still counts from midnight: a time of day is never negative.
+  // Before 1899-12-30 the time of day is stored with the value's sign, and
+  // comes back as it went in.
   const TABSDateTime early = TDateTimeToDAZDateTime(-0.25);
   EXPECT_EQ(early.Date, 693594);
-  EXPECT_EQ(early.Time, 21600000);
+  EXPECT_EQ(early.Time, -21600000);
+  EXPECT_DOUBLE_EQ(DAZDateTimeToTDateTime(early), -0.25);
   const TDateTime d = ABSComposeDateTime(ABSEncodeDate(1800, 3, 4), ABSEncodeTime(6, 0, 0, 0));
   const TABSDateTime back = TDateTimeToDAZDateTime(d);
-  EXPECT_EQ(back.Time, 21600000);
+  EXPECT_EQ(back.Time, -21600000);
   EXPECT_DOUBLE_EQ(DAZDateTimeToTDateTime(back), d);
+  // Pairs order as the values they hold.
+  const TDateTime ordered[] = {-2.75, -2.5, -2.0, -1.25, -0.75, -0.25, 0.0, 0.25, 1.5};
+  for (size_t i = 1; i < std::size(ordered); ++i) {
+    const TABSDateTime a = TDateTimeToDAZDateTime(ordered[i - 1]), b = TDateTimeToDAZDateTime(ordered[i]);
+    EXPECT_TRUE(a.Date < b.Date || (a.Date == b.Date && a.Time < b.Time)) << ordered[i - 1] << " " << ordered[i];
+    EXPECT_DOUBLE_EQ(DAZDateTimeToTDateTime(b), ordered[i]);
+  }
   int y, m, dd;
   ABSDecodeDate(DAZDateToTDate(back.Date), y, m, dd);
   EXPECT_EQ(y * 10000 + m * 100 + dd, 18000304);
@@ -182,8 +191,14 @@ TEST(ConvertValue, Values) {
   EXPECT_EQ(AsText(Convert(Of<int32_t>(bftTime, 0), bftVarchar)), "");
   EXPECT_EQ(AsText(Convert(Of<int32_t>(bftDate, ABSMissingDate), bftVarchar)), "");
   EXPECT_EQ(As<int16_t>(Convert(Of<int32_t>(bftDate, ABSMissingDate), bftLogical)), 0);
-  // A date-time holding only a time shows its time.
-  EXPECT_EQ(AsText(Convert(Of<TABSDateTime>(bftDateTime, {ABSMissingDate, 3600000}), bftVarchar)), "1:00:00 AM");
+  // A date-time holding only a time has no date-time text.
+  EXPECT_EQ(CodeOf([] { Convert(Of<TABSDateTime>(bftDateTime, {ABSMissingDate, 3600000}), bftVarchar); }), 30051);
+  EXPECT_EQ(AsText(Convert(Of<TABSDateTime>(bftDateTime, {ABSMissingDate, 0}), bftVarchar)), "");
+  // CARDINAL takes its whole range (and a 32-bit negative, cut); beyond, the text is refused.
+  EXPECT_EQ(As<uint32_t>(Convert(Text("4294967295"), bftUnsignedInt32)), 4294967295u);
+  EXPECT_EQ(As<uint32_t>(Convert(Text("-1"), bftUnsignedInt32)), 4294967295u);
+  for (const char* t : {"5000000000", "4294967296", "-2147483649"})
+    EXPECT_EQ(CodeOf([t] { Convert(Text(t), bftUnsignedInt32); }), 30051) << t;
   EXPECT_EQ(As<uint16_t>(Convert(Of<int32_t>(bftSignedInt32, -1), bftUnsignedInt16)), 65535);
   EXPECT_EQ(As<int8_t>(Convert(Of<uint8_t>(bftUnsignedInt8, 200), bftSignedInt8)), -56);
   EXPECT_EQ(AsText(Convert(Of<uint32_t>(bftUnsignedInt32, 4000000000u), bftVarchar)), "4000000000");
@@ -196,6 +211,10 @@ TEST(ConvertValue, Values) {
   const TABSDateTime split = As<TABSDateTime>(Convert(Of<double>(bftDouble, 10.25), bftDateTime));
   EXPECT_EQ(split.Date, 10);
   EXPECT_EQ(split.Time, 21600000);
+  // A time keeps the remainder of any large number of milliseconds.
+  EXPECT_EQ(As<int32_t>(Convert(Of<double>(bftDouble, 1e10), bftTime)), 64000000);
+  EXPECT_EQ(As<int32_t>(Convert(Of<double>(bftDouble, 4294967296.0 + 5), bftTime)), int32_t(4294967301LL % 86400000));
+  EXPECT_EQ(CodeOf([] { Convert(Of<double>(bftDouble, 1e10), bftDate); }), 30051);
   // Wide text in and out through the code page.
   const Value wide = Convert(Text("caf\xE9"), bftWideVarchar);
   EXPECT_EQ(wide.bytes.size(), 10u);
