@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "tests/filesearch/FindFileFixture.h"
 
@@ -126,6 +127,35 @@ TEST(FindFileCriteria, Attributes) {
   a.SetStatus(faArchive, fsAnyUnset);
   EXPECT_FALSE(a.Matches(faHidden | faArchive));
   EXPECT_TRUE(a.Matches(faHidden));
+}
+
+TEST(FindFileCriteria, StatusIsNeededOnlyForSizeTimesAndReadOnly) {
+  // What the listing tells (the kind of entry, a dot name) never needs it.
+  const std::function<void(TSearchCriteria&)> needing[] = {
+      [](TSearchCriteria& c) { c.Size().Min = 1; },
+      [](TSearchCriteria& c) { c.Size().Max = 10; },
+      [](TSearchCriteria& c) { c.TimeStamp().AccessedAfter = 45000; },
+      [](TSearchCriteria& c) { c.TimeStamp().CreatedBefore = 45000; },
+      [](TSearchCriteria& c) { c.Attributes().SetReadonly(fsUnset); },
+      [](TSearchCriteria& c) { c.Attributes().SetReadonly(fsAnySet); },
+  };
+  const std::function<void(TSearchCriteria&)> notNeeding[] = {
+      [](TSearchCriteria&) {},
+      [](TSearchCriteria& c) { c.Attributes().Clear(); },
+      [](TSearchCriteria& c) { c.Attributes().SetHidden(fsSet); },
+      [](TSearchCriteria& c) { c.Attributes().SetArchive(fsSet); },
+      [](TSearchCriteria& c) { c.Files().SetFileName("*.mp4"); },
+  };
+  for (size_t i = 0; i < std::size(needing); ++i) {
+    TSearchCriteria c;
+    needing[i](c);
+    EXPECT_TRUE(c.NeedsStatus()) << i;
+  }
+  for (size_t i = 0; i < std::size(notNeeding); ++i) {
+    TSearchCriteria c;
+    notNeeding[i](c);
+    EXPECT_FALSE(c.NeedsStatus()) << i;
+  }
 }
 
 TEST(FindFileCriteria, SizeBounds) {
