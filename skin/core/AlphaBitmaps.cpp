@@ -175,3 +175,24 @@ std::unique_ptr<TBitmap> BitmapFromMaskedHalves(TBitmap* Source, const TRect& R)
     }
   return result;
 }
+
+void ApplyDisabledKind(TBitmap* Bmp, TacDisabledKind Kind, TColor ParentColor, const TPoint& Offset,
+                       const TCacheInfo& ParentCache) {
+  if (!Rows32(Bmp)) return;
+  if (Kind.Contains(dkGrayed)) {
+    if (DisabledSaturation == -100)
+      GrayscaleBitmap(Bmp);
+    else
+      ApplyPixelFilter(Bmp, SaturationProc, DisabledSaturation * 255 / 100, clFuchsia);
+  }
+  if (!Kind.Contains(dkBlended)) return;
+  TRect r(0, 0, Bmp->Width(), Bmp->Height());
+  r = TRect(r.Left + ParentCache.X + Offset.X, r.Top + ParentCache.Y + Offset.Y, r.Right + ParentCache.X + Offset.X,
+            r.Bottom + ParentCache.Y + Offset.Y);
+  if (ParentCache.Ready) {
+    CopyBitmapKeyed(Bmp, 0, 0, clFuchsia, DefDisabledBlend, r, ParentCache.Bmp);
+    return;
+  }
+  const TColor fill = ParentCache.FillColor == clFuchsia ? ParentColor : ParentCache.FillColor;
+  BlendRectWithColor(Bmp, TRect(0, 0, Bmp->Width(), Bmp->Height()), DefDisabledBlend, fill);
+}

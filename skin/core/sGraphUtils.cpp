@@ -198,3 +198,121 @@ void BlendBitmapOverEx(const TRect& TargetRect, const TRect& SourceRect, TBitmap
     }
   }
 }
+
+namespace {
+
+// An area of Source (inclusive rectangle) at a target point, clipped; false when empty.
+bool InclusiveArea(TBitmap* Target, TBitmap* Source, const TRect& SourceRect, const TPoint& P, PixelRows& T,
+                   PixelRows& S, BlitArea& A) {
+  T = Rows32(Target);
+  S = Rows32(Source);
+  return T && S && ClipBlitInclusive(P, SourceRect, T.width, T.height, S.width, S.height, A);
+}
+
+uint32_t MixAll(uint32_t d, uint32_t s, const int w[4]) {
+  return Pack(MixToward(Ch(d, 0), Ch(s, 0), w[0]), MixToward(Ch(d, 1), Ch(s, 1), w[1]),
+              MixToward(Ch(d, 2), Ch(s, 2), w[2]), MixToward(Ch(d, 3), Ch(s, 3), w[3]));
+}
+
+}  // namespace
+
+void BlendBitmapAlpha(TBitmap* Target, TBitmap* Source, const TRect& SourceRect, const TPoint& TargetPoint) {
+  PixelRows T, S;
+  BlitArea A;
+  if (!InclusiveArea(Target, Source, SourceRect, TargetPoint, T, S, A)) return;
+  ForEachPair(T, S, A, [](uint32_t& d, uint32_t s, int, int) {
+    const int a = Ch(s, 3);
+    const int w[4] = {a, a, a, a};
+    d = MixAll(d, s, w);
+  });
+}
+
+void BlendBitmapRect(TBitmap* Target, TBitmap* Source, uint8_t Weight, const TPoint& TargetPoint,
+                     const TRect& SourceRect) {
+  PixelRows T, S;
+  BlitArea A;
+  if (!InclusiveArea(Target, Source, SourceRect, TargetPoint, T, S, A)) return;
+  const int W = Weight;
+  ForEachPair(T, S, A, [W](uint32_t& d, uint32_t s, int, int) {
+    // The source moves toward what lies under by W; the alpha's difference may be
+    // negative, and only its low byte is kept.
+    d = Pack(MixToward(Ch(s, 0), Ch(d, 0), W), MixToward(Ch(s, 1), Ch(d, 1), W), MixToward(Ch(s, 2), Ch(d, 2), W),
+             Ch(s, 3) + ((W * (Ch(d, 3) - Ch(s, 3))) >> 8));
+  });
+}
+
+void BlendTwoBitmaps(TBitmap* Target, TBitmap* A, TBitmap* B, int16_t Weight, TBitmap* Mask) {
+  const PixelRows T = Rows32(Target), PA = Rows32(A), PB = Rows32(B);
+  if (!T || !PA || !PB || PA.width != PB.width || PA.height != PB.height) return;
+  const PixelRows M = Rows32(Mask);
+  if (Mask && !M) return;
+  int w = std::min(T.width, PA.width), h = std::min(T.height, PA.height);
+  if (M) w = std::min(w, M.width), h = std::min(h, M.height);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t a = PA.At(x, y), b = PB.At(x, y);
+      uint32_t& d = T.At(x, y);
+      int v[3];
+      for (int k = 0; k < 3; ++k)
+        v[k] = M ? MixToward(Ch(b, k), Ch(a, k), Ch(M.At(x, y), k))
+                 : Ch(b, k) - ((Weight * (Ch(b, k) - Ch(a, k)) + 255) >> 8);
+      d = Pack(v[0], v[1], v[2], Ch(d, 3));
+    }
+}
+
+void CopyBitmapKeyed(TBitmap* Target, int X, int Y, TColor Key, uint8_t Weight, const TRect& SourceRect,
+                     TBitmap* Source) {
+  PixelRows T, S;
+  BlitArea A;
+  if (!InclusiveArea(Target, Source, SourceRect, TPoint(X, Y), T, S, A)) return;
+  const int W = Weight;
+  ForEachPair(T, S, A, [&](uint32_t& d, uint32_t s, int, int) {
+    if (s == uint32_t(Key)) return;
+    int v[3];
+    for (int k = 0; k < 3; ++k) v[k] = ((255 - W) * Ch(s, k) + W * Ch(d, k)) >> 8;
+    d = Pack(v[0], v[1], v[2], Ch(d, 3));
+  });
+}
+
+void DrawBitmapKeyed(TBitmap* Target, TBitmap* Source, int X, int Y, TColor Key) {
+  const PixelRows T = Rows32(Target), S = Rows32(Source);
+  BlitArea A;
+  if (!T || !S || !ClipBlit(TRect(X, Y, X + S.width, Y + S.height), TRect(0, 0, S.width, S.height), T.width, T.height,
+                            S.width, S.height, A))
+    return;
+  const uint32_t key = SwapRedBlue(uint32_t(Key));
+  ForEachPair(T, S, A, [key](uint32_t& d, uint32_t s, int, int) {
+    if (s != key) d = s | 0xFF000000u;
+  });
+}
+
+namespace {
+
+// Every colour channel c of every pixel of a 32-bit bitmap (except Key) := fn(c, k).
+template <class Fn>
+void MapChannels(TBitmap* Bmp, uint32_t Key, bool Keyed, Fn&& fn) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  ForEachPixel(P, TRect(0, 0, P.width, P.height), [&](uint32_t& p, int, int) {
+    if (Keyed && p == Key) return;
+    p = Pack(fn(Ch(p, 0), 0), fn(Ch(p, 1), 1), fn(Ch(p, 2), 2), Ch(p, 3));
+  });
+}
+
+}  // namespace
+
+void MixBitmapWithColor(TBitmap* Bmp, uint8_t Weight, TColor Color) {
+  const uint32_t c = SwapRedBlue(uint32_t(Color));
+  MapChannels(Bmp, kKeyPixel, true, [&](int v, int k) { return (v * Weight + Ch(c, k) * (255 - Weight)) >> 8; });
+}
+
+void ApplyColorThroughMask(TBitmap* Bmp, TBitmap* Mask, TColor Color) {
+  const PixelRows P = Rows32(Bmp), M = Rows32(Mask);
+  if (!P || !M || P.width != M.width || P.height != M.height) return;
+  const uint32_t c = SwapRedBlue(uint32_t(Color));
+  ForEachPixel(P, TRect(0, 0, P.width, P.height), [&](uint32_t& p, int x, int y) {
+    const uint32_t m = M.At(x, y);
+    p = Pack(MixToward(Ch(c, 0), Ch(p, 0), Ch(m, 0)), MixToward(Ch(c, 1), Ch(p, 1), Ch(m, 1)),
+             MixToward(Ch(c, 2), Ch(p, 2), Ch(m, 2)), Ch(p, 3));
+  });
+}

@@ -30,3 +30,51 @@ void BlendBitmapOver(const TRect& TargetRect, const TRect& SourceRect, TBitmap* 
 // rectangle. Source becomes 32-bit.
 void BlendBitmapOverEx(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, bool Reflected, int Blend,
                        TColor TintColor, bool UseParent, const TCacheInfo& CI, TBitmap* Source);
+
+// Straight source-over of an inclusive source rectangle at TargetPoint, alpha
+// blended as well: alpha := ((a - alpha) * a + alpha * 256) shr 8.
+void BlendBitmapAlpha(TBitmap* Target, TBitmap* Source, const TRect& SourceRect, const TPoint& TargetPoint);
+// Fixed weight for what lies under: 0 copies the source, 255 keeps the target.
+// SourceRect is inclusive.
+void BlendBitmapRect(TBitmap* Target, TBitmap* Source, uint8_t Weight, const TPoint& TargetPoint,
+                     const TRect& SourceRect);
+// Target := A and B mixed by Weight, or through Mask's channels; A and B must
+// have one size. The target's alpha stays.
+void BlendTwoBitmaps(TBitmap* Target, TBitmap* A, TBitmap* B, int16_t Weight, TBitmap* Mask);
+// Source pixels that differ from Key, mixed into the target at (X, Y) with
+// Weight for the target (0 copies); SourceRect is inclusive.
+void CopyBitmapKeyed(TBitmap* Target, int X, int Y, TColor Key, uint8_t Weight, const TRect& SourceRect,
+                     TBitmap* Source);
+// The whole source at (X, Y) except pixels equal to Key; copied pixels become opaque.
+void DrawBitmapKeyed(TBitmap* Target, TBitmap* Source, int X, int Y, TColor Key);
+// Every pixel but the key colour moves toward Color by 255 - Weight.
+void MixBitmapWithColor(TBitmap* Bmp, uint8_t Weight, TColor Color);
+// Mask 255 keeps a pixel, 0 gives Color; the bitmaps must have one size.
+void ApplyColorThroughMask(TBitmap* Bmp, TBitmap* Mask, TColor Color);
+
+// ---- Colour transforms and pixel filters ----
+// A per-pixel procedure changes one 32-bit pixel in place by a value.
+using TacPixelProc = void (*)(uint32_t* Pixel, int Value);
+// Proc over every pixel of a 32-bit bitmap except those equal to KeyColor in
+// pixel order (0x1FFFFFFF: no key).
+void ApplyPixelFilter(TBitmap* Bmp, TacPixelProc Proc, int Value, TColor KeyColor);
+void BrightnessProc(uint32_t* Pixel, int Value);
+void SaturationProc(uint32_t* Pixel, int Value);
+void HueProc(uint32_t* Pixel, int Value);
+void ToneProc(uint32_t* Pixel, int Value);
+void OpaqueProc(uint32_t* Pixel, int Value);
+
+uint32_t BrightenPixel(uint32_t Pixel, int Amount);
+// Amount -255 gives grey, positive amounts push away from grey.
+uint32_t SaturatePixel(int Amount, uint32_t Pixel);
+TColor SaturateColor(TColor Color, int Amount);
+uint32_t HueShiftPixel(int Degrees, uint32_t Pixel);
+TColor HueShiftColor(int Degrees, TColor Color);
+// The tone's hue at the value's brightness; the value's top byte stays.
+uint32_t ToneColor(uint32_t Value, uint32_t Tone);
+constexpr TColor SwapRB(TColor Color) {
+  return TColor((uint32_t(Color) & 0xFF00FF00u) | ((uint32_t(Color) >> 16) & 0xFF) | ((uint32_t(Color) & 0xFF) << 16));
+}
+void GrayscaleBitmap(TBitmap* Bmp);
+// As GrayscaleBitmap, sparing pixels whose whole value equals Key.
+void GrayscaleBitmapKeyed(TBitmap* Bmp, uint32_t Key);

@@ -144,3 +144,64 @@ TEST(SkinBlend, BlendPercentAndTint) {
   // black: c * 255 shr 8; alpha ((255 - 0) * 255 + 0) shr 8.
   EXPECT_EQ(Px(d2.get(), 0, 0), 0xFE7E5E5Eu);
 }
+
+TEST(SkinBlend, FixedWeightsAndKeyedCopies) {
+  // BlendBitmapRect: inclusive source rectangle (2 x 2 here), weight 0 copies, 255 keeps most of the target.
+  auto s = CodedBitmap(4, 4, 0x40);
+  for (int w : {0, 128, 255}) {
+    auto d = FilledBitmap(4, 4, 0x80000000);
+    BlendBitmapRect(d.get(), s.get(), uint8_t(w), TPoint(1, 1), TRect(2, 2, 3, 3));
+    const uint32_t got = Px(d.get(), 2, 2);  // source (3, 3): right column and bottom row are included
+    EXPECT_EQ(Chan(got, 2), (0x40u * 256 - 0x40u * w) >> 8) << w;
+    EXPECT_EQ(Chan(got, 0), (3u * 256 - 3u * w) >> 8) << w;
+    EXPECT_EQ(Chan(got, 3), (0xFFu + ((w * (0x80 - 0xFF)) >> 8)) & 0xFF) << w;
+    EXPECT_EQ(Px(d.get(), 3, 3), 0x80000000u);
+    EXPECT_EQ(Px(d.get(), 0, 0), 0x80000000u);
+  }
+  // BlendBitmapAlpha: alpha 128 source over alpha 0: alpha := (128 * 128) shr 8 = 64.
+  auto h = FilledBitmap(2, 2, 0x80FF0000);
+  auto d = FilledBitmap(2, 2, 0);
+  BlendBitmapAlpha(d.get(), h.get(), TRect(0, 0, 5, 5), TPoint(1, 1));  // cut to the source's last column
+  EXPECT_EQ(Px(d.get(), 1, 1), 0x407F0000u);
+  EXPECT_EQ(Px(d.get(), 0, 0), 0u);
+
+  // CopyBitmapKeyed: a source rectangle reaching past the source copies the part inside; key pixels skipped.
+  auto k = CodedBitmap(3, 3, 0x40);
+  SetPixel32(k.get(), 1, 1, 0x00FF00FF);
+  auto t = FilledBitmap(5, 5, 0x11000000);
+  CopyBitmapKeyed(t.get(), 1, 1, clFuchsia, 0, TRect(0, 0, 9, 9), k.get());
+  EXPECT_EQ(Px(t.get(), 3, 3), 0x113F0101u);  // source (2, 2): (255 * s) shr 8, alpha kept
+  EXPECT_EQ(Px(t.get(), 2, 2), 0x11000000u);
+  EXPECT_EQ(Px(t.get(), 4, 4), 0x11000000u);
+
+  // DrawBitmapKeyed: key in colour order, copies opaque, clipped at a negative origin.
+  auto u = FilledBitmap(3, 3, 0xFF);  // blue in pixel order = TColor 0xFF0000
+  SetPixel32(u.get(), 2, 2, 0x20304050);
+  auto v = FilledBitmap(3, 3, 0);
+  DrawBitmapKeyed(v.get(), u.get(), -1, -1, TColor(0xFF0000));
+  EXPECT_EQ(Px(v.get(), 1, 1), 0xFF304050u);
+  EXPECT_EQ(Px(v.get(), 0, 0), 0u);
+}
+
+TEST(SkinBlend, TwoBitmapsAndColourMixes) {
+  auto a = FilledBitmap(2, 2, 0x00000000), b = FilledBitmap(2, 2, 0x00FFFFFF);
+  auto t = FilledBitmap(2, 2, 0x77000000);
+  BlendTwoBitmaps(t.get(), a.get(), b.get(), 128, nullptr);
+  EXPECT_EQ(Px(t.get(), 0, 0), 0x777F7F7Fu);  // 255 - ((128 * 255 + 255) shr 8)
+  auto m = FilledBitmap(2, 2, 0x0000FF40);
+  BlendTwoBitmaps(t.get(), a.get(), b.get(), 0, m.get());
+  EXPECT_EQ(Px(t.get(), 1, 1), 0x77FF00BFu);  // ((0 - 255) * m + 255 * 256) shr 8
+  auto small = FilledBitmap(1, 2, 0);
+  BlendTwoBitmaps(t.get(), small.get(), b.get(), 0, nullptr);
+  EXPECT_EQ(Px(t.get(), 1, 1), 0x77FF00BFu);  // sizes differ: nothing
+
+  auto p = FilledBitmap(2, 1, 0x10000000);
+  SetPixel32(p.get(), 1, 0, 0x00FF00FF);
+  MixBitmapWithColor(p.get(), 55, clWhite);
+  EXPECT_EQ(Px(p.get(), 0, 0), 0x10C7C7C7u);  // 255 * 200 shr 8
+  EXPECT_EQ(Px(p.get(), 1, 0), 0x00FF00FFu);
+  auto q = FilledBitmap(1, 1, 0x00804020);
+  auto qm = FilledBitmap(1, 1, 0x0000FF00);
+  ApplyColorThroughMask(q.get(), qm.get(), clWhite);
+  EXPECT_EQ(Px(q.get(), 0, 0), 0x00FF40FFu);  // mask 255 keeps green, mask 0 gives white
+}
