@@ -454,3 +454,103 @@ UINT SetDIBColorTable(HDC h, UINT start, UINT count, const RGBQUAD* colors) {
   for (UINT i = start; i < UINT(b->paletteSize) && n < count; ++i, ++n) b->palette[i] = colors[n];
   return n;
 }
+
+namespace {
+
+// Barycentric fill of one triangle, sampled at pixel centres.
+void FillTriangle(HDC__* dc, const TRIVERTEX& a, const TRIVERTEX& b, const TRIVERTEX& c) {
+  const POINT pa = dc->ToSurface(a.x, a.y), pb = dc->ToSurface(b.x, b.y), pc = dc->ToSurface(c.x, c.y);
+  const double area = double(pb.x - pa.x) * (pc.y - pa.y) - double(pb.y - pa.y) * (pc.x - pa.x);
+  if (area == 0) return;
+  const RECT box{std::min({pa.x, pb.x, pc.x}), std::min({pa.y, pb.y, pc.y}), std::max({pa.x, pb.x, pc.x}) + 1,
+                 std::max({pa.y, pb.y, pc.y}) + 1};
+  HBITMAP__* bmp = dc->st.bitmap;
+  Encoder encode(bmp);
+  auto channel = [](double wa, double wb, double wc, COLOR16 ca, COLOR16 cb, COLOR16 cc) {
+    return uint32_t(std::clamp(wa * ca + wb * cb + wc * cc, 0.0, 65535.0)) >> 8;
+  };
+  ForEachVisiblePixel(dc, box, [&](int x, int y) {
+    const double px = x + 0.5, py = y + 0.5;
+    const double wa = ((pb.x - px) * (pc.y - py) - (pb.y - py) * (pc.x - px)) / area;
+    const double wb = ((pc.x - px) * (pa.y - py) - (pc.y - py) * (pa.x - px)) / area;
+    const double wc = 1 - wa - wb;
+    constexpr double kEdge = -1e-9;
+    if (wa < kEdge || wb < kEdge || wc < kEdge) return;
+    const uint32_t v = (channel(wa, wb, wc, a.Alpha, b.Alpha, c.Alpha) << 24) |
+                       (channel(wa, wb, wc, a.Red, b.Red, c.Red) << 16) |
+                       (channel(wa, wb, wc, a.Green, b.Green, c.Green) << 8) | channel(wa, wb, wc, a.Blue, b.Blue, c.Blue);
+    bmp->WriteEncoded(x, y, encode(v));
+  });
+}
+
+void FillGradientRect(HDC__* dc, const TRIVERTEX& ul, const TRIVERTEX& lr, bool vertical) {
+  const POINT a = dc->ToSurface(ul.x, ul.y), b = dc->ToSurface(lr.x, lr.y);
+  const RECT r{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+  const int span = vertical ? r.bottom - r.top : r.right - r.left;
+  if (span <= 0) return;
+  HBITMAP__* bmp = dc->st.bitmap;
+  Encoder encode(bmp);
+  auto channel = [span](int i, COLOR16 from, COLOR16 to) {
+    return uint32_t((int64_t(from) * (span - i) + int64_t(to) * i) / span) >> 8;
+  };
+  ForEachVisiblePixel(dc, r, [&](int x, int y) {
+    const int i = vertical ? y - r.top : x - r.left;
+    const uint32_t v = (channel(i, ul.Alpha, lr.Alpha) << 24) | (channel(i, ul.Red, lr.Red) << 16) |
+                       (channel(i, ul.Green, lr.Green) << 8) | channel(i, ul.Blue, lr.Blue);
+    bmp->WriteEncoded(x, y, encode(v));
+  });
+}
+
+}  // namespace
+
+BOOL GradientFill(HDC h, const TRIVERTEX* vertices, DWORD vertexCount, const void* mesh, DWORD meshCount, DWORD mode) {
+  HDC__* dc = Dc(h);
+  if (!dc || !vertices || (!mesh && meshCount)) return FALSE;
+  if (mode == GRADIENT_FILL_TRIANGLE) {
+    const auto* t = static_cast<const GRADIENT_TRIANGLE*>(mesh);
+    for (DWORD i = 0; i < meshCount; ++i)
+      if (t[i].Vertex1 >= vertexCount || t[i].Vertex2 >= vertexCount || t[i].Vertex3 >= vertexCount) return FALSE;
+    for (DWORD i = 0; i < meshCount; ++i)
+      FillTriangle(dc, vertices[t[i].Vertex1], vertices[t[i].Vertex2], vertices[t[i].Vertex3]);
+    return TRUE;
+  }
+  if (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V) return FALSE;
+  const auto* r = static_cast<const GRADIENT_RECT*>(mesh);
+  for (DWORD i = 0; i < meshCount; ++i)
+    if (r[i].UpperLeft >= vertexCount || r[i].LowerRight >= vertexCount) return FALSE;
+  for (DWORD i = 0; i < meshCount; ++i)
+    FillGradientRect(dc, vertices[r[i].UpperLeft], vertices[r[i].LowerRight], mode == GRADIENT_FILL_RECT_V);
+  return TRUE;
+}
+
+BOOL PlgBlt(HDC hdst, const POINT* points, HDC hsrc, int sx, int sy, int w, int h, HBITMAP mask, int, int) {
+  HDC__* dst = Dc(hdst);
+  HDC__* src = Dc(hsrc);
+  if (!dst || !src || !points || mask) return FALSE;
+  if (w <= 0 || h <= 0) return TRUE;
+  const POINT p0 = dst->ToSurface(points[0].x, points[0].y), p1 = dst->ToSurface(points[1].x, points[1].y),
+              p2 = dst->ToSurface(points[2].x, points[2].y);
+  // Destination = p0 + u * (p1 - p0) / w + v * (p2 - p0) / h; invert for each destination pixel centre.
+  const double ax = double(p1.x - p0.x) / w, ay = double(p1.y - p0.y) / w;
+  const double bx = double(p2.x - p0.x) / h, by = double(p2.y - p0.y) / h;
+  const double det = ax * by - ay * bx;
+  if (det == 0) return TRUE;
+  const LONG p3x = p1.x + p2.x - p0.x, p3y = p1.y + p2.y - p0.y;
+  const RECT box{std::min({p0.x, p1.x, p2.x, p3x}), std::min({p0.y, p1.y, p2.y, p3y}),
+                 std::max({p0.x, p1.x, p2.x, p3x}), std::max({p0.y, p1.y, p2.y, p3y})};
+  const POINT s0 = src->ToSurface(sx, sy);
+  const HBITMAP__* sb = src->st.bitmap;
+  HBITMAP__* db = dst->st.bitmap;
+  std::unique_ptr<HBITMAP__> snapshot;
+  if (!SeparateSource(sb, db, snapshot)) return FALSE;
+  Encoder encode(db);
+  ForEachVisiblePixel(dst, box, [&](int x, int y) {
+    const double dx = x + 0.5 - p0.x, dy = y + 0.5 - p0.y;
+    const double u = (dx * by - dy * bx) / det, v = (ax * dy - ay * dx) / det;
+    if (u < 0 || v < 0 || u >= w || v >= h) return;
+    const int px = s0.x + int(u), py = s0.y + int(v);
+    if (px < 0 || py < 0 || px >= sb->width || py >= sb->height) return;
+    db->WriteEncoded(x, y, encode(sb->Read(px, py)));
+  });
+  return TRUE;
+}

@@ -382,6 +382,38 @@ struct BLENDFUNCTION {
 // pixel). FALSE when the source rectangle leaves the source bitmap, or source and destination are one bitmap.
 BOOL AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, BLENDFUNCTION blend);
 
+// Gradients between vertices: colours are 16 bits per channel (the high byte counts); the alpha
+// byte of 32-bit pixels takes the vertices' Alpha. Triangles paint the pixels whose centres lie on or
+// inside them; GRADIENT_RECT_H and _V run from the upper-left to the lower-right vertex's colour.
+using COLOR16 = WORD;
+struct TRIVERTEX {
+  LONG x = 0;
+  LONG y = 0;
+  COLOR16 Red = 0;
+  COLOR16 Green = 0;
+  COLOR16 Blue = 0;
+  COLOR16 Alpha = 0;
+};
+struct GRADIENT_TRIANGLE {
+  DWORD Vertex1 = 0;
+  DWORD Vertex2 = 0;
+  DWORD Vertex3 = 0;
+};
+struct GRADIENT_RECT {
+  DWORD UpperLeft = 0;
+  DWORD LowerRight = 0;
+};
+constexpr DWORD GRADIENT_FILL_RECT_H = 0;
+constexpr DWORD GRADIENT_FILL_RECT_V = 1;
+constexpr DWORD GRADIENT_FILL_TRIANGLE = 2;
+// FALSE for an unknown mode or a mesh that names a missing vertex.
+BOOL GradientFill(HDC dc, const TRIVERTEX* vertices, DWORD vertexCount, const void* mesh, DWORD meshCount, DWORD mode);
+
+// Copies the source rectangle onto the parallelogram whose upper-left, upper-right and lower-left
+// corners are points[0..2] (nearest source pixel for each destination pixel centre). Masks are not
+// supported: mask must be null.
+BOOL PlgBlt(HDC dst, const POINT* points, HDC src, int sx, int sy, int w, int h, HBITMAP mask, int maskX, int maskY);
+
 // ---- Shapes ----
 int FillRect(HDC dc, const RECT* r, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush);
