@@ -196,3 +196,60 @@ void ApplyDisabledKind(TBitmap* Bmp, TacDisabledKind Kind, TColor ParentColor, c
   const TColor fill = ParentCache.FillColor == clFuchsia ? ParentColor : ParentCache.FillColor;
   BlendRectWithColor(Bmp, TRect(0, 0, Bmp->Width(), Bmp->Height()), DefDisabledBlend, fill);
 }
+
+namespace {
+
+// At most this many characters are drawn at once, as the text painters cap them.
+constexpr size_t kMaxDrawnChars = 5460;
+
+size_t CappedLength(const String& Text) {
+  size_t chars = 0;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if ((static_cast<unsigned char>(Text[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (chars++ == kMaxDrawnChars) return i;
+  }
+  return Text.size();
+}
+
+}  // namespace
+
+void DrawTextToBitmap32(TBitmap* Bmp, const String& Text, bool AlphaMode, bool, TColor TextColor, UINT DrawTextFlags,
+                        const TRect& R) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P || Text.empty()) return;
+  auto scratch = NewBitmap32ForRect(R);
+  const PixelRows S = Rows32(scratch.get());
+  if (!S) return;
+  ForEachPixel(S, TRect(0, 0, S.width, S.height), [](uint32_t& p, int, int) { p = 0x00FFFFFF; });
+  TCanvas* canvas = scratch->Canvas();
+  canvas->SetFont(Bmp->Canvas()->Font());
+  HDC dc = canvas->Handle();
+  SelectObject(dc, canvas->Font()->Handle());
+  SetTextColor(dc, 0);
+  SetBkColor(dc, 0xFFFFFF);
+  RECT rc{0, 0, S.width, S.height};
+  DrawText(dc, Text.data(), int(CappedLength(Text)), &rc, DrawTextFlags);
+
+  const uint32_t tc = SwapRedBlue(uint32_t(TextColor));
+  for (int y = R.Top < 0 ? -R.Top : 0; y <= std::min(S.height - 1, P.height - R.Top - 1); ++y)
+    for (int x = R.Left < 0 ? -R.Left : 0; x <= std::min(S.width - 1, P.width - R.Left - 1); ++x) {
+      const uint32_t s = S.At(x, y);
+      if (s == 0x00FFFFFF || s == 0xFFFFFFFF) continue;  // untouched background
+      uint32_t& d = P.At(R.Left + x, R.Top + y);
+      int a = Ch(d, 3), c[3];
+      if (!AlphaMode) {
+        for (int k = 0; k < 3; ++k) c[k] = ((Ch(d, k) - Ch(tc, k)) * Ch(s, k) + Ch(tc, k) * 256) >> 8;
+        d = Pack(c[0], c[1], c[2], 255);
+        continue;
+      }
+      if (s == 0) {
+        a = std::max(a, 254);
+        for (int k = 0; k < 3; ++k) c[k] = (Ch(d, k) + 255 * Ch(tc, k)) * a >> 16;
+      } else {
+        const int L = int(std::nearbyint(0.299 * Ch(s, 2) + 0.587 * Ch(s, 1) + 0.114 * Ch(s, 0)));
+        a = std::max(a, 255 - L);
+        for (int k = 0; k < 3; ++k) c[k] = ((Ch(d, k) - Ch(tc, k)) * L + Ch(tc, k) * 256) * a >> 16;
+      }
+      d = Pack(c[0], c[1], c[2], a);
+    }
+}

@@ -74,3 +74,11 @@ void ApplyDisabledKind(TBitmap* Bmp, TacDisabledKind Kind, TColor ParentColor, c
 // A new 32-bit bitmap from a colour image over a grey mask of the same height
 // (the mask's red gives 255 - alpha); nullptr for an empty half.
 std::unique_ptr<TBitmap> BitmapFromMaskedHalves(TBitmap* Source, const TRect& R);
+
+// Text drawn into a 32-bit bitmap so that its alpha stays right: rendered
+// black on white into a scratch bitmap with Bmp's canvas font, then merged.
+// AlphaMode: for transparent or premultiplied layers (the ink raises the
+// alpha); otherwise the target becomes opaque. TextColor is a COLORREF.
+// Text8Bit is accepted for callers that pass 8-bit text; text is UTF-8 either way.
+void DrawTextToBitmap32(TBitmap* Bmp, const String& Text, bool AlphaMode, bool Text8Bit, TColor TextColor,
+                        UINT DrawTextFlags, const TRect& R);

@@ -9,6 +9,7 @@
 // and an empty result does nothing.
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/vcl/Graphics.h"
 #include "skin/core/acntTypes.h"
@@ -78,3 +79,56 @@ constexpr TColor SwapRB(TColor Color) {
 void GrayscaleBitmap(TBitmap* Bmp);
 // As GrayscaleBitmap, sparing pixels whose whole value equals Key.
 void GrayscaleBitmapKeyed(TBitmap* Bmp, uint32_t Key);
+
+// ---- Resampling ----
+// One pass of the separable resampler: for each target pixel, (byte offset,
+// 16.16 weight) pairs of the source pixels that contribute, in descending source order.
+struct TContributor {
+  int Offset;  // source index times the pass's step, in bytes
+  int Weight;
+};
+struct TContributorList {
+  std::vector<int> First;  // per target pixel: index of its first pair; one more entry ends the last
+  std::vector<TContributor> Pairs;
+};
+// Filters: 0 box, 1 triangle, 2 Hermite, 3 bell, 4 B-spline, 5 windowed sine, 6 Mitchell.
+constexpr int kResampleFilterCount = 7;
+void BuildContributors(TContributorList& List, int DstSize, int SrcSize, int Step, uint8_t Filter);
+void FreeContributors(TContributorList& List);
+// Count target pixels, DstStep bytes apart from Dst; offsets in List are relative to Src.
+void ApplyContributors(int SrcStep, int DstStep, uint8_t* Dst, const uint8_t* Src, const TContributorList& List,
+                       int Count);
+// Src resized into Dst (both become 32-bit) with the filter; nothing for sizes of 1 or less.
+void ResampleBitmap32(TBitmap* Src, TBitmap* Dst, int NewWidth, int NewHeight, uint8_t Filter);
+
+// ---- Rotation ----
+double DegToRad(double X);
+// Sine and cosine of 0..359 degrees (single precision), rebuilt before each rotated draw.
+struct TSinCos {
+  float Sin;
+  float Cos;
+};
+extern TSinCos SinCosTable[360];
+void BuildSinCosTable();
+
+// Four corners (top-left, top-right, bottom-right, bottom-left) turned about their centre.
+class TPrlgram {
+ public:
+  // Keeps min(4, High + 1) points.
+  TPrlgram(const TPoint* APoints, int High);
+  void Rotate(int Angle);  // 0..359, by the sine table
+  // The rounded corner Index (0..3); other indexes leave Result as it was.
+  void GetPoint(int Index, TPoint& Result) const;
+
+ private:
+  double FPoints[4][2] = {};
+  int FCount = 0;
+};
+// Bmp drawn about Centre turned by Angle + 90 degrees clockwise (270 draws it
+// unturned); Angle from -359 to 719.
+void DrawRotated(HDC DC, TBitmap* Bmp, const TPoint& Centre, int Angle);
+// Softens a 32-bit bitmap by scaling it to a quarter and back with smooth drawing.
+void BlurByScaling(TBitmap* Bmp);
+// A soft highlight: Color laid over R through nested rounded rectangles that
+// fade from the edge (fully the colour's) inward to Transparency percent.
+void PaintSoftRoundRect(TBitmap* Bmp, const TRect& R, int Transparency, int Radius, int Steps, TColor Color);

@@ -5,6 +5,7 @@
 
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/PixelRows.h"
+#include "skin/core/acgpUtils.h"
 #include "skin/core/sGraphUtils.h"
 
 using namespace skin_detail;
@@ -108,3 +109,45 @@ void Grayscale(TBitmap* Bmp, bool Keyed, uint32_t Key) {
 
 void GrayscaleBitmap(TBitmap* Bmp) { Grayscale(Bmp, false, 0); }
 void GrayscaleBitmapKeyed(TBitmap* Bmp, uint32_t Key) { Grayscale(Bmp, true, Key); }
+
+void BlurByScaling(TBitmap* Bmp) {
+  if (!Rows32(Bmp)) return;
+  const int w = Bmp->Width(), h = Bmp->Height();
+  auto small = NewBitmap32(w / 4, h / 4);
+  if (small->Empty()) return;
+  StretchBitmapSmooth(small.get(), Bmp, 0, 0, w, h);
+  StretchBitmapSmooth(Bmp, small.get(), 0, 0, small->Width(), small->Height());
+}
+
+namespace {
+
+// Pixels of (l, t, r, b) whose centres lie inside its rounded outline (corner radius rho) := v.
+void FillRoundRect(const PixelRows& P, int l, int t, int r, int b, int rho, uint32_t v) {
+  for (int y = std::max(t, 0); y < std::min(b, P.height); ++y)
+    for (int x = std::max(l, 0); x < std::min(r, P.width); ++x) {
+      const float px = x + 0.5f, py = y + 0.5f;
+      const float cx = std::clamp(px, float(l + rho), float(r - rho)), cy = std::clamp(py, float(t + rho), float(b - rho));
+      if ((px - cx) * (px - cx) + (py - cy) * (py - cy) <= float(rho) * float(rho)) P.At(x, y) = v;
+    }
+}
+
+}  // namespace
+
+void PaintSoftRoundRect(TBitmap* Bmp, const TRect& R, int Transparency, int Radius, int Steps, TColor Color) {
+  if (!Rows32(Bmp) || R.IsEmpty()) return;
+  const int w = R.Width(), h = R.Height();
+  auto copy = NewBitmap32(w, h), mask = NewBitmap32(w, h);
+  const PixelRows M = Rows32(mask.get());
+  if (!M || !Rows32(copy.get())) return;
+  BitBlt(copy->Canvas()->Handle(), 0, 0, w, h, Bmp->Canvas()->Handle(), R.Left, R.Top, SRCCOPY);
+  const int s = std::max(0, std::min({w / 2, h / 2, Steps}));
+  const int rho = std::max(0, std::min({w / 2, h / 2, Radius}));
+  const int t = Transparency * 255 / 100;
+  for (int i = 0; i <= s; ++i) {
+    const int level = i == 0 ? 255 : t + int(std::nearbyint(double(s - i) * (255 - t) / (s + 1)));
+    FillRoundRect(M, i, i, w - i, h - i, rho, Pack(level, level, level, 0));
+  }
+  // The mask keeps the picture where it is white: the colour shows toward the inside.
+  ApplyColorThroughMask(copy.get(), mask.get(), Color);
+  BitBlt(Bmp->Canvas()->Handle(), R.Left, R.Top, w, h, copy->Canvas()->Handle(), 0, 0, SRCCOPY);
+}

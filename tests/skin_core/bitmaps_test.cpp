@@ -76,3 +76,89 @@ TEST(SkinBitmaps, TransferChannel8BothWaysOverTheSharedArea) {
   EXPECT_EQ(Px(b32.get(), 1, 1) >> 24, 1u);  // green channel copied in at (1, 1) holds y = 1
   EXPECT_EQ(Px(b32.get(), 3, 0) >> 24, 0xFFu);  // outside the 8-bit bitmap: untouched
 }
+
+TEST(SkinBitmaps, AlphaPrimitives) {
+  // Premultiplying: white with alpha 0 becomes 0; opaque white is 254 composed, 244 without composition.
+  for (bool composed : {true, false}) {
+    auto b = FilledBitmap(2, 1, 0xFFFFFFFF);
+    SetPixel32(b.get(), 1, 0, 0x00FFFFFF);
+    PremultiplyRect(b.get(), TRect(0, 0, 2, 1), composed);
+    EXPECT_EQ(Px(b.get(), 0, 0), composed ? 0xFFFEFEFEu : 0xFFF4F4F4u);
+    EXPECT_EQ(Px(b.get(), 1, 0), 0u);
+  }
+  auto h = FilledBitmap(1, 1, 0x80FF8040);
+  PremultiplyBitmap(h.get());
+  EXPECT_EQ(Px(h.get(), 0, 0), 0x807F4020u);
+
+  // SetAlphaInRect: a key spares only the exact whole value.
+  auto a = FilledBitmap(3, 1, 0x00FF00FF);
+  SetPixel32(a.get(), 1, 0, 0x10FF00FF);
+  SetAlphaInRect(a.get(), TRect(0, 0, 2, 1), 0x80, 0xFF00FF);
+  EXPECT_EQ(Px(a.get(), 0, 0), 0x00FF00FFu);
+  EXPECT_EQ(Px(a.get(), 1, 0), 0x80FF00FFu);
+  EXPECT_EQ(Px(a.get(), 2, 0), 0x00FF00FFu);  // outside the rectangle
+  SetAlphaInRect(a.get(), TRect(-5, -5, 50, 50), 0x11, 0x1FFFFFFF);  // cut to the bitmap
+  EXPECT_EQ(Px(a.get(), 2, 0), 0x11FF00FFu);
+
+  // FillRect32 clips; an inverted rectangle changes nothing.
+  auto f = FilledBitmap(3, 3, 0);
+  FillRect32(f.get(), TRect(-1, -1, 9, 9), clRed, 0x40);
+  EXPECT_EQ(Px(f.get(), 2, 2), 0x40FF0000u);
+  FillRect32(f.get(), TRect(2, 0, 1, 3), clBlue, 0xFF);
+  EXPECT_EQ(Px(f.get(), 1, 1), 0x40FF0000u);
+
+  // TintRect32 at 50 %: 200 toward 100 gives 150, 100 toward 200 gives 150.
+  auto t = FilledBitmap(1, 1, 0x00C864C8);
+  TintRect32(t.get(), TRect(0, 0, 1, 1), TColor(0x64C864), 0x99, 50);
+  EXPECT_EQ(Px(t.get(), 0, 0), 0x99969696u);
+
+  // BlendRectWithColor takes Right and Bottom as inclusive: (0, 0, 10, 10) changes 11 x 11 pixels.
+  auto r = FilledBitmap(20, 20, 0);
+  BlendRectWithColor(r.get(), TRect(0, 0, 10, 10), 0, clWhite);
+  int changed = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) changed += Px(r.get(), x, y) != 0;
+  EXPECT_EQ(changed, 121);
+  EXPECT_EQ(Px(r.get(), 10, 10), 0x00FEFEFEu);
+
+  EXPECT_EQ(MixColors(0xFFFFFF, 0, 255), 0xFEFEFE);
+  EXPECT_EQ(MixColors(TColor(0x7F000000), 0xFFFFFF, 0), 0x7FFEFEFE);
+}
+
+TEST(SkinBitmaps, MaskedHalvesAndTextInk) {
+  // Height 9: rows 0..3 colour, 4..7 mask (red 255 - alpha); height 1: nothing.
+  auto src = FilledBitmap(2, 9, 0xFF112233);
+  for (int y = 4; y < 8; ++y) SetPixel32(src.get(), 1, y, 0xFF400000);
+  auto b = BitmapFromMaskedHalves(src.get(), TRect(0, 0, 2, 9));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->Height(), 4);
+  EXPECT_EQ(Px(b.get(), 1, 3), 0xBF112233u);
+  EXPECT_EQ(Px(b.get(), 0, 0), 0xEE112233u);
+  EXPECT_FALSE(BitmapFromMaskedHalves(src.get(), TRect(0, 0, 2, 1)));
+
+  // Text: opaque mode makes ink pixels opaque and takes the text colour; untouched pixels stay.
+  auto t = FilledBitmap(40, 20, 0x00000000);
+  t->Canvas()->Font()->SetHeight(-14);
+  DrawTextToBitmap32(t.get(), "W", false, false, clRed, DT_SINGLELINE, TRect(-2, -2, 38, 18));
+  int ink = 0, red = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const uint32_t p = Px(t.get(), x, y);
+      if (p == 0) continue;
+      ++ink;
+      EXPECT_EQ(p >> 24, 0xFFu);
+      red += (p & 0xFFFF) == 0 && (p >> 16 & 0xFF) > 0xF0;
+    }
+  EXPECT_GT(ink, 10);
+  EXPECT_GT(red, 3);
+  EXPECT_EQ(Px(t.get(), 39, 19), 0u);
+  // Alpha mode raises the alpha of a transparent layer only where there is ink.
+  auto l = FilledBitmap(40, 20, 0);
+  l->Canvas()->Font()->SetHeight(-14);
+  DrawTextToBitmap32(l.get(), "W", true, false, clWhite, DT_SINGLELINE, TRect(0, 0, 40, 20));
+  int opaque = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) opaque += Px(l.get(), x, y) >> 24 >= 254;
+  EXPECT_GT(opaque, 3);
+  EXPECT_EQ(Px(l.get(), 39, 19), 0u);
+}
