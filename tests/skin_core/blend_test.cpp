@@ -205,3 +205,34 @@ TEST(SkinBlend, TwoBitmapsAndColourMixes) {
   ApplyColorThroughMask(q.get(), qm.get(), clWhite);
   EXPECT_EQ(Px(q.get(), 0, 0), 0x00FF40FFu);  // mask 255 keeps green, mask 0 gives white
 }
+
+// Wide rows take the vector path; every pixel must match the per-pixel rule, for both alpha rules.
+TEST(SkinBlend, WideRowsMatchThePixelRule) {
+  uint32_t seed = 7;
+  auto noise = [&](int w, int h) {
+    auto b = NewBitmap32(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        seed = seed * 1664525 + 1013904223;
+        SetPixel32(b.get(), x, y, seed);
+      }
+    return b;
+  };
+  auto s = noise(37, 3), d0 = noise(37, 3);
+  auto over = NewBitmap32(37, 3), maxed = NewBitmap32(37, 3);
+  CopyBitmapFrom(over.get(), d0.get());
+  CopyBitmapFrom(maxed.get(), d0.get());
+  const TRect r(0, 0, 37, 3);
+  BlendBitmapOver(r, r, over.get(), false, EmptyCI, s.get());
+  BlendBitmapOverEx(r, r, maxed.get(), false, 0, clNone, false, EmptyCI, s.get());
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 37; ++x) {
+      const uint32_t sp = Px(s.get(), x, y), dp = Px(d0.get(), x, y), a = sp >> 24;
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(Chan(Px(over.get(), x, y), k), Mix(Chan(dp, k), Chan(sp, k), a)) << x << "," << y;
+        EXPECT_EQ(Chan(Px(maxed.get(), x, y), k), Mix(Chan(dp, k), Chan(sp, k), a)) << x << "," << y;
+      }
+      EXPECT_EQ(Chan(Px(over.get(), x, y), 3), Chan(dp, 3) + (((255 - Chan(dp, 3)) * a) >> 8)) << x << "," << y;
+      EXPECT_EQ(Chan(Px(maxed.get(), x, y), 3), std::max(Chan(dp, 3), a)) << x << "," << y;
+    }
+}
