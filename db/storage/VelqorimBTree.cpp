@@ -53,7 +53,10 @@ void TVelqorimRecordKeyRef::Assign(const TVelqorimIndexDef& IndexDef, TVelqorimT
     part.OffsetInFullKeyBuffer = FullKeySize;
     part.OffsetInRecordBuffer = def.MemoryOffset;
     part.FieldNo = f;
-    const bool cut = column.MaxIndexedSize < def.MemoryDataSize;
+    // Only text can be cut (its terminator marks the end); a number cut short
+    // would compare garbage, and a size of 0 or less means "not set".
+    const bool cut = IsStringBaseFieldType(def.BaseFieldType) && column.MaxIndexedSize > 0 &&
+                     column.MaxIndexedSize < def.MemoryDataSize;
     part.AddedSize = cut ? 2 : 0;
     part.ShortSize = cut ? column.MaxIndexedSize + 3 : def.MemoryDataSize + 1;
     part.FullSize = def.MemoryDataSize + 1;

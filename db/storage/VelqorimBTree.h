@@ -221,3 +221,65 @@ class TVelqorimBTreePage : public TVelqorimPageController {
   bool TryMerge(int SessionID, TVelqorimKeyPath& KeyPath);
   void CollapseRoot(int SessionID);
 };
+
+// One index of a table as a B-tree whose leaf entries pair the index key
+// with the record id. Holds no page between calls; the root page number
+// lives in the definition (-1: no tree).
+class TVelqorimBTreeRecordIndex : public TVelqorimIndex {
+ public:
+  explicit TVelqorimBTreeRecordIndex(TVelqorimBaseIndexManager* aIndexManager);
+  ~TVelqorimBTreeRecordIndex() override;
+
+  void CreateIndex(TVelqorimCursor* Cursor, TVelqorimIndexDef& aIndexDef) override;
+  void DropIndex(int SessionID) override;
+  void EmptyIndex(int SessionID) override;
+  void OpenIndex(const TVelqorimIndexDef& aIndexDef) override;
+  void RebuildTemporaryIndex(TVelqorimCursor* Cursor) override;
+  void GetRecordBuffer(int SessionID, TABSNavigationInfo& NavigationInfo, TABSIndexPositionCache* IndexPositionCache,
+                       int TableState) override;
+  void GetClosestRecordBuffer(int SessionID, TABSNavigationInfo& NavigationInfo,
+                              TABSIndexPositionCache* IndexPositionCache, int TableState) override;
+  TObject* CreateIndexPosition() override { return new TVelqorimKeyPath; }
+  void FreeIndexPosition(TObject*& IndexPosition) override;
+  bool GetIndexPosition(int SessionID, TABSPageItemID RecordID, const uint8_t* RecordBuffer,
+                        TObject* IndexPosition) override;
+  int CompareRecordPositionsInIndex(TObject* RecordPosition1, TObject* RecordPosition2) override;
+  int64_t GetRecNoByRecordID(int SessionID, TABSPageItemID RecordID, const uint8_t* RecordBuffer) override;
+  TABSPageItemID GetRecordIDByRecNo(int SessionID, int64_t RecNo) override;
+  void ApplyDistinctToRecordBitmap(int SessionID, TVelqorimRecordBitmap& Bitmap, int DistinctFieldCount) override;
+  void* CreateSearchInfo() override;
+  void FreeSearchInfo(void* SearchInfo) override;
+  bool FindRecord(int SessionID, bool Restart, bool GoForward, TABSScanSearchCondition* StartScanCondition,
+                  TABSScanSearchCondition* EndScanCondition, uint8_t* RecordBuffer, TABSPageItemID& RecordID,
+                  void* SearchInfo) override;
+  int CompareRecordBuffersByIndex(const uint8_t* Buffer1, const uint8_t* Buffer2, int IndexFieldCount) override;
+  int64_t GetApproxRangeRecordCount(int SessionID, int64_t TableRecordCount, TABSScanSearchCondition* RangeCondition1,
+                                    TABSScanSearchCondition* RangeCondition2) override;
+  bool CanInsertRecord(int SessionID, const uint8_t* RecordBuffer) override;
+  bool CanUpdateRecord(int SessionID, const uint8_t* OldRecordBuffer, const uint8_t* NewRecordBuffer) override;
+  void InsertRecord(TVelqorimCursor& Cursor) override;
+  void DeleteRecord(TVelqorimCursor& Cursor) override;
+  void UpdateRecord(TVelqorimCursor& Cursor, bool BeforeNewRecordIsStored) override;
+  int GetMaxEntriesPerPage() override;
+  void GetRecordIDByIndexPosition(int SessionID, TObject* IndexPos, TABSPageItemID& RecordID) override;
+
+  TVelqorimRecordKeyRef& KeyRef() { return *FKeyRef; }
+  // The structure check of the tree (20028..20034, 20194); no operation calls it.
+  void CheckIntegrity(int SessionID);
+
+ private:
+  std::unique_ptr<TVelqorimBTreePage> Root(int SessionID, int ErrorCode);
+  void LayOutKey();
+  bool NextPosition(int SessionID, TVelqorimKeyPath& Path, bool Forward);
+  TABSPageItemID ReferenceAt(int SessionID, const TVelqorimKeyPath& Path);
+  void Deliver(int SessionID, TABSNavigationInfo& NavigationInfo, TABSIndexPositionCache* IndexPositionCache,
+               int TableState, const TVelqorimKeyPath& Path);
+  void RunOff(TABSNavigationInfo& NavigationInfo);
+  bool FindKeyCondition(int SessionID, bool First, const TABSScanSearchCondition& Condition, bool PartialCompare,
+                        TVelqorimKeyPath& Path);
+  void InsertEntry(int SessionID, const uint8_t* RecordBuffer, TABSPageItemID RecordID);
+  bool DeleteEntry(int SessionID, const uint8_t* RecordBuffer, TABSPageItemID RecordID);
+  static int CursorSession(const TVelqorimCursor* Cursor);
+
+  std::unique_ptr<TVelqorimRecordKeyRef> FKeyRef;
+};

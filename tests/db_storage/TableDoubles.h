@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "db/storage/VelqorimBTree.h"
 #include "db/storage/VelqorimBaseEngine.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
@@ -294,23 +295,62 @@ class TTestTableData : public TVelqorimTableData {
     RecordManager = std::make_unique<TMapRecordManager>();
     RecordManager->RecordBufferSize = GetRecordSize();
   }
-  void CreateTable(TVelqorimCursor*, TVelqorimFieldDefs& F, TVelqorimIndexDefs& I, TVelqorimConstraintDefs& C) override {
+  void CreateTable(TVelqorimCursor* Cursor, TVelqorimFieldDefs& F, TVelqorimIndexDefs& I, TVelqorimConstraintDefs& C) override {
     CreateFieldManager(F);
     CreateRecordManager();
     IndexManager = std::make_unique<TVelqorimBaseIndexManager>(this, PageManager);
-    IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) { return std::make_unique<TSortedIndex>(M); };
+    if (IndexPages != nullptr) {
+      IndexManager->PageManager = IndexPages;
+      IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) {
+        return std::make_unique<TVelqorimBTreeRecordIndex>(M);
+      };
+    } else {
+      IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) { return std::make_unique<TSortedIndex>(M); };
+    }
     CreateIndexManager(I);
+    if (IndexPages != nullptr) IndexManager->CreateIndexesByIndexDefs(Cursor);
     CreateConstraintManager(C);
   }
-  int64_t GetMaxBitmapRecNo(int) override { return Store().NextSlot; }
+  int64_t GetMaxBitmapRecNo(int) override {
+    int64_t most = Store().NextSlot;
+    if (IndexPages == nullptr) return most;
+    // B-tree positions number by base (entries per page + 1) digits, one per level.
+    for (int i = 0; i < IndexManager->IndexDefs.Count(); ++i) {
+      auto& index = *IndexManager->OpenIndex(IndexManager->IndexDefs[i]->ObjectID);
+      TVelqorimKeyPath path;
+      TVelqorimBTreePage view(IndexPages, &static_cast<TVelqorimBTreeRecordIndex&>(index).KeyRef());
+      view.GetIndexPage(0, index.IndexDef->RootPageNo)->GetFirstPosition(0, path);
+      int64_t n = 1;
+      for (int level = 0; level < path.Count; ++level) n *= index.GetMaxEntriesPerPage() + 1;
+      most = std::max(most, n + 1);
+    }
+    return most;
+  }
   int64_t GetBitmapRecNoByRecordID(TABSPageItemID Id) override { return Id.PageNo; }
   TABSPageItemID GetRecordIDByBitmapRecNo(int64_t RecNo) override { return {static_cast<int32_t>(RecNo), 0}; }
   TSortedIndex& Index(int IndexID) { return static_cast<TSortedIndex&>(*IndexManager->OpenIndex(IndexID)); }
   int64_t GetBitmapRecNoByIndexPosition(int IndexID, TObject* P) override {
-    (void)IndexID;
+    if (IndexPages != nullptr)
+      return static_cast<TVelqorimKeyPath*>(P)->GetBitmapRecNoByIndexPosition(
+          IndexManager->OpenIndex(IndexID)->GetMaxEntriesPerPage());
     return static_cast<TSortedPosition*>(P)->Rank;
   }
   void GetIndexPositionByBitmapRecNo(int IndexID, int64_t RecNo, TObject* P) override {
+    if (IndexPages != nullptr) {
+      // Bitmap numbers carry entry numbers only; the index walks them to pages.
+      auto& index = *IndexManager->OpenIndex(IndexID);
+      auto& path = *static_cast<TVelqorimKeyPath*>(P);
+      path.FillItemsByBitmapRecNo(static_cast<int32_t>(RecNo), index.GetMaxEntriesPerPage());
+      TABSPageItemID id;
+      index.GetRecordIDByIndexPosition(0, &path, id);
+      std::vector<uint8_t> record(RecordManager->RecordBufferSize);
+      TABSNavigationInfo nav;
+      nav.RecordID = id;
+      nav.RecordBuffer = record.data();
+      RecordManager->GetRecordBuffer(0, nav);
+      index.GetIndexPosition(0, id, record.data(), &path);
+      return;
+    }
     auto* pos = static_cast<TSortedPosition*>(P);
     pos->Rank = RecNo;
     pos->RecordID = Index(IndexID).Entries().at(RecNo);
@@ -322,8 +362,23 @@ class TTestTableData : public TVelqorimTableData {
   void FreeDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&, uint8_t*&) override {}
   bool InsertRecord(TVelqorimCursor*& Cursor) override {
     TABSPageItemID id;
-    return RecordManager->AddRecord(0, Cursor->CurrentRecordBuffer, id);
+    if (!RecordManager->AddRecord(0, Cursor->CurrentRecordBuffer, id)) return false;
+    if (IndexPages != nullptr) {
+      Cursor->CurrentRecordID = id;
+      IndexManager->InsertRecord(*Cursor);
+    }
+    return true;
   }
+  // Removes a record and, with B-trees, its index entries.
+  void RemoveRecord(TVelqorimCursor& Cursor, TABSPageItemID Id) {
+    if (IndexPages != nullptr) {
+      Cursor.CurrentRecordID = Id;
+      std::memcpy(Cursor.CurrentRecordBuffer, Store().Records.at(Id.PageNo).data(), RecordManager->RecordBufferSize);
+      IndexManager->DeleteRecord(Cursor);
+    }
+    RecordManager->DeleteRecord(0, Id);
+  }
+  TVelqorimPageManager* IndexPages = nullptr;  // set: the indexes are B-trees in these pages
   bool DeleteRecord(TVelqorimCursor& Cursor) override {
     return RecordManager->DeleteRecord(0, Cursor.CurrentRecordID);
   }
@@ -345,12 +400,14 @@ class TTestDatabaseData : public TVelqorimDatabaseData {
  public:
   TVelqorimTableData* CreateTableData(TVelqorimCursor& Cursor) override {
     auto* t = new TTestTableData(this);
+    t->IndexPages = IndexPages;
     t->TableName = Cursor.TableName;
     AddTableData(t);
     return t;
   }
   int GetNewObjectId() override { return ++LastObjectId; }
   int LastObjectId = 0;
+  TVelqorimPageManager* IndexPages = nullptr;
 };
 
 // A cursor for the engine-independent code: the engine's operations are not needed here.
