@@ -110,6 +110,20 @@ int TVelqorimRecordKeyRef::ComparePart(int Index, const uint8_t* Value1, const u
                                       part.CaseInsensitive);
 }
 
+namespace {
+// The part's value has no terminator inside the bytes a short key keeps.
+bool FillsCutWidth(const TVelqorimKeyPart& Part, const uint8_t* KeyPart) {
+  const uint8_t* v = KeyPart + 1;
+  const int width = Part.ShortSize - Part.AddedSize - 1;
+  if (IsWideStringBaseFieldType(Part.DataType)) {
+    for (int i = 0; i + 1 < width; i += 2)
+      if (v[i] == 0 && v[i + 1] == 0) return false;
+    return true;
+  }
+  return std::memchr(v, 0, width) == nullptr;
+}
+}  // namespace
+
 int TVelqorimRecordKeyRef::CompareShortKeys(const uint8_t* KeyBuffer1, const uint8_t* KeyBuffer2,
                                             bool MayUseFullKeys, int SessionID, const uint8_t* Reference1,
                                             const uint8_t* Reference2) {
@@ -122,21 +136,17 @@ int TVelqorimRecordKeyRef::CompareShortKeys(const uint8_t* KeyBuffer1, const uin
     int r = ComparePart(i, k1 + 1, k2 + 1, k1[0] != 0, k2[0] != 0, limit);
     if (r == 0 && part.AddedSize != 0 && k1[0] == 0 && k2[0] == 0) {
       if (!MayUseFullKeys) return 0;
-      if (Reference2 != nullptr) {
-        // Does key 1's value fill the whole cut width? Lengthen it by one
-        // character in a copy (with room for a terminator of either width).
-        std::vector<uint8_t> probe(part.ShortSize + 2, 0);
-        std::memcpy(probe.data(), k1, part.ShortSize);
-        probe[cutWidth] = 1;
-        if (ComparePart(i, probe.data() + 1, k2 + 1, false, false, limit) != 0) {
-          std::vector<uint8_t> full1(FullKeySize), full2(FullKeySize);
-          if (Reference1 != nullptr)
-            MakeFullKeyFromReference(Reference1, full1.data(), SessionID);
-          else
-            MakeFullKeyFromRecordBuffer(LRecordBuffer, full1.data());
-          MakeFullKeyFromReference(Reference2, full2.data(), SessionID);
-          return CompareFullKeys(full1.data(), full2.data());
-        }
+      // Equal as far as the short keys reach: when either value fills the
+      // whole cut width it may go on, and only the records can tell. (Asked
+      // of the bytes, not of the collation, which ignores control characters.)
+      if (Reference2 != nullptr && (FillsCutWidth(part, k1) || FillsCutWidth(part, k2))) {
+        std::vector<uint8_t> full1(FullKeySize), full2(FullKeySize);
+        if (Reference1 != nullptr)
+          MakeFullKeyFromReference(Reference1, full1.data(), SessionID);
+        else
+          MakeFullKeyFromRecordBuffer(LRecordBuffer, full1.data());
+        MakeFullKeyFromReference(Reference2, full2.data(), SessionID);
+        return CompareFullKeys(full1.data(), full2.data());
       }
     }
     if (part.Descending) r = -r;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
 #include "db/support/DAZRandom.h"
 #include "tests/db_storage/PageDoubles.h"
@@ -726,3 +727,62 @@ TEST(VelqorimCursor, FieldAccessAndPositions) {
 }
 
 }  // namespace
+
+// The B-tree record index on its own: numbering of equal keys, the unique
+// check (NULL equals NULL) and text keys cut short yet ordered by full value.
+TEST(VelqorimBTreeRecordIndex, NumbersUniqueKeysAndCutText) {
+  doubles::TMapPageManager pages(1 << 16);
+  Fixture fx(&pages);
+  for (int i = 0; i < 150; ++i) fx.Insert(5, i % 3 == 0 ? std::nullopt : std::optional<int32_t>(i));
+  auto& ia = static_cast<TVelqorimBTreeRecordIndex&>(*fx.table->IndexManager->OpenIndex(fx.IndexId("IA")));
+  ia.CheckIntegrity(0);
+  for (const auto& [id, record] : fx.table->Store().Records) {
+    const int64_t n = ia.GetRecNoByRecordID(0, {id, 0}, record.data());
+    EXPECT_EQ(n, id + 1);  // equal keys keep record-id order
+    EXPECT_EQ(ia.GetRecordIDByRecNo(0, n).PageNo, id);
+  }
+  EXPECT_THROW(ia.GetRecordIDByRecNo(0, 151), EABSException);
+
+  auto& iba = static_cast<TVelqorimBTreeRecordIndex&>(*fx.table->IndexManager->OpenIndex(fx.IndexId("IBA")));
+  iba.IndexDef->Unique = true;
+  auto probe = [&](std::optional<int32_t> B) {
+    fx.cursor.InternalInitRecord(fx.cursor.CurrentRecordBuffer, true);
+    TABSVariant v;
+    v.SetAsInteger(5), fx.cursor.SetFieldValue(v, 0, true);
+    if (B) v.SetAsInteger(*B), fx.cursor.SetFieldValue(v, 1, true);
+    return iba.CanInsertRecord(0, fx.cursor.CurrentRecordBuffer);
+  };
+  EXPECT_FALSE(probe(7));             // (7, 5) is there
+  EXPECT_FALSE(probe(std::nullopt));  // (NULL, 5) is there, and NULL equals NULL
+  EXPECT_TRUE(probe(3));              // 3 is a multiple of 3: stored as NULL
+
+  // An index on s keeps 2 bytes of it: equal cut keys are ordered by the records.
+  TVelqorimIndexDef def;
+  def.Name = "IS";
+  def.SetColumnCount(1);
+  def.GetIndexColumn(0).FieldName = "s";
+  def.GetIndexColumn(0).MaxIndexedSize = 2;
+  const int isId = fx.table->IndexManager->CreateIndex(&fx.cursor, def);
+  auto& is = static_cast<TVelqorimBTreeRecordIndex&>(*fx.table->IndexManager->OpenIndex(isId));
+  is.EmptyIndex(0);
+  fx.table->Store().Records.clear();
+  for (const char* s : {"abX", "abA", "a", "abM", "ab", "b", "abC"}) {
+    fx.cursor.InternalInitRecord(fx.cursor.CurrentRecordBuffer, true);
+    TABSVariant v;
+    v.SetAsAnsiString(s);
+    fx.cursor.SetFieldValue(v, 2, true);
+    TABSPageItemID id;
+    fx.table->RecordManager->AddRecord(0, fx.cursor.CurrentRecordBuffer, id);
+    fx.cursor.CurrentRecordID = id;
+    is.InsertRecord(fx.cursor);
+  }
+  is.CheckIntegrity(0);
+  std::vector<std::string> order;
+  void* search = is.CreateSearchInfo();
+  TABSPageItemID id{-1, 0};
+  for (bool restart = true; is.FindRecord(0, restart, true, nullptr, nullptr, nullptr, id, search); restart = false)
+    order.emplace_back(reinterpret_cast<const char*>(fx.table->Store().Records.at(id.PageNo).data() +
+                                                     fx.cursor.FieldDefs[2]->MemoryOffset));
+  is.FreeSearchInfo(search);
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "ab", "abA", "abC", "abM", "abX", "b"}));
+}
