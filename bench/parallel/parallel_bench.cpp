@@ -1,71 +1,103 @@
-// Wall time of eight conversions (10-second 640x360 lavfi clips to mp4 with
-// libx264 "veryfast", one codec thread each) run through the encoder with
+// Wall time of a queue of eight conversions through the encoder with
 // Start(1), Start(2), Start(4) and Start(8), and the speed-up over Start(1).
+// Every task opens a real file (640x360, 10 s, H.264 + AAC in mp4, made once
+// by the engine and kept under the build folder) and converts it to mp4 with
+// libx264 "veryfast" (one codec thread) and AAC, so that every task probes,
+// decodes picture and sound, and encodes both. The time runs from the first
+// AddTask (opening and probing count) to the queue's end. The worker counts
+// take turns inside every round, so that the machine's changing load falls
+// on all of them.
+//
+// usage: bench_parallel [rounds (default 3)]
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <map>
 #include <thread>
 
+#include "bench/BenchUtil.h"
 #include "media/FFEncode.h"
 #include "media/FFLoad.h"
 #include "media/FFLog.h"
+#include "tests/media_transcode/TranscodeTask.h"
 
 namespace {
 
 constexpr int kTasks = 8;
-constexpr const char* kClip = "testsrc=size=640x360:rate=25:duration=10";
-constexpr const char* kOutput = "-c:v libx264 -preset veryfast -threads 1 -an";
+constexpr const char* kOutput = "-y -c:v libx264 -preset veryfast -threads 1 -c:a aac";
 
-// Seconds for the whole queue, or a negative value on failure.
-double RunQueue(int Workers, const std::filesystem::path& Folder) {
+String MakeInput() {
+  const String input =
+      (bench::DataFolder() / "parallel-input-640x360-25fps-10s-h264-veryfast-aac-44100-stereo.mp4").string();
+  if (std::filesystem::exists(input)) return input;
+  const String part = input + ".part.mp4";
+  TTask make;
+  if (make.AddInput("-f lavfi", "testsrc=size=640x360:rate=25:duration=10") < 0 ||
+      make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
+      make.SetOutput("-y -c:v libx264 -preset veryfast -c:a aac -ac 2", part) < 0)
+    bench::Die("clip: " + make.LastErrMsg());
+  make.StartConvert(false);
+  if (!make.Finished()) bench::Die("clip: " + make.FatalMessage());
+  std::filesystem::rename(part, input);
+  return input;
+}
+
+// Seconds for the whole queue, from the first AddTask to the end notice.
+double RunQueue(int Workers, const String& Input, const std::filesystem::path& Folder) {
+  const auto start = bench::Clock::now();
   TRAZeredov encoder(nullptr);
   bool ended = false, failed = false;
   encoder.OnTerminate = [&](TObject*, const TTerminateInfo& Info) {
-    if (Info.TaskIndex == -1) ended = true;
-    else if (!Info.Finished) {
+    if (Info.TaskIndex == -1) {
+      ended = true;
+    } else if (!Info.Finished) {
       std::fprintf(stderr, "task %d: %s\n", Info.TaskIndex, Info.ExceptionMsg.c_str());
       failed = true;
     }
   };
   for (int i = 0; i < kTasks; ++i) {
-    const int task = encoder.AddTask(kClip, "-f lavfi");
     const String out = (Folder / ("out" + std::to_string(i) + ".mp4")).string();
-    if (task < 0 || encoder.SetOutput(task, out, kOutput) < 0) {
-      std::fprintf(stderr, "%s\n", encoder.LastErrMsg().c_str());
-      return -1;
-    }
+    std::filesystem::remove(out);
+    const int task = encoder.AddTask(Input, "");
+    if (task < 0 || encoder.SetOutput(task, out, kOutput) < 0) bench::Die(encoder.LastErrMsg());
   }
-  const auto start = std::chrono::steady_clock::now();
   encoder.Start(Workers);
   while (!ended) CheckSynchronize(5);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return failed ? -1 : seconds;
+  const double seconds = bench::SecondsSince(start);
+  if (failed) bench::Die("a task failed");
+  return seconds;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
   InitMainThread();
-  if (!FFLoader().Load(EncoderLibraries)) {
-    std::fprintf(stderr, "%s\n", FFLoader().LastErrMsg().c_str());
-    return 1;
-  }
+  if (!FFLoader().Load(EncoderLibraries)) bench::Die(FFLoader().LastErrMsg());
   GlobalLogger()->SetLogLevel(llError);
-  const auto folder = std::filesystem::temp_directory_path() / ("tarnwick_parallel_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
-  std::printf("%d cores; %d tasks of %s\n", int(std::thread::hardware_concurrency()), kTasks, kClip);
-  std::printf("%8s %10s %9s\n", "workers", "seconds", "speed-up");
-  double base = 0;
-  for (int workers : {1, 2, 4, 8}) {
-    const double s = RunQueue(workers, folder);
-    if (s < 0) return 1;
-    if (workers == 1) base = s;
-    std::printf("%8d %10.2f %9.2f\n", workers, s, base / s);
-    std::fflush(stdout);
+  const String input = MakeInput();
+  const bench::TScratchFolder scratch("tarnwick-bench-parallel");
+  const int counts[] = {1, 2, 4, 8};
+  std::printf("%d cores; %d tasks of %s\n", int(std::thread::hardware_concurrency()), kTasks, input.c_str());
+  bench::PrintLoad("before");
+  std::map<int, std::vector<double>> seconds, speedUp;
+  for (int round = 0; round < rounds; ++round) {
+    // Start from a different count each round, so that none is always first.
+    std::map<int, double> now;
+    for (size_t k = 0; k < std::size(counts); ++k) {
+      const int workers = counts[(k + size_t(round)) % std::size(counts)];
+      now[workers] = RunQueue(workers, input, scratch.Path());
+      seconds[workers].push_back(now[workers]);
+    }
+    for (int workers : counts) speedUp[workers].push_back(now[1] / now[workers]);
   }
-  std::filesystem::remove_all(folder);
+  bench::PrintLoad("after");
+  std::printf("%d interleaved rounds\n", rounds);
+  for (int workers : counts) {
+    const bench::TSpread s = bench::Spread(seconds[workers]), u = bench::Spread(speedUp[workers]);
+    std::printf("  %d workers: seconds min %6.2f median %6.2f   speed-up min %5.2f median %5.2f\n", workers, s.Min,
+                s.Median, u.Min, u.Median);
+  }
   return 0;
 }

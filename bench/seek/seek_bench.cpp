@@ -1,146 +1,195 @@
-// Times 50 random seeks on a 1080p, 30-second H.264 file, each followed by
-// decoding the picture there into a 32-bit bitmap: once through the decoder
-// component and once as the bare library sequence (seek, flush, read and
-// decode until a picture, convert to BGRA). Prints median and 95th percentile
-// per seek. The file is written once into /tmp and reused.
+// Seeking in the inspection decoder against the bare library sequence, on a
+// 1080p, 30-second H.264 file, each seek followed by the picture there in a
+// 32-bit bitmap. Two kinds of seek:
+//   key frame: seek to the key frame at or after the target, decode it;
+//   exact:     seek to the key frame at or before the target, then decode
+//              forward to the first picture at or after the target.
+// The two sides take turns inside every round (their order swapping from
+// round to round), so that the machine's changing load falls on both; each
+// round gives a ratio decoder / bare per kind, and the program prints the
+// minimum and median of those ratios.
+//
+// usage: bench_seek [rounds (default 18)]
+// The clip is kept under the build folder, named by its definition.
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <vector>
 
+#include "bench/BenchUtil.h"
 #include "media/FFDecode.h"
 #include "platform/os/Threads.h"
 #include "tests/media_decode/FixtureWriter.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int kSeeks = 50;
 constexpr int kSeconds = 30;
+constexpr int kKeySeeks = 30;
+constexpr int kExactSeeks = 12;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+enum class TKind { Key, Exact };
 
-struct Stats {
-  double median, p95;
+class TDecoderSide {
+ public:
+  explicit TDecoderSide(const String& file) : d_(nullptr) {
+    if (!d_.LoadFile(file)) bench::Die("open: " + d_.LastErrMsg());
+  }
+  void Run(const std::vector<int64_t>& targets, TKind kind) {
+    for (int64_t t : targets) {
+      bool ok = kind == TKind::Key ? d_.Seek(t, {}) && d_.Decode(-1) : d_.Seek(t, TSeekFlags{sfBackward}) && d_.Decode(-1);
+      while (ok && kind == TKind::Exact && d_.FrameInfo().PTS < t) ok = d_.Decode(-1);
+      if (!ok || !d_.CopyToBitmap(&bitmap_)) bench::Die("decoder at " + std::to_string(t) + ": " + d_.LastErrMsg());
+    }
+  }
+
+ private:
+  TFFDecoder d_;
+  TBitmap bitmap_;
 };
 
-Stats Summarise(std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  const size_t n = ms.size();
-  return {n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2, ms[std::min(n - 1, size_t(0.95 * double(n - 1) + 0.5))]};
-}
-
-std::vector<double> DecoderRun(const String& file, const std::vector<int64_t>& targets) {
-  TFFDecoder d(nullptr);
-  TBitmap bitmap;
-  if (!d.LoadFile(file)) {
-    std::fprintf(stderr, "open: %s\n", d.LastErrMsg().c_str());
-    std::exit(1);
+class TBareSide {
+ public:
+  explicit TBareSide(const String& file) {
+    if (ff::avformat_open_input(&ic_, file.c_str(), nullptr, nullptr) < 0 ||
+        ff::avformat_find_stream_info(ic_, nullptr) < 0)
+      bench::Die("bare: open");
+    vi_ = ff::av_find_best_stream(ic_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (vi_ < 0) bench::Die("bare: no video");
+    st_ = ic_->streams[vi_];
+    start_ = st_->start_time == AV_NOPTS_VALUE ? 0 : st_->start_time;
+    const AVCodec* codec = ff::avcodec_find_decoder(st_->codecpar->codec_id);
+    c_ = ff::avcodec_alloc_context3(codec);
+    ff::avcodec_parameters_to_context(c_, st_->codecpar);
+    c_->pkt_timebase = st_->time_base;
+    c_->thread_count = 1;  // as the decoder component runs it
+    if (ff::avcodec_open2(c_, codec, nullptr) < 0) bench::Die("bare: decoder");
+    pkt_ = ff::av_packet_alloc();
+    frame_ = ff::av_frame_alloc();
+    bgra_.resize(size_t(st_->codecpar->width) * size_t(st_->codecpar->height) * 4);
   }
-  std::vector<double> times;
-  for (int64_t t : targets) {
-    const auto start = Clock::now();
-    if (!d.Seek(t, {}) || !d.Decode(-1) || !d.CopyToBitmap(&bitmap)) {
-      std::fprintf(stderr, "decoder at %lld: %s\n", static_cast<long long>(t), d.LastErrMsg().c_str());
-      std::exit(1);
-    }
-    times.push_back(Ms(Clock::now() - start));
+  ~TBareSide() {
+    ff::sws_freeContext(sws_);
+    ff::av_frame_free(&frame_);
+    ff::av_packet_free(&pkt_);
+    ff::avcodec_free_context(&c_);
+    ff::avformat_close_input(&ic_);
   }
-  return times;
-}
 
-std::vector<double> BareRun(const String& file, const std::vector<int64_t>& targets) {
-  AVFormatContext* ic = nullptr;
-  if (ff::avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0 || ff::avformat_find_stream_info(ic, nullptr) < 0)
-    std::exit(1);
-  const int vi = ff::av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  AVStream* st = ic->streams[vi];
-  const AVCodec* codec = ff::avcodec_find_decoder(st->codecpar->codec_id);
-  AVCodecContext* c = ff::avcodec_alloc_context3(codec);
-  ff::avcodec_parameters_to_context(c, st->codecpar);
-  c->pkt_timebase = st->time_base;
-  c->thread_count = 1;  // as the decoder component runs it
-  ff::avcodec_open2(c, codec, nullptr);
-  AVPacket* pkt = ff::av_packet_alloc();
-  AVFrame* frame = ff::av_frame_alloc();
-  SwsContext* sws = nullptr;
-  std::vector<uint8_t> bgra(size_t(st->codecpar->width) * size_t(st->codecpar->height) * 4);
-  std::vector<double> times;
-  for (int64_t t : targets) {
-    const auto start = Clock::now();
-    const int64_t ts = ff::av_rescale_q(t, AV_TIME_BASE_Q, st->time_base) + (st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time);
-    if (ff::avformat_seek_file(ic, vi, ts, ts, INT64_MAX, 0) < 0) std::exit(1);
-    ff::avcodec_flush_buffers(c);
-    bool got = false;
-    while (!got) {
-      if (ff::avcodec_receive_frame(c, frame) >= 0) {
-        got = true;
-        break;
+  void Run(const std::vector<int64_t>& targets, TKind kind) {
+    for (int64_t t : targets) {
+      const int64_t ts = ff::av_rescale_q(t, AV_TIME_BASE_Q, st_->time_base) + start_;
+      const int r = kind == TKind::Key ? ff::avformat_seek_file(ic_, vi_, ts, ts, INT64_MAX, 0)
+                                       : ff::avformat_seek_file(ic_, vi_, INT64_MIN, ts, ts, 0);
+      if (r < 0) bench::Die("bare: seek");
+      ff::avcodec_flush_buffers(c_);
+      NextPicture();
+      while (kind == TKind::Exact && Micro(frame_->pts) < t) {
+        ff::av_frame_unref(frame_);
+        NextPicture();
       }
-      if (ff::av_read_frame(ic, pkt) < 0) std::exit(1);
-      if (pkt->stream_index == vi) ff::avcodec_send_packet(c, pkt);
-      ff::av_packet_unref(pkt);
+      sws_ = ff::sws_getCachedContext(sws_, frame_->width, frame_->height, AVPixelFormat(frame_->format),
+                                      frame_->width, frame_->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr,
+                                      nullptr);
+      uint8_t* dst[4] = {bgra_.data()};
+      int dstStride[4] = {frame_->width * 4};
+      if (!sws_ || ff::sws_scale(sws_, frame_->data, frame_->linesize, 0, frame_->height, dst, dstStride) <= 0)
+        bench::Die("bare: scale");
+      ff::av_frame_unref(frame_);
     }
-    sws = ff::sws_getCachedContext(sws, frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                                   frame->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    uint8_t* dst[4] = {bgra.data()};
-    int dstStride[4] = {frame->width * 4};
-    ff::sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-    ff::av_frame_unref(frame);
-    times.push_back(Ms(Clock::now() - start));
   }
-  ff::sws_freeContext(sws);
-  ff::av_frame_free(&frame);
-  ff::av_packet_free(&pkt);
-  ff::avcodec_free_context(&c);
-  ff::avformat_close_input(&ic);
-  return times;
+
+ private:
+  int64_t Micro(int64_t pts) const { return ff::av_rescale_q(pts - start_, st_->time_base, AV_TIME_BASE_Q); }
+
+  void NextPicture() {
+    while (ff::avcodec_receive_frame(c_, frame_) < 0) {
+      if (ff::av_read_frame(ic_, pkt_) < 0) bench::Die("bare: read");
+      if (pkt_->stream_index == vi_ && ff::avcodec_send_packet(c_, pkt_) < 0) bench::Die("bare: decode");
+      ff::av_packet_unref(pkt_);
+    }
+  }
+
+  AVFormatContext* ic_ = nullptr;
+  int vi_ = -1;
+  AVStream* st_ = nullptr;
+  int64_t start_ = 0;
+  AVCodecContext* c_ = nullptr;
+  AVPacket* pkt_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  SwsContext* sws_ = nullptr;
+  std::vector<uint8_t> bgra_;
+};
+
+String MakeClip() {
+  const String file = (bench::DataFolder() / "seek-h264-1920x1080-30s-25fps-g25-texture-ultrafast.mp4").string();
+  if (std::filesystem::exists(file)) return file;
+  std::printf("writing %s ...\n", file.c_str());
+  fixture::Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "libx264");
+  v.width = 1920;
+  v.height = 1080;
+  v.gop = 25;
+  v.texture = true;  // fine detail, so that pictures cost what camera pictures cost
+  v.options = "preset=ultrafast:g=25";
+  fixture::Options opt;
+  opt.seconds = kSeconds;
+  String err;
+  if (!fixture::Write(file, "mp4", {v}, opt, err)) bench::Die(err);
+  return file;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 18;
   InitMainThread();
   String err;
-  if (!fixture::LoadLibraries(err)) {
-    std::fprintf(stderr, "%s\n", err.c_str());
-    return 1;
-  }
+  if (!fixture::LoadLibraries(err)) bench::Die(err);
   GlobalLogger()->SetLogLevel(llQuiet);
-  const String file = "/tmp/tarnwick-seek-bench-1080p.mp4";
-  if (!std::filesystem::exists(file)) {
-    std::printf("writing %s ...\n", file.c_str());
-    fixture::Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "libx264");
-    v.width = 1920;
-    v.height = 1080;
-    v.gop = 25;
-    v.texture = true;  // fine detail, so that pictures cost what camera pictures cost
-    v.options = "preset=ultrafast:g=25";
-    fixture::Options opt;
-    opt.seconds = kSeconds;
-    if (!fixture::Write(file, "mp4", {v}, opt, err)) {
-      std::fprintf(stderr, "%s\n", err.c_str());
-      return 1;
-    }
-  }
+  const String file = MakeClip();
+
   std::mt19937 gen(20261210);
   std::uniform_int_distribution<int64_t> pick(0, int64_t(kSeconds - 1) * 1000000);
-  std::vector<int64_t> targets(kSeeks);
-  for (int64_t& t : targets) t = pick(gen);
-
+  const auto targets = [&](int n) {
+    std::vector<int64_t> v(size_t(n), 0);
+    for (int64_t& t : v) t = pick(gen);
+    return v;
+  };
+  TDecoderSide decoder(file);
+  TBareSide bare(file);
   // One pass of each first, so both find the file in the page cache.
-  BareRun(file, targets);
-  DecoderRun(file, targets);
-  const Stats bare = Summarise(BareRun(file, targets));
-  const Stats decoder = Summarise(DecoderRun(file, targets));
-  std::printf("%d seeks + decode into a 32-bit bitmap, 1920x1080 H.264, %d s\n", kSeeks, kSeconds);
-  std::printf("  bare libraries : median %7.2f ms   p95 %7.2f ms\n", bare.median, bare.p95);
-  std::printf("  TFFDecoder     : median %7.2f ms   p95 %7.2f ms\n", decoder.median, decoder.p95);
-  std::printf("  overhead       : median %+6.1f %%   p95 %+6.1f %%\n", 100 * (decoder.median / bare.median - 1),
-              100 * (decoder.p95 / bare.p95 - 1));
+  const auto warm = targets(kKeySeeks);
+  bare.Run(warm, TKind::Key);
+  decoder.Run(warm, TKind::Key);
+
+  bench::PrintLoad("before");
+  std::vector<double> ratio[2], bareMs[2], decoderMs[2];
+  for (int round = 0; round < rounds; ++round) {
+    for (TKind kind : {TKind::Key, TKind::Exact}) {
+      const int k = kind == TKind::Key ? 0 : 1;
+      const auto picks = targets(kind == TKind::Key ? kKeySeeks : kExactSeeks);
+      double b = 0, d = 0;
+      if (round % 2 == 0) {
+        b = bench::Time([&] { bare.Run(picks, kind); });
+        d = bench::Time([&] { decoder.Run(picks, kind); });
+      } else {
+        d = bench::Time([&] { decoder.Run(picks, kind); });
+        b = bench::Time([&] { bare.Run(picks, kind); });
+      }
+      bareMs[k].push_back(1000 * b / double(picks.size()));
+      decoderMs[k].push_back(1000 * d / double(picks.size()));
+      ratio[k].push_back(d / b);
+    }
+  }
+  bench::PrintLoad("after");
+  std::printf("seek + picture into a 32-bit bitmap, 1920x1080 H.264, %d s; %d interleaved rounds\n", kSeconds, rounds);
+  std::printf("key-frame seeks (%d per round), ms per seek:\n", kKeySeeks);
+  bench::PrintSpread("bare libraries", bareMs[0]);
+  bench::PrintSpread("TFFDecoder", decoderMs[0]);
+  bench::PrintSpread("ratio TFFDecoder / bare", ratio[0]);
+  std::printf("exact-frame seeks (%d per round), ms per seek:\n", kExactSeeks);
+  bench::PrintSpread("bare libraries", bareMs[1]);
+  bench::PrintSpread("TFFDecoder", decoderMs[1]);
+  bench::PrintSpread("ratio TFFDecoder / bare", ratio[1]);
+  std::printf("goal: ratio at most 1.05\n");
   return 0;
 }

@@ -1,27 +1,30 @@
-// Converts a generated 1280x720, 10-second clip (test picture and tone,
-// written once into /tmp) to mp4 with libx264 "ultrafast" and AAC: through
-// the conversion task, and through a bare decode-filter-encode-mux loop with
-// the same libraries and settings. Prints the median wall time of each over
-// a few alternating runs and their ratio.
+// Converts a 1280x720, 10-second H.264 + AAC mp4 (made once by the engine
+// from a test picture and a tone, kept under the build folder) to mp4 with
+// libx264 "ultrafast" and AAC: through the conversion task, and through a bare
+// decode-filter-encode-mux loop with the same libraries and settings. Both
+// outputs are decoded afterwards and must hold the same streams with
+// durations within 1 %, so that the bare loop is held to the engine's
+// result. The two sides alternate over the rounds (their order swapping each
+// round); the program prints the minimum and median wall and processor time
+// of each and of the per-round ratio.
+//
+// usage: bench_transcode [rounds (default 5)]
 
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include "bench/BenchUtil.h"
 #include "media/FFLoad.h"
 #include "media/FFLog.h"
 #include "platform/os/Threads.h"
 #include "tests/media_transcode/TranscodeTask.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-constexpr int kRuns = 5;
 
 // Processor seconds of the whole process (every thread) so far.
 double CpuSeconds() {
@@ -34,19 +37,14 @@ struct TTimes {
   double Wall = 0, Cpu = 0;
 };
 
-// Times one run of Body.
 template <typename Body>
 TTimes Timed(Body&& Run) {
-  const auto start = Clock::now();
   const double cpu = CpuSeconds();
-  Run();
-  return {std::chrono::duration<double>(Clock::now() - start).count(), CpuSeconds() - cpu};
+  const double wall = bench::Time(Run);
+  return {wall, CpuSeconds() - cpu};
 }
 
-[[noreturn]] void Die(const char* What, int Code = 0) {
-  std::fprintf(stderr, "%s failed (%d)\n", What, Code);
-  std::exit(1);
-}
+[[noreturn]] void Die(const char* What, int Code = 0) { bench::Die(String(What) + " failed (" + std::to_string(Code) + ")"); }
 
 void Check(int Code, const char* What) {
   if (Code < 0) Die(What, Code);
@@ -212,42 +210,139 @@ void BareRun(const String& In, const String& Out) {
   ff::avformat_close_input(&ic);
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
+// What a file holds, found by decoding all of it: per stream its kind,
+// codec and the span its decoded frames cover.
+struct TStreamSummary {
+  AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
+  AVCodecID Codec = AV_CODEC_ID_NONE;
+  int64_t Frames = 0;
+  double Seconds = 0;
+};
+
+std::vector<TStreamSummary> Summarise(const String& File) {
+  AVFormatContext* ic = nullptr;
+  Check(ff::avformat_open_input(&ic, File.c_str(), nullptr, nullptr), "reopen");
+  Check(ff::avformat_find_stream_info(ic, nullptr), "reprobe");
+  std::vector<TStreamSummary> out(ic->nb_streams);
+  std::vector<UniqueCodecContext> decs(ic->nb_streams);
+  std::vector<double> first(ic->nb_streams, INFINITY), last(ic->nb_streams, -INFINITY);
+  for (unsigned i = 0; i < ic->nb_streams; ++i) {
+    const AVCodecParameters* par = ic->streams[i]->codecpar;
+    out[i].Type = par->codec_type;
+    out[i].Codec = par->codec_id;
+    const AVCodec* dec = ff::avcodec_find_decoder(par->codec_id);
+    if (!dec) Die("no decoder for the output");
+    decs[i].reset(ff::avcodec_alloc_context3(dec));
+    ff::avcodec_parameters_to_context(decs[i].get(), par);
+    decs[i]->pkt_timebase = ic->streams[i]->time_base;
+    Check(ff::avcodec_open2(decs[i].get(), dec, nullptr), "output decoder");
+  }
+  UniquePacket pkt(ff::av_packet_alloc());
+  UniqueFrame frame(ff::av_frame_alloc());
+  const auto drain = [&](unsigned i) {
+    while (ff::avcodec_receive_frame(decs[i].get(), frame.get()) >= 0) {
+      const AVRational tb = ic->streams[i]->time_base;
+      const double start = double(frame->best_effort_timestamp) * av_q2d(tb);
+      const double length = frame->nb_samples > 0 ? double(frame->nb_samples) / frame->sample_rate
+                                                  : double(frame->pkt_duration) * av_q2d(tb);
+      first[i] = std::min(first[i], start);
+      last[i] = std::max(last[i], start + length);
+      ++out[i].Frames;
+      ff::av_frame_unref(frame.get());
+    }
+  };
+  while (ff::av_read_frame(ic, pkt.get()) >= 0) {
+    const auto i = unsigned(pkt->stream_index);
+    Check(ff::avcodec_send_packet(decs[i].get(), pkt.get()), "decoding the output");
+    ff::av_packet_unref(pkt.get());
+    drain(i);
+  }
+  for (unsigned i = 0; i < ic->nb_streams; ++i) {
+    ff::avcodec_send_packet(decs[i].get(), nullptr);
+    drain(i);
+    out[i].Seconds = out[i].Frames ? last[i] - first[i] : 0;
+  }
+  decs.clear();
+  ff::avformat_close_input(&ic);
+  return out;
+}
+
+// Dies unless both outputs hold the same kinds of stream with the same codecs
+// and durations within 1 %.
+void CompareOutputs(const String& Engine, const String& Bare) {
+  const auto e = Summarise(Engine), b = Summarise(Bare);
+  bool same = e.size() == b.size() && !e.empty();
+  for (size_t i = 0; same && i < e.size(); ++i) {
+    same = e[i].Type == b[i].Type && e[i].Codec == b[i].Codec && e[i].Frames > 0 && b[i].Frames > 0 &&
+           std::fabs(e[i].Seconds - b[i].Seconds) <= 0.01 * e[i].Seconds;
+  }
+  for (size_t i = 0; i < std::max(e.size(), b.size()); ++i) {
+    const auto line = [](const char* who, const std::vector<TStreamSummary>& v, size_t k) {
+      if (k < v.size())
+        std::printf("  %-6s stream %zu: %s %s, %lld frames, %.3f s\n", who, k, ff::av_get_media_type_string(v[k].Type),
+                    ff::avcodec_get_name(v[k].Codec), static_cast<long long>(v[k].Frames), v[k].Seconds);
+    };
+    line("engine", e, i);
+    line("bare", b, i);
+  }
+  if (!same) Die("the outputs differ");
+}
+
+String MakeInput() {
+  const String input =
+      (bench::DataFolder() / "transcode-input-1280x720-25fps-10s-h264-veryfast-aac-44100-stereo.mp4").string();
+  if (std::filesystem::exists(input)) return input;
+  const String part = input + ".part.mp4";
+  TTask make;
+  if (make.AddInput("-f lavfi", "testsrc2=size=1280x720:rate=25:duration=10") < 0 ||
+      make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
+      make.SetOutput("-y -c:v libx264 -preset veryfast -c:a aac -ac 2", part) < 0)
+    bench::Die("clip: " + make.LastErrMsg());
+  make.StartConvert(false);
+  if (!make.Finished()) bench::Die("clip: " + make.FatalMessage());
+  std::filesystem::rename(part, input);
+  return input;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   InitMainThread();
   if (!FFLoader().Load(EncoderLibraries)) Die("loading the libraries");
   GlobalLogger()->SetLogLevel(llError);
-  const String folder = "/tmp/tarnwick_bench_transcode";
-  std::filesystem::create_directories(folder);
-  const String input = folder + "/input_1280x720_10s.mkv";
-  if (!std::filesystem::exists(input)) {
-    TTask make;
-    if (make.AddInput("-f lavfi", "testsrc2=size=1280x720:rate=25:duration=10") < 0 ||
-        make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
-        make.SetOutput("-c:v mpeg4 -q:v 3 -c:a pcm_s16le", input + ".tmp.mkv") < 0)
-      Die(("clip: " + make.LastErrMsg()).c_str());
-    make.StartConvert(false);
-    if (!make.Finished()) Die(("clip: " + make.FatalMessage()).c_str());
-    std::filesystem::rename(input + ".tmp.mkv", input);
-  }
-  std::vector<double> engineWall, bareWall, engineCpu, bareCpu;
-  for (int i = 0; i < kRuns; ++i) {
-    const TTimes b = Timed([&] { BareRun(input, folder + "/bare.mp4"); });
-    const TTimes e = Timed([&] { EngineRun(input, folder + "/engine.mp4"); });
+  const String input = MakeInput();
+  const bench::TScratchFolder scratch("tarnwick-bench-transcode");
+  const String engineOut = (scratch.Path() / "engine.mp4").string(), bareOut = (scratch.Path() / "bare.mp4").string();
+
+  bench::PrintLoad("before");
+  std::vector<double> engineWall, bareWall, engineCpu, bareCpu, wallRatio, cpuRatio;
+  for (int i = 0; i < rounds; ++i) {
+    std::filesystem::remove(engineOut);
+    std::filesystem::remove(bareOut);
+    TTimes e, b;
+    if (i % 2 == 0) {
+      b = Timed([&] { BareRun(input, bareOut); });
+      e = Timed([&] { EngineRun(input, engineOut); });
+    } else {
+      e = Timed([&] { EngineRun(input, engineOut); });
+      b = Timed([&] { BareRun(input, bareOut); });
+    }
     bareWall.push_back(b.Wall);
     bareCpu.push_back(b.Cpu);
     engineWall.push_back(e.Wall);
     engineCpu.push_back(e.Cpu);
+    wallRatio.push_back(e.Wall / b.Wall);
+    cpuRatio.push_back(e.Cpu / b.Cpu);
+    if (i == 0) CompareOutputs(engineOut, bareOut);
   }
-  const double ew = Median(engineWall), bw = Median(bareWall), ec = Median(engineCpu), bc = Median(bareCpu);
-  std::printf("wall: engine %.3f s, bare loop %.3f s, ratio %.3f\n", ew, bw, ew / bw);
-  std::printf("cpu:  engine %.3f s, bare loop %.3f s, ratio %.3f (medians of %d alternating runs)\n", ec, bc, ec / bc,
-              kRuns);
+  bench::PrintLoad("after");
+  std::printf("1280x720 10 s H.264 + AAC mp4 -> libx264 ultrafast + AAC mp4; %d alternating rounds\n", rounds);
+  bench::PrintSpread("engine wall", engineWall, " s");
+  bench::PrintSpread("bare loop wall", bareWall, " s");
+  bench::PrintSpread("ratio wall engine / bare", wallRatio);
+  bench::PrintSpread("engine cpu", engineCpu, " s");
+  bench::PrintSpread("bare loop cpu", bareCpu, " s");
+  bench::PrintSpread("ratio cpu engine / bare", cpuRatio);
   return 0;
 }
