@@ -16,6 +16,7 @@
 #include <map>
 #include <thread>
 
+#include "bench/BenchMedia.h"
 #include "bench/BenchUtil.h"
 #include "media/FFEncode.h"
 #include "media/FFLoad.h"
@@ -27,21 +28,6 @@ namespace {
 constexpr int kTasks = 8;
 constexpr const char* kOutput = "-y -c:v libx264 -preset veryfast -threads 1 -c:a aac";
 
-String MakeInput() {
-  const String input =
-      (bench::DataFolder() / "parallel-input-640x360-25fps-10s-h264-veryfast-aac-44100-stereo.mp4").string();
-  if (std::filesystem::exists(input)) return input;
-  const String part = input + ".part.mp4";
-  TTask make;
-  if (make.AddInput("-f lavfi", "testsrc=size=640x360:rate=25:duration=10") < 0 ||
-      make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
-      make.SetOutput("-y -c:v libx264 -preset veryfast -c:a aac -ac 2", part) < 0)
-    bench::Die("clip: " + make.LastErrMsg());
-  make.StartConvert(false);
-  if (!make.Finished()) bench::Die("clip: " + make.FatalMessage());
-  std::filesystem::rename(part, input);
-  return input;
-}
 
 // Seconds for the whole queue, from the first AddTask to the end notice.
 double RunQueue(int Workers, const String& Input, const std::filesystem::path& Folder) {
@@ -76,7 +62,8 @@ int main(int argc, char** argv) {
   InitMainThread();
   if (!FFLoader().Load(EncoderLibraries)) bench::Die(FFLoader().LastErrMsg());
   GlobalLogger()->SetLogLevel(llError);
-  const String input = MakeInput();
+  const String input =
+      bench::H264AacClip("parallel-input-640x360-25fps", "testsrc=size=640x360:rate=25:duration=10");
   const bench::TScratchFolder scratch("tarnwick-bench-parallel");
   const int counts[] = {1, 2, 4, 8};
   std::printf("%d cores; %d tasks of %s\n", int(std::thread::hardware_concurrency()), kTasks, input.c_str());

@@ -14,10 +14,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <vector>
 
+#include "bench/BenchMedia.h"
 #include "bench/BenchUtil.h"
 #include "media/FFLoad.h"
 #include "media/FFLog.h"
@@ -288,21 +288,6 @@ void CompareOutputs(const String& Engine, const String& Bare) {
   if (!same) Die("the outputs differ");
 }
 
-String MakeInput() {
-  const String input =
-      (bench::DataFolder() / "transcode-input-1280x720-25fps-10s-h264-veryfast-aac-44100-stereo.mp4").string();
-  if (std::filesystem::exists(input)) return input;
-  const String part = input + ".part.mp4";
-  TTask make;
-  if (make.AddInput("-f lavfi", "testsrc2=size=1280x720:rate=25:duration=10") < 0 ||
-      make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
-      make.SetOutput("-y -c:v libx264 -preset veryfast -c:a aac -ac 2", part) < 0)
-    bench::Die("clip: " + make.LastErrMsg());
-  make.StartConvert(false);
-  if (!make.Finished()) bench::Die("clip: " + make.FatalMessage());
-  std::filesystem::rename(part, input);
-  return input;
-}
 
 }  // namespace
 
@@ -311,7 +296,8 @@ int main(int argc, char** argv) {
   InitMainThread();
   if (!FFLoader().Load(EncoderLibraries)) Die("loading the libraries");
   GlobalLogger()->SetLogLevel(llError);
-  const String input = MakeInput();
+  const String input =
+      bench::H264AacClip("transcode-input-1280x720-25fps", "testsrc2=size=1280x720:rate=25:duration=10");
   const bench::TScratchFolder scratch("tarnwick-bench-transcode");
   const String engineOut = (scratch.Path() / "engine.mp4").string(), bareOut = (scratch.Path() / "bare.mp4").string();
 
