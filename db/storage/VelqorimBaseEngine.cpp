@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "db/storage/VelqorimBTree.h"
 #include "db/storage/VelqorimPage.h"
 #include "db/storage/VelqorimSafeInt.h"
 #include "db/support/DAZExcept.h"
@@ -331,7 +332,7 @@ TVelqorimPageManager* TVelqorimBaseIndexManager::GetPageManager(const TVelqorimI
 }
 
 std::unique_ptr<TVelqorimIndex> TVelqorimBaseIndexManager::MakeIndex() {
-  if (!IndexFactory) throw EABSException(20018, "Index not found");
+  if (!IndexFactory) return std::make_unique<TVelqorimBTreeRecordIndex>(this);
   return IndexFactory(this);
 }
 

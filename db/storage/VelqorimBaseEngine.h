@@ -217,8 +217,8 @@ class TVelqorimBaseIndexManager : public TObject {
   void SynchronizeTemporaryIndexes(TVelqorimCursor& Cursor, bool& IsChanged);
   void RenameField(const String& FieldName, const String& NewFieldName);
 
-  // Makes the index objects of this table (the B-tree record index). Set by
-  // the engine that owns the table; tests give a double of the index.
+  // Makes the index objects of this table; unset, the B-tree record index.
+  // Tests give a double of the index.
   std::function<std::unique_ptr<TVelqorimIndex>(TVelqorimBaseIndexManager* Manager)> IndexFactory;
 
   TVelqorimTableData* TableData() const { return FTableData; }

@@ -300,10 +300,7 @@ class TTestTableData : public TVelqorimTableData {
     CreateRecordManager();
     IndexManager = std::make_unique<TVelqorimBaseIndexManager>(this, PageManager);
     if (IndexPages != nullptr) {
-      IndexManager->PageManager = IndexPages;
-      IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) {
-        return std::make_unique<TVelqorimBTreeRecordIndex>(M);
-      };
+      IndexManager->PageManager = IndexPages;  // the default index: the B-tree
     } else {
       IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) { return std::make_unique<TSortedIndex>(M); };
     }
