@@ -165,7 +165,7 @@ TTargetPath& TTargetPaths::AddPath(const String& PathInfo, bool Recursive, uint1
 // Criteria
 
 void TCustomCriteria::Assign(const TCustomCriteria& Source) {
-  throw EConvertError(Format("Cannot assign a %s to a %s", {typeid(Source).name(), typeid(*this).name()}));
+  throw EConvertError(Format("Cannot assign a %s to a %s", {Source.ClassName(), ClassName()}));
 }
 
 namespace {

@@ -19,6 +19,8 @@ class TFFBaseComponent : public TComponent {
   void SetAbout(const String& Value) { FAbout = Value; }
   // The component library's version.
   const String& GetVersion() const { return FVersion; }
+  // The library's modal about box, titled after the component's class.
+  void ShowAbout() const;
 
   // Milliseconds a blocking library read or write may last (0 or less: no limit).
   int GetReadTimeout() const { return FReadTimeout; }

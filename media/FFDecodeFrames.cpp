@@ -170,9 +170,19 @@ int TFFDecoder::SelectVideoStream(int AIndex) {
     if (st->avg_frame_rate.num && st->avg_frame_rate.den) {
       FFrameRate = st->avg_frame_rate;
     } else {
-      // Container and codec together; the container's base rate when neither knows.
+      // The codec's rate where it agrees with the container's base rate; the
+      // base rate, with a note, where they differ; the codec's where the
+      // container knows none.
       const AVRational guess = GuessFrameRate(FFileHandle, st);
-      FFrameRate = guess.num && guess.den ? guess : st->r_frame_rate;
+      const AVRational base = st->r_frame_rate;
+      const bool known = base.num && base.den;
+      if (known && guess.num && guess.den && (guess.num != base.num || guess.den != base.den))
+        ReportMessageFmt(llInfo,
+                         "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f "
+                         "(%d/%d)",
+                         {index, double(guess.num) / guess.den, guess.num, guess.den, double(base.num) / base.den,
+                          base.num, base.den});
+      FFrameRate = known || !(guess.num && guess.den) ? base : guess;
     }
   }
   FDesireVideoIndex = FSeekIndex = index;

@@ -536,7 +536,7 @@ TAVDict FilterCodecOptions(const AVDictionary* Opts, AVCodecID CodecId, AVFormat
     const size_t colon = key.find(':');
     if (colon != String::npos) {
       const int r = CheckStreamSpecifier(s, st, t->key + colon + 1);
-      if (r < 0) throw Exception(Format("Invalid stream specifier: %s.", {t->key + colon + 1}));
+      if (r < 0) throw Exception("invalid stream specification");
       if (r == 0) continue;
       key.resize(colon);
     }

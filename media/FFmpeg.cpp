@@ -331,7 +331,7 @@ void TCustomFFmpeg::RunPostHooks(AVFrame* frame, AVCodecContext*, bool Converted
   if (bitmap || hooks.Contains(phPreview)) {
     const int64_t now = ff::av_gettime_relative();
     FOutputVideoHook.preview_cur_time = now;
-    if (now - FOutputVideoHook.preview_last_time > FPreviewInterval) {
+    if (now - FOutputVideoHook.preview_last_time > FPreviewInterval.load()) {
       bool ok = convert();
       if (ok && bitmap) {
         THandlerScope scope(this);

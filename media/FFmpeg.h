@@ -145,9 +145,9 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
   TNotifyEvent FOnTerminate;
   TNotifyEvent FOnDestroy;
 
-  // Intervals in microseconds.
-  int64_t FReportInterval = 500000;
-  int64_t FPreviewInterval = 100000;
+  // Intervals in microseconds; the encoder may change them while the worker reads them.
+  std::atomic<int64_t> FReportInterval{500000};
+  std::atomic<int64_t> FPreviewInterval{100000};
 
   // ---- codec lists (engine-wide lock): opened decoders and encoders.
   void AddCodecItem(std::vector<void*>& Head, void* Item);
@@ -195,6 +195,15 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
   void FlushEncoders();
   void PrintReport(int FileIndex, bool IsLastReport, int64_t TimerStart, int64_t CurTime);
   void PrintFinalStats(int64_t TotalSize);
+  // The texts of a report: the shown video stream's part, then size, time,
+  // bit rate, duplicates and drops and speed (the result is where the speed
+  // part of Status starts), and the final sizes line.
+  static void ReportFrameTexts(int FrameNumber, float Fps, float Q, int FileIndex, int Index, String& Status,
+                               String& Block);
+  static size_t ReportTailTexts(int64_t Pts, int64_t TotalSize, double Bitrate, int Dup, int Drop, double Speed,
+                                String& Status, String& Block);
+  static String FinalSizesText(int64_t Video, int64_t Audio, int64_t Subtitle, int64_t Other, int64_t Extra,
+                               int64_t Total, int64_t TotalSize);
   // Closes the outputs that are written under a temporary name and moves
   // them over their targets; a failure is noted as the run's error.
   void CommitOutputs();
@@ -247,6 +256,12 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
   int TranscodeSubtitles(TInputStream* ist, AVPacket* pkt, int& GotOutput);
   int AudioFrameDecoded(TInputStream* ist, AVFrame* frame, AVPacket* pkt);
   int VideoFrameDecoded(TInputStream* ist, AVFrame* frame);
+ public:
+  // One packet gave a second frame: a warning the first time, then verbose.
+  void NoteMultipleFrames(TInputStream* ist, int StreamIndex);
+ private:
+  // The decoder found more reordering than the container announced.
+  void CheckReorderDelay(TInputStream* ist);
   int PushFrameToFilters(TInputStream* ist, AVFrame* frame);
   // Encoder output: every packet of the encoder to the muxer.
   void ReceivePackets(AVFormatContext* s, TOutputStream* ost, const char* Word, int& FrameSize);

@@ -449,6 +449,9 @@ static int DecodeFrames(TCustomFFmpeg& Task, TInputStream* ist, AVPacket* pkt, b
   if (!EnsureFrames(ist)) return AVERROR(ENOMEM);
   AVCodecContext* dec = ist->dec_ctx.get();
   AVFrame* frame = ist->decoded_frame.get();
+  // Frames that carry this packet's timestamp came out of it.
+  int fromPacket = 0;
+  const bool subframes = dec->codec && (dec->codec->capabilities & AV_CODEC_CAP_SUBFRAMES);
   auto receive = [&](bool One) -> int {
     for (;;) {
       int ret = ff::avcodec_receive_frame(dec, frame);
@@ -457,6 +460,8 @@ static int DecodeFrames(TCustomFFmpeg& Task, TInputStream* ist, AVPacket* pkt, b
         Task.CheckDecodeResult(ist, 0, Word, ret);
         return ret;
       }
+      if (!Drain && frame->pkt_dts == pkt->dts && ++fromPacket == 2 && !subframes)
+        Task.NoteMultipleFrames(ist, pkt->stream_index);
       GotOutput = 1;
       Task.CheckDecodeResult(ist, 1, Word, 0);
       ret = OnFrame(frame);
@@ -499,6 +504,27 @@ int TCustomFFmpeg::DecodeAudio(TInputStream* ist, AVPacket* pkt, bool Drain, int
   });
 }
 
+void TCustomFFmpeg::NoteMultipleFrames(TInputStream* ist, int StreamIndex) {
+  GlobalLogger()->Log(this, ist->showed_multi_packet_warning ? llVerbose : llWarning,
+                      Format("Multiple frames in a packet from stream %d", {StreamIndex}));
+  ist->showed_multi_packet_warning = 1;
+}
+
+void TCustomFFmpeg::CheckReorderDelay(TInputStream* ist) {
+  AVCodecContext* dec = ist->dec_ctx.get();
+  AVCodecParameters* par = ist->st->codecpar;
+  if (dec->has_b_frames <= par->video_delay) return;
+  if (dec->codec_id == AV_CODEC_ID_H264) {
+    par->video_delay = dec->has_b_frames;
+    return;
+  }
+  ff::av_log(dec, AV_LOG_WARNING,
+             "has_b_frames is larger in decoder than demuxer %d > %d.\n"
+             "If you want to help, upload a sample of this file to https://ffmpeg.org/bugreports.html and contact "
+             "the ffmpeg-devel mailing list. (ffmpeg-devel@ffmpeg.org)\n",
+             dec->has_b_frames, par->video_delay);
+}
+
 int TCustomFFmpeg::DecodeVideo(TInputStream* ist, AVPacket* pkt, bool Drain, int& GotOutput, int64_t& Duration) {
   if (!Drain) pkt->dts = ff::av_rescale_q(ist->dts, MicroTB, ist->st->time_base);
   Duration = 0;
@@ -511,8 +537,10 @@ int TCustomFFmpeg::DecodeVideo(TInputStream* ist, AVPacket* pkt, bool Drain, int
     const int used = parser ? parser->repeat_pict + 1 : ticks;
     Duration = int64_t(AV_TIME_BASE) * dec->framerate.den * used / dec->framerate.num / ticks;
   }
-  return DecodeFrames(*this, ist, pkt, Drain, FDrainSent, "video", GotOutput,
-                      [&](AVFrame* frame) { return VideoFrameDecoded(ist, frame); });
+  const int ret = DecodeFrames(*this, ist, pkt, Drain, FDrainSent, "video", GotOutput,
+                               [&](AVFrame* frame) { return VideoFrameDecoded(ist, frame); });
+  CheckReorderDelay(ist);
+  return ret;
 }
 
 int TCustomFFmpeg::TranscodeSubtitles(TInputStream* ist, AVPacket* pkt, int& GotOutput) {

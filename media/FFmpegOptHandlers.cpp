@@ -142,14 +142,29 @@ int OptRemoved(TCustomFFmpegOpt& Task, TOptionsContext*, const String& Opt, cons
 
 int OptNoOp(TCustomFFmpegOpt&, TOptionsContext*, const String&, const String&) { return 0; }
 
-int OptVideoChannel(TCustomFFmpegOpt& Task, TOptionsContext*, const String&, const String& Arg) {
-  Log(Task, llWarning, "This option is deprecated, use -channel.");
-  return Task.FOptions->opt_default("channel", Arg);
+namespace {
+
+// A global option's library value belongs to the file whose text holds it:
+// the text's own dictionaries were handed to that file's group already.
+int OptDefaultForFile(TCustomFFmpegOpt& Task, TOptionsContext* o, const String& Key, const String& Value) {
+  TOptionsContext file;
+  if (!o) {
+    file.Group = &Task.FOptions->OptionParseContext().file_opts;
+    o = &file;
+  }
+  return OptDefaultNew(Task, o, Key, Value);
 }
 
-int OptVideoStandard(TCustomFFmpegOpt& Task, TOptionsContext*, const String&, const String& Arg) {
+}  // namespace
+
+int OptVideoChannel(TCustomFFmpegOpt& Task, TOptionsContext* o, const String&, const String& Arg) {
+  Log(Task, llWarning, "This option is deprecated, use -channel.");
+  return OptDefaultForFile(Task, o, "channel", Arg);
+}
+
+int OptVideoStandard(TCustomFFmpegOpt& Task, TOptionsContext* o, const String&, const String& Arg) {
   Log(Task, llWarning, "This option is deprecated, use -standard.");
-  return Task.FOptions->opt_default("standard", Arg);
+  return OptDefaultForFile(Task, o, "standard", Arg);
 }
 
 // ---------------------------------------------------------------------------

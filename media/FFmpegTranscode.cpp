@@ -235,6 +235,65 @@ void TCustomFFmpeg::TranscodeCleanup() {
 }
 
 // ---------------------------------------------------------------------------
+// Report texts. The status line is shown to the user and follows the user's
+// decimal separator; the progress block is read by programs and always has
+// a point. Integer formats pad with zeros through their precision.
+
+namespace {
+
+const TFormatSettings& PointSettings() {
+  static const TFormatSettings settings;
+  return settings;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::ReportFrameTexts(int FrameNumber, float Fps, float Q, int FileIndex, int Index, String& Status,
+                                     String& Block) {
+  Status += Format("frame=%5d fps=%3.*f q=%3.1f ", {FrameNumber, Fps < 9.95 ? 1 : 0, Fps, Q});
+  Block += Format("frame=%d\n", {FrameNumber});
+  Block += Format("fps=%.1f\n", {Fps}, PointSettings());
+  Block += Format("stream_%d_%d_q=%.1f\n", {FileIndex, Index, Q}, PointSettings());
+}
+
+size_t TCustomFFmpeg::ReportTailTexts(int64_t Pts, int64_t TotalSize, double Bitrate, int Dup, int Drop,
+                                      double Speed, String& Status, String& Block) {
+  const int64_t apts = Pts < 0 ? -Pts : Pts;
+  int secs = int(apts / 1000000);
+  const int us = int(apts % 1000000);
+  int mins = secs / 60;
+  secs %= 60;
+  const int hours = mins / 60;
+  mins %= 60;
+  const int ms = us / 1000;
+  Status += TotalSize < 0 ? String("size=N/A time=") : Format("size=%8.0fkB time=", {double(TotalSize) / 1024});
+  if (Pts < 0) Status += "-";
+  Status += Format("%.2d:%.2d:%.2d.%.3d ", {hours, mins, secs, ms});
+  Status += Bitrate < 0 ? String("bitrate=N/A") : Format("bitrate=%6.1fkbits/s", {Bitrate});
+  Block += Bitrate < 0 ? String("bitrate=N/A\n") : Format("bitrate=%6.1fkbits/s\n", {Bitrate}, PointSettings());
+  Block += TotalSize < 0 ? String("total_size=N/A\n") : Format("total_size=%d\n", {TotalSize});
+  Block += Format("out_time_ms=%d\n", {Pts});
+  Block += Format("out_time=%.2d:%.2d:%.2d.%.6d\n", {hours, mins, secs, us});
+  if (Dup || Drop) Status += Format(" dup=%d drop=%d", {Dup, Drop});
+  const size_t beforeSpeed = Status.size();
+  Block += Format("dup_frames=%d\n", {Dup});
+  Block += Format("drop_frames=%d\n", {Drop});
+  Status += Speed < 0 ? String(" speed=N/A") : Format(" speed=%4.3gx", {Speed});
+  Block += Speed < 0 ? String("speed=N/A\n") : Format("speed=%4.3gx\n", {Speed}, PointSettings());
+  return beforeSpeed;
+}
+
+String TCustomFFmpeg::FinalSizesText(int64_t Video, int64_t Audio, int64_t Subtitle, int64_t Other, int64_t Extra,
+                                     int64_t Total, int64_t TotalSize) {
+  const String overhead = (Total && TotalSize > 0 && TotalSize >= Total)
+                              ? Format("%f%%", {double(TotalSize - Total) * 100 / double(Total)})
+                              : String("unknown");
+  return Format(
+      "video:%1.0fkB audio:%1.0fkB subtitle:%1.0fkB other streams:%1.0fkB global headers:%1.0fkB muxing overhead: %s",
+      {Video / 1024.0, Audio / 1024.0, Subtitle / 1024.0, Other / 1024.0, Extra / 1024.0, overhead});
+}
+
+// ---------------------------------------------------------------------------
 // Progress
 
 void TCustomFFmpeg::FireProgress(int FileIndex, int FrameNumber, int FPS, float Quality, float BitRate, int64_t Size,
@@ -250,7 +309,7 @@ void TCustomFFmpeg::PrintReport(int FileIndex, bool IsLastReport, int64_t TimerS
       Flast_time = CurTime;
       return;
     }
-    if (CurTime - Flast_time < FReportInterval) return;
+    if (CurTime - Flast_time < FReportInterval.load()) return;
     Flast_time = CurTime;
   }
   const float t = float(CurTime - TimerStart) / 1000000.0f;
@@ -282,7 +341,7 @@ void TCustomFFmpeg::PrintReport(int FileIndex, bool IsLastReport, int64_t TimerS
     const bool video = enc && enc->codec_type == AVMEDIA_TYPE_VIDEO;
     if (shown && video) {
       status += Format("q=%2.1f ", {q});
-      block += Format("stream_%d_%d_q=%.1f\n", {ost->file_index, ost->index, q});
+      block += Format("stream_%d_%d_q=%.1f\n", {ost->file_index, ost->index, q}, PointSettings());
     }
     bool skip = false;
     if (!shown && video && !ost->not_show_fps) {
@@ -291,10 +350,7 @@ void TCustomFFmpeg::PrintReport(int FileIndex, bool IsLastReport, int64_t TimerS
       } else {
         frameNumber = ost->frame_number;
         fps = t > 1 ? float(frameNumber) / t : 0;
-        status += Format("frame=%5d fps=%3.*f q=%3.1f ", {frameNumber, fps < 9.95 ? 1 : 0, fps, q});
-        block += Format("frame=%d\n", {frameNumber});
-        block += Format("fps=%.1f\n", {fps});
-        block += Format("stream_%d_%d_q=%.1f\n", {ost->file_index, ost->index, q});
+        ReportFrameTexts(frameNumber, fps, q, ost->file_index, ost->index, status, block);
         if (IsLastReport) status += "L";
         if (Fqp_hist) {
           const int qp = int(std::lrint(q));
@@ -315,11 +371,11 @@ void TCustomFFmpeg::PrintReport(int FileIndex, bool IsLastReport, int64_t TimerS
             const double p = -10.0 * std::log10(error / scale);
             status += Format("%s:%2.2f ", {String(1, letters[j]), p});
             block += Format("stream_%d_%d_psnr_%s=%2.2f\n",
-                            {ost->file_index, ost->index, String(1, char(letters[j] + 32)), p});
+                            {ost->file_index, ost->index, String(1, char(letters[j] + 32)), p}, PointSettings());
           }
           const double p = -10.0 * std::log10(errorSum / scaleSum);
           status += Format("*:%2.2f ", {p});
-          block += Format("stream_%d_%d_psnr_all=%2.2f\n", {ost->file_index, ost->index, p});
+          block += Format("stream_%d_%d_psnr_all=%2.2f\n", {ost->file_index, ost->index, p}, PointSettings());
         }
         shown = true;
       }
@@ -333,37 +389,15 @@ void TCustomFFmpeg::PrintReport(int FileIndex, bool IsLastReport, int64_t TimerS
     if (IsLastReport) Fnb_frames_drop += ost->last_dropped;
   }
 
-  const int64_t apts = pts < 0 ? -pts : pts;
-  int secs = int(apts / 1000000);
-  const int us = int(apts % 1000000);
-  int mins = secs / 60;
-  secs %= 60;
-  const int hours = mins / 60;
-  mins %= 60;
-  const int ms = us / 1000;
   // Floating point: an output under a millisecond or above 2 GB stays exact.
   const double bitrate = (pts == 0 || totalSize < 0) ? -1.0 : double(totalSize) * 8 / (double(pts) / 1000);
   const double speed = t != 0 ? double(pts) / 1000000 / t : -1;
-
-  status += totalSize < 0 ? String("size=N/A time=") : Format("size=%8.0fkB time=", {double(totalSize) / 1024});
-  if (pts < 0) status += "-";
-  status += Format("%02d:%02d:%02d.%03d ", {hours, mins, secs, ms});
-  status += bitrate < 0 ? String("bitrate=N/A") : Format("bitrate=%6.1fkbits/s", {bitrate});
-  block += bitrate < 0 ? String("bitrate=N/A\n") : Format("bitrate=%6.1fkbits/s\n", {bitrate});
-  block += totalSize < 0 ? String("total_size=N/A\n") : Format("total_size=%d\n", {totalSize});
-  block += Format("out_time_ms=%d\n", {pts});
-  block += Format("out_time=%02d:%02d:%02d.%06d\n", {hours, mins, secs, us});
-  if (Fnb_frames_dup || Fnb_frames_drop) {
-    status += Format(" dup=%d drop=%d", {Fnb_frames_dup, Fnb_frames_drop});
-    if (FShowDupOrDrop && FOnProgress) {
-      FShowDupOrDrop = false;
-      GlobalLogger()->Log(this, llInfo, status);
-    }
+  const size_t beforeSpeed =
+      ReportTailTexts(pts, totalSize, bitrate, Fnb_frames_dup, Fnb_frames_drop, speed, status, block);
+  if ((Fnb_frames_dup || Fnb_frames_drop) && FShowDupOrDrop && FOnProgress) {
+    FShowDupOrDrop = false;
+    GlobalLogger()->Log(this, llInfo, status.substr(0, beforeSpeed));
   }
-  block += Format("dup_frames=%d\n", {Fnb_frames_dup});
-  block += Format("drop_frames=%d\n", {Fnb_frames_drop});
-  status += speed < 0 ? String(" speed=N/A") : Format(" speed=%4.3gx", {speed});
-  block += speed < 0 ? String("speed=N/A\n") : Format("speed=%4.3gx\n", {speed});
 
   if (FOnProgress)
     FireProgress(IsLastReport ? -1 : FileIndex, frameNumber, fps < 0 ? -1 : int(std::lrint(fps)), q, float(bitrate),
@@ -400,13 +434,7 @@ void TCustomFFmpeg::PrintFinalStats(int64_t TotalSize) {
     total += ost->data_size;
     if ((enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) != AV_CODEC_FLAG_PASS1) pass1Only = false;
   }
-  const String overhead = (total && TotalSize > 0 && TotalSize >= total)
-                              ? Format("%f%%", {double(TotalSize - total) * 100 / double(total)})
-                              : String("unknown");
-  GlobalLogger()->Log(this, llInfo,
-                      Format("video:%1.0fkB audio:%1.0fkB subtitle:%1.0fkB other streams:%1.0fkB global headers:%1.0fkB "
-                             "muxing overhead: %s",
-                             {video / 1024.0, audio / 1024.0, subtitle / 1024.0, other / 1024.0, extra / 1024.0, overhead}));
+  GlobalLogger()->Log(this, llInfo, FinalSizesText(video, audio, subtitle, other, extra, total, TotalSize));
   for (size_t i = 0; i < Finput_files.size(); ++i) {
     const TInputFile* f = Finput_files[i].get();
     GlobalLogger()->Log(this, llVerbose,

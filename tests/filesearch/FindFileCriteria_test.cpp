@@ -329,7 +329,12 @@ TEST(FindFileCriteria, AssignCopiesEverythingAndClearResets) {
   EXPECT_EQ(b.Content().Options, csoWholeWord);
   EXPECT_EQ(b.Files().GetTargetPaths().Items(0).Folder(), "/v/");
 
-  EXPECT_THROW(b.Files().Assign(a.Size()), EConvertError);
+  try {
+    b.Files().Assign(a.Size());
+    ADD_FAILURE() << "criteria of another class were assigned";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "Cannot assign a TSizeCriteria to a TFileCriteria");
+  }
 
   b.Clear();
   EXPECT_EQ(b.Files().FileName(), "");

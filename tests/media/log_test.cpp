@@ -19,6 +19,7 @@
 
 #include "media/FFApi.h"
 #include "media/FFLog.h"
+#include "platform/win/Backend.h"
 
 namespace fs = std::filesystem;
 
@@ -343,3 +344,17 @@ TEST(LoggerInstances, OneLoggerPerProcess) {
 }
 
 }  // namespace
+
+// The about box is modal, titled after the component's class without its prefix letter.
+TEST(BaseComponentTest, ShowAboutIsAModalBoxNamingTheClassAndVersion) {
+  THeadlessBackend* backend = HeadlessBackend();
+  ASSERT_NE(backend, nullptr);
+  backend->ClearMessageBoxes();
+  GlobalLogger()->ShowAbout();
+  ASSERT_EQ(backend->MessageBoxes().size(), 1u);
+  const TMessageBoxRecord& box = backend->MessageBoxes()[0];
+  EXPECT_EQ(box.Caption, "About FFLogger");
+  EXPECT_EQ(box.Text.substr(0, box.Text.find('\r')), "FFLogger - Version " + GlobalLogger()->GetVersion());
+  EXPECT_EQ(box.Type & 0xF, UINT(MB_OK));
+  backend->ClearMessageBoxes();
+}

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "media/FFmpegOptParser.h"
 #include "tests/media_open/OpenTestSupport.h"
 
 TEST_F(OpenTest, LavfiSourcesOpenWithTheirStreamsAndTheProbingEvent) {
@@ -123,4 +124,15 @@ TEST_F(OpenTest, AttachmentsAreDumpedWithoutOverwritingUnasked) {
   task.Fno_file_overwrite = 1;
   EXPECT_THROW(CheckFileOverwrite(task, Path("kept.ttf")), FFmpegException);
   EXPECT_EQ(task.FLastErrMsg, "Error, both -y and -n supplied.");
+}
+
+// The deprecated device options land in the options of the file whose text holds them.
+TEST_F(OpenTest, DeprecatedChannelAndStandardReachTheFileOptions) {
+  TTestTask task;
+  TOptionsContext o;
+  InitOptionsContext(task, o);
+  ASSERT_EQ(ParseOptions(task, o, "-vc 2 -tvstd PAL", ofInput, "dev", "input file", ""), 0) << task.FLastErrMsg;
+  EXPECT_STREQ(o.Group->format_opts.Value("channel"), "2");
+  EXPECT_STREQ(o.Group->format_opts.Value("standard"), "PAL");
+  UninitOptionsContext(task, o);
 }

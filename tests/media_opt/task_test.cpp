@@ -321,7 +321,12 @@ TEST_F(TaskTest, FilterCodecOptionsPerStream) {
   EXPECT_EQ(ff::av_dict_get(perStream[2], "strict", nullptr, 0), nullptr);
 
   ff::av_dict_set(opts.Ref(), "threads:x", "1", 0);
-  EXPECT_THROW(FilterCodecOptions(opts.Get(), AV_CODEC_ID_MPEG4, in.get(), in->streams[0], nullptr), Exception);
+  try {
+    FilterCodecOptions(opts.Get(), AV_CODEC_ID_MPEG4, in.get(), in->streams[0], nullptr);
+    ADD_FAILURE() << "a bad stream specifier was accepted";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message, "invalid stream specification");
+  }
 }
 
 // ---------------------------------------------------------------------------

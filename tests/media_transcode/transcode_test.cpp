@@ -316,6 +316,7 @@ TEST_F(TranscodeTest, TruncatedInputEndsWhereItsDataEnds) {
   task.RunHere();
   // The demuxer itself treats the missing part as the end of the file.
   EXPECT_TRUE(task.Terminated());
+  EXPECT_TRUE(task.Finished()) << task.FatalMessage();
   const TFileReport r = InspectFile(Path("d.mkv"));
   ASSERT_TRUE(r.Opened);
   EXPECT_GT(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 20);
@@ -374,4 +375,20 @@ TEST_F(TranscodeTest, TwoPassLogsBelongToTheirOutputAndStream) {
   second.RunHere();
   EXPECT_TRUE(second.Finished()) << second.FatalMessage();
   for (const auto& p : made) std::filesystem::remove(p);
+}
+
+// One packet that decodes to several frames is worth one warning; later ones are verbose.
+TEST_F(TranscodeTest, MultipleFramesInAPacketWarnOnceThenVerbose) {
+  TTask task;
+  ASSERT_GE(task.AddInput("-f lavfi", AudioSource(0.2)), 0) << task.LastErrMsg();
+  TInputStream* ist = task.Finput_streams[0].get();
+  std::vector<TLogLevel> levels;
+  GlobalLogger()->SetLogLevel(llVerbose);
+  GlobalLogger()->SetOnLog([&](TObject*, TThreadID, TLogLevel Level, const String& Msg) {
+    if (Msg == "Multiple frames in a packet from stream 3") levels.push_back(Level);
+  });
+  for (int i = 0; i < 3; ++i) task.NoteMultipleFrames(ist, 3);
+  GlobalLogger()->SetOnLog(nullptr);
+  GlobalLogger()->SetLogLevel(llInfo);
+  EXPECT_EQ(levels, (std::vector<TLogLevel>{llWarning, llVerbose, llVerbose}));
 }

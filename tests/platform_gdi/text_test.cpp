@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/platform_gdi/GdiTestUtil.h"
 
@@ -49,34 +50,45 @@ TEST(Fonts, UnknownFacesFallBackToDejaVuSans) {
   DeleteObject(mono);
 }
 
-TEST(Fonts, ExtentsAndMetricsAreStable) {
-  // Pinned values: text must measure the same on every machine and every run.
+// Relations rather than pinned numbers, so that a new release of the font
+// package does not break the test: the cell follows the requested height,
+// larger and bolder text is wider, and measuring is additive and repeatable.
+TEST(Fonts, ExtentsAndMetricsFollowTheRequestedSize) {
   struct Case {
     int height;
     int weight;
-    LONG cx, cy, ascent, descent;
   };
-  const Case cases[] = {
-      {-11, FW_NORMAL, 69, 14, 11, 3},
-      {-16, FW_NORMAL, 97, 19, 15, 4},
-      {-16, FW_BOLD, 110, 19, 15, 4},
-  };
+  const Case cases[] = {{-11, FW_NORMAL}, {-16, FW_NORMAL}, {-16, FW_BOLD}};
+  const std::string text = "Hello, World";
   Surface s(4, 4);
+  std::vector<SIZE> sizes;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.height);
+    SCOPED_TRACE(std::to_string(c.height) + (c.weight == FW_BOLD ? " bold" : ""));
     FontScope font(s.dc, MakeFont(c.height, "Tahoma", c.weight));
-    const SIZE sz = Extent(s.dc, "Hello, World");
+    const SIZE sz = Extent(s.dc, text);
     TEXTMETRIC tm;
     ASSERT_TRUE(GetTextMetrics(s.dc, &tm));
-    EXPECT_EQ(sz.cx, c.cx);
-    EXPECT_EQ(sz.cy, c.cy);
-    EXPECT_EQ(tm.tmAscent, c.ascent);
-    EXPECT_EQ(tm.tmDescent, c.descent);
+    // A negative height is the character height: the cell adds the internal leading.
     EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
     EXPECT_EQ(tm.tmInternalLeading, tm.tmHeight + c.height);
-    // Widths add up: no kerning between runs.
+    EXPECT_GE(tm.tmInternalLeading, 0);
+    EXPECT_GT(tm.tmAscent, tm.tmDescent);
+    EXPECT_GT(tm.tmDescent, 0);
+    EXPECT_EQ(sz.cy, tm.tmHeight);
+    // Latin text is a few tenths of the height wide per character.
+    EXPECT_GT(sz.cx, LONG(text.size()) * -c.height * 3 / 10);
+    EXPECT_LT(sz.cx, LONG(text.size()) * -c.height * 8 / 10);
+    // Widths add up (no kerning between runs) and measuring again gives the same.
     EXPECT_EQ(Extent(s.dc, "Hello,").cx + Extent(s.dc, " World").cx, sz.cx);
+    EXPECT_EQ(Extent(s.dc, text).cx, sz.cx);
+    EXPECT_GT(Extent(s.dc, "WWW").cx, Extent(s.dc, "iii").cx);
+    sizes.push_back(sz);
   }
+  // Larger text is taller and wider, in proportion within rounding; bold is wider still.
+  EXPECT_GT(sizes[1].cy, sizes[0].cy);
+  EXPECT_NEAR(double(sizes[1].cx) / sizes[0].cx, 16.0 / 11.0, 0.15);
+  EXPECT_EQ(sizes[2].cy, sizes[1].cy);
+  EXPECT_GT(sizes[2].cx, sizes[1].cx);
   // A positive height is the cell height.
   FontScope cell(s.dc, MakeFont(19));
   TEXTMETRIC tm;
