@@ -304,15 +304,7 @@ void Button::PaintGroup(HDC dc, RECT r) {
 void Button::Paint(HDC dc) {
   RECT r = Client();
   if (Type() == BS_OWNERDRAW) {
-    DRAWITEMSTRUCT di;
-    di.CtlType = ODT_BUTTON;
-    di.CtlID = UINT(Id());
-    di.itemAction = ODA_DRAWENTIRE;
-    di.itemState = (pushed_ ? ODS_SELECTED : 0) | (focused_ ? ODS_FOCUS : 0) | (Enabled() ? 0 : ODS_DISABLED);
-    di.hwndItem = hwnd;
-    di.hDC = dc;
-    di.rcItem = r;
-    if (HWND p = Parent()) SendMessageW(p, WM_DRAWITEM, WPARAM(Id()), LPARAM(&di));
+    DrawItem(ODT_BUTTON, 0, (pushed_ ? ODS_SELECTED : 0) | (focused_ ? ODS_FOCUS : 0), dc, r);
     return;
   }
   const bool pushLike = !IsCheckOrRadio() || (Style() & BS_PUSHLIKE);

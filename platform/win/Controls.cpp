@@ -19,6 +19,12 @@ void RegisterSystemClasses() {
       {"BUTTON", &ButtonWndProc, CS_DBLCLKS | CS_PARENTDC, 0},
       {"STATIC", &StaticWndProc, CS_PARENTDC, 0},
       {"EDIT", &EditWndProc, CS_DBLCLKS | CS_PARENTDC, 0},
+      {"LISTBOX", &ListBoxWndProc, CS_DBLCLKS | CS_PARENTDC, 0},
+      {"ComboLBox", &ListBoxWndProc, CS_DBLCLKS | CS_SAVEBITS, 0},
+      {"COMBOBOX", &ComboBoxWndProc, CS_DBLCLKS | CS_PARENTDC | CS_VREDRAW | CS_HREDRAW, 0},
+      {TRACKBAR_CLASSW, &TrackBarWndProc, CS_DBLCLKS, 0},
+      {PROGRESS_CLASSW, &ProgressWndProc, CS_HREDRAW | CS_VREDRAW, 0},
+      {UPDOWN_CLASSW, &UpDownWndProc, CS_DBLCLKS, 0},
   };
   for (const Entry& e : entries) {
     WNDCLASSEXW wc;
@@ -88,6 +94,32 @@ LRESULT Control::Notify(UINT code, NMHDR* header) {
   header->code = code;
   HWND p = Parent();
   return p ? SendMessageW(p, WM_NOTIFY, WPARAM(Id()), LPARAM(header)) : 0;
+}
+
+void Control::DrawItem(UINT type, UINT item, UINT state, HDC dc, const RECT& r, ULONG_PTR data, HWND owner) {
+  if (!owner) owner = hwnd;
+  DRAWITEMSTRUCT di;
+  di.CtlType = type;
+  di.CtlID = UINT(GetWindowLongPtrW(owner, GWLP_ID));
+  di.itemID = item;
+  di.itemAction = ODA_DRAWENTIRE;
+  di.itemState = state | (IsWindowEnabled(owner) ? 0 : ODS_DISABLED);
+  di.hwndItem = owner;
+  di.hDC = dc;
+  di.rcItem = r;
+  di.itemData = data;
+  if (HWND p = GetParent(owner)) SendMessageW(p, WM_DRAWITEM, di.CtlID, LPARAM(&di));
+}
+
+LRESULT Control::CustomDraw(DWORD stage, HDC dc, const RECT& r, ULONG_PTR item, UINT state, LPARAM itemParam) {
+  NMCUSTOMDRAW cd;
+  cd.dwDrawStage = stage;
+  cd.hdc = dc;
+  cd.rc = r;
+  cd.dwItemSpec = item;
+  cd.uItemState = state;
+  cd.lItemlParam = itemParam;
+  return Notify(NM_CUSTOMDRAW, &cd.hdr);
 }
 
 HBRUSH Control::ParentBrush(HDC dc, UINT ctlColorMsg) {

@@ -476,3 +476,130 @@ HCURSOR CreateCursorFromIcon(HICON icon, DWORD xHotspot, DWORD yHotspot);
 BOOL DestroyCursor(HCURSOR cursor);
 
 BOOL MessageBeep(UINT type);
+
+// ---- "LISTBOX" ----
+constexpr DWORD LBS_NOTIFY = 0x0001;
+constexpr DWORD LBS_SORT = 0x0002;
+constexpr DWORD LBS_NOREDRAW = 0x0004;
+constexpr DWORD LBS_MULTIPLESEL = 0x0008;
+constexpr DWORD LBS_OWNERDRAWFIXED = 0x0010;
+constexpr DWORD LBS_OWNERDRAWVARIABLE = 0x0020;
+constexpr DWORD LBS_HASSTRINGS = 0x0040;
+constexpr DWORD LBS_USETABSTOPS = 0x0080;
+constexpr DWORD LBS_NOINTEGRALHEIGHT = 0x0100;
+constexpr DWORD LBS_MULTICOLUMN = 0x0200;
+constexpr DWORD LBS_WANTKEYBOARDINPUT = 0x0400;
+constexpr DWORD LBS_EXTENDEDSEL = 0x0800;
+constexpr DWORD LBS_DISABLENOSCROLL = 0x1000;
+constexpr DWORD LBS_NODATA = 0x2000;
+constexpr DWORD LBS_NOSEL = 0x4000;
+constexpr DWORD LBS_COMBOBOX = 0x8000;
+constexpr DWORD LBS_STANDARD = LBS_NOTIFY | LBS_SORT | WS_VSCROLL | WS_BORDER;
+
+constexpr UINT LB_ADDSTRING = 0x0180;
+constexpr UINT LB_INSERTSTRING = 0x0181;
+constexpr UINT LB_DELETESTRING = 0x0182;
+constexpr UINT LB_RESETCONTENT = 0x0184;
+constexpr UINT LB_SETSEL = 0x0185;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETSEL = 0x0187;
+constexpr UINT LB_GETCURSEL = 0x0188;
+constexpr UINT LB_GETTEXT = 0x0189;
+constexpr UINT LB_GETTEXTLEN = 0x018A;
+constexpr UINT LB_GETCOUNT = 0x018B;
+constexpr UINT LB_SELECTSTRING = 0x018C;
+constexpr UINT LB_GETTOPINDEX = 0x018E;
+constexpr UINT LB_FINDSTRING = 0x018F;
+constexpr UINT LB_GETSELCOUNT = 0x0190;
+constexpr UINT LB_GETSELITEMS = 0x0191;
+constexpr UINT LB_SETTOPINDEX = 0x0197;
+constexpr UINT LB_GETITEMRECT = 0x0198;
+constexpr UINT LB_GETITEMDATA = 0x0199;
+constexpr UINT LB_SETITEMDATA = 0x019A;
+constexpr UINT LB_SETCARETINDEX = 0x019E;
+constexpr UINT LB_GETCARETINDEX = 0x019F;
+constexpr UINT LB_SETITEMHEIGHT = 0x01A0;
+constexpr UINT LB_GETITEMHEIGHT = 0x01A1;
+constexpr UINT LB_FINDSTRINGEXACT = 0x01A2;
+constexpr UINT LB_ITEMFROMPOINT = 0x01A9;
+constexpr LRESULT LB_OKAY = 0;
+constexpr LRESULT LB_ERR = -1;
+constexpr LRESULT LB_ERRSPACE = -2;
+constexpr WORD LBN_ERRSPACE = WORD(-2);
+constexpr WORD LBN_SELCHANGE = 1;
+constexpr WORD LBN_DBLCLK = 2;
+constexpr WORD LBN_SELCANCEL = 3;
+constexpr WORD LBN_SETFOCUS = 4;
+constexpr WORD LBN_KILLFOCUS = 5;
+
+// ---- "COMBOBOX" ----
+// The drop-down list is a popup window of class "ComboLBox" that answers LB_*;
+// the CB_* item messages are passed to it.
+constexpr DWORD CBS_SIMPLE = 0x0001;
+constexpr DWORD CBS_DROPDOWN = 0x0002;
+constexpr DWORD CBS_DROPDOWNLIST = 0x0003;
+constexpr DWORD CBS_OWNERDRAWFIXED = 0x0010;
+constexpr DWORD CBS_OWNERDRAWVARIABLE = 0x0020;
+constexpr DWORD CBS_AUTOHSCROLL = 0x0040;
+constexpr DWORD CBS_OEMCONVERT = 0x0080;
+constexpr DWORD CBS_SORT = 0x0100;
+constexpr DWORD CBS_HASSTRINGS = 0x0200;
+constexpr DWORD CBS_NOINTEGRALHEIGHT = 0x0400;
+constexpr DWORD CBS_DISABLENOSCROLL = 0x0800;
+constexpr DWORD CBS_UPPERCASE = 0x2000;
+constexpr DWORD CBS_LOWERCASE = 0x4000;
+
+constexpr UINT CB_GETEDITSEL = 0x0140;
+constexpr UINT CB_LIMITTEXT = 0x0141;
+constexpr UINT CB_SETEDITSEL = 0x0142;
+constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_DELETESTRING = 0x0144;
+constexpr UINT CB_GETCOUNT = 0x0146;
+constexpr UINT CB_GETCURSEL = 0x0147;
+constexpr UINT CB_GETLBTEXT = 0x0148;
+constexpr UINT CB_GETLBTEXTLEN = 0x0149;
+constexpr UINT CB_INSERTSTRING = 0x014A;
+constexpr UINT CB_RESETCONTENT = 0x014B;
+constexpr UINT CB_FINDSTRING = 0x014C;
+constexpr UINT CB_SELECTSTRING = 0x014D;
+constexpr UINT CB_SETCURSEL = 0x014E;
+constexpr UINT CB_SHOWDROPDOWN = 0x014F;
+constexpr UINT CB_GETITEMDATA = 0x0150;
+constexpr UINT CB_SETITEMDATA = 0x0151;
+constexpr UINT CB_GETDROPPEDCONTROLRECT = 0x0152;
+constexpr UINT CB_SETITEMHEIGHT = 0x0153;
+constexpr UINT CB_GETITEMHEIGHT = 0x0154;
+constexpr UINT CB_GETDROPPEDSTATE = 0x0157;
+constexpr UINT CB_FINDSTRINGEXACT = 0x0158;
+constexpr UINT CB_GETTOPINDEX = 0x015B;
+constexpr UINT CB_SETTOPINDEX = 0x015C;
+constexpr UINT CB_GETDROPPEDWIDTH = 0x015F;
+constexpr UINT CB_SETDROPPEDWIDTH = 0x0160;
+constexpr UINT CB_GETCOMBOBOXINFO = 0x0164;
+constexpr LRESULT CB_OKAY = 0;
+constexpr LRESULT CB_ERR = -1;
+constexpr LRESULT CB_ERRSPACE = -2;
+constexpr WORD CBN_ERRSPACE = WORD(-1);
+constexpr WORD CBN_SELCHANGE = 1;
+constexpr WORD CBN_DBLCLK = 2;
+constexpr WORD CBN_SETFOCUS = 3;
+constexpr WORD CBN_KILLFOCUS = 4;
+constexpr WORD CBN_EDITCHANGE = 5;
+constexpr WORD CBN_EDITUPDATE = 6;
+constexpr WORD CBN_DROPDOWN = 7;
+constexpr WORD CBN_CLOSEUP = 8;
+constexpr WORD CBN_SELENDOK = 9;
+constexpr WORD CBN_SELENDCANCEL = 10;
+
+struct COMBOBOXINFO {
+  DWORD cbSize = sizeof(COMBOBOXINFO);
+  RECT rcItem;
+  RECT rcButton;
+  DWORD stateButton = 0;
+  HWND hwndCombo = nullptr;
+  HWND hwndItem = nullptr;  // the edit, or the combo box itself for a drop-down list
+  HWND hwndList = nullptr;
+};
+BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info);
+
+#include "platform/win/CommCtrl.h"

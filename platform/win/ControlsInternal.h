@@ -3,6 +3,7 @@
 // of one of those classes, notifications to the parent, and the plain default
 // look (edges, arrows, check marks, focus rectangles, text). Not for callers.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,10 @@ class Control : public ControlBase {
   HBRUSH ParentBrush(HDC dc, UINT ctlColorMsg);
   // Paints through Paint for WM_PAINT (BeginPaint) and WM_PRINTCLIENT (the given DC).
   virtual void Paint(HDC) {}
+  // WM_DRAWITEM to the parent (of owner, when the control draws for another window).
+  void DrawItem(UINT type, UINT item, UINT state, HDC dc, const RECT& r, ULONG_PTR data = 0, HWND owner = nullptr);
+  // One NM_CUSTOMDRAW stage to the parent; CDRF_DODEFAULT when nobody answers.
+  LRESULT CustomDraw(DWORD stage, HDC dc, const RECT& r, ULONG_PTR item = 0, UINT state = 0, LPARAM itemParam = 0);
 
  private:
   HFONT font_ = nullptr;
@@ -85,6 +90,9 @@ bool ApplyScrollInfo(ScrollBarData& d, const SCROLLINFO& si);
 void ReadScrollInfo(const ScrollBarData& d, SCROLLINFO* si);
 // Where a bar shows its content: a range the page does not cover.
 bool ScrollBarNeeded(const ScrollBarData& d);
+// Where a WM_HSCROLL / WM_VSCROLL code asks a window to scroll its own bar: pos moved by a
+// line or a page, to 0 or last, or the thumb's track position. The caller clamps.
+int ScrollTarget(HWND wnd, int bar, WORD code, int pos, int line, int page, int last);
 
 // Tracking of a pressed bar: arrows and pages repeat while held; the thumb follows the mouse.
 // target gets msg (WM_HSCROLL/WM_VSCROLL) with lParam ctl (the control, or null for a frame bar).
@@ -96,10 +104,18 @@ struct ScrollTrackTarget {
 };
 void BeginScrollTrack(const ScrollTrackTarget& t, POINT screen);
 
+// A combo box's list ("ComboLBox") reports the end of a pick: accepted or not.
+void SetComboListOwner(HWND list, HWND combo, std::function<void(bool accepted)> done);
+
 // Class procedures registered by RegisterSystemClasses.
 LRESULT ScrollBarWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ButtonWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT StaticWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT EditWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT ListBoxWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT ComboBoxWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT TrackBarWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT ProgressWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT UpDownWndProc(HWND, UINT, WPARAM, LPARAM);
 
 }  // namespace win

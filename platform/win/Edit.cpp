@@ -491,42 +491,14 @@ LRESULT Edit::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CAPTURECHANGED:
       selecting_ = false;
       return 0;
-    case WM_VSCROLL: {
-      switch (LOWORD(wp)) {
-        case SB_LINEUP: ScrollLines(-1); break;
-        case SB_LINEDOWN: ScrollLines(1); break;
-        case SB_PAGEUP: ScrollLines(-VisibleLines()); break;
-        case SB_PAGEDOWN: ScrollLines(VisibleLines()); break;
-        case SB_TOP: ScrollLines(-firstLine_); break;
-        case SB_BOTTOM: ScrollLines(int(lines_.size())); break;
-        case SB_THUMBTRACK: case SB_THUMBPOSITION: {
-          SCROLLINFO si;
-          si.fMask = SIF_TRACKPOS;
-          GetScrollInfo(hwnd, SB_VERT, &si);
-          ScrollLines(si.nTrackPos - firstLine_);
-          break;
-        }
-      }
+    case WM_VSCROLL:
+      ScrollLines(ScrollTarget(hwnd, SB_VERT, LOWORD(wp), firstLine_, 1, VisibleLines(), int(lines_.size())) -
+                  firstLine_);
       return 0;
-    }
     case WM_HSCROLL: {
       const RECT f = Format();
-      const int page = std::max(1, int(f.right - f.left));
-      int x = scrollX_;
-      switch (LOWORD(wp)) {
-        case SB_LINELEFT: x -= 8; break;
-        case SB_LINERIGHT: x += 8; break;
-        case SB_PAGELEFT: x -= page; break;
-        case SB_PAGERIGHT: x += page; break;
-        case SB_THUMBTRACK: case SB_THUMBPOSITION: {
-          SCROLLINFO si;
-          si.fMask = SIF_TRACKPOS;
-          GetScrollInfo(hwnd, SB_HORZ, &si);
-          x = si.nTrackPos;
-          break;
-        }
-      }
-      x = std::max(0, x);
+      const int x = std::max(0, ScrollTarget(hwnd, SB_HORZ, LOWORD(wp), scrollX_, 8, std::max(1, int(f.right - f.left)),
+                                             scrollX_));
       if (x != scrollX_) {
         scrollX_ = x;
         UpdateScrollBars();

@@ -117,6 +117,23 @@ void PaintScrollBar(HDC dc, const RECT& bar, bool vertical, const ScrollBarData&
   if (!IsRectEmpty(&l.thumb)) DrawButtonFace(dc, l.thumb, false);
 }
 
+int ScrollTarget(HWND wnd, int bar, WORD code, int pos, int line, int page, int last) {
+  switch (code) {
+    case SB_LINEUP: return pos - line;
+    case SB_LINEDOWN: return pos + line;
+    case SB_PAGEUP: return pos - page;
+    case SB_PAGEDOWN: return pos + page;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return last;
+    case SB_THUMBTRACK: case SB_THUMBPOSITION: {
+      SCROLLINFO si;
+      si.fMask = SIF_TRACKPOS;
+      return GetScrollInfo(wnd, bar, &si) ? si.nTrackPos : pos;
+    }
+  }
+  return pos;
+}
+
 // ---- The frame's bars ----
 
 RECT NcScrollBarRect(Window* w, int bar) {

@@ -64,15 +64,7 @@ class Static : public Control {
         return;
       }
       case SS_OWNERDRAW: {
-        DRAWITEMSTRUCT di;
-        di.CtlType = ODT_STATIC;
-        di.CtlID = UINT(Id());
-        di.itemAction = ODA_DRAWENTIRE;
-        di.itemState = Enabled() ? 0 : ODS_DISABLED;
-        di.hwndItem = hwnd;
-        di.hDC = dc;
-        di.rcItem = r;
-        if (HWND p = Parent()) SendMessageW(p, WM_DRAWITEM, WPARAM(Id()), LPARAM(&di));
+        DrawItem(ODT_STATIC, 0, 0, dc, r);
         return;
       }
     }

@@ -623,4 +623,292 @@ TEST_F(ControlsTest, IconsDrawThroughTheirMaskOrAlphaAndCursorsReachTheBackend) 
   DestroyWindow(sizable);
 }
 
+// ---- Lists and combo boxes ----
+
+std::string ItemText(HWND w, UINT msg, int i) {
+  char buf[128] = {};
+  SendMessageW(w, msg, WPARAM(i), LPARAM(buf));
+  return buf;
+}
+
+TEST_F(ControlsTest, ListBoxKeepsSortedItemsAndFollowsMouseAndKeys) {
+  HWND lb = Make("LISTBOX", LBS_STANDARD, 10, 10, 120, 80);
+  for (const char* s : {"pear", "Apple", "fig", "banana", "cherry", "date", "elder"})
+    SendMessageW(lb, LB_ADDSTRING, 0, LPARAM(s));
+  EXPECT_EQ(SendMessageW(lb, LB_GETCOUNT, 0, 0), 7);
+  EXPECT_EQ(ItemText(lb, LB_GETTEXT, 0), "Apple");  // sorted without regard to case
+  EXPECT_EQ(ItemText(lb, LB_GETTEXT, 6), "pear");
+  EXPECT_EQ(SendMessageW(lb, LB_FINDSTRING, WPARAM(-1), LPARAM("CH")), 2);
+  EXPECT_EQ(SendMessageW(lb, LB_FINDSTRINGEXACT, WPARAM(-1), LPARAM("ch")), LB_ERR);
+  EXPECT_EQ(SendMessageW(lb, LB_GETCURSEL, 0, 0), LB_ERR);
+  SendMessageW(lb, LB_SETITEMDATA, 3, 42);
+  EXPECT_EQ(SendMessageW(lb, LB_GETITEMDATA, 3, 0), 42);
+  EXPECT_EQ(SendMessageW(lb, LB_SETCURSEL, 9, 0), LB_ERR);
+
+  // A click selects and tells the parent; keys move the selection and scroll it into view.
+  const int h = int(SendMessageW(lb, LB_GETITEMHEIGHT, 0, 0));
+  log.clear();
+  Click(lb, 10, h + h / 2);
+  EXPECT_EQ(SendMessageW(lb, LB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(Commands(), (Codes{LBN_SETFOCUS, LBN_SELCHANGE}));
+  log.clear();
+  Key(VK_END);
+  EXPECT_EQ(SendMessageW(lb, LB_GETCURSEL, 0, 0), 6);
+  EXPECT_GT(SendMessageW(lb, LB_GETTOPINDEX, 0, 0), 0);
+  EXPECT_EQ(Commands(), Codes{LBN_SELCHANGE});
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  GetScrollInfo(lb, SB_VERT, &si);
+  EXPECT_EQ(si.nPos, SendMessageW(lb, LB_GETTOPINDEX, 0, 0));
+  EXPECT_EQ(si.nMax, 6);
+  SendMessageW(lb, LB_SETTOPINDEX, 0, 0);
+  EXPECT_EQ(SendMessageW(lb, LB_GETTOPINDEX, 0, 0), 0);
+  log.clear();
+  InjectChar(U'f');
+  Pump();
+  EXPECT_EQ(SendMessageW(lb, LB_GETCURSEL, 0, 0), 5);
+  SendMessageW(lb, LB_SETTOPINDEX, 0, 0);
+  POINT p{5, 5};
+  ClientToScreen(lb, &p);
+  InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
+  InjectMouseButton(TMouseButton::Left, false, p.x, p.y);
+  InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
+  InjectMouseButton(TMouseButton::Left, false, p.x, p.y);
+  Pump();
+  const Codes dbl = Commands();
+  EXPECT_EQ(dbl.back(), LBN_DBLCLK);
+  EXPECT_EQ(SendMessageW(lb, LB_DELETESTRING, 0, 0), 6);
+  EXPECT_EQ(SendMessageW(lb, LB_GETCURSEL, 0, 0), LB_ERR);  // the selected item went
+
+  // Multiple selection toggles items.
+  HWND multi = Make("LISTBOX", LBS_MULTIPLESEL | LBS_NOTIFY, 150, 10, 100, 80, "", 8);
+  for (const char* s : {"a", "b", "c"}) SendMessageW(multi, LB_ADDSTRING, 0, LPARAM(s));
+  Click(multi, 5, h / 2);
+  Click(multi, 5, 2 * h + h / 2);
+  Click(multi, 5, h / 2);
+  EXPECT_EQ(SendMessageW(multi, LB_GETSELCOUNT, 0, 0), 1);
+  EXPECT_EQ(SendMessageW(multi, LB_GETSEL, 2, 0), 1);
+}
+
+TEST_F(ControlsTest, ComboBoxDropsItsListPicksAndCancels) {
+  HWND cb = Make("COMBOBOX", CBS_DROPDOWNLIST, 10, 10, 120, 200);
+  for (const char* s : {"one", "two", "three"}) SendMessageW(cb, CB_ADDSTRING, 0, LPARAM(s));
+  RECT r;
+  GetWindowRect(cb, &r);
+  EXPECT_LT(r.bottom - r.top, 40);  // as high as its field; the rest is room for the list
+  COMBOBOXINFO info;
+  ASSERT_TRUE(GetComboBoxInfo(cb, &info));
+  char cls[32];
+  GetClassNameW(info.hwndList, cls, sizeof(cls));
+  EXPECT_STREQ(cls, "ComboLBox");
+  EXPECT_EQ(info.hwndItem, cb);
+  EXPECT_EQ(SendMessageW(cb, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(ItemText(cb, CB_GETLBTEXT, 2), "three");  // in the order added: no CBS_SORT
+  EXPECT_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), CB_ERR);
+
+  log.clear();
+  Click(cb, 20, 5);
+  EXPECT_TRUE(SendMessageW(cb, CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_TRUE(IsWindowVisible(info.hwndList));
+  RECT lr;
+  GetWindowRect(info.hwndList, &lr);
+  EXPECT_EQ(lr.top, r.bottom);  // right below the field
+  EXPECT_EQ(GetActiveWindow(), parent);  // the drop-down takes no activation
+  const int h = int(SendMessageW(info.hwndList, LB_GETITEMHEIGHT, 0, 0));
+  // The selection follows the mouse over the list; the release there picks.
+  InjectMouseMove(lr.left + 5, lr.top + 1 + h + h / 2);
+  Pump();
+  InjectMouseButton(TMouseButton::Left, true, lr.left + 5, lr.top + 1 + h + h / 2);
+  InjectMouseButton(TMouseButton::Left, false, lr.left + 5, lr.top + 1 + h + h / 2);
+  Pump();
+  EXPECT_FALSE(SendMessageW(cb, CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_FALSE(IsWindowVisible(info.hwndList));
+  EXPECT_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(TextOf(cb), "two");
+  EXPECT_EQ(Commands(), (Codes{CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, CBN_SELCHANGE}));
+
+  // A press outside cancels and keeps the choice.
+  log.clear();
+  SendMessageW(cb, CB_SHOWDROPDOWN, TRUE, 0);
+  InjectMouseMove(lr.left + 5, lr.top + 1 + h / 2);
+  InjectMouseButton(TMouseButton::Left, true, 390, 290);
+  InjectMouseButton(TMouseButton::Left, false, 390, 290);
+  Pump();
+  EXPECT_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(Commands(), (Codes{CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}));
+
+  // Keys step through the items when closed, and open, pick and cancel the list.
+  log.clear();
+  Key(VK_DOWN);
+  EXPECT_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), 2);
+  Key(VK_F4);
+  Key(VK_UP);
+  Key(VK_RETURN);
+  EXPECT_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(Commands(), (Codes{CBN_SELCHANGE, CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, CBN_SELCHANGE}));
+  EXPECT_EQ(SendMessageW(cb, CB_SETCURSEL, 7, 0), CB_ERR);
+  EXPECT_EQ(TextOf(cb), "");
+  EXPECT_EQ(SendMessageW(cb, CB_SELECTSTRING, WPARAM(-1), LPARAM("TH")), 2);
+  EXPECT_EQ(TextOf(cb), "three");
+  HWND list = info.hwndList;
+  DestroyWindow(cb);
+  EXPECT_FALSE(IsWindow(list));
+}
+
+TEST_F(ControlsTest, EditableComboBoxPassesItsEditsOn) {
+  HWND cb = Make("COMBOBOX", CBS_DROPDOWN, 10, 10, 120, 200, "start");
+  COMBOBOXINFO info;
+  GetComboBoxInfo(cb, &info);
+  ASSERT_NE(info.hwndItem, cb);
+  EXPECT_EQ(TextOf(info.hwndItem), "start");
+  SendMessageW(cb, CB_ADDSTRING, 0, LPARAM("alpha"));
+  SetFocus(cb);
+  EXPECT_EQ(GetFocus(), info.hwndItem);
+  log.clear();
+  Type(U"x");
+  EXPECT_EQ(Commands(), (Codes{CBN_EDITUPDATE, CBN_EDITCHANGE}));
+  SendMessageW(cb, CB_SETCURSEL, 0, 0);
+  EXPECT_EQ(TextOf(info.hwndItem), "alpha");
+  EXPECT_EQ(TextOf(cb), "alpha");
+}
+
+// ---- Track bars, progress bars, up-down controls ----
+
+TEST_F(ControlsTest, TrackBarMovesByMouseAndKeysAndLetsTheParentDraw) {
+  HWND tb = Make(TRACKBAR_CLASSW, TBS_AUTOTICKS, 10, 10, 216, 30);
+  SendMessageW(tb, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
+  SendMessageW(tb, TBM_SETPOS, TRUE, 3);
+  EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 3);
+  SendMessageW(tb, TBM_SETPOS, TRUE, 99);
+  EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 10);
+  EXPECT_EQ(SendMessageW(tb, TBM_GETNUMTICS, 0, 0), 11);
+  EXPECT_EQ(SendMessageW(tb, TBM_GETTICPOS, 0, 0), 8 + 20);  // channel 200 wide from x 8
+  SendMessageW(tb, TBM_SETPOS, TRUE, 0);
+  RECT thumb, channel;
+  SendMessageW(tb, TBM_GETTHUMBRECT, 0, LPARAM(&thumb));
+  SendMessageW(tb, TBM_GETCHANNELRECT, 0, LPARAM(&channel));
+  EXPECT_EQ((thumb.left + thumb.right) / 2, 8);
+  EXPECT_LT(channel.left, 8);
+
+  log.clear();
+  POINT a{8, (thumb.top + thumb.bottom) / 2}, b{8 + 100, a.y};
+  ClientToScreen(tb, &a);
+  ClientToScreen(tb, &b);
+  InjectMouseButton(TMouseButton::Left, true, a.x, a.y);
+  Pump();
+  InjectMouseMove(b.x, b.y);
+  Pump();
+  InjectMouseButton(TMouseButton::Left, false, b.x, b.y);
+  Pump();
+  EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 5);
+  EXPECT_EQ(ScrollCodes(WM_HSCROLL), (Codes{TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK}));
+  auto first = std::find_if(log.begin(), log.end(), [](const Heard& h) { return h.msg == WM_HSCROLL; });
+  EXPECT_EQ(HIWORD(first->wParam), 5);
+  EXPECT_EQ(HWND(first->lParam), tb);
+  log.clear();
+  Key(VK_RIGHT);
+  Key(VK_NEXT);
+  EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 8);  // a page is a fifth of the range
+  EXPECT_EQ(ScrollCodes(WM_HSCROLL), (Codes{TB_LINEDOWN, TB_ENDTRACK, TB_PAGEDOWN, TB_ENDTRACK}));
+
+  // Custom drawing: the parent hears every stage; asking for items brings the three parts.
+  struct Stage {
+    DWORD stage;
+    ULONG_PTR item;
+  };
+  static std::vector<Stage> stages;
+  static WNDPROC old = nullptr;
+  stages.clear();
+  old = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(+[](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == NM_CUSTOMDRAW) {
+      auto* cd = reinterpret_cast<NMCUSTOMDRAW*>(lp);
+      stages.push_back(Stage{cd->dwDrawStage, cd->dwItemSpec});
+      if (cd->dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+      if (cd->dwItemSpec == TBCD_THUMB) {
+        FillRect(cd->hdc, &cd->rc, HBRUSH(GetStockObject(BLACK_BRUSH)));
+        return CDRF_SKIPDEFAULT;
+      }
+      return CDRF_DODEFAULT;
+    }
+    return CallWindowProcW(old, h, m, wp, lp);
+  })));
+  InvalidateRect(tb, nullptr, TRUE);
+  UpdateWindow(tb);
+  ASSERT_EQ(stages.size(), 4u);
+  EXPECT_EQ(stages[0].stage, CDDS_PREPAINT);
+  EXPECT_EQ(stages[1].item, TBCD_TICS);
+  EXPECT_EQ(stages[2].item, TBCD_CHANNEL);
+  EXPECT_EQ(stages[3].item, TBCD_THUMB);
+  SendMessageW(tb, TBM_GETTHUMBRECT, 0, LPARAM(&thumb));
+  EXPECT_EQ(Pixel(tb, (thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2), RGB(0, 0, 0));
+}
+
+TEST_F(ControlsTest, ProgressBarAnswersItsMessagesAndFillsItsPart) {
+  HWND pb = Make(PROGRESS_CLASSW, 0, 10, 10, 102, 20);
+  struct Case {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+    LRESULT result;
+    int pos;
+  };
+  for (const Case& c : std::vector<Case>{{PBM_SETRANGE32, 0, 200, MAKELRESULT(0, 100), 0},
+                                         {PBM_SETPOS, 50, 0, 0, 50},
+                                         {PBM_DELTAPOS, 20, 0, 50, 70},
+                                         {PBM_SETSTEP, 100, 0, 10, 70},
+                                         {PBM_STEPIT, 0, 0, 70, 170},
+                                         {PBM_STEPIT, 0, 0, 170, 70},  // past the end: again from the start
+                                         {PBM_SETPOS, 999, 0, 70, 200},
+                                         {PBM_GETRANGE, TRUE, 0, 0, 200},
+                                         {PBM_SETPOS, 100, 0, 200, 100}}) {
+    EXPECT_EQ(SendMessageW(pb, c.msg, c.wp, c.lp), c.result) << c.msg;
+    EXPECT_EQ(SendMessageW(pb, PBM_GETPOS, 0, 0), c.pos) << c.msg;
+  }
+  EXPECT_EQ(Pixel(pb, 30, 10), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(Pixel(pb, 70, 10), GetSysColor(COLOR_BTNFACE));
+  SendMessageW(pb, PBM_SETBARCOLOR, 0, RGB(0, 200, 0));
+  EXPECT_EQ(Pixel(pb, 30, 10), RGB(0, 200, 0));
+}
+
+TEST_F(ControlsTest, UpDownStepsItsBuddyAndTheParentMayRefuse) {
+  HWND edit = Make("EDIT", 0, 10, 10, 80, 22, "1998", 1);
+  HWND ud = Make(UPDOWN_CLASSW, UDS_AUTOBUDDY | UDS_SETBUDDYINT | UDS_ALIGNRIGHT, 0, 0, 16, 22, "", 2);
+  EXPECT_EQ(HWND(SendMessageW(ud, UDM_GETBUDDY, 0, 0)), edit);
+  RECT er, ur;
+  GetWindowRect(edit, &er);
+  GetWindowRect(ud, &ur);
+  EXPECT_EQ(er.right, ur.left);  // beside the buddy, inside its old width
+  EXPECT_EQ(ur.right, 100 + 10 + 80);
+  SendMessageW(ud, UDM_SETRANGE32, 0, 2000);
+  EXPECT_EQ(SendMessageW(ud, UDM_GETPOS, 0, 0), MAKELRESULT(1998, 0));  // read from the buddy
+  log.clear();
+  Click(ud, 8, 3);
+  Click(ud, 8, 3);
+  Click(ud, 8, 3);  // stops at the top of the range
+  EXPECT_EQ(TextOf(edit), "2,000");
+  EXPECT_EQ(SendMessageW(ud, UDM_GETPOS32, 0, 0), 2000);
+  std::vector<UINT> notes;
+  for (const Heard& h : log)
+    if (h.msg == WM_NOTIFY) notes.push_back(h.notifyCode);
+  EXPECT_EQ(notes, std::vector<UINT>(3, UDN_DELTAPOS));
+  EXPECT_EQ(ScrollCodes(WM_VSCROLL), (Codes{SB_THUMBPOSITION, SB_ENDSCROLL, SB_THUMBPOSITION, SB_ENDSCROLL, SB_ENDSCROLL}));
+  Click(ud, 8, 18);
+  EXPECT_EQ(TextOf(edit), "1,999");
+  SetWindowTextW(edit, "abc");
+  EXPECT_EQ(HIWORD(SendMessageW(ud, UDM_GETPOS, 0, 0)), 1);  // not a number
+
+  // The default range runs from 100 down to 0: "up" goes towards 0.
+  HWND plain = Make(UPDOWN_CLASSW, 0, 200, 10, 16, 22, "", 3);
+  SendMessageW(plain, UDM_SETPOS, 0, 50);
+  Click(plain, 8, 3);
+  EXPECT_EQ(LOWORD(SendMessageW(plain, UDM_GETPOS, 0, 0)), 49);
+  static WNDPROC old = nullptr;
+  old = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(+[](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == UDN_DELTAPOS) return LRESULT(1);
+    return CallWindowProcW(old, h, m, wp, lp);
+  })));
+  Click(plain, 8, 3);
+  EXPECT_EQ(LOWORD(SendMessageW(plain, UDM_GETPOS, 0, 0)), 49);
+}
+
 }  // namespace
