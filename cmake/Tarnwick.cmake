@@ -37,3 +37,19 @@ function(tarnwick_test name)
     add_dependencies(tarnwick_threads_tests ${name})
   endif()
 endfunction()
+
+# tarnwick_window_definitions(<target> <definition file> ...)
+# Embeds each window definition's text into <target>; forms find it by their
+# class name at run time. The generated sources are rebuilt when a file changes.
+function(tarnwick_window_definitions target)
+  foreach(file IN LISTS ARGN)
+    get_filename_component(abs ${file} ABSOLUTE)
+    get_filename_component(stem ${file} NAME_WE)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/window_definitions/${stem}.cpp)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${abs} -DOUTPUT=${out} -P ${PROJECT_SOURCE_DIR}/cmake/EmbedDefinition.cmake
+      DEPENDS ${abs} ${PROJECT_SOURCE_DIR}/cmake/EmbedDefinition.cmake
+      COMMENT "Embedding window definition ${stem}")
+    target_sources(${target} PRIVATE ${out})
+  endforeach()
+endfunction()

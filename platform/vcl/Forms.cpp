@@ -20,6 +20,18 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), FCanvas(std:
   Screen->FForms.push_back(this);
 }
 
+TCustomForm::TCustomForm(TComponent* AOwner, const String& DefinitionClass) : TCustomForm(AOwner) {
+  FDefinitionClass = DefinitionClass;
+}
+
+void TCustomForm::LoadDefinition() {
+  if (FDefinitionLoaded || FDefinitionClass.empty()) return;
+  const char* text = FindWindowDefinition(FDefinitionClass);
+  if (!text) throw EReadError(Format("No window definition for class %s", {FDefinitionClass}));
+  FDefinitionLoaded = true;
+  ::LoadDefinition(this, std::string_view(text), &FHandlers);
+}
+
 TCustomForm::~TCustomForm() {
   if (!FDestroyFired) {
     FDestroyFired = true;
@@ -39,6 +51,7 @@ TCustomForm::~TCustomForm() {
 }
 
 void TCustomForm::AfterConstruction() {
+  LoadDefinition();
   if (OnCreate) OnCreate(this);
 }
 

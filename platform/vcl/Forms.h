@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/vcl/Controls.h"
+#include "platform/vcl/Definitions.h"
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
@@ -37,9 +38,19 @@ class TCustomForm : public TWinControl {
  public:
   // A form without a window definition.
   explicit TCustomForm(TComponent* AOwner);
+  // A form built from the window definition embedded for DefinitionClass.
+  // AfterConstruction loads it, so that a derived form's constructor can
+  // register its handlers first; LoadDefinition loads it earlier.
+  TCustomForm(TComponent* AOwner, const String& DefinitionClass);
   ~TCustomForm() override;
-  // Fires OnCreate; TApplication::CreateForm calls it once the object is built.
+  // Loads the pending window definition (once), then fires OnCreate;
+  // TApplication::CreateForm calls it once the object is built.
   virtual void AfterConstruction();
+  // EReadError "No window definition for <class>" when none is embedded,
+  // or naming what the definition got wrong. Does nothing once loaded.
+  void LoadDefinition();
+  // The handlers the definition binds events to, by name.
+  THandlerRegistry& Handlers() { return FHandlers; }
 
   TCanvas* Canvas() { return FCanvas.get(); }
   TFormBorderStyle BorderStyle() const { return FBorderStyle; }
@@ -103,11 +114,15 @@ class TCustomForm : public TWinControl {
   bool FModal = false;
   TModalResult FModalResult = mrNone;
   bool FDestroyFired = false;
+  String FDefinitionClass;
+  bool FDefinitionLoaded = false;
+  THandlerRegistry FHandlers;
 };
 
 class TForm : public TCustomForm {
  public:
   explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+  TForm(TComponent* AOwner, const String& DefinitionClass) : TCustomForm(AOwner, DefinitionClass) {}
 };
 
 class TMonitor {
