@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "db/storage/VelqorimBTree.h"
@@ -82,7 +84,9 @@ class TMapRecordManager : public TVelqorimBaseRecordManager {
     std::memcpy(Nav.RecordBuffer, it->second.data(), it->second.size());
     Nav.GetRecordResult = grrOK;
   }
-  int CompareRecordID(TABSPageItemID A, TABSPageItemID B) override { return (A.PageNo > B.PageNo) - (A.PageNo < B.PageNo); }
+  int CompareRecordID(TABSPageItemID A, TABSPageItemID B) override {
+    return (A.PageNo > B.PageNo) - (A.PageNo < B.PageNo);
+  }
   int64_t GetApproximateRecNo(int, TABSPageItemID RecordID) override {
     return std::distance(Records.begin(), Records.lower_bound(int32_t{RecordID.PageNo}));
   }
@@ -216,16 +220,22 @@ class TSortedIndex : public TVelqorimIndex {
     if (C == nullptr) return true;
     const int c = CompareRecordBuffersByIndex(R, C->KeyRecordBuffer, C->KeyFieldCount);
     switch (C->Condition) {
-      case scEqual: return c == 0;
-      case scLower: return c < 0;
-      case scGreater: return c > 0;
-      case scLowerEqual: return c <= 0;
-      case scGreaterEqual: return c >= 0;
-      default: return true;
+      case scEqual:
+        return c == 0;
+      case scLower:
+        return c < 0;
+      case scGreater:
+        return c > 0;
+      case scLowerEqual:
+        return c <= 0;
+      case scGreaterEqual:
+        return c >= 0;
+      default:
+        return true;
     }
   }
-  bool FindRecord(int, bool Restart, bool GoForward, TABSScanSearchCondition* Start, TABSScanSearchCondition* End,
-                  uint8_t*, TABSPageItemID& RecordID, void* Info) override {
+  bool FindRecord(int, bool Restart, bool GoForward, TABSScanSearchCondition* Start,
+                  TABSScanSearchCondition* End, uint8_t*, TABSPageItemID& RecordID, void* Info) override {
     auto& s = *static_cast<TSearch*>(Info);
     if (Restart || s.Ids.empty()) {
       auto e = Entries();
@@ -252,14 +262,16 @@ class TSortedIndex : public TVelqorimIndex {
       const TVelqorimIndexColumn& col = IndexDef->GetIndexColumn(j);
       const int f = fields.GetDefNumberByName(col.FieldName);
       const TVelqorimFieldDef& d = *fields[f];
-      int c = CompareValueBuffersAsInteger(A + d.MemoryOffset, B + d.MemoryOffset, d.BaseFieldType, d.BaseFieldType,
-                                           GetBitInBuffer(f, A), GetBitInBuffer(f, B), -1, col.CaseInsensitive);
+      int c = CompareValueBuffersAsInteger(A + d.MemoryOffset, B + d.MemoryOffset, d.BaseFieldType,
+                                           d.BaseFieldType, GetBitInBuffer(f, A), GetBitInBuffer(f, B), -1,
+                                           col.CaseInsensitive);
       if (col.Descending) c = -c;
       if (c != 0) return c;
     }
     return 0;
   }
-  int64_t GetApproxRangeRecordCount(int, int64_t, TABSScanSearchCondition* A, TABSScanSearchCondition* B) override {
+  int64_t GetApproxRangeRecordCount(int, int64_t, TABSScanSearchCondition* A,
+                                    TABSScanSearchCondition* B) override {
     int64_t n = 0;
     for (auto id : Entries()) n += Satisfies(Rec(id), A) && Satisfies(Rec(id), B);
     return n;
@@ -295,14 +307,17 @@ class TTestTableData : public TVelqorimTableData {
     RecordManager = std::make_unique<TMapRecordManager>();
     RecordManager->RecordBufferSize = GetRecordSize();
   }
-  void CreateTable(TVelqorimCursor* Cursor, TVelqorimFieldDefs& F, TVelqorimIndexDefs& I, TVelqorimConstraintDefs& C) override {
+  void CreateTable(TVelqorimCursor* Cursor, TVelqorimFieldDefs& F, TVelqorimIndexDefs& I,
+                   TVelqorimConstraintDefs& C) override {
     CreateFieldManager(F);
     CreateRecordManager();
     IndexManager = std::make_unique<TVelqorimBaseIndexManager>(this, PageManager);
     if (IndexPages != nullptr) {
       IndexManager->PageManager = IndexPages;  // the default index: the B-tree
     } else {
-      IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) { return std::make_unique<TSortedIndex>(M); };
+      IndexManager->IndexFactory = [](TVelqorimBaseIndexManager* M) {
+        return std::make_unique<TSortedIndex>(M);
+      };
     }
     CreateIndexManager(I);
     if (IndexPages != nullptr) IndexManager->CreateIndexesByIndexDefs(Cursor);
@@ -353,10 +368,15 @@ class TTestTableData : public TVelqorimTableData {
     pos->RecordID = Index(IndexID).Entries().at(RecNo);
   }
   void WriteBLOBFieldToRecordBuffer(TVelqorimCursor&, int, TABSStream&) override {}
-  TABSStream* InternalCreateBlobStream(TVelqorimCursor&, bool, int, TABSBLOBOpenMode) override { return nullptr; }
-  void GetDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&, uint8_t*&) override {}
-  void SetDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&, uint8_t*&) override {}
-  void FreeDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&, uint8_t*&) override {}
+  TABSStream* InternalCreateBlobStream(TVelqorimCursor&, bool, int, TABSBLOBOpenMode) override {
+    return nullptr;
+  }
+  void GetDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&,
+                         uint8_t*&) override {}
+  void SetDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&,
+                         uint8_t*&) override {}
+  void FreeDirectBlobData(TVelqorimCursor&, int, uint8_t*, TABSPartialTemporaryBLOBDescriptor&,
+                          uint8_t*&) override {}
   bool InsertRecord(TVelqorimCursor*& Cursor) override {
     TABSPageItemID id;
     if (!RecordManager->AddRecord(0, Cursor->CurrentRecordBuffer, id)) return false;
@@ -370,7 +390,8 @@ class TTestTableData : public TVelqorimTableData {
   void RemoveRecord(TVelqorimCursor& Cursor, TABSPageItemID Id) {
     if (IndexPages != nullptr) {
       Cursor.CurrentRecordID = Id;
-      std::memcpy(Cursor.CurrentRecordBuffer, Store().Records.at(Id.PageNo).data(), RecordManager->RecordBufferSize);
+      std::memcpy(Cursor.CurrentRecordBuffer, Store().Records.at(Id.PageNo).data(),
+                  RecordManager->RecordBufferSize);
       IndexManager->DeleteRecord(Cursor);
     }
     RecordManager->DeleteRecord(0, Id);
@@ -388,7 +409,9 @@ class TTestTableData : public TVelqorimTableData {
     Cursor.CurrentRecordID = {it->first, 0};
   }
   int64_t InternalGetRecNo(TVelqorimCursor& Cursor) override {
-    return std::distance(Store().Records.begin(), Store().Records.find(int32_t{Cursor.CurrentRecordID.PageNo})) + 1;
+    return std::distance(Store().Records.begin(),
+                         Store().Records.find(int32_t{Cursor.CurrentRecordID.PageNo})) +
+           1;
   }
   int64_t InternalGetRecordCount(TVelqorimCursor&) override { return RecordManager->RecordCount; }
 };
@@ -416,7 +439,9 @@ class TTestCursor : public TVelqorimCursor {
   void EmptyTable() override { No(); }
   void RenameTable(const String&) override { No(); }
   void InternalInitFieldDefs() override { No(); }
-  void OpenTableByFieldDefs(TVelqorimFieldDefs*, TVelqorimIndexDefs*, TVelqorimConstraintDefs*) override { No(); }
+  void OpenTableByFieldDefs(TVelqorimFieldDefs*, TVelqorimIndexDefs*, TVelqorimConstraintDefs*) override {
+    No();
+  }
   void CloseTable() override { No(); }
   void LockTableData() override { No(); }
   void UnlockTableData() override { No(); }
@@ -476,6 +501,56 @@ class TTestSession : public TVelqorimBaseSession {
   void Commit(bool) override {}
   void Rollback() override {}
   void FlushBuffers() override {}
+};
+
+// A table "T" of the given definitions in a test database, with one cursor
+// opened on it. The caller decides the database's index pages and the
+// cursor's session before Open.
+struct TTestTable {
+  static void AddIndex(TVelqorimIndexDefs& Defs, const char* Name,
+                       std::initializer_list<const char*> Columns) {
+    auto* d = Defs.AddCreated();
+    d->Name = Name;
+    d->SetColumnCount(int(Columns.size()));
+    int n = 0;
+    for (const char* column : Columns) d->GetIndexColumn(n++).FieldName = column;
+  }
+
+  void Open(TVelqorimFieldDefs& Fields, TVelqorimIndexDefs& Indexes) {
+    TVelqorimConstraintDefs constraints;
+    cursor.TableName = "T";
+    table = static_cast<TTestTableData*>(db.FindOrCreateTableData(cursor));
+    table->CreateTable(&cursor, Fields, Indexes, constraints);
+    cursor.FieldDefs.Assign(table->FieldManager->FieldDefs);
+    cursor.VisibleFieldDefs.Assign(cursor.FieldDefs);
+    for (int n = 0; n < cursor.VisibleFieldDefs.Count(); ++n)
+      cursor.VisibleFieldDefs[n]->FieldNoReference = n;
+    cursor.IndexDefs.Assign(table->IndexManager->IndexDefs);
+    cursor.RecordBufferSize = cursor.FieldDefs.GetMemoryRecordBufferSize() + 7;
+    cursor.BookmarkOffset = cursor.FieldDefs.GetMemoryRecordBufferSize();
+    cursor.KeyBufferSize = cursor.RecordBufferSize;
+    cursor.Session = &session;
+    cursor.RecordBitmap = std::make_unique<TVelqorimRecordBitmap>(table);
+    record.Reset(cursor.AllocateRecordBuffer());
+    cursor.CurrentRecordBuffer = record.Bytes();
+    table->OpenTable(&cursor);
+  }
+
+  // Inserts a record whose first two integer fields are A and B (absent: NULL).
+  void Insert(std::optional<int32_t> A, std::optional<int32_t> B) {
+    cursor.InternalInitRecord(cursor.CurrentRecordBuffer, true);
+    TABSVariant v;
+    if (A) v.SetAsInteger(*A), cursor.SetFieldValue(v, 0, true);
+    if (B) v.SetAsInteger(*B), cursor.SetFieldValue(v, 1, true);
+    TVelqorimCursor* c = &cursor;
+    table->InsertRecord(c);
+  }
+
+  TTestDatabaseData db;
+  TTestSession session;
+  TTestCursor cursor;
+  TTestTableData* table = nullptr;
+  TABSMemBlock record;
 };
 
 }  // namespace doubles

@@ -29,12 +29,18 @@ class TCompareExpression : public TABSBaseExpression {
     int32_t v;
     std::memcpy(&v, R + FFields[FFieldNo]->MemoryOffset, 4);
     switch (FOp) {
-      case scEqual: return v == FValue;
-      case scLower: return v < FValue;
-      case scGreater: return v > FValue;
-      case scLowerEqual: return v <= FValue;
-      case scGreaterEqual: return v >= FValue;
-      default: return false;
+      case scEqual:
+        return v == FValue;
+      case scLower:
+        return v < FValue;
+      case scGreater:
+        return v > FValue;
+      case scLowerEqual:
+        return v <= FValue;
+      case scGreaterEqual:
+        return v >= FValue;
+      default:
+        return false;
     }
   }
   void CreateIndexScanConditions(TABSScanIndexDefs& Defs, TABSScanSearchConditionArray& List, int) override {
@@ -83,7 +89,7 @@ struct EvaluatorInstall {
 };
 
 // A table T(a INTEGER, b INTEGER, s VARCHAR(8)) with indexes on (a) and (b, a).
-struct Fixture {
+struct Fixture : TTestTable {
   // With IndexPages the table's indexes are B-trees stored there.
   explicit Fixture(TVelqorimPageManager* IndexPages = nullptr) {
     db.IndexPages = IndexPages;
@@ -102,42 +108,12 @@ struct Fixture {
     add("b", aftInteger, 0);
     add("s", aftString, 8);
     TVelqorimIndexDefs i;
-    auto* ia = i.AddCreated();
-    ia->Name = "IA";
-    ia->SetColumnCount(1);
-    ia->GetIndexColumn(0).FieldName = "a";
-    auto* iba = i.AddCreated();
-    iba->Name = "IBA";
-    iba->SetColumnCount(2);
-    iba->GetIndexColumn(0).FieldName = "b";
-    iba->GetIndexColumn(1).FieldName = "a";
-    TVelqorimConstraintDefs c;
-    cursor.TableName = "T";
-    table = static_cast<TTestTableData*>(db.FindOrCreateTableData(cursor));
-    table->CreateTable(&cursor, f, i, c);
-    cursor.FieldDefs.Assign(table->FieldManager->FieldDefs);
-    cursor.VisibleFieldDefs.Assign(cursor.FieldDefs);
-    for (int n = 0; n < cursor.VisibleFieldDefs.Count(); ++n) cursor.VisibleFieldDefs[n]->FieldNoReference = n;
-    cursor.IndexDefs.Assign(table->IndexManager->IndexDefs);
-    cursor.RecordBufferSize = cursor.FieldDefs.GetMemoryRecordBufferSize() + 7;
-    cursor.BookmarkOffset = cursor.FieldDefs.GetMemoryRecordBufferSize();
-    cursor.KeyBufferSize = cursor.RecordBufferSize;
-    cursor.Session = &session;
-    cursor.RecordBitmap = std::make_unique<TVelqorimRecordBitmap>(table);
-    record.Reset(cursor.AllocateRecordBuffer());
-    cursor.CurrentRecordBuffer = record.Bytes();
-    table->OpenTable(&cursor);
+    AddIndex(i, "IA", {"a"});
+    AddIndex(i, "IBA", {"b", "a"});
+    Open(f, i);
   }
   ~Fixture() { table->CloseTable(&cursor); }
   int IndexId(const char* Name) { return table->IndexManager->IndexDefs.GetIndexDefByName(Name)->ObjectID; }
-  void Insert(std::optional<int32_t> A, std::optional<int32_t> B) {
-    cursor.InternalInitRecord(cursor.CurrentRecordBuffer, true);
-    TABSVariant v;
-    if (A) v.SetAsInteger(*A), cursor.SetFieldValue(v, 0, true);
-    if (B) v.SetAsInteger(*B), cursor.SetFieldValue(v, 1, true);
-    TVelqorimCursor* c = &cursor;
-    table->InsertRecord(c);
-  }
   std::optional<int32_t> Field(int FieldNo) {
     TABSVariant v;
     cursor.GetFieldValue(v, FieldNo, true);
@@ -157,12 +133,6 @@ struct Fixture {
     }
     return ids;
   }
-
-  TTestDatabaseData db;
-  TTestSession session;
-  TTestCursor cursor;
-  TTestTableData* table;
-  TABSMemBlock record;
 };
 
 TEST(VelqorimFieldManager, AutoincrementSequences) {
@@ -265,7 +235,8 @@ TEST(VelqorimFieldManager, LayoutsDefaultsAndChangeChecks) {
   auto* i = m.FieldDefs.AddCreated();
   i->SetFieldDefDataType(aftInteger, 0);
   m.RecalcFieldOffsets();
-  std::vector<uint8_t> mem(m.FieldDefs.GetMemoryRecordBufferSize(), 0xEE), disk(m.FieldDefs.GetDiskRecordBufferSize());
+  std::vector<uint8_t> mem(m.FieldDefs.GetMemoryRecordBufferSize(), 0xEE),
+      disk(m.FieldDefs.GetDiskRecordBufferSize());
   mem[0] = 0x07;  // all null
   m.ApplyDefaultValuesToRecordBuffer(nullptr, mem.data());
   EXPECT_EQ(mem[0], 0x06);
@@ -311,13 +282,17 @@ TEST(VelqorimConstraintManager, ConstraintTable) {
   struct Case {
     std::optional<int32_t> A, B;
     int Code;
-  } cases[] = {{1, std::nullopt, 0}, {1, 1, 0}, {1, 10, 0}, {1, 0, 30029}, {1, 11, 30030}, {std::nullopt, 5, 30026}};
+  } cases[] = {{1, std::nullopt, 0}, {1, 1, 0},      {1, 10, 0},
+               {1, 0, 30029},        {1, 11, 30030}, {std::nullopt, 5, 30026}};
   for (const auto& c : cases) {
     fx.cursor.InternalInitRecord(fx.cursor.CurrentRecordBuffer, true);
     TABSVariant v;
     if (c.A) v.SetAsInteger(*c.A), fx.cursor.SetFieldValue(v, 0, true);
     if (c.B) v.SetAsInteger(*c.B), fx.cursor.SetFieldValue(v, 1, true);
-    EXPECT_EQ(CodeOf([&] { m.CheckConstraints(0, fx.record.Bytes(), nullptr, true, {-1, 0}, true, true); }), c.Code);
+    EXPECT_EQ(CodeOf([&] {
+                m.CheckConstraints(0, fx.record.Bytes(), nullptr, true, {-1, 0}, true, true);
+              }),
+              c.Code);
     EXPECT_EQ(m.CheckConstraints(0, fx.record.Bytes(), nullptr, true, {-1, 0}, false, true), c.Code == 0);
   }
 
@@ -535,11 +510,16 @@ TEST(VelqorimTableData, ScansAgreeWithAVectorModel) {
       if (!filtered) return true;
       if (!r.A) return false;
       switch (op) {
-        case scEqual: return *r.A == value;
-        case scLower: return *r.A < value;
-        case scGreater: return *r.A > value;
-        case scLowerEqual: return *r.A <= value;
-        default: return *r.A >= value;
+        case scEqual:
+          return *r.A == value;
+        case scLower:
+          return *r.A < value;
+        case scGreater:
+          return *r.A > value;
+        case scLowerEqual:
+          return *r.A <= value;
+        default:
+          return *r.A >= value;
       }
     };
     // A range on the cursor's index: its first column from lo to hi.
@@ -780,7 +760,8 @@ TEST(VelqorimBTreeRecordIndex, NumbersUniqueKeysAndCutText) {
   std::vector<std::string> order;
   void* search = is.CreateSearchInfo();
   TABSPageItemID id{-1, 0};
-  for (bool restart = true; is.FindRecord(0, restart, true, nullptr, nullptr, nullptr, id, search); restart = false)
+  for (bool restart = true; is.FindRecord(0, restart, true, nullptr, nullptr, nullptr, id, search);
+       restart = false)
     order.emplace_back(reinterpret_cast<const char*>(fx.table->Store().Records.at(id.PageNo).data() +
                                                      fx.cursor.FieldDefs[2]->MemoryOffset));
   is.FreeSearchInfo(search);
