@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/vcl/Controls.h"
+#include "platform/win/Controls.h"
 #include "skin/core/GeneralUtils.h"
 #include "skin/core/PixelRows.h"
 #include "skin/core/sGraphUtils.h"
@@ -29,6 +31,10 @@ std::unique_ptr<TBitmap> NewBitmap32ForRect(const TRect& R) {
 std::unique_ptr<TBitmap> NewBitmap32ForSize(const TSize& Size) { return NewBitmap32(Size.cx, Size.cy); }
 
 std::unique_ptr<TBitmap> NewBitmap32Like(const TBitmap* Bmp) { return NewBitmap32(Bmp->Width(), Bmp->Height()); }
+
+std::unique_ptr<TBitmap> NewBitmap32ForForm(const TControl* Form) {
+  return Form ? NewBitmap32(Form->Width(), Form->Height()) : NewBitmap32(0, 0);
+}
 
 std::unique_ptr<TBitmap> NewBitmapLike(const TBitmap* Bmp) {
   auto bmp = std::make_unique<TBitmap>();
@@ -155,6 +161,67 @@ TColor MixColors(TColor Color1, TColor Color2, uint8_t K) {
   int v[3];
   for (int k = 0; k < 3; ++k) v[k] = (Ch(a, k) * K + Ch(b, k) * (255 - K)) >> 8;
   return TColor((a & 0xFF000000u) | (Pack(v[0], v[1], v[2], 0)));
+}
+
+void MakeKeyedBitmap32(TBitmap* Bmp) {
+  if (!Bmp || Bmp->Empty() || Bmp->PixelFormat() == pf32bit) return;
+  Bmp->SetPixelFormat(pf32bit);
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return;
+  ForEachPixel(P, TRect(0, 0, P.width, P.height), [](uint32_t& px, int, int) {
+    px = (px & 0x00FFFFFF) == kKeyPixel ? kKeyPixel : (px | 0xFF000000u);
+  });
+}
+
+namespace {
+
+// An icon from Bmp's 32-bit pixels and a 1-bit mask: set where Transparent(pixel).
+template <class Fn>
+HICON IconWithMask(TBitmap* Bmp, Fn&& Transparent) {
+  const PixelRows P = Rows32(Bmp);
+  if (!P) return nullptr;
+  // Built as bytes 255 / 0 and then reduced to one bit: 255 becomes the set (transparent) bit.
+  TBitmap mask;
+  mask.SetPixelFormat(pf8bit);
+  mask.SetSize(P.width, P.height);
+  for (int y = 0; y < P.height; ++y) {
+    auto* row = static_cast<uint8_t*>(mask.ScanLine(y));
+    for (int x = 0; x < P.width; ++x) row[x] = Transparent(P.At(x, y)) ? 255 : 0;
+  }
+  mask.SetPixelFormat(pf1bit);
+  // A colour image with alpha is drawn by its alpha alone, so the masked pixels
+  // also get alpha 0 in the icon's copy (an all-zero alpha keeps the mask in charge).
+  TBitmap color;
+  CopyBitmapFrom(&color, Bmp);
+  const PixelRows C = Rows32(&color);
+  if (!C) return nullptr;
+  ForEachPixel(C, TRect(0, 0, C.width, C.height), [&](uint32_t& px, int x, int y) {
+    if (Transparent(P.At(x, y))) px &= 0x00FFFFFF;
+  });
+  ICONINFO info;
+  info.fIcon = TRUE;
+  info.hbmColor = color.Handle();
+  info.hbmMask = mask.Handle();
+  return CreateIconIndirect(&info);
+}
+
+}  // namespace
+
+HICON CreateIconFromBitmap(TBitmap* Bmp) {
+  if (!Bmp || Bmp->Empty()) return nullptr;
+  // Four bytes read from a narrower row would take a neighbour's byte as alpha:
+  // other formats compare colours only, after the conversion.
+  const bool was32 = Bmp->PixelFormat() == pf32bit;
+  Bmp->SetPixelFormat(pf32bit);
+  const uint32_t mask = was32 ? 0xFFFFFFFFu : 0x00FFFFFFu;
+  const uint32_t key = GetPixel32(Bmp, 0, 0) & mask;
+  return IconWithMask(Bmp, [key, mask](uint32_t px) { return (px & mask) == key; });
+}
+
+HICON CreateAlphaIcon(TBitmap* Bmp) {
+  if (!Bmp || Bmp->Empty()) return nullptr;
+  MakeKeyedBitmap32(Bmp);
+  return IconWithMask(Bmp, [](uint32_t px) { return (px >> 24) == 0; });
 }
 
 std::unique_ptr<TBitmap> BitmapFromMaskedHalves(TBitmap* Source, const TRect& R) {

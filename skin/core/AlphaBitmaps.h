@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/vcl/Graphics.h"
+#include "platform/win/Windows.h"
 #include "skin/core/acntTypes.h"
 
 // ---- Disabled look (library-wide, read only by the library) ----
@@ -31,6 +32,9 @@ std::unique_ptr<TBitmap> NewBitmap32(int Width, int Height);
 std::unique_ptr<TBitmap> NewBitmap32ForRect(const TRect& R);  // negative sizes count as 0
 std::unique_ptr<TBitmap> NewBitmap32ForSize(const TSize& Size);
 std::unique_ptr<TBitmap> NewBitmap32Like(const TBitmap* Bmp);
+class TControl;
+// The size of a form (its whole window).
+std::unique_ptr<TBitmap> NewBitmap32ForForm(const TControl* Form);
 // Same width, height and pixel format as Bmp.
 std::unique_ptr<TBitmap> NewBitmapLike(const TBitmap* Bmp);
 
@@ -70,6 +74,18 @@ using TacDisabledKind = TSet<TacDisabledKindEnum>;
 // ParentColor stands in for the parent control's colour when the cache knows none.
 void ApplyDisabledKind(TBitmap* Bmp, TacDisabledKind Kind, TColor ParentColor, const TPoint& Offset,
                        const TCacheInfo& ParentCache);
+
+// Makes a bitmap of any format 32-bit, opaque except the clFuchsia key, which
+// gets alpha 0. A bitmap that is 32-bit already is left as it is.
+void MakeKeyedBitmap32(TBitmap* Bmp);
+
+// An icon whose transparent pixels are those equal to the top-left one (the
+// whole value for a 32-bit Bmp, the colour for other formats; Bmp stays 32-bit). nullptr when the icon cannot
+// be made. The caller destroys it.
+HICON CreateIconFromBitmap(TBitmap* Bmp);
+// An icon carrying Bmp's alpha; a Bmp of another format is first made 32-bit
+// with the clFuchsia key transparent (MakeKeyedBitmap32). The caller destroys it.
+HICON CreateAlphaIcon(TBitmap* Bmp);
 
 // A new 32-bit bitmap from a colour image over a grey mask of the same height
 // (the mask's red gives 255 - alpha); nullptr for an empty half.

@@ -7,6 +7,7 @@
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/PixelRows.h"
 #include "skin/core/sGraphUtils.h"
+#include "skin/core/sGraphUtilsResample.h"
 
 using namespace skin_detail;
 
@@ -124,9 +125,11 @@ void ResampleBitmap32(TBitmap* Src, TBitmap* Dst, int NewWidth, int NewHeight, u
   auto scratch = NewBitmap32(NewWidth, srcH);
   const PixelRows S = Rows32(Src), M = Rows32(scratch.get());
   if (!S || !M) return;
+  // Both passes take their lists with step 1 (source pixel and row numbers), padded for the kernels.
   TContributorList list;
-  BuildContributors(list, NewWidth, srcW, 4, Filter);
-  for (int y = 0; y < srcH; ++y) ApplyContributors(4, 4, M.Bytes(y), S.Bytes(y), list, NewWidth);
+  BuildContributors(list, NewWidth, srcW, 1, Filter);
+  const TResampleTaps across = MakeResampleTaps(list, NewWidth);
+  for (int y = 0; y < srcH; ++y) ResampleRow(S.Bytes(y), M.Bytes(y), across);
 
   Dst->SetPixelFormat(pf32bit);
   Dst->SetSize(NewWidth, NewHeight);
@@ -134,13 +137,17 @@ void ResampleBitmap32(TBitmap* Src, TBitmap* Dst, int NewWidth, int NewHeight, u
   if (!D) return;
   // The vertical pass walks target rows rather than columns: the same sums per
   // pixel, read along scan lines.
-  BuildContributors(list, NewHeight, srcH, int(M.step), Filter);
-  const uint8_t* column0 = M.Bytes(0);
+  BuildContributors(list, NewHeight, srcH, 1, Filter);
+  const TResampleTaps down = MakeResampleTaps(list, NewHeight);
+  FreeContributors(list);
+  std::vector<const uint8_t*> rows(size_t(down.taps));
+  std::vector<int32_t> weights(size_t(down.taps));
   for (int y = 0; y < NewHeight; ++y) {
-    const TContributor* first = list.Pairs.data() + list.First[size_t(y)];
-    const TContributor* last = list.Pairs.data() + list.First[size_t(y) + 1];
-    uint8_t* out = D.Bytes(y);
-    for (int x = 0; x < NewWidth; ++x) FilterPixel(first, last, column0 + 4 * x, out + 4 * x);
+    for (int k = 0; k < down.taps; ++k) {
+      rows[size_t(k)] = M.Bytes(down.index[down.Slot(y, k)]);
+      weights[size_t(k)] = down.weight[down.Slot(y, k)];
+    }
+    ResampleColumns(rows.data(), weights.data(), down.taps, D.Bytes(y), 4 * NewWidth);
   }
 }
 
