@@ -4,19 +4,22 @@
 
 #include "bench/BenchUtil.h"
 #include "tests/media_transcode/TranscodeTask.h"
+#include "tests/support/FixtureCache.h"
 
 namespace bench {
 
 // A 10-second H.264 ("veryfast") + AAC stereo mp4 of a lavfi picture source
 // (for example "testsrc=size=640x360:rate=25:duration=10") and a 44.1 kHz tone.
 inline String H264AacClip(const String& Name, const String& Picture) {
-  const String file = (DataFolder() / (Name + "-10s-h264-veryfast-aac-44100-stereo.mp4")).string();
+  const String tone = "sine=frequency=440:sample_rate=44100:duration=10";
+  const String options = "-y -c:v libx264 -preset veryfast -c:a aac -ac 2";
+  const String file =
+      (DataFolder() / CachedFileName(Name + ".mp4", Picture + " | " + tone + " | " + options)).string();
   if (std::filesystem::exists(file)) return file;
   const String part = file + ".part.mp4";
   TTask make;
-  if (make.AddInput("-f lavfi", Picture) < 0 ||
-      make.AddInput("-f lavfi", "sine=frequency=440:sample_rate=44100:duration=10") < 0 ||
-      make.SetOutput("-y -c:v libx264 -preset veryfast -c:a aac -ac 2", part) < 0)
+  if (make.AddInput("-f lavfi", Picture) < 0 || make.AddInput("-f lavfi", tone) < 0 ||
+      make.SetOutput(options, part) < 0)
     Die("clip: " + make.LastErrMsg());
   make.StartConvert(false);
   if (!make.Finished()) Die("clip: " + make.FatalMessage());

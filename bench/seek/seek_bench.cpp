@@ -121,9 +121,6 @@ class TBareSide {
 };
 
 String MakeClip() {
-  const String file = (bench::DataFolder() / "seek-h264-1920x1080-30s-25fps-g25-texture-ultrafast.mp4").string();
-  if (std::filesystem::exists(file)) return file;
-  std::printf("writing %s ...\n", file.c_str());
   fixture::Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "libx264");
   v.width = 1920;
   v.height = 1080;
@@ -132,6 +129,10 @@ String MakeClip() {
   v.options = "preset=ultrafast:g=25";
   fixture::Options opt;
   opt.seconds = kSeconds;
+  const String file =
+      fixture::CachedPath("seek-1920x1080.mp4", fixture::Definition("mp4", {v}, opt), bench::DataFolder().string());
+  if (std::filesystem::exists(file)) return file;
+  std::printf("writing %s ...\n", file.c_str());
   String err;
   if (!fixture::Write(file, "mp4", {v}, opt, err)) bench::Die(err);
   return file;

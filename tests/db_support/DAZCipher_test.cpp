@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -162,9 +163,9 @@ TEST(CipherProtectionTest, ChainedStringsAndFiles) {
   EXPECT_NE(coded, StringFormat_MIME64.StrTo(text.data(), static_cast<int>(text.size())));
   EXPECT_EQ(outer->CodeString(coded, paDecode, 4196), text);
 
-  char dir[] = "/tmp/dazcipherXXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const String plainFile = String(dir) + "/plain.bin", codedFile = String(dir) + "/coded.bin";
+  String dir = (std::filesystem::temp_directory_path() / "dazcipherXXXXXX").string();
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const String plainFile = dir + "/plain.bin", codedFile = dir + "/coded.bin";
   const Bytes content = Pattern(10000);
   std::ofstream(plainFile, std::ios::binary).write(reinterpret_cast<const char*>(content.data()), 10000);
   auto read = [](const String& name) {
@@ -177,11 +178,11 @@ TEST(CipherProtectionTest, ChainedStringsAndFiles) {
   const String codedBytes = read(codedFile);
   ASSERT_EQ(codedBytes.size(), 10000u);
   // Another name for the same file codes it in place.
-  outer->CodeFile(codedFile, String(dir) + "/../" + (String(dir).substr(5)) + "/coded.bin", paDecode);
+  outer->CodeFile(codedFile, dir + "/../" + std::filesystem::path(dir).filename().string() + "/coded.bin", paDecode);
   EXPECT_EQ(read(codedFile), read(plainFile));
   std::remove(plainFile.c_str());
   std::remove(codedFile.c_str());
-  rmdir(dir);
+  rmdir(dir.c_str());
 }
 
 TEST(CipherRegistryTest, DefaultEntryAndNames) {

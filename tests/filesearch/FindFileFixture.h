@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "filesearch/FindFile.h"
+#include "platform/os/Files.h"
 
 namespace fs = std::filesystem;
 
@@ -28,8 +29,8 @@ inline const char* const kVideoMasks =
 class TTempTree {
  public:
   TTempTree() {
-    char templ[] = "/tmp/tarnwick-findfile-XXXXXX";
-    const char* made = mkdtemp(templ);
+    String templ = GetTempDir() + "tarnwick-findfile-XXXXXX";
+    const char* made = mkdtemp(templ.data());
     if (!made) throw std::runtime_error("mkdtemp failed");
     Root = String(made) + "/";
     chmod(made, 0755);  // readable by the unprivileged child of the permission test

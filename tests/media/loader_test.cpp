@@ -19,6 +19,7 @@
 #include "media/FFLog.h"
 #include "media/MyUtils.h"
 #include "media/UnicodeProtocol.h"
+#include "platform/os/Files.h"
 
 namespace fs = std::filesystem;
 
@@ -30,8 +31,8 @@ const TLibrary kFFmpegLibraries[] = {avUtil, swResample, swScale, avCodec, avFor
 class LibraryFolder {
  public:
   LibraryFolder() {
-    char pattern[] = "/tmp/tarnwick-media-XXXXXX";
-    root_ = mkdtemp(pattern);
+    String pattern = GetTempDir() + "tarnwick-media-XXXXXX";
+    root_ = mkdtemp(pattern.data());
     path_ = root_ / "LibAV";
     fs::create_directory(path_);
   }
@@ -260,9 +261,9 @@ TEST(LibraryFileNames, ImageNamesAndUnicodeNames) {
   };
   for (const Case& c : cases) EXPECT_EQ(IsImageFileName(c.name), c.codec) << c.name;
 
-  const String name = "/tmp/Bilder/Größe_%03d.png";
+  const String name = "/home/anna/Bilder/Größe_%03d.png";
   EXPECT_EQ(ToLibraryFileName(name), name);
-  EXPECT_EQ(ToLibraryFileName("/tmp/vidéo.mp4"), "/tmp/vidéo.mp4");
+  EXPECT_EQ(ToLibraryFileName("/home/anna/vidéo.mp4"), "/home/anna/vidéo.mp4");
   const String encoded = MakeUnicodeUtf8Name(name);
   EXPECT_EQ(encoded, "unicode:utf8:" + name);
   EXPECT_TRUE(IsUnicodeUtf8Name(encoded));
@@ -297,7 +298,7 @@ TEST(MyUtils, ByteSizesCuttingAndComparing) {
   EXPECT_EQ(head, "plain");
   EXPECT_EQ(text, "");
 
-  const char path[] = "/tmp/tarnwick-media-size.bin";
+  const String path = GetTempDir() + "tarnwick-media-size-" + std::to_string(getpid()) + ".bin";
   std::ofstream(path) << "12345";
   EXPECT_EQ(FileSizeByName(path), 5);
   fs::remove(path);

@@ -19,6 +19,7 @@
 
 #include "media/FFApi.h"
 #include "media/FFLog.h"
+#include "platform/os/Files.h"
 #include "platform/win/Backend.h"
 
 namespace fs = std::filesystem;
@@ -221,8 +222,8 @@ class LogFileTest : public LogTest {
  protected:
   void SetUp() override {
     LogTest::SetUp();
-    char pattern[] = "/tmp/tarnwick-log-XXXXXX";
-    dir_ = mkdtemp(pattern);
+    String pattern = GetTempDir() + "tarnwick-log-XXXXXX";
+    dir_ = mkdtemp(pattern.data());
     file_ = (dir_ / "engine.log").string();
   }
   void TearDown() override {

@@ -8,9 +8,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <locale>
+#include <sstream>
 #include <memory>
 
 #include "media/FFLoad.h"
+#include "platform/os/Files.h"
+#include "tests/support/FixtureCache.h"
 
 namespace fixture {
 
@@ -243,9 +247,47 @@ bool WriteFile(const String& path, const void* data, size_t size) {
 bool HasEncoder(const char* name) { return ff::avcodec_find_encoder_by_name(name) != nullptr; }
 
 String Folder() {
-  const String dir = "/tmp/tarnwick-media-decode-" + std::to_string(getuid()) + "-2";
+#ifdef TARNWICK_FIXTURE_DIR
+  const String dir = TARNWICK_FIXTURE_DIR;
+#else
+  const String dir = GetTempDir() + "tarnwick-media-fixtures-" + std::to_string(getuid());
+#endif
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+String Definition(const char* format, const std::vector<Track>& tracks, const Options& options) {
+  // Numbers go in with a point whatever the locale, so one definition has one text.
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << format << " seconds=" << options.seconds << " seekable=" << options.seekable;
+  for (const auto& [k, v] : options.tags) text << " tag:" << k << "=" << v;
+  for (const Track& t : tracks) {
+    text << " | " << ff::av_get_media_type_string(t.type) << " " << t.codec;
+    if (t.type == AVMEDIA_TYPE_VIDEO)
+      text << " " << t.width << "x" << t.height << " fps=" << t.fps << " gop=" << t.gop
+           << " cover=" << t.attachedPicture << " texture=" << t.texture << " first=" << t.firstPacket;
+    else if (t.type == AVMEDIA_TYPE_AUDIO)
+      text << " rate=" << t.sampleRate << " channels=" << t.channels;
+    text << " lang=" << t.language << " options=" << t.options;
+  }
+  return text.str();
+}
+
+String CachedPath(const String& name, const String& definition, const String& folder) {
+  // Bump when the writer's output changes; a new library version may encode differently too.
+  constexpr int WriterVersion = 3;
+  const String full =
+      definition + " writer=" + std::to_string(WriterVersion) + " avcodec=" + std::to_string(ff::avcodec_version());
+  return (folder.empty() ? Folder() : folder) + "/" + CachedFileName(name, full);
+}
+
+String Cached(const String& name, const char* format, const std::vector<Track>& tracks, const Options& options,
+              String& err) {
+  const String path = CachedPath(name, Definition(format, tracks, options));
+  // Written under a name of its own and renamed: a concurrent test process sees the whole file or none.
+  if (std::filesystem::exists(path) || Write(path, format, tracks, options, err)) return path;
+  return String();
 }
 
 bool LoadLibraries(String& err) {

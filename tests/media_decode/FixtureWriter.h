@@ -8,6 +8,8 @@
 
 namespace fixture {
 
+// Definition() names every field of Track and Options: a field it leaves out
+// would let a changed fixture reuse a file made before the change.
 struct Track {
   AVMediaType type = AVMEDIA_TYPE_VIDEO;
   String codec;  // encoder name; subtitles are written as SubRip text without one
@@ -48,8 +50,20 @@ bool Write(const String& path, const char* format, const std::vector<Track>& tra
 // One PNG picture of the test pattern.
 bool WritePng(const String& path, int width, int height, String& err);
 
-// A folder for fixtures shared by the tests of one build; created on first use.
+// A folder for fixtures shared by the tests of one build (under the build
+// folder); created on first use.
 String Folder();
+
+// Every parameter of a Write, as text.
+String Definition(const char* format, const std::vector<Track>& tracks, const Options& options);
+// Where the fixture called name with this definition is kept in folder
+// (Folder() when empty): the name with a hash of the definition (and of the
+// writer and library versions) before its extension.
+String CachedPath(const String& name, const String& definition, const String& folder = String());
+// The kept file of this definition, written first when it is not there yet;
+// "" with err set when writing fails.
+String Cached(const String& name, const char* format, const std::vector<Track>& tracks, const Options& options,
+              String& err);
 
 // Loads the libraries once per process; false with the loader's message.
 bool LoadLibraries(String& err);

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "media/FFDecode.h"
+#include "platform/os/Files.h"
 #include "platform/os/Threads.h"
 #include "tests/media_decode/FixtureWriter.h"
 #include "tests/support/LoopbackListener.h"
@@ -27,26 +28,31 @@ constexpr const char* kTestsrc = "testsrc=size=161x91:rate=25";
 // Key frames every 12 pictures, with reordered B pictures between them.
 String H264Options() { return "preset=ultrafast:g=12:keyint_min=12:sc_threshold=0:bf=2"; }
 
-// Each fixture is written once per machine and shared by the tests (and test processes).
+// Each fixture is written once per build, under a name that carries its
+// definition, and shared by the tests (and test processes).
 String Fixture(const String& name) {
-  const String path = fixture::Folder() + "/" + name;
-  if (fs::exists(path)) return path;
   using fixture::Track;
   String err;
-  bool ok = false;
+  if (name == "still.png") {
+    const String path = fixture::CachedPath(name, "png 97x55");
+    if (!fs::exists(path)) {
+      EXPECT_TRUE(fixture::WritePng(path, 97, 55, err)) << name << ": " << err;
+    }
+    return path;
+  }
+  const char* format = "";
+  std::vector<Track> tracks;
   fixture::Options opt;
   if (name == "av.mp4") {
     Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "libx264");
     v.options = H264Options();
-    Track a = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "aac");
+    format = "mp4";
+    tracks = {v, fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "aac")};
     opt.seconds = 4;
-    ok = fixture::Write(path, "mp4", {v, a}, opt, err);
   } else if (name == "program.ts") {
-    Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg2video");
-    Track a = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "mp2");
-    ok = fixture::Write(path, "mpegts", {v, a}, opt, err);
+    format = "mpegts";
+    tracks = {fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg2video"), fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "mp2")};
   } else if (name == "two-audio.mkv") {
-    Track v = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg4");
     Track a1 = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "aac");
     a1.language = "eng";
     Track a2 = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "libmp3lame");
@@ -55,7 +61,8 @@ String Fixture(const String& name) {
     a2.language = "ger";
     Track s = fixture::MakeTrack(AVMEDIA_TYPE_SUBTITLE, "");
     s.language = "fre";
-    ok = fixture::Write(path, "matroska", {v, a1, a2, s}, opt, err);
+    format = "matroska";
+    tracks = {fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg4"), a1, a2, s};
   } else if (name == "cover.mp3") {
     Track a = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "libmp3lame");
     a.sampleRate = 44100;
@@ -63,18 +70,18 @@ String Fixture(const String& name) {
     c.width = c.height = 64;
     c.attachedPicture = true;
     opt.tags = {{"title", "Cover song"}, {"track", "3/12"}};
-    ok = fixture::Write(path, "mp3", {a, c}, opt, err);
-  } else if (name == "still.png") {
-    ok = fixture::WritePng(path, 97, 55, err);
+    format = "mp3";
+    tracks = {a, c};
   } else if (name == "two-video.mp4") {
     // The second stream is cut inside a group: its first pictures cannot be decoded.
-    Track v0 = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg4");
     Track v1 = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "libx264");
     v1.options = H264Options();
     v1.firstPacket = 6;
-    ok = fixture::Write(path, "mp4", {v0, v1}, opt, err);
+    format = "mp4";
+    tracks = {fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg4"), v1};
   }
-  EXPECT_TRUE(ok) << name << ": " << err;
+  const String path = fixture::Cached(name, format, tracks, opt, err);
+  EXPECT_NE(path, "") << name << ": " << err;
   return path;
 }
 
@@ -393,7 +400,8 @@ TEST_F(DecoderTest, AudioIsResampledToTheWantedFormat) {
 }
 
 TEST_F(DecoderTest, BadInputTable) {
-  const String dir = fixture::Folder();
+  String dir = GetTempDir() + "tarnwick-bad-input-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
   const String empty = dir + "/empty.mp4", random = dir + "/random.mp4", truncated = dir + "/truncated.mp4";
   std::ofstream(empty, std::ios::binary).close();
   {
@@ -425,6 +433,7 @@ TEST_F(DecoderTest, BadInputTable) {
   EXPECT_FALSE(d.LoadFile(Fixture("av.mp4"), "nosuchformat"));
   EXPECT_EQ(d.LastErrMsg(), "Unknown input format: nosuchformat");
   EXPECT_TRUE(d.ForceFormat().empty());
+  fs::remove_all(dir);
 }
 
 // Searching back from the start of a stream whose first decodable picture lies

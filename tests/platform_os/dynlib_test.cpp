@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/os/DynLib.h"
+#include "platform/os/Files.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ TEST(DynLibTest, LoadsByNameAndResolvesSymbols) {
 }
 
 TEST(DynLibTest, FailureCodes) {
-  char dir[] = "/tmp/tarnwick_dynlib_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
+  String dir = GetTempDir() + "tarnwick_dynlib_XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
   const String notLibrary = String(dir) + "/libfake.so";
   std::ofstream(notLibrary) << "this is not a shared object\n";
 
@@ -45,7 +46,7 @@ TEST(DynLibTest, FailureCodes) {
     EXPECT_FALSE(GetLastLibraryError().empty()) << c.name;
   }
   std::remove(notLibrary.c_str());
-  rmdir(dir);
+  rmdir(dir.c_str());
 }
 
 TEST(DynLibTest, NullModuleNamesTheExecutable) {

@@ -20,8 +20,8 @@ namespace {
 class TempTree : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick_files_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    String pattern = GetTempDir() + "tarnwick_files_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root_ = String(pattern) + "/";
   }
   void TearDown() override { RemoveTree(root_); }

@@ -19,8 +19,8 @@ namespace {
 class SystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick_system_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    String pattern = GetTempDir() + "tarnwick_system_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
   }
   void TearDown() override {
