@@ -5,6 +5,7 @@
 #include "app/ConverterText.h"
 #include "app/Locale.h"
 #include "platform/os/Files.h"
+#include "platform/os/System.h"
 
 // A non-null value that is never dereferenced: the list only compares it.
 TObject* const TConverterCore::PlayableMark = reinterpret_cast<TObject*>(uintptr_t(1));
@@ -19,6 +20,29 @@ String TLogStore::Text(int First) const {
     text += "\r\n";
   }
   return text;
+}
+
+TUserFolders InitDossiers(const String& ExeDir) {
+  const auto folder = [&](TKnownFolder Id) {
+    const String path = GetKnownFolder(Id);
+    return path.empty() ? ExeDir : IncludeTrailingPathDelimiter(path);
+  };
+  return {folder(kfLocalAppData), folder(kfPictures), folder(kfVideos)};
+}
+
+bool CreateAppDataFolder(const String& AppData) {
+  const String folder = AppData + "Tarnwick";
+  if (DirectoryExists(folder)) return true;
+  try {
+    return ForceDirectories(folder);
+  } catch (...) {
+    return false;
+  }
+}
+
+String LibAVFolder(const String& ExeDir) {
+  const String folder = ExeDir + "LibAV";
+  return DirectoryExists(folder) ? folder : String();
 }
 
 TConverterCore::TConverterCore(IConverterEngine& Engine, IMediaInspector& Inspector, IConverterView& View,
@@ -321,4 +345,16 @@ bool TConverterCore::Playable(int Index) const {
 int TConverterCore::TargetRow(int Selected) const {
   if (Selected >= 0 && Selected < FFolderList.Count()) return Selected;
   return FOutFileList.Count() - 1;
+}
+
+String TConverterCore::PlayableFile(int Selected) const {
+  const int i = TargetRow(Selected);
+  if (!Playable(i) || !FileExists(FOutFileList[i])) return String();
+  return FOutFileList[i];
+}
+
+String TConverterCore::OutputFolder(int Selected) const {
+  const int i = TargetRow(Selected);
+  if (i < 0 || FFolderList[i].empty() || !DirectoryExists(FFolderList[i])) return String();
+  return FFolderList[i];
 }

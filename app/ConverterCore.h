@@ -97,6 +97,21 @@ class TDecoderInspector : public IMediaInspector {
   TFFDecoder& FDecoder;
 };
 
+// The user's folders the main window starts from, each with a trailing
+// delimiter; a folder that cannot be told is ExeDir.
+struct TUserFolders {
+  String AppData;  // the per-user data folder (XDG data home)
+  String Pictures;
+  String Videos;
+};
+TUserFolders InitDossiers(const String& ExeDir);
+// Creates AppData + "Tarnwick" when it is missing. False when that fails,
+// which costs nothing: the program writes nothing there.
+bool CreateAppDataFolder(const String& AppData);
+// Where the FFmpeg libraries load from: a "LibAV" folder beside the program
+// when there is one, else "" (the system's libraries).
+String LibAVFolder(const String& ExeDir);
+
 // Enabled states of the queue commands.
 struct TConverterButtons {
   bool Add = true;
@@ -224,6 +239,10 @@ class TConverterCore {
   // The row the list commands act on: the selected one when it is inside the
   // lists, else the last; -1 for an empty list.
   int TargetRow(int Selected) const;
+  // The target's output when it may be played and exists, else "".
+  String PlayableFile(int Selected) const;
+  // The target's output folder when it exists, else "".
+  String OutputFolder(int Selected) const;
 
   // Sets the mark of a row whose output can be played.
   static TObject* const PlayableMark;

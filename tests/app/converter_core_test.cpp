@@ -10,6 +10,7 @@
 #include "app/Locale.h"
 #include "app/mo_en.h"
 #include "platform/os/Files.h"
+#include "platform/os/System.h"
 #include "tests/app/ConverterFakes.h"
 
 namespace {
@@ -337,6 +338,58 @@ TEST(ConverterTextTest, AcceptedNames) {
   for (const char* name : {"notes.txt", "README", "a.", "a.M", "a.MP", "a.P4", "a.MP4X", "a.RM,", "dir.mp4/file",
                            "a.AC", "a.3G", ".", ""})
     EXPECT_FALSE(IsAcceptedFileName(name)) << name;
+}
+
+}  // namespace
+
+namespace {
+
+// The data folder comes from XDG_DATA_HOME; one that cannot be made is no failure.
+TEST(ConverterFoldersTest, ApplicationDataFolder) {
+  const String saved = GetEnvironmentVariable("XDG_DATA_HOME");
+  const String root = GetTempDir() + "tarnwick-data-" + IntToStr(getpid()) + "/";
+  ASSERT_TRUE(ForceDirectories(root));
+  SetEnvironmentVariable("XDG_DATA_HOME", root + "share");
+  const TUserFolders folders = InitDossiers("/opt/tarnwick/");
+  EXPECT_EQ(folders.AppData, root + "share/");
+  EXPECT_TRUE(CreateAppDataFolder(folders.AppData));
+  EXPECT_TRUE(DirectoryExists(root + "share/Tarnwick"));
+  EXPECT_TRUE(CreateAppDataFolder(folders.AppData));  // already there
+  // A file where the folder would go.
+  TFileStream(root + "file", fmCreate);
+  EXPECT_FALSE(CreateAppDataFolder(root + "file/"));
+  EXPECT_EQ(LibAVFolder(root), "");
+  ASSERT_TRUE(CreateDir(root + "LibAV"));
+  EXPECT_EQ(LibAVFolder(root), root + "LibAV");
+  if (saved.empty())
+    UnsetEnvironmentVariable("XDG_DATA_HOME");
+  else
+    SetEnvironmentVariable("XDG_DATA_HOME", saved);
+  RemoveDir(root + "LibAV");
+  RemoveDir(root + "share/Tarnwick");
+  RemoveDir(root + "share");
+  DeleteFile(root + "file");
+  RemoveDir(root);
+}
+
+TEST_F(ConverterCoreTest, PlayAndOpenFolderTargets) {
+  const String root = GetTempDir() + "tarnwick-play-" + IntToStr(getpid()) + "/";
+  ASSERT_TRUE(ForceDirectories(root));
+  inspector.Durations[root + "a.mp4"] = 1000000;
+  inspector.Durations[root + "b.mp4"] = 1000000;
+  core.AddFileInteractive(root + "a.mp4");
+  core.AddFileInteractive(root + "b.mp4");
+  EXPECT_EQ(core.OutputFolder(-1), root);
+  EXPECT_EQ(core.PlayableFile(0), "");  // not converted yet
+  core.Start("1");
+  engine.End(0, true);
+  EXPECT_EQ(core.PlayableFile(0), "");  // converted, but the file is gone
+  TFileStream(root + "a.mp4.out.mp4", fmCreate);
+  EXPECT_EQ(core.PlayableFile(0), root + "a.mp4.out.mp4");
+  EXPECT_EQ(core.PlayableFile(-1), "");  // the last row's is not playable
+  DeleteFile(root + "a.mp4.out.mp4");
+  RemoveDir(root);
+  EXPECT_EQ(core.OutputFolder(0), "");
 }
 
 }  // namespace
