@@ -8,6 +8,8 @@
 class TFormlocal : public TForm {
  public:
   explicit TFormlocal(TComponent* AOwner) : TForm(AOwner) {}
+  // A window built from the definition embedded for DefinitionClass.
+  TFormlocal(TComponent* AOwner, const String& DefinitionClass) : TForm(AOwner, DefinitionClass) {}
 
   // Copies the window's texts from Tlocalestrings; overrides call this first.
   virtual void DoLocalize() { localized = true; }
