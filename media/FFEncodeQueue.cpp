@@ -152,6 +152,9 @@ void TCustomEncoder::Start(int AThreadCount) {
   // A queue of nothing but empty slots has ended already.
   if (FPendingTasks == 0 && FCompleteTasks >= TasksCount() && TasksCount() > 0 && !FTerminated.load())
     NotifyQueueFinished();
+  // A queue without tasks has nothing to run and nothing to tell, but it has
+  // ended: otherwise the encoder would stay working with no way back to idle.
+  if (TasksCount() == 0) FTerminated.store(true);
 }
 
 void TCustomEncoder::StartNextTask() {

@@ -87,6 +87,10 @@ struct TNoticeLog {
     std::lock_guard<std::mutex> lock(FLock);
     return !Notices.empty() && Notices.back().TaskIndex == -1;
   }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(FLock);
+    return Notices.size();
+  }
 
  private:
   std::mutex FLock;

@@ -70,6 +70,69 @@ TEST_F(EncodeTest, ThreeWorkersFiveTasksRepeated) {
   }
 }
 
+// Indexes of the tasks that have started (running or ended).
+std::vector<int> StartedTasks(const TCustomEncoder& Encoder) {
+  std::vector<int> started;
+  for (int i = 0; i < Encoder.TasksCount(); ++i)
+    if (const TFFmpeg* t = Encoder.GetFFmpegs(i); t && (t->Converting() || t->Terminated())) started.push_back(i);
+  return started;
+}
+
+// Three workers over five endless (paced) tasks, each ended by the test: three
+// start at once, and each end starts exactly one more until none is pending.
+TEST_F(EncodeTest, ThreeWorkersStartThreeThenOneMorePerEnd) {
+  TRAZeredov encoder(nullptr);
+  TNoticeLog log;
+  log.Attach(encoder);
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(encoder.AddTask("testsrc=size=96x64:rate=25", "-re -f lavfi"), i) << encoder.LastErrMsg();
+    ASSERT_GE(encoder.SetOutput(i, Path("t" + std::to_string(i) + ".mkv"), ShortOutputOptions), 0);
+  }
+  encoder.Start(3);
+  EXPECT_EQ(StartedTasks(encoder), (std::vector<int>{0, 1, 2}));
+  for (int ended = 1; ended <= 5; ++ended) {
+    encoder.GetFFmpegs(ended - 1)->Stop(false);
+    const size_t started = size_t(std::min(5, 3 + ended));
+    ASSERT_TRUE(WaitServing([&] { return log.Count() >= size_t(ended) && StartedTasks(encoder).size() >= started; }))
+        << ended << " ended";
+    // Nothing else starts.
+    for (int i = 0; i < 20; ++i) CheckSynchronize(5);
+    EXPECT_EQ(StartedTasks(encoder).size(), started) << ended << " ended";
+    EXPECT_LE(RunningTasks(encoder), 3);
+  }
+  ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+  ASSERT_EQ(log.Notices.size(), 6u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(log.Notices[i].TaskIndex, int(i));
+    EXPECT_FALSE(log.Notices[i].Finished);  // stopped
+    EXPECT_FALSE(log.Notices[i].Exception) << log.Notices[i].ExceptionMsg;
+  }
+  EXPECT_EQ(log.Notices[5].TaskIndex, -1);
+}
+
+// An empty queue starts nothing and tells nothing, with or without workers;
+// the encoder stays working until ClearTasks makes it idle for the next queue.
+TEST_F(EncodeTest, StartWithNoTasks) {
+  for (const int threads : {0, 3}) {
+    SCOPED_TRACE(threads);
+    TRAZeredov encoder(nullptr);
+    TNoticeLog log;
+    log.Attach(encoder);
+    encoder.Start(threads);
+    for (int i = 0; i < 20; ++i) CheckSynchronize(5);
+    EXPECT_EQ(log.Count(), 0u);
+    EXPECT_TRUE(encoder.Working());
+    EXPECT_THROW(encoder.Start(threads), Exception);
+    ASSERT_NO_THROW(encoder.ClearTasks());
+    EXPECT_FALSE(encoder.Working());
+    AddClipTask(encoder, Path("after.mp4"));
+    encoder.Start(threads);
+    ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+    ASSERT_EQ(log.Notices.size(), 2u);
+    EXPECT_TRUE(log.Notices[0].Finished) << log.Notices[0].ExceptionMsg;
+  }
+}
+
 // Stop with two running (paused) and three pending tasks: every task reports
 // its end, then the queue does. Asked from inside a progress handler (where
 // it must not wait) and from the main loop (where it waits, serving events).
