@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "media/FFLoad.h"
@@ -116,6 +118,59 @@ TEST_F(FormatConverterTest, RoundTripTable) {
       ASSERT_TRUE(conv.RGBToPicture(back.data, back.linesize, c.format, width, height)) << conv.LastErrMsg();
       EXPECT_LE(src.MaxDiff(back), c.tolerance);
     }
+}
+
+// Hooks and previews convert on the task's worker, where the copy into the
+// bitmap fetches the bitmap's rows on the main thread. An 8-bit bitmap keeps
+// memory of its own, and so does a bitmap whose padded rows are longer than the
+// packed RGB rows: both copy row by row.
+TEST_F(FormatConverterTest, RowCopiesOnAWorkerThread) {
+  struct Case {
+    int bits;
+    int width;
+    int tolerance;  // of the picture that comes back; 8 bits keep 3-3-2 levels
+  };
+  const Case cases[] = {{8, 160, 32}, {8, 161, 32}, {15, 161, 12}, {16, 161, 12}, {24, 161, 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, width " << c.width);
+    const int height = 7;
+    Picture src(AV_PIX_FMT_YUV420P, c.width, height), back(AV_PIX_FMT_YUV420P, c.width, height);
+    src.FillPattern();
+    TFormatConverter conv;
+    conv.SetBitsPixel(c.bits);
+    const size_t rowBytes = size_t(c.width) * size_t(conv.BitsPixel() / 8);
+    bool toRGB = false, fromBitmap = false, toPicture = false;
+    std::vector<uint8_t> rgb;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      toRGB = conv.PictureToRGB(src.data, src.linesize, src.format, c.width, height, true);
+      if (toRGB) {
+        // Only the bitmap may carry the picture back.
+        uint8_t* bits = conv.RGBPicture()->data[0];
+        const size_t size = size_t(conv.RGBPicture()->linesize[0]) * height;
+        rgb.assign(bits, bits + size);
+        std::memset(bits, 0, size);
+        fromBitmap = conv.BitmapToRGB();
+        toPicture = conv.RGBToPicture(back.data, back.linesize, back.format, c.width, height);
+      }
+      done.store(true);
+    });
+    while (!done.load()) CheckSynchronize(5);
+    worker.join();
+    ASSERT_TRUE(toRGB) << conv.LastErrMsg();
+    TBitmap* bmp = conv.Bitmap();
+    EXPECT_NE(bmp->ScanLine(0), conv.RGBPicture()->data[0]);  // a copy, not the same memory
+    ASSERT_EQ(bmp->PixelFormat(), conv.BMPPixFmt());
+    for (int y = 0; y < height; ++y)
+      EXPECT_EQ(std::memcmp(bmp->ScanLine(y), rgb.data() + size_t(y) * size_t(conv.RGBPicture()->linesize[0]),
+                            rowBytes),
+                0)
+          << "row " << y;
+    EXPECT_TRUE(fromBitmap);
+    EXPECT_EQ(std::memcmp(conv.RGBPicture()->data[0], rgb.data(), rgb.size()), 0);
+    ASSERT_TRUE(toPicture) << conv.LastErrMsg();
+    EXPECT_LE(src.MaxDiff(back), c.tolerance);
+  }
 }
 
 TEST_F(FormatConverterTest, BitmapShowsTheColoursAtEveryDepth) {
