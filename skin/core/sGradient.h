@@ -51,7 +51,7 @@ inline int ArrowWidth = 7;
 inline int ArrowHeight = 4;
 inline int ArrowSize = 5;
 inline int ArrowLineWidth = 2;
-enum TacArrowsStyle { arsSolid1, arsLines1, arsSolid2, arsLines2 };
+enum TacArrowsStyle { arsSolid1, arsLines1, arsSolid2, arsLines2, arsDefault };
 // Directions: 0 left, 1 up, 2 right, 3 down.
 // A solid arrow of ArrowWidth x ArrowHeight centred in R; Color's top byte is the alpha written.
 void PaintSmallArrow(TBitmap* Bmp, TColor Color, const TRect& R, int Direction);
