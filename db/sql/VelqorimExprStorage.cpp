@@ -3,6 +3,7 @@
 // and evaluates filters and default values.
 #include "db/sql/VelqorimExprUtil.h"
 #include "db/storage/VelqorimBaseEngine.h"
+#include "db/storage/VelqorimLocalEngine.h"
 #include "db/support/DAZUnicode.h"
 
 namespace {
@@ -79,6 +80,25 @@ void Bind(TVelqorimExpression& Expr, TVelqorimCursor* Cursor, TObject* ParentQue
 }  // namespace
 
 void InstallVelqorimExpressionHooks() {
+  TVelqorimLocalCursor::FilterFactory = [](TVelqorimCursor& Cursor, const String& Filter, bool CaseInsensitive,
+                                           bool PartialKey) -> std::unique_ptr<TABSBaseExpression> {
+    auto e = std::make_unique<TVelqorimExpression>();
+    e->ParseForFilter(LinkFor(*e, &Cursor), Filter, CaseInsensitive, PartialKey);
+    return e;
+  };
+  TVelqorimLocalCursor::LocateFactory = [](TVelqorimCursor& Cursor, const String& KeyFields,
+                                           const std::vector<TABSVarData>& KeyValues, bool CaseInsensitive,
+                                           bool PartialKey) -> std::unique_ptr<TABSBaseExpression> {
+    auto e = std::make_unique<TVelqorimExpression>();
+    e->ParseForLocate(LinkFor(*e, &Cursor), KeyFields, KeyValues, KeyValues.size() > 1, CaseInsensitive, PartialKey);
+    return e;
+  };
+  TVelqorimLocalCursor::MatchFactory = [](TVelqorimCursor& Cursor, const String& FieldName, TABSDataOperator Operator,
+                                          const TABSVariant& Value) -> std::unique_ptr<TABSBaseExpression> {
+    auto e = std::make_unique<TVelqorimExpression>();
+    e->ParseForIsAnyRecordMatchCondition(LinkFor(*e, &Cursor), FieldName, Operator, Value);
+    return e;
+  };
   TVelqorimCursor::SQLFilterBinder = [](TABSBaseExpression* FilterExpr, TVelqorimCursor* Cursor,
                                         TObject* ParentQueryAO, TVelqorimCursor* ParentCursor) {
     if (auto* e = dynamic_cast<TVelqorimExpression*>(FilterExpr)) Bind(*e, Cursor, ParentQueryAO, ParentCursor);

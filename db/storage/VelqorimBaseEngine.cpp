@@ -798,14 +798,27 @@ void TVelqorimTableData::DeleteIndex(int IndexID, TVelqorimCursor* Cursor) {
   IndexManager->DropIndex(SessionIdOf(Cursor), IndexID);
 }
 
+// B-tree positions number by base (entries per page + 1) digits, one per level.
 int64_t TVelqorimTableData::GetBitmapRecNoByIndexPosition(int IndexID, TObject* IndexPosition) {
-  (void)IndexID, (void)IndexPosition;
-  throw EABSException(20018, "Index not found");
+  auto* path = dynamic_cast<TVelqorimKeyPath*>(IndexPosition);
+  if (path == nullptr) throw EABSException(20018, "Index not found");
+  return path->GetBitmapRecNoByIndexPosition(IndexManager->OpenIndex(IndexID)->GetMaxEntriesPerPage());
 }
 
 void TVelqorimTableData::GetIndexPositionByBitmapRecNo(int IndexID, int64_t RecNo, TObject* IndexPosition) {
-  (void)IndexID, (void)RecNo, (void)IndexPosition;
-  throw EABSException(20018, "Index not found");
+  auto* path = dynamic_cast<TVelqorimKeyPath*>(IndexPosition);
+  if (path == nullptr) throw EABSException(20018, "Index not found");
+  // Bitmap numbers carry entry numbers only; the index walks them to pages.
+  TVelqorimIndex& index = *IndexManager->OpenIndex(IndexID);
+  path->FillItemsByBitmapRecNo(static_cast<int32_t>(RecNo), index.GetMaxEntriesPerPage());
+  TABSPageItemID id;
+  index.GetRecordIDByIndexPosition(0, path, id);
+  std::vector<uint8_t> record(static_cast<size_t>(RecordManager->RecordBufferSize));
+  TABSNavigationInfo nav;
+  nav.RecordID = id;
+  nav.RecordBuffer = record.data();
+  RecordManager->GetRecordBuffer(0, nav);
+  index.GetIndexPosition(0, id, record.data(), path);
 }
 
 void TVelqorimTableData::ClearBLOBFieldsInRecordBuffer(uint8_t* RecordBuffer) {

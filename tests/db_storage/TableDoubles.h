@@ -342,27 +342,11 @@ class TTestTableData : public TVelqorimTableData {
   TABSPageItemID GetRecordIDByBitmapRecNo(int64_t RecNo) override { return {static_cast<int32_t>(RecNo), 0}; }
   TSortedIndex& Index(int IndexID) { return static_cast<TSortedIndex&>(*IndexManager->OpenIndex(IndexID)); }
   int64_t GetBitmapRecNoByIndexPosition(int IndexID, TObject* P) override {
-    if (IndexPages != nullptr)
-      return static_cast<TVelqorimKeyPath*>(P)->GetBitmapRecNoByIndexPosition(
-          IndexManager->OpenIndex(IndexID)->GetMaxEntriesPerPage());
+    if (IndexPages != nullptr) return TVelqorimTableData::GetBitmapRecNoByIndexPosition(IndexID, P);
     return static_cast<TSortedPosition*>(P)->Rank;
   }
   void GetIndexPositionByBitmapRecNo(int IndexID, int64_t RecNo, TObject* P) override {
-    if (IndexPages != nullptr) {
-      // Bitmap numbers carry entry numbers only; the index walks them to pages.
-      auto& index = *IndexManager->OpenIndex(IndexID);
-      auto& path = *static_cast<TVelqorimKeyPath*>(P);
-      path.FillItemsByBitmapRecNo(static_cast<int32_t>(RecNo), index.GetMaxEntriesPerPage());
-      TABSPageItemID id;
-      index.GetRecordIDByIndexPosition(0, &path, id);
-      std::vector<uint8_t> record(RecordManager->RecordBufferSize);
-      TABSNavigationInfo nav;
-      nav.RecordID = id;
-      nav.RecordBuffer = record.data();
-      RecordManager->GetRecordBuffer(0, nav);
-      index.GetIndexPosition(0, id, record.data(), &path);
-      return;
-    }
+    if (IndexPages != nullptr) return TVelqorimTableData::GetIndexPositionByBitmapRecNo(IndexID, RecNo, P);
     auto* pos = static_cast<TSortedPosition*>(P);
     pos->Rank = RecNo;
     pos->RecordID = Index(IndexID).Entries().at(RecNo);

@@ -1,0 +1,131 @@
+#pragma once
+// The process-wide state of the dataset layer: the list of open databases
+// (with "MEMORY" and "TEMP"), the session list with its default session
+// "Default", and the engine error through which datasets report the outcome
+// codes of their cursors. Start-up opens no file and activates nothing.
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "db/storage/VelqorimLocalEngine.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/SysUtils.h"
+
+class TVelqorimSession;
+class TVelqorimSessionList;
+
+// Creates the list of open databases with "MEMORY" and "TEMP", the session
+// list and the default session; a second call does nothing.
+void VelqorimMainInitialize();
+// Frees the sessions (last first), then every open database; runs once per start-up.
+void VelqorimMainFinalize();
+
+extern TVelqorimSessionList* SessionList;
+// Cells of wide-string values of calculated and lookup fields, freed at shutdown.
+extern TList* StringCellList;
+TVelqorimSession* DefaultSession();
+
+void InitializeEngine();
+void FinalizeEngine();
+// 20007 before InitializeEngine.
+TVelqorimSessionComponentManager* GetEngineHandle();
+void SetCurrentSessionHandle(TVelqorimSessionComponentManager* Handle);
+void CreateSessionHandle(TVelqorimSessionComponentManager*& Handle);
+void FreeSessionHandle(TVelqorimSessionComponentManager*& Handle);
+
+// The outcome of a cursor's edit, post, cancel or delete, raised by datasets:
+// "Velqorim Engine Error # <code> <text>", the text fixed by the code except
+// for -8, which carries the failing check's message.
+class EVelqorimEngineError : public Exception {
+ public:
+  EVelqorimEngineError(int ErrorCode, const String& ErrMessage);
+  int ErrorCode() const { return FErrorCode; }
+  const String& ErrorMessage() const { return FErrorMessage; }
+
+ private:
+  int FErrorCode;
+  String FErrorMessage;
+};
+
+// Session misuse; the text starts with the session component's name.
+class EVelqorimSessionError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TVelqorimSession : public TComponent {
+ public:
+  explicit TVelqorimSession(TComponent* AOwner);
+  ~TVelqorimSession() override;
+
+  bool GetActive() const { return FHandle != nullptr; }
+  void SetActive(bool Value);
+  void Open() { SetActive(true); }
+  void Close() { SetActive(false); }
+  bool GetAutoSessionName() const { return FAutoSessionName; }
+  void SetAutoSessionName(bool Value);
+  bool KeepConnections = true;
+  const String& GetSessionName() const { return FSessionName; }
+  void SetSessionName(const String& Value);
+  void SetName(const String& NewName) override;
+  std::function<void(TObject* Sender)> OnStartup;
+
+  TVelqorimSessionComponentManager* Handle();
+  void LockSession();
+  void UnlockSession();
+  void MakeCurrent();
+  bool IsDefault() const { return FDefault; }
+  int SessionNumber() const { return FSessionNumber; }
+
+  // The database components of the session, in the order they came.
+  int DatabaseCount() const { return static_cast<int>(FDatabases.size()); }
+  TComponent* GetDatabase(int Index) const { return FDatabases.at(static_cast<size_t>(Index)); }
+  void AddDatabase(TComponent* Database) { FDatabases.push_back(Database); }
+  void RemoveDatabase(TComponent* Database);
+
+ private:
+  friend class TVelqorimSessionList;
+  void CheckInactive() const;
+  void ValidateAutoSession(TComponent* AOwner, bool Enabling);
+  void UpdateAutoSessionName();
+  [[noreturn]] void DatabaseError(const String& Message) const;
+
+  TVelqorimSessionComponentManager* FHandle = nullptr;
+  std::vector<TComponent*> FDatabases;  // borrowed
+  bool FDefault = false;
+  bool FAutoSessionName = false;
+  bool FUpdatingAutoSessionName = false;
+  String FSessionName;
+  int FSessionNumber = -1;
+};
+
+class TVelqorimSessionList {
+ public:
+  TVelqorimSessionList();
+  ~TVelqorimSessionList();
+  TVelqorimSessionList(const TVelqorimSessionList&) = delete;
+  TVelqorimSessionList& operator=(const TVelqorimSessionList&) = delete;
+
+  void AddSession(TVelqorimSession* Session);
+  void RemoveSession(TVelqorimSession* Session);
+  void CloseAll();
+  int Count();
+  TVelqorimSession* GetSession(int Index);
+  // An empty name gives the default session; names compare without regard to case.
+  TVelqorimSession* FindSession(const String& SessionName);
+  // 20002 when there is none.
+  TVelqorimSession* GetSessionByName(const String& SessionName);
+  void GetSessionNames(TStrings& List);
+  // Finds or creates the session, and activates it.
+  TVelqorimSession* OpenSession(const String& SessionName);
+  TVelqorimSession* GetCurrentSession();
+  void SetCurrentSession(TVelqorimSession* Value);
+
+  TBits SessionNumbers;
+
+ private:
+  std::recursive_mutex FLock;
+  std::vector<TVelqorimSession*> FSessions;
+};
