@@ -110,7 +110,8 @@ TVelqorimDatabaseData* TVelqorimLocalSession::FindDatabaseData(bool Create) {
     }
   }
   if (!Create || IsProcessWideDatabase()) return nullptr;
-  if (!DiskDatabaseDataFactory) throw EABSException(20132, "Table '%s' not found", {DatabaseFileName});
+  if (!DiskDatabaseDataFactory)
+    throw EABSException(20301, "Database %s cannot be opened: disk databases are not available", {DatabaseFileName});
   TVelqorimDatabaseData* d = DiskDatabaseDataFactory(*this);
   DatabaseDataList->Add(d);
   return d;

@@ -268,6 +268,8 @@ void TVelqorimTemporaryPageManager::InternalRemovePage(int32_t PageNo) {
     const int32_t n = PageNo - MaxMemoryPageCount;
     if (n >= FFilePageMap.Size() || !FFilePageMap.GetBit(n)) return;
     FFilePageMap.SetBit(n, false);
+    // The last file page gone: the file goes too.
+    if (FFilePageMap.NonZeroBitCount() == 0) FFile.reset();
   } else {
     if (!FMemoryPages.IsAllocated(PageNo)) return;
     FMemoryPages.InternalRemovePage(PageNo);
