@@ -76,6 +76,7 @@ LRESULT HitTest(Window* w, POINT screen) {
     if (bottom) return HTBOTTOM;
     return left ? HTLEFT : HTRIGHT;
   }
+  if (MenuBarContains(w, p)) return HTMENU;
   if (m.caption && p.y < m.border + m.caption) {
     for (LRESULT code : {HTCLOSE, HTMAXBUTTON, HTMINBUTTON, HTSYSMENU}) {
       RECT b = CaptionButtonRect(w, code);
@@ -171,6 +172,7 @@ void PaintFrameInto(Window* w, HDC dc) {
     for (LRESULT code : {HTSYSMENU, HTMINBUTTON, HTMAXBUTTON, HTCLOSE}) DrawButton(dc, w, code);
     r.top += m.caption;
   }
+  r.top += PaintMenuBar(w, dc);
   PaintNcScrollBars(w, dc);
   if (m.edge > 0) {
     FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
@@ -253,7 +255,9 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCCALCSIZE: {
       RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+      const int width = r->right - r->left;
       *r = ClientFromWindow(w->style, w->exStyle, *r);
+      r->top = std::min(r->bottom, r->top + MenuBarHeight(w, width));
       AdjustClientForScrollBars(w, r);
       return 0;
     }
@@ -406,6 +410,9 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
           StartTracking(w, (wParam & 0xFFF0) == SC_MOVE ? 0 : (wParam & 0x000F), at);
           return 0;
         }
+        case SC_MOUSEMENU:
+          TrackFrameMenu(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+          return 0;
         case SC_MINIMIZE: ShowWindow(wnd, SW_MINIMIZE); return 0;
         case SC_MAXIMIZE: ShowWindow(wnd, SW_SHOWMAXIMIZED); return 0;
         case SC_RESTORE: ShowWindow(wnd, SW_RESTORE); return 0;
@@ -419,6 +426,9 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case HTLEFT: case HTRIGHT: case HTTOP: case HTTOPLEFT: case HTTOPRIGHT:
         case HTBOTTOM: case HTBOTTOMLEFT: case HTBOTTOMRIGHT:
           if (w->style & WS_THICKFRAME) Send(w, WM_SYSCOMMAND, SC_SIZE + WPARAM(wParam - HTLEFT + WMSZ_LEFT), lParam);
+          return 0;
+        case HTMENU: case HTSYSMENU:
+          Send(w, WM_SYSCOMMAND, SC_MOUSEMENU, lParam);
           return 0;
         case HTVSCROLL: case HTHSCROLL:
           StartNcScrollTracking(w, LRESULT(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});

@@ -183,6 +183,13 @@ void TrackScrollMouse(POINT screen, bool buttonUp);
 void RegisterSystemClasses();
 ATOM RegisterClassAtom(const WNDCLASSEXW* wc, ATOM atom);  // 0: the next free atom
 
+// The menu bar in the frame and the frame's menus (Menu.cpp)
+int MenuBarHeight(Window* w, int width);  // lays the bar out for a window this wide; 0 without a bar
+int PaintMenuBar(Window* w, HDC dc);      // window coordinates; returns the bar's height
+bool MenuBarContains(Window* w, POINT windowPoint);
+void TrackFrameMenu(Window* w, POINT screen);  // SC_MOUSEMENU: the bar's popups or the system menu
+void ForgetWindowMenus(HWND wnd);              // the window is gone: its bar and system menu go too
+
 // Activation and focus
 void ActivateWindow(Window* w, WORD how);
 void OnWindowHidden(Window* w);

@@ -131,6 +131,7 @@ void DestroyTree(HWND wnd) {
   ForgetWindowMessages(wnd);
   ReleaseDcsOf(wnd);
   OnWindowGone(wnd);
+  ForgetWindowMenus(wnd);
   if (w->update) DeleteObject(w->update);
   if (w->shape) DeleteObject(w->shape);
   if (IsTopLevel(w)) WindowBackend().WindowDestroyed(wnd);
@@ -673,12 +674,12 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
   return MAKELPARAM(dx, dy);
 }
 
-BOOL AdjustWindowRectEx(RECT* r, DWORD style, BOOL, DWORD exStyle) {
+BOOL AdjustWindowRectEx(RECT* r, DWORD style, BOOL menu, DWORD exStyle) {
   if (!r) return FALSE;
   FrameMetrics m = MetricsFor(style, exStyle);
   r->left -= m.border + m.edge;
   r->right += m.border + m.edge;
-  r->top -= m.border + m.caption + m.edge;
+  r->top -= m.border + m.caption + m.edge + (menu ? GetSystemMetrics(SM_CYMENU) : 0);
   r->bottom += m.border + m.edge;
   return TRUE;
 }

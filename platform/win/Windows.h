@@ -775,3 +775,4 @@ constexpr int IDNO = 7;
 int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type);
 
 #include "platform/win/Controls.h"
+#include "platform/win/Menu.h"
