@@ -148,13 +148,19 @@ int ConfigureInputAudioFilter(TCustomFFmpegOpt& Task, TFilterGraph* fg, TInputFi
     GlobalLogger()->Log(&Task, llError, "Cannot connect audio filter to non audio input");
     return AVERROR(EINVAL);
   }
-  const char* fmtName = ff::av_get_sample_fmt_name(dec->sample_fmt);
-  String args = PointFormat("time_base=%d/%d:sample_rate=%d:sample_fmt=%s", 1, dec->sample_rate,
-                            dec->sample_rate, fmtName ? fmtName : "none");
-  if (dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
-    args += PointFormat(":channel_layout=0x%" PRIx64, uint64_t(dec->ch_layout.u.mask));
+  // Rebuilt for a change of format, the input takes the format of the frame
+  // that brought the change: the decoder's context may already describe a
+  // later packet, and a frame that does not match its buffer is refused.
+  const bool rebuilt = fg->reconfiguration;
+  const int rate = rebuilt ? ist->resample_sample_rate : dec->sample_rate;
+  const AVSampleFormat fmt = rebuilt ? AVSampleFormat(ist->resample_sample_fmt) : dec->sample_fmt;
+  const AVChannelLayout& layout = rebuilt ? *ist->resample_channel_layout : dec->ch_layout;
+  const char* fmtName = ff::av_get_sample_fmt_name(fmt);
+  String args = PointFormat("time_base=%d/%d:sample_rate=%d:sample_fmt=%s", 1, rate, rate, fmtName ? fmtName : "none");
+  if (layout.order == AV_CHANNEL_ORDER_NATIVE)
+    args += PointFormat(":channel_layout=0x%" PRIx64, uint64_t(layout.u.mask));
   else
-    args += PointFormat(":channels=%d", dec->ch_layout.nb_channels);
+    args += PointFormat(":channels=%d", layout.nb_channels);
   const String name =
       Format("graph %d input from stream %d:%d", {fg->index, ist->file_index, ist->st->index});
   int ret = ff::avfilter_graph_create_filter(&ifilter->filter, ff::avfilter_get_by_name("abuffer"),

@@ -104,6 +104,7 @@ struct Output {
   int64_t end = 0;   // in the same unit
   bool flushed = false;
   bool done = false;
+  bool changed = false;  // the second encoder has taken over
   double NextSeconds() const {
     if (track.type == AVMEDIA_TYPE_VIDEO) return double(next) / track.fps;
     if (track.type == AVMEDIA_TYPE_AUDIO) return double(next) / track.sampleRate;
@@ -127,7 +128,9 @@ int WritePackets(AVFormatContext* oc, Output& o, AVPacket* pkt) {
   }
 }
 
-bool OpenEncoder(AVFormatContext* oc, Output& o, const Options& opt, String& err) {
+// Opens the track's encoder; the stream's parameters come from the first one
+// only (reopen: a later encoder of the same stream, after the header).
+bool OpenEncoder(AVFormatContext* oc, Output& o, const Options& opt, String& err, bool reopen = false) {
   const Track& t = o.track;
   const AVCodec* codec = ff::avcodec_find_encoder_by_name(t.codec.c_str());
   if (!codec) {
@@ -166,8 +169,10 @@ bool OpenEncoder(AVFormatContext* oc, Output& o, const Options& opt, String& err
     err = ErrText(("open " + t.codec).c_str(), r);
     return false;
   }
-  ff::avcodec_parameters_from_context(o.stream->codecpar, c);
-  o.stream->time_base = c->time_base;
+  if (!reopen) {
+    ff::avcodec_parameters_from_context(o.stream->codecpar, c);
+    o.stream->time_base = c->time_base;
+  }
   o.frame.reset(ff::av_frame_alloc());
   AVFrame* f = o.frame.get();
   if (t.type == AVMEDIA_TYPE_VIDEO) {
@@ -189,8 +194,26 @@ bool OpenEncoder(AVFormatContext* oc, Output& o, const Options& opt, String& err
   return true;
 }
 
+// Drains the track's encoder and opens its second one at the changed format;
+// the timeline runs on (in samples of the new rate for sound).
+int ChangeFormat(AVFormatContext* oc, Output& o, const Options& opt, AVPacket* pkt) {
+  ff::avcodec_send_frame(o.enc.get(), nullptr);
+  const int r = WritePackets(oc, o, pkt);
+  if (r < 0) return r;
+  Track& t = o.track;
+  if (t.changedWidth) t.width = t.changedWidth;
+  if (t.changedHeight) t.height = t.changedHeight;
+  if (t.changedSampleRate) {
+    o.next = ff::av_rescale(o.next, t.changedSampleRate, t.sampleRate);
+    t.sampleRate = t.changedSampleRate;
+  }
+  o.changed = true;
+  String err;
+  return OpenEncoder(oc, o, opt, err, true) ? 0 : AVERROR(EINVAL);
+}
+
 // Encodes (or, for subtitles, writes) the track's next unit.
-int Step(AVFormatContext* oc, Output& o, AVPacket* pkt) {
+int Step(AVFormatContext* oc, Output& o, const Options& opt, AVPacket* pkt) {
   const Track& t = o.track;
   if (t.type == AVMEDIA_TYPE_SUBTITLE) {
     char text[32];
@@ -211,6 +234,10 @@ int Step(AVFormatContext* oc, Output& o, AVPacket* pkt) {
     }
     o.done = true;
     return WritePackets(oc, o, pkt);
+  }
+  if (t.changeAt > 0 && !o.changed && o.NextSeconds() >= t.changeAt) {
+    const int r = ChangeFormat(oc, o, opt, pkt);
+    if (r < 0) return r;
   }
   AVFrame* f = o.frame.get();
   int r = ff::av_frame_make_writable(f);
@@ -270,6 +297,9 @@ String Definition(const char* format, const std::vector<Track>& tracks, const Op
     else if (t.type == AVMEDIA_TYPE_AUDIO)
       text << " rate=" << t.sampleRate << " channels=" << t.channels;
     text << " lang=" << t.language << " options=" << t.options;
+    if (t.changeAt > 0)
+      text << " change at " << t.changeAt << " to " << t.changedWidth << "x" << t.changedHeight << " rate "
+           << t.changedSampleRate;
   }
   return text.str();
 }
@@ -361,13 +391,13 @@ bool Write(const String& path, const char* format, const std::vector<Track>& tra
   for (Output& o : outs)
     if (o.track.attachedPicture)
       while (!o.done)
-        if ((r = Step(oc, o, pkt.get())) < 0) return err = ErrText("cover", r), false;
+        if ((r = Step(oc, o, options, pkt.get())) < 0) return err = ErrText("cover", r), false;
   for (;;) {
     Output* next = nullptr;
     for (Output& o : outs)
       if (!o.done && (!next || o.NextSeconds() < next->NextSeconds())) next = &o;
     if (!next) break;
-    if ((r = Step(oc, *next, pkt.get())) < 0) return err = ErrText("encode", r), false;
+    if ((r = Step(oc, *next, options, pkt.get())) < 0) return err = ErrText("encode", r), false;
   }
   r = ff::av_write_trailer(oc);
   if (r < 0) return err = ErrText("trailer", r), false;

@@ -26,6 +26,14 @@ struct Track {
   int channels = 2;
   String language;
   String options;  // encoder options "key=value:key=value"
+  // From changeAt seconds on (when above 0) a second encoder takes over at the
+  // changed size or sample rate (0 keeps the first one's): one stream whose
+  // pictures or sound change their format in the middle. For formats without
+  // global headers (MPEG-TS).
+  double changeAt = 0;
+  int changedWidth = 0;
+  int changedHeight = 0;
+  int changedSampleRate = 0;
 };
 
 struct Options {

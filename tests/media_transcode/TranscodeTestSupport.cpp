@@ -31,6 +31,7 @@ TFileReport InspectFile(const String& FileName, bool KeepPictures, int KeepRows)
     if (const AVDictionaryEntry* e = ff::av_dict_get(ic->streams[i]->metadata, "encoder", nullptr, 0)) s.Encoder = e->value;
     s.Width = par->width;
     s.Height = par->height;
+    s.SampleRate = par->sample_rate;
     // Pictures and sound only: subtitles are counted by their packets.
     if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
     const AVCodec* dec = ff::avcodec_find_decoder(par->codec_id);

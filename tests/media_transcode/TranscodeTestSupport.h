@@ -22,6 +22,7 @@ struct TStreamReport {
   String Codec;
   String Encoder;  // the stream's "encoder" tag
   int Width = 0, Height = 0;
+  int SampleRate = 0;
   int64_t Packets = 0;
   int64_t Frames = 0;   // decoded pictures or audio frames
   int64_t Samples = 0;  // decoded audio samples

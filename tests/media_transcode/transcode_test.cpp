@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "media/FFDecode.h"
 #include "tests/media_decode/FixtureWriter.h"
 #include "tests/media_transcode/TranscodeTestSupport.h"
 #include "tests/support/LoopbackListener.h"
@@ -391,4 +392,116 @@ TEST_F(TranscodeTest, MultipleFramesInAPacketWarnOnceThenVerbose) {
   GlobalLogger()->SetOnLog(nullptr);
   GlobalLogger()->SetLogLevel(llInfo);
   EXPECT_EQ(levels, (std::vector<TLogLevel>{llWarning, llVerbose, llVerbose}));
+}
+
+// Names outside ASCII, in the folder and in the files, as the application
+// hands them over: a clip written, converted with a progress output, cut into
+// numbered pictures and read back as a sequence, and opened by the decoder.
+// The log shows the names as they are, and nothing else is left in the folder.
+TEST_F(TranscodeTest, NamesOutsideAsciiEndToEnd) {
+  const std::filesystem::path folder = FFolder / "Grüße – видео ✓";
+  std::filesystem::create_directories(folder);
+  const auto in = [&](const char* Name) { return (folder / Name).string(); };
+  const String clip = in("Eingang ü.mkv"), converted = in("Ausgabe é 日本.mp4"), progress = in("Fortschritt ö.txt"),
+               pictures = in("Bild ä_%03d.png"), again = in("wieder ß.mkv");
+  MakeClip(clip, "-c:v mpeg4", 1);
+  {
+    TTask task;
+    ASSERT_GE(task.AddInput("", clip), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput("-c:v libx264 -preset ultrafast -progress \"" + progress + "\"", converted), 0)
+        << task.LastErrMsg();
+    std::vector<String> lines;
+    GlobalLogger()->SetLogLevel(llVerbose);
+    GlobalLogger()->SetOnLog([&](TObject*, TThreadID, TLogLevel, const String& Msg) { lines.push_back(Msg); });
+    task.RunHere();
+    GlobalLogger()->SetOnLog(nullptr);
+    GlobalLogger()->SetLogLevel(llInfo);
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Input file #0 (" + clip + "):"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Output file #0 (" + converted + "):"), lines.end());
+  }
+  const TFileReport r = InspectFile(converted);
+  ASSERT_TRUE(r.Opened);
+  EXPECT_EQ(r.Find(AVMEDIA_TYPE_VIDEO)->Frames, 25);
+  {
+    std::ifstream text(progress);
+    const String block{std::istreambuf_iterator<char>(text), {}};
+    EXPECT_NE(block.find("progress=end\n"), String::npos) << block;
+  }
+  {
+    TTask task;
+    ASSERT_GE(task.AddInput("", converted), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput("-vf fps=5", pictures), 0) << task.LastErrMsg();
+    task.RunHere();
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+  }
+  {
+    TTask task;
+    ASSERT_GE(task.AddInput("-framerate 5", pictures), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput("-c:v mpeg4", again), 0) << task.LastErrMsg();
+    task.RunHere();
+    EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+    EXPECT_EQ(InspectFile(again).Find(AVMEDIA_TYPE_VIDEO)->Frames, 5);
+  }
+  TFFDecoder decoder(nullptr);
+  ASSERT_TRUE(decoder.LoadFile(converted)) << decoder.LastErrMsg();
+  EXPECT_EQ(decoder.FirstVideoStreamInfo().Width, 320);
+  decoder.CloseFile();
+
+  std::vector<String> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{"Ausgabe é 日本.mp4", "Bild ä_001.png", "Bild ä_002.png", "Bild ä_003.png",
+                                        "Bild ä_004.png", "Bild ä_005.png", "Eingang ü.mkv", "Fortschritt ö.txt",
+                                        "wieder ß.mkv"}));
+}
+
+// One input whose pictures grow and whose sound changes its rate half-way:
+// each change is logged and rebuilds the filters, which take the frames in
+// their new format (none refused) and fit them to the encoders opened for the
+// first ones. Nothing is lost: every picture and the whole sound arrive.
+TEST_F(TranscodeTest, FormatChangesMidStreamRebuildTheFilters) {
+  fixture::Track video = fixture::MakeTrack(AVMEDIA_TYPE_VIDEO, "mpeg2video");
+  video.changeAt = 1;
+  video.changedWidth = 320;
+  video.changedHeight = 240;
+  fixture::Track sound = fixture::MakeTrack(AVMEDIA_TYPE_AUDIO, "mp2");
+  sound.sampleRate = 44100;
+  sound.changeAt = 1;
+  sound.changedSampleRate = 48000;
+  String err;
+  const String source = fixture::Cached("changes.ts", "mpegts", {video, sound}, fixture::Options(), err);
+  ASSERT_NE(source, "") << err;
+  const TFileReport in = InspectFile(source);
+  ASSERT_TRUE(in.Find(AVMEDIA_TYPE_VIDEO) && in.Find(AVMEDIA_TYPE_AUDIO));
+  const double inSound = in.Find(AVMEDIA_TYPE_AUDIO)->EndTime - in.Find(AVMEDIA_TYPE_AUDIO)->FirstTime;
+
+  TTask task;
+  ASSERT_GE(task.AddInput("", source), 0) << task.LastErrMsg();
+  ASSERT_GE(task.SetOutput("-c:v mpeg4 -c:a mp2", Path("changed.mkv")), 0) << task.LastErrMsg();
+  std::vector<String> pictureChanges, soundChanges, errors;
+  GlobalLogger()->SetOnLog([&](TObject*, TThreadID, TLogLevel Level, const String& Msg) {
+    if (Msg.rfind("Input stream #0:0 frame changed from ", 0) == 0) pictureChanges.push_back(Msg);
+    if (Msg.rfind("Input stream #0:1 frame changed from rate:44100 ", 0) == 0) soundChanges.push_back(Msg);
+    if (Level <= llError) errors.push_back(Msg);
+  });
+  task.RunHere();
+  GlobalLogger()->SetOnLog(nullptr);
+  EXPECT_TRUE(task.Finished()) << task.FatalMessage();
+  EXPECT_EQ(errors, std::vector<String>{});
+  EXPECT_EQ(pictureChanges,
+            std::vector<String>{"Input stream #0:0 frame changed from size:160x120 fmt:yuv420p to size:320x240 fmt:yuv420p"});
+  ASSERT_EQ(soundChanges.size(), 1u);
+  EXPECT_NE(soundChanges[0].find(" to rate:48000 "), String::npos) << soundChanges[0];
+
+  const TFileReport r = InspectFile(Path("changed.mkv"));
+  const TStreamReport* v = r.Find(AVMEDIA_TYPE_VIDEO);
+  const TStreamReport* a = r.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
+  EXPECT_EQ(v->Width, 160);
+  EXPECT_EQ(v->Height, 120);
+  EXPECT_EQ(v->Frames, in.Find(AVMEDIA_TYPE_VIDEO)->Frames);
+  ASSERT_GT(a->SampleRate, 0);
+  EXPECT_NEAR(double(a->Samples) / a->SampleRate, inSound, 0.05);
+  EXPECT_NEAR(a->EndTime - a->FirstTime, inSound, 0.05);
 }
