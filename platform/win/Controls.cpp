@@ -25,6 +25,11 @@ void RegisterSystemClasses() {
       {TRACKBAR_CLASSW, &TrackBarWndProc, CS_DBLCLKS, 0},
       {PROGRESS_CLASSW, &ProgressWndProc, CS_HREDRAW | CS_VREDRAW, 0},
       {UPDOWN_CLASSW, &UpDownWndProc, CS_DBLCLKS, 0},
+      // Tab controls, status bars, tool bars and tree views.
+      {WC_TABCONTROLW, &TabWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, 0},
+      {STATUSCLASSNAMEW, &StatusBarWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, 0},
+      {TOOLBARCLASSNAMEW, &ToolbarWndProc, CS_DBLCLKS, 0},
+      {WC_TREEVIEWW, &TreeViewWndProc, CS_DBLCLKS, 0},
   };
   for (const Entry& e : entries) {
     WNDCLASSEXW wc;
@@ -34,6 +39,7 @@ void RegisterSystemClasses() {
     wc.lpszClassName = e.name;
     RegisterClassAtom(&wc, e.atom);
   }
+  RegisterDialogClass();
 }
 
 // ---- Control ----
@@ -138,6 +144,16 @@ HBRUSH Control::ParentBrush(HDC dc, UINT ctlColorMsg) {
 
 void FillSys(HDC dc, const RECT& r, int colorIndex) { FillRect(dc, &r, GetSysColorBrush(colorIndex)); }
 
+void FillColorOr(HDC dc, const RECT& r, COLORREF color, int colorIndex) {
+  if (color == CLR_DEFAULT || color == CLR_NONE) {
+    FillSys(dc, r, colorIndex);
+    return;
+  }
+  HBRUSH b = CreateSolidBrush(color);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
 namespace {
 void HLine(HDC dc, int x0, int x1, int y, int color) {
   RECT r{x0, y, x1, y + 1};
@@ -232,14 +248,34 @@ void DrawLabel(HDC dc, HFONT font, const std::string& text, RECT r, UINT format,
   SelectObject(dc, old);
 }
 
-int FontHeight(HFONT font) {
+namespace {
+// Measures through a scratch DC with the font selected.
+template <class F>
+auto WithFont(HFONT font, F f) {
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font);
-  TEXTMETRIC tm;
-  GetTextMetrics(dc, &tm);
+  auto result = f(dc);
   SelectObject(dc, old);
   DeleteDC(dc);
-  return tm.tmHeight;
+  return result;
+}
+}  // namespace
+
+int FontHeight(HFONT font) {
+  return WithFont(font, [](HDC dc) {
+    TEXTMETRIC tm;
+    GetTextMetrics(dc, &tm);
+    return int(tm.tmHeight);
+  });
+}
+
+int TextWidth(HFONT font, const std::string& text) {
+  if (text.empty()) return 0;
+  return WithFont(font, [&](HDC dc) {
+    SIZE sz{};
+    GetTextExtentPoint32(dc, text.c_str(), int(text.size()), &sz);
+    return int(sz.cx);
+  });
 }
 
 }  // namespace win

@@ -31,6 +31,10 @@ class Control : public ControlBase {
   void Command(WORD code);
   // WM_NOTIFY to the parent with the header filled in; returns the parent's answer.
   LRESULT Notify(UINT code, NMHDR* header);
+  LRESULT Notify(UINT code) {
+    NMHDR h;
+    return Notify(code, &h);
+  }
   void Redraw() { InvalidateRect(hwnd, nullptr, TRUE); }
   // The brush the parent chooses through WM_CTLCOLOR*; the DC gets its colours.
   HBRUSH ParentBrush(HDC dc, UINT ctlColorMsg);
@@ -64,6 +68,8 @@ LRESULT ControlProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 // ---- The plain default look ----
 void FillSys(HDC dc, const RECT& r, int colorIndex);
+// A colour the caller set, or the system colour while it is CLR_DEFAULT or CLR_NONE.
+void FillColorOr(HDC dc, const RECT& r, COLORREF color, int colorIndex);
 // Two-pixel 3D edge: raised (light top-left) or sunken; one pixel when thin.
 void DrawEdge3d(HDC dc, const RECT& r, bool raised, bool thin = false);
 enum class ArrowDir { Up, Down, Left, Right };
@@ -75,6 +81,7 @@ void DrawCheckMark(HDC dc, const RECT& box, COLORREF color);
 // Text through the control's font and the given colour, transparent background.
 void DrawLabel(HDC dc, HFONT font, const std::string& text, RECT r, UINT format, COLORREF color);
 int FontHeight(HFONT font);  // line height of the font
+int TextWidth(HFONT font, const std::string& text);  // one line, no prefix handling
 
 // ---- Scroll-bar pieces shared by the frame's bars and the controls ----
 enum class ScrollPart { None, LineUp, PageUp, Thumb, PageDown, LineDown };
@@ -104,8 +111,15 @@ struct ScrollTrackTarget {
 };
 void BeginScrollTrack(const ScrollTrackTarget& t, POINT screen);
 
+// Status bars and tool bars sit along an edge of their parent's client area at
+// the given height, unless their CCS_* styles say otherwise; bottom is the default edge.
+void AlignToParent(HWND wnd, int height, bool bottom);
+
 // A combo box's list ("ComboLBox") reports the end of a pick: accepted or not.
 void SetComboListOwner(HWND list, HWND combo, std::function<void(bool accepted)> done);
+
+// The dialog class "#32770" (Dialog.cpp), registered with the other system classes.
+void RegisterDialogClass();
 
 // Class procedures registered by RegisterSystemClasses.
 LRESULT ScrollBarWndProc(HWND, UINT, WPARAM, LPARAM);
@@ -117,5 +131,9 @@ LRESULT ComboBoxWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT TrackBarWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ProgressWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT UpDownWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT TabWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT StatusBarWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT ToolbarWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT TreeViewWndProc(HWND, UINT, WPARAM, LPARAM);
 
 }  // namespace win

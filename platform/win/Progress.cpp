@@ -52,9 +52,7 @@ class Progress : public Control {
  protected:
   void Paint(HDC dc) override {
     const RECT c = Client();
-    HBRUSH bk = bk_ == CLR_DEFAULT ? nullptr : CreateSolidBrush(bk_);
-    FillRect(dc, &c, bk ? bk : GetSysColorBrush(COLOR_BTNFACE));
-    if (bk) DeleteObject(bk);
+    FillColorOr(dc, c, bk_, COLOR_BTNFACE);
     DrawEdge3d(dc, c, false, true);
     RECT in = c;
     InflateRect(&in, -1, -1);

@@ -518,9 +518,25 @@ bool EnumTree(HWND parent, WNDENUMPROC proc, LPARAM param) {
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM param) { return EnumTree(parent, proc, param); }
 
 HWND FindWindowW(const char* className, const char* windowName) {
-  for (HWND h : S().topLevel) {
+  return FindWindowExW(nullptr, nullptr, className, windowName);
+}
+
+HWND FindWindowExW(HWND parent, HWND childAfter, const char* className, const char* windowName) {
+  const bool top = !parent || parent == GetDesktopWindow();
+  Window* p = top ? nullptr : Get(parent);
+  if (!top && !p) return nullptr;
+  const std::vector<HWND>& list = top ? S().topLevel : p->children;
+  const uintptr_t atom = reinterpret_cast<uintptr_t>(className);
+  bool started = childAfter == nullptr;
+  for (HWND h : list) {
+    if (!started) {
+      started = h == childAfter;
+      continue;
+    }
     Window* w = Get(h);
-    if (className && strcasecmp(w->cls->name.c_str(), className) != 0) continue;
+    if (!w) continue;
+    if (className && (atom < 0x10000 ? w->cls->atom != ATOM(atom) : strcasecmp(w->cls->name.c_str(), className) != 0))
+      continue;
     if (windowName && w->text != windowName) continue;
     return h;
   }

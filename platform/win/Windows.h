@@ -414,6 +414,9 @@ HWND GetDesktopWindow();
 BOOL EnumWindows(WNDENUMPROC proc, LPARAM param);  // top-level windows, front to back
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM param);  // descendants, depth first
 HWND FindWindowW(const char* className, const char* windowName);
+// Children of parent (top-level windows for null or the desktop) after childAfter,
+// matched by class name or atom and by exact text; null for either matches any.
+HWND FindWindowExW(HWND parent, HWND childAfter, const char* className, const char* windowName);
 
 constexpr int GWLP_WNDPROC = -4;
 constexpr int GWLP_HINSTANCE = -6;
@@ -773,6 +776,109 @@ constexpr int IDNO = 7;
 // Until the layer's own message-box window exists, the backend answers:
 // the headless backend records the box and answers its scripted reply.
 int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type);
+
+// ======== The dialog manager and further window and device queries ========
+
+// Windows of class "#32770" (WC_DIALOG, atom 32770) have DefDlgProcW as their
+// class procedure; a dialog procedure set at DWLP_DLGPROC sees each message
+// first and answers TRUE when it handled it (its result then in DWLP_MSGRESULT).
+inline const char* const WC_DIALOG = reinterpret_cast<const char*>(uintptr_t(0x8002));
+constexpr int DLGWINDOWEXTRA = 30;
+constexpr int DWLP_MSGRESULT = 0;
+constexpr int DWLP_DLGPROC = 8;
+constexpr int DWLP_USER = 16;
+using DLGPROC = LONG_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+constexpr DWORD DS_ABSALIGN = 0x0001;
+constexpr DWORD DS_SYSMODAL = 0x0002;
+constexpr DWORD DS_LOCALEDIT = 0x0020;
+constexpr DWORD DS_SETFONT = 0x0040;
+constexpr DWORD DS_MODALFRAME = 0x0080;
+constexpr DWORD DS_NOIDLEMSG = 0x0100;
+constexpr DWORD DS_SETFOREGROUND = 0x0200;
+constexpr DWORD DS_3DLOOK = 0x0004;
+constexpr DWORD DS_FIXEDSYS = 0x0008;
+constexpr DWORD DS_NOFAILCREATE = 0x0010;
+constexpr DWORD DS_CONTROL = 0x0400;
+constexpr DWORD DS_CENTER = 0x0800;
+constexpr UINT DM_GETDEFID = WM_USER + 0;
+constexpr UINT DM_SETDEFID = WM_USER + 1;
+constexpr WORD DC_HASDEFID = 0x534B;
+
+LRESULT DefDlgProcW(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Keyboard navigation for a dialog (or any window with tab-stop children):
+// Tab / Shift+Tab move through the WS_TABSTOP controls, arrows within a
+// WS_GROUP run, Enter presses the default button (DM_GETDEFID, else IDOK),
+// Escape sends IDCANCEL. Controls keep keys they ask for through WM_GETDLGCODE.
+// Every other message for the dialog or its descendants is dispatched here.
+// FALSE: the message was not for this dialog.
+BOOL IsDialogMessageW(HWND dlg, MSG* msg);
+HWND GetNextDlgTabItem(HWND dlg, HWND ctl, BOOL previous);
+HWND GetNextDlgGroupItem(HWND dlg, HWND ctl, BOOL previous);
+HWND GetDlgItem(HWND dlg, int id);
+int GetDlgCtrlID(HWND wnd);
+LRESULT SendDlgItemMessageW(HWND dlg, int id, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Scrolling a window's client area: the pixels move, what they uncover is
+// invalidated (SW_INVALIDATE, SW_ERASE), pending updates move with them, and
+// with SW_SCROLLCHILDREN (always for ScrollWindow without a scroll rectangle)
+// the children move too.
+constexpr UINT SW_SCROLLCHILDREN = 0x0001;
+constexpr UINT SW_INVALIDATE = 0x0002;
+constexpr UINT SW_ERASE = 0x0004;
+BOOL ScrollWindow(HWND wnd, int dx, int dy, const RECT* scroll, const RECT* clip);
+int ScrollWindowEx(HWND wnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update, RECT* updateRect,
+                   UINT flags);
+
+// Shows or hides at once: there is no animation.
+constexpr DWORD AW_HOR_POSITIVE = 0x00000001;
+constexpr DWORD AW_HOR_NEGATIVE = 0x00000002;
+constexpr DWORD AW_VER_POSITIVE = 0x00000004;
+constexpr DWORD AW_VER_NEGATIVE = 0x00000008;
+constexpr DWORD AW_CENTER = 0x00000010;
+constexpr DWORD AW_HIDE = 0x00010000;
+constexpr DWORD AW_ACTIVATE = 0x00020000;
+constexpr DWORD AW_SLIDE = 0x00040000;
+constexpr DWORD AW_BLEND = 0x00080000;
+BOOL AnimateWindow(HWND wnd, DWORD time, DWORD flags);
+
+// What a device answers about itself: every DC draws 32-bit colour at 96 dots per inch;
+// HORZRES / VERTRES are the primary monitor's size.
+constexpr int HORZSIZE = 4;
+constexpr int VERTSIZE = 6;
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+constexpr int NUMCOLORS = 24;
+constexpr int RASTERCAPS = 38;
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
+constexpr int SIZEPALETTE = 104;
+constexpr int COLORRES = 108;
+constexpr int DESKTOPVERTRES = 117;
+constexpr int DESKTOPHORZRES = 118;
+constexpr int RC_BITBLT = 0x0001;
+constexpr int RC_STRETCHBLT = 0x0800;
+constexpr int RC_DI_BITMAP = 0x0080;
+int GetDeviceCaps(HDC dc, int index);
+
+// Text, prefixed text, an icon or a bitmap, plain, disabled (embossed),
+// dithered (DSS_UNION) or in one colour (DSS_MONO, the brush's).
+using DRAWSTATEPROC = BOOL (*)(HDC, LPARAM, WPARAM, int, int);
+constexpr UINT DST_COMPLEX = 0x0000;
+constexpr UINT DST_TEXT = 0x0001;
+constexpr UINT DST_PREFIXTEXT = 0x0002;
+constexpr UINT DST_ICON = 0x0003;
+constexpr UINT DST_BITMAP = 0x0004;
+constexpr UINT DSS_NORMAL = 0x0000;
+constexpr UINT DSS_UNION = 0x0010;
+constexpr UINT DSS_DISABLED = 0x0020;
+constexpr UINT DSS_MONO = 0x0080;
+constexpr UINT DSS_HIDEPREFIX = 0x0200;
+constexpr UINT DSS_PREFIXONLY = 0x0400;
+constexpr UINT DSS_RIGHT = 0x8000;
+BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wData, int x, int y, int cx, int cy,
+                UINT flags);
 
 #include "platform/win/Controls.h"
 #include "platform/win/Menu.h"
