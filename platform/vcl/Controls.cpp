@@ -22,6 +22,45 @@ std::vector<TControlCanvas*>& CanvasesWithDC() {
 
 }  // namespace
 
+TShiftState KeyboardShiftState() {
+  TShiftState s;
+  if (GetKeyState(VK_SHIFT) < 0) s.Include(ssShift);
+  if (GetKeyState(VK_CONTROL) < 0) s.Include(ssCtrl);
+  if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
+  return s;
+}
+
+// ---- TSizeConstraints ----
+
+void TSizeConstraints::Set(int& Field, int Value) {
+  if (Value < 0) Value = 0;
+  if (Field == Value) return;
+  Field = Value;
+  if (OnChange) OnChange(this);
+}
+
+void TSizeConstraints::Assign(TPersistent* Source) {
+  auto* o = dynamic_cast<TSizeConstraints*>(Source);
+  if (!o) return TPersistent::Assign(Source);
+  FMaxHeight = o->FMaxHeight;
+  FMaxWidth = o->FMaxWidth;
+  FMinHeight = o->FMinHeight;
+  FMinWidth = o->FMinWidth;
+  if (OnChange) OnChange(this);
+}
+
+int TSizeConstraints::ClampWidth(int W) const {
+  if (FMaxWidth > 0 && W > FMaxWidth) W = FMaxWidth;
+  if (FMinWidth > 0 && W < FMinWidth) W = FMinWidth;
+  return W;
+}
+
+int TSizeConstraints::ClampHeight(int H) const {
+  if (FMaxHeight > 0 && H > FMaxHeight) H = FMaxHeight;
+  if (FMinHeight > 0 && H < FMinHeight) H = FMinHeight;
+  return H;
+}
+
 TShiftState KeysToShiftState(WPARAM Keys) {
   TShiftState s;
   if (Keys & MK_SHIFT) s.Include(ssShift);
@@ -37,6 +76,12 @@ TShiftState KeysToShiftState(WPARAM Keys) {
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
   WindowProc = [this](TMessage& m) { WndProc(m); };
+  ControlStyle = {csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  FFont.OnChange = [this](TObject*) {
+    if (!FFollowingParent) FParentFont = false;
+    FontChanged();
+  };
+  FConstraints.OnChange = [this](TObject*) { SetBounds(FLeft, FTop, FWidth, FHeight); };
 }
 
 TControl::~TControl() {
@@ -53,14 +98,88 @@ void TControl::SetParent(TWinControl* AParent) {
   if (AParent == FParent) return;
   if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");
   if (FParent) FParent->RemoveControl(this);
-  if (AParent) AParent->InsertControl(this);
+  if (AParent) {
+    AParent->InsertControl(this);
+    ParentFontChanged();
+    ParentColorChanged();
+    if (FAlign != alNone) RequestAlign();
+  }
+}
+
+void TControl::ConstrainSize(int& W, int& H) const {
+  W = FConstraints.ClampWidth(W);
+  H = FConstraints.ClampHeight(H);
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  ConstrainSize(AWidth, AHeight);
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   Invalidate();
   AssignBounds(ALeft, ATop, AWidth, AHeight);
   Invalidate();
+  if (FAlign != alNone) RequestAlign();
+}
+
+void TControl::RequestAlign() {
+  if (FParent) FParent->Realign();
+}
+
+void TControl::SetAlign(TAlign Value) {
+  if (Value == FAlign) return;
+  const TAlign old = FAlign;
+  FAlign = Value;
+  // Docked controls stretch with their edge, as the original's do.
+  switch (Value) {
+    case alTop: FAnchors = {akLeft, akTop, akRight}; break;
+    case alBottom: FAnchors = {akLeft, akRight, akBottom}; break;
+    case alLeft: FAnchors = {akLeft, akTop, akBottom}; break;
+    case alRight: FAnchors = {akRight, akTop, akBottom}; break;
+    case alClient: FAnchors = {akLeft, akTop, akRight, akBottom}; break;
+    default: if (old != alNone) FAnchors = {akLeft, akTop}; break;
+  }
+  RequestAlign();
+}
+
+void TControl::SetParentFont(bool Value) {
+  if (Value == FParentFont) return;
+  FParentFont = Value;
+  if (Value) ParentFontChanged();
+}
+
+void TControl::SetParentColor(bool Value) {
+  if (Value == FParentColor) return;
+  FParentColor = Value;
+  if (Value) ParentColorChanged();
+}
+
+void TControl::ParentFontChanged() {
+  if (!FParentFont || !FParent) return;
+  FFollowingParent = true;
+  FFont.Assign(FParent->Font());
+  FFollowingParent = false;
+}
+
+void TControl::ParentColorChanged() {
+  if (!FParentColor || !FParent) return;
+  FFollowingParent = true;
+  SetColor(FParent->Color());
+  FFollowingParent = false;
+}
+
+bool TControl::ShowHint() const {
+  if (FParentShowHint && FParent) return FParent->ShowHint();
+  return FShowHint;
+}
+
+void TControl::SetShowHint(bool Value) {
+  FShowHint = Value;
+  FParentShowHint = false;
+}
+
+TCustomForm* TControl::GetParentForm() {
+  TControl* c = this;
+  while (c->FParent) c = c->FParent;
+  return dynamic_cast<TCustomForm*>(c);
 }
 
 void TControl::AssignBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -85,6 +204,7 @@ void TControl::SetVisible(bool Value) {
   if (Value == FVisible) return;
   FVisible = Value;
   Perform(CM_VISIBLECHANGED, Value ? 1 : 0, 0);
+  if (FAlign != alNone) RequestAlign();
 }
 
 bool TControl::Showing() const { return FVisible && (!FParent || FParent->Showing()); }
@@ -102,6 +222,7 @@ void TControl::SetText(const String& Value) {
 }
 
 void TControl::SetColor(TColor Value) {
+  if (!FFollowingParent) FParentColor = false;
   if (Value == FColor) return;
   FColor = Value;
   Perform(CM_COLORCHANGED, 0, 0);
@@ -123,17 +244,25 @@ void TControl::MouseMessage(TMessage& Message) {
     case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: {
       const UINT k = (Message.Msg - WM_LBUTTONDOWN) / 3;
-      if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) FMouseDownLeft = true;
+      if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) {
+        FMouseDownLeft = true;
+        ControlState.Include(csLButtonDown);
+      }
       if (Message.Msg % 3 == WM_LBUTTONDBLCLK % 3) shift.Include(ssDouble);
       if (OnMouseDown) OnMouseDown(this, TMouseButtonKind(k), shift, x, y);
+      if (Message.Msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
       break;
     }
     case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
       const UINT k = (Message.Msg - WM_LBUTTONUP) / 3;
       const bool click = Message.Msg == WM_LBUTTONUP && FMouseDownLeft;
-      if (Message.Msg == WM_LBUTTONUP) FMouseDownLeft = false;
+      if (Message.Msg == WM_LBUTTONUP) {
+        FMouseDownLeft = false;
+        ControlState.Exclude(csLButtonDown);
+      }
       if (OnMouseUp) OnMouseUp(this, TMouseButtonKind(k), shift, x, y);
-      if (click && ClientRect().Contains(TPoint(x, y))) Click();
+      // Controls whose window reports its own clicks (buttons) leave csClickEvents out.
+      if (click && ControlStyle.Contains(csClickEvents) && ClientRect().Contains(TPoint(x, y))) Click();
       break;
     }
   }
@@ -141,6 +270,8 @@ void TControl::MouseMessage(TMessage& Message) {
 
 void TControl::WndProc(TMessage& Message) {
   if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MBUTTONDBLCLK) MouseMessage(Message);
+  if (Message.Msg == CM_MOUSEENTER && OnMouseEnter) OnMouseEnter(this);
+  if (Message.Msg == CM_MOUSELEAVE && OnMouseLeave) OnMouseLeave(this);
   DefaultHandler(Message);
 }
 
@@ -170,7 +301,10 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
 }
 
 TWinControl::~TWinControl() {
+  Destroying();
+  ++FAlignLevel;  // children leaving lay nothing out
   DestroyHandle();
+  if (FColorBrush) DeleteObject(FColorBrush);
   // Children that outlive us (owned elsewhere) lose their parent.
   std::vector<TControl*> kids = FControls;
   for (TControl* c : kids) c->SetParent(nullptr);
@@ -208,10 +342,22 @@ void TWinControl::CreateParams(TCreateParams& Params) {
   Params.Y = FTop;
   Params.Width = FWidth;
   Params.Height = FHeight;
-  Params.WndParent = FParent ? FParent->Handle() : nullptr;
+  // Handle() makes the parent's window before this one's; measuring makes none.
+  Params.WndParent = FParent && FParent->HandleAllocated() ? FParent->FHandle : nullptr;
   Params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   Params.WindowClass.lpfnWndProc = DefWindowProcW;
   Params.WinClassName = ClassName();
+}
+
+void TWinControl::CreateSubClass(TCreateParams& Params, const char* ClassName) {
+  WNDCLASSEXW wc;
+  if (!GetClassInfoExW(nullptr, ClassName, &wc)) throw EInvalidOperation(Format("Window class %s not found", {String(ClassName)}));
+  // The framework's own class style bits are dropped; the class's are kept.
+  Params.WindowClass.style = wc.style & ~UINT(CS_GLOBALCLASS);
+  Params.WindowClass.lpfnWndProc = wc.lpfnWndProc;
+  Params.WindowClass.hCursor = wc.hCursor;
+  Params.WindowClass.hbrBackground = wc.hbrBackground;
+  Params.WindowClass.cbWndExtra = wc.cbWndExtra;
 }
 
 void TWinControl::CreateWnd() {
@@ -235,6 +381,7 @@ void TWinControl::CreateWnd() {
   }
   FHandle = h;
   UpdateBounds();
+  ApplyFont();
   for (TControl* c : FControls)
     if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->HandleNeeded();
   CreateHandleDone();
@@ -242,6 +389,8 @@ void TWinControl::CreateWnd() {
 }
 
 void TWinControl::DestroyWnd() {
+  // The text lives on in the control until the window is made again.
+  if (FHandle) FText = GetText();
   HWND h = FHandle;
   if (h) DestroyWindow(h);
   FHandle = nullptr;
@@ -266,6 +415,7 @@ void TWinControl::InsertControl(TControl* AControl) {
   FControls.push_back(AControl);
   AControl->FParent = this;
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
+    FTabList.push_back(w);
     if (w->HandleAllocated() && FHandle) {
       ::SetParent(w->FHandle, FHandle);
     } else if (w->HandleAllocated()) {
@@ -283,7 +433,9 @@ void TWinControl::RemoveControl(TControl* AControl) {
   if (it == FControls.end()) return;
   AControl->Invalidate();
   FControls.erase(it);
+  FTabList.erase(std::remove(FTabList.begin(), FTabList.end(), AControl), FTabList.end());
   AControl->FParent = nullptr;
+  if (AControl->FAlign != alNone) Realign();
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
     // A window cannot live without its parent window; it is made again when needed.
     w->DestroyHandle();
@@ -292,12 +444,243 @@ void TWinControl::RemoveControl(TControl* AControl) {
 }
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  ConstrainSize(AWidth, AHeight);
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   AssignBounds(ALeft, ATop, AWidth, AHeight);
   if (FHandle) {
     SetWindowPos(FHandle, nullptr, ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     UpdateBounds();
   }
+  Realign();
+  if (FAlign != alNone) RequestAlign();
+}
+
+// ---- Layout ----
+
+void TWinControl::EnableAlign() {
+  if (FAlignLevel > 0 && --FAlignLevel == 0 && FAlignPending) Realign();
+}
+
+void TWinControl::Realign() {
+  if (FAlignLevel > 0 || FAligning) {
+    FAlignPending = FAlignPending || FAlignLevel > 0;
+    return;
+  }
+  FAlignPending = false;
+  FAligning = true;
+  ControlState.Include(csAligning);
+  try {
+    TRect r = ClientRect();
+    AdjustClientRect(r);
+    AlignControls(r);
+  } catch (...) {
+    FAligning = false;
+    ControlState.Exclude(csAligning);
+    throw;
+  }
+  FAligning = false;
+  ControlState.Exclude(csAligning);
+}
+
+void TWinControl::AlignControls(TRect Rect) {
+  // Anchored controls move (or stretch) by what the client area gained since the last layout.
+  const TRect client = ClientRect();
+  const int dx = FLaidOutWidth < 0 ? 0 : client.Width() - FLaidOutWidth;
+  const int dy = FLaidOutHeight < 0 ? 0 : client.Height() - FLaidOutHeight;
+  FLaidOutWidth = client.Width();
+  FLaidOutHeight = client.Height();
+  std::vector<TControl*> kids = FControls;
+  if (dx || dy) {
+    for (TControl* c : kids) {
+      if (c->FAlign != alNone) continue;
+      const TAnchors a = c->FAnchors;
+      int l = c->FLeft, t = c->FTop, w = c->FWidth, h = c->FHeight;
+      if (a.Contains(akRight)) {
+        if (a.Contains(akLeft)) w += dx;
+        else l += dx;
+      } else if (!a.Contains(akLeft)) {
+        l += dx / 2;
+      }
+      if (a.Contains(akBottom)) {
+        if (a.Contains(akTop)) h += dy;
+        else t += dy;
+      } else if (!a.Contains(akTop)) {
+        t += dy / 2;
+      }
+      c->SetBounds(l, t, std::max(0, w), std::max(0, h));
+    }
+  }
+  // Docked controls take their edge of what is left, nearest the edge first; alClient takes the rest.
+  for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
+    std::vector<TControl*> list;
+    for (TControl* c : kids)
+      if (c->FAlign == align && c->FVisible) list.push_back(c);
+    std::stable_sort(list.begin(), list.end(), [align](TControl* a, TControl* b) {
+      switch (align) {
+        case alTop: return a->FTop < b->FTop;
+        case alBottom: return a->FTop + a->FHeight > b->FTop + b->FHeight;
+        case alLeft: return a->FLeft < b->FLeft;
+        case alRight: return a->FLeft + a->FWidth > b->FLeft + b->FWidth;
+        default: return false;
+      }
+    });
+    for (TControl* c : list) {
+      const int w = std::max(0, Rect.Width()), h = std::max(0, Rect.Height());
+      switch (align) {
+        case alTop:
+          c->SetBounds(Rect.Left, Rect.Top, w, c->FHeight);
+          Rect.Top += c->FHeight;
+          break;
+        case alBottom:
+          c->SetBounds(Rect.Left, Rect.Bottom - c->FHeight, w, c->FHeight);
+          Rect.Bottom -= c->FHeight;
+          break;
+        case alLeft:
+          c->SetBounds(Rect.Left, Rect.Top, c->FWidth, h);
+          Rect.Left += c->FWidth;
+          break;
+        case alRight:
+          c->SetBounds(Rect.Right - c->FWidth, Rect.Top, c->FWidth, h);
+          Rect.Right -= c->FWidth;
+          break;
+        default: c->SetBounds(Rect.Left, Rect.Top, w, h); break;
+      }
+    }
+  }
+}
+
+// ---- Tab order and focus ----
+
+int TWinControl::TabOrder() const {
+  if (!FParent) return -1;
+  auto& list = FParent->FTabList;
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : int(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int Value) {
+  if (!FParent) return;
+  auto& list = FParent->FTabList;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  Value = std::clamp(Value, 0, int(list.size()));
+  list.insert(list.begin() + Value, this);
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) {
+  for (TWinControl* c : FTabList) {
+    List.push_back(c);
+    c->GetTabOrderList(List);
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop,
+                                          bool CheckParent) {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(list);
+  if (list.empty()) return nullptr;
+  const int n = int(list.size());
+  auto it = std::find(list.begin(), list.end(), CurControl);
+  int start = it == list.end() ? (GoForward ? n - 1 : 0) : int(it - list.begin());
+  int i = start;
+  for (int step = 0; step < n; ++step) {
+    i = GoForward ? (i + 1) % n : (i + n - 1) % n;
+    TWinControl* c = list[size_t(i)];
+    if (c == CurControl) continue;
+    if (CheckTabStop && !c->FTabStop) continue;
+    if (CheckParent && c->FParent != this) continue;
+    if (c->CanFocus()) return c;
+  }
+  return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
+  if (TWinControl* c = FindNextControl(CurControl, GoForward, CheckTabStop, !CheckTabStop)) c->SetFocus();
+}
+
+// ---- Keys ----
+
+TWinControl* FindControlOrAncestor(HWND Handle) {
+  for (HWND h = Handle; h; h = GetParent(h))
+    if (TWinControl* c = TWinControl::FindControl(h)) return c;
+  return nullptr;
+}
+
+bool TWinControl::DoKeyDown(TMessage& Message) {
+  WORD key = WORD(Message.WParam);
+  const TShiftState shift = KeyboardShiftState();
+  TCustomForm* form = GetParentForm();
+  if (form && form != this && form->KeyPreview && static_cast<TWinControl*>(form)->DoKeyDown(Message)) return true;
+  key = WORD(Message.WParam);
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+  Message.WParam = key;
+  return key == 0;
+}
+
+bool TWinControl::DoKeyUp(TMessage& Message) {
+  WORD key = WORD(Message.WParam);
+  const TShiftState shift = KeyboardShiftState();
+  TCustomForm* form = GetParentForm();
+  if (form && form != this && form->KeyPreview && static_cast<TWinControl*>(form)->DoKeyUp(Message)) return true;
+  key = WORD(Message.WParam);
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+  Message.WParam = key;
+  return key == 0;
+}
+
+bool TWinControl::DoKeyPress(TMessage& Message) {
+  TCustomForm* form = GetParentForm();
+  if (form && form != this && form->KeyPreview && static_cast<TWinControl*>(form)->DoKeyPress(Message)) return true;
+  char32_t key = char32_t(Message.WParam);
+  if (OnKeyPress) OnKeyPress(this, key);
+  Message.WParam = WPARAM(key);
+  return key == 0;
+}
+
+void TWinControl::KeyDownBeforeDispatch(TMessage& Message) {
+  Message.Result = 1;
+  const WORD key = WORD(Message.WParam);
+  LRESULT mask = 0;
+  switch (key) {
+    case VK_TAB: mask = DLGC_WANTTAB; break;
+    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN: mask = DLGC_WANTARROWS; break;
+    case VK_RETURN: case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
+  }
+  if (mask && !(Perform(WM_GETDLGCODE, 0, 0) & mask)) {
+    TCustomForm* form = GetParentForm();
+    if (form && form->Perform(CM_DIALOGKEY, key, Message.LParam) != 0) return;
+  }
+  Message.Result = 0;
+}
+
+void TWinControl::DoEnter() {
+  if (OnEnter) OnEnter(this);
+}
+
+void TWinControl::DoExit() {
+  if (OnExit) OnExit(this);
+}
+
+// ---- Font and colour for the window classes ----
+
+void TWinControl::ApplyFont() {
+  if (FHandle) SendMessageW(FHandle, WM_SETFONT, WPARAM(FFont.Handle()), 0);
+}
+
+void TWinControl::FontChanged() {
+  ApplyFont();
+  Invalidate();
+  for (TControl* c : FControls) c->ParentFontChanged();
+}
+
+HBRUSH TWinControl::ControlColorBrush(HDC dc) {
+  SetTextColor(dc, ColorToRGB(FFont.Color()));
+  SetBkColor(dc, ColorToRGB(FColor));
+  if (!FColorBrush || FColorBrushColor != FColor) {
+    if (FColorBrush) DeleteObject(FColorBrush);
+    FColorBrush = CreateSolidBrush(ColorToRGB(FColor));
+    FColorBrushColor = FColor;
+  }
+  return FColorBrush;
 }
 
 void TWinControl::UpdateBounds() {
@@ -468,12 +851,19 @@ void TWinControl::WndProc(TMessage& Message) {
       bool graphics = false;
       for (TControl* c : FControls) graphics |= dynamic_cast<TGraphicControl*>(c) != nullptr;
       if (!graphics) break;
-      // A window without painting of its own still shows its graphic children.
+      // The window class paints first (into the DC, when it has painting of its
+      // own), then the graphic children go on top.
+      const bool classPaints = FDefWndProc != DefWindowProcW;
       if (Message.WParam) {
+        if (classPaints) DefaultHandler(Message);
         PaintControls(reinterpret_cast<HDC>(Message.WParam));
       } else {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(FHandle, &ps);
+        if (classPaints) {
+          TMessage m{WM_PAINT, WPARAM(dc), 0, 0};
+          DefaultHandler(m);
+        }
         PaintControls(dc);
         EndPaint(FHandle, &ps);
       }
@@ -489,6 +879,67 @@ void TWinControl::WndProc(TMessage& Message) {
     case WM_MOVE:
       DefaultHandler(Message);
       UpdateBounds();
+      if (Message.Msg == WM_SIZE) Realign();
+      return;
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_NOTIFY:
+    case WM_DRAWITEM: {
+      // Notifications go back to the control they came from.
+      HWND from = reinterpret_cast<HWND>(Message.LParam);
+      if (Message.Msg == WM_NOTIFY) from = reinterpret_cast<NMHDR*>(Message.LParam)->hwndFrom;
+      if (Message.Msg == WM_DRAWITEM) from = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam)->hwndItem;
+      TWinControl* c = from ? FindControl(from) : nullptr;
+      if (c && c != this) {
+        Message.Result = c->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
+        return;
+      }
+      break;
+    }
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLORSCROLLBAR:
+    case CN_CTLCOLORSTATIC:
+      Message.Result = LRESULT(ControlColorBrush(reinterpret_cast<HDC>(Message.WParam)));
+      return;
+    case CN_KEYDOWN:
+      KeyDownBeforeDispatch(Message);
+      return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (DoKeyDown(Message)) return;
+      break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      if (DoKeyUp(Message)) return;
+      break;
+    case WM_CHAR:
+      if (DoKeyPress(Message)) return;
+      break;
+    case WM_SETFOCUS:
+      DefaultHandler(Message);
+      if (TCustomForm* form = GetParentForm(); form && form != this) form->ControlFocused(this);
+      DoEnter();
+      return;
+    case WM_KILLFOCUS:
+      DefaultHandler(Message);
+      DoExit();
+      return;
+    case CM_DIALOGKEY:
+      // Offered to every child until one takes it (default and cancel buttons).
+      for (TControl* c : std::vector<TControl*>(FControls))
+        if (c->Visible() && c->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam) != 0) {
+          Message.Result = 1;
+          return;
+        }
+      Message.Result = 0;
       return;
     case WM_ERASEBKGND:
       EraseBackground(Message);
@@ -630,4 +1081,75 @@ void TGraphicControl::WndProc(TMessage& Message) {
     return;
   }
   TControl::WndProc(Message);
+}
+
+// ---- Hint window ----
+
+THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+  FVisible = false;
+  FColor = clInfoBk;
+  FFont.SetColor(clInfoText);
+  FParentFont = false;
+}
+
+void THintWindow::CreateParams(TCreateParams& Params) {
+  TCustomControl::CreateParams(Params);
+  Params.Style = WS_POPUP | WS_BORDER;
+  Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  Params.WndParent = nullptr;
+  Params.WindowClass.style = CS_SAVEBITS;
+}
+
+TRect THintWindow::CalcHintRect(int MaxWidth, const String& AHint) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, FFont.Handle());
+  RECT r{0, 0, MaxWidth, 0};
+  DrawText(dc, AHint.c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  // Room for the border and a little padding around the text.
+  return Rect(0, 0, r.right + 6 + 2, r.bottom + 2 + 2);
+}
+
+void THintWindow::ActivateHint(TRect Rect, const String& AHint) {
+  FActive = true;
+  SetCaption(AHint);
+  // Kept on the screen.
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  if (Rect.Right > sw) Rect = Bounds(std::max(0, sw - Rect.Width()), Rect.Top, Rect.Width(), Rect.Height());
+  if (Rect.Bottom > sh) Rect = Bounds(Rect.Left, std::max(0, Rect.Top - Rect.Height() - 24), Rect.Width(), Rect.Height());
+  SetBounds(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
+  HandleNeeded();
+  SetWindowPos(FHandle, HWND_TOPMOST, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(),
+               SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  Invalidate();
+}
+
+void THintWindow::ReleaseHandle() {
+  FActive = false;
+  DestroyHandle();
+}
+
+void THintWindow::WndProc(TMessage& Message) {
+  // The pointer passes through to what lies below; the hint never takes the focus.
+  if (Message.Msg == WM_NCHITTEST) {
+    Message.Result = HTTRANSPARENT;
+    return;
+  }
+  if (Message.Msg == WM_MOUSEACTIVATE) {
+    Message.Result = MA_NOACTIVATE;
+    return;
+  }
+  TCustomControl::WndProc(Message);
+}
+
+void THintWindow::Paint() {
+  TRect r = ClientRect();
+  FCanvas->Brush()->SetColor(FColor);
+  FCanvas->FillRect(r);
+  FCanvas->SetFont(&FFont);
+  FCanvas->Brush()->SetStyle(bsClear);
+  RECT tr = Rect(r.Left + 3, r.Top + 1, r.Right - 3, r.Bottom - 1);
+  const String text = Caption();
+  DrawText(FCanvas->Handle(), text.c_str(), -1, &tr, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
 }

@@ -58,6 +58,28 @@ constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
 constexpr UINT CM_RECREATEWND = CM_BASE + 51;
 constexpr UINT CM_SYSFONTCHANGED = CM_BASE + 53;
 
+// Notifications a parent hands back to the control they came from (WM_COMMAND,
+// WM_NOTIFY, scrolling, colours, owner drawing) and keys the application hands
+// to the focused control before dispatching them: the window message + CN_BASE.
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_CHARTOITEM = CN_BASE + 0x002F;
+constexpr UINT CN_COMMAND = CN_BASE + 0x0111;
+constexpr UINT CN_CTLCOLORBTN = CN_BASE + 0x0135;
+constexpr UINT CN_CTLCOLOREDIT = CN_BASE + 0x0133;
+constexpr UINT CN_CTLCOLORLISTBOX = CN_BASE + 0x0134;
+constexpr UINT CN_CTLCOLORSCROLLBAR = CN_BASE + 0x0137;
+constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + 0x0138;
+constexpr UINT CN_DRAWITEM = CN_BASE + 0x002B;
+constexpr UINT CN_HSCROLL = CN_BASE + 0x0114;
+constexpr UINT CN_MEASUREITEM = CN_BASE + 0x002C;
+constexpr UINT CN_NOTIFY = CN_BASE + 0x004E;
+constexpr UINT CN_VSCROLL = CN_BASE + 0x0115;
+constexpr UINT CN_KEYDOWN = CN_BASE + 0x0100;
+constexpr UINT CN_KEYUP = CN_BASE + 0x0101;
+constexpr UINT CN_CHAR = CN_BASE + 0x0102;
+constexpr UINT CN_SYSKEYDOWN = CN_BASE + 0x0104;
+constexpr UINT CN_SYSCHAR = CN_BASE + 0x0106;
+
 class TWinControl;
 
 class EInvalidOperation : public Exception {
@@ -70,7 +92,58 @@ enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDoub
 using TShiftState = TSet<TShiftStateFlag>;
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButtonKind Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+// Key is a virtual key; setting it to 0 swallows the key.
+using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
+// Key is the typed character; setting it to 0 swallows it, changing it types another.
+using TKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
 TShiftState KeysToShiftState(WPARAM Keys);
+// The shift keys held now (GetKeyState).
+TShiftState KeyboardShiftState();
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+
+// What a control is and does (the skin reads and changes these); values as in the original.
+enum TControlStyleFlag {
+  csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed, csSetCaption, csOpaque,
+  csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible, csReplicatable, csNoStdEvents,
+  csDisplayDragImage, csReflector, csActionClient, csMenuEvents, csNeedsBorderPaint, csParentBackground,
+  csPannable, csAlignWithMargins, csGestures, csPaintBlackOpaqueOnGlass, csOverrideStylePaint
+};
+using TControlStyle = TSet<TControlStyleFlag>;
+// What a control is going through now.
+enum TControlStateFlag {
+  csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing, csCreating, csPaintCopy,
+  csCustomPaint, csDestroyingHandle, csDocking, csDesignerHide, csPanning, csRecreating, csAligning, csGlassPaint,
+  csPrintClient
+};
+using TControlState = TSet<TControlStateFlag>;
+
+// Size limits of a control; 0 means none.
+class TSizeConstraints : public TPersistent {
+ public:
+  int MaxHeight() const { return FMaxHeight; }
+  int MaxWidth() const { return FMaxWidth; }
+  int MinHeight() const { return FMinHeight; }
+  int MinWidth() const { return FMinWidth; }
+  void SetMaxHeight(int Value) { Set(FMaxHeight, Value); }
+  void SetMaxWidth(int Value) { Set(FMaxWidth, Value); }
+  void SetMinHeight(int Value) { Set(FMinHeight, Value); }
+  void SetMinWidth(int Value) { Set(FMinWidth, Value); }
+  void Assign(TPersistent* Source) override;
+  // Clamps a size to the limits.
+  int ClampWidth(int W) const;
+  int ClampHeight(int H) const;
+  TNotifyEvent OnChange;
+
+ private:
+  void Set(int& Field, int Value);
+  int FMaxHeight = 0;
+  int FMaxWidth = 0;
+  int FMinHeight = 0;
+  int FMinWidth = 0;
+};
 
 class TControl : public TComponent {
  public:
@@ -123,6 +196,32 @@ class TControl : public TComponent {
   TColor Color() const { return FColor; }
   void SetColor(TColor Value);
   TFont* Font() { return &FFont; }
+  // While set, the font (colour) follows the parent's; setting Font (Color) clears it.
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool Value);
+  bool ParentColor() const { return FParentColor; }
+  void SetParentColor(bool Value);
+
+  // Placement inside the parent: docked to an edge or filling what is left
+  // (Align), or keeping the distance to the anchored edges when the parent is sized.
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign Value);
+  TAnchors Anchors() const { return FAnchors; }
+  void SetAnchors(TAnchors Value) { FAnchors = Value; }
+  TSizeConstraints* Constraints() { return &FConstraints; }
+
+  // The tooltip text, shown after the pointer rests on the control while ShowHint is on.
+  // ShowHint follows the parent's while ParentShowHint is set.
+  String Hint;
+  bool ShowHint() const;
+  void SetShowHint(bool Value);
+  bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool Value) { FParentShowHint = Value; }
+
+  TControlStyle ControlStyle;
+  TControlState ControlState;
+  // The parent chain's form (or frame's form), or nullptr.
+  class TCustomForm* GetParentForm();
 
   virtual void Invalidate() {}
   virtual void Update() {}
@@ -132,12 +231,16 @@ class TControl : public TComponent {
   }
 
   TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
 
  protected:
   friend class TWinControl;
+  friend class TApplication;
   virtual void WndProc(TMessage& Message);
   // What WndProc does with a message it does not handle.
   virtual void DefaultHandler(TMessage& Message);
@@ -147,6 +250,14 @@ class TControl : public TComponent {
   // The bounds changed from outside (the window moved or was sized).
   void AssignBounds(int ALeft, int ATop, int AWidth, int AHeight);
   void MouseMessage(TMessage& Message);
+  // Asks the parent to lay its children out again.
+  void RequestAlign();
+  // The parent's font or colour changed (or the control got a parent).
+  void ParentFontChanged();
+  void ParentColorChanged();
+  virtual void FontChanged() { Invalidate(); }
+  // Width and height within Constraints.
+  void ConstrainSize(int& W, int& H) const;
 
   TWinControl* FParent = nullptr;
   int FLeft = 0;
@@ -159,6 +270,14 @@ class TControl : public TComponent {
   TColor FColor = clBtnFace;
   TFont FFont;
   bool FMouseDownLeft = false;
+  bool FParentFont = true;
+  bool FParentColor = false;
+  bool FParentShowHint = true;
+  bool FShowHint = false;
+  bool FFollowingParent = false;  // parent font or colour being copied, not set by the user
+  TAlign FAlign = alNone;
+  TAnchors FAnchors{akLeft, akTop};
+  TSizeConstraints FConstraints;
 };
 
 struct TCreateParams {
@@ -221,6 +340,32 @@ class TWinControl : public TControl {
   bool Focused() const;
   bool CanFocus() const;
   virtual void SetFocus();
+
+  // Keyboard order among the siblings: TabOrder is the position in the
+  // parent's tab list (set it to move the control); Tab skips controls without TabStop.
+  int TabOrder() const;
+  void SetTabOrder(int Value);
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool Value) { FTabStop = Value; }
+  // Every windowed descendant in tab order (depth first).
+  void GetTabOrderList(std::vector<TWinControl*>& List);
+  // The control after (or before) CurControl among this control's descendants
+  // that can take the focus, wrapping around; nullptr when there is none.
+  TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent);
+  void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
+
+  // Lays the children out (Align and Anchors). Between DisableAlign and
+  // EnableAlign requests are remembered and run once at the end.
+  void Realign();
+  void DisableAlign() { ++FAlignLevel; }
+  void EnableAlign();
+  bool AlignDisabled() const { return FAlignLevel > 0; }
+
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
   void Invalidate() override;
   void Update() override;
   // Brings the window to the front of its siblings.
@@ -240,6 +385,9 @@ class TWinControl : public TControl {
   String GetText() override;
   void SetText(const String& Value) override;
   virtual void CreateParams(TCreateParams& Params);
+  // Makes the window a window of the layer's class ClassName (its procedure
+  // handles what the control does not), registered under the control's class name.
+  void CreateSubClass(TCreateParams& Params, const char* ClassName);
   virtual void CreateWnd();
   virtual void DestroyWnd();
   // The window exists (its first messages have run); children get theirs.
@@ -251,6 +399,25 @@ class TWinControl : public TControl {
   void UpdateBounds();
   // Erases the background with Color.
   void EraseBackground(TMessage& Message);
+  // The part of the client area that aligned children share (a border or caption takes the rest).
+  virtual void AdjustClientRect(TRect& Rect) { (void)Rect; }
+  virtual void AlignControls(TRect Rect);
+  // Key handlers: true when the key was swallowed.
+  virtual bool DoKeyDown(TMessage& Message);
+  virtual bool DoKeyUp(TMessage& Message);
+  virtual bool DoKeyPress(TMessage& Message);
+  // The dialog-key step of a key the application hands over (CN_KEYDOWN): Tab,
+  // arrows, Enter and Escape go to the form unless the window wants them.
+  void KeyDownBeforeDispatch(TMessage& Message);
+  virtual void DoEnter();
+  virtual void DoExit();
+  // The brush for WM_CTLCOLOR*: Color's, with the font colour as text colour.
+  HBRUSH ControlColorBrush(HDC dc);
+  // The font handle for the window classes (WM_SETFONT).
+  void ApplyFont();
+  void FontChanged() override;
+
+  bool FTabStop = false;
 
   HWND FHandle = nullptr;
   WNDPROC FDefWndProc = DefWindowProcW;
@@ -264,8 +431,20 @@ class TWinControl : public TControl {
   TGraphicControl* FMouseGraphic = nullptr;  // holds the mouse between press and release
   WNDPROC FObjectInstance = nullptr;
   std::vector<TControl*> FControls;
+  std::vector<TWinControl*> FTabList;
   bool FDestroyingHandle = false;
+  int FAlignLevel = 0;
+  bool FAlignPending = false;
+  bool FAligning = false;
+  // The client size the children were last laid out for (anchors move by the difference).
+  int FLaidOutWidth = -1;
+  int FLaidOutHeight = -1;
+  HBRUSH FColorBrush = nullptr;
+  TColor FColorBrushColor = clNone;
 };
+
+// Reads a window's control for key handling: the control of the window or of its nearest ancestor.
+TWinControl* FindControlOrAncestor(HWND Handle);
 
 // A canvas over a control's window: a window DC made on first use (outside
 // painting), or the paint DC while the control paints.
@@ -308,3 +487,25 @@ class TCustomControl : public TWinControl {
 // into that DC instead, leaving the update region alone.
 void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::function<void()>& Paint,
                      HDC Given = nullptr);
+
+// The tooltip popup: a small bordered top-level window in the info colours
+// that shows a text near the pointer without taking the focus.
+class THintWindow : public TCustomControl {
+ public:
+  explicit THintWindow(TComponent* AOwner);
+  // The bounds (at 0, 0) that Hint needs, wrapped at MaxWidth.
+  virtual TRect CalcHintRect(int MaxWidth, const String& AHint);
+  // Shows the window at Rect (screen coordinates) with AHint as its text.
+  virtual void ActivateHint(TRect Rect, const String& AHint);
+  // Hides the window (it is made again by the next ActivateHint).
+  void ReleaseHandle();
+  bool Active() const { return FActive; }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void WndProc(TMessage& Message) override;
+  void Paint() override;
+
+ private:
+  bool FActive = false;
+};

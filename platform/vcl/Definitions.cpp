@@ -422,8 +422,10 @@ class TLoader {
   void LoadObject(TComponent* Instance, const TDefObject& Def, TWinControl* ParentControl) {
     if (auto* control = dynamic_cast<TControl*>(Instance); control && ParentControl && control != ParentControl)
       control->SetParent(ParentControl);
-    for (const TDefProperty& p : Def.Properties) Apply(Instance, p);
     auto* asParent = dynamic_cast<TWinControl*>(Instance);
+    // Children are laid out once, at their designed sizes, after everything is read.
+    if (asParent) asParent->DisableAlign();
+    for (const TDefProperty& p : Def.Properties) Apply(Instance, p);
     for (const TDefObject& child : Def.Children) {
       const TRegisteredClass* cls = FindClassInfo(child.ClassName);
       if (!cls || !cls->Create) Fail(child.Line, Format("Class %s not found", {child.ClassName}));
@@ -431,6 +433,7 @@ class TLoader {
       Guard(child.Line, [&] { c->SetName(child.Name); });
       LoadObject(c, child, asParent ? asParent : ParentControl);
     }
+    if (asParent) asParent->EnableAlign();
   }
 
   void ResolveFixups() {

@@ -263,6 +263,53 @@ void TCustomForm::ShowingChanged() {
   }
 }
 
+void TCustomForm::SetActiveControl(TWinControl* Control) {
+  if (FActiveControl) RemoveFreeNotification(FActiveControl);
+  FActiveControl = Control;
+  if (Control) FreeNotification(Control);
+  if (Control && Active() && Control->CanFocus()) Control->SetFocus();
+}
+
+void TCustomForm::ControlFocused(TWinControl* Control) {
+  if (Control == FActiveControl) return;
+  if (FActiveControl) RemoveFreeNotification(FActiveControl);
+  FActiveControl = Control;
+  if (Control) FreeNotification(Control);
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FActiveControl) FActiveControl = nullptr;
+}
+
+void TCustomForm::FocusFirstControl() {
+  TWinControl* c = FActiveControl;
+  if (!c || !c->CanFocus()) c = FindNextControl(nullptr, true, true, false);
+  if (c) c->SetFocus();
+}
+
+void TCustomForm::DialogKey(TMessage& Message) {
+  const WORD key = WORD(Message.WParam);
+  if (GetKeyState(VK_MENU) >= 0) {
+    switch (key) {
+      case VK_TAB:
+        if (GetKeyState(VK_CONTROL) < 0) break;
+        SelectNext(FActiveControl, GetKeyState(VK_SHIFT) >= 0, true);
+        Message.Result = 1;
+        return;
+      case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
+        // Arrows move among the siblings (the buttons of a radio group).
+        if (FActiveControl && FActiveControl->Parent()) {
+          FActiveControl->Parent()->SelectNext(FActiveControl, key == VK_RIGHT || key == VK_DOWN, false);
+          Message.Result = 1;
+          return;
+        }
+        break;
+    }
+  }
+  TWinControl::WndProc(Message);
+}
+
 void TCustomForm::Paint() {
   if (OnPaint) OnPaint(this);
 }
@@ -275,9 +322,24 @@ void TCustomForm::WndProc(TMessage& Message) {
     case WM_PAINT:
       PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); }, reinterpret_cast<HDC>(Message.WParam));
       return;
+    case CM_DIALOGKEY:
+      DialogKey(Message);
+      return;
+    case WM_GETMINMAXINFO: {
+      TWinControl::WndProc(Message);
+      auto* mm = reinterpret_cast<MINMAXINFO*>(Message.LParam);
+      if (FConstraints.MinWidth() > 0) mm->ptMinTrackSize.x = FConstraints.MinWidth();
+      if (FConstraints.MinHeight() > 0) mm->ptMinTrackSize.y = FConstraints.MinHeight();
+      if (FConstraints.MaxWidth() > 0) mm->ptMaxTrackSize.x = FConstraints.MaxWidth();
+      if (FConstraints.MaxHeight() > 0) mm->ptMaxTrackSize.y = FConstraints.MaxHeight();
+      return;
+    }
     case WM_ACTIVATE:
       TWinControl::WndProc(Message);
       if (LOWORD(Message.WParam) != WA_INACTIVE) {
+        // The focus goes back to the control that had it, unless it is already
+        // on its way to one of the form's controls (a click).
+        if (!HIWORD(Message.WParam) && FHandle && !IsChild(FHandle, GetFocus())) FocusFirstControl();
         if (OnActivate) OnActivate(this);
       } else if (OnDeactivate) {
         OnDeactivate(this);
@@ -367,6 +429,16 @@ void TApplication::ResetForTests() {
   FMainForm = nullptr;
   if (FMouseControl) RemoveFreeNotification(FMouseControl);
   FMouseControl = nullptr;
+  StopHintTimer();
+  if (FHintControl) RemoveFreeNotification(FHintControl);
+  FHintControl = nullptr;
+  delete FHintWindow;
+  FHintWindow = nullptr;
+  FHintShowing = false;
+  FSwallowChar = 0;
+  ShowHint = true;
+  HintPause = 500;
+  HintHidePause = 2500;
   FTerminated = false;
   FRunning = false;
   Title.clear();
@@ -385,10 +457,96 @@ bool TApplication::ProcessMessage(MSG& Msg) {
   bool handled = false;
   if (OnMessage) OnMessage(Msg, handled);
   if (!handled) {
+    HintMouseMessage(Msg);
+    if (IsKeyMsg(Msg)) return true;
     TranslateMessage(&Msg);
     DispatchMessageW(&Msg);
   }
   return true;
+}
+
+bool TApplication::IsKeyMsg(MSG& Msg) {
+  if (Msg.message < WM_KEYDOWN || Msg.message > WM_SYSCHAR) return false;
+  if (Msg.message == WM_CHAR && FSwallowChar) {
+    // The character of a key the dialog step already used (Tab, Enter, Escape).
+    const bool eat = Msg.wParam == FSwallowChar;
+    FSwallowChar = 0;
+    if (eat) return true;
+  }
+  TWinControl* c = FindControlOrAncestor(Msg.hwnd);
+  if (!c) return false;
+  if (Msg.message == WM_KEYDOWN) FSwallowChar = 0;
+  const LRESULT r = c->Perform(CN_BASE + Msg.message, Msg.wParam, Msg.lParam);
+  if (r && Msg.message == WM_KEYDOWN) {
+    switch (Msg.wParam) {
+      case VK_TAB: FSwallowChar = '\t'; break;
+      case VK_RETURN: FSwallowChar = '\r'; break;
+      case VK_ESCAPE: FSwallowChar = 0x1B; break;
+    }
+  }
+  return r != 0;
+}
+
+// ---- Hints ----
+
+void TApplication::HintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+  Application->StopHintTimer();
+  if (!Application->FHintControl) return;
+  if (Application->FHintShowing) Application->CancelHint();
+  else Application->ActivateHint(Application->FHintControl);
+}
+
+void TApplication::StartHintTimer(int Ms) {
+  StopHintTimer();
+  FHintTimer = SetTimer(nullptr, 0, UINT(std::max(1, Ms)), &HintTimerProc);
+}
+
+void TApplication::StopHintTimer() {
+  if (FHintTimer) KillTimer(nullptr, FHintTimer);
+  FHintTimer = 0;
+}
+
+void TApplication::CancelHint() {
+  StopHintTimer();
+  FHintShowing = false;
+  if (FHintWindow) FHintWindow->ReleaseHandle();
+}
+
+void TApplication::ActivateHint(TControl* Control) {
+  if (!Control || Control->Hint.empty()) return;
+  if (!FHintWindow) {
+    FHintWindow = new THintWindow(nullptr);
+    FHintWindow->SetColor(HintColor);
+  }
+  POINT p;
+  GetCursorPos(&p);
+  TRect r = FHintWindow->CalcHintRect(Screen->Width(), Control->Hint);
+  // Below the pointer, clear of its shape.
+  r = Bounds(p.x, p.y + GetSystemMetrics(SM_CYCURSOR) - 12, r.Width(), r.Height());
+  FHintWindow->ActivateHint(r, Control->Hint);
+  FHintShowing = true;
+  StartHintTimer(HintHidePause);
+}
+
+void TApplication::HintMouseMessage(const MSG& Msg) {
+  if (Msg.message == WM_MOUSEMOVE) {
+    TWinControl* w = TWinControl::FindControl(Msg.hwnd);
+    if (w == FHintWindow) return;
+    TControl* target = w;
+    if (w)
+      if (TGraphicControl* g = w->GraphicControlAt(TPoint(GET_X_LPARAM(Msg.lParam), GET_Y_LPARAM(Msg.lParam))))
+        target = g;
+    if (target == FHintControl) return;
+    CancelHint();
+    if (FHintControl) RemoveFreeNotification(FHintControl);
+    FHintControl = target;
+    if (target) FreeNotification(target);
+    if (target && ShowHint && target->ShowHint() && !target->Hint.empty()) StartHintTimer(HintPause);
+  } else if ((Msg.message >= WM_LBUTTONDOWN && Msg.message <= WM_MBUTTONDBLCLK) || Msg.message == WM_KEYDOWN ||
+             Msg.message == WM_SYSKEYDOWN) {
+    // A click or a key ends the hint until the pointer moves to another control.
+    if (FHintShowing || FHintTimer) CancelHint();
+  }
 }
 
 void TApplication::ProcessMessages() {
@@ -401,14 +559,29 @@ void TApplication::ProcessMessages() {
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == FMouseControl) FMouseControl = nullptr;
+  if (Operation == opRemove && AComponent == FHintControl) {
+    FHintControl = nullptr;
+    CancelHint();
+  }
+  if (Operation == opRemove && AComponent == FHintWindow) FHintWindow = nullptr;
 }
 
 void TApplication::DoMouseIdle() {
   POINT p;
   GetCursorPos(&p);
-  TWinControl* now = TWinControl::FindControl(WindowFromPoint(p));
+  TWinControl* w = TWinControl::FindControl(WindowFromPoint(p));
+  if (w && w == FHintWindow) return;
+  TControl* now = w;
+  // Graphic controls (flat buttons) are told too.
+  if (w)
+    if (TGraphicControl* g = w->GraphicControlAt(w->ScreenToClient(TPoint(p)))) now = g;
   if (now == FMouseControl) return;
-  TWinControl* old = FMouseControl;
+  if (FHintControl && now != FHintControl) {
+    CancelHint();
+    RemoveFreeNotification(FHintControl);
+    FHintControl = nullptr;
+  }
+  TControl* old = FMouseControl;
   if (old) RemoveFreeNotification(old);
   FMouseControl = now;
   if (now) FreeNotification(now);

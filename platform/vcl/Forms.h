@@ -81,6 +81,14 @@ class TCustomForm : public TWinControl {
   void SetModalResult(TModalResult Value) { FModalResult = Value; }
   bool Modal() const { return FModal; }
 
+  // The control that has (or gets, when the form is activated) the focus.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  void SetActiveControl(TWinControl* Control);
+  // A control of the form received the focus.
+  void ControlFocused(TWinControl* Control);
+  // The form sees its controls' keys first (OnKeyDown, OnKeyPress, OnKeyUp).
+  bool KeyPreview = false;
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
@@ -103,6 +111,12 @@ class TCustomForm : public TWinControl {
   // Moves the form where Position says, before it is first shown.
   void ApplyPosition();
   void UpdateFrameStyle();
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  // Tab and arrows move the focus; Enter and Escape go to the default and cancel buttons.
+  void DialogKey(TMessage& Message);
+  // Focuses ActiveControl, or else the first control in tab order.
+  void FocusFirstControl();
+  TWinControl* FActiveControl = nullptr;
 
   std::unique_ptr<TControlCanvas> FCanvas;
   TFormBorderStyle FBorderStyle = bsSizeable;
@@ -205,14 +219,38 @@ class TApplication : public TComponent {
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+ public:
+  // Hints: shown HintPause ms after the pointer came to rest on a control with
+  // ShowHint and a Hint, hidden after HintHidePause ms or when the pointer leaves.
+  bool ShowHint = true;
+  int HintPause = 500;
+  int HintHidePause = 2500;
+  TColor HintColor = clInfoBk;
+  // The hint window while a hint shows, else nullptr (owned by the application).
+  THintWindow* HintWindow() const { return FHintWindow; }
+  void CancelHint();
+  // Shows Control's hint now (tests, and the pause timer).
+  void ActivateHint(TControl* Control);
+
  private:
   friend class TCustomForm;
   bool ProcessMessage(MSG& Msg);
+  // Hands key messages to the focused control first (dialog keys); true when taken.
+  bool IsKeyMsg(MSG& Msg);
+  void HintMouseMessage(const MSG& Msg);
+  static void HintTimerProc(HWND, UINT, UINT_PTR, DWORD);
+  void StartHintTimer(int Ms);
+  void StopHintTimer();
+  TControl* FHintControl = nullptr;
+  THintWindow* FHintWindow = nullptr;
+  UINT_PTR FHintTimer = 0;
+  bool FHintShowing = false;
+  WPARAM FSwallowChar = 0;
   void Idle();
   // Tells controls that the mouse came in (CM_MOUSEENTER) or went away (CM_MOUSELEAVE).
   void DoMouseIdle();
   TCustomForm* FMainForm = nullptr;
-  TWinControl* FMouseControl = nullptr;
+  TControl* FMouseControl = nullptr;
   std::atomic<bool> FTerminated{false};  // Terminate may come from any thread
   bool FRunning = false;
 };

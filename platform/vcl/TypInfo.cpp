@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/ControlClasses.h"
 
 namespace {
 
@@ -271,8 +272,43 @@ void RegisterStandardClasses() {
        ColorProp<TControl>("Color", [](TControl* c) { return c->Color(); }, [](TControl* c, TColor v) { c->SetColor(v); }),
        ObjectProp<TControl>("Font", pkClass, [](TControl* c) { return c->Font(); }),
        EventProp<TControl>("OnClick", &TControl::OnClick), EventProp<TControl>("OnMouseDown", &TControl::OnMouseDown),
-       EventProp<TControl>("OnMouseUp", &TControl::OnMouseUp), EventProp<TControl>("OnMouseMove", &TControl::OnMouseMove)});
-  RegisterPropertyClass<TWinControl, TControl>("TWinControl", {});
+       EventProp<TControl>("OnMouseUp", &TControl::OnMouseUp), EventProp<TControl>("OnMouseMove", &TControl::OnMouseMove),
+       // Layout, hints and the parent's font and colour.
+       EnumProp<TControl, TAlign>("Align", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"},
+                                  [](TControl* c) { return c->Align(); }, [](TControl* c, TAlign v) { c->SetAlign(v); }),
+       SetProp<TControl, TAnchorKind>("Anchors", {"akLeft", "akTop", "akRight", "akBottom"},
+                                      [](TControl* c) { return c->Anchors(); }, [](TControl* c, TAnchors v) { c->SetAnchors(v); }),
+       ObjectProp<TControl>("Constraints", pkClass, [](TControl* c) { return c->Constraints(); }),
+       StrProp<TControl>("Hint", [](TControl* c) { return c->Hint; }, [](TControl* c, const String& v) { c->Hint = v; }),
+       BoolProp<TControl>("ShowHint", [](TControl* c) { return c->ShowHint(); }, [](TControl* c, bool v) { c->SetShowHint(v); }),
+       BoolProp<TControl>("ParentShowHint", [](TControl* c) { return c->ParentShowHint(); },
+                          [](TControl* c, bool v) { c->SetParentShowHint(v); }),
+       BoolProp<TControl>("ParentFont", [](TControl* c) { return c->ParentFont(); },
+                          [](TControl* c, bool v) { c->SetParentFont(v); }),
+       BoolProp<TControl>("ParentColor", [](TControl* c) { return c->ParentColor(); },
+                          [](TControl* c, bool v) { c->SetParentColor(v); }),
+       EventProp<TControl>("OnDblClick", &TControl::OnDblClick),
+       EventProp<TControl>("OnMouseEnter", &TControl::OnMouseEnter),
+       EventProp<TControl>("OnMouseLeave", &TControl::OnMouseLeave)});
+  RegisterPropertyClass<TSizeConstraints>(
+      "TSizeConstraints",
+      {IntProp<TSizeConstraints>("MaxHeight", [](TSizeConstraints* c) { return c->MaxHeight(); },
+                                 [](TSizeConstraints* c, int v) { c->SetMaxHeight(v); }),
+       IntProp<TSizeConstraints>("MaxWidth", [](TSizeConstraints* c) { return c->MaxWidth(); },
+                                 [](TSizeConstraints* c, int v) { c->SetMaxWidth(v); }),
+       IntProp<TSizeConstraints>("MinHeight", [](TSizeConstraints* c) { return c->MinHeight(); },
+                                 [](TSizeConstraints* c, int v) { c->SetMinHeight(v); }),
+       IntProp<TSizeConstraints>("MinWidth", [](TSizeConstraints* c) { return c->MinWidth(); },
+                                 [](TSizeConstraints* c, int v) { c->SetMinWidth(v); })});
+  RegisterPropertyClass<TWinControl, TControl>(
+      "TWinControl",
+      {IntProp<TWinControl>("TabOrder", [](TWinControl* c) { return c->TabOrder(); },
+                            [](TWinControl* c, int v) { c->SetTabOrder(v); }),
+       BoolProp<TWinControl>("TabStop", [](TWinControl* c) { return c->TabStop(); },
+                             [](TWinControl* c, bool v) { c->SetTabStop(v); }),
+       EventProp<TWinControl>("OnKeyDown", &TWinControl::OnKeyDown), EventProp<TWinControl>("OnKeyUp", &TWinControl::OnKeyUp),
+       EventProp<TWinControl>("OnKeyPress", &TWinControl::OnKeyPress), EventProp<TWinControl>("OnEnter", &TWinControl::OnEnter),
+       EventProp<TWinControl>("OnExit", &TWinControl::OnExit)});
   RegisterPropertyClass<TGraphicControl, TControl>("TGraphicControl", {});
   RegisterPropertyClass<TCustomControl, TWinControl>("TCustomControl", {});
   RegisterPropertyClass<TCustomForm, TWinControl>(
@@ -296,8 +332,13 @@ void RegisterStandardClasses() {
        EventProp<TCustomForm>("OnDeactivate", &TCustomForm::OnDeactivate),
        EventProp<TCustomForm>("OnPaint", &TCustomForm::OnPaint), EventProp<TCustomForm>("OnResize", &TCustomForm::OnResize),
        EventProp<TCustomForm>("OnCloseQuery", &TCustomForm::OnCloseQuery),
-       EventProp<TCustomForm>("OnClose", &TCustomForm::OnClose), EventProp<TCustomForm>("OnDestroy", &TCustomForm::OnDestroy)});
+       EventProp<TCustomForm>("OnClose", &TCustomForm::OnClose), EventProp<TCustomForm>("OnDestroy", &TCustomForm::OnDestroy),
+       BoolProp<TCustomForm>("KeyPreview", [](TCustomForm* f) { return f->KeyPreview; },
+                             [](TCustomForm* f, bool v) { f->KeyPreview = v; }),
+       ComponentProp<TCustomForm>("ActiveControl", [](TCustomForm* f) { return f->ActiveControl(); },
+                                  [](TCustomForm* f, TComponent* v) { f->SetActiveControl(dynamic_cast<TWinControl*>(v)); })});
   RegisterPropertyClass<TForm, TCustomForm>("TForm", {});
+  RegisterControlClasses();
 }
 
 }  // namespace

@@ -53,6 +53,14 @@ LRESULT Control::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETFONT:
       return LRESULT(font_);
     case WM_PAINT: {
+      // A DC in wParam: paint into it (a framework control painting its graphic children over it).
+      if (wp) {
+        HDC given = reinterpret_cast<HDC>(wp);
+        const int saved = SaveDC(given);
+        Paint(given);
+        RestoreDC(given, saved);
+        return 0;
+      }
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
       if (dc) {

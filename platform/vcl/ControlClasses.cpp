@@ -1,0 +1,11 @@
+#include "platform/vcl/ControlClasses.h"
+
+#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/RangeControls.h"
+#include "platform/vcl/StdCtrls.h"
+
+void RegisterControlClasses() {
+  RegisterStdCtrlsClasses();
+  RegisterExtCtrlsClasses();
+  RegisterRangeControlsClasses();
+}

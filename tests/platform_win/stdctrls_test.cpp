@@ -1,0 +1,778 @@
+// The framework's control classes: which events programmatic and user changes
+// fire, modal results and the close query, keyboard navigation, layout by
+// Align, Anchors and Constraints, and window definitions of every class.
+
+#include <deque>
+#include <functional>
+
+#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/RangeControls.h"
+#include "platform/vcl/StdCtrls.h"
+#include "platform/vcl/TypInfo.h"
+#include "platform/win/Controls.h"
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+class StdControlsTest : public WindowTest {
+ public:
+  // A shown, active form without a frame at the screen's corner.
+  void ShowForm(TForm& form, int w = 400, int h = 300) {
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(0, 0, w, h);
+    form.Show();
+    SetActiveWindow(form.Handle());
+    Application->ProcessMessages();
+  }
+  // A left click in the middle of a control, through the input queue.
+  void ClickOn(TControl* c) {
+    const TPoint p = c->ClientToScreen(TPoint(c->Width() / 2, c->Height() / 2));
+    InjectMouseMove(p.X, p.Y);
+    InjectMouseButton(TMouseButton::Left, true, p.X, p.Y);
+    InjectMouseButton(TMouseButton::Left, false, p.X, p.Y);
+    Application->ProcessMessages();
+  }
+  void Key(int vk, char32_t ch = 0) {
+    InjectKey(vk, true);
+    if (ch) InjectChar(ch);
+    InjectKey(vk, false);
+    Application->ProcessMessages();
+  }
+  void Type(const std::string& text) {
+    for (char c : text) InjectChar(char32_t(c));
+    Application->ProcessMessages();
+  }
+};
+
+// ---- Events: programmatic against user changes ----
+
+TEST_F(StdControlsTest, EventsFireForProgrammaticAndUserChangesAsTheOriginalDoes) {
+  struct Case {
+    const char* name;
+    std::function<TControl*(TForm&, int& events)> make;  // wires the counted event
+    std::function<void(TControl*)> program;
+    int programEvents;
+    std::function<void(StdControlsTest&, TControl*)> user;
+    int userEvents;
+    std::function<void(TControl*)> check;  // the state after both changes
+  };
+  const std::vector<Case> cases{
+      {"check box",
+       [](TForm& f, int& n) {
+         auto* c = new TCheckBox(&f);
+         c->SetParent(&f);
+         c->OnClick = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TCheckBox*>(c)->SetChecked(true); }, 1,
+       [](StdControlsTest& t, TControl* c) { t.ClickOn(c); }, 1,
+       [](TControl* c) { EXPECT_FALSE(static_cast<TCheckBox*>(c)->Checked()); }},
+      {"check box set to its own state",
+       [](TForm& f, int& n) {
+         auto* c = new TCheckBox(&f);
+         c->SetParent(&f);
+         c->OnClick = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TCheckBox*>(c)->SetChecked(false); }, 0,
+       [](StdControlsTest& t, TControl* c) { t.ClickOn(c); }, 1,
+       [](TControl* c) { EXPECT_TRUE(static_cast<TCheckBox*>(c)->Checked()); }},
+      {"radio button",
+       [](TForm& f, int& n) {
+         auto* other = new TRadioButton(&f);
+         other->SetParent(&f);
+         other->SetBounds(0, 100, 100, 20);
+         other->SetChecked(true);
+         auto* c = new TRadioButton(&f);
+         c->SetParent(&f);
+         c->OnClick = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TRadioButton*>(c)->SetChecked(true); }, 1,
+       [](StdControlsTest& t, TControl* c) { t.ClickOn(c); }, 0,  // already checked
+       [](TControl* c) {
+         EXPECT_TRUE(static_cast<TRadioButton*>(c)->Checked());
+         EXPECT_FALSE(static_cast<TRadioButton*>(c->Parent()->Controls(0))->Checked());
+         EXPECT_TRUE(static_cast<TRadioButton*>(c)->TabStop());
+       }},
+      {"edit",
+       [](TForm& f, int& n) {
+         auto* c = new TEdit(&f);
+         c->SetParent(&f);
+         c->OnChange = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { c->SetTextValue("abc"); }, 1,
+       [](StdControlsTest& t, TControl* c) {
+         static_cast<TEdit*>(c)->SetFocus();
+         t.Type("d");
+       },
+       1, [](TControl* c) { EXPECT_EQ(c->Text(), "dabc"); }},
+      {"track bar",
+       [](TForm& f, int& n) {
+         auto* c = new TTrackBar(&f);
+         c->SetParent(&f);
+         c->OnChange = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) {
+         static_cast<TTrackBar*>(c)->SetPosition(4);
+         static_cast<TTrackBar*>(c)->SetPosition(4);  // unchanged: no event
+       },
+       1,
+       [](StdControlsTest& t, TControl* c) {
+         static_cast<TTrackBar*>(c)->SetFocus();
+         t.Key(VK_RIGHT);
+       },
+       1, [](TControl* c) { EXPECT_EQ(static_cast<TTrackBar*>(c)->Position(), 5); }},
+      {"combo box",
+       [](TForm& f, int& n) {
+         auto* c = new TComboBox(&f);
+         c->SetParent(&f);
+         c->SetStyle(csDropDownList);
+         c->Items()->SetText("one\ntwo\nthree");
+         c->OnChange = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TComboBox*>(c)->SetItemIndex(1); }, 0,
+       [](StdControlsTest& t, TControl* c) {
+         static_cast<TComboBox*>(c)->SetFocus();
+         t.Key(VK_DOWN);
+       },
+       1,
+       [](TControl* c) {
+         EXPECT_EQ(static_cast<TComboBox*>(c)->ItemIndex(), 2);
+         EXPECT_EQ(c->Text(), "three");
+       }},
+      {"radio group",
+       [](TForm& f, int& n) {
+         auto* c = new TRadioGroup(&f);
+         c->SetParent(&f);
+         c->SetBounds(0, 0, 200, 120);
+         c->Items()->SetText("a\nb\nc");
+         c->OnClick = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TRadioGroup*>(c)->SetItemIndex(2); }, 1,
+       [](StdControlsTest& t, TControl* c) { t.ClickOn(static_cast<TRadioGroup*>(c)->Buttons(0)); }, 1,
+       [](TControl* c) {
+         auto* g = static_cast<TRadioGroup*>(c);
+         EXPECT_EQ(g->ItemIndex(), 0);
+         EXPECT_FALSE(g->Buttons(2)->Checked());
+       }},
+      {"list box",
+       [](TForm& f, int& n) {
+         auto* c = new TListBox(&f);
+         c->SetParent(&f);
+         c->Items()->SetText("one\ntwo");
+         c->OnClick = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TListBox*>(c)->SetItemIndex(0); }, 0,
+       [](StdControlsTest& t, TControl* c) {
+         static_cast<TListBox*>(c)->SetFocus();
+         t.Key(VK_DOWN);
+       },
+       1, [](TControl* c) { EXPECT_EQ(static_cast<TListBox*>(c)->ItemIndex(), 1); }},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    TForm form(nullptr);
+    ShowForm(form);
+    int events = 0;
+    TControl* c = k.make(form, events);
+    c->SetBounds(10, 10, c->Width(), c->Height());
+    Application->ProcessMessages();
+    events = 0;
+    k.program(c);
+    EXPECT_EQ(events, k.programEvents) << "set in code";
+    events = 0;
+    k.user(*this, c);
+    EXPECT_EQ(events, k.userEvents) << "changed by the user";
+    k.check(c);
+  }
+}
+
+TEST_F(StdControlsTest, EditKeysCanBeSwallowedAndReadOnlyAndMaxLengthHoldTyping) {
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* edit = new TEdit(&form);
+  edit->SetParent(&form);
+  std::string pressed;
+  edit->OnKeyPress = [&](TObject*, char32_t& key) {
+    pressed += char(key);
+    if (key < '0' || key > '9') key = 0;  // digits only
+  };
+  edit->SetFocus();
+  Type("1a2-3");
+  EXPECT_EQ(pressed, "1a2-3");
+  EXPECT_EQ(edit->Text(), "123");
+  edit->SetMaxLength(4);
+  Type("456");
+  EXPECT_EQ(edit->Text(), "1234");
+  edit->SetTextValue("123456");  // text set in code is not cut
+  EXPECT_EQ(edit->Text(), "123456");
+  edit->SetReadOnly(true);
+  Type("7");
+  EXPECT_EQ(edit->Text(), "123456");
+}
+
+TEST_F(StdControlsTest, MemoLinesAppendAtTheEndAndCountHardLines) {
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetBounds(0, 0, 60, 100);  // narrow: long lines wrap on screen
+  memo->SetScrollBars(ssVertical);
+  int changes = 0;
+  memo->OnChange = [&](TObject*) { ++changes; };
+  TStrings* lines = memo->Lines();
+  EXPECT_EQ(lines->Add("first line that wraps in a narrow memo"), 0);
+  EXPECT_EQ(lines->Add(""), 1);
+  EXPECT_EQ(lines->Add("third"), 2);
+  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(lines->Count(), 3);
+  EXPECT_EQ(lines->Strings(0), "first line that wraps in a narrow memo");
+  EXPECT_EQ(lines->Strings(1), "");
+  EXPECT_EQ(memo->Text(), "first line that wraps in a narrow memo\r\n\r\nthird\r\n");
+  // Typing into the memo is seen by Lines.
+  memo->SetFocus();
+  SendMessageW(memo->Handle(), EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+  Type("tail");
+  EXPECT_EQ(lines->Count(), 4);
+  EXPECT_EQ(lines->Add("after"), 4);
+  EXPECT_EQ(lines->Strings(3), "tail");
+  lines->Delete(0);
+  EXPECT_EQ(lines->Strings(0), "");
+  lines->Clear();
+  EXPECT_EQ(lines->Count(), 0);
+  EXPECT_EQ(memo->Text(), "");
+}
+
+// ---- Modal forms: results, default and cancel buttons, the close query ----
+
+TEST_F(StdControlsTest, ModalResultsAndARefusedCloseKeepsTheLoopRunning) {
+  struct Case {
+    const char* name;
+    std::vector<std::function<void(StdControlsTest&, TForm&, TButton* ok, TButton* cancel, TEdit* edit)>> steps;
+    int refusals;  // the close query refuses this many times first
+    TModalResult result;
+    int asked;
+  };
+  auto click = [](StdControlsTest& t, TForm&, TButton* ok, TButton*, TEdit*) { t.ClickOn(ok); };
+  auto enter = [](StdControlsTest& t, TForm&, TButton*, TButton*, TEdit*) { t.Key(VK_RETURN, '\r'); };
+  auto escape = [](StdControlsTest& t, TForm&, TButton*, TButton*, TEdit*) { t.Key(VK_ESCAPE, 0x1B); };
+  auto close = [](StdControlsTest&, TForm& f, TButton*, TButton*, TEdit*) { SendMessageW(f.Handle(), WM_CLOSE, 0, 0); };
+  auto focusCancel = [](StdControlsTest&, TForm&, TButton*, TButton* cancel, TEdit*) { cancel->SetFocus(); };
+  const std::vector<Case> cases{
+      {"OK clicked", {click}, 0, mrOk, 1},
+      {"Enter in the edit presses the default button", {enter}, 0, mrOk, 1},
+      {"Escape presses the cancel button", {escape}, 0, mrCancel, 1},
+      {"closing the window", {close}, 0, mrCancel, 1},
+      {"Enter on a focused button presses that one", {focusCancel, enter}, 0, mrCancel, 1},
+      {"refused once, then accepted", {click, click}, 1, mrOk, 2},
+      {"refused twice", {enter, escape, click}, 2, mrOk, 3},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    TForm dialog(nullptr);
+    dialog.SetBorderStyle(bsNone);
+    dialog.SetBounds(0, 0, 300, 200);
+    auto* edit = new TEdit(&dialog);
+    edit->SetParent(&dialog);
+    edit->SetBounds(10, 10, 100, 21);
+    auto* ok = new TButton(&dialog);
+    ok->SetParent(&dialog);
+    ok->SetBounds(10, 100, 75, 25);
+    ok->SetDefault(true);
+    ok->SetModalResult(mrOk);
+    auto* cancel = new TButton(&dialog);
+    cancel->SetParent(&dialog);
+    cancel->SetBounds(100, 100, 75, 25);
+    cancel->SetCancel(true);
+    cancel->SetModalResult(mrCancel);
+    int asked = 0;
+    dialog.OnCloseQuery = [&](TObject*, bool& can) { can = ++asked > k.refusals; };
+    int okClicks = 0;
+    ok->OnClick = [&](TObject*) { ++okClicks; };
+    // Each step runs when the modal loop has nothing left to do.
+    std::deque<std::function<void()>> script;
+    for (const auto& s : k.steps) script.push_back([&, s] { s(*this, dialog, ok, cancel, edit); });
+    int idle = 0;
+    Application->OnIdle = [&](TObject*, bool& done) {
+      done = false;
+      if (!script.empty()) {
+        auto step = script.front();
+        script.pop_front();
+        step();
+      } else if (++idle > 50) {
+        dialog.SetModalResult(mrAbort);  // the script did not end the loop
+      }
+    };
+    EXPECT_EQ(dialog.ShowModal(), k.result);
+    Application->OnIdle = nullptr;
+    EXPECT_EQ(asked, k.asked);
+    EXPECT_TRUE(script.empty());
+    EXPECT_FALSE(dialog.Visible());
+    if (k.result == mrOk) {
+      EXPECT_GE(okClicks, 1);
+    }
+  }
+}
+
+// ---- Keyboard navigation ----
+
+TEST_F(StdControlsTest, TabOrderArrowsEnterAndEscapeMoveAndPressAsInDialogs) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 400, 300);
+  auto add = [&](TWinControl* c, const char* name, TWinControl* parent, int top) {
+    c->SetName(name);
+    c->SetParent(parent);
+    c->SetTop(top);
+    return c;
+  };
+  auto* first = static_cast<TEdit*>(add(new TEdit(&form), "first", &form, 0));
+  auto* box = static_cast<TGroupBox*>(add(new TGroupBox(&form), "box", &form, 30));
+  add(new TCheckBox(&form), "inner", box, 20);
+  auto* skipped = static_cast<TEdit*>(add(new TEdit(&form), "skipped", &form, 140));
+  skipped->SetTabStop(false);
+  auto* disabled = static_cast<TButton*>(add(new TButton(&form), "disabled", &form, 170));
+  disabled->SetEnabled(false);
+  auto* hidden = static_cast<TButton*>(add(new TButton(&form), "hidden", &form, 200));
+  hidden->SetVisible(false);
+  auto* last = static_cast<TButton*>(add(new TButton(&form), "last", &form, 230));
+  auto* group = static_cast<TRadioGroup*>(add(new TRadioGroup(&form), "group", &form, 250));
+  group->Items()->SetText("x\ny\nz");
+  group->SetItemIndex(0);
+  // "last" goes before "first" in tab order.
+  last->SetTabOrder(0);
+  form.Show();
+  SetActiveWindow(form.Handle());
+  Application->ProcessMessages();
+  auto focusedName = [] {
+    TWinControl* c = FindControlOrAncestor(GetFocus());
+    return c ? (c->GetName().empty() ? c->Caption() : c->GetName()) : String("(none)");
+  };
+  // Activation focuses the first control in tab order.
+  EXPECT_EQ(focusedName(), "last");
+  struct Step {
+    int vk;
+    bool shift;
+    const char* focused;
+  };
+  const std::vector<Step> steps{
+      {VK_TAB, false, "first"}, {VK_TAB, false, "inner"},  // into the group box
+      {VK_TAB, false, "x"},                                // the checked radio button only
+      {VK_TAB, false, "last"},                             // wraps, skipping no-stop, disabled and hidden
+      {VK_TAB, true, "x"},      {VK_DOWN, false, "y"},     // arrows move among the group's buttons
+      {VK_TAB, true, "inner"},  {VK_TAB, true, "first"},
+  };
+  for (const Step& s : steps) {
+    if (s.shift) InjectKey(VK_SHIFT, true);
+    Key(s.vk, s.vk == VK_TAB ? U'\t' : 0);
+    if (s.shift) InjectKey(VK_SHIFT, false);
+    EXPECT_EQ(focusedName(), s.focused);
+  }
+  EXPECT_EQ(group->ItemIndex(), 1);  // the arrow checked "y"
+  EXPECT_EQ(first->Text(), "");       // the tabs typed nothing
+  EXPECT_EQ(form.ActiveControl(), first);
+  // A memo that wants returns takes Enter; the default button gets it elsewhere.
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetLeft(200);
+  auto* ok = new TButton(&form);
+  ok->SetParent(&form);
+  ok->SetLeft(300);
+  ok->SetDefault(true);
+  int okClicks = 0;
+  ok->OnClick = [&](TObject*) { ++okClicks; };
+  memo->SetFocus();
+  Key(VK_RETURN, '\r');
+  EXPECT_EQ(okClicks, 0);
+  EXPECT_EQ(memo->Text(), "\r\n");
+  memo->SetWantReturns(false);
+  memo->SetFocus();
+  Key(VK_RETURN, '\r');
+  EXPECT_EQ(okClicks, 1);
+  EXPECT_EQ(memo->Text(), "\r\n");
+}
+
+// ---- Layout ----
+
+TEST_F(StdControlsTest, AlignAnchorsAndConstraintsLayOutChildrenAsTheParentIsSized) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 400, 300);
+  auto make = [&](TAlign align, TRect bounds) {
+    auto* p = new TPanel(&form);
+    p->SetBoundsRect(bounds);
+    p->SetParent(&form);
+    p->SetAlign(align);
+    return p;
+  };
+  TPanel* top = make(alTop, Bounds(0, 0, 10, 50));
+  TPanel* top2 = make(alTop, Bounds(0, 100, 10, 20));  // below the first
+  TPanel* bottom = make(alBottom, Bounds(0, 0, 10, 40));
+  TPanel* left = make(alLeft, Bounds(0, 0, 60, 10));
+  TPanel* right = make(alRight, Bounds(0, 0, 70, 10));
+  TPanel* client = make(alClient, Bounds(0, 0, 1, 1));
+  auto* stretch = new TButton(client);
+  stretch->SetParent(client);
+  stretch->SetBounds(10, 10, 100, 25);
+  stretch->SetAnchors({akLeft, akTop, akRight});
+  auto* corner = new TButton(client);
+  corner->SetParent(client);
+  corner->SetBounds(150, 100, 50, 25);
+  corner->SetAnchors({akRight, akBottom});
+  auto* floating = new TButton(client);
+  floating->SetParent(client);
+  floating->SetBounds(100, 50, 20, 20);
+  floating->SetAnchors({});
+  bottom->Constraints()->SetMaxHeight(30);
+  struct Expect {
+    TControl* control;
+    TRect at400x300;
+    TRect at500x400;
+  };
+  const std::vector<Expect> table{
+      {top, Bounds(0, 0, 400, 50), Bounds(0, 0, 500, 50)},
+      {top2, Bounds(0, 50, 400, 20), Bounds(0, 50, 500, 20)},
+      {bottom, Bounds(0, 270, 400, 30), Bounds(0, 370, 500, 30)},
+      {left, Bounds(0, 70, 60, 200), Bounds(0, 70, 60, 300)},
+      {right, Bounds(330, 70, 70, 200), Bounds(430, 70, 70, 300)},
+      {client, Bounds(60, 70, 270, 200), Bounds(60, 70, 370, 300)},
+      // Children of the client panel keep their anchored edges' distances.
+      {stretch, Bounds(10, 10, 100, 25), Bounds(10, 10, 200, 25)},
+      {corner, Bounds(150, 100, 50, 25), Bounds(250, 200, 50, 25)},
+      {floating, Bounds(100, 50, 20, 20), Bounds(150, 100, 20, 20)},
+  };
+  // The client panel was 1x1 when its children were placed: they follow its first layout too.
+  corner->SetBounds(150, 100, 50, 25);
+  stretch->SetBounds(10, 10, 100, 25);
+  floating->SetBounds(100, 50, 20, 20);
+  for (const Expect& e : table) EXPECT_EQ(e.control->BoundsRect(), e.at400x300) << e.control->ClassName();
+  form.Show();  // a window changes nothing
+  for (const Expect& e : table) EXPECT_EQ(e.control->BoundsRect(), e.at400x300) << e.control->ClassName();
+  SetWindowPos(form.Handle(), nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);  // sized from outside
+  for (const Expect& e : table) EXPECT_EQ(e.control->BoundsRect(), e.at500x400) << e.control->ClassName();
+  // Hidden docked controls give their room back.
+  top->Hide();
+  EXPECT_EQ(top2->BoundsRect(), Bounds(0, 0, 500, 20));
+  // The form's constraints bound its window's size.
+  form.Constraints()->SetMinWidth(450);
+  form.SetWidth(300);
+  EXPECT_EQ(form.Width(), 450);
+}
+
+TEST_F(StdControlsTest, SplitterDragResizesItsNeighbourWithinMinSize) {
+  TForm form(nullptr);
+  ShowForm(form, 400, 300);
+  auto* upper = new TPanel(&form);
+  upper->SetParent(&form);
+  upper->SetAlign(alClient);
+  auto* lower = new TPanel(&form);
+  lower->SetParent(&form);
+  lower->SetHeight(100);
+  lower->SetAlign(alBottom);
+  auto* split = new TSplitter(&form);
+  split->SetAlign(alBottom);
+  split->SetBounds(0, 150, 400, 3);
+  split->SetParent(&form);
+  EXPECT_EQ(split->BoundsRect(), Bounds(0, 197, 400, 3));
+  EXPECT_EQ(split->FindControl(), lower);
+  int moved = 0;
+  split->OnMoved = [&](TObject*) { ++moved; };
+  auto drag = [&](int dy) {
+    const TPoint p = split->ClientToScreen(TPoint(100, 1));
+    InjectMouseMove(p.X, p.Y);
+    InjectMouseButton(TMouseButton::Left, true, p.X, p.Y);
+    Application->ProcessMessages();  // the splitter holds the mouse from here
+    InjectMouseMove(p.X, p.Y + dy);
+    InjectMouseButton(TMouseButton::Left, false, p.X, p.Y + dy);
+    Application->ProcessMessages();
+  };
+  drag(-50);
+  EXPECT_EQ(lower->Height(), 150);
+  EXPECT_EQ(upper->Height(), 147);
+  drag(-1000);  // the upper side keeps MinSize
+  EXPECT_EQ(upper->Height(), 30);
+  drag(1000);  // and so does the lower
+  EXPECT_EQ(lower->Height(), 30);
+  EXPECT_EQ(moved, 3);
+}
+
+// ---- Hints ----
+
+TEST_F(StdControlsTest, HintShowsAfterThePauseAndHidesWhenThePointerLeaves) {
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* button = new TButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(10, 10, 75, 25);
+  button->Hint = "Starts the queue";
+  button->SetShowHint(true);
+  auto* plain = new TButton(&form);
+  plain->SetParent(&form);
+  plain->SetBounds(10, 100, 75, 25);
+  plain->Hint = "not shown";  // ShowHint off
+  auto moveTo = [&](TControl* c) {
+    const TPoint p = c->ClientToScreen(TPoint(5, 5));
+    InjectMouseMove(p.X, p.Y);
+    Application->ProcessMessages();
+  };
+  auto showing = [] { return Application->HintWindow() && IsWindowVisible(Application->HintWindow()->Handle()); };
+  moveTo(button);
+  EXPECT_FALSE(showing());
+  Headless().AdvanceClock(Application->HintPause + 1);
+  Application->ProcessMessages();
+  ASSERT_TRUE(showing());
+  EXPECT_EQ(Application->HintWindow()->Caption(), "Starts the queue");
+  RECT r;
+  GetWindowRect(Application->HintWindow()->Handle(), &r);
+  EXPECT_GT(r.top, button->ClientToScreen(TPoint(5, 5)).Y);  // below the pointer
+  moveTo(plain);
+  EXPECT_FALSE(showing());
+  Headless().AdvanceClock(Application->HintPause + 1);
+  Application->ProcessMessages();
+  EXPECT_FALSE(showing());
+  // Back on the button, the hint hides by itself after HintHidePause.
+  moveTo(button);
+  Headless().AdvanceClock(Application->HintPause + 1);
+  Application->ProcessMessages();
+  EXPECT_TRUE(showing());
+  Headless().AdvanceClock(Application->HintHidePause + 1);
+  Application->ProcessMessages();
+  EXPECT_FALSE(showing());
+}
+
+// ---- Window definitions ----
+
+const char* kDefinition = R"(object ControlsForm: TControlsForm
+  Caption = 'Controls'
+  ClientWidth = 500
+  ClientHeight = 400
+  KeyPreview = True
+  object pnlTop: TPanel
+    Align = alTop
+    Height = 60
+    BevelOuter = bvLowered
+    Caption = ''
+    object lblName: TLabel
+      Left = 8
+      Top = 8
+      Caption = '&Name'
+      FocusControl = edtName
+    end
+    object edtName: TEdit
+      Left = 60
+      Top = 4
+      MaxLength = 12
+      Text = 'clip'
+      OnKeyPress = edtNameKeyPress
+      OnChange = edtNameChange
+    end
+    object btnOk: TButton
+      Left = 300
+      Top = 4
+      Anchors = [akTop, akRight]
+      Caption = 'OK'
+      Default = True
+      ModalResult = 1
+      Hint = 'Convert'
+      ShowHint = True
+    end
+  end
+  object Splitter1: TSplitter
+    Top = 247
+    Height = 3
+    Align = alBottom
+    MinSize = 40
+  end
+  object pnlBottom: TPanel
+    Top = 250
+    Height = 150
+    Align = alBottom
+    Constraints.MinHeight = 100
+    object grpOption: TGroupBox
+      Left = 4
+      Top = 4
+      Width = 200
+      Height = 100
+      Caption = 'Options'
+      object chkPreview: TCheckBox
+        Left = 8
+        Top = 20
+        State = cbChecked
+        Caption = 'Preview'
+      end
+      object cboCount: TComboBox
+        Left = 8
+        Top = 50
+        Style = csDropDownList
+        Items.Strings = (
+          '1'
+          '2'
+          '3')
+        ItemIndex = 1
+        OnChange = cboCountChange
+      end
+    end
+    object mmoLog: TMemo
+      Left = 220
+      Top = 4
+      ScrollBars = ssVertical
+      Lines.Strings = (
+        'first'
+        'second')
+    end
+  end
+  object grpFormats: TRadioGroup
+    Left = 8
+    Top = 70
+    Width = 300
+    Height = 60
+    Columns = 3
+    ItemIndex = 2
+    Items.Strings = (
+      'AVI'
+      'MP4'
+      'MKV')
+    OnClick = grpFormatsClick
+  end
+  object TrackBar1: TTrackBar
+    Left = 320
+    Top = 70
+    Max = 100
+    Position = 30
+    Frequency = 10
+    PageSize = 5
+    SelStart = 10
+    SelEnd = 40
+    TickMarks = tmTopLeft
+    OnChange = TrackBar1Change
+  end
+  object Image1: TImage
+    Left = 8
+    Top = 140
+    Proportional = True
+    Center = True
+  end
+  object edtCount: TEdit
+    Left = 120
+    Top = 140
+    Width = 40
+  end
+  object udCount: TUpDown
+    Associate = edtCount
+    Max = 10
+    Position = 3
+  end
+  object pbDone: TProgressBar
+    Left = 200
+    Top = 140
+    Position = 40
+  end
+  object lbNames: TListBox
+    Left = 300
+    Top = 140
+    Items.Strings = (
+      'a'
+      'b')
+  end
+  object sbxInner: TScrollBox
+    Left = 400
+    Top = 140
+    BorderStyle = bsNone
+  end
+  object Timer1: TTimer
+    Interval = 250
+    Enabled = False
+  end
+end
+)";
+
+struct TControlsForm : TForm {
+  using TForm::TForm;
+};
+
+TEST_F(StdControlsTest, DefinitionsMakeEveryControlClassAndRoundTrip) {
+  THandlerRegistry handlers;
+  int keyPresses = 0, changes = 0, comboChanges = 0, groupClicks = 0, trackChanges = 0;
+  handlers.Register<TKeyPressEvent>("edtNameKeyPress", [&](TObject*, char32_t&) { ++keyPresses; });
+  handlers.Register<TNotifyEvent>("edtNameChange", [&](TObject*) { ++changes; });
+  handlers.Register<TNotifyEvent>("cboCountChange", [&](TObject*) { ++comboChanges; });
+  handlers.Register<TNotifyEvent>("grpFormatsClick", [&](TObject*) { ++groupClicks; });
+  handlers.Register<TNotifyEvent>("TrackBar1Change", [&](TObject*) { ++trackChanges; });
+  TControlsForm form(nullptr);
+  form.SetName("ControlsForm");
+  LoadDefinition(&form, std::string_view(kDefinition), &handlers);
+  auto get = [&](const char* name) { return form.FindComponent(name); };
+  EXPECT_EQ(form.ClientWidth(), 500);
+  EXPECT_EQ(form.ClientHeight(), 400);
+  EXPECT_TRUE(form.KeyPreview);
+  // Layout ran once everything was read: docked panels at their edges.
+  EXPECT_EQ(static_cast<TControl*>(get("pnlTop"))->BoundsRect(), Bounds(0, 0, 500, 60));
+  EXPECT_EQ(static_cast<TControl*>(get("pnlBottom"))->BoundsRect(), Bounds(0, 250, 500, 150));
+  EXPECT_EQ(static_cast<TControl*>(get("Splitter1"))->BoundsRect(), Bounds(0, 247, 500, 3));
+  EXPECT_EQ(static_cast<TControl*>(get("pnlBottom"))->Constraints()->MinHeight(), 100);
+  auto* ok = static_cast<TButton*>(get("btnOk"));
+  EXPECT_TRUE(ok->Default());
+  EXPECT_EQ(ok->ModalResult(), mrOk);
+  EXPECT_EQ(ok->Anchors(), (TAnchors{akTop, akRight}));
+  EXPECT_TRUE(ok->ShowHint());
+  EXPECT_EQ(static_cast<TLabel*>(get("lblName"))->FocusControl(), get("edtName"));
+  auto* name = static_cast<TEdit*>(get("edtName"));
+  EXPECT_EQ(name->Text(), "clip");
+  EXPECT_EQ(name->MaxLength(), 12);
+  EXPECT_EQ(changes, 0);  // bound after Text was set
+  EXPECT_EQ(static_cast<TCheckBox*>(get("chkPreview"))->State(), cbChecked);
+  auto* combo = static_cast<TComboBox*>(get("cboCount"));
+  EXPECT_EQ(combo->Style(), csDropDownList);
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  EXPECT_EQ(combo->Text(), "2");
+  EXPECT_EQ(static_cast<TMemo*>(get("mmoLog"))->Lines()->Count(), 2);
+  auto* group = static_cast<TRadioGroup*>(get("grpFormats"));
+  EXPECT_EQ(group->ItemIndex(), 2);  // set before its items arrived
+  EXPECT_TRUE(group->Buttons(2)->Checked());
+  EXPECT_EQ(group->Columns(), 3);
+  auto* track = static_cast<TTrackBar*>(get("TrackBar1"));
+  EXPECT_EQ(track->Max(), 100);
+  EXPECT_EQ(track->Position(), 30);
+  EXPECT_EQ(track->SelEnd(), 40);
+  EXPECT_EQ(track->TickMarks(), tmTopLeft);
+  EXPECT_TRUE(static_cast<TImage*>(get("Image1"))->Proportional());
+  auto* ud = static_cast<TUpDown*>(get("udCount"));
+  EXPECT_EQ(ud->Associate(), get("edtCount"));
+  EXPECT_EQ(ud->Position(), 3);
+  EXPECT_EQ(static_cast<TEdit*>(get("edtCount"))->Text(), "3");
+  EXPECT_EQ(static_cast<TProgressBar*>(get("pbDone"))->Position(), 40);
+  EXPECT_EQ(static_cast<TListBox*>(get("lbNames"))->Items()->Count(), 2);
+  EXPECT_EQ(static_cast<TTimer*>(get("Timer1"))->Interval(), 250u);
+  EXPECT_FALSE(static_cast<TTimer*>(get("Timer1"))->Enabled());
+  // The bound handlers run.
+  name->SetTextValue("other");
+  track->SetPosition(31);
+  group->SetItemIndex(0);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(trackChanges, 1);
+  EXPECT_EQ(groupClicks, 1);
+  group->SetItemIndex(2);
+  track->SetPosition(30);
+  name->SetTextValue("clip");
+  // Writing the form and reading it back gives the same definition.
+  const TDefObject first = DescribeComponent(&form, &handlers);
+  const String text = WriteDefinition(first);
+  TControlsForm again(nullptr);
+  again.SetName("ControlsForm");
+  LoadDefinition(&again, std::string_view(text), &handlers);
+  const String text2 = WriteDefinition(DescribeComponent(&again, &handlers));
+  EXPECT_EQ(text2, text);
+  // And the copy runs.
+  again.Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(static_cast<TComboBox*>(again.FindComponent("cboCount"))->Text(), "2");
+  EXPECT_EQ(static_cast<TMemo*>(again.FindComponent("mmoLog"))->Lines()->Strings(1), "second");
+}
+
+}  // namespace
