@@ -29,6 +29,8 @@ constexpr int kDecoderAlign = 32;
 struct Picture {
   Picture(AVPixelFormat f, int w, int h) : format(f), width(w), height(h) {
     size = ff::av_image_alloc(data, linesize, w, h, f, kDecoderAlign);
+    // The scaler reads a little past the last pixel of a row: padding of known content keeps results repeatable.
+    if (size > 0) std::memset(data[0], 0, size_t(size));
   }
   ~Picture() {
     if (size > 0) ff::av_freep(&data[0]);
