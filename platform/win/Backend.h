@@ -72,7 +72,8 @@ class TWindowBackend {
 };
 
 // The default backend: a virtual clock that only AdvanceClock moves, monitors
-// set by the test, message boxes recorded and answered with a scripted reply.
+// set by the test, message boxes recorded and answered with a scripted reply
+// (or shown as windows).
 class THeadlessBackend : public TWindowBackend {
  public:
   THeadlessBackend();
@@ -93,6 +94,9 @@ class THeadlessBackend : public TWindowBackend {
   void SetMonitors(std::vector<TMonitorDesc> monitors);
   const std::vector<TMessageBoxRecord>& MessageBoxes() const { return boxes_; }
   void ClearMessageBoxes() { boxes_.clear(); }
+  // Message boxes are recorded and answered with MessageBoxReply at once; cleared,
+  // they show as real modal windows (driven by injected input) and are still recorded.
+  bool ScriptedMessageBoxes = true;
   int MessageBoxReply = IDOK;
 
  private:

@@ -10,6 +10,7 @@
 
 #include "platform/win/ControlsInternal.h"
 #include "platform/win/Menu.h"
+#include "platform/win/MessageBox.h"
 
 namespace win {
 
@@ -735,17 +736,7 @@ bool Tracker::Run() {
   MSG m;
   while (!done_) {
     if (levels_.empty() || !Ours(GetCapture())) break;  // dismissed from outside (WM_CANCELMODE, a lost capture)
-    if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (!idleSent && Notify()) {
-        idleSent = true;
-        SendMessageW(owner_, WM_ENTERIDLE, MSGF_MENU, LPARAM(levels_.back().wnd));
-        continue;
-      }
-      WaitMessage();
-      idleSent = false;
-      continue;
-    }
-    idleSent = false;
+    if (!NextModalMessage(&m, Notify() ? owner_ : nullptr, MSGF_MENU, levels_.back().wnd, &idleSent)) continue;
     if (m.message == WM_QUIT) {
       PostQuitMessage(int(m.wParam));  // the main loop's, not ours
       break;

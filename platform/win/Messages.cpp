@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/os/Threads.h"
+#include "platform/win/MessageBox.h"
 #include "platform/win/WinInternal.h"
 
 namespace win {
@@ -128,8 +129,9 @@ void THeadlessBackend::Wait(const std::vector<int>& fds, int timeoutMs) {
   poll(p.data(), p.size(), timeoutMs);
 }
 
-int THeadlessBackend::MessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {
+int THeadlessBackend::MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
   boxes_.push_back(TMessageBoxRecord{text, caption, type});
+  if (!ScriptedMessageBoxes) return ShowMessageBoxWindow(owner, text, caption, type);
   fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
   return MessageBoxReply;
 }

@@ -762,8 +762,17 @@ BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC proc, LPARAM 
 // ---- Message boxes ----
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_OKCANCEL = 0x00000001;
+constexpr UINT MB_ABORTRETRYIGNORE = 0x00000002;
 constexpr UINT MB_YESNOCANCEL = 0x00000003;
 constexpr UINT MB_YESNO = 0x00000004;
+constexpr UINT MB_RETRYCANCEL = 0x00000005;
+constexpr UINT MB_DEFBUTTON1 = 0x00000000;
+constexpr UINT MB_DEFBUTTON2 = 0x00000100;
+constexpr UINT MB_DEFBUTTON3 = 0x00000200;
+constexpr UINT MB_DEFBUTTON4 = 0x00000300;
+constexpr UINT MB_APPLMODAL = 0x00000000;
+constexpr UINT MB_TASKMODAL = 0x00002000;
+constexpr UINT MB_HELP = 0x00004000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr UINT MB_ICONHAND = MB_ICONERROR;
 constexpr UINT MB_ICONQUESTION = 0x00000020;
@@ -771,11 +780,40 @@ constexpr UINT MB_ICONWARNING = 0x00000030;
 constexpr UINT MB_ICONINFORMATION = 0x00000040;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
-// Until the layer's own message-box window exists, the backend answers:
-// the headless backend records the box and answers its scripted reply.
+constexpr int IDHELP = 9;
+// A modal "#32770" window of the layer (platform/win/MessageBox.h says how it
+// behaves); the caption defaults to "Error". The headless backend records
+// every box and, while its ScriptedMessageBoxes holds, answers its scripted
+// reply instead of showing one.
 int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type);
+struct HELPINFO {
+  UINT cbSize = sizeof(HELPINFO);
+  int iContextType = 0;
+  int iCtrlId = 0;
+  HANDLE hItemHandle = nullptr;
+  ULONG_PTR dwContextId = 0;
+  POINT MousePos;
+};
+using MSGBOXCALLBACK = void (*)(HELPINFO* info);
+struct MSGBOXPARAMSW {
+  UINT cbSize = sizeof(MSGBOXPARAMSW);
+  HWND hwndOwner = nullptr;
+  HINSTANCE hInstance = nullptr;
+  const char* lpszText = nullptr;
+  const char* lpszCaption = nullptr;
+  DWORD dwStyle = 0;
+  const char* lpszIcon = nullptr;
+  ULONG_PTR dwContextHelpId = 0;
+  MSGBOXCALLBACK lpfnMsgBoxCallback = nullptr;
+  DWORD dwLanguageId = 0;
+};
+// With MB_HELP, the Help button calls the callback with the context id (the box stays).
+int MessageBoxIndirectW(const MSGBOXPARAMSW* params);
 
 // ======== The dialog manager and further window and device queries ========
 

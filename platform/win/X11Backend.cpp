@@ -14,7 +14,7 @@
 #include <ctime>
 
 #include "platform/win/Controls.h"
-#include "platform/win/DisplayMessageBox.h"
+#include "platform/win/MessageBox.h"
 #include "platform/win/X11Internal.h"
 
 #include <X11/XKBlib.h>

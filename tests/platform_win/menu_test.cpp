@@ -1,6 +1,6 @@
-// Menus of the window layer, driven by injected input: the popup loop and
-// its notices, submenus, keys, owner drawing, the menu bar in the frame and
-// the system menu.
+// Menus and message boxes of the window layer, driven by injected input: the
+// popup loop and its notices, submenus, keys, owner drawing, the menu bar in
+// the frame, the system menu, and message boxes answered by clicks and keys.
 
 #include <deque>
 #include <functional>
@@ -64,9 +64,11 @@ struct Owner {
     if (code == HCBT_CREATEWND) {
       auto* cbt = reinterpret_cast<CBT_CREATEWNDW*>(lp);
       if (reinterpret_cast<uintptr_t>(cbt->lpcs->lpszClass) == 0x8000) menuWindows.push_back(HWND(wp));
+      if (reinterpret_cast<uintptr_t>(cbt->lpcs->lpszClass) == 0x8002) dialogWindows.push_back(HWND(wp));
     }
     return 0;
   }
+  static inline std::vector<HWND> dialogWindows;  // "#32770"
 
   static std::vector<UINT> Messages(UINT lo, UINT hi) {
     std::vector<UINT> out;
@@ -89,6 +91,7 @@ class MenuTest : public WindowTest {
     Owner::log.clear();
     Owner::steps.clear();
     Owner::menuWindows.clear();
+    Owner::dialogWindows.clear();
     Owner::idles = 0;
     WNDCLASSEXW wc;
     wc.lpfnWndProc = &Owner::Proc;
@@ -123,6 +126,7 @@ class MenuTest : public WindowTest {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   }
   static void Move(POINT p) { InjectMouseMove(p.x, p.y); }
+ public:
   static void Click(POINT p) {
     InjectMouseMove(p.x, p.y);
     InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
@@ -132,6 +136,7 @@ class MenuTest : public WindowTest {
     InjectKey(vk, true);
     InjectKey(vk, false);
   }
+ protected:
   static void Pump() {
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
@@ -378,6 +383,100 @@ TEST_F(MenuTest, TheSystemMenuIsAPerWindowCopyThatRevertDiscards) {
   EXPECT_EQ(GetMenuState(fresh, SC_MAXIMIZE, MF_BYCOMMAND) & MF_GRAYED, 0u);
   DestroyWindow(owner_);
   EXPECT_FALSE(IsMenu(fresh));  // gone with its window
+}
+
+// ---- Message boxes ----
+
+HWND ChildWithId(HWND parent, int id) {
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (GetWindowLongPtrW(c, GWLP_ID) == id) return c;
+  return nullptr;
+}
+
+void ClickChild(HWND parent, int id) {
+  RECT r{};
+  EXPECT_TRUE(GetWindowRect(ChildWithId(parent, id), &r)) << "no button " << id;
+  const POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  InjectMouseMove(p.x, p.y);
+  InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
+  InjectMouseButton(TMouseButton::Left, false, p.x, p.y);
+}
+
+std::string TextOf(HWND wnd) {
+  char buf[256] = "";
+  GetWindowTextW(wnd, buf, sizeof(buf));
+  return buf;
+}
+
+TEST_F(MenuTest, MessageBoxesAreDialogWindowsAnsweredByClicksAndKeys) {
+  Headless().ScriptedMessageBoxes = false;
+  struct Case {
+    const char* name;
+    UINT type;
+    std::function<void(HWND box)> act;
+    int answer;
+  };
+  auto keys = [](std::vector<int> vks) {
+    return [vks](HWND) {
+      for (int vk : vks) MenuTest::Key(vk);
+    };
+  };
+  const Case cases[] = {
+      {"click No", MB_YESNOCANCEL | MB_ICONQUESTION, [](HWND box) { ClickChild(box, IDNO); }, IDNO},
+      {"click Ignore", MB_ABORTRETRYIGNORE | MB_ICONERROR, [](HWND box) { ClickChild(box, IDIGNORE); }, IDIGNORE},
+      {"Escape cancels", MB_OKCANCEL, keys({VK_ESCAPE}), IDCANCEL},
+      {"Enter takes the default button", MB_YESNO | MB_DEFBUTTON2, keys({VK_RETURN}), IDNO},
+      {"no Cancel: Escape does nothing, Tab moves on", MB_YESNO, keys({VK_ESCAPE, VK_TAB, VK_RETURN}), IDNO},
+      {"arrows between buttons", MB_RETRYCANCEL | MB_ICONWARNING, keys({VK_RIGHT, VK_LEFT, VK_RETURN}), IDRETRY},
+      {"a lone OK answers the close request", MB_OK | MB_ICONINFORMATION,
+       [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, IDOK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Owner::dialogWindows.clear();
+    bool ownerDisabled = false;
+    std::string caption, text;
+    Owner::steps = {[&] {
+      HWND box = Owner::dialogWindows.at(0);
+      ownerDisabled = !IsWindowEnabled(owner_);
+      caption = TextOf(box);
+      text = TextOf(ChildWithId(box, 0xFFFF));
+      c.act(box);
+    }};
+    EXPECT_EQ(MessageBoxW(owner_, "Replace the file?", "Tarnwick", c.type), c.answer);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+    EXPECT_EQ(caption, "Tarnwick");
+    EXPECT_EQ(text, "Replace the file?");
+    ASSERT_EQ(Owner::dialogWindows.size(), 1u);
+    EXPECT_FALSE(IsWindow(Owner::dialogWindows[0]));
+    EXPECT_EQ(GetActiveWindow(), owner_);
+  }
+  EXPECT_EQ(Headless().MessageBoxes().size(), std::size(cases));  // still recorded
+  // Scripted again: answered at once, no window.
+  Headless().ScriptedMessageBoxes = true;
+  Headless().MessageBoxReply = IDRETRY;
+  Owner::dialogWindows.clear();
+  EXPECT_EQ(MessageBoxW(owner_, "Scripted", nullptr, MB_RETRYCANCEL), IDRETRY);
+  EXPECT_TRUE(Owner::dialogWindows.empty());
+  EXPECT_EQ(Headless().MessageBoxes().back().Caption, "Error");
+}
+
+TEST_F(MenuTest, TheHelpButtonCallsBackAndTheBoxStays) {
+  Headless().ScriptedMessageBoxes = false;
+  static ULONG_PTR helped = 0;
+  helped = 0;
+  MSGBOXPARAMSW p;
+  p.hwndOwner = owner_;
+  p.lpszText = "Text";
+  p.lpszCaption = "Caption";
+  p.dwStyle = MB_OK | MB_HELP;
+  p.dwContextHelpId = 42;
+  p.lpfnMsgBoxCallback = [](HELPINFO* info) { helped = info->dwContextId; };
+  Owner::steps = {[&] { ClickChild(Owner::dialogWindows.at(0), IDHELP); },
+                  [&] { ClickChild(Owner::dialogWindows.at(0), IDOK); }};
+  EXPECT_EQ(MessageBoxIndirectW(&p), IDOK);
+  EXPECT_EQ(helped, 42u);
 }
 
 }  // namespace
