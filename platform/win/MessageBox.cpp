@@ -104,19 +104,6 @@ LRESULT BoxProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   return state->previous ? CallWindowProcW(state->previous, wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
 }
 
-// The dialog class, when the layer has not registered one of its own.
-void EnsureDialogClass() {
-  WNDCLASSEXW wc;
-  if (GetClassInfoExW(nullptr, MAKEINTATOM(kDialogAtom), &wc)) return;
-  wc = WNDCLASSEXW();
-  wc.style = CS_DBLCLKS | CS_SAVEBITS | CS_GLOBALCLASS;
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.cbWndExtra = 30;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = "#32770";
-  win::RegisterClassAtom(&wc, kDialogAtom);
-}
-
 std::vector<Button> ButtonsOf(UINT type, int& closeResult) {
   std::vector<Button> b;
   closeResult = 0;
@@ -138,10 +125,6 @@ std::function<void()>& PendingHelp() {
   return *help;
 }
 
-bool IsPushButton(HWND wnd) {
-  return wnd && (SendMessageW(wnd, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
-}
-
 }  // namespace
 
 bool NextModalMessage(MSG* msg, HWND idleOwner, WPARAM kind, HWND loopWindow, bool* idleSent) {
@@ -159,54 +142,7 @@ bool NextModalMessage(MSG* msg, HWND idleOwner, WPARAM kind, HWND loopWindow, bo
   return false;
 }
 
-bool HandleBoxKeys(HWND box, const MSG& m) {
-  if (m.message != WM_KEYDOWN || (m.hwnd != box && !IsChild(box, m.hwnd))) return false;
-  HWND focus = GetFocus();
-  const WPARAM vk = m.wParam;
-  const LRESULT code = focus ? SendMessageW(focus, WM_GETDLGCODE, vk, LPARAM(&m)) : 0;
-  if (code & DLGC_WANTALLKEYS) return false;
-  std::vector<HWND> stops;
-  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-    if ((GetWindowLongPtrW(c, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(c) && IsWindowEnabled(c)) stops.push_back(c);
-  auto at = std::find(stops.begin(), stops.end(), focus);
-  auto step = [&](bool back, bool buttonsOnly) {
-    if (stops.empty()) return;
-    size_t i = at == stops.end() ? (back ? 0 : stops.size() - 1) : size_t(at - stops.begin());
-    for (size_t n = 0; n < stops.size(); ++n) {
-      i = (i + (back ? stops.size() - 1 : 1)) % stops.size();
-      if (!buttonsOnly || IsPushButton(stops[i])) {
-        SetFocus(stops[i]);
-        return;
-      }
-    }
-  };
-  switch (vk) {
-    case VK_TAB:
-      if (code & DLGC_WANTTAB) return false;
-      step(GetKeyState(VK_SHIFT) < 0, false);
-      return true;
-    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
-      if ((code & DLGC_WANTARROWS) || !IsPushButton(focus)) return false;
-      step(vk == VK_LEFT || vk == VK_UP, true);
-      return true;
-    case VK_RETURN: {
-      HWND target = IsPushButton(focus) ? focus : nullptr;
-      for (HWND c = GetWindow(box, GW_CHILD); c && !target; c = GetWindow(c, GW_HWNDNEXT))
-        if (SendMessageW(c, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) target = c;
-      const int id = target ? int(GetWindowLongPtrW(target, GWLP_ID)) : IDOK;
-      if (target && !IsWindowEnabled(target)) return true;
-      SendMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(target));
-      return true;
-    }
-    case VK_ESCAPE:
-      SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-      return true;
-  }
-  return false;
-}
-
 int ShowMessageBoxWindow(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-  EnsureDialogClass();
   BoxState state;
   state.icon = type & kIconMask;
   state.help = PendingHelp();
@@ -280,7 +216,7 @@ int ShowMessageBoxWindow(HWND owner, const std::string& text, const std::string&
       state.result = state.closeResult ? state.closeResult : buttons.back().id;
       break;
     }
-    if (HandleBoxKeys(box, m)) continue;
+    if (IsDialogMessageW(box, &m)) continue;
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }

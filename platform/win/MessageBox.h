@@ -6,9 +6,10 @@
 // The text is the static control 0xFFFF and each button has its answer's id.
 // The owner's top-level window is disabled while the box runs; the owner gets
 // WM_ENTERIDLE (MSGF_DIALOGBOX, the box) whenever the box's loop runs out of
-// input. Enter answers with the focused button, Escape and the close request
-// with Cancel where there is one (OK for a lone OK button), Tab and the arrows
-// move between the buttons. Returns the answer (IDOK ...), 0 when the window
+// input. The dialog manager's keys apply (IsDialogMessageW): Enter answers
+// with the focused button, Escape and the close request with Cancel where
+// there is one (OK for a lone OK button), Tab and the arrows move between the
+// buttons. Returns the answer (IDOK ...), 0 when the window
 // could not be made.
 
 #include <string>
@@ -22,9 +23,3 @@ int ShowMessageBoxWindow(HWND owner, const std::string& text, const std::string&
 // pending, first tells idleOwner (WM_ENTERIDLE with kind and loopWindow) once,
 // then waits (false: look again).
 bool NextModalMessage(MSG* msg, HWND idleOwner, WPARAM kind, HWND loopWindow, bool* idleSent);
-
-// Keyboard use of the layer's own modal boxes: Tab and Shift+Tab through the
-// WS_TABSTOP children, the arrows between push buttons, Enter on the focused
-// push button (else the default one), Escape as IDCANCEL. True when the key
-// was taken.
-bool HandleBoxKeys(HWND box, const MSG& msg);
