@@ -14,10 +14,10 @@
 #include <random>
 
 #include "media/FFDecode.h"
-#include "platform/os/Files.h"
 #include "platform/os/Threads.h"
 #include "tests/media_decode/FixtureWriter.h"
 #include "tests/support/LoopbackListener.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -400,8 +400,9 @@ TEST_F(DecoderTest, AudioIsResampledToTheWantedFormat) {
 }
 
 TEST_F(DecoderTest, BadInputTable) {
-  String dir = GetTempDir() + "tarnwick-bad-input-XXXXXX";
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const TTempFolder folder("tarnwick-bad-input-");
+  const String dir = folder.Path();
+  ASSERT_NE(dir, "");
   const String empty = dir + "/empty.mp4", random = dir + "/random.mp4", truncated = dir + "/truncated.mp4";
   std::ofstream(empty, std::ios::binary).close();
   {
@@ -433,7 +434,6 @@ TEST_F(DecoderTest, BadInputTable) {
   EXPECT_FALSE(d.LoadFile(Fixture("av.mp4"), "nosuchformat"));
   EXPECT_EQ(d.LastErrMsg(), "Unknown input format: nosuchformat");
   EXPECT_TRUE(d.ForceFormat().empty());
-  fs::remove_all(dir);
 }
 
 // Searching back from the start of a stream whose first decodable picture lies

@@ -6,6 +6,7 @@
 
 #include "parse_fixture.h"
 #include "platform/rtl/DateUtils.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -265,8 +266,9 @@ TEST_F(ParseTest, RecordingTimestampWritesCreationTime) {
 }
 
 TEST_F(ParseTest, FilterGraphsAndFiles) {
-  const String dir = ::testing::TempDir();
-  const String script = dir + "/graph.txt";
+  const TTempFolder folder("tarnwick-parse-");
+  const String dir = folder.Path();
+  const String script = folder.File("graph.txt");
   std::ofstream(script) << "[0:v]hflip[out];\n[0:a]anull[aout]";
   ASSERT_EQ(Parse("-filter_complex \"[0:v]null[v]\" -filter_complex_script \"" + script +
                   "\" -vstats -sdp_file s.sdp -attach a.ttf"),
@@ -287,7 +289,8 @@ TEST_F(ParseTest, FilterGraphsAndFiles) {
 }
 
 TEST_F(ParseTest, ProgressOpensItsOutput) {
-  const String path = ::testing::TempDir() + "/progress.txt";
+  const TTempFolder folder("tarnwick-parse-");
+  const String path = folder.File("progress.txt");
   ASSERT_EQ(Parse("-progress \"" + path + "\""), 0) << Task.FLastErrMsg;
   EXPECT_NE(Task.Fprogress_avio, nullptr);
   ASSERT_EQ(Parse("-progress -"), 0);
@@ -309,7 +312,8 @@ TEST_F(ParseTest, PresetsTextEntries) {
 }
 
 TEST_F(ParseTest, PresetFiles) {
-  const String path = ::testing::TempDir() + "/x264.ffpreset";
+  const TTempFolder folder("tarnwick-parse-");
+  const String path = folder.File("x264.ffpreset");
   std::ofstream(path) << "# a comment\r\n\r\n   \r\ncrf=21\r\nvcodec=libx264\r\n";
   ASSERT_EQ(Parse("-fpre \"" + path + "\""), 0) << Task.FLastErrMsg;
   EXPECT_STREQ(CodecOption("crf"), "21");
