@@ -106,6 +106,20 @@ void TVelqorimRecordKeyRef::MakeFullKeyFromReference(const uint8_t* Reference, u
 int TVelqorimRecordKeyRef::ComparePart(int Index, const uint8_t* Value1, const uint8_t* Value2, bool Null1,
                                        bool Null2, int Limit) const {
   const TVelqorimKeyPart& part = Parts[Index];
+  // The common whole-number keys compare directly (NULL lowest, as below).
+  auto direct = [&](auto Zero) {
+    if (Null1 || Null2) return Null1 == Null2 ? 0 : (Null1 ? -1 : 1);
+    decltype(Zero) a, b;
+    std::memcpy(&a, Value1, sizeof a);
+    std::memcpy(&b, Value2, sizeof b);
+    return (a > b) - (a < b);
+  };
+  switch (part.DataType) {
+    case bftSignedInt32: return direct(int32_t{0});
+    case bftUnsignedInt32: return direct(uint32_t{0});
+    case bftSignedInt64: return direct(int64_t{0});
+    default: break;
+  }
   return CompareValueBuffersAsInteger(Value1, Value2, part.DataType, part.DataType, Null1, Null2, Limit,
                                       part.CaseInsensitive);
 }
@@ -388,9 +402,12 @@ int TVelqorimBTreePage::FindEntryPosition(bool MayUseFullKeys, int SessionID, co
     return 0;
   }
   const bool leaf = IsLeaf();
+  // The entry layout is read once per search, not once per comparison.
+  const uint8_t* first = GetPKey(0);
+  const int entrySize = EntrySize(), prefixSize = KeyPrefixSize();
   auto compareKey = [&](int At) {
-    return LKeyRef->CompareShortKeys(Key, GetPKey(At), MayUseFullKeys, SessionID, nullptr,
-                                     leaf ? GetPReference(At) : nullptr);
+    const uint8_t* key = first + At * entrySize;
+    return LKeyRef->CompareShortKeys(Key, key, MayUseFullKeys, SessionID, nullptr, leaf ? key + prefixSize : nullptr);
   };
   int lo = StartNo, hi = n - 1;
   while (lo <= hi) {

@@ -7,7 +7,23 @@
 
 TVelqorimDefaultValueExprFactory DefaultValueExprFactory;
 
-bool SameDefName(const String& A, const String& B) { return AnsiUpperCase(A) == AnsiUpperCase(B); }
+bool SameDefName(const String& A, const String& B) {
+  // Plain ASCII names (nearly all) compare without building upper-case copies.
+  bool ascii = true;
+  for (unsigned char c : A) ascii = ascii && c < 0x80;
+  for (unsigned char c : B) ascii = ascii && c < 0x80;
+  if (ascii) {
+    if (A.size() != B.size()) return false;
+    for (size_t i = 0; i < A.size(); ++i) {
+      char a = A[i], b = B[i];
+      if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+      if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+      if (a != b) return false;
+    }
+    return true;
+  }
+  return AnsiUpperCase(A) == AnsiUpperCase(B);
+}
 
 String CutDefName(const String& Name) {
   AnsiString a = UTF8ToAnsi(Name);
@@ -502,9 +518,8 @@ void TVelqorimMetaObjectDefs::Clear() {
 void TVelqorimMetaObjectDefs::SetDef(int Index, TVelqorimMetaObjectDef* Value) { FDefs.at(Index).reset(Value); }
 
 int TVelqorimMetaObjectDefs::GetDefNumberByName(const String& Name) const {
-  const String upper = AnsiUpperCase(Name);
   for (int i = 0; i < Count(); ++i)
-    if (AnsiUpperCase(FDefs[i]->Name) == upper) return i;
+    if (SameDefName(FDefs[i]->Name, Name)) return i;
   return -1;
 }
 

@@ -55,8 +55,10 @@ void TVelqorimMemoryRecordManager::SetDeleted(int32_t Slot, bool Value) {
   else FDeleteFlagBuffer[Slot >> 3] &= static_cast<uint8_t>(~bit);
 }
 
+// Grows by the table's step, or by a quarter of what it holds when that is
+// more, so that copying the slots stays linear in the records added.
 void TVelqorimMemoryRecordManager::Grow() {
-  const int32_t count = CheckedAdd<int32_t>(AllocatedRecordCount, AllocRecordsBy);
+  const int32_t count = CheckedAdd<int32_t>(AllocatedRecordCount, std::max(AllocRecordsBy, AllocatedRecordCount / 4));
   const int64_t bytes = CheckedMul<int64_t>(count, RecordBufferSize);
   const int32_t oldFlagBytes = (AllocatedRecordCount + 7) / 8, flagBytes = (count + 7) / 8;
   MemoryManager().ReallocMem(FRecordBuffer, std::max<int64_t>(bytes, 1));

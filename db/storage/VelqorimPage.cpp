@@ -97,13 +97,9 @@ TVelqorimPage* TVelqorimSortedPageList::Find(int32_t Key) const {
   return found ? ValueItems[i].Page : nullptr;
 }
 
+// Room is kept while the list empties and fills again (a session's dirty
+// list does with every commit); it is given back in growing steps only.
 void TVelqorimSortedPageList::SetSize(int NewSize) {
-  if (NewSize == 0) {
-    ItemCount = AllocItemCount = 0;
-    KeyItems.clear();
-    ValueItems.clear();
-    return;
-  }
   if (NewSize > AllocItemCount) {
     AllocBy = std::min(AllocBy * 2, MaxAllocBy);
     AllocItemCount = AllocItemCount + AllocBy > NewSize ? AllocItemCount + AllocBy : NewSize;
@@ -111,9 +107,11 @@ void TVelqorimSortedPageList::SetSize(int NewSize) {
     ValueItems.resize(AllocItemCount);
   } else if (NewSize < ItemCount && AllocItemCount - NewSize > deAllocBy) {
     deAllocBy = std::min(deAllocBy * 2, MaxAllocBy);
-    AllocItemCount = NewSize;
-    KeyItems.resize(NewSize);
-    ValueItems.resize(NewSize);
+    AllocItemCount = NewSize + AllocBy;
+    KeyItems.resize(AllocItemCount);
+    ValueItems.resize(AllocItemCount);
+    KeyItems.shrink_to_fit();
+    ValueItems.shrink_to_fit();
   }
   ItemCount = NewSize;
 }
