@@ -72,6 +72,8 @@ int64_t TZDecompressionStream::Read(void* Buffer, int64_t Count) {
       if (OnProgress) OnProgress(this);
     }
     result = DCheck(inflate(&FZStream, Z_NO_FLUSH));
+    // A stream that asks for a preset dictionary cannot go on: none is ever given.
+    if (result == Z_NEED_DICT) throw EZDecompressionError(Z_DATA_ERROR, String());
   }
   if (result == Z_STREAM_END && FZStream.avail_in > 0) {
     // Hand the bytes behind the compressed data back to the source.

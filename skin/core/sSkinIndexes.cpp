@@ -72,7 +72,12 @@ int ScaledMaskIndex(TacSkinRecords& S, const String& Name, int SkinIndex, bool I
   if (i < 0) return -1;
   TsMaskData& M = S.ma[size_t(i)];
   const int w = M.R.Width(), h = M.R.Height(), n = std::max<int>(M.ImageCount, 1);
-  if (w <= 0 || h <= 0) return i;
+  // A rectangle that leaves its bitmap (or a skin without the bitmap) keeps the
+  // mask unscaled: the copy is only as large as pixels that exist.
+  TBitmap* from = M.Bmp ? M.Bmp.get() : S.MasterBitmap.get();
+  if (w <= 0 || h <= 0 || !from || M.R.Left < 0 || M.R.Top < 0 || M.R.Right > from->Width() ||
+      M.R.Bottom > from->Height())
+    return i;
   // The source is always a copy: an own bitmap may be shared with other masks.
   std::unique_ptr<TBitmap> src;
   int newH = 0;
@@ -81,14 +86,12 @@ int ScaledMaskIndex(TacSkinRecords& S, const String& Name, int SkinIndex, bool I
     src = CopyOut(M.Bmp.get(), M.R.Left, M.R.Top, w, h);
     newH = S.ScaleInt(h);
   } else {
-    TBitmap* from = M.Bmp ? M.Bmp.get() : S.MasterBitmap.get();
     if (M.MaskType != 0) {
       src = CopyOut(from, M.R.Left, M.R.Top, w, h);
     } else {
       src = NewBitmap32(w, 2 * h);
       FillRect32(src.get(), TRect(0, h, w, 2 * h), 0, 0);
-      if (from && !from->Empty())
-        BitBlt(src->Canvas()->Handle(), 0, 0, w, h, from->Canvas()->Handle(), M.R.Left, M.R.Top, SRCCOPY);
+      BitBlt(src->Canvas()->Handle(), 0, 0, w, h, from->Canvas()->Handle(), M.R.Left, M.R.Top, SRCCOPY);
     }
     // Key pixels become transparent through the mask half.
     const PixelRows P = Rows32(src.get());

@@ -85,7 +85,9 @@ TEST(SkinLoad, ScaledKeysAndGlobalValues) {
   EXPECT_EQ(m.CommonSkinData.Shadow1Blur, -1);
 
   // At step 1 the scaled glyph value replaces its key, which keeps the suffix.
-  Loaded h(FramedSkin(), 1);
+  SkinFiles framed = FramedSkin();
+  framed.options.sections[0].second.emplace_back("BOXGRAYED", GlyphValue(TRect(0, 0, 9999, 9999), 1, 0));
+  Loaded h(framed, 1);
   const TacSkinRecords& s = h.Load();
   const int form = s.GetSkinIndex("FORM");
   const int glyph = s.GetMaskIndex(form, "GLYPHMASK*125");
@@ -99,6 +101,11 @@ TEST(SkinLoad, ScaledKeysAndGlobalValues) {
   // The former key pixel (0, 0) is masked out (white in the mask half), the others are not.
   EXPECT_GT(Px(s.ma[size_t(box)].Bmp.get(), 0, 10) & 0xFF, 0x80u);
   EXPECT_LT(Px(s.ma[size_t(box)].Bmp.get(), 9, 19) & 0xFF, 0x80u);
+  // A glyph whose rectangle leaves the master bitmap is not copied (nor a huge bitmap made).
+  const int grayed = s.ConstData.CheckBox[2];
+  ASSERT_GE(grayed, 0);
+  EXPECT_EQ(s.ma[size_t(grayed)].R, TRect(0, 0, 9999, 9999));
+  EXPECT_FALSE(s.ma[size_t(grayed)].Bmp);
 }
 
 TEST(SkinLoad, MasksFromTheMasterBitmapAndImageFiles) {
@@ -261,6 +268,9 @@ TEST(SkinArchive, DamageFailsTheLoadAndKeepsTheSkin) {
   b[size0 + 4 + 6] ^= 0x55;
   cases.push_back({"corrupt zlib data", b});
   cases.push_back({"cut off", Bytes(good.begin(), good.begin() + long(good.size() / 2))});
+  b = good;
+  b[size0 + 4 + 1] = 0xBB;  // 0x78 0xBB: a valid header asking for a preset dictionary
+  cases.push_back({"preset dictionary", b});
   for (const Case& c : cases) {
     WriteFile(dir.Path() + "S.asz", c.data);
     EXPECT_THROW(ReloadPackedSkin(src, skin), Exception) << c.what;

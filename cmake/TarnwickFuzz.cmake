@@ -1,0 +1,12 @@
+# The common start of the libFuzzer projects in tests/*/fuzz (built apart from
+# the main tree): clang only, C++20, every object instrumented for coverage
+# with AddressSanitizer and UndefinedBehaviourSanitizer; only the targets link
+# the fuzzer's main (-fsanitize=fuzzer).
+if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "The fuzz targets need clang (libFuzzer)")
+endif()
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "")
+add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+add_link_options(-fsanitize=address,undefined)
