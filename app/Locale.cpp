@@ -3,6 +3,7 @@
 #include "app/FormLocal.h"
 #include "platform/os/System.h"
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/StdCtrls.h"
 
 TLocaleStringRecord Tlocalestrings;
 
@@ -49,4 +50,11 @@ void SelectLocale(int Index) {
     if (form == mainForm) continue;
     if (auto* local = dynamic_cast<TFormlocal*>(form)) local->NotifyLocalize();
   }
+}
+
+void SetComboItemKeepIndex(TCustomComboBox* Combo, int Index, const String& Text) {
+  if (!Combo || Index < 0 || Index >= Combo->Items()->Count()) return;
+  const int selected = Combo->ItemIndex();
+  Combo->Items()->SetStrings(Index, Text);
+  Combo->SetItemIndex(selected);
 }

@@ -127,3 +127,8 @@ void ClearLocales();
 // first registered one when none matches); an index outside the table does
 // nothing. Fills the texts, the application's title and re-localises forms.
 void SelectLocale(int Index);
+
+class TCustomComboBox;
+// Replaces the text of item Index and keeps the selection; an index outside
+// the items changes nothing.
+void SetComboItemKeepIndex(TCustomComboBox* Combo, int Index, const String& Text);

@@ -1,0 +1,88 @@
+// The about window from its embedded definition, and the language chooser's
+// item text that keeps its selection.
+
+#include <gtest/gtest.h>
+
+#include "app/Locale.h"
+#include "app/UnitAide.h"
+#include "app/mo_en.h"
+#include "imaging/acPNG.h"
+#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/StdCtrls.h"
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+template <class T>
+T& Named(TComponent* Root, const char* Name) {
+  auto* c = dynamic_cast<T*>(Root->FindComponent(Name));
+  if (!c) throw Exception(String("no control ") + Name);
+  return *c;
+}
+
+class WindowsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    acPNGInitialize();
+    ClearLocales();
+    RegisterEnglishLocale();
+  }
+  void TearDown() override {
+    FormAide = nullptr;
+    Application->DestroyComponents();
+    ClearLocales();
+    acPNGFinalize();
+    WindowTest::TearDown();
+  }
+};
+
+TEST_F(WindowsTest, AboutWindow) {
+  EXPECT_EQ(VersionLabelText({true, 2, 4, 1, 17}), "Version 2.4.1");
+  EXPECT_EQ(VersionLabelText({}), "");
+  SelectLocale(0);
+  TForm* main = nullptr;  // closing the main form would end the program
+  Application->CreateForm(main);
+  Application->CreateForm(FormAide);
+  EXPECT_FALSE(FormAide->Visible());
+  std::vector<String> opened;
+  FormAide->OpenURL = [&](const String& U) {
+    opened.push_back(U);
+    return true;
+  };
+  FormAide->Show();
+  EXPECT_EQ(FormAide->Caption(), "About");
+  EXPECT_EQ(Named<TButton>(FormAide, "BtnSite").Caption(), "Website");
+  EXPECT_EQ(Named<TButton>(FormAide, "BtnFermer").Caption(), "Close");
+  EXPECT_EQ(Named<TLabel>(FormAide, "LabelVersion").Caption(), VersionLabelText(ProgramFileVersion()));
+  EXPECT_EQ(Named<TLabel>(FormAide, "LabelProduct").Caption(), "Tarnwick");
+  EXPECT_GT(Named<TImage>(FormAide, "Image1").Picture()->Width(), 0);
+  EXPECT_GT(Named<TImage>(FormAide, "Image2").Picture()->Width(), 0);
+  EXPECT_EQ(FormAide->ClientWidth(), 404);
+  Named<TButton>(FormAide, "BtnSite").Click();
+  EXPECT_EQ(opened, std::vector<String>{Tlocalestrings._LienMonSite});
+  Named<TButton>(FormAide, "BtnFermer").Click();
+  EXPECT_FALSE(FormAide->Visible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowsTest, ComboItemTextKeepsTheSelection) {
+  TForm form(nullptr);
+  TComboBox combo(&form);
+  combo.SetParent(&form);
+  combo.SetStyle(csDropDownList);
+  combo.Items()->Add("(Auto-select)");
+  combo.SetItemIndex(0);
+  SetComboItemKeepIndex(&combo, 1, "beyond");
+  EXPECT_EQ(combo.Items()->Count(), 1);
+  EXPECT_EQ(combo.Items()->Strings(0), "(Auto-select)");
+  SetComboItemKeepIndex(&combo, 0, "(Automatique)");
+  EXPECT_EQ(combo.Items()->Strings(0), "(Automatique)");
+  EXPECT_EQ(combo.ItemIndex(), 0);
+  EXPECT_EQ(combo.Text(), "(Automatique)");
+}
+
+}  // namespace
