@@ -16,6 +16,15 @@ class TFormlocal : public TForm {
   void NotifyLocalize();
   bool Localized() const { return localized; }
 
+  // The component of the window definition named Name, of class T; raises
+  // naming both when there is none, since the code and its definition disagree.
+  template <class T>
+  T& Named(const char* Name) {
+    auto* c = dynamic_cast<T*>(FindComponent(Name));
+    if (!c) throw Exception(Format("%s has no control %s", {ClassName(), Name}));
+    return *c;
+  }
+
  protected:
   void DoShow() override;
 

@@ -21,16 +21,6 @@ String VersionLabelText(const TFileVersion& Version) {
   return "Version " + IntToStr(Version.Major) + "." + IntToStr(Version.Minor) + "." + IntToStr(Version.Release);
 }
 
-namespace {
-
-template <class T>
-T& Named(TComponent* Root, const char* Name) {
-  auto* c = dynamic_cast<T*>(Root->FindComponent(Name));
-  if (!c) throw Exception(Format("%s has no control %s", {Root->ClassName(), Name}));
-  return *c;
-}
-
-}  // namespace
 
 TFormAide::TFormAide(TComponent* AOwner) : TFormlocal(AOwner, "TFormAide") {
   OpenURL = [](const String& URL) { return ShellOpen(URL); };
@@ -45,19 +35,19 @@ void TFormAide::FormCreate(TObject*) {
   std::tm local{};
   localtime_r(&now, &local);
   FYear = local.tm_year + 1900;
-  Named<TLabel>(this, "LabelCopyright")
+  Named<TLabel>("LabelCopyright")
       .SetCaption("Copyright \xC2\xA9 " + IntToStr(FYear) + " the Tarnwick authors. All rights reserved.");
 }
 
 void TFormAide::DoLocalize() {
   TFormlocal::DoLocalize();
-  Named<TButton>(this, "BtnSite").SetCaption(Tlocalestrings._Site);
-  Named<TButton>(this, "BtnFermer").SetCaption(Tlocalestrings._Fermer);
+  Named<TButton>("BtnSite").SetCaption(Tlocalestrings._Site);
+  Named<TButton>("BtnFermer").SetCaption(Tlocalestrings._Fermer);
   SetCaption(Tlocalestrings._Aide);
 }
 
 void TFormAide::FormShow(TObject*) {
-  Named<TLabel>(this, "LabelVersion").SetCaption(VersionLabelText(ProgramFileVersion()));
+  Named<TLabel>("LabelVersion").SetCaption(VersionLabelText(ProgramFileVersion()));
 }
 
 void TFormAide::BtnSiteClick(TObject*) {
