@@ -1,0 +1,146 @@
+// The options dialog from its definition with a stand-in decoder: the
+// track bar's steps and seeks, the clip marks, the picture at its actual
+// size, the key filter and the defaults restored at closing.
+
+#include <gtest/gtest.h>
+
+#include "app/Locale.h"
+#include "app/OptionFrm.h"
+#include "app/mo_en.h"
+#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/RangeControls.h"
+#include "platform/vcl/StdCtrls.h"
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+template <class T>
+T& Named(TComponent* Root, const char* Name) {
+  auto* c = dynamic_cast<T*>(Root->FindComponent(Name));
+  if (!c) throw Exception(String("no control ") + Name);
+  return *c;
+}
+
+class WindowsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    ClearLocales();
+    RegisterEnglishLocale();
+  }
+  void TearDown() override {
+    Application->DestroyComponents();
+    ClearLocales();
+    WindowTest::TearDown();
+  }
+  // The screen point at the middle of a control.
+  static POINT Middle(TControl& C) {
+    const TPoint p = C.ClientToScreen(TPoint(C.Width() / 2, C.Height() / 2));
+    return POINT{p.X, p.Y};
+  }
+};
+
+class OptionDialogTest : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    SelectLocale(0);
+    dialog = new TfrmOption(Application);
+    dialog->AfterConstruction();
+  }
+  TfrmOption* dialog = nullptr;
+};
+
+class TStepDecoder : public IPreviewDecoder {
+ public:
+  int Current = -1;
+  String FileName() override { return "/v/clip.mp4"; }
+  int64_t StartTime() override { return 0; }
+  int64_t Duration() override { return 4000000; }
+  String FormatName() override { return "matroska,webm"; }
+  String FileInfoText() override { return "Input #0"; }
+  int VideoStreamCount() override { return 1; }
+  int FirstVideoStreamIndex() override { return 0; }
+  int FirstAudioStreamIndex() override { return 1; }
+  int64_t VideoDurationScaled() override { return 4000000; }
+  AVRational VideoFrameRate() override { return {25, 1}; }
+  bool Decode() override { return ++Current < 100; }
+  bool DecodePreviousFrame() override { return --Current >= 0; }
+  bool Seek(int64_t PTS, TSeekFlags) override {
+    Current = int(PTS / 40000) - 1;
+    return true;
+  }
+  int64_t PicturePTS() override { return int64_t(Current) * 40000; }
+  bool CopyToBitmap(TBitmap* B) override {
+    B->SetSize(1920, 1080);
+    return true;
+  }
+};
+
+TEST_F(OptionDialogTest, PreviewMarksKeysAndDefaults) {
+  dialog->Show();
+  EXPECT_EQ(dialog->Caption(), "Output Options");
+  EXPECT_EQ(Named<TEdit>(dialog, "edtOutPath").Text(), "<same as input>");
+  EXPECT_EQ(Named<TRadioGroup>(dialog, "grpFormats").ItemIndex(), 3);
+  TStepDecoder decoder;
+  dialog->ClearFrameView(true);
+  dialog->SetPreviewDecoder(&decoder);
+  TTrackBar& bar = Named<TTrackBar>(dialog, "TrackBar1");
+  EXPECT_EQ(bar.Max(), 100);
+  EXPECT_TRUE(bar.Enabled());
+  bar.SetPosition(1);  // as the user's one step
+  EXPECT_EQ(decoder.Current, 1);
+  EXPECT_EQ(Named<TLabel>(dialog, "lblPTS").Caption(), "00:00:00.040");
+  Named<TButton>(dialog, "btnStartTime").Click();
+  bar.SetPosition(50);
+  EXPECT_EQ(decoder.Current, 50);
+  Named<TButton>(dialog, "btnEndTime").Click();
+  EXPECT_TRUE(Named<TCheckBox>(dialog, "chkCutClip").Checked());
+  EXPECT_EQ(Named<TEdit>(dialog, "edtEndTime").Text(), "00:00:02.000");
+  const TOptionChoices c = dialog->ReadChoices();
+  EXPECT_TRUE(c.CutClip && c.CutClipEnabled);
+
+  // The key filter refuses a minus sign with a message.
+  TEdit& rotate = Named<TEdit>(dialog, "edtRotate");
+  Named<TCheckBox>(dialog, "chkRotate").SetChecked(true);
+  EXPECT_TRUE(rotate.Enabled());
+  rotate.SetFocus();
+  Headless().ClearMessageBoxes();
+  InjectChar(U'-');
+  Application->ProcessMessages();
+  ASSERT_EQ(Headless().MessageBoxes().size(), 1u);
+  EXPECT_EQ(Headless().MessageBoxes()[0].Text, "Invalid key: -");
+  EXPECT_EQ(rotate.Text(), "45");
+
+  // Blank edits get their defaults back at closing, and their boxes unchecked.
+  rotate.SetTextValue(" ");
+  Named<TEdit>(dialog, "edtVideoBitRate").SetTextValue("");
+  dialog->Close();
+  EXPECT_EQ(rotate.Text(), "45");
+  EXPECT_FALSE(Named<TCheckBox>(dialog, "chkRotate").Checked());
+  EXPECT_EQ(Named<TEdit>(dialog, "edtVideoBitRate").Text(), "1500");
+
+  // The picture at its actual size, in a window of its own.
+  bar.SetPosition(99);  // 3.96 s
+  String caption;
+  QueueInMainThread([&] {
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+      TCustomForm* f = Screen->Forms(i);
+      if (f->Modal()) {
+        caption = f->Caption();
+        EXPECT_EQ(f->ClientWidth(), 1920);
+        f->Close();
+      }
+    }
+  });
+  Named<TImage>(dialog, "Image1").OnClick(nullptr);
+  EXPECT_EQ(caption, "1920x1080 @ 00:00:03.960");
+
+  // Every add starts without marks.
+  dialog->ClearFrameView(true);
+  dialog->SetPreviewDecoder(&decoder);
+  EXPECT_EQ(Named<TEdit>(dialog, "edtStartTime").Text(), "N/A");
+  EXPECT_FALSE(Named<TCheckBox>(dialog, "chkCutClip").Enabled());
+}
+
+}  // namespace
