@@ -15,6 +15,8 @@
 // Every top-level window is drawn complete (frame included) in its surface.
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +86,7 @@ class THeadlessBackend : public TWindowBackend {
   std::vector<TMonitorDesc> Monitors() override { return monitors_; }
   int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
   void SetCursorShape(int shape) override { cursorShape_ = shape; }
+  void PumpEvents() override;
   std::string ClipboardText() override { return clipboard_; }
   void SetClipboardText(const std::string& text) override { clipboard_ = text; }
 
@@ -99,7 +102,14 @@ class THeadlessBackend : public TWindowBackend {
   bool ScriptedMessageBoxes = true;
   int MessageBoxReply = IDOK;
 
+  // Input for the modal loops (moving, sizing, menus) that a test cannot inject
+  // while they run: each PumpEvents call (every look at the queue) injects the
+  // next step, and waiting does not block while steps are left.
+  void QueueInput(std::function<void()> step) { script_.push_back(std::move(step)); }
+  size_t QueuedInput() const { return script_.size(); }
+
  private:
+  std::deque<std::function<void()>> script_;
   uint64_t clock_ = 1000;
   std::vector<TMonitorDesc> monitors_;
   std::vector<TMessageBoxRecord> boxes_;

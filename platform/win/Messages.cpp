@@ -124,9 +124,19 @@ void THeadlessBackend::SetMonitors(std::vector<TMonitorDesc> monitors) {
 }
 
 void THeadlessBackend::Wait(const std::vector<int>& fds, int timeoutMs) {
+  if (!script_.empty()) return;
   std::vector<pollfd> p;
   for (int fd : fds) p.push_back(pollfd{fd, POLLIN, 0});
   poll(p.data(), p.size(), timeoutMs);
+}
+
+void THeadlessBackend::PumpEvents() {
+  if (script_.empty()) return;
+  auto step = std::move(script_.front());
+  script_.pop_front();
+  step();
+  // A loop waiting for input looks again, also when the step posted nothing.
+  PostMessageW(nullptr, WM_NULL, 0, 0);
 }
 
 int THeadlessBackend::MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {

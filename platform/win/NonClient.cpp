@@ -184,13 +184,63 @@ void PaintFrameInto(Window* w, HDC dc) {
   RestoreDC(dc, saved);
 }
 
+namespace {
+
+// Ends the drag of the window being moved or sized; restore puts it back where it started.
+void EndTracking(bool restore) {
+  State& s = S();
+  const Tracking t = s.tracking;
+  s.tracking = Tracking{};
+  if (!IsWindow(t.wnd)) return;
+  if (restore)
+    SetWindowPos(t.wnd, nullptr, t.startRect.left, t.startRect.top, t.startRect.right - t.startRect.left,
+                 t.startRect.bottom - t.startRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (GetCapture() == t.wnd) ReleaseCapture();
+  if (Window* w = Get(t.wnd)) Send(w, WM_EXITSIZEMOVE, 0, 0);
+}
+
+bool MouseMessage(UINT m) {
+  return (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) || (m >= WM_NCMOUSEMOVE && m <= WM_NCMBUTTONDBLCLK);
+}
+
+}  // namespace
+
 void StartTracking(Window* w, WPARAM edge, POINT screen) {
   State& s = S();
-  s.tracking = Tracking{w->handle, edge, screen, w->rect};
+  const HWND wnd = w->handle;
+  s.tracking = Tracking{wnd, edge, screen, w->rect};
+  SetCapture(wnd);
+  if (!(w = Get(wnd)) || s.tracking.wnd != wnd) return;
   Send(w, WM_ENTERSIZEMOVE, 0, 0);
   // The button may have gone up before the press was dispatched: the drag then
   // ends at once where the mouse is now.
-  if (!(s.keys[VK_LBUTTON] & 0x80) && s.tracking.wnd) TrackMouse(s.cursor, true);
+  if (!(s.keys[VK_LBUTTON] & 0x80) && s.tracking.wnd == wnd) TrackMouse(s.cursor, true);
+  // Modal until the drag ends: the mouse reaches the drag as the backend reports it
+  // (TrackMouse); keys end it (Escape puts the window back); everything else is served.
+  while (s.tracking.wnd == wnd) {
+    if (GetCapture() != wnd) {
+      EndTracking(false);
+      break;
+    }
+    MSG m;
+    if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (s.tracking.wnd == wnd) WaitMessage();  // the look may have ended the drag
+      continue;
+    }
+    if (m.message == WM_QUIT) {
+      PostQuitMessage(int(m.wParam));
+      EndTracking(false);
+      break;
+    }
+    if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) {
+      if (m.wParam == WPARAM(VK_ESCAPE)) EndTracking(true);
+      else if (m.wParam == WPARAM(VK_RETURN)) EndTracking(false);
+      continue;
+    }
+    if (m.message == WM_CHAR || m.message == WM_KEYUP || m.message == WM_SYSKEYUP || MouseMessage(m.message)) continue;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
 }
 
 bool TrackMouse(POINT screen, bool buttonUp) {
@@ -232,10 +282,7 @@ bool TrackMouse(POINT screen, bool buttonUp) {
     SetWindowPos(t.wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | (t.edge == 0 ? SWP_NOSIZE : 0));
   }
-  if (buttonUp) {
-    s.tracking = Tracking{};
-    if ((w = Get(t.wnd))) Send(w, WM_EXITSIZEMOVE, 0, 0);
-  }
+  if (buttonUp && s.tracking.wnd == t.wnd) EndTracking(false);
   return true;
 }
 
@@ -452,10 +499,7 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CANCELMODE:
       if (s.capture == wnd) ReleaseCapture();
-      if (s.tracking.wnd == wnd) {
-        s.tracking = Tracking{};
-        Send(w, WM_EXITSIZEMOVE, 0, 0);
-      }
+      if (s.tracking.wnd == wnd) EndTracking(false);
       return 0;
     case WM_CTLCOLORMSGBOX: case WM_CTLCOLORBTN: case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:

@@ -86,10 +86,10 @@ TEST_F(PreviewerTest, DraggingThePictureMovesTheWindow) {
   GetWindowRect(h, &before);
   POINT inside{20, 20};
   ClientToScreen(h, &inside);
+  // The move loop is modal: the drag is queued for it to meet.
+  HeadlessBackend()->QueueInput([inside] { InjectMouseMove(inside.x + 25, inside.y - 15); });
+  HeadlessBackend()->QueueInput([inside] { InjectMouseButton(TMouseButton::Left, false, inside.x + 25, inside.y - 15); });
   InjectMouseButton(TMouseButton::Left, true, inside.x, inside.y);
-  Application->ProcessMessages();
-  InjectMouseMove(inside.x + 25, inside.y - 15);
-  InjectMouseButton(TMouseButton::Left, false, inside.x + 25, inside.y - 15);
   Application->ProcessMessages();
   RECT after;
   GetWindowRect(h, &after);

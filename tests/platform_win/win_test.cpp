@@ -260,12 +260,12 @@ TEST_F(WinTest, InjectedClicksReachCaptionAndClientAndDragTheWindow) {
   EXPECT_EQ(GET_X_LPARAM(rec.log[0].lParam), 96);  // client coordinates
   EXPECT_EQ(GET_Y_LPARAM(rec.log[0].lParam), 77);
 
-  // A press on the caption starts a move that follows the mouse until release.
+  // A press on the caption starts a move that follows the mouse until release
+  // (the move loop is modal: the drag is queued for it to meet).
   rec.log.clear();
+  Headless().QueueInput([] { InjectMouseMove(180, 130); });
+  Headless().QueueInput([] { InjectMouseButton(TMouseButton::Left, false, 180, 130); });
   InjectMouseButton(TMouseButton::Left, true, 150, 110);
-  Pump();
-  InjectMouseMove(180, 130);
-  InjectMouseButton(TMouseButton::Left, false, 180, 130);
   Pump();
   ASSERT_GE(rec.log.size(), 2u);
   EXPECT_EQ(rec.log[0].msg, WM_NCLBUTTONDOWN);
