@@ -10,6 +10,7 @@
 
 #include "db/storage/VelqorimFreeSpace.h"
 #include "db/support/DAZExcept.h"
+#include "tests/db_storage/NativeError.h"
 #include "db/support/DAZRandom.h"
 
 namespace {
@@ -59,15 +60,6 @@ class TMemoryFile : public TVelqorimFreeSpaceHost {
  private:
   int FPageSize;
 };
-
-int NativeErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const EABSException& e) {
-    return e.NativeError;
-  }
-  return 0;
-}
 
 TEST(VelqorimFreeSpace, GeometryAndTheFirstPages) {
   TMemoryFile file(4096);

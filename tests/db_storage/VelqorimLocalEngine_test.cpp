@@ -6,20 +6,12 @@
 #include <functional>
 
 #include "db/support/DAZExcept.h"
+#include "tests/db_storage/NativeError.h"
 #include "tests/db_storage/LocalTables.h"
 
 using namespace local;
 
 namespace {
-
-int NativeErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const EABSException& e) {
-    return e.NativeError;
-  }
-  return 0;
-}
 
 struct TTwoColumns : TLocalTable {
   explicit TTwoColumns(const char* Database, const char* Name = "T") : TLocalTable(Database, Name) {
