@@ -1,0 +1,475 @@
+#include "db/sql/VelqorimAO.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+
+#include "db/support/DAZExcept.h"
+#include "db/support/DAZMemory.h"
+#include "db/support/DAZUnicode.h"
+
+// ---------------------------------------------------------------------------
+// Base
+
+int CompareAOValues(const TABSVariant& A, const TABSVariant& B) {
+  const bool na = A.IsNull(), nb = B.IsNull();
+  if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
+  switch (A.Compare(B, false, false, false)) {
+    case cmprLower: return -1;
+    case cmprGreater: return 1;
+    default: return 0;
+  }
+}
+
+int CompareAORows(const TVelqorimAORow& A, const TVelqorimAORow& B, size_t Count) {
+  for (size_t i = 0; i < Count; ++i)
+    if (int c = CompareAOValues(A[i], B[i])) return c;
+  return 0;
+}
+
+int TVelqorimAOBase::FieldExists(const String& FieldName, const String& TableName, bool, std::vector<int>* FieldNumbers,
+                                 bool, bool) {
+  int n = 0;
+  const String field = UpperCase(FieldName), table = UpperCase(TableName);
+  for (size_t i = 0; i < Columns.size(); ++i) {
+    const TVelqorimAOColumn& c = Columns[i];
+    if (c.Hidden || UpperCase(c.FieldName) != field) continue;
+    if (!table.empty() && UpperCase(c.TableName) != table) continue;
+    n++;
+    if (FieldNumbers) FieldNumbers->push_back(static_cast<int>(i));
+  }
+  return n;
+}
+
+TVelqorimAOColumnInfo TVelqorimAOBase::GetColumnInfo(int FieldNo) {
+  const TVelqorimAOColumn& c = Columns.at(static_cast<size_t>(FieldNo));
+  TVelqorimAOColumnInfo info;
+  info.FieldName = c.FieldName;
+  info.AdvancedFieldType = c.Type;
+  info.FieldSize = c.Size;
+  return info;
+}
+
+void TVelqorimAOBase::GetFieldValue(TABSVariant& Value, int FieldNo, bool, bool) {
+  if (!FCurrent) {
+    Value.Clear(AdvancedFieldTypeToBaseFieldType(Columns.at(static_cast<size_t>(FieldNo)).Type));
+    return;
+  }
+  Value.Assign((*FCurrent)[static_cast<size_t>(FieldNo)], true);
+}
+
+void TVelqorimAOBase::SetFilter(std::unique_ptr<TVelqorimExpression> FilterExpr) {
+  FilterExpr->AssignAO(this, ParentQueryAO, nullptr);
+  FFilters.push_back(std::move(FilterExpr));
+}
+
+bool TVelqorimAOBase::PassesFilters() {
+  for (auto& f : FFilters)
+    if (!f->GetResult()) return false;
+  return true;
+}
+
+void TVelqorimAOBase::AddIfPasses(TVelqorimAORow&& Row) {
+  FCurrent = &Row;
+  const bool pass = PassesFilters();
+  FCurrent = nullptr;
+  if (pass) Rows.push_back(std::move(Row));
+}
+
+int TVelqorimAOBase::VisibleColumnCount() const {
+  int n = 0;
+  for (const auto& c : Columns)
+    if (!c.Hidden) n++;
+  return n;
+}
+
+void TVelqorimAOBase::Run() {
+  Execute();
+  if (FinalDistinct) ApplyDistinct();
+  ApplyOrder(FinalOrder);
+}
+
+void TVelqorimAOBase::ApplyDistinct() {
+  const size_t n = static_cast<size_t>(VisibleColumnCount());
+  std::vector<size_t> order(Rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return CompareAORows(Rows[a], Rows[b], n) < 0; });
+  std::vector<char> keep(Rows.size(), 0);
+  for (size_t i = 0; i < order.size(); ++i)
+    if (i == 0 || CompareAORows(Rows[order[i - 1]], Rows[order[i]], n) != 0) keep[order[i]] = 1;
+  std::vector<TVelqorimAORow> out;
+  for (size_t i = 0; i < Rows.size(); ++i)
+    if (keep[i]) out.push_back(std::move(Rows[i]));
+  Rows = std::move(out);
+}
+
+void TVelqorimAOBase::ApplyOrder(const std::vector<TVelqorimAOSortKey>& Keys) {
+  if (Keys.empty()) return;
+  std::stable_sort(Rows.begin(), Rows.end(), [&](const TVelqorimAORow& a, const TVelqorimAORow& b) {
+    for (const auto& k : Keys) {
+      int c = CompareAOValues(a[static_cast<size_t>(k.Column)], b[static_cast<size_t>(k.Column)]);
+      if (c) return k.Descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Base table
+
+TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias) {
+  Session.DatabaseName = DatabaseName;
+  Session.SetConnected(true);
+  Cursor.Session = &Session;
+  Cursor.TableName = TableName;
+  if (!Session.TableExists(TableName)) throw EABSException(30190, "Table '%s' not found", {TableName});
+  Cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+  FRecord = Cursor.AllocateRecordBuffer();
+  Cursor.CurrentRecordBuffer = FRecord;
+  const String name = Alias.empty() ? TableName : Alias;
+  for (int i = 0; i < Cursor.FieldDefs.Count(); ++i) {
+    auto* d = static_cast<TVelqorimFieldDef*>(Cursor.FieldDefs.GetDef(i));
+    Columns.push_back({name, d->Name, d->AdvancedFieldType, d->FieldSize, false});
+  }
+}
+
+TVelqorimAOTable::~TVelqorimAOTable() {
+  Cursor.CloseTable();
+  MemoryManager().FreeAndNillMem(FRecord);
+}
+
+void TVelqorimAOTable::Execute() {
+  Rows.clear();
+  const size_t n = Columns.size();
+  Cursor.InternalFirst();
+  while (Cursor.GetRecordBuffer(grmNext) == grrOK) {
+    TVelqorimAORow row(n);
+    for (size_t i = 0; i < n; ++i) Cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+    AddIfPasses(std::move(row));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Join
+
+namespace {
+
+// A text under which values that may compare equal meet (a superset of
+// equality: the join condition still decides). Empty for NULL.
+std::string KeyText(const TABSVariant& v) {
+  if (v.IsNull()) return std::string();
+  if (v.IsNumericDataType()) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "n%.17g", v.GetAsDouble());
+    return buf;
+  }
+  return "s" + UpperCase(AnsiToUTF8(v.GetAsAnsiString()));
+}
+
+}  // namespace
+
+TVelqorimAOJoin::TVelqorimAOJoin(std::unique_ptr<TVelqorimAOBase> Left, std::unique_ptr<TVelqorimAOBase> Right,
+                                 TABSJoinType JoinType)
+    : FLeft(std::move(Left)), FRight(std::move(Right)), FJoinType(JoinType) {
+  Columns = FLeft->Columns;
+  Columns.insert(Columns.end(), FRight->Columns.begin(), FRight->Columns.end());
+}
+
+void TVelqorimAOJoin::AddKeysFrom(TVelqorimExpression& Condition) {
+  TVelqorimExprNode* root = Condition.Root();
+  if (!root) return;
+  std::vector<TVelqorimExprNode*> parts;
+  if (root->Operator == doAND && dynamic_cast<TVelqorimExprNodeBoolean*>(root))
+    for (auto& c : root->Children) parts.push_back(c.get());
+  else
+    parts.push_back(root);
+  const int leftCount = static_cast<int>(FLeft->Columns.size());
+  for (TVelqorimExprNode* p : parts) {
+    auto* cmp = dynamic_cast<TVelqorimExprNodeComparison*>(p);
+    if (!cmp || cmp->Operator != doEQ || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2) continue;
+    auto* a = dynamic_cast<TVelqorimExprNodeField*>(cmp->Child(0));
+    auto* b = dynamic_cast<TVelqorimExprNodeField*>(cmp->Child(1));
+    if (!a || !b) continue;
+    std::vector<int> la, ra, lb, rb;
+    FLeft->FieldExists(a->FieldName(), a->TableName(), false, &la, false, false);
+    FRight->FieldExists(a->FieldName(), a->TableName(), false, &ra, false, false);
+    FLeft->FieldExists(b->FieldName(), b->TableName(), false, &lb, false, false);
+    FRight->FieldExists(b->FieldName(), b->TableName(), false, &rb, false, false);
+    // Only names that resolve to exactly one side are safe keys.
+    if (la.size() == 1 && ra.empty() && rb.size() == 1 && lb.empty()) FKeys.push_back({la[0], rb[0]});
+    else if (lb.size() == 1 && rb.empty() && ra.size() == 1 && la.empty()) FKeys.push_back({lb[0], ra[0]});
+  }
+  (void)leftCount;
+}
+
+void TVelqorimAOJoin::SetJoinCondition(std::unique_ptr<TVelqorimExpression> Condition) {
+  Condition->AssignAO(this, ParentQueryAO, nullptr);
+  FJoinCondition = std::move(Condition);
+}
+
+void TVelqorimAOJoin::Execute() {
+  Rows.clear();
+  FLeft->Run();
+  FRight->Run();
+  const size_t nl = FLeft->Columns.size(), nr = FRight->Columns.size();
+  std::unordered_multimap<std::string, size_t> index;
+  if (!FKeys.empty())
+    for (size_t r = 0; r < FRight->Rows.size(); ++r) {
+      std::string k;
+      bool null = false;
+      for (auto& key : FKeys) {
+        std::string t = KeyText(FRight->Rows[r][static_cast<size_t>(key.second)]);
+        if (t.empty()) null = true;
+        k += t;
+        k += '\x1f';
+      }
+      if (!null) index.emplace(std::move(k), r);
+    }
+  std::vector<char> rightMatched(FRight->Rows.size(), 0);
+  const bool outer = IsOuterJoin();
+  auto compose = [&](const TVelqorimAORow* l, const TVelqorimAORow* r) {
+    TVelqorimAORow row(nl + nr);
+    if (l)
+      for (size_t i = 0; i < nl; ++i) row[i].Assign((*l)[i], true);
+    if (r)
+      for (size_t i = 0; i < nr; ++i) row[nl + i].Assign((*r)[i], true);
+    return row;
+  };
+  auto tryPair = [&](size_t li, size_t ri, bool& matched) {
+    TVelqorimAORow row = compose(&FLeft->Rows[li], &FRight->Rows[ri]);
+    if (FJoinCondition) {
+      FCurrent = &row;
+      const bool ok = FJoinCondition->GetResult();
+      FCurrent = nullptr;
+      if (!ok) return;
+    }
+    if (outer) {
+      matched = true;
+      rightMatched[ri] = 1;
+      Rows.push_back(std::move(row));
+    } else {
+      AddIfPasses(std::move(row));
+    }
+  };
+  for (size_t li = 0; li < FLeft->Rows.size(); ++li) {
+    bool matched = false;
+    if (!FKeys.empty()) {
+      std::string k;
+      bool null = false;
+      for (auto& key : FKeys) {
+        std::string t = KeyText(FLeft->Rows[li][static_cast<size_t>(key.first)]);
+        if (t.empty()) null = true;
+        k += t;
+        k += '\x1f';
+      }
+      if (!null) {
+        auto range = index.equal_range(k);
+        std::vector<size_t> hits;
+        for (auto it = range.first; it != range.second; ++it) hits.push_back(it->second);
+        std::sort(hits.begin(), hits.end());
+        for (size_t ri : hits) tryPair(li, ri, matched);
+      }
+    } else {
+      for (size_t ri = 0; ri < FRight->Rows.size(); ++ri) tryPair(li, ri, matched);
+    }
+    if (!matched && (FJoinType == ajtLeftOuter || FJoinType == ajtFullOuter))
+      Rows.push_back(compose(&FLeft->Rows[li], nullptr));
+  }
+  if (FJoinType == ajtRightOuter || FJoinType == ajtFullOuter)
+    for (size_t ri = 0; ri < FRight->Rows.size(); ++ri)
+      if (!rightMatched[ri]) Rows.push_back(compose(nullptr, &FRight->Rows[ri]));
+  if (outer && !FFilters.empty()) {
+    std::vector<TVelqorimAORow> all = std::move(Rows);
+    Rows.clear();
+    for (auto& r : all) AddIfPasses(std::move(r));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Computed columns and grouping
+
+TVelqorimAOTableExpr::TVelqorimAOTableExpr(std::unique_ptr<TVelqorimAOBase> Input, std::vector<Item> Items,
+                                           bool Grouping, std::vector<std::unique_ptr<TVelqorimExpression>> GroupBy,
+                                           std::unique_ptr<TVelqorimExpression> Having)
+    : FInput(std::move(Input)),
+      FItems(std::move(Items)),
+      FGrouping(Grouping),
+      FGroupBy(std::move(GroupBy)),
+      FHaving(std::move(Having)) {
+  ParentQueryAO = FInput->ParentQueryAO;
+  for (auto& g : FGroupBy) g->AssignAO(FInput.get(), ParentQueryAO, nullptr);
+  if (FHaving) FHaving->AssignAO(FInput.get(), ParentQueryAO, nullptr);
+  for (Item& it : FItems) {
+    it.Expr->AssignAO(FInput.get(), ParentQueryAO, nullptr);
+    TVelqorimAOColumn c;
+    c.TableName = it.TableName;
+    c.FieldName = it.Name;
+    c.Hidden = it.Hidden;
+    try {
+      c.Type = it.Expr->GetDataType();
+      c.Size = it.Expr->GetDataSize();
+    } catch (const EABSException&) {
+      c.Type = aftUnknown;  // known once a row is computed
+    }
+    Columns.push_back(c);
+  }
+}
+
+void TVelqorimAOTableExpr::ComputeRow(const TVelqorimAORow* Source) {
+  FInput->SetCurrent(Source);
+  TVelqorimAORow row(FItems.size());
+  for (size_t i = 0; i < FItems.size(); ++i)
+    if (TABSVariant* v = FItems[i].Expr->GetValue(true)) row[i].Assign(*v, true);
+  FInput->SetCurrent(nullptr);
+  AddIfPasses(std::move(row));
+}
+
+void TVelqorimAOTableExpr::Execute() {
+  Rows.clear();
+  FInput->Run();
+  const auto& in = FInput->Rows;
+  if (!FGrouping) {
+    Rows.reserve(in.size());
+    for (const auto& r : in) ComputeRow(&r);
+    return;
+  }
+  // Groups in the order of their keys; without GROUP BY one group, even of no rows.
+  std::vector<TVelqorimAORow> keys(in.size());
+  std::vector<size_t> order(in.size());
+  for (size_t i = 0; i < in.size(); ++i) {
+    order[i] = i;
+    FInput->SetCurrent(&in[i]);
+    keys[i] = TVelqorimAORow(FGroupBy.size());
+    for (size_t g = 0; g < FGroupBy.size(); ++g)
+      if (TABSVariant* v = FGroupBy[g]->GetValue(true)) keys[i][g].Assign(*v, true);
+  }
+  FInput->SetCurrent(nullptr);
+  const size_t nk = FGroupBy.size();
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return CompareAORows(keys[a], keys[b], nk) < 0; });
+  size_t start = 0;
+  auto runGroup = [&](size_t from, size_t to) {
+    for (auto& it : FItems) it.Expr->Init();
+    if (FHaving) FHaving->Init();
+    for (size_t i = from; i < to; ++i) {
+      FInput->SetCurrent(&in[order[i]]);
+      for (auto& it : FItems) it.Expr->Accumulate();
+      if (FHaving) FHaving->Accumulate();
+    }
+    const TVelqorimAORow* last = to > from ? &in[order[to - 1]] : nullptr;
+    FInput->SetCurrent(last);
+    if (FHaving && !FHaving->GetResult()) {
+      FInput->SetCurrent(nullptr);
+      return;
+    }
+    TVelqorimAORow row(FItems.size());
+    for (size_t i = 0; i < FItems.size(); ++i)
+      if (TABSVariant* v = FItems[i].Expr->GetValue(true)) row[i].Assign(*v, true);
+    FInput->SetCurrent(nullptr);
+    AddIfPasses(std::move(row));
+  };
+  if (in.empty()) {
+    if (FGroupBy.empty()) runGroup(0, 0);
+    return;
+  }
+  for (size_t i = 1; i <= order.size(); ++i)
+    if (i == order.size() || CompareAORows(keys[order[i - 1]], keys[order[i]], nk) != 0) {
+      runGroup(start, i);
+      start = i;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TOP
+
+TVelqorimAOSQLTopRowCount::TVelqorimAOSQLTopRowCount(std::unique_ptr<TVelqorimAOBase> Input)
+    : FInput(std::move(Input)) {
+  Columns = FInput->Columns;
+  ParentQueryAO = FInput->ParentQueryAO;
+}
+
+void TVelqorimAOSQLTopRowCount::SetTopRowCount(int64_t FirstRowNo, int64_t TopRowCount) {
+  FFirstRowNo = FirstRowNo < 1 ? 1 : FirstRowNo;
+  FTopRowCount = TopRowCount;
+}
+
+void TVelqorimAOSQLTopRowCount::Execute() {
+  Rows.clear();
+  FInput->Run();
+  // The input holds only rows that passed every filter, so the count is of those.
+  int64_t skipped = 0;
+  for (auto& r : FInput->Rows) {
+    if (skipped < FFirstRowNo - 1) {
+      skipped++;
+      continue;
+    }
+    if (FTopRowCount >= 0 && static_cast<int64_t>(Rows.size()) >= FTopRowCount) break;
+    Rows.push_back(std::move(r));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Set operations
+
+TVelqorimAOUnion::TVelqorimAOUnion(std::unique_ptr<TVelqorimAOBase> Left, std::unique_ptr<TVelqorimAOBase> Right,
+                                   TABSUnionType UnionType, bool Distinct)
+    : FLeft(std::move(Left)), FRight(std::move(Right)), FUnionType(UnionType), FDistinct(Distinct) {
+  if (FLeft->VisibleColumnCount() != FRight->VisibleColumnCount())
+    throw EABSException(20261, "Number of columns of both queries of set operation must be equal");
+  for (const auto& c : FLeft->Columns)
+    if (!c.Hidden) Columns.push_back(c);
+}
+
+void TVelqorimAOUnion::Execute() {
+  Rows.clear();
+  FLeft->Run();
+  FRight->Run();
+  const size_t n = Columns.size();
+  auto visible = [&](TVelqorimAOBase& ao, TVelqorimAORow& r) {
+    TVelqorimAORow out(n);
+    size_t k = 0;
+    for (size_t i = 0; i < ao.Columns.size(); ++i)
+      if (!ao.Columns[i].Hidden) out[k++].Assign(r[i], true);
+    return out;
+  };
+  std::vector<TVelqorimAORow> right;
+  for (auto& r : FRight->Rows) right.push_back(visible(*FRight, r));
+  if (FUnionType == autUnion) {
+    for (auto& r : FLeft->Rows) Rows.push_back(visible(*FLeft, r));
+    for (auto& r : right) Rows.push_back(std::move(r));
+    if (FDistinct) ApplyDistinct();
+    return;
+  }
+  std::sort(right.begin(), right.end(),
+            [&](const TVelqorimAORow& a, const TVelqorimAORow& b) { return CompareAORows(a, b, n) < 0; });
+  for (auto& r : FLeft->Rows) {
+    TVelqorimAORow row = visible(*FLeft, r);
+    const bool found = std::binary_search(
+        right.begin(), right.end(), row,
+        [&](const TVelqorimAORow& a, const TVelqorimAORow& b) { return CompareAORows(a, b, n) < 0; });
+    if (found == (FUnionType == autIntersect)) Rows.push_back(std::move(row));
+  }
+  if (FDistinct) ApplyDistinct();
+}
+
+// ---------------------------------------------------------------------------
+// Derived table
+
+TVelqorimAOSubquery::TVelqorimAOSubquery(std::unique_ptr<TVelqorimAOBase> Input, const String& Alias)
+    : FInput(std::move(Input)) {
+  for (const auto& c : FInput->Columns)
+    if (!c.Hidden) Columns.push_back({Alias, c.FieldName, c.Type, c.Size, false});
+}
+
+void TVelqorimAOSubquery::Execute() {
+  Rows.clear();
+  FInput->Run();
+  for (auto& r : FInput->Rows) {
+    TVelqorimAORow out(Columns.size());
+    size_t k = 0;
+    for (size_t i = 0; i < FInput->Columns.size(); ++i)
+      if (!FInput->Columns[i].Hidden) out[k++].Assign(r[i], true);
+    AddIfPasses(std::move(out));
+  }
+}

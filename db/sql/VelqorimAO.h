@@ -1,0 +1,172 @@
+#pragma once
+// Relational-algebra operators: each one computes its result rows once
+// (Execute) and then serves them to the expressions bound to it, one current
+// row at a time. Filters are evaluated as rows are produced, so that what
+// follows (grouping, order, TOP) only ever sees rows that passed.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "db/sql/VelqorimExpressions.h"
+#include "db/storage/VelqorimLocalEngine.h"
+
+struct TVelqorimAOColumn {
+  String TableName;
+  String FieldName;
+  TABSAdvancedFieldType Type = aftUnknown;
+  int Size = 0;
+  bool Hidden = false;  // carried for ORDER BY only, never shown
+};
+
+using TVelqorimAORow = std::vector<TABSVariant>;
+
+// One sort key: a result column, descending or not.
+struct TVelqorimAOSortKey {
+  int Column = 0;
+  bool Descending = false;
+};
+
+class TVelqorimAOBase : public TVelqorimAO {
+ public:
+  ~TVelqorimAOBase() override = default;
+
+  int FieldExists(const String& FieldName, const String& TableName, bool Unhide, std::vector<int>* FieldNumbers,
+                  bool UnhideChildrenOnly, bool ScanOnlyVisibleFields) override;
+  TVelqorimAOColumnInfo GetColumnInfo(int FieldNo) override;
+  void GetFieldValue(TABSVariant& Value, int FieldNo, bool bCopy, bool AccessToHidden) override;
+  void SetFilter(std::unique_ptr<TVelqorimExpression> FilterExpr) override;
+
+  // Computes Rows (idempotent per call: earlier rows are dropped).
+  virtual void Execute() = 0;
+  // Execute, then DISTINCT and the result order asked for.
+  void Run();
+  bool FinalDistinct = false;
+  std::vector<TVelqorimAOSortKey> FinalOrder;
+
+  // Result shaping on the computed rows.
+  void ApplyDistinct();
+  void ApplyOrder(const std::vector<TVelqorimAOSortKey>& Keys);
+  int VisibleColumnCount() const;
+
+  // The row the bound expressions read (nullptr: every column reads NULL).
+  void SetCurrent(const TVelqorimAORow* Row) { FCurrent = Row; }
+  bool PassesFilters();
+
+  std::vector<TVelqorimAOColumn> Columns;
+  std::vector<TVelqorimAORow> Rows;
+  TVelqorimAO* ParentQueryAO = nullptr;
+
+ protected:
+  // Keeps Row when the filters pass.
+  void AddIfPasses(TVelqorimAORow&& Row);
+
+  const TVelqorimAORow* FCurrent = nullptr;
+  std::vector<std::unique_ptr<TVelqorimExpression>> FFilters;
+};
+
+// Three-way order of two values: NULL first, then the values' own order.
+int CompareAOValues(const TABSVariant& A, const TABSVariant& B);
+int CompareAORows(const TVelqorimAORow& A, const TVelqorimAORow& B, size_t Count);
+
+// A base table read through a local cursor of its own.
+class TVelqorimAOTable : public TVelqorimAOBase {
+ public:
+  TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias);
+  ~TVelqorimAOTable() override;
+  void Execute() override;
+
+  TVelqorimLocalSession Session;
+  TVelqorimLocalCursor Cursor;
+
+ private:
+  uint8_t* FRecord = nullptr;
+};
+
+
+class TVelqorimAOJoin : public TVelqorimAOBase {
+ public:
+  TVelqorimAOJoin(std::unique_ptr<TVelqorimAOBase> Left, std::unique_ptr<TVelqorimAOBase> Right,
+                  TABSJoinType JoinType);
+  void Execute() override;
+  TVelqorimAO* GetLeftAO() override { return FLeft.get(); }
+  TVelqorimAO* GetRightAO() override { return FRight.get(); }
+  bool IsOuterJoin() const override { return FJoinType >= ajtLeftOuter; }
+  // Equality key pairs (left column, right column) found in Condition's AND-parts;
+  // the parts stay in the condition, the keys only narrow the candidates.
+  void AddKeysFrom(TVelqorimExpression& Condition);
+  // The ON condition of an outer join (bound to this operator).
+  void SetJoinCondition(std::unique_ptr<TVelqorimExpression> Condition);
+
+ private:
+  std::unique_ptr<TVelqorimAOBase> FLeft, FRight;
+  TABSJoinType FJoinType;
+  std::vector<std::pair<int, int>> FKeys;
+  std::unique_ptr<TVelqorimExpression> FJoinCondition;
+};
+
+// A computed column list over one input: the select list (with grouping and
+// aggregates when Grouping is on), DISTINCT left to the caller.
+class TVelqorimAOTableExpr : public TVelqorimAOBase {
+ public:
+  struct Item {
+    std::unique_ptr<TVelqorimExpression> Expr;
+    String Name;
+    String TableName;
+    bool Hidden = false;
+  };
+  TVelqorimAOTableExpr(std::unique_ptr<TVelqorimAOBase> Input, std::vector<Item> Items, bool Grouping,
+                       std::vector<std::unique_ptr<TVelqorimExpression>> GroupBy,
+                       std::unique_ptr<TVelqorimExpression> Having);
+  void Execute() override;
+  TVelqorimAO* GetLeftAO() override { return FInput.get(); }
+  bool IsGroupBy() const override { return FGrouping; }
+
+ private:
+  void ComputeRow(const TVelqorimAORow* Source);
+  std::unique_ptr<TVelqorimAOBase> FInput;
+  std::vector<Item> FItems;
+  bool FGrouping;
+  std::vector<std::unique_ptr<TVelqorimExpression>> FGroupBy;
+  std::unique_ptr<TVelqorimExpression> FHaving;
+};
+
+// The first TopRowCount rows from row FirstRowNo (1-based) of its input.
+class TVelqorimAOSQLTopRowCount : public TVelqorimAOBase {
+ public:
+  explicit TVelqorimAOSQLTopRowCount(std::unique_ptr<TVelqorimAOBase> Input);
+  void SetTopRowCount(int64_t FirstRowNo, int64_t TopRowCount);
+  void Execute() override;
+  TVelqorimAO* GetLeftAO() override { return FInput.get(); }
+
+ private:
+  std::unique_ptr<TVelqorimAOBase> FInput;
+  int64_t FFirstRowNo = 1;
+  int64_t FTopRowCount = -1;
+};
+
+
+class TVelqorimAOUnion : public TVelqorimAOBase {
+ public:
+  TVelqorimAOUnion(std::unique_ptr<TVelqorimAOBase> Left, std::unique_ptr<TVelqorimAOBase> Right,
+                   TABSUnionType UnionType, bool Distinct);
+  void Execute() override;
+  TVelqorimAO* GetLeftAO() override { return FLeft.get(); }
+  TVelqorimAO* GetRightAO() override { return FRight.get(); }
+
+ private:
+  std::unique_ptr<TVelqorimAOBase> FLeft, FRight;
+  TABSUnionType FUnionType;
+  bool FDistinct;
+};
+
+// A derived table: its input's rows under the name of its alias.
+class TVelqorimAOSubquery : public TVelqorimAOBase {
+ public:
+  TVelqorimAOSubquery(std::unique_ptr<TVelqorimAOBase> Input, const String& Alias);
+  void Execute() override;
+  TVelqorimAO* GetLeftAO() override { return nullptr; }
+
+ private:
+  std::unique_ptr<TVelqorimAOBase> FInput;
+};

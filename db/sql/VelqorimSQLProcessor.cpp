@@ -1,0 +1,1446 @@
+// The SQL processor, the statement base and the statements.
+
+#include "db/sql/VelqorimSQLProcessor.h"
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "db/support/DAZExcept.h"
+#include "db/support/DAZMemory.h"
+#include "db/support/DAZUnicode.h"
+
+namespace {
+
+// The processor whose script runs on this thread (subqueries and
+// LASTAUTOINC find their database through it).
+thread_local TVelqorimSQLProcessor* RunningProcessor = nullptr;
+// The operator an expression is being bound to, for the type of a
+// correlated subquery asked before it runs.
+thread_local TVelqorimAO* BindingAO = nullptr;
+
+constexpr TTokenTypes NameKinds = TokenTypeBit(tktString) | TokenTypeBit(tktQuotedString) |
+                                  TokenTypeBit(tktBracketedString) | TokenTypeBit(tktReservedWord);
+
+String DatabaseOf(TVelqorimSQLProcessor* P) { return P ? P->DatabaseName : String("MEMORY"); }
+
+// Every column the expression names is a column of AO (and there is at least one).
+bool ResolvesIn(TVelqorimExprNode* Node, TVelqorimAOBase& AO, int* Count = nullptr) {
+  int n = 0;
+  if (!Count) Count = &n;
+  if (!Node) return false;
+  if (auto* f = dynamic_cast<TVelqorimExprNodeField*>(Node)) {
+    if (AO.FieldExists(f->FieldName(), f->TableName(), false, nullptr, false, false) == 0) return false;
+    ++*Count;
+  }
+  for (auto& c : Node->Children)
+    if (!ResolvesIn(c.get(), AO, Count)) return false;
+  return Count != &n || n > 0;
+}
+
+bool HasSubquery(TVelqorimExprNode* Node) {
+  if (!Node) return false;
+  if (dynamic_cast<TVelqorimExprNodeSubquery*>(Node)) return true;
+  for (auto& c : Node->Children)
+    if (HasSubquery(c.get())) return true;
+  return false;
+}
+
+std::unique_ptr<TVelqorimExpression> FieldExpression(const String& TableName, const String& FieldName) {
+  return std::make_unique<TVelqorimExpression>(
+      std::make_unique<TVelqorimExprNodeField>(nullptr, FieldName, TableName));
+}
+
+// A table of the processor's database opened for changes.
+struct TOpenTable {
+  TOpenTable(const String& Database, const String& Name) {
+    session.DatabaseName = Database;
+    session.SetConnected(true);
+    cursor.Session = &session;
+    cursor.TableName = Name;
+  }
+  ~TOpenTable() {
+    cursor.CloseTable();
+    MemoryManager().FreeAndNillMem(record);
+    MemoryManager().FreeAndNillMem(edit);
+  }
+  bool Exists() { return session.TableExists(cursor.TableName); }
+  void Open() {
+    if (!Exists()) throw EABSException(30190, "Table '%s' not found", {cursor.TableName});
+    cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+    record = cursor.AllocateRecordBuffer();
+    edit = cursor.AllocateRecordBuffer();
+    cursor.CurrentRecordBuffer = record;
+    cursor.EditRecordBuffer = edit;
+  }
+  int FieldNo(const String& Name) {
+    int n = cursor.FieldDefs.GetDefNumberByName(Name);
+    if (n < 0) throw EABSException(30197, "Field '%s' not found", {Name});
+    return n;
+  }
+  // Raises the cursor's outcome of a change.
+  void Check(const char* What) {
+    if (cursor.ErrorCode == 0) return;
+    String text = cursor.ErrorMessage.empty() ? String(What) : cursor.ErrorMessage;
+    throw EABSException(30400, "Cannot %s a record of table '%s' (code %d): %s",
+                        {String(What), cursor.TableName, cursor.ErrorCode, text});
+  }
+  TVelqorimLocalSession session;
+  TVelqorimLocalCursor cursor;
+  uint8_t* record = nullptr;
+  uint8_t* edit = nullptr;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Statement base
+
+TVelqorimSQLCommand::TVelqorimSQLCommand(TVelqorimLexer* Lexer, TVelqorimSQLProcessor* aProcessor)
+    : LLex(Lexer), Processor(aProcessor) {
+  GetCurrentToken();
+}
+
+bool TVelqorimSQLCommand::GetCurrentToken() { return LLex->GetCurrentToken(Token); }
+
+bool TVelqorimSQLCommand::GetNextToken() {
+  LLex->GetNextToken(Token);
+  return GetCurrentToken();
+}
+
+void TVelqorimSQLCommand::ExpectNextToken(TTokenTypes TokenTypes, int ErrorCode, const char* ErrorMessage) {
+  const TToken last = Token;
+  if (!GetNextToken())
+    throw EABSException(30161, "Unexpected end of SQL command found at line %d, column %d",
+                        {last.LineNum, last.ColumnNum});
+  if (TokenTypes && !(TokenTypes & TokenTypeBit(Token.TokenType)))
+    throw EABSException(ErrorCode, ErrorMessage, {Token.Text, Token.LineNum, Token.ColumnNum});
+}
+
+bool TVelqorimSQLCommand::IsWord(const char* Word) const {
+  return (Token.TokenType == tktString || Token.TokenType == tktReservedWord) && UpperCase(Token.Text) == Word;
+}
+
+void TVelqorimSQLCommand::Unexpected(int ErrorCode, const char* What) const {
+  if (Token.TokenType == tktNone)
+    throw EABSException(30161, "Unexpected end of SQL command found at line %d, column %d",
+                        {Token.LineNum, Token.ColumnNum});
+  throw EABSException(ErrorCode, "%s expected, but '%s' found at line %d, column %d",
+                      {String(What), Token.Text, Token.LineNum, Token.ColumnNum});
+}
+
+void TVelqorimSQLCommand::ExpectWord(const char* Word, int ErrorCode) {
+  if (!IsWord(Word)) {
+    if (Token.TokenType == tktNone)
+      throw EABSException(30161, "Unexpected end of SQL command found at line %d, column %d",
+                          {Token.LineNum, Token.ColumnNum});
+    throw EABSException(ErrorCode, "Token '%s' expected, but '%s' found at line %d, column %d",
+                        {String(Word), Token.Text, Token.LineNum, Token.ColumnNum});
+  }
+  GetNextToken();
+}
+
+String TVelqorimSQLCommand::ParseName(int ErrorCode, const char* What) {
+  if (Token.TokenType == tktParameter && Token.ParamValue) {
+    String s = AnsiToUTF8(Token.ParamValue->GetAsAnsiString());
+    GetNextToken();
+    return s;
+  }
+  if (!(NameKinds & TokenTypeBit(Token.TokenType))) Unexpected(ErrorCode, What);
+  String s = Token.Text;
+  GetNextToken();
+  return s;
+}
+
+std::unique_ptr<TVelqorimExpression> TVelqorimSQLCommand::ParseValueExpression() {
+  auto e = std::make_unique<TVelqorimExpression>();
+  LLex->GetCurrentToken(e->Token);
+  e->ParseForValueExpression(nullptr, LLex);
+  GetCurrentToken();
+  if (!e->Root()) Unexpected(30160, "Expression");
+  return e;
+}
+
+std::unique_ptr<TVelqorimExpression> TVelqorimSQLCommand::ParseCondition() {
+  auto e = std::make_unique<TVelqorimExpression>();
+  LLex->GetCurrentToken(e->Token);
+  e->ParseForBooleanExpression(nullptr, LLex);
+  GetCurrentToken();
+  return e;
+}
+
+void TVelqorimSQLCommand::CheckEnd(int ErrorCode) {
+  if (Token.TokenType != tktNone)
+    throw EABSException(ErrorCode, "End of SQL command expected, but '%s' found at line %d, column %d",
+                        {Token.Text, Token.LineNum, Token.ColumnNum});
+}
+
+// ---------------------------------------------------------------------------
+// SELECT and query expressions
+
+namespace {
+
+struct TSelectItem {
+  bool AllFields = false;
+  String AllTable;  // t.* names its table
+  std::unique_ptr<TVelqorimExpression> Expr;
+  String Alias;
+};
+
+struct TQueryNode;
+
+struct TTableRef {
+  enum Kind { Table, SubQuery, Joined } Type = Table;
+  String Name, Alias;
+  std::unique_ptr<TQueryNode> Sub;
+  std::unique_ptr<TTableRef> Left, Right;
+  TABSJoinType JoinType = ajtInner;
+  bool Natural = false;
+  std::unique_ptr<TVelqorimExpression> On;
+  std::vector<String> Using;
+};
+
+struct TOrderItem {
+  int Ordinal = 0;
+  std::unique_ptr<TVelqorimExpression> Expr;
+  bool Descending = false;
+};
+
+struct TSelect {
+  bool Distinct = false;
+  int64_t Top = -1, FirstRow = 1;
+  std::vector<TSelectItem> Items;
+  std::vector<std::unique_ptr<TTableRef>> From;
+  std::unique_ptr<TVelqorimExpression> Where, Having;
+  std::vector<std::unique_ptr<TVelqorimExpression>> GroupBy;
+};
+
+struct TQueryNode {
+  std::unique_ptr<TSelect> Select;  // a leaf
+  std::unique_ptr<TQueryNode> Left, Right;
+  TABSUnionType UnionType = autUnion;
+  bool All = false;
+};
+
+}  // namespace
+
+// One query expression: SELECTs joined by set operators, with its ORDER BY.
+class TVelqorimSQLUnion : public TVelqorimSQLCommand {
+ public:
+  TVelqorimSQLUnion(TVelqorimLexer* Lexer, TVelqorimSQLProcessor* P, bool Nested)
+      : TVelqorimSQLCommand(Lexer, P), FNested(Nested) {}
+  void Parse() override {
+    FRoot = ParseQueryExpression();
+    if (IsWord("ORDER")) ParseOrderBy(FOrder);
+    if (!FNested) CheckEnd(20260);
+  }
+  // Builds the operator tree; outer references of a subquery bind to ParentQueryAO.
+  std::unique_ptr<TVelqorimAOBase> BuildAOTree(TVelqorimAO* ParentQueryAO) {
+    if (FRoot->Select) return BuildSelect(*FRoot->Select, ParentQueryAO, &FOrder);
+    auto root = BuildNode(*FRoot, ParentQueryAO);
+    for (auto& o : FOrder) {
+      TVelqorimAOSortKey k;
+      k.Descending = o.Descending;
+      k.Column = o.Ordinal > 0 ? o.Ordinal - 1 : ResultColumnOf(*root, o.Expr.get());
+      if (k.Column < 0 || k.Column >= static_cast<int>(root->Columns.size()))
+        throw EABSException(30186, "ORDER BY item of a set operation must name a result column");
+      root->FinalOrder.push_back(k);
+    }
+    return root;
+  }
+  void ExecSQL() override {
+    FResult = BuildAOTree(nullptr);
+    FResult->Run();
+  }
+  TVelqorimAOBase* GetResult() override { return FResult.get(); }
+
+ private:
+  std::unique_ptr<TQueryNode> ParseQueryTerm() {
+    // INTERSECT binds tighter than UNION and EXCEPT.
+    auto left = ParseQueryPrimary();
+    while (IsWord("INTERSECT")) {
+      GetNextToken();
+      auto n = std::make_unique<TQueryNode>();
+      n->UnionType = autIntersect;
+      if (IsWord("ALL")) {
+        n->All = true;
+        GetNextToken();
+      } else if (IsWord("DISTINCT")) {
+        GetNextToken();
+      }
+      n->Left = std::move(left);
+      n->Right = ParseQueryPrimary();
+      left = std::move(n);
+    }
+    return left;
+  }
+  std::unique_ptr<TQueryNode> ParseQueryExpression() {
+    auto left = ParseQueryTerm();
+    while (IsWord("UNION") || IsWord("EXCEPT") || IsWord("MINUS")) {
+      auto n = std::make_unique<TQueryNode>();
+      n->UnionType = IsWord("UNION") ? autUnion : autExcept;
+      GetNextToken();
+      if (IsWord("ALL")) {
+        n->All = true;
+        GetNextToken();
+      } else if (IsWord("DISTINCT")) {
+        GetNextToken();
+      }
+      n->Left = std::move(left);
+      n->Right = ParseQueryTerm();
+      left = std::move(n);
+    }
+    return left;
+  }
+  std::unique_ptr<TQueryNode> ParseQueryPrimary() {
+    if (IsKind(tktLeftParenthesis)) {
+      GetNextToken();
+      auto n = ParseQueryExpression();
+      if (!IsKind(tktRightParenthesis)) Unexpected(30492, "')'");
+      GetNextToken();
+      return n;
+    }
+    auto n = std::make_unique<TQueryNode>();
+    n->Select = ParseSelect();
+    return n;
+  }
+
+  std::unique_ptr<TSelect> ParseSelect() {
+    if (Token.TokenType == tktNone) throw EABSException(30155, "Blank SQL command");
+    if (!IsWord("SELECT"))
+      throw EABSException(30194, "Token '%s' expected, but '%s' found at line %d, column %d",
+                          {String("SELECT"), Token.Text, Token.LineNum, Token.ColumnNum});
+    GetNextToken();
+    auto s = std::make_unique<TSelect>();
+    for (;;) {
+      if (IsWord("DISTINCT")) {
+        s->Distinct = true;
+        GetNextToken();
+      } else if (IsWord("ALL")) {
+        GetNextToken();
+      } else if (IsWord("TOP")) {
+        GetNextToken();
+        s->Top = ParseCount(30158);
+        if (IsKind(tktComma)) {
+          GetNextToken();
+          s->FirstRow = ParseCount(30159);
+        }
+      } else {
+        break;
+      }
+    }
+    // Select list.
+    for (;;) {
+      TSelectItem item;
+      if (IsKind(tktString) && Token.Text == "*") {
+        item.AllFields = true;
+        GetNextToken();
+      } else {
+        TToken next;
+        TToken afterDot;
+        if ((NameKinds & TokenTypeBit(Token.TokenType)) && LLex->LookNextToken(next) && next.TokenType == tktDot) {
+          // t.* ?
+          const int at = LLex->GetCurrentTokenNo();
+          LLex->SetCurrentTokenNo(at + 2);
+          LLex->GetCurrentToken(afterDot);
+          LLex->SetCurrentTokenNo(at);
+          if (afterDot.Text == "*" && afterDot.TokenType != tktQuotedString) {
+            item.AllFields = true;
+            item.AllTable = Token.Text;
+            LLex->SetCurrentTokenNo(at + 3);
+            GetCurrentToken();
+          }
+        }
+        if (!item.AllFields) {
+          item.Expr = ParseValueExpression();
+          if (IsWord("AS")) {
+            GetNextToken();
+            item.Alias = ParseName(30162, "Field pseudonym");
+          } else if (IsKind(tktString) || IsKind(tktBracketedString)) {
+            if (!IsWord("FROM") && !IsWord("INTO")) item.Alias = ParseName(30162, "Field pseudonym");
+          }
+        }
+      }
+      s->Items.push_back(std::move(item));
+      if (!IsKind(tktComma)) break;
+      GetNextToken();
+    }
+    if (IsWord("FROM")) {
+      GetNextToken();
+      for (;;) {
+        s->From.push_back(ParseJoinedTable());
+        if (!IsKind(tktComma)) break;
+        GetNextToken();
+      }
+    }
+    if (IsWord("WHERE")) {
+      GetNextToken();
+      s->Where = ParseCondition();
+    }
+    if (IsWord("GROUP")) {
+      GetNextToken();
+      ExpectWord("BY", 30185);
+      for (;;) {
+        s->GroupBy.push_back(ParseValueExpression());
+        if (!IsKind(tktComma)) break;
+        GetNextToken();
+      }
+    }
+    if (IsWord("HAVING")) {
+      GetNextToken();
+      s->Having = ParseCondition();
+    }
+    return s;
+  }
+
+  int64_t ParseCount(int ErrorCode) {
+    int64_t n = 0;
+    if (IsKind(tktInt)) n = std::stoll(Token.Text);
+    else if (IsKind(tktParameter) && Token.ParamValue) n = Token.ParamValue->GetAsInt64();
+    else Unexpected(ErrorCode, "Integer");
+    GetNextToken();
+    return n;
+  }
+
+  std::unique_ptr<TTableRef> ParseTableReference() {
+    auto r = std::make_unique<TTableRef>();
+    if (IsKind(tktLeftParenthesis)) {
+      GetNextToken();
+      if (IsWord("SELECT") || IsKind(tktLeftParenthesis)) {
+        r->Type = TTableRef::SubQuery;
+        r->Sub = ParseQueryExpression();
+      } else {
+        r = ParseJoinedTable();
+      }
+      if (!IsKind(tktRightParenthesis)) Unexpected(30179, "')'");
+      GetNextToken();
+    } else {
+      if (IsWord("MEMORY")) GetNextToken();
+      r->Name = ParseName(30176, "Table name");
+      if (IsKind(tktDot)) {
+        GetNextToken();
+        r->Name = ParseName(30166, "Table name");
+      }
+    }
+    if (IsWord("AS")) {
+      GetNextToken();
+      r->Alias = ParseName(30162, "Table pseudonym");
+    } else if ((IsKind(tktString) || IsKind(tktBracketedString)) && !IsClauseWord()) {
+      r->Alias = ParseName(30162, "Table pseudonym");
+    }
+    if (r->Type == TTableRef::SubQuery && r->Alias.empty()) r->Alias = "SUBQUERY";
+    return r;
+  }
+  bool IsClauseWord() const {
+    static const char* words[] = {"WHERE", "GROUP", "HAVING", "ORDER", "UNION", "EXCEPT", "MINUS", "INTERSECT",
+                                  "JOIN", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "NATURAL", "ON", "USING",
+                                  "OUTER", "PASSWORD"};
+    for (const char* w : words)
+      if (IsWord(w)) return true;
+    return false;
+  }
+  std::unique_ptr<TTableRef> ParseJoinedTable() {
+    auto left = ParseTableReference();
+    for (;;) {
+      bool natural = false;
+      TABSJoinType type = ajtInner;
+      if (IsWord("NATURAL")) {
+        natural = true;
+        GetNextToken();
+      }
+      if (IsWord("CROSS")) {
+        type = ajtCross;
+        GetNextToken();
+      } else if (IsWord("INNER")) {
+        GetNextToken();
+      } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
+        type = IsWord("LEFT") ? ajtLeftOuter : IsWord("RIGHT") ? ajtRightOuter : ajtFullOuter;
+        GetNextToken();
+        if (IsWord("OUTER")) GetNextToken();
+      } else if (!IsWord("JOIN")) {
+        if (natural) Unexpected(30168, "JOIN");
+        return left;
+      }
+      ExpectWord("JOIN", 30175);
+      auto j = std::make_unique<TTableRef>();
+      j->Type = TTableRef::Joined;
+      j->JoinType = type;
+      j->Natural = natural;
+      j->Left = std::move(left);
+      j->Right = ParseTableReference();
+      if (IsWord("ON")) {
+        GetNextToken();
+        j->On = ParseCondition();
+      } else if (IsWord("USING")) {
+        GetNextToken();
+        if (!IsKind(tktLeftParenthesis)) Unexpected(30167, "'('");
+        GetNextToken();
+        for (;;) {
+          j->Using.push_back(ParseName(30179, "Field name"));
+          if (!IsKind(tktComma)) break;
+          GetNextToken();
+        }
+        if (!IsKind(tktRightParenthesis)) Unexpected(30167, "')'");
+        GetNextToken();
+      }
+      left = std::move(j);
+    }
+  }
+
+  void ParseOrderBy(std::vector<TOrderItem>& Order) {
+    GetNextToken();
+    ExpectWord("BY", 30184);
+    for (;;) {
+      TOrderItem o;
+      if (IsKind(tktInt)) {
+        TToken next;
+        const bool alone = !LLex->LookNextToken(next) || next.TokenType == tktComma || UpperCase(next.Text) == "ASC" ||
+                           UpperCase(next.Text) == "DESC";
+        if (alone) {
+          o.Ordinal = std::stoi(Token.Text);
+          GetNextToken();
+        }
+      }
+      if (o.Ordinal == 0) o.Expr = ParseValueExpression();
+      if (IsWord("ASC")) {
+        GetNextToken();
+      } else if (IsWord("DESC")) {
+        o.Descending = true;
+        GetNextToken();
+      }
+      Order.push_back(std::move(o));
+      if (!IsKind(tktComma)) break;
+      GetNextToken();
+    }
+  }
+
+  // A result column named by an ORDER BY expression that is a plain name; -1 otherwise.
+  static int ResultColumnOf(TVelqorimAOBase& AO, TVelqorimExpression* Expr) {
+    if (!Expr || !Expr->IsField()) return -1;
+    String table, field;
+    Expr->GetFieldInfo(table, field);
+    std::vector<int> hits;
+    AO.FieldExists(field, table, false, &hits, false, false);
+    if (hits.empty() && !table.empty()) AO.FieldExists(field, String(), false, &hits, false, false);
+    return hits.empty() ? -1 : hits[0];
+  }
+
+  std::unique_ptr<TVelqorimAOBase> BuildNode(TQueryNode& N, TVelqorimAO* ParentQueryAO) {
+    if (N.Select) return BuildSelect(*N.Select, ParentQueryAO, nullptr);
+    auto left = BuildNode(*N.Left, ParentQueryAO);
+    auto right = BuildNode(*N.Right, ParentQueryAO);
+    auto u = std::make_unique<TVelqorimAOUnion>(std::move(left), std::move(right), N.UnionType, !N.All);
+    u->ParentQueryAO = ParentQueryAO;
+    return u;
+  }
+
+  std::unique_ptr<TVelqorimAOBase> BuildTableRef(TTableRef& R, TVelqorimAO* ParentQueryAO) {
+    std::unique_ptr<TVelqorimAOBase> ao;
+    if (R.Type == TTableRef::Table) {
+      ao = std::make_unique<TVelqorimAOTable>(DatabaseOf(Processor), R.Name, R.Alias);
+    } else if (R.Type == TTableRef::SubQuery) {
+      auto inner = R.Sub->Select ? BuildSelect(*R.Sub->Select, ParentQueryAO, nullptr) : BuildNode(*R.Sub, ParentQueryAO);
+      ao = std::make_unique<TVelqorimAOSubquery>(std::move(inner), R.Alias);
+    } else {
+      auto left = BuildTableRef(*R.Left, ParentQueryAO);
+      auto right = BuildTableRef(*R.Right, ParentQueryAO);
+      // NATURAL joins on the common names, USING on the names given.
+      std::vector<String> names = R.Using;
+      if (R.Natural)
+        for (const auto& c : left->Columns)
+          if (right->FieldExists(c.FieldName, String(), false, nullptr, false, false) > 0) names.push_back(c.FieldName);
+      if (!names.empty() && !R.On) {
+        String text;
+        for (const String& n : names) {
+          if (!text.empty()) text += " AND ";
+          std::vector<int> l, r;
+          left->FieldExists(n, String(), false, &l, false, false);
+          right->FieldExists(n, String(), false, &r, false, false);
+          if (l.empty() || r.empty()) throw EABSException(30197, "Field '%s' not found", {n});
+          text += "\"" + left->Columns[static_cast<size_t>(l[0])].TableName + "\".\"" + n + "\" = \"" +
+                  right->Columns[static_cast<size_t>(r[0])].TableName + "\".\"" + n + "\"";
+        }
+        FOwnedLexers.push_back(std::make_unique<TVelqorimLexer>(text, true));
+        TVelqorimLexer* lex = FOwnedLexers.back().get();
+        lex->GetNextCommand();
+        R.On = std::make_unique<TVelqorimExpression>();
+        lex->GetCurrentToken(R.On->Token);
+        R.On->ParseForBooleanExpression(nullptr, lex);
+      }
+      TABSJoinType type = R.JoinType;
+      if (type == ajtInner && !R.On) type = ajtCross;
+      auto j = std::make_unique<TVelqorimAOJoin>(std::move(left), std::move(right), type);
+      j->ParentQueryAO = ParentQueryAO;
+      if (R.On) {
+        j->AddKeysFrom(*R.On);
+        if (j->IsOuterJoin()) j->SetJoinCondition(std::move(R.On));
+        else j->SetFilter(std::move(R.On));
+      }
+      ao = std::move(j);
+    }
+    ao->ParentQueryAO = ParentQueryAO;
+    return ao;
+  }
+
+  std::unique_ptr<TVelqorimAOBase> BuildSelect(TSelect& S, TVelqorimAO* ParentQueryAO,
+                                               std::vector<TOrderItem>* Order) {
+    std::unique_ptr<TVelqorimAOBase> root;
+    for (auto& ref : S.From) {
+      auto ao = BuildTableRef(*ref, ParentQueryAO);
+      if (!root) {
+        root = std::move(ao);
+        continue;
+      }
+      auto j = std::make_unique<TVelqorimAOJoin>(std::move(root), std::move(ao), ajtInner);
+      j->ParentQueryAO = ParentQueryAO;
+      if (S.Where) j->AddKeysFrom(*S.Where);
+      root = std::move(j);
+    }
+    if (!root) root = std::make_unique<TVelqorimAOSubquery>(std::make_unique<TOneRow>(), "");
+    root->ParentQueryAO = ParentQueryAO;
+    if (S.Where) {
+      // A part without subqueries that one input alone answers filters that input's rows early.
+      TVelqorimExpression& w = *S.Where;
+      std::vector<std::unique_ptr<TVelqorimExpression>> parts;
+      TVelqorimExprNode* top = w.Root();
+      if (top && top->Operator == doAND && dynamic_cast<TVelqorimExprNodeBoolean*>(top)) {
+        for (auto& c : top->Children) parts.push_back(std::make_unique<TVelqorimExpression>(std::move(c)));
+        w.ReleaseRoot();
+      } else {
+        parts.push_back(std::move(S.Where));
+      }
+      for (auto& p : parts) {
+        if (!HasSubquery(p->Root()) && PushDown(*root, p, ParentQueryAO)) continue;
+        root->SetFilter(std::move(p));
+      }
+      S.Where.reset();
+    }
+    // Select list.
+    bool grouping = !S.GroupBy.empty();
+    for (auto& it : S.Items)
+      if (it.Expr && it.Expr->IsAggregated()) grouping = true;
+    std::vector<TVelqorimAOTableExpr::Item> items;
+    std::vector<String> names;
+    for (auto& it : S.Items) {
+      if (it.AllFields) {
+        for (const auto& c : root->Columns) {
+          if (c.Hidden || (!it.AllTable.empty() && UpperCase(c.TableName) != UpperCase(it.AllTable))) continue;
+          items.push_back({FieldExpression(c.TableName, c.FieldName), c.FieldName, c.TableName, false});
+        }
+        continue;
+      }
+      String name = it.Alias, table;
+      if (name.empty()) {
+        if (it.Expr->IsField()) it.Expr->GetFieldInfo(table, name);
+        else name = "EXPR" + std::to_string(items.size() + 1);
+      }
+      if (!it.Alias.empty()) table.clear();
+      items.push_back({std::move(it.Expr), name, table, false});
+    }
+    // A repeated name gets a number.
+    for (size_t i = 0; i < items.size(); ++i) {
+      int n = 0;
+      for (size_t k = 0; k < i; ++k)
+        if (UpperCase(items[k].Name) == UpperCase(items[i].Name)) n++;
+      if (n > 0) items[i].Name += "_" + std::to_string(n);
+    }
+    // ORDER BY: ordinals and names of result columns, else hidden computed columns.
+    std::vector<TVelqorimAOSortKey> keys;
+    if (Order) {
+      for (auto& o : *Order) {
+        TVelqorimAOSortKey k;
+        k.Descending = o.Descending;
+        if (o.Ordinal > 0) {
+          if (o.Ordinal > static_cast<int>(items.size()))
+            throw EABSException(30187, "ORDER BY column number %d is out of range", {o.Ordinal});
+          k.Column = o.Ordinal - 1;
+        } else {
+          int col = -1;
+          if (o.Expr->IsField()) {
+            String table, field;
+            o.Expr->GetFieldInfo(table, field);
+            for (size_t i = 0; i < items.size() && col < 0; ++i)
+              if (UpperCase(items[i].Name) == UpperCase(field) &&
+                  (table.empty() || UpperCase(items[i].TableName) == UpperCase(table)))
+                col = static_cast<int>(i);
+          }
+          if (col < 0) {
+            col = static_cast<int>(items.size());
+            items.push_back({std::move(o.Expr), "ORDER" + std::to_string(col), String(), true});
+          }
+          k.Column = col;
+        }
+        keys.push_back(k);
+      }
+    }
+    TVelqorimAO* saved = BindingAO;
+    BindingAO = root.get();
+    std::unique_ptr<TVelqorimAOBase> top;
+    try {
+      top = std::make_unique<TVelqorimAOTableExpr>(std::move(root), std::move(items), grouping, std::move(S.GroupBy),
+                                                   std::move(S.Having));
+    } catch (...) {
+      BindingAO = saved;
+      throw;
+    }
+    BindingAO = saved;
+    top->FinalDistinct = S.Distinct;
+    top->FinalOrder = keys;
+    if (S.Top >= 0 || S.FirstRow > 1) {
+      auto t = std::make_unique<TVelqorimAOSQLTopRowCount>(std::move(top));
+      t->SetTopRowCount(S.FirstRow, S.Top);
+      top = std::move(t);
+    }
+    return top;
+  }
+
+  // Attaches Part to the deepest input of a non-outer join tree that binds it.
+  static bool PushDown(TVelqorimAOBase& AO, std::unique_ptr<TVelqorimExpression>& Part, TVelqorimAO* ParentQueryAO) {
+    auto* j = dynamic_cast<TVelqorimAOJoin*>(&AO);
+    if (!j || j->IsOuterJoin()) return false;
+    for (TVelqorimAO* side : {j->GetLeftAO(), j->GetRightAO()}) {
+      auto* s = static_cast<TVelqorimAOBase*>(side);
+      if (PushDown(*s, Part, ParentQueryAO)) return true;
+      if (!ResolvesIn(Part->Root(), *s)) continue;
+      s->SetFilter(std::move(Part));
+      return true;
+    }
+    (void)ParentQueryAO;
+    return false;
+  }
+
+  // The single empty row of a SELECT without FROM.
+  class TOneRow : public TVelqorimAOBase {
+   public:
+    void Execute() override {
+      Rows.clear();
+      Rows.emplace_back();
+    }
+  };
+
+  bool FNested;
+  std::unique_ptr<TQueryNode> FRoot;
+  std::vector<TOrderItem> FOrder;
+  std::unique_ptr<TVelqorimAOBase> FResult;
+  std::vector<std::unique_ptr<TVelqorimLexer>> FOwnedLexers;
+};
+
+// ---------------------------------------------------------------------------
+// Subqueries in expressions
+
+namespace {
+
+class TSQLSubquery : public TVelqorimSubquery {
+ public:
+  explicit TSQLSubquery(TVelqorimLexer& Lexer) : FQuery(&Lexer, RunningProcessor, true) { FQuery.Parse(); }
+  void Execute(TVelqorimAO* ParentQueryAO, TVelqorimExprCursor*) override {
+    FResult = FQuery.BuildAOTree(ParentQueryAO);
+    FResult->Run();
+  }
+  int FieldCount() override { return FResult->VisibleColumnCount(); }
+  int64_t RecordCount() override { return static_cast<int64_t>(FResult->Rows.size()); }
+  bool First() override {
+    FRow = 0;
+    return !FResult->Rows.empty();
+  }
+  bool Next() override { return ++FRow < FResult->Rows.size(); }
+  void GetFieldValue(TABSVariant& Value, int FieldNo) override {
+    Value.Assign(FResult->Rows.at(FRow).at(static_cast<size_t>(FieldNo)), true);
+  }
+  bool Locate(const TABSVariant& Value) override {
+    if (Value.IsNull()) return false;
+    for (auto& r : FResult->Rows)
+      if (!r[0].IsNull() && CompareAOValues(r[0], Value) == 0) return true;
+    return false;
+  }
+  bool IsAnyRecordMatchCondition(TABSDataOperator Op, const TABSVariant& Value) override {
+    if (Value.IsNull()) return false;
+    for (auto& r : FResult->Rows) {
+      if (r[0].IsNull()) continue;
+      const int c = CompareAOValues(r[0], Value);
+      const bool m = Op == doEQ ? c == 0 : Op == doNE ? c != 0 : Op == doLT ? c < 0 : Op == doGT ? c > 0
+                   : Op == doLE ? c <= 0 : c >= 0;
+      if (m) return true;
+    }
+    return false;
+  }
+  bool AllConditionsApplied(TVelqorimAO* AO) override {
+    try {
+      FQuery.BuildAOTree(AO);
+    } catch (const EABSException&) {
+      return false;
+    }
+    return true;
+  }
+  TABSAdvancedFieldType GetFirstColumnType() override { return Built().Columns.at(0).Type; }
+  int GetFirstColumnSize() override { return Built().Columns.at(0).Size; }
+
+ private:
+  TVelqorimAOBase& Built() {
+    if (!FResult) FResult = FQuery.BuildAOTree(BindingAO);
+    return *FResult;
+  }
+  TVelqorimSQLUnion FQuery;
+  std::unique_ptr<TVelqorimAOBase> FResult;
+  size_t FRow = 0;
+};
+
+class TSQLAutoincSource : public TVelqorimAutoincSource {
+ public:
+  TSQLAutoincSource(const String& Table, const String& Column) : FTable(DatabaseOf(RunningProcessor), Table) {
+    FTable.Open();
+    FFieldNo = FTable.FieldNo(Column);
+  }
+  TABSAdvancedFieldType ColumnType() override {
+    return static_cast<TVelqorimFieldDef*>(FTable.cursor.FieldDefs.GetDef(FFieldNo))->AdvancedFieldType;
+  }
+  int64_t LastAutoincValue() override { return FTable.cursor.LastAutoincValue(FFieldNo); }
+
+ private:
+  TOpenTable FTable;
+  int FFieldNo;
+};
+
+}  // namespace
+
+void InstallVelqorimSQLHooks() {
+  InstallVelqorimExpressionHooks();
+  VelqorimSubqueryFactory = [](TVelqorimLexer& Lexer, TDataSet*) -> std::unique_ptr<TVelqorimSubquery> {
+    return std::make_unique<TSQLSubquery>(Lexer);
+  };
+  VelqorimAutoincSourceFactory = [](const String&, const String&, const String& TableName, const String& ColumnName,
+                                    bool) -> std::unique_ptr<TVelqorimAutoincSource> {
+    return std::make_unique<TSQLAutoincSource>(TableName, ColumnName);
+  };
+}
+
+// ---------------------------------------------------------------------------
+// INSERT, UPDATE, DELETE
+
+namespace {
+
+// The table after INSERT INTO / UPDATE / DELETE FROM, with MEMORY allowed before it.
+String ParseTargetTable(TVelqorimSQLCommand& C) {
+  if (C.IsWord("MEMORY")) C.GetNextToken();
+  String name = C.ParseName(30230, "Table name");
+  if (C.IsKind(tktDot)) {
+    C.GetNextToken();
+    name = C.ParseName(30230, "Table name");
+  }
+  return name;
+}
+
+// Values of each record of a table, read into one row for the WHERE and SET expressions.
+class TRowView : public TVelqorimAOBase {
+ public:
+  explicit TRowView(TOpenTable& T, const String& Alias) {
+    for (int i = 0; i < T.cursor.FieldDefs.Count(); ++i) {
+      auto* d = static_cast<TVelqorimFieldDef*>(T.cursor.FieldDefs.GetDef(i));
+      Columns.push_back({Alias, d->Name, d->AdvancedFieldType, d->FieldSize, false});
+    }
+  }
+  void Execute() override {}
+};
+
+// Records of T that pass Where (all without one), by record id, read first so that
+// no change can make a record meet the scan twice.
+std::vector<TABSPageItemID> MatchingRecords(TOpenTable& T, TRowView& View, TVelqorimExpression* Where) {
+  std::vector<TABSPageItemID> ids;
+  const size_t n = View.Columns.size();
+  T.cursor.InternalFirst();
+  while (T.cursor.GetRecordBuffer(grmNext) == grrOK) {
+    TVelqorimAORow row(n);
+    for (size_t i = 0; i < n; ++i) T.cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+    View.SetCurrent(&row);
+    const bool pass = !Where || Where->GetResult();
+    View.SetCurrent(nullptr);
+    if (pass) ids.push_back(T.cursor.CurrentRecordID);
+  }
+  return ids;
+}
+
+bool ReadRecord(TOpenTable& T, TABSPageItemID Id) {
+  T.cursor.CurrentRecordID = Id;
+  T.cursor.FirstPosition = T.cursor.LastPosition = false;
+  return T.cursor.GetRecordBuffer(grmCurrent) == grrOK;
+}
+
+bool IsLockConflict(int Code) { return Code == -12 || Code == -13; }
+
+}  // namespace
+
+class TVelqorimSQLInsert : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("INSERT", 30200);
+    ExpectWord("INTO", 30201);
+    FTable = ParseTargetTable(*this);
+    if (IsKind(tktLeftParenthesis)) {
+      GetNextToken();
+      for (;;) {
+        FColumns.push_back(ParseName(30203, "Field name"));
+        if (!IsKind(tktComma)) break;
+        GetNextToken();
+      }
+      if (!IsKind(tktRightParenthesis)) Unexpected(30204, "')'");
+      GetNextToken();
+    }
+    if (IsWord("VALUES")) {
+      GetNextToken();
+      for (;;) {
+        if (!IsKind(tktLeftParenthesis)) Unexpected(30205, "'('");
+        const TToken open = Token;
+        GetNextToken();
+        std::vector<std::unique_ptr<TVelqorimExpression>> row;
+        for (;;) {
+          row.push_back(ParseValueExpression());
+          if (!IsKind(tktComma)) break;
+          GetNextToken();
+        }
+        if (!IsKind(tktRightParenthesis)) Unexpected(30206, "')'");
+        GetNextToken();
+        // Every row is checked, not only the first.
+        const size_t expected = !FColumns.empty() ? FColumns.size() : FRows.empty() ? row.size() : FRows[0].size();
+        if (row.size() != expected)
+          throw EABSException(30207, "Number of values (%d) differs from number of fields (%d) at line %d, column %d",
+                              {static_cast<int>(row.size()), static_cast<int>(expected), open.LineNum,
+                               open.ColumnNum});
+        FRows.push_back(std::move(row));
+        if (!IsKind(tktComma)) break;
+        GetNextToken();
+      }
+    } else if (IsWord("SELECT") || IsKind(tktLeftParenthesis)) {
+      FSelect = std::make_unique<TVelqorimSQLUnion>(LLex, Processor, true);
+      FSelect->Parse();
+    } else {
+      Unexpected(30208, "VALUES or SELECT");
+    }
+    CheckEnd(30209);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    t.Open();
+    std::vector<int> fields;
+    if (FColumns.empty())
+      for (int i = 0; i < t.cursor.FieldDefs.Count(); ++i) fields.push_back(i);
+    else
+      for (const String& c : FColumns) fields.push_back(t.FieldNo(c));
+    auto insert = [&](const std::function<void(size_t, TABSVariant&)>& valueOf, size_t count) {
+      if (count != fields.size())
+        throw EABSException(30207, "Number of values (%d) differs from number of fields (%d)",
+                            {static_cast<int>(count), static_cast<int>(fields.size())});
+      t.cursor.InternalInitRecord(t.record, true);
+      for (size_t i = 0; i < count; ++i) {
+        TABSVariant v;
+        valueOf(i, v);
+        t.cursor.SetFieldValue(v, fields[i], true);
+      }
+      t.cursor.InternalPost(true);
+      t.Check("insert");
+      RowsAffected++;
+    };
+    if (FSelect) {
+      auto ao = FSelect->BuildAOTree(nullptr);
+      ao->Run();
+      for (auto& r : ao->Rows)
+        insert([&](size_t i, TABSVariant& v) { v.Assign(r[i], true); }, static_cast<size_t>(ao->VisibleColumnCount()));
+      return;
+    }
+    // Every row is checked before the first goes in.
+    for (auto& row : FRows)
+      if (row.size() != fields.size())
+        throw EABSException(30207, "Number of values (%d) differs from number of fields (%d)",
+                            {static_cast<int>(row.size()), static_cast<int>(fields.size())});
+    for (auto& row : FRows)
+      insert(
+          [&](size_t i, TABSVariant& v) {
+            if (TABSVariant* x = row[i]->GetValue(true)) v.Assign(*x, true);
+          },
+          row.size());
+  }
+
+ private:
+  String FTable;
+  std::vector<String> FColumns;
+  std::vector<std::vector<std::unique_ptr<TVelqorimExpression>>> FRows;
+  std::unique_ptr<TVelqorimSQLUnion> FSelect;
+};
+
+class TVelqorimSQLUpdate : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("UPDATE", 30210);
+    FTable = ParseTargetTable(*this);
+    FAlias = FTable;
+    if (IsWord("AS")) GetNextToken();
+    if ((IsKind(tktString) || IsKind(tktBracketedString)) && !IsWord("SET")) FAlias = ParseName(30211, "Alias");
+    ExpectWord("SET", 30212);
+    for (;;) {
+      String name = ParseName(30213, "Field name");
+      if (IsKind(tktDot)) {
+        GetNextToken();
+        name = ParseName(30213, "Field name");
+      }
+      if (Token.Text != "=") Unexpected(30214, "'='");
+      GetNextToken();
+      FSet.push_back({name, ParseValueExpression()});
+      if (!IsKind(tktComma)) break;
+      GetNextToken();
+    }
+    if (IsWord("WHERE")) {
+      GetNextToken();
+      FWhere = ParseCondition();
+    }
+    CheckEnd(30215);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    t.Open();
+    TRowView view(t, FAlias);
+    if (FWhere) FWhere->AssignAO(&view, nullptr, nullptr);
+    std::vector<int> fields;
+    for (auto& s : FSet) {
+      fields.push_back(t.FieldNo(s.first));
+      s.second->AssignAO(&view, nullptr, nullptr);
+    }
+    const size_t n = view.Columns.size();
+    for (const TABSPageItemID& id : MatchingRecords(t, view, FWhere.get())) {
+      // Each record changes once: only a refused lock is tried again, never a post that went through.
+      for (int attempt = 0;; ++attempt) {
+        if (!ReadRecord(t, id)) break;
+        TVelqorimAORow row(n);
+        for (size_t i = 0; i < n; ++i) t.cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+        std::memcpy(t.edit, t.record, static_cast<size_t>(t.cursor.RecordBufferSize));
+        t.cursor.InternalEdit();
+        if (IsLockConflict(t.cursor.ErrorCode) && attempt < 20) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          continue;
+        }
+        t.Check("update");
+        view.SetCurrent(&row);
+        for (size_t i = 0; i < FSet.size(); ++i) {
+          TABSVariant v;
+          if (TABSVariant* x = FSet[i].second->GetValue(true)) v.Assign(*x, true);
+          t.cursor.SetFieldValue(v, fields[i], true);
+        }
+        view.SetCurrent(nullptr);
+        t.cursor.InternalPost(false);
+        if (IsLockConflict(t.cursor.ErrorCode) && attempt < 20) {
+          t.cursor.InternalCancel(false);
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          continue;
+        }
+        t.Check("update");
+        RowsAffected++;
+        break;
+      }
+    }
+  }
+
+ private:
+  String FTable, FAlias;
+  std::vector<std::pair<String, std::unique_ptr<TVelqorimExpression>>> FSet;
+  std::unique_ptr<TVelqorimExpression> FWhere;
+};
+
+class TVelqorimSQLDelete : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("DELETE", 30220);
+    ExpectWord("FROM", 30221);
+    FTable = ParseTargetTable(*this);
+    FAlias = FTable;
+    if (IsWord("AS")) GetNextToken();
+    if ((IsKind(tktString) || IsKind(tktBracketedString)) && !IsWord("WHERE")) FAlias = ParseName(30222, "Alias");
+    if (IsWord("WHERE")) {
+      GetNextToken();
+      FWhere = ParseCondition();
+    }
+    CheckEnd(30223);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    t.Open();
+    TRowView view(t, FAlias);
+    if (FWhere) FWhere->AssignAO(&view, nullptr, nullptr);
+    for (const TABSPageItemID& id : MatchingRecords(t, view, FWhere.get())) {
+      if (!ReadRecord(t, id)) continue;
+      t.cursor.InternalDelete();
+      t.Check("delete");
+      RowsAffected++;
+    }
+  }
+
+ private:
+  String FTable, FAlias;
+  std::unique_ptr<TVelqorimExpression> FWhere;
+};
+
+// ---------------------------------------------------------------------------
+// Table and index definitions, transactions
+
+namespace {
+
+void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector<std::pair<String, bool>>& Columns,
+                 bool Unique, bool Primary) {
+  auto* d = Defs.AddCreated();
+  d->Name = Name;
+  d->Unique = Unique;
+  d->Primary = Primary;
+  d->SetColumnCount(static_cast<int>(Columns.size()));
+  for (size_t i = 0; i < Columns.size(); ++i) {
+    d->GetIndexColumn(static_cast<int>(i)).FieldName = Columns[i].first;
+    d->GetIndexColumn(static_cast<int>(i)).Descending = Columns[i].second;
+  }
+}
+
+}  // namespace
+
+class TVelqorimDDLCreateTable : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("TABLE", 30230);
+    FTable = ParseTargetTable(*this);
+    if (!IsKind(tktLeftParenthesis)) Unexpected(30231, "'('");
+    GetNextToken();
+    for (;;) {
+      if (IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("CONSTRAINT")) {
+        ParseTableConstraint();
+      } else {
+        ParseColumn();
+      }
+      if (!IsKind(tktComma)) break;
+      GetNextToken();
+    }
+    if (!IsKind(tktRightParenthesis)) Unexpected(30232, "')'");
+    GetNextToken();
+    CheckEnd(30233);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    TVelqorimConstraintDefs constraints;
+    t.cursor.CreateTable(FFields, FIndexes, constraints);
+  }
+
+ private:
+  void ParseColumn() {
+    const TToken at = Token;
+    auto* d = FFields.AddCreated();
+    d->Name = ParseName(30234, "Field name");
+    if (FFields.GetDefNumberByName(d->Name) != FFields.Count() - 1)
+      throw EABSException(30235, "Duplicate field name '%s' at line %d, column %d",
+                          {d->Name, at.LineNum, at.ColumnNum});
+    const TToken typeToken = Token;
+    String typeName = ParseName(30236, "Field type");
+    if (IsWord("PRECISION") && UpperCase(typeName) == "DOUBLE") GetNextToken();
+    const TABSAdvancedFieldType type = SQLTypeNameToAdvancedFieldType(typeName);
+    if (type == aftUnknown)
+      throw EABSException(30237, "Unknown field type '%s' at line %d, column %d",
+                          {typeName, typeToken.LineNum, typeToken.ColumnNum});
+    int size = 0;
+    if (IsKind(tktLeftParenthesis)) {
+      GetNextToken();
+      if (!IsKind(tktInt)) Unexpected(30238, "Integer");
+      size = std::stoi(Token.Text);
+      GetNextToken();
+      if (IsKind(tktComma)) {
+        GetNextToken();
+        if (!IsKind(tktInt)) Unexpected(30238, "Integer");
+        GetNextToken();
+      }
+      if (!IsKind(tktRightParenthesis)) Unexpected(30239, "')'");
+      GetNextToken();
+    }
+    d->SetFieldDefDataType(type, size);
+    // Attributes; a word this dialect does not know is an error, not ignored.
+    while (Token.TokenType != tktNone && !IsKind(tktComma) && !IsKind(tktRightParenthesis)) {
+      if (IsWord("NOT")) {
+        GetNextToken();
+        ExpectWord("NULL", 30240);
+      } else if (IsWord("NULL")) {
+        GetNextToken();
+      } else if (IsWord("PRIMARY")) {
+        GetNextToken();
+        ExpectWord("KEY", 30241);
+        AddIndexDef(FIndexes, "PK_" + d->Name, {{d->Name, false}}, true, true);
+      } else if (IsWord("UNIQUE")) {
+        GetNextToken();
+        AddIndexDef(FIndexes, "UQ_" + d->Name, {{d->Name, false}}, true, false);
+      } else if (IsWord("DEFAULT")) {
+        GetNextToken();
+        ParseDefault(*d);
+      } else {
+        throw EABSException(30242, "Unknown field attribute '%s' at line %d, column %d",
+                            {Token.Text, Token.LineNum, Token.ColumnNum});
+      }
+    }
+  }
+  void ParseDefault(TVelqorimFieldDef& D) {
+    const TToken at = Token;
+    auto e = ParseValueExpression();
+    TABSVariant* v = e->GetValue(true);
+    if (!v || v->IsNull()) return;
+    // A default that does not fit its column is refused here rather than cut when used.
+    if ((D.BaseFieldType == bftVarchar || D.BaseFieldType == bftWideVarchar) && D.FieldSize > 0) {
+      const String text = AnsiToUTF8(v->GetAsAnsiString());
+      if (static_cast<int>(UTF8ToUTF16(text).size()) > D.FieldSize)
+        throw EABSException(30243, "Default value of field '%s' is longer than the field at line %d, column %d",
+                            {D.Name, at.LineNum, at.ColumnNum});
+    }
+    D.DefaultValue.Assign(*v, true);
+    D.UpdateDefaultValueExpr();
+  }
+  void ParseTableConstraint() {
+    if (IsWord("CONSTRAINT")) {
+      GetNextToken();
+      ParseName(30244, "Constraint name");
+    }
+    const bool primary = IsWord("PRIMARY");
+    GetNextToken();
+    if (primary) ExpectWord("KEY", 30241);
+    if (!IsKind(tktLeftParenthesis)) Unexpected(30245, "'('");
+    GetNextToken();
+    std::vector<std::pair<String, bool>> cols;
+    for (;;) {
+      cols.push_back({ParseName(30234, "Field name"), false});
+      if (!IsKind(tktComma)) break;
+      GetNextToken();
+    }
+    if (!IsKind(tktRightParenthesis)) Unexpected(30245, "')'");
+    GetNextToken();
+    AddIndexDef(FIndexes, (primary ? "PK_" : "UQ_") + std::to_string(FIndexes.Count() + 1), cols, true, primary);
+  }
+
+  String FTable;
+  TVelqorimFieldDefs FFields;
+  TVelqorimIndexDefs FIndexes;
+};
+
+class TVelqorimDDLDropTable : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("TABLE", 30250);
+    if (IsWord("IF")) {
+      GetNextToken();
+      ExpectWord("EXISTS", 30251);
+    }
+    FTable = ParseTargetTable(*this);
+    CheckEnd(30252);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    if (t.Exists()) t.cursor.DeleteTable();  // a missing table is no error
+  }
+
+ private:
+  String FTable;
+};
+
+class TVelqorimDDLCreateIndex : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    if (IsWord("UNIQUE")) {
+      Unique = true;
+      GetNextToken();
+    }
+    ExpectWord("INDEX", 30260);
+    IndexName = ParseName(30261, "Index name");
+    ExpectWord("ON", 30262);
+    TableName = ParseTargetTable(*this);
+    if (!IsKind(tktLeftParenthesis)) Unexpected(30263, "'('");
+    GetNextToken();
+    for (;;) {
+      String name = ParseName(30264, "Field name");
+      bool desc = false;
+      for (;;) {
+        if (IsWord("DESC")) desc = true;
+        else if (!IsWord("ASC") && !IsWord("NOCASE") && !IsWord("CASE")) break;
+        GetNextToken();
+      }
+      Fields.push_back({name, desc});
+      if (!IsKind(tktComma)) break;
+      GetNextToken();
+    }
+    if (!IsKind(tktRightParenthesis)) Unexpected(30265, "')'");
+    GetNextToken();
+    CheckEnd(30266);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), TableName);
+    t.Open();
+    TVelqorimIndexDefs defs;
+    AddIndexDef(defs, IndexName, Fields, Unique, false);
+    t.cursor.AddIndex(*static_cast<TVelqorimIndexDef*>(defs.GetDef(0)));
+  }
+
+  bool Unique = false;
+  String IndexName, TableName;
+  std::vector<std::pair<String, bool>> Fields;
+};
+
+class TVelqorimDDLDropIndex : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("INDEX", 30270);
+    // DROP INDEX table.index, or DROP INDEX index ON table.
+    String first = ParseName(30271, "Index name");
+    if (IsKind(tktDot)) {
+      GetNextToken();
+      TableName = first;
+      IndexName = ParseName(30271, "Index name");
+    } else {
+      IndexName = first;
+      ExpectWord("ON", 30272);
+      TableName = ParseTargetTable(*this);
+    }
+    CheckEnd(30273);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), TableName);
+    t.Open();
+    t.cursor.DeleteIndex(IndexName);
+  }
+
+  String IndexName, TableName;
+};
+
+class TVelqorimSQLTransaction : public TVelqorimSQLCommand {
+ public:
+  enum Kind { Start, Commit, Rollback };
+  TVelqorimSQLTransaction(TVelqorimLexer* Lexer, TVelqorimSQLProcessor* P, Kind K)
+      : TVelqorimSQLCommand(Lexer, P), FKind(K) {}
+  void Parse() override {
+    GetNextToken();
+    if (FKind == Start) ExpectWord("TRANSACTION", 30280);
+    else if (IsWord("WORK") || IsWord("TRANSACTION")) GetNextToken();
+    if (FKind == Commit && IsWord("FLUSH")) {
+      FFlush = true;
+      GetNextToken();
+    } else if (FKind == Commit && IsWord("NOFLUSH")) {
+      GetNextToken();
+    }
+    CheckEnd(30281);
+  }
+  void ExecSQL() override {
+    TVelqorimLocalSession& s = Processor->Session;
+    if (!s.GetConnected()) {
+      s.DatabaseName = Processor->DatabaseName;
+      s.SetConnected(true);
+    }
+    if (FKind == Start) s.StartTransaction();
+    else if (FKind == Commit) s.Commit(FFlush);
+    else s.Rollback();
+  }
+
+ private:
+  Kind FKind;
+  bool FFlush = false;
+};
+
+// ---------------------------------------------------------------------------
+// Processor
+
+TVelqorimSQLProcessor::TVelqorimSQLProcessor() {
+  static const bool installed = [] {
+    InstallVelqorimSQLHooks();
+    return true;
+  }();
+  (void)installed;
+}
+
+TVelqorimSQLProcessor::~TVelqorimSQLProcessor() {
+  FQuery.reset();
+  if (Session.GetConnected()) Session.SetConnected(false);
+}
+
+TVelqorimAOBase* TVelqorimSQLProcessor::OpenQuery() {
+  FRowsAffected = 0;
+  FQuery.reset();
+  FLex = std::make_unique<TVelqorimLexer>(FSqlText, false, &FSQLParams);
+  if (FLex->NumCommands == 0) throw EABSException(30145, "Blank SQL command");
+  TVelqorimSQLProcessor* saved = RunningProcessor;
+  RunningProcessor = this;
+  try {
+    while (ParseNextCommand()) {
+      FQuery->ExecSQL();
+      FRowsAffected += FQuery->RowsAffected;
+    }
+  } catch (...) {
+    RunningProcessor = saved;
+    throw;
+  }
+  RunningProcessor = saved;
+  return FQuery ? FQuery->GetResult() : nullptr;
+}
+
+bool TVelqorimSQLProcessor::ParseNextCommand() {
+  if (!FLex->GetNextCommand()) return false;
+  TToken first;
+  if (!FLex->GetCurrentToken(first)) throw EABSException(30146, "Blank SQL command");
+  FQuery.reset();
+  auto word = [](const TToken& t) {
+    return (t.TokenType == tktString || t.TokenType == tktReservedWord) ? UpperCase(t.Text) : String();
+  };
+  const String w = word(first);
+  TToken next;
+  const bool hasNext = FLex->LookNextToken(next);
+  const String w2 = hasNext ? word(next) : String();
+  auto objectType = [&](int endCode, int typeCode) {
+    if (!hasNext)
+      throw EABSException(endCode, "Unexpected end of SQL command found at line %d, column %d",
+                          {first.LineNum, first.ColumnNum});
+    throw EABSException(typeCode, "Object type keyword expected, but '%s' found at line %d, column %d",
+                        {next.Text, next.LineNum, next.ColumnNum});
+  };
+  std::unique_ptr<TVelqorimSQLCommand> c;
+  if (w == "SELECT" || first.TokenType == tktLeftParenthesis) {
+    c = std::make_unique<TVelqorimSQLUnion>(FLex.get(), this, false);
+  } else if (w == "INSERT") {
+    c = std::make_unique<TVelqorimSQLInsert>(FLex.get(), this);
+  } else if (w == "UPDATE") {
+    c = std::make_unique<TVelqorimSQLUpdate>(FLex.get(), this);
+  } else if (w == "DELETE") {
+    c = std::make_unique<TVelqorimSQLDelete>(FLex.get(), this);
+  } else if (w == "CREATE") {
+    if (w2 == "TABLE") {
+      FLex->GetNextToken(next);
+      c = std::make_unique<TVelqorimDDLCreateTable>(FLex.get(), this);
+    } else if (w2 == "UNIQUE" || w2 == "INDEX") {
+      FLex->GetNextToken(next);
+      c = std::make_unique<TVelqorimDDLCreateIndex>(FLex.get(), this);
+    } else {
+      objectType(30148, 30147);
+    }
+  } else if (w == "DROP") {
+    if (w2 == "TABLE") {
+      FLex->GetNextToken(next);
+      c = std::make_unique<TVelqorimDDLDropTable>(FLex.get(), this);
+    } else if (w2 == "INDEX") {
+      FLex->GetNextToken(next);
+      c = std::make_unique<TVelqorimDDLDropIndex>(FLex.get(), this);
+    } else {
+      objectType(30150, 30149);
+    }
+  } else if (w == "START") {
+    c = std::make_unique<TVelqorimSQLTransaction>(FLex.get(), this, TVelqorimSQLTransaction::Start);
+  } else if (w == "COMMIT") {
+    c = std::make_unique<TVelqorimSQLTransaction>(FLex.get(), this, TVelqorimSQLTransaction::Commit);
+  } else if (w == "ROLLBACK") {
+    c = std::make_unique<TVelqorimSQLTransaction>(FLex.get(), this, TVelqorimSQLTransaction::Rollback);
+  } else {
+    throw EABSException(first.TokenType == tktReservedWord ? 30153 : 30154,
+                        "SQL token expected, but '%s' found at line %d, column %d",
+                        {first.Text, first.LineNum, first.ColumnNum});
+  }
+  c->Parse();
+  FQuery = std::move(c);
+  return true;
+}

@@ -1,0 +1,146 @@
+// Scripts through the SQL processor on the process-wide "MEMORY" and "TEMP" databases.
+
+#include "db/sql/VelqorimSQLProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include "db/sql/VelqorimMain.h"
+#include "db/support/DAZExcept.h"
+#include "tests/db/tools/SQLShell.h"
+
+namespace {
+
+class VelqorimSQL : public ::testing::Test {
+ protected:
+  void SetUp() override { VelqorimMainInitialize(); }
+  void TearDown() override {
+    P.reset();
+    VelqorimMainFinalize();
+  }
+  std::string Run(const std::string& Script) { return sqlshell::Run(*P, Script); }
+  // The engine error code a script raises (0: none) and its text.
+  int ErrorOf(const std::string& Script, std::string* Text = nullptr) {
+    try {
+      Run(Script);
+    } catch (const EABSException& e) {
+      if (Text) *Text = e.Message;
+      return e.NativeError;
+    }
+    return 0;
+  }
+  std::unique_ptr<TVelqorimSQLProcessor> P = std::make_unique<TVelqorimSQLProcessor>();
+};
+
+const char* const Tables =
+    "CREATE TABLE t (a INTEGER, b VARCHAR(10), c DOUBLE);"
+    "INSERT INTO t VALUES (1, 'x', 1.5), (2, 'y', 2.5), (3, 'x', 3.5), (4, 'z', NULL);"
+    "CREATE TABLE u (a INTEGER, d INTEGER);"
+    "INSERT INTO u (a, d) VALUES (1, 10), (3, 30), (3, 31), (5, 50);";
+
+TEST_F(VelqorimSQL, SelectShapes) {
+  Run(Tables);
+  EXPECT_EQ(P->FRowsAffected, 8);
+  struct Case {
+    const char* Query;
+    const char* Rows;
+  } cases[] = {
+      {"SELECT a, b FROM t WHERE a > 1 ORDER BY a DESC", "4|z\n3|x\n2|y\n"},
+      {"SELECT * FROM t WHERE c IS NULL", "4|z|NULL\n"},
+      {"SELECT b, COUNT(*), SUM(a) FROM t GROUP BY b ORDER BY b", "x|2|4\ny|1|2\nz|1|4\n"},
+      {"SELECT COUNT(*) FROM t WHERE a > 100", "0\n"},
+      {"SELECT COUNT(DISTINCT b) FROM t", "3\n"},
+      {"SELECT DISTINCT b FROM t ORDER BY 1", "x\ny\nz\n"},
+      {"SELECT t.a, u.d FROM t, u WHERE t.a = u.a ORDER BY 2", "1|10\n3|30\n3|31\n"},
+      {"SELECT t.a, u.d FROM t JOIN u ON t.a = u.a AND u.d > 30", "3|31\n"},
+      {"SELECT t.a, u.d FROM t LEFT JOIN u ON t.a = u.a ORDER BY 1, 2", "1|10\n2|NULL\n3|30\n3|31\n4|NULL\n"},
+      {"SELECT a FROM t UNION SELECT a FROM u ORDER BY 1", "1\n2\n3\n4\n5\n"},
+      {"SELECT a FROM t EXCEPT SELECT a FROM u", "2\n4\n"},
+      {"SELECT a FROM t INTERSECT SELECT a FROM u", "1\n3\n"},
+      {"SELECT a, (SELECT COUNT(*) FROM u WHERE u.a = t.a) FROM t ORDER BY a", "1|1\n2|0\n3|2\n4|0\n"},
+      {"SELECT a FROM t WHERE a IN (SELECT a FROM u) ORDER BY a", "1\n3\n"},
+      {"SELECT a FROM t WHERE EXISTS (SELECT * FROM u WHERE u.a = t.a + 1)", "2\n4\n"},
+      {"SELECT s.a FROM (SELECT a FROM t WHERE a < 3) AS s ORDER BY s.a DESC", "2\n1\n"},
+      {"SELECT b, MAX(a) FROM t GROUP BY b HAVING COUNT(*) > 1", "x|3\n"},
+      {"SELECT a * 2 AS d FROM t ORDER BY d DESC", "8\n6\n4\n2\n"},
+      {"SELECT a FROM t ORDER BY c DESC", "3\n2\n1\n4\n"},
+      {"SELECT 1 + 2", "3\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Query);
+    EXPECT_EQ(Run(c.Query), c.Rows);
+  }
+}
+
+// TOP keeps the first rows that pass the WHERE condition, not the first rows read.
+TEST_F(VelqorimSQL, TopCountsRowsThatPass) {
+  Run(Tables);
+  EXPECT_EQ(Run("SELECT TOP 2 a FROM t WHERE a > 1 ORDER BY a"), "2\n3\n");
+  EXPECT_EQ(Run("SELECT TOP 2, 2 a FROM t WHERE b <> 'q' ORDER BY a"), "2\n3\n");
+  EXPECT_EQ(Run("SELECT TOP 1 b, COUNT(*) FROM t GROUP BY b HAVING COUNT(*) = 1 ORDER BY b"), "y|1\n");
+}
+
+// Every record changes once, also when the change moves it within an index.
+TEST_F(VelqorimSQL, UpdateAndDeleteApplyOnce) {
+  Run("CREATE TABLE k (a INTEGER PRIMARY KEY, b INTEGER); CREATE INDEX kb ON k (b);"
+      "INSERT INTO k VALUES (1, 1), (2, 2), (3, 3), (4, 4)");
+  Run("UPDATE k SET a = a + 10, b = b + 1");
+  EXPECT_EQ(P->FRowsAffected, 4);
+  EXPECT_EQ(Run("SELECT a, b FROM k ORDER BY a"), "11|2\n12|3\n13|4\n14|5\n");
+  Run("UPDATE k SET b = 0 WHERE a > 12");
+  EXPECT_EQ(P->FRowsAffected, 2);
+  Run("DELETE FROM k WHERE b = 0");
+  EXPECT_EQ(P->FRowsAffected, 2);
+  EXPECT_EQ(Run("SELECT a FROM k ORDER BY a"), "11\n12\n");
+  Run("DELETE FROM k");
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM k"), "0\n");
+}
+
+TEST_F(VelqorimSQL, DefinitionFaultsAreRefused) {
+  struct Case {
+    const char* Script;
+    int Code;
+  } cases[] = {
+      // A row of a multi-row INSERT with the wrong count is refused, whichever row it is.
+      {"CREATE TABLE m (a INTEGER, b INTEGER); INSERT INTO m (a, b) VALUES (1, 2), (3)", 30207},
+      {"INSERT INTO m VALUES (1, 2), (3, 4, 5)", 30207},
+      // Words a column definition does not know are errors, not ignored.
+      {"CREATE TABLE n (a INTEGER NOTNULL)", 30242},
+      {"CREATE TABLE n (a INTEGER UNIQE)", 30242},
+      // A default that does not fit its column is refused at CREATE.
+      {"CREATE TABLE n (a VARCHAR(3) DEFAULT 'abcd')", 30243},
+      {"CREATE TABLE n (a INTEGER, a INTEGER)", 30235},
+      {"SELECT a FROM missing", 30190},
+      {"SELECT a FROM m WHERE", 30118},
+      {"SELECT a FROM m m2 x", 20260},
+      {"CREATE VIEW v", 30147},
+      {"FROBNICATE", 30154},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Script);
+    EXPECT_EQ(ErrorOf(c.Script), c.Code);
+  }
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM m"), "0\n");  // nothing of a refused INSERT went in
+  std::string text;
+  ErrorOf("SELECT a\nFROM m WHERE a = = 1", &text);
+  EXPECT_NE(text.find("line 2"), std::string::npos) << text;
+  Run("CREATE TABLE n (a VARCHAR(3) DEFAULT 'abc', b INTEGER); INSERT INTO n (b) VALUES (1)");
+  EXPECT_EQ(Run("SELECT a, b FROM n"), "abc|1\n");
+  Run("DROP TABLE n; DROP TABLE n");  // a missing table is no error
+  EXPECT_EQ(ErrorOf("SELECT * FROM n"), 30190);
+}
+
+TEST_F(VelqorimSQL, TempDatabaseAndTransactions) {
+  P->DatabaseName = "TEMP";
+  Run("CREATE TABLE w (a INTEGER); INSERT INTO w VALUES (3), (1), (2)");
+  EXPECT_EQ(Run("SELECT a FROM w ORDER BY a"), "1\n2\n3\n");
+  P->DatabaseName = "MEMORY";
+  EXPECT_EQ(ErrorOf("SELECT a FROM w"), 30190);
+  // "MEMORY" applies changes at once and refuses a transaction it could not roll back.
+  EXPECT_EQ(ErrorOf("START TRANSACTION"), 20300);
+  Run("CREATE TABLE i (a INTEGER); CREATE UNIQUE INDEX ia ON i (a); INSERT INTO i VALUES (1)");
+  EXPECT_NE(ErrorOf("INSERT INTO i VALUES (1)"), 0);
+  Run("DROP INDEX i.ia; INSERT INTO i VALUES (1)");
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM i"), "2\n");
+}
+
+}  // namespace
