@@ -914,6 +914,7 @@ class TVelqorimSQLInsert : public TVelqorimSQLCommand {
     } else if (IsWord("SELECT") || IsKind(tktLeftParenthesis)) {
       FSelect = std::make_unique<TVelqorimSQLUnion>(LLex, Processor, true);
       FSelect->Parse();
+      GetCurrentToken();
     } else {
       Unexpected(30208, "VALUES or SELECT");
     }
