@@ -1,5 +1,6 @@
 #include "platform/vcl/ControlClasses.h"
 
+#include "platform/vcl/Buttons.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
@@ -8,4 +9,5 @@ void RegisterControlClasses() {
   RegisterStdCtrlsClasses();
   RegisterExtCtrlsClasses();
   RegisterRangeControlsClasses();
+  RegisterButtonsClasses();
 }

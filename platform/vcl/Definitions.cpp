@@ -530,7 +530,10 @@ class TLoader {
         TMemoryStream stream;
         if (!v.Binary.empty()) stream.WriteBuffer(v.Binary.data(), static_cast<int64_t>(v.Binary.size()));
         stream.SetPosition(0);
-        static_cast<TPicture*>(info.GetObject(t.Instance))->ReadData(stream);
+        // A picture names its graphic's class; a bitmap property (a glyph) holds the bitmap alone.
+        TPersistent* target = info.GetObject(t.Instance);
+        if (auto* graphic = dynamic_cast<TGraphic*>(target)) graphic->ReadData(stream);
+        else static_cast<TPicture*>(target)->ReadData(stream);
         return;
       }
       case pkComponent:
@@ -620,10 +623,16 @@ void DescribeProperties(TObject* Instance, const String& Prefix, const THandlerR
         break;
       }
       case pkPicture: {
-        auto* picture = static_cast<TPicture*>(info->GetObject(Instance));
-        if (!picture->Graphic() || picture->Graphic()->Empty()) continue;
+        TPersistent* target = info->GetObject(Instance);
         TMemoryStream stream;
-        picture->WriteData(stream);
+        if (auto* graphic = dynamic_cast<TGraphic*>(target)) {
+          if (graphic->Empty()) continue;
+          graphic->WriteData(stream);
+        } else {
+          auto* picture = static_cast<TPicture*>(target);
+          if (!picture->Graphic() || picture->Graphic()->Empty()) continue;
+          picture->WriteData(stream);
+        }
         v.Kind = TDefValue::vBinary;
         v.Binary = stream.Bytes();
         p.Name += ".Data";

@@ -28,7 +28,7 @@ enum TPropKind {
   pkClass,        // a sub-object with properties of its own (Font)
   pkStrings,      // a TStrings
   pkCollection,   // a TCollection whose items have registered properties
-  pkPicture,      // a TPicture
+  pkPicture,      // a TPicture, or a TGraphic held alone (a button glyph)
   pkComponent,    // a reference to another component, by name
   pkEvent,        // a handler, bound by name when definitions are loaded
 };

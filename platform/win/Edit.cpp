@@ -38,7 +38,8 @@ class Edit : public Control {
   int VisibleLines() const;
   std::u16string Shown(int start, int end) const;  // password characters stand in
   int Width(int start, int end) const;             // pixels of text[start, end)
-  void Layout();
+  // Lays the text out again from the hard line before the one holding `from`.
+  void Layout(int from = 0);
   int LineOf(int pos) const;
   int PosFromX(const Line& l, int x) const;
   int CharFromPoint(POINT p) const;
@@ -46,7 +47,8 @@ class Edit : public Control {
   void SetSel(int start, int end, bool scroll);
   void Move(int pos, bool extend);
   void Replace(const std::u16string& with, bool undoable, bool notify);
-  void Changed();
+  // After an edit at `from`; `appended` is the text added at the end when that was all.
+  void Changed(int from = 0, const std::u16string* appended = nullptr);
   void ScrollToCaret();
   void UpdateScrollBars();
   void ScrollLines(int delta);
@@ -112,12 +114,26 @@ int Edit::Width(int start, int end) const {
   return sz.cx;
 }
 
-void Edit::Layout() {
-  lines_.clear();
+void Edit::Layout(int from) {
   const int n = int(text_.size());
+  // Lines before the hard line that holds `from` (and the one before it, in case
+  // an edit split or joined a CR LF pair) stay as they are: an edit near the end
+  // (a log growing line by line) lays out only the end again.
+  int start = std::clamp(from, 0, n);
+  auto backToLineStart = [&] {
+    while (start > 0 && text_[size_t(start - 1)] != u'\r' && text_[size_t(start - 1)] != u'\n') --start;
+  };
+  backToLineStart();
+  if (start > 0) {
+    --start;
+    if (start > 0 && text_[size_t(start)] == u'\n' && text_[size_t(start - 1)] == u'\r') --start;
+    backToLineStart();
+  }
+  auto keep = std::lower_bound(lines_.begin(), lines_.end(), start, [](const Line& l, int s) { return l.start < s; });
+  lines_.erase(keep, lines_.end());
+  if (lines_.empty()) start = 0;
   const RECT f = Format();
   const int width = f.right - f.left;
-  int start = 0;
   for (;;) {
     int end = start;
     if (Multi()) {
@@ -225,20 +241,24 @@ void Edit::Replace(const std::u16string& with, bool undoable, bool notify) {
     canUndo_ = true;
   }
   const int at = SelMin();
+  const bool append = at == int(text_.size());
   text_.replace(size_t(at), size_t(SelMax() - at), ins);
   anchor_ = caret_ = at + int(ins.size());
-  if (notify) Changed();
-  else Layout();
+  if (notify) Changed(at, append ? &ins : nullptr);
+  else Layout(at);
 }
 
-void Edit::Changed() {
+void Edit::Changed(int from, const std::u16string* appended) {
   modified_ = true;
-  Layout();
+  Layout(from);
   UpdateScrollBars();
   ScrollToCaret();
   Redraw();
-  // The window text follows the buffer, so that WM_GETTEXT sees it.
-  if (Window* w = Get(hwnd)) w->text = UTF16ToUTF8(text_);
+  // The window text follows the buffer, so that WM_GETTEXT sees it; an append only adds its own text.
+  if (Window* w = Get(hwnd)) {
+    if (appended) w->text += UTF16ToUTF8(*appended);
+    else w->text = UTF16ToUTF8(text_);
+  }
   Command(EN_UPDATE);
   if (IsWindow(hwnd)) Command(EN_CHANGE);
 }

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 
+#include "platform/vcl/Buttons.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
@@ -160,6 +161,26 @@ TEST_F(StdControlsTest, EventsFireForProgrammaticAndUserChangesAsTheOriginalDoes
          EXPECT_EQ(g->ItemIndex(), 0);
          EXPECT_FALSE(g->Buttons(2)->Checked());
        }},
+      {"grouped speed button",
+       [](TForm& f, int& n) {
+         auto* other = new TSpeedButton(&f);
+         other->SetParent(&f);
+         other->SetBounds(100, 100, 23, 22);
+         other->SetGroupIndex(1);
+         other->SetDown(true);
+         auto* c = new TSpeedButton(&f);
+         c->SetParent(&f);
+         c->SetGroupIndex(1);
+         c->OnClick = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TSpeedButton*>(c)->SetDown(true); }, 0,
+       [](StdControlsTest& t, TControl* c) { t.ClickOn(c); }, 1,
+       [](TControl* c) {
+         // Still down (the group allows no all-up), and the other one came up when this went down.
+         EXPECT_TRUE(static_cast<TSpeedButton*>(c)->Down());
+         EXPECT_FALSE(static_cast<TSpeedButton*>(c->Parent()->Controls(0))->Down());
+       }},
       {"list box",
        [](TForm& f, int& n) {
          auto* c = new TListBox(&f);
@@ -247,6 +268,82 @@ TEST_F(StdControlsTest, MemoLinesAppendAtTheEndAndCountHardLines) {
   lines->Clear();
   EXPECT_EQ(lines->Count(), 0);
   EXPECT_EQ(memo->Text(), "");
+}
+
+TEST_F(StdControlsTest, MemoLayoutAfterEditsMatchesAFreshLayoutOfTheSameText) {
+  // Edits lay out only from where they happen; the result must equal laying the whole text out.
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetBounds(0, 0, 90, 200);
+  memo->SetScrollBars(ssVertical);
+  auto lineStarts = [](HWND h) {
+    std::vector<LRESULT> starts;
+    const LRESULT n = SendMessageW(h, EM_GETLINECOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) starts.push_back(SendMessageW(h, EM_LINEINDEX, WPARAM(i), 0));
+    return starts;
+  };
+  const std::vector<std::pair<int, std::string>> edits{
+      {0, "alpha beta gamma delta epsilon\r\n"}, {-1, "zeta eta theta iota kappa lambda mu"},
+      {6, "\r\nsplit "},                          {-1, "\r\n\r\nend"},
+      {7, "\n"},                                   {3, "joined "},
+      {-1, "x"}};
+  HWND h = memo->Handle();
+  for (const auto& [at, text] : edits) {
+    const int pos = at < 0 ? 0x7FFFFFFF : at;
+    SendMessageW(h, EM_SETSEL, WPARAM(pos), LPARAM(pos));
+    SendMessageW(h, EM_REPLACESEL, FALSE, LPARAM(text.c_str()));
+    SCOPED_TRACE(memo->Text());
+    const auto incremental = lineStarts(h);
+    SendMessageW(h, WM_SIZE, 0, MAKELPARAM(memo->ClientWidth(), memo->ClientHeight()));  // lays everything out
+    EXPECT_EQ(incremental, lineStarts(h));
+    EXPECT_GT(incremental.size(), 1u);
+  }
+  // Deleting across line breaks too.
+  SendMessageW(h, EM_SETSEL, 4, 40);
+  SendMessageW(h, EM_REPLACESEL, FALSE, LPARAM(""));
+  const auto incremental = lineStarts(h);
+  SendMessageW(h, WM_SIZE, 0, MAKELPARAM(memo->ClientWidth(), memo->ClientHeight()));
+  EXPECT_EQ(incremental, lineStarts(h));
+}
+
+TEST_F(StdControlsTest, SpeedButtonsShowFlatFramesAndADisabledGlyph) {
+  TForm form(nullptr);
+  form.SetColor(clWhite);
+  ShowForm(form, 200, 100);
+  auto* b = new TSpeedButton(&form);
+  b->SetParent(&form);
+  b->SetBounds(10, 10, 40, 30);
+  b->SetFlat(true);
+  // A 2x2 glyph of black on a white (transparent) ground: the bottom-left pixel is white.
+  TBitmap glyph;
+  glyph.SetSize(4, 4);
+  glyph.Canvas()->Brush()->SetColor(clWhite);
+  glyph.Canvas()->FillRect(Rect(0, 0, 4, 4));
+  glyph.Canvas()->Brush()->SetColor(clBlack);
+  glyph.Canvas()->FillRect(Rect(1, 1, 3, 3));
+  b->SetGlyph(&glyph);
+  auto pixel = [&](int x, int y) {
+    UpdateWindow(form.Handle());
+    return SurfacePixel(form.Handle(), x, y);
+  };
+  const int gx = 10 + (40 - 4) / 2, gy = 10 + (30 - 4) / 2;  // the glyph, centred
+  b->Invalidate();
+  EXPECT_EQ(pixel(gx + 1, gy + 1), RGB(0, 0, 0));
+  EXPECT_EQ(pixel(gx, gy), RGB(255, 255, 255));  // transparent
+  EXPECT_EQ(pixel(10, 10), RGB(255, 255, 255));  // flat: no frame away from the pointer
+  const TPoint over = b->ClientToScreen(TPoint(2, 2));
+  SetCursorPos(over.X, over.Y);
+  Application->OnIdle = [](TObject*, bool& done) { done = false; };
+  Application->HandleMessage();
+  Application->OnIdle = nullptr;
+  EXPECT_TRUE(b->MouseInControl());
+  EXPECT_EQ(pixel(10, 10), ColorToRGB(clBtnHighlight));  // the raised frame under the pointer
+  b->SetEnabled(false);
+  // The disabled look: the glyph's shape in the shadow colour over the highlight colour.
+  EXPECT_EQ(pixel(gx + 1, gy + 1), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(pixel(gx + 3, gy + 3), ColorToRGB(clBtnHighlight));
 }
 
 // ---- Modal forms: results, default and cancel buttons, the close query ----
@@ -685,6 +782,17 @@ const char* kDefinition = R"(object ControlsForm: TControlsForm
     Top = 140
     BorderStyle = bsNone
   end
+  object btnAdd: TSpeedButton
+    Left = 4
+    Top = 370
+    Flat = True
+    Caption = 'Add'
+  end
+  object btnClose: TBitBtn
+    Left = 100
+    Top = 370
+    Kind = bkCancel
+  end
   object Timer1: TTimer
     Interval = 250
     Enabled = False
@@ -750,6 +858,14 @@ TEST_F(StdControlsTest, DefinitionsMakeEveryControlClassAndRoundTrip) {
   EXPECT_EQ(static_cast<TListBox*>(get("lbNames"))->Items()->Count(), 2);
   EXPECT_EQ(static_cast<TTimer*>(get("Timer1"))->Interval(), 250u);
   EXPECT_FALSE(static_cast<TTimer*>(get("Timer1"))->Enabled());
+  auto* close = static_cast<TBitBtn*>(get("btnClose"));
+  EXPECT_EQ(close->Caption(), "Cancel");
+  EXPECT_TRUE(close->Cancel());
+  EXPECT_EQ(close->ModalResult(), mrCancel);
+  // A glyph goes out and comes back with the definition.
+  auto* add = static_cast<TSpeedButton*>(get("btnAdd"));
+  add->Glyph()->SetSize(3, 2);
+  add->Glyph()->Canvas()->SetPixels(2, 1, clRed);
   // The bound handlers run.
   name->SetTextValue("other");
   track->SetPosition(31);
@@ -773,6 +889,9 @@ TEST_F(StdControlsTest, DefinitionsMakeEveryControlClassAndRoundTrip) {
   Application->ProcessMessages();
   EXPECT_EQ(static_cast<TComboBox*>(again.FindComponent("cboCount"))->Text(), "2");
   EXPECT_EQ(static_cast<TMemo*>(again.FindComponent("mmoLog"))->Lines()->Strings(1), "second");
+  TBitmap* glyph = static_cast<TSpeedButton*>(again.FindComponent("btnAdd"))->Glyph();
+  ASSERT_EQ(glyph->Width(), 3);
+  EXPECT_EQ(glyph->Canvas()->Pixels(2, 1), clRed);
 }
 
 }  // namespace
