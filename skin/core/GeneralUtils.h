@@ -1,6 +1,13 @@
 #pragma once
-// Small geometry helpers every skin unit calls.
+// Small helpers every skin unit calls: geometry and values, word splitting,
+// ini text in memory, and a few drawing helpers.
 
+#include <bitset>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/vcl/Graphics.h"
 #include "platform/vcl/Types.h"
 #include "skin/core/acntTypes.h"
 
@@ -16,3 +23,68 @@ constexpr int RectHeightEx(const TRect& R, bool NoNegative) {
 }
 // A ready cache record over Bmp with the child's origin at (X, Y).
 void MakeCacheInfo(TBitmap* Bmp, int X, int Y, TCacheInfo& CI);
+
+// ---- Geometry and values ----
+inline TRect BitmapRect(const TBitmap* Bmp) { return TRect(0, 0, Bmp->Width(), Bmp->Height()); }
+inline TRect SizeToRect(const TSize& Size) { return TRect(0, 0, Size.cx, Size.cy); }
+inline TSize BitmapSize(const TBitmap* Bmp) { return TSize{Bmp->Width(), Bmp->Height()}; }
+// Negative sizes count as 0.
+constexpr TSize RectSize(const TRect& R) { return TSize{RectWidthEx(R, true), RectHeightEx(R, true)}; }
+constexpr TRect OffsetRectCopy(const TRect& Src, int DX, int DY) {
+  return TRect(Src.Left + DX, Src.Top + DY, Src.Right + DX, Src.Bottom + DY);
+}
+// No emptiness check: the result may be inverted.
+constexpr TRect RectsIntersection(const TRect& A, const TRect& B) {
+  return TRect(A.Left > B.Left ? A.Left : B.Left, A.Top > B.Top ? A.Top : B.Top,
+               A.Right < B.Right ? A.Right : B.Right, A.Bottom < B.Bottom ? A.Bottom : B.Bottom);
+}
+// False when R is empty or lies wholly outside Outer (touching edges count as outside).
+bool RectOverlaps(const TRect& Outer, const TRect& R);
+// R's top-left and bottom-right (Both) or either of them inside Outer widened by one to the right and bottom.
+bool RectCornersInside(const TRect& Outer, const TRect& R, bool Both);
+constexpr int LimitInt(int V, int Lo, int Hi) { return V < Lo ? Lo : (V > Hi ? Hi : V); }
+// A <= V <= B; with AnyOrder the bounds may come in either order.
+constexpr bool IsBetween(int V, int A, int B, bool AnyOrder) {
+  if (AnyOrder && A > B) std::swap(A, B);
+  return A <= V && V <= B;
+}
+constexpr bool IndexInRange(int Index, int Count, int Low = 0) { return Low <= Index && Index < Count; }
+
+// ---- Text ----
+// A set of byte values; a character belongs to it only when its code is below 256.
+using TacCharSet = std::bitset<256>;
+TacCharSet CharSet(std::string_view Chars);
+// Words are maximal runs of characters not in Delims (UTF-8 text; multi-byte characters are never delimiters).
+int WordCountBySet(std::string_view S, const TacCharSet& Delims);
+// 1-based byte position of word N (1-based), 0 when there is none.
+int WordStartPos(int N, std::string_view S, const TacCharSet& Delims);
+String ExtractWordN(int N, std::string_view S, const TacCharSet& Delims);
+String RemoveChar(std::string_view S, char Ch);
+// Hexadecimal digits with an optional trailing "H"; any other character gives 0.
+int64_t HexToInt64(std::string_view S);
+// A folder name with its trailing delimiter ("\" as the skin files write it; a trailing "/" is kept as "\");
+// a one-letter name is a drive.
+String NormalizeDirName(std::string_view S);
+
+// ---- Ini text in memory ----
+// Sections in order: name (as written between the brackets) and its lines.
+struct TacIniSection {
+  String Name;
+  std::vector<String> Lines;
+};
+using TacIniSections = std::vector<TacIniSection>;
+// Lines beginning with ';' and empty lines are skipped; lines before the first section are dropped.
+void ParseIniSections(const std::vector<String>& Lines, TacIniSections& Sections);
+// The value of the first line whose name (before '=') is Key, in the first section named Section; Default otherwise.
+String ReadIniSectionString(const TacIniSections& Sections, const String& Section, const String& Default,
+                            const String& Key);
+// The same as an integer ("0x" read as hexadecimal); Default when it is no number.
+int ReadIniSectionInteger(const TacIniSections& Sections, const String& Section, int Default, const String& Key);
+
+// ---- Drawing ----
+bool FontsEqual(TFont* A, TFont* B);
+// Count nested rings, top-left edges in Color (through ColorToRGB), bottom-right in Color2;
+// Rect shrinks by one per ring and Count ends at 0.
+void DrawTickMark(HDC DC, TRect& Rect, TColor Color, int& Count, TColor Color2);
+// Alternating pixels of the two colours along the edges (0x1FFFFFFF: that colour not drawn).
+void DrawDottedFocusRect(TCanvas* Canvas, const TRect& Rect, TColor Color1, TColor Color2);

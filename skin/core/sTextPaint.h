@@ -1,0 +1,30 @@
+#pragma once
+// Skinned text on canvases: a section state's colours with their one-pixel
+// side copies, a soft glow halo under text in 32-bit bitmaps, and text
+// measuring and shortening. Text is UTF-8 and always drawn with a
+// transparent background.
+
+#include "platform/vcl/Graphics.h"
+#include "skin/core/sSkinRecords.h"
+
+// At most this many characters go to one text drawing call.
+inline constexpr int kTextCap = 5460;
+void DrawTextCapped(HDC DC, const String& Text, const TRect& R, UINT Format);
+
+// Text of section SkinIndex in State: with UseSkinColor its side copies and
+// text colour; without (the disabled look) state 0's text colour mixed with
+// its background colour. Without a skin or a valid index: the canvas's colour.
+void DrawSkinTextEx(TCanvas* Canvas, const String& Text, bool UseSkinColor, const TacSkinRecords* Skin, int State,
+                    int SkinIndex, UINT Format, const TRect& R);
+
+// The glow under text at R of a 32-bit bitmap (the text itself is not drawn).
+// GlowMask (8-bit; 255 no glow, 0 full glow) is kept by the caller and rebuilt
+// only when its size changes. Sides: bits 1 left, 2 up, 4 right, 8 down.
+void DrawTextWithGlow(TBitmap* Bmp, const String& Text, const TRect& R, std::unique_ptr<TBitmap>& GlowMask,
+                      TColor GlowColor, int GlowSize, int Sides, UINT Format);
+// Blurs an 8-bit bitmap with the glow's kernel of radius Radius.
+void BlurBitmap8(TBitmap* Bmp, int Radius);
+
+// Text cut at the end, with "...", so that it fits MaxWidth on the canvas; ""
+// when even the ellipsis alone does not fit or MaxWidth < 1.
+String EllipsizeText(TCanvas* Canvas, const String& Text, int MaxWidth);

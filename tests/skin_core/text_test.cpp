@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "SkinTestUtil.h"
+#include "skin/core/PixelRows.h"
+#include "skin/core/sTextPaint.h"
+
+namespace {
+
+std::unique_ptr<TBitmap> Grey8(int w, int h, uint8_t v) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetPixelFormat(pf8bit);
+  b->SetSize(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) static_cast<uint8_t*>(b->ScanLine(y))[x] = v;
+  return b;
+}
+
+uint8_t At8(TBitmap* b, int x, int y) { return static_cast<uint8_t*>(b->ScanLine(y))[x]; }
+
+int CountIf(TBitmap* b, const std::function<bool(uint32_t)>& f) {
+  int n = 0;
+  for (int y = 0; y < b->Height(); ++y)
+    for (int x = 0; x < b->Width(); ++x) n += f(Px(b, x, y));
+  return n;
+}
+
+}  // namespace
+
+TEST(SkinText, GlowKernelSpreadsADotOrLeavesIt) {
+  // Radius 3: weights 1 for |k| <= 3, the outermost cut away, so a dot spreads two pixels.
+  auto b = Grey8(11, 11, 255);
+  static_cast<uint8_t*>(b->ScanLine(5))[5] = 0;
+  BlurBitmap8(b.get(), 3);
+  EXPECT_LT(At8(b.get(), 5, 5), 255);
+  EXPECT_LT(At8(b.get(), 7, 5), 255);
+  EXPECT_EQ(At8(b.get(), 8, 5), 255);
+  EXPECT_EQ(At8(b.get(), 5, 8), 255);
+  // A radius so small that only the centre weight is 1: nothing moves.
+  auto c = Grey8(5, 5, 255);
+  static_cast<uint8_t*>(c->ScanLine(2))[2] = 0;
+  BlurBitmap8(c.get(), 0);
+  EXPECT_EQ(At8(c.get(), 2, 2), 0);
+  EXPECT_EQ(At8(c.get(), 3, 2), 255);
+}
+
+TEST(SkinText, GlowRaisesAlphaAroundTheTextAndKeepsItsMask) {
+  auto b = FilledBitmap(60, 30, 0);
+  b->Canvas()->Font()->SetHeight(-12);
+  std::unique_ptr<TBitmap> mask;
+  DrawTextWithGlow(b.get(), "Glow", TRect(10, 5, 50, 25), mask, 0x00FFFF, 3, 15, 0);
+  ASSERT_TRUE(mask);
+  EXPECT_GT(CountIf(b.get(), [](uint32_t p) { return (p >> 24) != 0; }), 20);
+  EXPECT_EQ(Px(b.get(), 0, 0), 0u);  // far from the text
+  TBitmap* kept = mask.get();
+  DrawTextWithGlow(b.get(), "Glow", TRect(10, 5, 50, 25), mask, 0x00FFFF, 3, 15, 0);
+  EXPECT_EQ(mask.get(), kept);
+}
+
+TEST(SkinText, EllipsisFitsOrGivesNothing) {
+  auto b = FilledBitmap(10, 10, 0);
+  TCanvas* c = b->Canvas();
+  c->Font()->SetHeight(-12);
+  EXPECT_EQ(EllipsizeText(c, "Text", 0), "");
+  EXPECT_EQ(EllipsizeText(c, "Text", 500), "Text");
+  const String cut = EllipsizeText(c, "A rather long caption", c->TextWidth("A rather...") + 1);
+  ASSERT_GE(cut.size(), 3u);
+  EXPECT_EQ(cut.substr(cut.size() - 3), "...");
+  EXPECT_LE(c->TextWidth(cut), c->TextWidth("A rather...") + 1);
+  EXPECT_EQ(EllipsizeText(c, "Wide", c->TextWidth("...") - 1), "");
+}
+
+TEST(SkinText, CanvasTextWithSideCopies) {
+  TacSkinRecords s;
+  const int i = s.AddNewSection("T", -1, 3, 0, 0xFFFFFF, 0x000000);
+  auto plain = FilledBitmap(40, 20, 0xFFFFFFFF);
+  plain->Canvas()->Font()->SetHeight(-12);
+  DrawSkinTextEx(plain->Canvas(), "Il", true, &s, 0, i, 0, TRect(4, 2, 40, 20));
+  const int ink = CountIf(plain.get(), [](uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; });
+  EXPECT_GT(ink, 0);
+  EXPECT_EQ(CountIf(plain.get(), [](uint32_t p) { return (p & 0xFF0000) > 0x800000 && (p & 0xFF) < 0x80; }), 0);
+  s.gd[size_t(i)].Props[0].FontColor.Left = 0x0000FF;  // red copy one pixel to the left
+  auto sided = FilledBitmap(40, 20, 0xFFFFFFFF);
+  sided->Canvas()->Font()->SetHeight(-12);
+  DrawSkinTextEx(sided->Canvas(), "Il", true, &s, 0, i, 0, TRect(4, 2, 40, 20));
+  EXPECT_GT(CountIf(sided.get(), [](uint32_t p) { return (p & 0xFF0000) > 0x800000 && (p & 0xFF) < 0x80; }), 0);
+  // Empty text draws nothing.
+  auto none = FilledBitmap(10, 10, 0xFFFFFFFF);
+  DrawSkinTextEx(none->Canvas(), "", true, &s, 0, i, 0, TRect(0, 0, 10, 10));
+  EXPECT_EQ(CountIf(none.get(), [](uint32_t p) { return p != 0xFFFFFFFFu; }), 0);
+}
