@@ -1,6 +1,7 @@
 #include "platform/vcl/ControlClasses.h"
 
 #include "platform/vcl/Buttons.h"
+#include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
@@ -10,4 +11,5 @@ void RegisterControlClasses() {
   RegisterExtCtrlsClasses();
   RegisterRangeControlsClasses();
   RegisterButtonsClasses();
+  RegisterComCtrlsClasses();
 }

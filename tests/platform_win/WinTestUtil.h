@@ -26,6 +26,14 @@ class WindowTest : public ::testing::Test {
     Application->ResetForTests();
   }
   THeadlessBackend& Headless() { return *HeadlessBackend(); }
+  // A shown, active form without a frame at the screen's corner.
+  void ShowForm(TForm& form, int w = 400, int h = 300) {
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(0, 0, w, h);
+    form.Show();
+    SetActiveWindow(form.Handle());
+    Application->ProcessMessages();
+  }
 };
 
 // Records every message of every window created while it is installed,

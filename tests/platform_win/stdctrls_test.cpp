@@ -17,14 +17,6 @@ namespace {
 
 class StdControlsTest : public WindowTest {
  public:
-  // A shown, active form without a frame at the screen's corner.
-  void ShowForm(TForm& form, int w = 400, int h = 300) {
-    form.SetBorderStyle(bsNone);
-    form.SetBounds(0, 0, w, h);
-    form.Show();
-    SetActiveWindow(form.Handle());
-    Application->ProcessMessages();
-  }
   // A left click in the middle of a control, through the input queue.
   void ClickOn(TControl* c) {
     const TPoint p = c->ClientToScreen(TPoint(c->Width() / 2, c->Height() / 2));
