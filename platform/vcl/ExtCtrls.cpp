@@ -603,6 +603,26 @@ void TScrollBox::WndProc(TMessage& Message) {
   TCustomControl::WndProc(Message);
 }
 
+// ---- TCustomFrame ----
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollBox(AOwner) {
+  FBorderStyle = bsNone;
+  FWidth = 320;
+  FHeight = 240;
+}
+
+TCustomFrame::TCustomFrame(TComponent* AOwner, const String& DefinitionClass) : TCustomFrame(AOwner) {
+  FDefinitionClass = DefinitionClass;
+}
+
+void TCustomFrame::LoadDefinition() {
+  if (FDefinitionLoaded || FDefinitionClass.empty()) return;
+  const char* text = FindWindowDefinition(FDefinitionClass);
+  if (!text) throw EReadError(Format("No window definition for class %s", {FDefinitionClass}));
+  FDefinitionLoaded = true;
+  ::LoadDefinition(this, std::string_view(text), &FHandlers);
+}
+
 // ---- Published properties ----
 
 void RegisterExtCtrlsClasses() {
@@ -671,4 +691,6 @@ void RegisterExtCtrlsClasses() {
                                                             [](TScrollBox* c, TFormBorderStyle v) { c->SetBorderStyle(v); }),
                      BoolProp<TScrollBox>("AutoScroll", [](TScrollBox* c) { return c->AutoScroll; },
                                           [](TScrollBox* c, bool v) { c->AutoScroll = v; })});
+  RegisterPropertyClass<TCustomFrame, TScrollBox>("TCustomFrame", {});
+  RegisterPropertyClass<TFrame, TCustomFrame>("TFrame", {});
 }

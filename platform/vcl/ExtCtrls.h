@@ -1,6 +1,6 @@
 #pragma once
 // More controls of the framework: panels, images, radio groups, splitters,
-// timers, scroll boxes, and the hidden utility windows that timers use.
+// timers, scroll boxes, frames, and the hidden utility windows that timers use.
 
 #include <functional>
 #include <memory>
@@ -207,13 +207,35 @@ class TScrollBox : public TCustomControl {
   void CreateParams(TCreateParams& Params) override;
   void AlignControls(TRect Rect) override;
   void WndProc(TMessage& Message) override;
+  TFormBorderStyle FBorderStyle = bsSingle;
 
  private:
   void UpdateBars();
   void ScrollTo(int Bar, int Pos);
-  TFormBorderStyle FBorderStyle = bsSingle;
   int FPos[2] = {0, 0};
   int FRange[2] = {0, 0};
+};
+
+// A reusable group of controls with a window definition of its own (found by
+// the class name given), placed on forms like any container.
+class TCustomFrame : public TScrollBox {
+ public:
+  explicit TCustomFrame(TComponent* AOwner);
+  TCustomFrame(TComponent* AOwner, const String& DefinitionClass);
+  // Loads the definition (once); a derived frame registers its handlers first.
+  // EReadError when none is embedded for the class or the definition is wrong.
+  void LoadDefinition();
+  THandlerRegistry& Handlers() { return FHandlers; }
+
+ private:
+  String FDefinitionClass;
+  bool FDefinitionLoaded = false;
+  THandlerRegistry FHandlers;
+};
+
+class TFrame : public TCustomFrame {
+ public:
+  using TCustomFrame::TCustomFrame;
 };
 
 void RegisterExtCtrlsClasses();

@@ -1,4 +1,4 @@
-// Track bars, progress bars and up-down buttons.
+// Track bars, progress bars, up-down buttons and scroll bars.
 
 #include "platform/vcl/RangeControls.h"
 
@@ -354,6 +354,85 @@ void TUpDown::WndProc(TMessage& Message) {
   TWinControl::WndProc(Message);
 }
 
+// ---- TScrollBar ----
+
+TScrollBar::TScrollBar(TComponent* AOwner) : TWinControl(AOwner) {
+  FWidth = 121;
+  FHeight = GetSystemMetrics(SM_CYHSCROLL);
+  FTabStop = true;
+}
+
+void TScrollBar::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  CreateSubClass(Params, "SCROLLBAR");
+  Params.Style |= FKind == sbVertical ? SBS_VERT : SBS_HORZ;
+}
+
+void TScrollBar::CreateHandleDone() { UpdateBar(); }
+
+void TScrollBar::UpdateBar() {
+  if (!FHandle) return;
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  si.nMin = FMin;
+  si.nMax = FMax;
+  si.nPage = UINT(std::max(0, FPageSize));
+  si.nPos = FPosition;
+  SetScrollInfo(FHandle, SB_CTL, &si, TRUE);
+}
+
+void TScrollBar::SetKind(TScrollBarKind Value) {
+  if (Value == FKind) return;
+  FKind = Value;
+  SetBounds(FLeft, FTop, FHeight, FWidth);
+  RecreateWnd();
+}
+
+void TScrollBar::SetPageSize(int Value) {
+  FPageSize = std::max(0, Value);
+  UpdateBar();
+}
+
+void TScrollBar::SetParams(int APosition, int AMin, int AMax) {
+  if (AMax < AMin) AMax = AMin;
+  APosition = std::clamp(APosition, AMin, AMax);
+  const bool changed = APosition != FPosition;
+  FMin = AMin;
+  FMax = AMax;
+  FPosition = APosition;
+  UpdateBar();
+  if (changed && OnChange) OnChange(this);
+}
+
+void TScrollBar::WndProc(TMessage& Message) {
+  if (Message.Msg == CN_HSCROLL || Message.Msg == CN_VSCROLL) {
+    const WORD code = LOWORD(Message.WParam);
+    int pos = FPosition;
+    switch (code) {
+      case SB_LINEUP: pos -= SmallChange; break;
+      case SB_LINEDOWN: pos += SmallChange; break;
+      case SB_PAGEUP: pos -= LargeChange; break;
+      case SB_PAGEDOWN: pos += LargeChange; break;
+      case SB_THUMBPOSITION: case SB_THUMBTRACK: {
+        SCROLLINFO si;
+        si.fMask = SIF_TRACKPOS;
+        GetScrollInfo(FHandle, SB_CTL, &si);
+        pos = si.nTrackPos;
+        break;
+      }
+      case SB_TOP: pos = FMin; break;
+      case SB_BOTTOM: pos = FMax; break;
+      default: break;
+    }
+    pos = std::clamp(pos, FMin, FMax);
+    if (OnScroll) OnScroll(this, code <= SB_ENDSCROLL ? TScrollCode(code) : scEndScroll, pos);
+    SetPosition(pos);
+    Message.Result = 0;
+    return;
+  }
+  TWinControl::WndProc(Message);
+}
+
 // ---- Published properties ----
 
 void RegisterRangeControlsClasses() {
@@ -420,4 +499,19 @@ void RegisterRangeControlsClasses() {
        BoolProp<TUpDown>("Thousands", [](TUpDown* c) { return c->Thousands(); },
                          [](TUpDown* c, bool v) { c->SetThousands(v); }),
        EventProp<TUpDown>("OnClick", &TUpDown::OnClick), EventProp<TUpDown>("OnChanging", &TUpDown::OnChanging)});
+  RegisterPropertyClass<TScrollBar, TWinControl>(
+      "TScrollBar",
+      {EnumProp<TScrollBar, TScrollBarKind>("Kind", {"sbHorizontal", "sbVertical"}, [](TScrollBar* c) { return c->Kind(); },
+                                            [](TScrollBar* c, TScrollBarKind v) { c->SetKind(v); }),
+       IntProp<TScrollBar>("Min", [](TScrollBar* c) { return c->Min(); }, [](TScrollBar* c, int v) { c->SetMin(v); }),
+       IntProp<TScrollBar>("Max", [](TScrollBar* c) { return c->Max(); }, [](TScrollBar* c, int v) { c->SetMax(v); }),
+       IntProp<TScrollBar>("Position", [](TScrollBar* c) { return c->Position(); },
+                           [](TScrollBar* c, int v) { c->SetPosition(v); }),
+       IntProp<TScrollBar>("PageSize", [](TScrollBar* c) { return c->PageSize(); },
+                           [](TScrollBar* c, int v) { c->SetPageSize(v); }),
+       IntProp<TScrollBar>("SmallChange", [](TScrollBar* c) { return c->SmallChange; },
+                           [](TScrollBar* c, int v) { c->SmallChange = v; }),
+       IntProp<TScrollBar>("LargeChange", [](TScrollBar* c) { return c->LargeChange; },
+                           [](TScrollBar* c, int v) { c->LargeChange = v; }),
+       EventProp<TScrollBar>("OnChange", &TScrollBar::OnChange), EventProp<TScrollBar>("OnScroll", &TScrollBar::OnScroll)});
 }

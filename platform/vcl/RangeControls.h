@@ -1,7 +1,7 @@
 #pragma once
-// Controls over a range of integers: track bars, progress bars and up-down
-// buttons, over the layer's "msctls_trackbar32", "msctls_progress32" and
-// "msctls_updown32" classes.
+// Controls over a range of integers: track bars, progress bars, up-down
+// buttons and scroll bars, over the layer's "msctls_trackbar32",
+// "msctls_progress32", "msctls_updown32" and "SCROLLBAR" classes.
 
 #include "platform/vcl/StdCtrls.h"
 
@@ -155,6 +155,46 @@ class TUpDown : public TWinControl {
   bool FWrap = false;
   bool FArrowKeys = true;
   bool FThousands = true;
+};
+
+enum TScrollBarKind { sbHorizontal, sbVertical };
+enum TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
+
+// A stand-alone scroll bar over the layer's "SCROLLBAR" class.
+class TScrollBar : public TWinControl {
+ public:
+  explicit TScrollBar(TComponent* AOwner);
+  TScrollBarKind Kind() const { return FKind; }
+  void SetKind(TScrollBarKind Value);
+  int Min() const { return FMin; }
+  void SetMin(int Value) { SetParams(FPosition, Value, FMax); }
+  int Max() const { return FMax; }
+  void SetMax(int Value) { SetParams(FPosition, FMin, Value); }
+  // Setting Position in code fires OnChange too, as the original does.
+  int Position() const { return FPosition; }
+  void SetPosition(int Value) { SetParams(Value, FMin, FMax); }
+  int PageSize() const { return FPageSize; }
+  void SetPageSize(int Value);
+  int SmallChange = 1;
+  int LargeChange = 1;
+  void SetParams(int APosition, int AMin, int AMax);
+
+  TNotifyEvent OnChange;
+  // Before a user's scroll takes effect; the handler may change ScrollPos.
+  std::function<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)> OnScroll;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateHandleDone() override;
+  void WndProc(TMessage& Message) override;
+
+ private:
+  void UpdateBar();
+  TScrollBarKind FKind = sbHorizontal;
+  int FMin = 0;
+  int FMax = 100;
+  int FPosition = 0;
+  int FPageSize = 0;
 };
 
 void RegisterRangeControlsClasses();

@@ -173,6 +173,20 @@ TEST_F(StdControlsTest, EventsFireForProgrammaticAndUserChangesAsTheOriginalDoes
          EXPECT_TRUE(static_cast<TSpeedButton*>(c)->Down());
          EXPECT_FALSE(static_cast<TSpeedButton*>(c->Parent()->Controls(0))->Down());
        }},
+      {"scroll bar",
+       [](TForm& f, int& n) {
+         auto* c = new TScrollBar(&f);
+         c->SetParent(&f);
+         c->LargeChange = 10;
+         c->OnChange = [&n](TObject*) { ++n; };
+         return c;
+       },
+       [](TControl* c) { static_cast<TScrollBar*>(c)->SetPosition(50); }, 1,
+       [](StdControlsTest&, TControl* c) {
+         // A page step from the bar itself, as its parent hears it.
+         SendMessageW(c->Parent()->Handle(), WM_HSCROLL, SB_PAGEDOWN, LPARAM(static_cast<TScrollBar*>(c)->Handle()));
+       },
+       1, [](TControl* c) { EXPECT_EQ(static_cast<TScrollBar*>(c)->Position(), 60); }},
       {"list box",
        [](TForm& f, int& n) {
          auto* c = new TListBox(&f);
@@ -636,6 +650,48 @@ TEST_F(StdControlsTest, HintShowsAfterThePauseAndHidesWhenThePointerLeaves) {
 }
 
 // ---- Window definitions ----
+
+struct TPreviewFrame : TFrame {
+  explicit TPreviewFrame(TComponent* AOwner) : TFrame(AOwner, "TPreviewFrame") {}
+};
+
+TEST_F(StdControlsTest, FrameLoadsItsOwnDefinitionAndSitsOnAForm) {
+  RegisterWindowDefinition(R"(object PreviewFrame: TPreviewFrame
+  Width = 200
+  Height = 100
+  object lblTime: TLabel
+    Left = 4
+    Top = 4
+    Caption = '00:00:00.000'
+  end
+  object btnNext: TButton
+    Left = 4
+    Top = 40
+    Anchors = [akRight, akBottom]
+    OnClick = btnNextClick
+  end
+end
+)");
+  TForm form(nullptr);
+  auto* frame = new TPreviewFrame(&form);
+  int clicks = 0;
+  frame->Handlers().Register<TNotifyEvent>("btnNextClick", [&](TObject*) { ++clicks; });
+  frame->LoadDefinition();
+  frame->SetParent(&form);
+  ShowForm(form, 300, 200);
+  auto* next = static_cast<TButton*>(frame->FindComponent("btnNext"));
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(next->Parent(), frame);
+  EXPECT_EQ(static_cast<TLabel*>(frame->FindComponent("lblTime"))->Caption(), "00:00:00.000");
+  frame->SetAlign(alClient);  // 300 x 200: the anchored button follows the corner
+  EXPECT_EQ(next->BoundsRect(), Bounds(104, 140, 75, 25));
+  ClickOn(next);
+  EXPECT_EQ(clicks, 1);
+  TFrame plain(nullptr);
+  plain.LoadDefinition();  // no definition class: nothing to load
+  TFrame missing(nullptr, "TNoSuchFrame");
+  EXPECT_THROW(missing.LoadDefinition(), EReadError);
+}
 
 const char* kDefinition = R"(object ControlsForm: TControlsForm
   Caption = 'Controls'
