@@ -1,0 +1,1 @@
+SELECT CASE WHEN a < b THEN 1 ELSE 2 END, DAZ(b - c), a / 2 FROM t1 ORDER BY 1, 2

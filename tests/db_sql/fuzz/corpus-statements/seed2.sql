@@ -1,0 +1,1 @@
+SELECT t1.a, t2.e FROM t1 LEFT JOIN t2 ON t1.a = t2.a

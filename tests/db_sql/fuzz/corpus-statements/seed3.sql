@@ -1,0 +1,1 @@
+SELECT d, COUNT(*), SUM(b), AVG(c) FROM t1 GROUP BY d HAVING COUNT(*) > 0

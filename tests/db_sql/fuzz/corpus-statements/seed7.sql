@@ -1,0 +1,1 @@
+INSERT INTO t1 (a, d) VALUES (4, 'w'), (5, 'v'); UPDATE t1 SET b = b + 1 WHERE a > 2; DELETE FROM t1 WHERE c < 1
