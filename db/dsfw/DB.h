@@ -297,6 +297,8 @@ class TField : public TComponent {
   TDateTime AsDateTime() { return AsFloat(); }
   void SetAsDateTime(TDateTime V) { SetAsVariant(V); }
 
+  // From another field: its value, or null.
+  void Assign(TPersistent* Source) override;
   // Runs OnValidate before a value goes into the record.
   void Validate(const void* Buffer);
   void FocusControl();

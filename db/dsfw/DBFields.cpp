@@ -73,6 +73,19 @@ void TField::SetData(const void* Buffer, bool NativeFormat) {
 
 bool TField::IsNull() { return !GetData(nullptr); }
 
+void TField::Assign(TPersistent* Source) {
+  if (Source == nullptr) {
+    Clear();
+  } else if (auto* Field = dynamic_cast<TField*>(Source)) {
+    if (Field->IsNull())
+      Clear();
+    else
+      SetAsVariant(Field->GetAsVariant());
+  } else {
+    TPersistent::Assign(Source);
+  }
+}
+
 void TField::Validate(const void* Buffer) {
   if (!OnValidate) return;
   // The value is native; fields reading through a conversion see it converted.

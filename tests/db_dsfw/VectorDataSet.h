@@ -116,6 +116,43 @@ class TVectorDataSet : public TDataSet {
     if (S != dsCalcFields && S != dsFilter && S != dsNewValue) DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
   }
 
+  // BLOB contents live in BlobStore; the record holds the slot number.
+  std::vector<std::vector<uint8_t>> BlobStore;
+  class TBlob : public TMemoryStream {
+   public:
+    TBlob(TVectorDataSet* DS, TField* Field, TRecordBuffer Record, bool Writing)
+        : FDS(DS), FField(Field), FRecord(Record), FWriting(Writing) {}
+    ~TBlob() override {
+      if (!FWriting) return;
+      uint8_t* P = FRecord + FDS->FOffsets[FField->FieldNo() - 1];
+      auto Slot = static_cast<int32_t>(FDS->BlobStore.size());
+      FDS->BlobStore.emplace_back(Memory(), Memory() + Size());
+      P[0] = 1;
+      std::memcpy(P + 1, &Slot, 4);
+    }
+
+   private:
+    TVectorDataSet* FDS;
+    TField* FField;
+    TRecordBuffer FRecord;
+    bool FWriting;
+  };
+  TStream* CreateBlobStream(TField* Field, TBlobStreamMode Mode) override {
+    TRecordBuffer Record = RecordOfState();
+    if (Mode != bmRead && State() != dsEdit && State() != dsInsert)
+      DatabaseError("Dataset not in edit or insert mode", this);
+    auto* Stream = new TBlob(this, Field, Record, Mode != bmRead);
+    const uint8_t* P = Record ? Record + FOffsets[Field->FieldNo() - 1] : nullptr;
+    if (Mode != bmWrite && P != nullptr && P[0] != 0) {
+      int32_t Slot;
+      std::memcpy(&Slot, P + 1, 4);
+      const auto& Bytes = BlobStore[static_cast<size_t>(Slot)];
+      if (!Bytes.empty()) Stream->WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+      Stream->Seek(0, soBeginning);
+    }
+    return Stream;
+  }
+
   void SetFilterText(const String& Value) override {
     TDataSet::SetFilterText(Value);
     FilterSeen = Value;
@@ -301,6 +338,7 @@ class TVectorDataSet : public TDataSet {
       case ftLargeint: case ftFloat: case ftCurrency: case ftDateTime: return 8;
       case ftTimeStamp: return static_cast<int>(sizeof(TSQLTimeStamp));
       case ftBytes: return C.Size;
+      case ftBlob: case ftMemo: case ftWideMemo: case ftGraphic: return 4;  // a slot of BlobStore
       case ftVarBytes: return C.Size + 2;
       default: return 0;
     }
