@@ -260,6 +260,7 @@ class TField : public TComponent {
   bool Calculated() const { return FieldKind == fkCalculated || FieldKind == fkLookup; }
   bool Lookup() const { return FieldKind == fkLookup; }
   bool IsBlob() const;
+  bool IsIndexField();  // whether the dataset's current index uses it
 
   bool Required = false;
   bool ReadOnly = false;
@@ -696,7 +697,7 @@ class TDataSet : public TComponent {
   void Resync(TResyncMode Mode);
   int RecordCount() { CheckActive(); return GetRecordCount(); }
   int RecNo() { return GetRecNo(); }
-  void SetRecNo(int Value) { SetRecNoValue(Value); }
+  virtual void SetRecNo(int /*Value*/) {}
   bool FindFirst() { return FindRecord(true, true); }
   bool FindLast() { return FindRecord(true, false); }
   bool FindNext() { return FindRecord(false, true); }
@@ -797,7 +798,6 @@ class TDataSet : public TComponent {
   virtual void CalculateFields(TRecordBuffer Buffer);
   virtual int GetRecordCount() { return -1; }
   virtual int GetRecNo() { return -1; }
-  virtual void SetRecNoValue(int /*Value*/) {}
   virtual void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative);
   virtual void DataConvert(TField* Field, const TValueBuffer& Source, TValueBuffer& Dest, bool ToNative);
   virtual void CloseBlob(TField* /*Field*/) {}
@@ -833,9 +833,35 @@ class TDataSet : public TComponent {
   virtual void InternalCancel() {}
   virtual void InternalDelete() = 0;
   virtual void InternalAddRecord(TRecordBuffer Buffer, bool Append) = 0;
+  virtual void InternalAddRecord(const TValueBuffer& Buffer, bool Append) {
+    InternalAddRecord(const_cast<TRecordBuffer>(Buffer.data()), Append);
+  }
   virtual bool GetCanModify() { return true; }
   virtual void DoOnNewRecord();
 
+  virtual bool GetIsIndexField(TField* /*Field*/) { return false; }
+
+  // -- Provider support: statements, transactions and updates for providers --
+ public:
+  virtual int PSExecuteStatement(const String& /*ASQL*/, TParams* /*AParams*/) { return 0; }
+  virtual int PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet*& ResultSet) {
+    ResultSet = nullptr;
+    return PSExecuteStatement(ASQL, AParams);
+  }
+  virtual String PSGetQuoteChar() { return String(); }
+  virtual void PSStartTransaction() {}
+  virtual void PSEndTransaction(bool /*Commit*/) {}
+  virtual bool PSInTransaction() { return false; }
+  virtual bool PSIsSQLBased() { return false; }
+  virtual bool PSIsSQLSupported() { return false; }
+  virtual void PSReset() {}
+  virtual bool PSUpdateRecord(TUpdateKind /*UpdateKind*/, TDataSet* /*Delta*/) { return false; }
+  virtual String PSGetTableName() { return String(); }
+  virtual void PSSetCommandText(const String& /*CommandText*/) {}
+  virtual String PSGetKeyFields() { return String(); }
+  virtual void PSSetParams(TParams* /*AParams*/) {}
+
+ protected:
   // -- Filters, search ------------------------------------------------------
   virtual bool FindRecord(bool /*Restart*/, bool /*GoForward*/) { return false; }
   void SetFound(bool Value) { FFound = Value; }

@@ -73,6 +73,8 @@ void TField::SetData(const void* Buffer, bool NativeFormat) {
 
 bool TField::IsNull() { return !GetData(nullptr); }
 
+bool TField::IsIndexField() { return FDataSet != nullptr && FieldKind == fkData && FDataSet->GetIsIndexField(this); }
+
 void TField::Assign(TPersistent* Source) {
   if (Source == nullptr) {
     Clear();
