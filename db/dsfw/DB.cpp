@@ -236,6 +236,7 @@ TFieldDef* TFieldDefs::Items(int Index) const {
 TFieldDef* TFieldDefs::AddFieldDef() {
   FItems.push_back(std::make_unique<TFieldDef>(this, "", ftUnknown, 0, false, Count() + 1));
   Updated = false;
+  if (FDataSet != nullptr) FDataSet->DefChanged(this);
   return FItems.back().get();
 }
 
@@ -253,6 +254,7 @@ TFieldDef* TFieldDefs::Add(const String& Name, TFieldType DataType, int Size, bo
 void TFieldDefs::Clear() {
   FItems.clear();
   Updated = false;
+  if (FDataSet != nullptr) FDataSet->DefChanged(this);
 }
 
 int TFieldDefs::IndexOf(const String& Name) const {
@@ -308,6 +310,7 @@ TIndexDef* TIndexDefs::Items(int Index) const {
 
 TIndexDef* TIndexDefs::AddIndexDef() {
   FItems.push_back(std::make_unique<TIndexDef>());
+  if (FDataSet != nullptr) FDataSet->DefChanged(this);
   return FItems.back().get();
 }
 
@@ -319,7 +322,10 @@ void TIndexDefs::Add(const String& Name, const String& Fields, TIndexOptions Opt
   Def->Options = Options;
 }
 
-void TIndexDefs::Clear() { FItems.clear(); }
+void TIndexDefs::Clear() {
+  FItems.clear();
+  if (FDataSet != nullptr) FDataSet->DefChanged(this);
+}
 
 int TIndexDefs::IndexOf(const String& Name) const {
   for (int I = 0; I < Count(); ++I)

@@ -778,7 +778,7 @@ class TDataSet : public TComponent {
   TDataSetErrorEvent OnDeleteError, OnEditError, OnPostError;
 
   // Internal interface used by fields, links and data sources.
-  void DataEvent(TDataEvent Event, intptr_t Info);
+  virtual void DataEvent(TDataEvent Event, intptr_t Info);
   void CheckActive() const;   // "Cannot perform this operation on a closed dataset"
   void CheckInactive();       // "Cannot perform this operation on an open dataset"
   TRecordBuffer ActiveBuffer() const;
@@ -860,6 +860,15 @@ class TDataSet : public TComponent {
   virtual void PSSetCommandText(const String& /*CommandText*/) {}
   virtual String PSGetKeyFields() { return String(); }
   virtual void PSSetParams(TParams* /*AParams*/) {}
+  virtual TParams* PSGetParams() { return nullptr; }
+  virtual void PSExecute() {}
+  // A new definition the caller frees, or none.
+  virtual TIndexDef* PSGetDefaultOrder() { return nullptr; }
+  // A new list the caller frees: the dataset's indexes of the given kinds.
+  virtual TIndexDefs* PSGetIndexDefs(TIndexOptions /*IndexTypes*/) { return nullptr; }
+  // The definitions of IndexDefs whose options include any of IndexTypes
+  // (all of them when IndexTypes is empty), as a new list the caller frees.
+  TIndexDefs* GetIndexDefs(TIndexDefs* IndexDefs, TIndexOptions IndexTypes);
 
  protected:
   // -- Filters, search ------------------------------------------------------
@@ -878,6 +887,8 @@ class TDataSet : public TComponent {
   virtual void BindFields(bool Binding);
   void SetDefaultFields(bool Value) { FDefaultFields = Value; }
   virtual void UpdateIndexDefs() {}
+  // Told when the field or index definitions change.
+  virtual void DefChanged(TObject* /*Sender*/) {}
   void FreeFieldBuffers() {}
 
   // -- Ring and state helpers for descendants -------------------------------

@@ -882,3 +882,15 @@ Variant TDataSet::Lookup(const String& /*KeyFields*/, const Variant& /*KeyValues
 }
 
 bool TDataSet::GetCurrentRecord(TRecordBuffer /*Buffer*/) { return false; }
+
+TIndexDefs* TDataSet::GetIndexDefs(TIndexDefs* IndexDefs, TIndexOptions IndexTypes) {
+  auto Result = std::make_unique<TIndexDefs>(this);
+  if (IndexDefs != nullptr) {
+    IndexDefs->Update();
+    for (int I = 0; I < IndexDefs->Count(); ++I) {
+      TIndexDef* Def = IndexDefs->Items(I);
+      if (IndexTypes == 0 || (Def->Options & IndexTypes) != 0) Result->AddIndexDef()->Assign(Def);
+    }
+  }
+  return Result.release();
+}

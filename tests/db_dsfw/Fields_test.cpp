@@ -165,6 +165,14 @@ TEST(DbDefinitions, FieldAndIndexDefinitionsFindAndCopy) {
   EXPECT_EQ(Indexes.FindIndexForFields("name")->Name, "ByName");
   EXPECT_EQ(ErrorOf([&] { Indexes.FindIndexForFields("Other"); }), "No index for fields 'Other'");
   EXPECT_EQ(ErrorOf([&] { Indexes.Find("x"); }), "Index 'x' not found");
+
+  // The provider's selection by kind.
+  AllTypes T;
+  std::unique_ptr<TIndexDefs> Unique(T.DS->GetIndexDefs(&Indexes, ixUnique));
+  ASSERT_EQ(Unique->Count(), 1);
+  EXPECT_EQ(Unique->Items(0)->Name, "PK");
+  std::unique_ptr<TIndexDefs> All(T.DS->GetIndexDefs(&Indexes, 0));
+  EXPECT_EQ(All->Count(), 2);
 }
 
 TEST(DbParams, FindAssignAndCompare) {
