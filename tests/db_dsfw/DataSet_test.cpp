@@ -65,6 +65,23 @@ TEST(DataSetRing, WalksEveryRecordWhateverTheBufferCount) {
   }
 }
 
+TEST(DataSetRing, ResizingTheRingKeepsTheActiveRecord) {
+  Fixture F(12, 5);
+  F.DS->Open();
+  F.DS->MoveBy(7);
+  for (int Buffers : {2, 1, 6, 3, 20}) {
+    SCOPED_TRACE(Buffers);
+    F.Link.SetBufferCount(Buffers);
+    EXPECT_EQ(F.Id(), 7);
+    EXPECT_EQ(F.DS->BufferRecordCount(), std::min(Buffers, 12));
+    EXPECT_EQ(F.Link.RecordCount(), std::min(Buffers, 12));
+    F.DS->Next();
+    EXPECT_EQ(F.Id(), 8);
+    F.DS->Prior();
+  }
+  EXPECT_EQ(F.Walk(true), Range(0, 11));
+}
+
 TEST(DataSetRing, MoveByStopsAtTheEdgesAndReportsTheDistance) {
   Fixture F(6, 3);
   F.DS->Open();
