@@ -139,15 +139,74 @@ TVelqorimAOTable::~TVelqorimAOTable() {
   MemoryManager().FreeAndNillMem(FRecord);
 }
 
+// An index whose first column an integer equality filter names: the scan reads
+// that key's range only (the filters still decide every row).
+bool TVelqorimAOTable::FindKeyFilter(String& IndexName, int& FieldNo, const TABSVariant*& Key) {
+  for (auto& f : FFilters) {
+    auto* cmp = dynamic_cast<TVelqorimExprNodeComparison*>(f->Root());
+    if (!cmp || cmp->Operator != doEQ || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2) continue;
+    for (int side = 0; side < 2; ++side) {
+      auto* field = dynamic_cast<TVelqorimExprNodeField*>(cmp->Child(static_cast<size_t>(side)));
+      auto* constant = dynamic_cast<TVelqorimExprNodeConst*>(cmp->Child(static_cast<size_t>(1 - side)));
+      if (!field || !constant || field->LAO != this || constant->Value.IsNull() ||
+          !IsIntegerBaseFieldType(constant->Value.DataType()))
+        continue;
+      const int no = field->FieldNo();
+      if (no < 0 || !IsIntegerBaseFieldType(AdvancedFieldTypeToBaseFieldType(Columns[static_cast<size_t>(no)].Type)))
+        continue;
+      TVelqorimIndexDefs& defs = Cursor.GetIndexDefs();
+      for (int i = 0; i < defs.Count(); ++i) {
+        auto* d = static_cast<TVelqorimIndexDef*>(defs.GetDef(i));
+        if (d->ColumnCount() > 0 && UpperCase(d->GetIndexColumn(0).FieldName) == UpperCase(Columns[static_cast<size_t>(no)].FieldName)) {
+          IndexName = d->Name;
+          FieldNo = no;
+          Key = &constant->Value;
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
 void TVelqorimAOTable::Execute() {
   Rows.clear();
   const size_t n = Columns.size();
-  Cursor.InternalFirst();
-  while (Cursor.GetRecordBuffer(grmNext) == grrOK) {
-    TVelqorimAORow row(n);
-    for (size_t i = 0; i < n; ++i) Cursor.GetFieldValue(row[i], static_cast<int>(i), true);
-    AddIfPasses(std::move(row));
+  String indexName;
+  int keyField = -1;
+  const TABSVariant* key = nullptr;
+  uint8_t* lo = nullptr;
+  uint8_t* hi = nullptr;
+  if (FindKeyFilter(indexName, keyField, key)) {
+    Cursor.SetIndexName(indexName);
+    lo = Cursor.AllocateRecordBuffer();
+    hi = Cursor.AllocateRecordBuffer();
+    Cursor.InternalInitRecord(lo, true);
+    Cursor.InternalInitRecord(hi, true);
+    Cursor.SetFieldValue(*key, keyField, true, lo);
+    Cursor.SetFieldValue(*key, keyField, true, hi);
+    Cursor.ApplyRange(lo, hi, 1, 1, false, false);
   }
+  try {
+    Cursor.InternalFirst();
+    while (Cursor.GetRecordBuffer(grmNext) == grrOK) {
+      TVelqorimAORow row(n);
+      for (size_t i = 0; i < n; ++i) Cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+      AddIfPasses(std::move(row));
+    }
+  } catch (...) {
+    FinishKeyScan(lo, hi);
+    throw;
+  }
+  FinishKeyScan(lo, hi);
+}
+
+void TVelqorimAOTable::FinishKeyScan(uint8_t*& Lo, uint8_t*& Hi) {
+  if (!Lo) return;
+  Cursor.ResetRange();
+  Cursor.SetIndexName(String());
+  MemoryManager().FreeAndNillMem(Lo);
+  MemoryManager().FreeAndNillMem(Hi);
 }
 
 // ---------------------------------------------------------------------------

@@ -80,6 +80,8 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   TVelqorimLocalCursor Cursor;
 
  private:
+  bool FindKeyFilter(String& IndexName, int& FieldNo, const TABSVariant*& Key);
+  void FinishKeyScan(uint8_t*& Lo, uint8_t*& Hi);
   uint8_t* FRecord = nullptr;
 };
 

@@ -95,6 +95,18 @@ TEST_F(VelqorimSQL, UpdateAndDeleteApplyOnce) {
   EXPECT_EQ(Run("SELECT COUNT(*) FROM k"), "0\n");
 }
 
+// An equality on an indexed integer column reads through the index; the answer stays that of a full scan.
+TEST_F(VelqorimSQL, IndexedEqualityKeepsTheAnswer) {
+  Run("CREATE TABLE x (a INTEGER, b INTEGER, c VARCHAR(5)); CREATE INDEX xa ON x (a DESC, b);"
+      "INSERT INTO x VALUES (3, 1, 'p'), (-2, 2, 'q'), (3, 3, 'r'), (7, 4, 's'), (3, 5, 't')");
+  EXPECT_EQ(Run("SELECT b FROM x WHERE a = 3 ORDER BY b"), "1\n3\n5\n");
+  EXPECT_EQ(Run("SELECT b FROM x WHERE -2 = a"), "2\n");
+  EXPECT_EQ(Run("SELECT b FROM x WHERE a = 3 AND b > 2 ORDER BY 1"), "3\n5\n");
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM x WHERE a = 4"), "0\n");
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM x WHERE a = 3.0"), "3\n");
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM x"), "5\n");  // no range left behind
+}
+
 TEST_F(VelqorimSQL, DefinitionFaultsAreRefused) {
   struct Case {
     const char* Script;
