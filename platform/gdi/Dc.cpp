@@ -274,6 +274,14 @@ int GetClipBox(HDC h, RECT* r) {
   return dc->visible.Type();
 }
 
+BOOL RectVisible(HDC h, const RECT* r) {
+  HDC__* dc = Dc(h);
+  if (!dc || !r) return FALSE;
+  bool any = false;
+  dc->visible.ForEachRectIn(dc->ToSurface(*r), [&](const RECT&) { any = true; });
+  return any ? TRUE : FALSE;
+}
+
 int GetClipRgn(HDC h, HRGN rgn) {
   HDC__* dc = Dc(h);
   HRGN__* r = As<HRGN__>(rgn, OBJ_REGION);

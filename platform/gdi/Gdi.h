@@ -322,6 +322,8 @@ int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode);
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
 int GetClipBox(HDC dc, RECT* r);  // logical units
+// Whether any part of r (logical units) lies inside the DC's visible region.
+BOOL RectVisible(HDC dc, const RECT* r);
 int GetClipRgn(HDC dc, HRGN rgn);  // 1 with a copy, 0 when none, -1 on error
 BOOL PtVisible(HDC dc, int x, int y);
 

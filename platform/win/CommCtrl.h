@@ -179,7 +179,7 @@ struct NMUPDOWN {
   int iDelta = 0;
 };
 
-// ======== Tab controls, status bars, tool bars and tree views ========
+// ======== Tab controls, status bars, tool bars and tree views =
 
 // Image lists are handles of their own module; these controls only keep and
 // hand back the list they were given.
@@ -555,3 +555,6 @@ struct NMTREEVIEWW {
   TVITEMW itemNew;
   POINT ptDrag;
 };
+
+// ---- Image lists, list views, headers and tooltips ----
+#include "platform/win/ListViews.h"

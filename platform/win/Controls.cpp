@@ -30,6 +30,9 @@ void RegisterSystemClasses() {
       {STATUSCLASSNAMEW, &StatusBarWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, 0},
       {TOOLBARCLASSNAMEW, &ToolbarWndProc, CS_DBLCLKS, 0},
       {WC_TREEVIEWW, &TreeViewWndProc, CS_DBLCLKS, 0},
+      // List view, its column header and tooltips.
+      {WC_LISTVIEWW, &ListViewWndProc, CS_DBLCLKS, 0},
+      {WC_HEADERW, &HeaderWndProc, CS_DBLCLKS, 0},
   };
   for (const Entry& e : entries) {
     WNDCLASSEXW wc;

@@ -120,6 +120,16 @@ void SetComboListOwner(HWND list, HWND combo, std::function<void(bool accepted)>
 
 // The dialog class "#32770" (Dialog.cpp), registered with the other system classes.
 void RegisterDialogClass();
+// A top-down 32-bit copy of part of a bitmap, alpha included (the caller deletes bitmap).
+struct Pixels32 {
+  HBITMAP bitmap = nullptr;
+  uint8_t* bits = nullptr;
+  int width = 0, height = 0;
+  uint8_t* Row(int y) const { return bits + size_t(y) * size_t(width) * 4; }
+};
+// A new top-down 32-bit picture, all zero.
+Pixels32 NewPixels32(int width, int height);
+Pixels32 Copy32(HBITMAP src, int sx, int sy, int width, int height);
 
 // Class procedures registered by RegisterSystemClasses.
 LRESULT ScrollBarWndProc(HWND, UINT, WPARAM, LPARAM);
@@ -135,5 +145,8 @@ LRESULT TabWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT StatusBarWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ToolbarWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT TreeViewWndProc(HWND, UINT, WPARAM, LPARAM);
+// List view, its column header and tooltips.
+LRESULT ListViewWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT HeaderWndProc(HWND, UINT, WPARAM, LPARAM);
 
 }  // namespace win

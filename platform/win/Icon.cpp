@@ -1,9 +1,10 @@
 // Icons (colour and mask, or colour with alpha) and cursors.
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
-#include "platform/win/WinInternal.h"
+#include "platform/win/ControlsInternal.h"
 
 struct HICON__ {
   int width = 0;
@@ -17,23 +18,10 @@ struct HCURSOR__ {
   HICON icon = nullptr;
 };
 
-namespace {
+namespace win {
 
-std::unordered_set<HICON>& Icons() {
-  static auto* s = new std::unordered_set<HICON>();
-  return *s;
-}
-
-struct Pixels {
-  HBITMAP bitmap = nullptr;
-  uint8_t* bits = nullptr;
-  int width = 0, height = 0;
-  uint8_t* Row(int y) const { return bits + size_t(y) * size_t(width) * 4; }
-};
-
-// A top-down 32-bit copy of (part of) a bitmap, alpha included.
-Pixels Copy32(HBITMAP src, int sy, int width, int height) {
-  Pixels p;
+Pixels32 NewPixels32(int width, int height) {
+  Pixels32 p;
   BITMAPINFO256 bi;
   bi.bmiHeader.biWidth = width;
   bi.bmiHeader.biHeight = -height;
@@ -44,14 +32,33 @@ Pixels Copy32(HBITMAP src, int sy, int width, int height) {
   p.bits = static_cast<uint8_t*>(bits);
   p.width = width;
   p.height = height;
+  memset(p.bits, 0, size_t(width) * size_t(height) * 4);
+  return p;
+}
+
+Pixels32 Copy32(HBITMAP src, int sx, int sy, int width, int height) {
+  Pixels32 p = NewPixels32(width, height);
+  if (!p.bitmap) return p;
   HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
   HGDIOBJ a = SelectObject(from, src), b = SelectObject(to, p.bitmap);
-  BitBlt(to, 0, 0, width, height, from, 0, sy, SRCCOPY);
+  BitBlt(to, 0, 0, width, height, from, sx, sy, SRCCOPY);
   SelectObject(from, a);
   SelectObject(to, b);
   DeleteDC(from);
   DeleteDC(to);
   return p;
+}
+
+}  // namespace win
+
+namespace {
+
+using win::Copy32;
+using Pixels = win::Pixels32;
+
+std::unordered_set<HICON>& Icons() {
+  static auto* s = new std::unordered_set<HICON>();
+  return *s;
 }
 
 HBITMAP Duplicate(HBITMAP src) {
@@ -83,9 +90,9 @@ HICON CreateIconIndirect(const ICONINFO* info) {
   const int width = mask.bmWidth;
   const int height = info->hbmColor ? color.bmHeight : mask.bmHeight / 2;
   if (width <= 0 || height <= 0) return nullptr;
-  Pixels m = Copy32(info->hbmMask, 0, width, height);
+  Pixels m = Copy32(info->hbmMask, 0, 0, width, height);
   // Without a colour bitmap the mask's lower half is the picture.
-  Pixels c = info->hbmColor ? Copy32(info->hbmColor, 0, width, height) : Copy32(info->hbmMask, height, width, height);
+  Pixels c = info->hbmColor ? Copy32(info->hbmColor, 0, 0, width, height) : Copy32(info->hbmMask, 0, height, width, height);
   if (!m.bitmap || !c.bitmap) {
     if (m.bitmap) DeleteObject(m.bitmap);
     if (c.bitmap) DeleteObject(c.bitmap);
