@@ -3,6 +3,7 @@
 #include "platform/vcl/Buttons.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/ListViews.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
 
@@ -12,4 +13,5 @@ void RegisterControlClasses() {
   RegisterRangeControlsClasses();
   RegisterButtonsClasses();
   RegisterComCtrlsClasses();
+  RegisterListViewClasses();
 }

@@ -33,6 +33,7 @@ void RegisterSystemClasses() {
       // List view, its column header and tooltips.
       {WC_LISTVIEWW, &ListViewWndProc, CS_DBLCLKS, 0},
       {WC_HEADERW, &HeaderWndProc, CS_DBLCLKS, 0},
+      {TOOLTIPS_CLASSW, &ToolTipWndProc, CS_SAVEBITS, 0},
   };
   for (const Entry& e : entries) {
     WNDCLASSEXW wc;

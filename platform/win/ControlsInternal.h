@@ -148,5 +148,6 @@ LRESULT TreeViewWndProc(HWND, UINT, WPARAM, LPARAM);
 // List view, its column header and tooltips.
 LRESULT ListViewWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT HeaderWndProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT ToolTipWndProc(HWND, UINT, WPARAM, LPARAM);
 
 }  // namespace win

@@ -2,6 +2,7 @@
 // through hit testing and capture into non-client and client messages.
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/win/WinInternal.h"
@@ -104,6 +105,53 @@ void PostMouse(Window* w, LRESULT hit, UINT clientMsg, POINT pt, WPARAM extra = 
   }
 }
 
+// A pending TME_HOVER request: the mouse must rest inside a small square around start.
+struct HoverRequest {
+  HWND wnd = nullptr;
+  bool nonClient = false;
+  UINT time = 0;
+  POINT start;
+  UINT_PTR timer = 0;
+};
+HoverRequest hoverRequest;
+constexpr int kHoverSquare = 4;         // side of the square the resting mouse may wander in
+constexpr UINT kDefaultHoverTime = 400;  // HOVER_DEFAULT
+
+void CancelHover(HWND wnd) {
+  if (!hoverRequest.wnd || (wnd && hoverRequest.wnd != wnd)) return;
+  if (hoverRequest.timer) KillTimer(nullptr, hoverRequest.timer);
+  hoverRequest = HoverRequest{};
+}
+
+void HoverDue(HWND, UINT, UINT_PTR, DWORD) {
+  const HoverRequest r = hoverRequest;
+  CancelHover(nullptr);
+  Window* w = Get(r.wnd);
+  if (!w) return;
+  w->trackFlags &= ~TME_HOVER;
+  POINT p = S().cursor;
+  if (r.nonClient) {
+    PostInput(r.wnd, WM_NCMOUSEHOVER, WPARAM(Send(w, WM_NCHITTEST, 0, PointToLParam(p))), PointToLParam(p));
+  } else {
+    ScreenToClient(r.wnd, &p);
+    PostInput(r.wnd, WM_MOUSEHOVER, KeyFlags(), PointToLParam(p));
+  }
+}
+
+void ArmHover() {
+  if (hoverRequest.timer) KillTimer(nullptr, hoverRequest.timer);
+  hoverRequest.start = S().cursor;
+  hoverRequest.timer = SetTimer(nullptr, 0, hoverRequest.time, &HoverDue);
+}
+
+// A move out of the resting square starts the wait again from there.
+void HoverMoved() {
+  if (!hoverRequest.wnd) return;
+  const POINT p = S().cursor;
+  if (std::abs(p.x - hoverRequest.start.x) > kHoverSquare / 2 || std::abs(p.y - hoverRequest.start.y) > kHoverSquare / 2)
+    ArmHover();
+}
+
 // Posts the leave message that the window the mouse just left asked for.
 void UpdateHover(Window* w, LRESULT hit) {
   State& s = S();
@@ -115,9 +163,11 @@ void UpdateHover(Window* w, LRESULT hit) {
       PostInput(old->handle, s.hoverNonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
       old->trackFlags = 0;
     }
+    CancelHover(s.hover);
   }
   s.hover = now;
   s.hoverNonClient = nonClient;
+  HoverMoved();
 }
 
 }  // namespace
@@ -142,6 +192,7 @@ void OnWindowGone(HWND wnd) {
   if (s.pressedButtonWnd == wnd) s.pressedButtonWnd = nullptr;
   if (s.hover == wnd) s.hover = nullptr;
   if (lastClick.wnd == wnd) lastClick = ClickMemory{};
+  CancelHover(wnd);
 }
 
 }  // namespace win
@@ -235,12 +286,23 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* event) {
   Window* w = Get(event->hwndTrack);
   if (!w) return FALSE;
   if (event->dwFlags & TME_CANCEL) {
-    w->trackFlags = 0;
+    w->trackFlags &= ~(event->dwFlags & (TME_LEAVE | TME_HOVER));
+    if (event->dwFlags & TME_HOVER) CancelHover(w->handle);
+    if (!(w->trackFlags & (TME_LEAVE | TME_HOVER))) w->trackFlags = 0;
     return TRUE;
   }
-  w->trackFlags = event->dwFlags & (TME_LEAVE | TME_NONCLIENT);
+  w->trackFlags = event->dwFlags & (TME_LEAVE | TME_NONCLIENT | TME_HOVER);
   State& s = S();
   const bool nonClient = w->trackFlags & TME_NONCLIENT;
+  // Hover waits only while the mouse is over the window (client area or frame as asked).
+  if ((event->dwFlags & TME_HOVER) && s.hover == w->handle && s.hoverNonClient == nonClient) {
+    CancelHover(nullptr);
+    hoverRequest.wnd = w->handle;
+    hoverRequest.nonClient = nonClient;
+    hoverRequest.time = event->dwHoverTime == HOVER_DEFAULT || event->dwHoverTime == 0 ? kDefaultHoverTime
+                                                                                         : event->dwHoverTime;
+    ArmHover();
+  }
   // Asked while the mouse is already elsewhere: the leave comes at once, as in the original.
   if ((w->trackFlags & TME_LEAVE) && (s.hover != w->handle || s.hoverNonClient != nonClient)) {
     PostInput(w->handle, nonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);

@@ -18,6 +18,7 @@ constexpr int kCellPadding = 6;  // text inset inside a report cell
 constexpr int kIconCellWidth = 76;
 constexpr int kListCellMinWidth = 40;
 constexpr int kWheelDelta = 120;  // one notch of the wheel
+constexpr int kMaxSubItems = 1024;
 
 int ImageHeight(HIMAGELIST list) {
   int cx = 0, cy = 0;
@@ -383,8 +384,8 @@ void ListView::DeleteAll() {
 
 BOOL ListView::SetItem(const LVITEMW& lvi) {
   const int i = lvi.iItem;
-  if (!Valid(i) || lvi.iSubItem < 0 || (lvi.iSubItem > 0 && lvi.iSubItem >= int(std::max<size_t>(columns_.size(), 1))))
-    return FALSE;
+  // Sub-item texts are kept even for columns not inserted yet.
+  if (!Valid(i) || lvi.iSubItem < 0 || lvi.iSubItem >= kMaxSubItems) return FALSE;
   Item& it = items_[size_t(i)];
   if (lvi.iSubItem > 0) {
     if (!(lvi.mask & LVIF_TEXT)) return TRUE;
@@ -1100,9 +1101,13 @@ LRESULT ListView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
           list = nullptr;
         }
       break;
-    case WM_DESTROY:
-      if (Count()) DeleteAll();
+    case WM_DESTROY: {
+      // A parent on its way out hears nothing more from its children.
+      Window* p = Get(Parent());
+      if (Count() && !(p && p->destroying)) DeleteAll();
+      items_.clear();
       break;
+    }
 
     case LVM_GETBKCOLOR: return LRESULT(bk_);
     case LVM_SETBKCOLOR: bk_ = COLORREF(lp); return TRUE;

@@ -157,6 +157,7 @@ constexpr UINT WM_MOVING = 0x0216;
 constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 constexpr UINT WM_DROPFILES = 0x0233;
+constexpr UINT WM_NCMOUSEHOVER = 0x02A0;
 constexpr UINT WM_MOUSEHOVER = 0x02A1;
 constexpr UINT WM_NCMOUSELEAVE = 0x02A2;
 constexpr UINT WM_MOUSELEAVE = 0x02A3;
@@ -634,8 +635,12 @@ struct TRACKMOUSEEVENT {
   HWND hwndTrack = nullptr;
   DWORD dwHoverTime = 0;
 };
+constexpr DWORD HOVER_DEFAULT = 0xFFFFFFFF;  // the system's hover time (400 ms)
 // TME_LEAVE: WM_MOUSELEAVE (WM_NCMOUSELEAVE with TME_NONCLIENT) is posted once
 // the mouse leaves the window's client area (frame); the request then ends.
+// TME_HOVER: WM_MOUSEHOVER (WM_NCMOUSEHOVER) is posted once the mouse rested
+// dwHoverTime ms within a few pixels over the window; moving further starts
+// the wait again; the request then ends.
 BOOL TrackMouseEvent(TRACKMOUSEEVENT* event);
 
 // ---- Dropped files ----

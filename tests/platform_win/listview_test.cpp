@@ -39,6 +39,14 @@ LRESULT HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     host->notes.push_back(n);
     return 0;
   }
+  if (host && m == WM_MOUSEHOVER) {
+    Note n;
+    n.code = WM_MOUSEHOVER;
+    n.from = w;
+    n.item = GET_X_LPARAM(lp);
+    host->notes.push_back(n);
+    return 0;
+  }
   if (host && m == WM_NOTIFY) {
     auto* hdr = reinterpret_cast<NMHDR*>(lp);
     Note n;
@@ -697,6 +705,105 @@ TEST_F(ListViewTest, SmallImagesDrawInTheFirstColumn) {
   DestroyWindow(lv);  // not shared: the list goes with the control
   EXPECT_FALSE(ImageList_Destroy(list));
   DeleteObject(pic);
+}
+
+// ---- Hover tracking and tooltips ----
+
+TEST_F(ListViewTest, HoverComesOnceTheMouseRestsAndStartsOverWhenItMoves) {
+  POINT p{50, 50};
+  ClientToScreen(parent, &p);
+  InjectMouseMove(p.x, p.y);
+  Pump();
+  TRACKMOUSEEVENT tme;
+  tme.dwFlags = TME_HOVER;
+  tme.hwndTrack = parent;
+  tme.dwHoverTime = HOVER_DEFAULT;
+  ASSERT_TRUE(TrackMouseEvent(&tme));
+  auto hovers = [&] {
+    int n = 0;
+    for (const Note& x : h.notes) n += x.code == WM_MOUSEHOVER;
+    return n;
+  };
+  Headless().AdvanceClock(300);
+  Pump();
+  EXPECT_EQ(hovers(), 0);
+  InjectMouseMove(p.x + 1, p.y + 1);  // within the resting square: the wait goes on
+  Headless().AdvanceClock(150);
+  Pump();
+  EXPECT_EQ(hovers(), 1);
+  EXPECT_EQ(h.notes.back().item, 51);  // the client point in the message
+  Headless().AdvanceClock(1000);
+  Pump();
+  EXPECT_EQ(hovers(), 1);  // once per request
+
+  tme.dwHoverTime = 100;
+  TrackMouseEvent(&tme);
+  Headless().AdvanceClock(60);
+  InjectMouseMove(p.x + 20, p.y);  // moved away: the wait starts again there
+  Headless().AdvanceClock(60);
+  Pump();
+  EXPECT_EQ(hovers(), 1);
+  Headless().AdvanceClock(50);
+  Pump();
+  EXPECT_EQ(hovers(), 2);
+  // Cancelled, or left, nothing comes.
+  TrackMouseEvent(&tme);
+  tme.dwFlags = TME_HOVER | TME_CANCEL;
+  TrackMouseEvent(&tme);
+  Headless().AdvanceClock(500);
+  Pump();
+  EXPECT_EQ(hovers(), 2);
+}
+
+TEST_F(ListViewTest, ToolTipShowsTheToolUnderTheRestingMouseAndPops) {
+  HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, "", WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, parent, nullptr,
+                             nullptr, nullptr);
+  ASSERT_NE(tip, nullptr);
+  std::string text = "Start the queue";
+  TTTOOLINFOW ti;
+  ti.hwnd = parent;
+  ti.uId = 5;
+  ti.rect = RECT{10, 10, 110, 40};
+  ti.lpszText = text.data();
+  EXPECT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, LPARAM(&ti)));
+  EXPECT_FALSE(SendMessageW(tip, TTM_ADDTOOLW, 0, LPARAM(&ti)));
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  SendMessageW(tip, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(200, 0));
+  EXPECT_EQ(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 200);
+
+  auto relay = [&](UINT msg, int x, int y) {
+    MSG m{};
+    m.hwnd = parent;
+    m.message = msg;
+    m.lParam = MAKELPARAM(x, y);
+    SendMessageW(tip, TTM_RELAYEVENT, 0, LPARAM(&m));
+  };
+  relay(WM_MOUSEMOVE, 200, 200);  // outside every tool
+  Headless().AdvanceClock(300);
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(tip));
+  relay(WM_MOUSEMOVE, 20, 20);
+  Headless().AdvanceClock(150);
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(tip));
+  Headless().AdvanceClock(60);
+  Pump();
+  EXPECT_TRUE(IsWindowVisible(tip));
+  EXPECT_EQ(Codes(tip), std::vector<UINT>({TTN_SHOW}));
+  RECT r;
+  GetWindowRect(tip, &r);
+  EXPECT_GT(r.right - r.left, 40);
+  EXPECT_EQ(SurfacePixel(tip, 1, 1), GetSysColor(COLOR_INFOBK));
+
+  char buf[80] = {};
+  ti.lpszText = buf;
+  EXPECT_TRUE(SendMessageW(tip, TTM_GETTEXTW, sizeof(buf), LPARAM(&ti)));
+  EXPECT_STREQ(buf, "Start the queue");
+  relay(WM_LBUTTONDOWN, 20, 20);  // a click pops the tip
+  EXPECT_FALSE(IsWindowVisible(tip));
+  EXPECT_EQ(Codes(tip), std::vector<UINT>({TTN_SHOW, TTN_POP}));
+  SendMessageW(tip, TTM_DELTOOLW, 0, LPARAM(&ti));
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 0);
 }
 
 }  // namespace
