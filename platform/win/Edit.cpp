@@ -428,8 +428,9 @@ void Edit::Char(char16_t c) {
 }
 
 void Edit::SetText(const std::string& utf8) {
+  // The limit holds typing and pasting only, as the original's does: text set
+  // whole stays whole (cutting it here left WM_GETTEXT and the screen disagreeing).
   text_ = UTF8ToUTF16(utf8);
-  if (int(text_.size()) > Limit() && !Multi()) text_.resize(size_t(Limit()));
   anchor_ = caret_ = 0;
   firstLine_ = 0;
   scrollX_ = 0;

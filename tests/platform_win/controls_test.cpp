@@ -384,7 +384,8 @@ TEST_F(ControlsTest, EditTakesTypingSelectionClipboardAndUndo) {
   InjectMouseMove(q.x, q.y);
   InjectMouseButton(TMouseButton::Left, false, q.x, q.y);
   Pump();
-  EXPECT_EQ(Sel(e), std::make_pair(0, 5));  // the limit set above still holds: "abcde"
+  EXPECT_EQ(Sel(e), std::make_pair(0, 8));  // text set whole is not cut by the limit
+  EXPECT_EQ(TextOf(e), "abcdefgh");
   EXPECT_EQ(GetFocus(), e);
   // Focus notifications, and an empty password edit shows stars, not text.
   HWND pw = Make("EDIT", ES_PASSWORD, 10, 40, 150, 22, "secret");

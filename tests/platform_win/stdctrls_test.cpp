@@ -239,6 +239,7 @@ TEST_F(StdControlsTest, EditKeysCanBeSwallowedAndReadOnlyAndMaxLengthHoldTyping)
   EXPECT_EQ(edit->Text(), "1234");
   edit->SetTextValue("123456");  // text set in code is not cut
   EXPECT_EQ(edit->Text(), "123456");
+  EXPECT_EQ(SendMessageW(edit->Handle(), EM_LINELENGTH, 0, 0), 6);  // the edit holds it all, not just what WM_GETTEXT says
   edit->SetReadOnly(true);
   Type("7");
   EXPECT_EQ(edit->Text(), "123456");
