@@ -1,5 +1,6 @@
 #include "skin/core/GeneralUtils.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/rtl/SysUtils.h"
@@ -186,4 +187,71 @@ void DrawDottedFocusRect(TCanvas* Canvas, const TRect& Rect, TColor Color1, TCol
     put(Rect.Left, Rect.Top + 2 * k - 1, Color1);
     put(right, Rect.Top + 2 * k - 1, Color1);
   }
+}
+
+void CalcGlyphCaptionLayout(const TRect& ClientRect, const TSize& GlyphSize, const TSize& TextSize, int VAlign,
+                            int Flags, TRect& TextRect, TPoint& GlyphPos, int Spacing, int Margin, int HAlign,
+                            int Layout) {
+  const int W = ClientRect.Width(), H = ClientRect.Height();
+  if ((Flags & 2) && (Layout == 0 || Layout == 1)) Layout = 1 - Layout;
+  const bool horizontal = Layout == 0 || Layout == 1;
+  const int gw = GlyphSize.cx, gh = GlyphSize.cy, tw = TextSize.cx, th = TextSize.cy;
+  int tx = 0, ty = 0;
+  GlyphPos = TPoint(0, 0);
+  if (horizontal) {
+    GlyphPos.Y = (H - gh + 1) / 2;
+    ty = (H + 1 - th) / 2;
+  } else {
+    GlyphPos.X = (W - gw + 1) / 2;
+    tx = (W + 1 - tw) / 2;
+  }
+  if (gw == 0 || tw == 0) Spacing = 0;
+  // Sizes along the layout's axis.
+  const int client = horizontal ? W : H, glyph = horizontal ? gw : gh, text = horizontal ? tw : th;
+  int M;
+  if (Margin == -1 && Spacing < 0) {
+    M = Spacing = (client - glyph - text) / 3;
+  } else if (Margin == -1) {
+    if (VAlign == 0 || VAlign == 1)
+      M = 2;
+    else if (VAlign == 2)
+      M = HAlign == 2 ? (client - (Spacing + glyph + text) + 1) / 2 : 2;
+    else
+      M = -1;
+  } else {
+    if (Spacing < 0) Spacing = ((client - Margin - glyph) - text) / 2;
+    M = Margin;
+  }
+  const int block = glyph + Spacing + text;
+  const int centred = std::max(M, (client - block + 1) / 2);
+  if (Layout == 0) {
+    const int start = HAlign == 1 ? W - M - block : (HAlign == 2 ? centred : M);
+    GlyphPos.X = start;
+    tx = start + gw + Spacing;
+  } else if (Layout == 1) {
+    const int start = HAlign == 1 ? W - M - block : (HAlign == 2 ? centred : M);
+    tx = start;
+    GlyphPos.X = start + tw + Spacing;
+  } else {
+    const int start = (H - block + 1) / 2;
+    GlyphPos.Y = Layout == 2 ? start : start + th + Spacing;
+    ty = Layout == 2 ? start + gh + Spacing : start;
+  }
+  GlyphPos.X += ClientRect.Left;
+  GlyphPos.Y += ClientRect.Top;
+  tx += ClientRect.Left;
+  ty += ClientRect.Top;
+  if (VAlign == 0 || VAlign == 1) {
+    const int m = std::max(0, Margin);
+    if (horizontal) {
+      GlyphPos.Y = VAlign == 0 ? ClientRect.Top + m : ClientRect.Bottom - m - gh;
+      ty = VAlign == 0 ? ClientRect.Top + m : ClientRect.Bottom - m - th;
+    } else {
+      const int top = std::min(GlyphPos.Y, ty), bottom = std::max(GlyphPos.Y + gh, ty + th);
+      const int shift = VAlign == 0 ? ClientRect.Top + m - top : ClientRect.Bottom - m - bottom;
+      GlyphPos.Y += shift;
+      ty += shift;
+    }
+  }
+  TextRect = TRect(tx, ty, tx + tw, ty + th);
 }

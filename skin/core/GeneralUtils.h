@@ -88,3 +88,11 @@ bool FontsEqual(TFont* A, TFont* B);
 void DrawTickMark(HDC DC, TRect& Rect, TColor Color, int& Count, TColor Color2);
 // Alternating pixels of the two colours along the edges (0x1FFFFFFF: that colour not drawn).
 void DrawDottedFocusRect(TCanvas* Canvas, const TRect& Rect, TColor Color1, TColor Color2);
+
+// Places a glyph and a caption in a button's client rectangle. Layout: 0
+// glyph left, 1 right, 2 top, 3 bottom (Flags bit value 2, right-to-left,
+// exchanges left and right); HAlign 0 left, 1 right, 2 centre; VAlign 0 top,
+// 1 bottom, 2 centre; Margin -1 and a negative Spacing are automatic.
+void CalcGlyphCaptionLayout(const TRect& ClientRect, const TSize& GlyphSize, const TSize& TextSize, int VAlign,
+                            int Flags, TRect& TextRect, TPoint& GlyphPos, int Spacing, int Margin, int HAlign,
+                            int Layout);

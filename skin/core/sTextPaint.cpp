@@ -6,7 +6,9 @@
 
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/PixelRows.h"
+#include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskData.h"
+#include "skin/core/sMaskPaint.h"
 
 using namespace skin_detail;
 
@@ -156,4 +158,113 @@ String EllipsizeText(TCanvas* Canvas, const String& Text, int MaxWidth) {
     result.erase(cut);
   }
   return result.empty() ? result : result + "...";
+}
+
+namespace {
+
+// Which frame of a glyph strip shows; -1: none.
+int GlyphFrame(int Kind, bool Enabled, int State, int NumGlyphs, bool HotFrameOk) {
+  if (!Enabled || Kind == 0) return 0;
+  switch (Kind) {
+    case 1:
+      return HotFrameOk ? 1 : 0;
+    case 2:
+      if (State + 2 < NumGlyphs) return State + 2;
+      return HotFrameOk ? std::min(1, NumGlyphs - 1) : 0;
+    case 3:
+      return NumGlyphs >= 3 ? 2 : 0;
+    default:
+      return -1;
+  }
+}
+
+// The frame's rows mirrored below R's top, fading out downward: row k holds
+// the frame's k-th row from the bottom.
+void DrawGlyphReflection(TBitmap* Target, const PixelRows& S, int FrameX, int FrameW, const TRect& R, int Blend,
+                         uint32_t Key) {
+  const PixelRows T = Rows32(Target);
+  if (!T) return;
+  const int n = std::min(S.height / 3 * 2 - 1, T.height - 1 - R.Top);
+  if (n < 1) return;
+  int h = 255;
+  for (int k = 0; k <= n; ++k, h -= 255 / (n + 1)) {
+    const int y = R.Top + k, sy = S.height - 1 - k;
+    if (y < 0 || sy < 0) continue;
+    const int weight = ((100 - Blend) * ((((n - k) * 255 / n) * h) >> 9)) / 100;
+    for (int i = 0; i < FrameW; ++i) {
+      const int x = R.Left + i;
+      if (x < 0 || x >= T.width) continue;
+      const uint32_t s = S.At(FrameX + i, sy);
+      if (s == Key) continue;
+      uint32_t& d = T.At(x, y);
+      d = Pack(Ch(d, 0) + (Ch(s, 0) - Ch(d, 0)) * weight / 256, Ch(d, 1) + (Ch(s, 1) - Ch(d, 1)) * weight / 256,
+               Ch(d, 2) + (Ch(s, 2) - Ch(d, 2)) * weight / 256, Ch(d, 3));
+    }
+  }
+}
+
+}  // namespace
+
+void DrawGlyphFromStrip(TBitmap* Source, TBitmap* Target, const TRect& R, bool Reflected, uint8_t State, int Blend,
+                        int Kind, bool Enabled, int NumGlyphs, bool SkinGlyphOrder) {
+  // A strip without glyphs has no frame width to divide by.
+  if (!Source || !Target || Source->Empty() || NumGlyphs < 1) return;
+  const int w = Source->Width(), h = Source->Height();
+  auto copy = NewBitmap32(w, h);
+  BitBlt(copy->Canvas()->Handle(), 0, 0, w, h, Source->Canvas()->Handle(), 0, 0, SRCCOPY);
+  const PixelRows S = Rows32(copy.get());
+  if (!S) return;
+  TRect r = R;
+  if (Reflected) r = TRect(r.Left, r.Top - r.Height() / 8, r.Right, r.Bottom - r.Height() / 8);
+  if (NumGlyphs == 1) Kind = 0;
+  if (Kind > 0) Blend = 0;
+  const int frame = GlyphFrame(Kind, Enabled, State, NumGlyphs, SkinGlyphOrder && Source->PixelFormat() != pf4bit);
+  const int fw = w / NumGlyphs;
+  if (frame < 0 || fw < 1) return;
+  const int fx = frame * fw;
+  const uint32_t key = S.At(fx, h - 1);
+  const TRect src(fx, 0, fx + fw - 1, h - 1);
+  if (Enabled || Blend == 0)
+    CopyKeyedRect(Target, copy.get(), r.Left, r.Top, SwapRB(TColor(key & 0x00FFFFFF)), src);
+  else
+    CopyBitmapKeyed(Target, r.Left, r.Top, clFuchsia, uint8_t(std::clamp(Blend, 0, 255)), src, copy.get());
+  if (Reflected) {
+    r = TRect(r.Left, r.Top + r.Height(), r.Right, r.Bottom + r.Height());
+    DrawGlyphReflection(Target, S, fx, fw, r, Blend, key);
+  }
+}
+
+void DrawBitmapToCanvas(TCanvas* Canvas, TBitmap* Bmp, const TRect& R, bool Reflected) {
+  if (!Canvas || !Bmp || Bmp->Empty() || R.Width() <= 0 || R.Height() <= 0) return;
+  if (Bmp->PixelFormat() != pf32bit) {
+    Canvas->StretchDraw(R, Bmp);
+    return;
+  }
+  const int w = R.Width(), h = R.Height();
+  const bool sameSize = Bmp->Width() == w && Bmp->Height() == h;
+  const int th = h + (Reflected && sameSize ? h / 2 : 0);
+  auto tmp = NewBitmap32(w, th);
+  BitBlt(tmp->Canvas()->Handle(), 0, 0, w, th, Canvas->Handle(), R.Left, R.Top, SRCCOPY);
+  const TRect all(0, 0, w, h);
+  if (sameSize) {
+    BlendBitmapOverEx(all, all, tmp.get(), Reflected, 0, kNoColor, false, EmptyCI, Bmp);
+  } else {
+    // Colours and alpha are scaled apart: the alpha through an 8-bit copy scaled the same way.
+    auto scaled = NewBitmap32(w, h);
+    SetStretchBltMode(scaled->Canvas()->Handle(), COLORONCOLOR);
+    StretchBlt(scaled->Canvas()->Handle(), 0, 0, w, h, Bmp->Canvas()->Handle(), 0, 0, Bmp->Width(), Bmp->Height(),
+               SRCCOPY);
+    TBitmap alpha, alphaScaled;
+    alpha.SetPixelFormat(pf8bit);
+    alpha.SetSize(Bmp->Width(), Bmp->Height());
+    alphaScaled.SetPixelFormat(pf8bit);
+    alphaScaled.SetSize(w, h);
+    TransferChannel8(Bmp, &alpha, 3, true);
+    SetStretchBltMode(alphaScaled.Canvas()->Handle(), COLORONCOLOR);
+    StretchBlt(alphaScaled.Canvas()->Handle(), 0, 0, w, h, alpha.Canvas()->Handle(), 0, 0, Bmp->Width(),
+               Bmp->Height(), SRCCOPY);
+    TransferChannel8(scaled.get(), &alphaScaled, 3, false);
+    BlendBitmapOverEx(all, all, tmp.get(), false, 0, kNoColor, false, EmptyCI, scaled.get());
+  }
+  BitBlt(Canvas->Handle(), R.Left, R.Top, w, th, tmp->Canvas()->Handle(), 0, 0, SRCCOPY);
 }

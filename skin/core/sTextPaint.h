@@ -28,3 +28,19 @@ void BlurBitmap8(TBitmap* Bmp, int Radius);
 // Text cut at the end, with "...", so that it fits MaxWidth on the canvas; ""
 // when even the ellipsis alone does not fit or MaxWidth < 1.
 String EllipsizeText(TCanvas* Canvas, const String& Text, int MaxWidth);
+
+// ---- Glyphs ----
+// Frame of a strip of NumGlyphs glyph images at R's top-left of Target. Kind 0
+// (or one glyph, or disabled): frame 0; Kind 1: the hot frame 1 when
+// SkinGlyphOrder (a skin is active and keeps its own glyph order) and Source
+// is not 4-bit; Kind 2: frame State + 2, past the strip as Kind 1; Kind 3:
+// frame 2 of three or more. Pixels of the frame's bottom-left colour stay
+// transparent; a disabled glyph with Blend > 0 is mixed in with Blend as the
+// target's weight. Reflected: R rises by an eighth of its height and a
+// fading mirror image follows below it.
+void DrawGlyphFromStrip(TBitmap* Source, TBitmap* Target, const TRect& R, bool Reflected, uint8_t State, int Blend,
+                        int Kind, bool Enabled, int NumGlyphs, bool SkinGlyphOrder = false);
+// A bitmap into R of a canvas: 32-bit ones composited by their alpha (scaled
+// to R when their size differs, mirrored below R when Reflected and of R's
+// size), others drawn as they are.
+void DrawBitmapToCanvas(TCanvas* Canvas, TBitmap* Bmp, const TRect& R, bool Reflected);
