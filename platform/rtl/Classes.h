@@ -214,6 +214,11 @@ class TComponent : public TPersistent {
 
   String GetNamePath() override { return FName; }
 
+  // The component this one belongs under besides its owner (a menu item's
+  // parent item or menu); window definitions nest it there. None by default.
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent*) {}
+
   unsigned ComponentState() const { return FComponentState; }
   // Marks the component as being destroyed; derived destructors call it
   // first so that handlers can tell (the base destructor calls it too).

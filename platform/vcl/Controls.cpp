@@ -1,6 +1,7 @@
 // Controls: message routing, bounds, visibility, windows and their creation.
 
 #include "platform/vcl/Controls.h"
+#include "platform/vcl/Menus.h"
 
 #include <algorithm>
 #include <cstring>
@@ -268,7 +269,22 @@ void TControl::MouseMessage(TMessage& Message) {
   }
 }
 
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  if (FPopupMenu) RemoveFreeNotification(FPopupMenu);
+  FPopupMenu = Value;
+  if (Value) FreeNotification(Value);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+}
+
 void TControl::WndProc(TMessage& Message) {
+  if (Message.Msg == WM_CONTEXTMENU && ShowPopupMenuOf(this, FPopupMenu, Message.LParam)) {
+    Message.Result = 1;
+    return;
+  }
   if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MBUTTONDBLCLK) MouseMessage(Message);
   if (Message.Msg == CM_MOUSEENTER && OnMouseEnter) OnMouseEnter(this);
   if (Message.Msg == CM_MOUSELEAVE && OnMouseLeave) OnMouseLeave(this);

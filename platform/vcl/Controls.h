@@ -145,10 +145,16 @@ class TSizeConstraints : public TPersistent {
   int FMinWidth = 0;
 };
 
+class TPopupMenu;
+
 class TControl : public TComponent {
  public:
   explicit TControl(TComponent* AOwner);
   ~TControl() override;
+
+  // Shown on a right click (WM_CONTEXTMENU) when its AutoPopup is set.
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* Value);
 
   // The control's message entry; replace it to see every message first.
   TWndMethod WindowProc;
@@ -241,6 +247,8 @@ class TControl : public TComponent {
  protected:
   friend class TWinControl;
   friend class TApplication;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  TPopupMenu* FPopupMenu = nullptr;
   virtual void WndProc(TMessage& Message);
   // What WndProc does with a message it does not handle.
   virtual void DefaultHandler(TMessage& Message);

@@ -431,6 +431,7 @@ class TLoader {
       if (!cls || !cls->Create) Fail(child.Line, Format("Class %s not found", {child.ClassName}));
       TComponent* c = cls->Create(FRoot);
       Guard(child.Line, [&] { c->SetName(child.Name); });
+      if (!dynamic_cast<TControl*>(c)) Guard(child.Line, [&] { c->SetParentComponent(Instance); });
       LoadObject(c, child, asParent ? asParent : ParentControl);
     }
     if (asParent) asParent->EnableAlign();
@@ -676,6 +677,7 @@ TDefObject DescribeOne(TComponent* Root, TComponent* C, const THandlerRegistry* 
     TComponent* owned = Root->Components(i);
     auto* control = dynamic_cast<TControl*>(owned);
     TComponent* container = control && control->Parent() ? control->Parent() : Root;
+    if (!control && owned->GetParentComponent()) container = owned->GetParentComponent();
     if (container->Owner() != Root) container = Root;
     if (container == C) obj.Children.push_back(DescribeOne(Root, owned, Handlers));
   }

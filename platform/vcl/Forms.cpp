@@ -1,6 +1,7 @@
 // Forms, the screen and the application's message loop.
 
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/Menus.h"
 
 #include <algorithm>
 #include <cstring>
@@ -280,6 +281,27 @@ void TCustomForm::ControlFocused(TWinControl* Control) {
 void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
   TWinControl::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == FActiveControl) FActiveControl = nullptr;
+  if (Operation == opRemove && AComponent == FMenu) SetMenu(nullptr);
+}
+
+void TCustomForm::SetMenu(TMainMenu* Value) {
+  if (FMenu == Value) return;
+  if (FMenu) {
+    FMenu->FForm = nullptr;
+    RemoveFreeNotification(FMenu);
+  }
+  FMenu = Value;
+  if (Value) {
+    if (Value->FForm) Value->FForm->SetMenu(nullptr);  // a menu bar shows on one form
+    Value->FForm = this;
+    FreeNotification(Value);
+  }
+  if (HandleAllocated()) ::SetMenu(FHandle, Value && !(Value->ComponentState() & csDestroying) ? Value->Handle() : nullptr);
+}
+
+void TCustomForm::CreateHandleDone() {
+  TWinControl::CreateHandleDone();
+  if (FMenu) ::SetMenu(FHandle, FMenu->Handle());
 }
 
 void TCustomForm::FocusFirstControl() {
@@ -315,6 +337,7 @@ void TCustomForm::Paint() {
 }
 
 void TCustomForm::WndProc(TMessage& Message) {
+  if (FMenu && FMenu->WindowMessage(Message)) return;
   switch (Message.Msg) {
     case WM_CLOSE:
       Close();

@@ -31,6 +31,8 @@ constexpr TModalResult mrAll = 8;
 constexpr TModalResult mrNoToAll = 9;
 constexpr TModalResult mrYesToAll = 10;
 
+class TMainMenu;
+
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
@@ -88,6 +90,9 @@ class TCustomForm : public TWinControl {
   void ControlFocused(TWinControl* Control);
   // The form sees its controls' keys first (OnKeyDown, OnKeyPress, OnKeyUp).
   bool KeyPreview = false;
+  // The main menu shown as the form's menu bar; its items get the menu's messages.
+  TMainMenu* Menu() const { return FMenu; }
+  void SetMenu(TMainMenu* Value);
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;
@@ -112,6 +117,8 @@ class TCustomForm : public TWinControl {
   void ApplyPosition();
   void UpdateFrameStyle();
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void CreateHandleDone() override;
+  TMainMenu* FMenu = nullptr;
   // Tab and arrows move the focus; Enter and Escape go to the default and cancel buttons.
   void DialogKey(TMessage& Message);
   // Focuses ActiveControl, or else the first control in tab order.

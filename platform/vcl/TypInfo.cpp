@@ -4,6 +4,7 @@
 
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/ControlClasses.h"
+#include "platform/vcl/Menus.h"
 
 namespace {
 
@@ -271,6 +272,8 @@ void RegisterStandardClasses() {
        BoolProp<TControl>("Enabled", [](TControl* c) { return c->Enabled(); }, [](TControl* c, bool v) { c->SetEnabled(v); }),
        ColorProp<TControl>("Color", [](TControl* c) { return c->Color(); }, [](TControl* c, TColor v) { c->SetColor(v); }),
        ObjectProp<TControl>("Font", pkClass, [](TControl* c) { return c->Font(); }),
+       ComponentProp<TControl>("PopupMenu", [](TControl* c) { return c->PopupMenu(); },
+                               [](TControl* c, TComponent* v) { c->SetPopupMenu(CheckedPopupMenu(v)); }),
        EventProp<TControl>("OnClick", &TControl::OnClick), EventProp<TControl>("OnMouseDown", &TControl::OnMouseDown),
        EventProp<TControl>("OnMouseUp", &TControl::OnMouseUp), EventProp<TControl>("OnMouseMove", &TControl::OnMouseMove),
        // Layout, hints and the parent's font and colour.
@@ -313,7 +316,9 @@ void RegisterStandardClasses() {
   RegisterPropertyClass<TCustomControl, TWinControl>("TCustomControl", {});
   RegisterPropertyClass<TCustomForm, TWinControl>(
       "TCustomForm",
-      {EnumProp<TCustomForm, TFormBorderStyle>(
+      {ComponentProp<TCustomForm>("Menu", [](TCustomForm* f) { return f->Menu(); },
+                                  [](TCustomForm* f, TComponent* v) { f->SetMenu(CheckedMainMenu(v)); }),
+       EnumProp<TCustomForm, TFormBorderStyle>(
            "BorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
            [](TCustomForm* f) { return f->BorderStyle(); }, [](TCustomForm* f, TFormBorderStyle v) { f->SetBorderStyle(v); }),
        SetProp<TCustomForm, TBorderIcon>(
@@ -339,6 +344,7 @@ void RegisterStandardClasses() {
                                   [](TCustomForm* f, TComponent* v) { f->SetActiveControl(dynamic_cast<TWinControl*>(v)); })});
   RegisterPropertyClass<TForm, TCustomForm>("TForm", {});
   RegisterControlClasses();
+  RegisterMenuClasses();
 }
 
 }  // namespace

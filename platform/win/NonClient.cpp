@@ -352,6 +352,13 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU:
       if (w->parent) SendMessageW(w->parent, WM_CONTEXTMENU, wParam, lParam);
       return 0;
+    case WM_RBUTTONUP: {
+      // A right click asks for the context menu, at the screen point.
+      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ClientToScreen(wnd, &p);
+      Send(w, WM_CONTEXTMENU, WPARAM(wnd), PointToLParam(p));
+      return 0;
+    }
     case WM_ERASEBKGND: {
       HBRUSH brush = w->cls->wc.hbrBackground;
       if (!brush) return 0;
