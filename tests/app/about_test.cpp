@@ -6,34 +6,17 @@
 #include "app/Locale.h"
 #include "app/UnitAide.h"
 #include "app/mo_en.h"
-#include "imaging/acPNG.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/StdCtrls.h"
-#include "tests/platform_win/WinTestUtil.h"
+#include "tests/app/AppWindowTest.h"
 
 namespace {
 
-template <class T>
-T& Named(TComponent* Root, const char* Name) {
-  auto* c = dynamic_cast<T*>(Root->FindComponent(Name));
-  if (!c) throw Exception(String("no control ") + Name);
-  return *c;
-}
-
-class WindowsTest : public WindowTest {
+class WindowsTest : public AppWindowTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    acPNGInitialize();
-    ClearLocales();
-    RegisterEnglishLocale();
-  }
   void TearDown() override {
     FormAide = nullptr;
-    Application->DestroyComponents();
-    ClearLocales();
-    acPNGFinalize();
-    WindowTest::TearDown();
+    AppWindowTest::TearDown();
   }
 };
 

@@ -10,35 +10,11 @@
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
-#include "tests/platform_win/WinTestUtil.h"
+#include "tests/app/AppWindowTest.h"
 
 namespace {
 
-template <class T>
-T& Named(TComponent* Root, const char* Name) {
-  auto* c = dynamic_cast<T*>(Root->FindComponent(Name));
-  if (!c) throw Exception(String("no control ") + Name);
-  return *c;
-}
-
-class WindowsTest : public WindowTest {
- protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ClearLocales();
-    RegisterEnglishLocale();
-  }
-  void TearDown() override {
-    Application->DestroyComponents();
-    ClearLocales();
-    WindowTest::TearDown();
-  }
-  // The screen point at the middle of a control.
-  static POINT Middle(TControl& C) {
-    const TPoint p = C.ClientToScreen(TPoint(C.Width() / 2, C.Height() / 2));
-    return POINT{p.X, p.Y};
-  }
-};
+using WindowsTest = AppWindowTest;
 
 class OptionDialogTest : public WindowsTest {
  protected:

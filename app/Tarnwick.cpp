@@ -1,0 +1,43 @@
+// The program's start and end. Kept apart from the windows' units: the
+// database engine's names and the menus' share identifiers.
+
+#include "app/ConverterFrm.h"
+#include "app/Locale.h"
+#include "app/UnitAide.h"
+#include "app/mo_en.h"
+#include "db/sql/VelqorimMain.h"
+#include "imaging/acPNG.h"
+#include "imaging/dxGDIPlusClasses.h"
+#include "platform/win/X11Backend.h"
+
+void StartTarnwick() {
+  UseDisplayBackendOrExit();
+  // Initialisation in its fixed order; the language catalogue comes last.
+  ClearLocales();
+  VelqorimMainInitialize();
+  acPNGInitialize();
+  dxGDIPlusClassesInitialize();
+  RegisterEnglishLocale();
+  Application->Initialize();
+  Application->CreateForm(frmConverter);
+  Application->CreateForm(FormAide);
+  frmConverter->Show();
+}
+
+void FinishTarnwick() {
+  // Finalisation in reverse: the windows go before the picture classes they hold.
+  Application->DestroyComponents();
+  frmConverter = nullptr;
+  FormAide = nullptr;
+  dxGDIPlusClassesFinalize();
+  acPNGFinalize();
+  VelqorimMainFinalize();
+  ClearLocales();
+}
+
+int RunTarnwick() {
+  StartTarnwick();
+  Application->Run();
+  FinishTarnwick();
+  return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// A connection of its own to the X server, for what a user or another
+// program does to the application's windows: read a window's title and
+// minimum size, click through XTest, drop files by XDND. Kept apart from the
+// framework's headers, whose names clash with Xlib's.
+
+#include <string>
+
+struct TXWindowFacts {
+  std::string Title;
+  bool HasMinSize = false;
+  int MinWidth = 0;
+  int MinHeight = 0;
+};
+TXWindowFacts XWindowFacts(unsigned long Window);
+
+// A left click at a root point.
+void XClick(int X, int Y);
+
+struct TXDropResult {
+  bool Finished = false;  // the target ended the exchange
+  bool Accepted = false;
+};
+// Drags the paths (as file: URIs) onto Window at a root point and drops them.
+TXDropResult XDropPaths(unsigned long Window, int X, int Y, const std::string& Path);

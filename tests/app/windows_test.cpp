@@ -1,0 +1,152 @@
+// The application's windows, headless, from their embedded definitions: the
+// about window, the main window with a stand-in engine and scripted dialogs
+// (buttons, rows, drops, closing during a waiting stop), and the options
+// dialog's preview, key filter and defaults with a stand-in decoder.
+
+#include <gtest/gtest.h>
+
+#include "app/ConverterFrm.h"
+#include "app/Locale.h"
+#include "app/OptionFrm.h"
+#include "app/UnitAide.h"
+#include "app/mo_en.h"
+#include "platform/vcl/ListViews.h"
+#include "platform/vcl/Buttons.h"
+#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/RangeControls.h"
+#include "platform/vcl/StdCtrls.h"
+#include "tests/app/ConverterFakes.h"
+#include "tests/app/AppWindowTest.h"
+
+namespace {
+
+// The screen point at the middle of a control.
+POINT Middle(TControl& C) {
+  const TPoint p = C.ClientToScreen(TPoint(C.Width() / 2, C.Height() / 2));
+  return POINT{p.X, p.Y};
+}
+
+class WindowsTest : public AppWindowTest {
+ protected:
+  void TearDown() override {
+    frmConverter = nullptr;
+    FormAide = nullptr;
+    AppWindowTest::TearDown();
+  }
+};
+
+// The main window on the stand-ins, made as the application makes its main form.
+TFakeEngine* gEngine = nullptr;
+TFakeInspector* gInspector = nullptr;
+class TTestConverter : public TfrmConverter {
+ public:
+  explicit TTestConverter(TComponent* AOwner) : TfrmConverter(AOwner, gEngine, gInspector) {}
+};
+
+class MainWindowTest : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    prompts.Inspector = &inspector;
+    inspector.Durations = {{"/v/a.mp4", 90 * 60 * 1000000LL}, {"/v/c.avi", 5000000}};
+    gEngine = &engine;
+    gInspector = &inspector;
+    TTestConverter* made = nullptr;
+    Application->CreateForm(made);
+    form = made;
+    frmConverter = form;
+    Application->CreateForm(FormAide);
+    form->OnRunOptions = [this](TInputOptions& In, TOutputOptions& Out) { return prompts.RunOptions(In, Out); };
+    form->Show();
+    Application->ProcessMessages();
+  }
+  bool Enabled(const char* Name) { return Named<TControl>(form, Name).Enabled(); }
+  TListView& List() { return Named<TListView>(form, "lvFiles"); }
+  String LogText() { return Named<TMemo>(form, "mmoLog").Text(); }
+
+  TFakeEngine engine;
+  TFakeInspector inspector;
+  TFakePrompts prompts;
+  TfrmConverter* form = nullptr;
+};
+
+TEST_F(MainWindowTest, ButtonsRowsAndTheEndOfTheQueue) {
+  EXPECT_EQ(form->Caption(), "Tarnwick");
+  EXPECT_GE(form->ClientWidth(), 762);  // the minimum window size may widen it
+  EXPECT_EQ(form->Constraints()->MinWidth(), 778);
+  EXPECT_EQ(form->Constraints()->MinHeight(), 496);
+  EXPECT_TRUE(Enabled("btnAdd"));
+  EXPECT_TRUE(Enabled("btnExit"));
+  for (const char* b : {"btnRemove", "btnClear", "btnStart", "btnStop", "btnPause", "btnResume"})
+    EXPECT_FALSE(Enabled(b)) << b;
+  EXPECT_EQ(Named<TSpeedButton>(form, "btnWebSite").Caption(), Tlocalestrings._LienMonSite);
+  EXPECT_EQ(Named<TSpeedButton>(form, "btnStart").Caption(), "Start");
+
+  form->AddFileInteractive("/v/a.mp4");
+  form->AddFileInteractive("/v/c.avi");
+  ASSERT_EQ(List().Items()->Count(), 2);
+  EXPECT_EQ(List().Items()->Item(0)->Caption(), "a.mp4");
+  EXPECT_EQ((*List().Items()->Item(0)->SubItems())[0], "01:30:00");
+  EXPECT_TRUE(Enabled("btnStart"));
+  EXPECT_NE(LogText().find("***File has been added to convert list"), String::npos);
+
+  Named<TComboBox>(form, "edtTasksCount").SetItemIndex(1);
+  Named<TSpeedButton>(form, "btnStart").Click();
+  EXPECT_EQ(engine.StartedWith, 2);
+  EXPECT_FALSE(Enabled("btnAdd"));
+  EXPECT_TRUE(Enabled("btnStop"));
+  EXPECT_FALSE(Enabled("edtTasksCount"));
+
+  engine.Progress(0, 45 * 60 * 1000000LL, 90 * 60 * 1000000LL, 30, 10 << 20);
+  EXPECT_EQ((*List().Items()->Item(0)->SubItems())[rcProgress], "50%");
+  FormAide->Show();
+  engine.End(0, true);
+  engine.End(1, true);
+  EXPECT_TRUE(FormAide->Visible());  // the last row ended; the queue's end is still to come
+  engine.End(-1, false);
+  EXPECT_FALSE(FormAide->Visible());
+  EXPECT_TRUE(Enabled("btnClear"));
+  EXPECT_FALSE(Enabled("btnAdd"));
+  EXPECT_NE(LogText().find("All Tasks Finished"), String::npos);
+
+  Named<TSpeedButton>(form, "btnClear").Click();
+  EXPECT_EQ(List().Items()->Count(), 0);
+  EXPECT_EQ(LogText(), "");
+  EXPECT_TRUE(Enabled("btnAdd"));
+}
+
+TEST_F(MainWindowTest, DropsCountOverTheListOnlyAndAreAlwaysFinished) {
+  const POINT list = Middle(List());
+  const POINT log = Middle(Named<TMemo>(form, "mmoLog"));
+  ASSERT_TRUE(InjectDropFiles({"/v/a.mp4", "/v/notes.txt"}, list.x, list.y));
+  Application->ProcessMessages();
+  EXPECT_EQ(prompts.Dialogs, std::vector<String>{"/v/a.mp4"});
+  InjectDropFiles({"/v/c.avi"}, log.x, log.y);
+  Application->ProcessMessages();
+  EXPECT_EQ(prompts.Dialogs.size(), 1u);
+
+  // A handler that raises: the drop is finished all the same and the next one works.
+  prompts.DuringDialog = [] { throw Exception("dialog failed"); };
+  InjectDropFiles({"/v/c.avi"}, list.x, list.y);
+  Application->ProcessMessages();
+  prompts.DuringDialog = nullptr;
+  InjectDropFiles({"/v/c.avi"}, list.x, list.y);
+  Application->ProcessMessages();
+  EXPECT_EQ(prompts.Dialogs.size(), 3u);
+  EXPECT_EQ(List().Items()->Count(), 2);
+}
+
+TEST_F(MainWindowTest, ClosingDuringAWaitingStopEndsTheProgram) {
+  form->AddFileInteractive("/v/a.mp4");
+  Named<TSpeedButton>(form, "btnStart").Click();
+  engine.WhileStopping = [this] {
+    engine.WhileStopping = nullptr;
+    PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    Application->ProcessMessages();
+  };
+  Named<TSpeedButton>(form, "btnStop").Click();
+  EXPECT_TRUE(Application->Terminated());
+}
+
+}  // namespace
+
