@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/win/ControlsInternal.h"
+#include "platform/win/ListViews.h"
 
 namespace win {
 
@@ -174,7 +175,18 @@ class Tab : public Control {
     return (s & TCS_BOTTOM) ? Side::Bottom : Side::Top;
   }
   bool Vertical() const { return SideOf() == Side::Left || SideOf() == Side::Right; }
-  int RowHeight() const { return fixedHeight_ > 0 ? fixedHeight_ : FontHeight(Font()) + kPadding; }
+  int RowHeight() const {
+    return fixedHeight_ > 0 ? fixedHeight_ : std::max(FontHeight(Font()), ImageSize().cy) + kPadding;
+  }
+  // The list's icon size, or nothing while there is no list.
+  SIZE ImageSize() const {
+    int cx = 0, cy = 0;
+    if (images_ && !ImageList_GetIconSize(images_, &cx, &cy)) cx = cy = 0;
+    return SIZE{cx, cy};
+  }
+  bool HasImage(const TabItem& t) const {
+    return images_ && t.image >= 0 && t.image < ImageList_GetImageCount(images_);
+  }
   int StripLength() const {
     const RECT c = Client();
     return Vertical() ? c.bottom - c.top : c.right - c.left;
@@ -256,7 +268,8 @@ class Tab : public Control {
 
   int ItemLength(const TabItem& t) const {
     if ((Style() & TCS_FIXEDWIDTH) && fixedWidth_ > 0) return fixedWidth_;
-    return std::max(minWidth_, TextWidth(Font(), t.text) + 2 * kPadding);
+    const int image = HasImage(t) ? ImageSize().cx + kPadding : 0;
+    return std::max(minWidth_, image + TextWidth(Font(), t.text) + 2 * kPadding);
   }
 
   bool FitsFrom(int first, int i) const {
@@ -400,6 +413,13 @@ class Tab : public Control {
       DrawTabEdges(dc, r);
     }
     RECT text = r;
+    if (HasImage(t)) {
+      // The image sits left of the caption; the caption centres in what is left.
+      const SIZE is = ImageSize();
+      const int x = r.left + kPadding;
+      ImageList_Draw(images_, t.image, dc, x, r.top + (r.bottom - r.top - is.cy) / 2, ILD_TRANSPARENT);
+      text.left = x + is.cx;
+    }
     DrawLabel(dc, Font(), t.text, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
               GetSysColor(Enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     if (selected && Focused()) {

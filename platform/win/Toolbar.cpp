@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/win/ControlsInternal.h"
+#include "platform/win/ListViews.h"
 
 namespace win {
 
@@ -126,6 +127,12 @@ class Toolbar : public Control {
         HIMAGELIST& slot = msg == TB_SETIMAGELIST ? images_ : msg == TB_SETHOTIMAGELIST ? hotImages_ : disabledImages_;
         HIMAGELIST old = slot;
         slot = reinterpret_cast<HIMAGELIST>(lp);
+        // Buttons take their size from the images they show.
+        int cx = 0, cy = 0;
+        if (msg == TB_SETIMAGELIST && slot && ImageList_GetIconSize(slot, &cx, &cy)) {
+          bitmapSize_ = SIZE{cx, cy};
+          Layout();
+        }
         Redraw();
         return LRESULT(old);
       }
@@ -526,6 +533,7 @@ class Toolbar : public Control {
       DrawArrowGlyph(dc, arrow, ArrowDir::Down, s & TBSTATE_ENABLED);
     }
     const int shift = down && !(flags & TBCDRF_NOOFFSET) ? 1 : 0;
+    DrawImage(dc, btn, face, hot, shift);
     const std::string caption = Caption(btn);
     if (caption.empty()) return;
     RECT t = face;
@@ -537,6 +545,22 @@ class Toolbar : public Control {
               (List() ? DT_LEFT | DT_VCENTER : DT_CENTER | DT_TOP) | DT_SINGLELINE | DT_END_ELLIPSIS |
                   ((btn.b.fsStyle & BTNS_NOPREFIX) ? DT_NOPREFIX : 0),
               GetSysColor((s & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  }
+
+  // Above the caption, or alone centred; in a list bar, left of the caption.
+  void DrawImage(HDC dc, const Button& btn, RECT face, bool hot, int shift) {
+    const bool enabled = btn.b.fsState & TBSTATE_ENABLED;
+    HIMAGELIST list = !enabled && disabledImages_ ? disabledImages_ : hot && hotImages_ ? hotImages_ : images_;
+    if (!list || btn.b.iBitmap < 0 || btn.b.iBitmap >= ImageList_GetImageCount(list)) return;
+    if (btn.b.fsStyle & BTNS_WHOLEDROPDOWN) face.right -= DropWidth();
+    const bool captioned = !Caption(btn).empty();
+    int x = (face.left + face.right - bitmapSize_.cx) / 2;
+    int y = captioned && !List() ? face.top + 3 : (face.top + face.bottom - bitmapSize_.cy) / 2;
+    if (List() && captioned) x = face.left + kTextMargin / 2;
+    // Without a disabled list, a disabled button's image fades into the face.
+    const bool fade = !enabled && list != disabledImages_;
+    ImageList_DrawEx(list, btn.b.iBitmap, dc, x + shift, y + shift, 0, 0, CLR_NONE,
+                     fade ? GetSysColor(COLOR_BTNFACE) : CLR_DEFAULT, ILD_TRANSPARENT | (fade ? ILD_BLEND50 : 0));
   }
 
   std::vector<Button> buttons_;

@@ -88,6 +88,11 @@ class ControlsTest : public WindowTest {
   }
   // How many pixels of a client rectangle differ from a colour (one look at the surface).
   int Ink(HWND c, const RECT& r, COLORREF background) {
+    return CountPixels(c, r, [&](COLORREF px) { return px != background; });
+  }
+  // How many pixels of a client rectangle pass a test (one look at the surface).
+  template <class F>
+  int CountPixels(HWND c, const RECT& r, F test) {
     UpdateWindow(parent);
     TBitmap b;
     GetWindowSurfaceBitmap(parent, b);
@@ -97,7 +102,7 @@ class ControlsTest : public WindowTest {
         POINT p{x, y};
         MapWindowPoints(c, parent, &p, 1);
         const auto* row = static_cast<const uint8_t*>(b.ScanLine(p.y));
-        n += RGB(row[p.x * 4 + 2], row[p.x * 4 + 1], row[p.x * 4]) != background;
+        n += test(RGB(row[p.x * 4 + 2], row[p.x * 4 + 1], row[p.x * 4])) ? 1 : 0;
       }
     return n;
   }

@@ -52,6 +52,25 @@ RECT TabRect(HWND tab, int i) {
   return r;
 }
 
+// Two solid images of one size: red, then blue.
+HIMAGELIST SolidImages(int cx, int cy) {
+  HIMAGELIST list = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 2, 2);
+  HBITMAP strip = CreateCompatibleBitmap(nullptr, 2 * cx, cy);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, strip);
+  for (int i = 0; i < 2; ++i) {
+    HBRUSH fill = CreateSolidBrush(i ? RGB(0, 0, 255) : RGB(255, 0, 0));
+    RECT r{i * cx, 0, i * cx + cx, cy};
+    FillRect(dc, &r, fill);
+    DeleteObject(fill);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ImageList_AddMasked(list, strip, RGB(0, 255, 0));
+  DeleteObject(strip);
+  return list;
+}
+
 // ---- "SysTabControl32" ----
 
 TEST_F(CommCtrlTest, TabControlKeepsItsTabsAndAnswersItsMessages) {
@@ -208,6 +227,29 @@ TEST_F(CommCtrlTest, TabControlPaintsItsFrameAndTheSelectedTabOverIt) {
   InvalidateRect(drawn, nullptr, TRUE);
   UpdateWindow(drawn);
   ASSERT_EQ(std::count_if(log.begin(), log.end(), [](const Heard& h) { return h.msg == WM_DRAWITEM; }), 1);
+}
+
+TEST_F(CommCtrlTest, TabImagesWidenTheirTabsAndDrawInside) {
+  HWND tab = Make(WC_TABCONTROLW, 0, 10, 10, 300, 150);
+  for (const char* t : {"One", "Two"}) AddTab(tab, 9, t);
+  const RECT plain = TabRect(tab, 1);
+  HIMAGELIST list = SolidImages(16, 16);
+  EXPECT_EQ(SendMessageW(tab, TCM_SETIMAGELIST, 0, LPARAM(list)), 0);
+  TCITEMW item;
+  item.mask = TCIF_IMAGE;
+  item.iImage = 0;
+  ASSERT_TRUE(SendMessageW(tab, TCM_SETITEMW, 1, LPARAM(&item)));
+  const RECT shown = TabRect(tab, 1);
+  EXPECT_GE((shown.right - shown.left) - (plain.right - plain.left), 16);
+  EXPECT_GE(shown.bottom - shown.top, 16);
+  EXPECT_EQ(CountPixels(tab, shown, [](COLORREF c) { return c == RGB(255, 0, 0); }), 16 * 16);
+  // A tab without an image, or with one the list lacks, stays as it was.
+  item.iImage = 7;
+  ASSERT_TRUE(SendMessageW(tab, TCM_SETITEMW, 0, LPARAM(&item)));
+  const RECT none = TabRect(tab, 0);
+  EXPECT_EQ(CountPixels(tab, none, [](COLORREF c) { return c == RGB(255, 0, 0); }), 0);
+  DestroyWindow(tab);
+  ImageList_Destroy(list);
 }
 
 // ---- "msctls_statusbar32" ----
@@ -382,6 +424,30 @@ TEST_F(ToolbarTest, ToolBarAnswersItsButtonMessages) {
   EXPECT_GT(SendMessageW(narrow, TB_GETROWS, 0, 0), 1);
   EXPECT_GT(ItemRect(narrow, 6).top, ItemRect(narrow, 0).top);
   for (int i = 0; i < 7; ++i) EXPECT_LE(ItemRect(narrow, i).right, 100) << i;
+}
+
+TEST_F(ToolbarTest, ToolBarButtonsSizeToAndDrawTheirImages) {
+  HWND tb = MakeBar();
+  const RECT before = ItemRect(tb, 0);
+  HIMAGELIST list = SolidImages(24, 24);
+  EXPECT_EQ(SendMessageW(tb, TB_SETIMAGELIST, 0, LPARAM(list)), 0);
+  const RECT open = ItemRect(tb, 0), save = ItemRect(tb, 1);
+  EXPECT_EQ((open.bottom - open.top) - (before.bottom - before.top), 24 - 15);  // was sized for 16 x 15
+  EXPECT_GE(open.right - open.left, 24);
+  auto red = [](COLORREF c) { return c == RGB(255, 0, 0); };
+  auto blue = [](COLORREF c) { return c == RGB(0, 0, 255); };
+  EXPECT_EQ(CountPixels(tb, open, red), 24 * 24);
+  EXPECT_EQ(CountPixels(tb, save, blue), 24 * 24);
+  // The image sits above the caption.
+  RECT top = open;
+  top.bottom = top.top + 3 + 24;
+  EXPECT_EQ(CountPixels(tb, top, red), 24 * 24);
+  // Disabled and without a disabled list: the image shows faded, never in its own colour.
+  SendMessageW(tb, TB_ENABLEBUTTON, 102, FALSE);
+  EXPECT_EQ(CountPixels(tb, save, blue), 0);
+  EXPECT_EQ(CountPixels(tb, save, [](COLORREF c) { return GetBValue(c) > GetRValue(c) + 40; }), 24 * 24);
+  DestroyWindow(tb);
+  ImageList_Destroy(list);
 }
 
 TEST_F(ToolbarTest, ToolBarClicksCheckAndDropDown) {
