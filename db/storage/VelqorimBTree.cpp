@@ -288,7 +288,38 @@ std::unique_ptr<TVelqorimBTreePage> TVelqorimBTreePage::AddIndexPage(int Session
 std::unique_ptr<TVelqorimBTreePage> TVelqorimBTreePage::GetIndexPage(int SessionID, int32_t aPageNo) const {
   auto view = std::make_unique<TVelqorimBTreePage>(LPageManager, LKeyRef);
   view->Page = LPageManager->GetPage(SessionID, aPageNo, VelqorimTableIndexPageType, true);
+  // Every page this engine writes has this layout; a page read from a
+  // damaged file must not make a search read past its buffer.
+  if (view->KeyPrefixSize() != LKeyRef->ShortKeySize || view->PagePrefixSize() != 0 || view->HasSuffixes() ||
+      view->Overflow())
+    throw EABSException(20028, "Index integrity error. PageNo=%d EntryNo=%d", {aPageNo, view->EntryCount()});
   return view;
+}
+
+bool TVelqorimBTreePage::StepPath(int SessionID, TVelqorimKeyPath& Path, bool Forward, int EmptyPathCode,
+                                  int NoNeighbourCode) const {
+  if (Path.Count == 0) throw EABSException(EmptyPathCode, "Index error: invalid position");
+  int level = Path.Count - 1;
+  while (level >= 0 && (Forward ? Path.Items[level].EntryNo >= Path.Items[level].EntryCount - 1
+                                : Path.Items[level].EntryNo < 1))
+    --level;
+  if (level < 0) return false;
+  Path.Items[level].EntryNo += Forward ? 1 : -1;
+  // The pages of a level are chained across parents: the neighbour is the
+  // first (last) page of the next (previous) subtree.
+  for (int j = level + 1; j < Path.Count; ++j) {
+    int32_t neighbour;
+    {
+      auto page = GetIndexPage(SessionID, Path.Items[j].PageNo);
+      neighbour = Forward ? page->RightPageNo() : page->LeftPageNo();
+    }
+    if (neighbour == -1) throw EABSException(NoNeighbourCode, "Index error: invalid page number");
+    auto page = GetIndexPage(SessionID, neighbour);
+    const int n = page->EntryCount();
+    if (n == 0) throw EABSException(NoNeighbourCode, "Index error: invalid page number");
+    Path.Items[j] = {neighbour, Forward ? 0 : n - 1, n};
+  }
+  return true;
 }
 
 int32_t TVelqorimBTreePage::Get32(int Offset) const {

@@ -146,6 +146,9 @@ class TVelqorimBTreePage : public TVelqorimPageController {
   std::unique_ptr<TVelqorimBTreePage> AddIndexPage(int SessionID) const;
   std::unique_ptr<TVelqorimBTreePage> GetIndexPage(int SessionID, int32_t aPageNo) const;
   void RemoveIndexPage(int SessionID, int32_t aPageNo) const { LPageManager->RemovePage(SessionID, aPageNo); }
+  // One step of a position along its leaf level; false off either end.
+  // EmptyPathCode for an empty path, NoNeighbourCode when a link is missing.
+  bool StepPath(int SessionID, TVelqorimKeyPath& Path, bool Forward, int EmptyPathCode, int NoNeighbourCode) const;
 
   void Init();
   void InitAsRoot();

@@ -160,29 +160,8 @@ int TVelqorimBTreeRecordIndex::CompareRecordPositionsInIndex(TObject* RecordPosi
 }
 
 bool TVelqorimBTreeRecordIndex::NextPosition(int SessionID, TVelqorimKeyPath& Path, bool Forward) {
-  if (Path.Count == 0) throw EABSException(20069, "Index error: invalid position");
-  int level = Path.Count - 1;
-  while (level >= 0 && (Forward ? Path.Items[level].EntryNo >= Path.Items[level].EntryCount - 1
-                                : Path.Items[level].EntryNo < 1))
-    --level;
-  if (level < 0) return false;
-  Path.Items[level].EntryNo += Forward ? 1 : -1;
   TVelqorimBTreePage view(IndexManager->GetPageManager(*this), FKeyRef.get());
-  // The pages of a level are chained across parents: the neighbour is the
-  // first (last) page of the next (previous) subtree.
-  for (int j = level + 1; j < Path.Count; ++j) {
-    int32_t neighbour;
-    {
-      auto page = view.GetIndexPage(SessionID, Path.Items[j].PageNo);
-      neighbour = Forward ? page->RightPageNo() : page->LeftPageNo();
-    }
-    if (neighbour == -1)
-      throw EABSException(Forward ? 20070 : 20071, "Index error: invalid page number");
-    auto page = view.GetIndexPage(SessionID, neighbour);
-    const int n = page->EntryCount();
-    Path.Items[j] = {neighbour, Forward ? 0 : n - 1, n};
-  }
-  return true;
+  return view.StepPath(SessionID, Path, Forward, 20069, Forward ? 20070 : 20071);
 }
 
 TABSPageItemID TVelqorimBTreeRecordIndex::ReferenceAt(int SessionID, const TVelqorimKeyPath& Path) {

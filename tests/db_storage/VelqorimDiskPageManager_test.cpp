@@ -14,23 +14,10 @@
 #include "db/storage/VelqorimDiskPageManager.h"
 #include "db/support/DAZExcept.h"
 #include "tests/db_storage/NativeError.h"
+#include "tests/db_storage/ScratchDatabase.h"
 #include "platform/os/Files.h"
 
 namespace {
-
-struct TScratchFile {
-  TScratchFile() : Name(GetTempDir() + "/velqorim-pm-" + std::to_string(::getpid()) + ".vdb") {}
-  ~TScratchFile() { ::unlink(Name.c_str()); }
-  std::vector<uint8_t> Bytes() const {
-    std::ifstream in(Name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  void Put(const std::vector<uint8_t>& Bytes) const {
-    std::ofstream out(Name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-  }
-  String Name;
-};
 
 TABSPassword Password(const char* Text, TABSCryptoAlgorithm Algorithm = craRijndael_128) {
   TABSPassword p;
