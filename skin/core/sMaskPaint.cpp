@@ -17,16 +17,14 @@ uint32_t ChannelMaskBlend(uint32_t dst, uint32_t pic, uint32_t m, int alpha) {
   return Pack(v[0], v[1], v[2], alpha);
 }
 
+// The alpha rule of 32-bit targets under mask value m.
+int MaskedAlpha(int a, int m) { return a == 0 ? 255 - m : (a != 255 ? std::max(a, 255 - m) : a); }
+
 // Red-mask blend with the alpha rule of 32-bit targets.
 uint32_t RedMaskBlend(uint32_t dst, uint32_t pic, int m) {
   int v[3];
   for (int k = 0; k < 3; ++k) v[k] = (Ch(dst, k) * m + Ch(pic, k) * (255 - m)) >> 8;
-  int a = Ch(dst, 3);
-  if (a == 0)
-    a = 255 - m;
-  else if (a != 255)
-    a = std::max(a, 255 - m);
-  return Pack(v[0], v[1], v[2], a);
+  return Pack(v[0], v[1], v[2], MaskedAlpha(Ch(dst, 3), m));
 }
 
 // The parent's pixel under target (x, y), when CI's bitmap holds it.
@@ -88,10 +86,18 @@ std::unique_ptr<TBitmap> ScalePiece(TBitmap* Src, int SrcX, int SrcY, int SrcW, 
   return out;
 }
 
-enum class PieceKind { Plain, Alpha32 };
+// The blend of an outer effect: the picture's weight is Opacity's share of 255 - m.
+uint32_t OpacityMaskBlend(uint32_t dst, uint32_t pic, int m, int Opacity) {
+  const int v = ((255 - m) * Opacity) >> 8;
+  int c[3];
+  for (int k = 0; k < 3; ++k) c[k] = (Ch(dst, k) * (255 - v) + Ch(pic, k) * v) >> 8;
+  return Pack(c[0], c[1], c[2], MaskedAlpha(Ch(dst, 3), m));
+}
+
+enum class PieceKind { Plain, Alpha32, Blended };
 
 void StretchMaskedPieceAny(PieceKind Kind, int X, int Y, int W, int H, bool Centre, int MaskOffset, TBitmap* Source,
-                           TBitmap* Target, int SrcX, int SrcY, int SrcW, int SrcH) {
+                           TBitmap* Target, int SrcX, int SrcY, int SrcW, int SrcH, int Opacity = 255) {
   const PixelRows T = Rows32(Target), S = Rows32(Source);
   if (X < 0 || Y < 0 || W <= 0 || H <= 0 || !T || !S || T.width < 2 || T.height < 2 || SrcW <= 0 || SrcH <= 0) return;
   if (MaskOffset == 0) {
@@ -108,15 +114,18 @@ void StretchMaskedPieceAny(PieceKind Kind, int X, int Y, int W, int H, bool Cent
       d = ChannelMaskBlend(d, pic, Pack(m, m, m, 0), 255);
       return;
     }
+    if (Kind == PieceKind::Blended) {
+      // The opacity holds where the mask shows the picture fully too, as in the corners' copies.
+      if (m != 255) d = OpacityMaskBlend(d, pic, m, Opacity);
+      return;
+    }
     if (m == 0) {
       d = pic | 0xFF000000u;
     } else if (m != 255) {
       const int l = std::min(m, Ch(d, 3));
       int v[3];
       for (int k = 0; k < 3; ++k) v[k] = (l * Ch(d, k) + Ch(pic, k) * (255 - l)) >> 8;
-      int a = Ch(d, 3);
-      a = a == 0 ? 255 - m : (a != 255 ? std::max(a, 255 - m) : a);
-      d = Pack(v[0], v[1], v[2], a);
+      d = Pack(v[0], v[1], v[2], MaskedAlpha(Ch(d, 3), m));
     }
   };
   if (Centre && SrcW == 1 && SrcH == 1) {
@@ -125,7 +134,7 @@ void StretchMaskedPieceAny(PieceKind Kind, int X, int Y, int W, int H, bool Cent
     if (m == 255) return;
     for (int y = Y; y < y1; ++y)
       for (int x = X; x < x1; ++x) {
-        if (m == 0)
+        if (m == 0 && Kind != PieceKind::Blended)
           T.At(x, y) = pic | 0xFF000000u;
         else
           put(T.At(x, y), pic, m);
@@ -150,7 +159,7 @@ void StretchMaskedPieceAny(PieceKind Kind, int X, int Y, int W, int H, bool Cent
 
 // ---- Nine-part painting ----
 
-enum class NineKind { Plain, Alpha32 };
+enum class NineKind { Plain, Alpha32, Blended };
 
 struct NinePart {
   TBitmap* bmp;
@@ -160,6 +169,9 @@ struct NinePart {
   bool cornersUseParent;
   NineKind kind;
   bool stretch;
+  int opacity = 255;
+  // Blended: the border strips' widths per side (left, top, right, bottom).
+  TRect margins;
 
   // One piece copied at its size: target (x, y, w, h) from source (sx, sy).
   void Piece(int x, int y, int w, int h, int sx, int sy, bool corner) const {
@@ -174,6 +186,8 @@ struct NinePart {
     }
     if (kind == NineKind::Alpha32)
       CopyMaskedPiece32(tr, sr, bmp, m, corner ? ci : EmptyCI, src);
+    else if (kind == NineKind::Blended)
+      CopyMaskedPieceBlended(tr, sr, bmp, opacity, m, corner ? ci : EmptyCI, src);
     else
       CopyMaskedPiece(tr, sr, bmp, m, corner && cornersUseParent, corner ? ci : EmptyCI, src);
   }
@@ -183,6 +197,8 @@ struct NinePart {
     const int offset = m.MaskType == 0 ? 0 : m.Height;
     if (kind == NineKind::Alpha32)
       StretchMaskedPiece32(x, y, w, h, centre, offset, src, bmp, sx, sy, sw, sh);
+    else if (kind == NineKind::Blended)
+      StretchMaskedPieceBlended(x, y, w, h, centre, offset, src, bmp, sx, sy, sw, sh, opacity);
     else
       StretchMaskedPiece(x, y, w, h, centre, offset, src, bmp, sx, sy, sw, sh);
   }
@@ -228,15 +244,19 @@ struct NinePart {
       if (stretch) return Stretched(left, y, right - left, height, FX + L, sy, MW, height, false);
       Tile(left, right, MW, [&](int x, int n) { Piece(x, y, n, height, FX + L, sy, false); });
     };
+    // An outer effect's edges are thinner: the outermost columns and rows of each border, along R's outer side.
+    const bool thin = kind == NineKind::Blended;
+    const int lw = thin ? std::min(L, margins.Left) : L, rw = thin ? std::min(Rt, margins.Right) : Rt;
+    const int th = thin ? std::min(T, margins.Top) : T, bh = thin ? std::min(B, margins.Bottom) : B;
     Piece(R.Left, R.Top, L, T, FX, FY, true);
-    vertical(R.Left, L, FX);
-    horizontal(R.Top, T, FY);
+    vertical(R.Left, lw, FX);
+    horizontal(R.Top, th, FY);
     Piece(R.Left, R.Bottom - B, L, B, FX, by, true);
-    horizontal(R.Bottom - B, B, by);
+    horizontal(R.Bottom - bh, bh, FY + m.Height - bh);
     Piece(R.Right - Rt, R.Bottom - B, Rt, B, rx, by, true);
     Piece(R.Right - Rt, R.Top, Rt, T, rx, FY, true);
-    vertical(R.Right - Rt, Rt, rx);
-    if (!(m.DrawMode & kMaskPaintCentre)) return;
+    vertical(R.Right - rw, rw, FX + m.Width - rw);
+    if (thin || !(m.DrawMode & kMaskPaintCentre)) return;
     if (stretch) return Stretched(left, top, right - left, bottom - top, FX + L, FY + T, MW, MH, true);
     Tile(top, bottom, MH, [&](int y, int rows) {
       Tile(left, right, MW, [&](int x, int cols) { Piece(x, y, cols, rows, FX + L, FY + T, false); });
@@ -245,13 +265,14 @@ struct NinePart {
 };
 
 void PaintNine(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, const TsMaskData& M, int State,
-               bool CornersUseParent, NineKind Kind) {
+               bool CornersUseParent, NineKind Kind, int Opacity = 255, const TRect& Margins = TRect()) {
   if ((State == 0 && (M.DrawMode & kMaskNotInNormal)) || R.Width() < 2 || R.Height() < 2 || !M.Manager ||
       !Rows32(Bmp))
     return;
   TBitmap* src = MaskSource(M);
   if (!src || src->Empty()) return;
-  NinePart{Bmp, CI, M, src, CornersUseParent, Kind, (M.DrawMode & kMaskStretch) != 0}.Paint(R, State);
+  NinePart{Bmp, CI, M, src, CornersUseParent, Kind, (M.DrawMode & kMaskStretch) != 0, Opacity, Margins}.Paint(R,
+                                                                                                              State);
 }
 
 }  // namespace
@@ -283,8 +304,13 @@ void CopyMaskedPiece(const TRect& TargetRect, const TRect& SourceRect, TBitmap* 
     }
 }
 
-void CopyMaskedPiece32(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, const TsMaskData& MaskData,
-                       const TCacheInfo& CI, TBitmap* Source) {
+namespace {
+
+// The 32-bit piece copy: key pixels take the parent's pixel (or lose their
+// alpha without one), the others go through Blend(dst, pic, mask red byte).
+template <class BlendFn>
+void CopyMaskedPieceWith(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, const TsMaskData& MaskData,
+                         const TCacheInfo& CI, TBitmap* Source, BlendFn&& Blend) {
   MaskedArea a;
   if (!MaskedPieceArea(TargetRect, SourceRect, Target, MaskData, Source, a)) return;
   const PixelRows C = CI.Ready && CI.Bmp ? Rows32(CI.Bmp) : PixelRows();
@@ -301,8 +327,21 @@ void CopyMaskedPiece32(const TRect& TargetRect, const TRect& SourceRect, TBitmap
         }
         continue;
       }
-      d = RedMaskBlend(d, pic, Ch(a.S.At(a.A.sx + x, a.A.sy + y + a.maskOffset), 2));
+      d = Blend(d, pic, Ch(a.S.At(a.A.sx + x, a.A.sy + y + a.maskOffset), 2));
     }
+}
+
+}  // namespace
+
+void CopyMaskedPiece32(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, const TsMaskData& MaskData,
+                       const TCacheInfo& CI, TBitmap* Source) {
+  CopyMaskedPieceWith(TargetRect, SourceRect, Target, MaskData, CI, Source, RedMaskBlend);
+}
+
+void CopyMaskedPieceBlended(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, int Opacity,
+                            const TsMaskData& MaskData, const TCacheInfo& CI, TBitmap* Source) {
+  CopyMaskedPieceWith(TargetRect, SourceRect, Target, MaskData, CI, Source,
+                      [Opacity](uint32_t d, uint32_t pic, int m) { return OpacityMaskBlend(d, pic, m, Opacity); });
 }
 
 void CopyMaskedTexturePiece(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target,
@@ -374,6 +413,12 @@ void StretchMaskedPiece32(int X, int Y, int W, int H, bool Centre, int MaskOffse
   StretchMaskedPieceAny(PieceKind::Alpha32, X, Y, W, H, Centre, MaskOffset, Source, Target, SrcX, SrcY, SrcW, SrcH);
 }
 
+void StretchMaskedPieceBlended(int X, int Y, int W, int H, bool Centre, int MaskOffset, TBitmap* Source,
+                               TBitmap* Target, int SrcX, int SrcY, int SrcW, int SrcH, int Opacity) {
+  StretchMaskedPieceAny(PieceKind::Blended, X, Y, W, H, Centre, MaskOffset, Source, Target, SrcX, SrcY, SrcW, SrcH,
+                        Opacity);
+}
+
 void CopyMaskFrame(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, const TsMaskData& MaskData,
                    int Mode, TBitmap* Source) {
   if (MaskData.MaskType == 0) {
@@ -407,6 +452,15 @@ void PaintMask(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, const TsMaskD
 
 void PaintMask32(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, int State, const TsMaskData& MaskData) {
   PaintNine(Bmp, R, CI, MaskData, State, true, NineKind::Alpha32);
+}
+
+void PaintMaskBlended(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, int Opacity, const TRect& Margins, int State,
+                      const TsMaskData& MaskData) {
+  // Key-colour images paint as PaintMask does, their corners always over the parent.
+  if (MaskData.MaskType == 0)
+    PaintNine(Bmp, R, CI, MaskData, State, true, NineKind::Plain);
+  else
+    PaintNine(Bmp, R, CI, MaskData, State, true, NineKind::Blended, Opacity, Margins);
 }
 
 void PaintMaskFrame(TBitmap* Bmp, const TPoint& P, int State, const TCacheInfo& CI, const TsMaskData& MaskData,

@@ -26,6 +26,12 @@ void PaintMask(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, const TsMaskD
 // The same for a 32-bit target whose alpha must come out right (layered
 // windows, 32-bit caches); key-colour corners always take CI.
 void PaintMask32(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, int State, const TsMaskData& MaskData);
+// The same at Opacity (0..255) for the outer effects of controls: a masked
+// image's border strips are at most Margins (per side) thick, taken from the
+// outermost columns and rows of the border; no centre. Key-colour images
+// paint as PaintMask with their corners over the parent.
+void PaintMaskBlended(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, int Opacity, const TRect& Margins, int State,
+                      const TsMaskData& MaskData);
 // State frame State unchanged in size at P. Mode 1 normal, 2 faded.
 void PaintMaskFrame(TBitmap* Bmp, const TPoint& P, int State, const TCacheInfo& CI, const TsMaskData& MaskData,
                     int Mode);
@@ -42,6 +48,9 @@ void CopyMaskedPiece(const TRect& TargetRect, const TRect& SourceRect, TBitmap* 
                      bool UseParent, const TCacheInfo& CI, TBitmap* Source);
 void CopyMaskedPiece32(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, const TsMaskData& MaskData,
                        const TCacheInfo& CI, TBitmap* Source);
+// CopyMaskedPiece32 with the picture's weight Opacity x (255 - m) shr 8.
+void CopyMaskedPieceBlended(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, int Opacity,
+                            const TsMaskData& MaskData, const TCacheInfo& CI, TBitmap* Source);
 // Reads the master bitmap's picture and mask; key pixels take the parent (or FillColor).
 void CopyMaskedTexturePiece(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target,
                             const TsMaskData& MaskData, const TCacheInfo& CI);
@@ -53,5 +62,8 @@ void StretchMaskedPiece(int X, int Y, int W, int H, bool Centre, int MaskOffset,
                         int SrcX, int SrcY, int SrcW, int SrcH);
 void StretchMaskedPiece32(int X, int Y, int W, int H, bool Centre, int MaskOffset, TBitmap* Source, TBitmap* Target,
                           int SrcX, int SrcY, int SrcW, int SrcH);
+// StretchMaskedPiece32 with the picture's weight ((255 - m) x Opacity) shr 8 (also where m is 0).
+void StretchMaskedPieceBlended(int X, int Y, int W, int H, bool Centre, int MaskOffset, TBitmap* Source,
+                               TBitmap* Target, int SrcX, int SrcY, int SrcW, int SrcH, int Opacity);
 void CopyMaskFrame(const TRect& TargetRect, const TRect& SourceRect, TBitmap* Target, const TsMaskData& MaskData,
                    int Mode, TBitmap* Source);

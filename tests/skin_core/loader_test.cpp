@@ -2,9 +2,12 @@
 
 #include "SkinFixtures.h"
 #include "SkinTestUtil.h"
+#include "imaging/dxGDIPlusAPI.h"
+#include "imaging/dxGDIPlusClasses.h"
 #include "skin/core/acSkinPack.h"
 #include "skin/core/sSkinIndexes.h"
 #include "skin/core/sSkinLoader.h"
+#include "skin/core/sSkinPaint.h"
 
 using namespace skintest;
 
@@ -39,6 +42,15 @@ const TsMaskData& Mask(const TacSkinRecords& s, const char* section, const char*
   return s.ma[size_t(std::max(i, 0))];
 }
 
+// The archive <Dir><Name>.asz loaded as a skin.
+std::unique_ptr<TacSkinRecords> LoadArchive(const std::string& Dir, const std::string& Name) {
+  TacSkinSource src;
+  src.SkinDirectory = Dir;
+  src.SkinName = Name;
+  std::unique_ptr<TacSkinRecords> skin;
+  ReloadPackedSkin(src, skin);
+  return skin;
+}
 
 }  // namespace
 
@@ -154,6 +166,48 @@ TEST(SkinLoad, PlainPngNamesAreNoImages) {
   EXPECT_EQ(s.ExtArray.size(), 2u);  // each file loaded once
 }
 
+TEST(SkinLoad, JpegImagesLoadAndPaintFromFoldersAndArchives) {
+#ifndef TARNWICK_PICTURE_LIBRARY
+  GTEST_SKIP() << "the picture library is not built";
+#else
+  // The picture API is bound at start-up, as the program does.
+  dxSetGpLibraryName(TARNWICK_PICTURE_LIBRARY);
+  ASSERT_TRUE(dxGDIPlusClassesInitialize());
+  // An 8 x 8 JPEG of one colour, named in other capitals by the option value.
+  auto photo = FilledBitmap(8, 8, 0xFF3366CC);
+  TMemoryStream js;
+  TdxGPImage(photo.get()).SaveToStreamByCodec(js, dxImageJpeg);
+  SkinFiles files = MinimalSkin();
+  files.options.sections[0].second.emplace_back("PHOTO", "Photo.JPG");
+  files.files["photo.jpg"] = Bytes(js.Memory(), js.Memory() + js.Size());
+  auto near = [](uint32_t p, uint32_t want) {
+    for (int shift : {0, 8, 16})
+      if (std::abs(int(p >> shift & 0xFF) - int(want >> shift & 0xFF)) > 6) return false;
+    return true;
+  };
+  auto check = [&](const TacSkinRecords& s) {
+    const TsMaskData& m = Mask(s, "GLOBALINFO", "PHOTO");
+    ASSERT_TRUE(m.Bmp);
+    EXPECT_EQ(m.Bmp->Width(), 8);
+    EXPECT_EQ(Px(m.Bmp.get(), 4, 4) >> 24, 0xFFu);  // opaque: a JPEG has no alpha of its own
+    EXPECT_TRUE(near(Px(m.Bmp.get(), 4, 4), 0x3366CC)) << std::hex << Px(m.Bmp.get(), 4, 4);
+    // Painted as a tiled texture.
+    auto t = FilledBitmap(20, 12, 0xFF000000);
+    TRect r(0, 0, 20, 12);
+    TileTexture(t->Canvas(), r, nullptr, 0, m);
+    EXPECT_TRUE(near(Px(t.get(), 13, 9), 0x3366CC)) << std::hex << Px(t.get(), 13, 9);
+  };
+  Loaded f(files);
+  check(f.Load());
+  TempFolder dir;
+  WriteFile(dir.Path() + "P.asz", files.Archive());
+  const auto packed = LoadArchive(dir.Path(), "P");
+  ASSERT_TRUE(packed);
+  check(*packed);
+  dxGDIPlusClassesFinalize();
+#endif
+}
+
 TEST(SkinLoad, FailedLoadLeavesThePreviousSkinWhole) {
   Loaded f(FramedSkin());
   TacSkinRecords& before = f.Load();
@@ -216,11 +270,7 @@ TEST(SkinArchive, RoundTripFindsEntriesInCapitals) {
     EXPECT_EQ(reader.Files.size(), 2u);
     ASSERT_TRUE(reader.Options);
 
-    TacSkinSource src;
-    src.SkinDirectory = dir.Path();
-    src.SkinName = "Framed";
-    std::unique_ptr<TacSkinRecords> skin;
-    ReloadPackedSkin(src, skin);
+    const auto skin = LoadArchive(dir.Path(), "Framed");
     ASSERT_TRUE(skin);
     EXPECT_TRUE(skin->SkinIsPacked);
     EXPECT_EQ(Px(skin->MasterBitmap.get(), 5, 5), 0xFF606060u);

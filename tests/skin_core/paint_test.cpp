@@ -108,6 +108,56 @@ TEST(SkinMaskPaint, MaskRowsLieOneFrameHeightBelowForEveryMaskType) {
   EXPECT_EQ(Px(u.get(), 3, 3), 0xFF000000u | (0x30 * 255 >> 8) << 16 | (0x60 * 255 >> 8) << 8 | (0xA0 * 255 >> 8));
 }
 
+TEST(SkinMaskPaint, BlendedOuterEffectKeepsOpacityAndThinEdges) {
+  // A masked image (type 1) of one 8 x 6 frame: coded picture rows 0..5, mask rows 6..11 showing it fully,
+  // but 128 under the picture pixel (1, 1). Borders 3 wide, 2 high; the edges are painted 1 thick.
+  Skin k(8, 12);
+  for (int y = 6; y < 12; ++y)
+    for (int x = 0; x < 8; ++x) SetPixel32(k.Master(), x, y, 0xFF000000);
+  SetPixel32(k.Master(), 1, 7, 0xFF808080);
+  TsMaskData& m = k.AddMask(TRect(0, 0, 8, 12), 1, 1, 3, 2, 3, 2);
+  auto t = FilledBitmap(20, 20, 0x00000000);
+  PaintMaskBlended(t.get(), TRect(0, 0, 20, 20), EmptyCI, 128, TRect(1, 1, 1, 1), 0, m);
+  // The picture's weight is (255 - m) x 128 shr 8 over a black target; alpha 0 becomes 255 - m.
+  auto blended = [&](int sx, int sy, int mv) {
+    const uint32_t p = Src(k, sx, sy);
+    const int v = ((255 - mv) * 128) >> 8;
+    auto c = [&](int shift) { return ((p >> shift & 0xFF) * uint32_t(v)) >> 8 << shift; };
+    return uint32_t(255 - mv) << 24 | c(16) | c(8) | c(0);
+  };
+  EXPECT_EQ(Px(t.get(), 0, 0), blended(0, 0, 0));      // corners at full size
+  EXPECT_EQ(Px(t.get(), 1, 1), blended(1, 1, 128));
+  EXPECT_EQ(Px(t.get(), 19, 19), blended(7, 5, 0));
+  EXPECT_EQ(Px(t.get(), 0, 4), blended(0, 2, 0));      // left edge: the outermost column
+  EXPECT_EQ(Px(t.get(), 19, 4), blended(7, 2, 0));     // right edge: the frame's last column
+  EXPECT_EQ(Px(t.get(), 5, 0), blended(3, 0, 0));      // top edge: the first row
+  EXPECT_EQ(Px(t.get(), 5, 19), blended(3, 5, 0));     // bottom edge: the picture's last row
+  for (auto [x, y] : {std::pair{1, 4}, {18, 4}, {5, 1}, {5, 18}, {10, 10}})
+    EXPECT_EQ(Px(t.get(), x, y), 0u) << x << "," << y;  // inside the thin edges, and no centre
+
+  // Stretched edges keep the opacity where the mask shows the picture fully, as the corners do.
+  m.DrawMode = kMaskStretch;
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 8; ++x) SetPixel32(k.Master(), x, y, 0xFFC08040);
+  auto u = FilledBitmap(20, 20, 0xFF000000);
+  PaintMaskBlended(u.get(), TRect(0, 0, 20, 20), EmptyCI, 128, TRect(1, 1, 1, 1), 1, m);
+  EXPECT_EQ(Px(u.get(), 0, 10), 0xFF5F3F1Fu);
+  EXPECT_EQ(Px(u.get(), 0, 10), Px(u.get(), 0, 0));
+  EXPECT_EQ(Px(u.get(), 1, 10), 0xFF000000u);
+
+  // Key-colour images paint as PaintMask, their corners always over the parent.
+  Skin kk;
+  TsMaskData& keyed = kk.AddMask(TRect(0, 0, 10, 10), 1, 0, 3, 3, 3, 3);
+  SetPixel32(kk.Master(), 0, 0, kKey);
+  auto parent = FilledBitmap(20, 20, 0xFF123456);
+  TCacheInfo ci;
+  MakeCacheInfo(parent.get(), 2, 2, ci);
+  auto w = FilledBitmap(10, 10, 0xFF000000);
+  PaintMaskBlended(w.get(), TRect(0, 0, 10, 10), ci, 128, TRect(1, 1, 1, 1), 0, keyed);
+  EXPECT_EQ(Px(w.get(), 0, 0), 0xFF123456u);
+  EXPECT_EQ(Px(w.get(), 1, 5), Src(kk, 1, 3 + (5 - 3) % 4));  // key-colour edges keep their full width
+}
+
 TEST(SkinMaskPaint, FramesAndTransparentCornerRuns) {
   Skin k;
   TsMaskData& m = k.AddMask(TRect(0, 0, 12, 6), 2, 0, 3, 2, 3, 2);
