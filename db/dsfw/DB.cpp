@@ -760,7 +760,7 @@ void TParams::Assign(TPersistent* Source) {
   if (Params == this) return;
   Clear();
   for (int I = 0; I < Params->Count(); ++I) {
-    TParam* P = CreateParam(ftUnknown, "", ptUnknown);
+    TParam* P = CreateParam(ftUnknown, "", DBParam::ptUnknown);
     P->Assign(Params->Items(I));
   }
 }

@@ -455,6 +455,7 @@ class TBlobField : public TField {
   void LoadFromStream(TStream& Stream);
   void SaveToStream(TStream& Stream);
   int64_t BlobSize();
+  bool Modified = false;  // set when a BLOB stream changed the contents
 };
 class TMemoField : public TBlobField {
  public:
@@ -612,7 +613,11 @@ class TMasterDataLink : public TDetailDataLink {
 // ---------------------------------------------------------------------------
 // Parameters
 
+// In a namespace of their own: the disk engine's page types have a ptUnknown too.
+namespace DBParam {
 enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
+}
+using DBParam::TParamType;
 
 class TParams;
 class TParam : public TPersistent {
@@ -620,7 +625,7 @@ class TParam : public TPersistent {
   TParam(TParams* Owner, const String& Name, TFieldType DataType, TParamType ParamType);
   String Name;
   TFieldType DataType = ftUnknown;
-  TParamType ParamType = ptUnknown;
+  TParamType ParamType = DBParam::ptUnknown;
   bool Bound = false;
   int Size = 0;
 

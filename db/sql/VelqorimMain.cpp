@@ -108,7 +108,7 @@ String EngineErrorText(int Code, const String& ErrMessage) {
 }  // namespace
 
 EVelqorimEngineError::EVelqorimEngineError(int ErrorCode, const String& ErrMessage)
-    : Exception(""), FErrorCode(ErrorCode), FErrorMessage(EngineErrorText(ErrorCode, ErrMessage)) {
+    : EDatabaseError(""), FErrorCode(ErrorCode), FErrorMessage(EngineErrorText(ErrorCode, ErrMessage)) {
   Message = "Velqorim Engine Error # " + std::to_string(ErrorCode) + " " + FErrorMessage;
 }
 

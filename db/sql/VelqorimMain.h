@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "db/dsfw/DB.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
@@ -38,7 +39,7 @@ void FreeSessionHandle(TVelqorimSessionComponentManager*& Handle);
 // The outcome of a cursor's edit, post, cancel or delete, raised by datasets:
 // "Velqorim Engine Error # <code> <text>", the text fixed by the code except
 // for -8, which carries the failing check's message.
-class EVelqorimEngineError : public Exception {
+class EVelqorimEngineError : public EDatabaseError {
  public:
   EVelqorimEngineError(int ErrorCode, const String& ErrMessage);
   int ErrorCode() const { return FErrorCode; }

@@ -177,8 +177,8 @@ TEST(DbDefinitions, FieldAndIndexDefinitionsFindAndCopy) {
 
 TEST(DbParams, FindAssignAndCompare) {
   TParams Params;
-  Params.CreateParam(ftUnknown, "Name", ptInput)->SetAsString("abc");
-  Params.CreateParam(ftInteger, "Count", ptInput)->SetAsInteger(3);
+  Params.CreateParam(ftUnknown, "Name", DBParam::ptInput)->SetAsString("abc");
+  Params.CreateParam(ftInteger, "Count", DBParam::ptInput)->SetAsInteger(3);
   EXPECT_EQ(Params.ParamByName("name")->DataType, ftString);
   EXPECT_TRUE(Params.ParamByName("name")->Bound);
   EXPECT_EQ(Params.ParamByName("COUNT")->AsInteger(), 3);
