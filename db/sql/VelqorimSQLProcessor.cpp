@@ -2,6 +2,7 @@
 
 #include "db/sql/VelqorimSQLProcessor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -9,6 +10,7 @@
 
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
+#include "db/support/DAZRandom.h"
 #include "db/support/DAZUnicode.h"
 
 namespace {
@@ -208,6 +210,8 @@ struct TOrderItem {
 };
 
 struct TSelect {
+  String IntoTable;  // SELECT ... INTO: the table the result is copied into
+  bool IntoMemory = false;
   bool Distinct = false;
   int64_t Top = -1, FirstRow = 1;
   std::vector<TSelectItem> Items;
@@ -232,6 +236,10 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
       : TVelqorimSQLCommand(Lexer, P), FNested(Nested) {}
   void Parse() override {
     FRoot = ParseQueryExpression();
+    if (!FRoot->Select && HasInto(*FRoot))
+      throw EABSException(20272,
+                          "UNION subselect cannot contain INTO caluse. Use SELECT * INTO table FROM (select ... union "
+                          "select ...) instead");
     if (IsWord("ORDER")) ParseOrderBy(FOrder);
     if (!FNested) CheckEnd(20260);
   }
@@ -250,12 +258,67 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     return root;
   }
   void ExecSQL() override {
+    const String into = FRoot->Select ? FRoot->Select->IntoTable : String();
+    const bool intoMemory = FRoot->Select && FRoot->Select->IntoMemory;
     FResult = BuildAOTree(nullptr);
     FResult->Run();
+    if (!into.empty()) CopyInto(intoMemory ? String("MEMORY") : DatabaseOf(Processor), into);
   }
   TVelqorimAOBase* GetResult() override { return FResult.get(); }
 
  private:
+  static bool HasInto(const TQueryNode& N) {
+    if (N.Select) return !N.Select->IntoTable.empty();
+    return HasInto(*N.Left) || HasInto(*N.Right);
+  }
+  // SELECT ... INTO: a new table of the result's visible columns holds its rows.
+  void CopyInto(const String& Database, const String& Table) {
+    TOpenTable t(Database, Table);
+    if (t.Exists()) throw EABSException(30247, "Cannot create table. Table '%s' already exists", {Table});
+    TVelqorimFieldDefs fields;
+    std::vector<size_t> columns;
+    for (size_t i = 0; i < FResult->Columns.size(); ++i) {
+      const TVelqorimAOColumn& c = FResult->Columns[i];
+      if (c.Hidden) continue;
+      TABSAdvancedFieldType type = c.Type;
+      // A computed column whose type shows only in its values takes the first value's type.
+      if (type == aftUnknown)
+        for (const auto& r : FResult->Rows)
+          if (!r[i].IsNull()) {
+            type = BaseFieldTypeToAdvancedFieldType(r[i].DataType());
+            break;
+          }
+      if (type == aftUnknown) type = aftInteger;
+      int size = c.Size;
+      if (IsStringAdvancedType(type) && size <= 0) size = 1;
+      if (IsStringAdvancedType(type))
+        for (const auto& r : FResult->Rows)
+          if (!r[i].IsNull()) size = std::max(size, r[i].StrLen());
+      auto* d = fields.AddCreated();
+      d->Name = fields.GetDefNumberByName(c.FieldName) < 0 ? c.FieldName : c.FieldName + "_" + std::to_string(i);
+      d->SetFieldDefDataType(type, IsStringAdvancedType(type) || type == aftBytes || type == aftVarBytes ? size : 0);
+      columns.push_back(i);
+    }
+    TVelqorimIndexDefs indexes;
+    TVelqorimConstraintDefs constraints;
+    t.cursor.CreateTable(fields, indexes, constraints);
+    t.Open();
+    for (const auto& r : FResult->Rows) {
+      t.cursor.InternalInitRecord(t.record, true);
+      for (size_t k = 0; k < columns.size(); ++k) {
+        TABSVariant v;
+        v.Assign(r[columns[k]], true);
+        t.cursor.SetFieldValue(v, static_cast<int>(k), true);
+      }
+      t.cursor.InternalPost(true);
+      t.Check("insert");
+      RowsAffected++;
+    }
+  }
+  static bool IsStringAdvancedType(TABSAdvancedFieldType T) {
+    return T == aftChar || T == aftString || T == aftWideChar || T == aftWideString;
+  }
+
   std::unique_ptr<TQueryNode> ParseQueryTerm() {
     // INTERSECT binds tighter than UNION and EXCEPT.
     auto left = ParseQueryPrimary();
@@ -366,6 +429,19 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
       if (!IsKind(tktComma)) break;
       GetNextToken();
     }
+    if (IsWord("INTO")) {
+      GetNextToken();
+      if (IsWord("MEMORY")) {
+        s->IntoMemory = true;
+        GetNextToken();
+        if (IsWord("IMMEDIATE")) GetNextToken();
+      }
+      s->IntoTable = ParseName(30165, "Table name");
+      if (IsKind(tktDot)) {
+        GetNextToken();
+        s->IntoTable = ParseName(30166, "Table name");
+      }
+    }
     if (IsWord("FROM")) {
       GetNextToken();
       for (;;) {
@@ -374,9 +450,23 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         GetNextToken();
       }
     }
+    // Aliases of plain columns may stand for them in WHERE and HAVING (not after "*").
+    std::vector<TVelqorimSelectListItem> aliases;
+    for (auto& it : s->Items) {
+      if (it.AllFields) {
+        aliases.clear();
+        break;
+      }
+      TVelqorimSelectListItem a;
+      a.Pseudonym = it.Alias;
+      a.IsExpression = !it.Expr->IsField();
+      if (!a.IsExpression) it.Expr->GetFieldInfo(a.TableName, a.FieldName);
+      if (!a.Pseudonym.empty()) aliases.push_back(a);
+    }
     if (IsWord("WHERE")) {
       GetNextToken();
       s->Where = ParseCondition();
+      s->Where->ReplacePseudonyms(aliases);
     }
     if (IsWord("GROUP")) {
       GetNextToken();
@@ -390,6 +480,7 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     if (IsWord("HAVING")) {
       GetNextToken();
       s->Having = ParseCondition();
+      s->Having->ReplacePseudonyms(aliases);
     }
     return s;
   }
@@ -1101,12 +1192,20 @@ void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector
 
 }  // namespace
 
-class TVelqorimDDLCreateTable : public TVelqorimSQLCommand {
+// What CREATE TABLE and ALTER TABLE share: column definitions and table constraints.
+class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
  public:
   using TVelqorimSQLCommand::TVelqorimSQLCommand;
-  void Parse() override {
-    ExpectWord("TABLE", 30230);
-    FTable = ParseTargetTable(*this);
+
+ protected:
+  // What a column definition names beyond its type (ALTER ... MODIFY changes only that).
+  struct TColumnExtras {
+    bool IfNotExists = false;
+    bool RequiredGiven = false, Required = false;
+    bool DefaultGiven = false;
+  };
+  // "(" column definitions and table constraints ")".
+  void ParseColumnDefinitions() {
     if (!IsKind(tktLeftParenthesis)) Unexpected(30231, "'('");
     GetNextToken();
     for (;;) {
@@ -1120,17 +1219,23 @@ class TVelqorimDDLCreateTable : public TVelqorimSQLCommand {
     }
     if (!IsKind(tktRightParenthesis)) Unexpected(30232, "')'");
     GetNextToken();
-    CheckEnd(30233);
   }
-  void ExecSQL() override {
-    TOpenTable t(DatabaseOf(Processor), FTable);
-    TVelqorimConstraintDefs constraints;
-    t.cursor.CreateTable(FFields, FIndexes, constraints);
+  // A NOT NULL column is checked by the table at every insert and update.
+  void AddNotNullConstraints(TVelqorimConstraintDefs& Constraints) {
+    for (int i = 0; i < FFields.Count(); ++i)
+      if (FExtras[static_cast<size_t>(i)].Required)
+        Constraints.AddNotNull()->SetNames(FFields[i]->Name, FTable, String());
   }
 
- private:
   void ParseColumn() {
     const TToken at = Token;
+    TColumnExtras extras;
+    if (IsWord("IF")) {
+      GetNextToken();
+      ExpectWord("NOT", 30488);
+      ExpectWord("EXISTS", 30489);
+      extras.IfNotExists = true;
+    }
     auto* d = FFields.AddCreated();
     d->Name = ParseName(30234, "Field name");
     if (FFields.GetDefNumberByName(d->Name) != FFields.Count() - 1)
@@ -1163,8 +1268,11 @@ class TVelqorimDDLCreateTable : public TVelqorimSQLCommand {
       if (IsWord("NOT")) {
         GetNextToken();
         ExpectWord("NULL", 30240);
+        extras.RequiredGiven = extras.Required = true;
       } else if (IsWord("NULL")) {
         GetNextToken();
+        extras.RequiredGiven = true;
+        extras.Required = false;
       } else if (IsWord("PRIMARY")) {
         GetNextToken();
         ExpectWord("KEY", 30241);
@@ -1175,11 +1283,13 @@ class TVelqorimDDLCreateTable : public TVelqorimSQLCommand {
       } else if (IsWord("DEFAULT")) {
         GetNextToken();
         ParseDefault(*d);
+        extras.DefaultGiven = true;
       } else {
         throw EABSException(30242, "Unknown field attribute '%s' at line %d, column %d",
                             {Token.Text, Token.LineNum, Token.ColumnNum});
       }
     }
+    FExtras.push_back(extras);
   }
   void ParseDefault(TVelqorimFieldDef& D) {
     const TToken at = Token;
@@ -1219,7 +1329,39 @@ class TVelqorimDDLCreateTable : public TVelqorimSQLCommand {
 
   String FTable;
   TVelqorimFieldDefs FFields;
+  std::vector<TColumnExtras> FExtras;  // one per entry of FFields
   TVelqorimIndexDefs FIndexes;
+};
+
+class TVelqorimDDLCreateTable : public TVelqorimDDLTableManipulation {
+ public:
+  using TVelqorimDDLTableManipulation::TVelqorimDDLTableManipulation;
+  void Parse() override {
+    ExpectWord("TABLE", 30230);
+    if (IsWord("IF")) {
+      GetNextToken();
+      ExpectWord("NOT", 30486);
+      ExpectWord("EXISTS", 30487);
+      FIfNotExists = true;
+    }
+    FTable = ParseTargetTable(*this);
+    ParseColumnDefinitions();
+    CheckEnd(30233);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    // An existing table is never replaced: its rows would be lost without a word.
+    if (t.Exists()) {
+      if (FIfNotExists) return;
+      throw EABSException(30247, "Cannot create table. Table '%s' already exists", {FTable});
+    }
+    TVelqorimConstraintDefs constraints;
+    AddNotNullConstraints(constraints);
+    t.cursor.CreateTable(FFields, FIndexes, constraints);
+  }
+
+ private:
+  bool FIfNotExists = false;
 };
 
 class TVelqorimDDLDropTable : public TVelqorimSQLCommand {
@@ -1241,6 +1383,251 @@ class TVelqorimDDLDropTable : public TVelqorimSQLCommand {
 
  private:
   String FTable;
+};
+
+class TVelqorimDDLTruncateTable : public TVelqorimSQLCommand {
+ public:
+  using TVelqorimSQLCommand::TVelqorimSQLCommand;
+  void Parse() override {
+    ExpectWord("TRUNCATE", 30490);
+    if (IsWord("TABLE")) GetNextToken();
+    if (Token.TokenType == tktNone) throw EABSException(30490, "Blank SQL command");
+    FTable = ParseTargetTable(*this);
+    CheckEnd(30246);
+  }
+  void ExecSQL() override {
+    TOpenTable t(DatabaseOf(Processor), FTable);
+    try {
+      if (!t.Exists()) throw EABSException(30190, "Table '%s' not found", {FTable});
+      t.cursor.EmptyTable();
+    } catch (const EABSException& e) {
+      throw EABSException(30491, "Error truncating table: '%s'", {e.Message});
+    }
+  }
+
+ private:
+  String FTable;
+};
+
+// ALTER TABLE ... ADD | DROP | MODIFY | RENAME, and RENAME TABLE.
+class TVelqorimDDLAlterTable : public TVelqorimDDLTableManipulation {
+ public:
+  TVelqorimDDLAlterTable(TVelqorimLexer* Lexer, TVelqorimSQLProcessor* P, bool RenameStatement)
+      : TVelqorimDDLTableManipulation(Lexer, P), FRenameStatement(RenameStatement) {}
+  void Parse() override {
+    if (FRenameStatement) {
+      if (Token.TokenType == tktNone) throw EABSException(30354, "Blank SQL command");
+      FTable = ParseTargetTable(*this);
+      FType = RenameTable;
+      ExpectWord("TO", 30355);
+      FNewName = ParseName(30166, "Table name");
+      CheckEnd(30246);
+      return;
+    }
+    ExpectWord("TABLE", 30261);
+    if (Token.TokenType == tktNone) throw EABSException(30261, "Blank SQL command");
+    FTable = ParseTargetTable(*this);
+    if (IsWord("ADD")) {
+      GetNextToken();
+      FType = Add;
+      ParseColumns();
+    } else if (IsWord("MODIFY")) {
+      GetNextToken();
+      FType = Modify;
+      ParseColumns();
+    } else if (IsWord("DROP")) {
+      GetNextToken();
+      FType = Drop;
+      if (IsWord("COLUMN")) GetNextToken();
+      const bool parenthesis = IsKind(tktLeftParenthesis);
+      if (parenthesis) GetNextToken();
+      for (;;) {
+        FNames.push_back(ParseName(30274, "Field name"));
+        if (!IsKind(tktComma)) break;
+        GetNextToken();
+      }
+      if (parenthesis) {
+        if (!IsKind(tktRightParenthesis)) Unexpected(30232, "')'");
+        GetNextToken();
+      }
+    } else if (IsWord("RENAME")) {
+      GetNextToken();
+      if (IsWord("TO")) {
+        GetNextToken();
+        FType = RenameTable;
+        FNewName = ParseName(30166, "Table name");
+      } else {
+        FType = RenameColumn;
+        if (IsWord("COLUMN")) GetNextToken();
+        FNames.push_back(ParseName(30274, "Field name"));
+        ExpectWord("TO", 30352);
+        FNewName = ParseName(30274, "Field name");
+      }
+    } else {
+      Unexpected(IsKind(tktReservedWord) ? 30252 : 30253, "ADD, DROP or MODIFY keyword");
+    }
+    CheckEnd(30246);
+  }
+  void ExecSQL() override {
+    try {
+      TOpenTable t(DatabaseOf(Processor), FTable);
+      t.Open();
+      switch (FType) {
+        case RenameTable:
+          t.cursor.RenameTable(FNewName);
+          break;
+        case RenameColumn:
+          t.FieldNo(FNames[0]);
+          if (t.cursor.FieldDefs.GetDefNumberByName(FNewName) >= 0)
+            throw EABSException(30351, "Field by name '%s' already exists", {FNewName});
+          t.cursor.RenameField(FNames[0], FNewName);
+          break;
+        default:
+          Restructure(t);
+      }
+    } catch (const EABSException& e) {
+      throw EABSException(30265, "Error altering table: '%s'", {e.Message});
+    }
+  }
+
+ private:
+  enum TAlterType { Add, Drop, Modify, RenameColumn, RenameTable };
+  void ParseColumns() {
+    if (IsKind(tktLeftParenthesis)) {
+      ParseColumnDefinitions();
+    } else {
+      if (IsWord("COLUMN")) GetNextToken();
+      ParseColumn();
+    }
+  }
+  struct TIndexCopy {
+    String Name;
+    std::vector<std::pair<String, bool>> Columns;
+    bool Unique, Primary;
+  };
+
+  // Rebuilds the table with the new columns: the rows move into a table of the
+  // new layout under the old name; only when all arrived is the old one dropped.
+  void Restructure(TOpenTable& Old) {
+    TVelqorimFieldDefs fields;
+    fields.Assign(Old.cursor.FieldDefs);
+    std::vector<String> notNull;
+    for (int i = 0; i < Old.cursor.ConstraintDefs.Count(); ++i)
+      if (Old.cursor.ConstraintDefs[i]->ConstraintType == ctNotNull)
+        notNull.push_back(static_cast<TVelqorimConstraintDefNotNull*>(Old.cursor.ConstraintDefs[i])->ColumnName);
+    std::vector<TIndexCopy> indexes;
+    TVelqorimIndexDefs& oldIndexes = Old.cursor.GetIndexDefs();
+    for (int i = 0; i < oldIndexes.Count(); ++i) {
+      const TVelqorimIndexDef& d = *oldIndexes[i];
+      if (d.Temporary) continue;
+      TIndexCopy c{d.Name, {}, d.Unique, d.Primary};
+      for (int k = 0; k < d.ColumnCount(); ++k)
+        c.Columns.push_back({d.GetIndexColumn(k).FieldName, d.GetIndexColumn(k).Descending});
+      indexes.push_back(std::move(c));
+    }
+    auto dropName = [](std::vector<String>& List, const String& Name) {
+      List.erase(std::remove_if(List.begin(), List.end(), [&](const String& n) { return SameDefName(n, Name); }),
+                 List.end());
+    };
+    auto setRequired = [&](size_t Column) {
+      const TColumnExtras& x = FExtras[Column];
+      if (!x.RequiredGiven) return;
+      dropName(notNull, FFields[static_cast<int>(Column)]->Name);
+      if (x.Required) notNull.push_back(FFields[static_cast<int>(Column)]->Name);
+    };
+    for (size_t i = 0; FType != Drop && i < static_cast<size_t>(FFields.Count()); ++i) {
+      TVelqorimFieldDef& def = *FFields[static_cast<int>(i)];
+      const int at = fields.GetDefNumberByName(def.Name);
+      if (FType == Add) {
+        if (at >= 0) {
+          if (FExtras[i].IfNotExists) continue;
+          throw EABSException(30351, "Field by name '%s' already exists", {def.Name});
+        }
+        fields.AddCreated()->Assign(def);
+      } else {
+        if (at < 0) throw EABSException(30259, "Field '%s' not found", {def.Name});
+        TVelqorimFieldDef& target = *fields[at];
+        target.SetFieldDefDataType(def.AdvancedFieldType, def.FieldSize);
+        if (FExtras[i].DefaultGiven) {
+          target.DefaultValue.Assign(def.DefaultValue, true);
+          target.UpdateDefaultValueExpr();
+        }
+      }
+      setRequired(i);
+    }
+    for (const String& name : FNames) {
+      const int at = fields.GetDefNumberByName(name);
+      if (at < 0) throw EABSException(30259, "Field '%s' not found", {name});
+      fields.Delete(at);
+      dropName(notNull, name);
+      std::erase_if(indexes, [&](const TIndexCopy& c) {
+        return std::any_of(c.Columns.begin(), c.Columns.end(), [&](auto& k) { return SameDefName(k.first, name); });
+      });
+    }
+    for (int i = 0; i < FIndexes.Count(); ++i) {
+      const TVelqorimIndexDef& d = *FIndexes[i];
+      TIndexCopy c{d.Name, {}, d.Unique, d.Primary};
+      for (int k = 0; k < d.ColumnCount(); ++k)
+        c.Columns.push_back({d.GetIndexColumn(k).FieldName, d.GetIndexColumn(k).Descending});
+      indexes.push_back(std::move(c));
+    }
+    if (fields.Count() == 0) throw EABSException(10131, "Error creating table - no fields were specified");
+
+    const String database = DatabaseOf(Processor);
+    const String saved = AddGUIDToName("OLD_");
+    Old.cursor.RenameTable(saved);
+    bool created = false;
+    try {
+      TOpenTable fresh(database, FTable);
+      TVelqorimIndexDefs none;
+      TVelqorimConstraintDefs constraints;
+      for (const String& n : notNull) constraints.AddNotNull()->SetNames(n, FTable, String());
+      fresh.cursor.CreateTable(fields, none, constraints);
+      created = true;
+      fresh.Open();
+      CopyRows(saved, fresh);
+      for (const TIndexCopy& c : indexes) {
+        TVelqorimIndexDefs one;
+        AddIndexDef(one, c.Name, c.Columns, c.Unique, c.Primary);
+        fresh.cursor.AddIndex(*one[0]);
+      }
+    } catch (...) {
+      TOpenTable fresh(database, FTable);
+      if (created && fresh.Exists()) fresh.cursor.DeleteTable();
+      TOpenTable back(database, saved);
+      back.cursor.RenameTable(FTable);
+      throw;
+    }
+    TOpenTable gone(database, saved);
+    gone.cursor.DeleteTable();
+  }
+
+  // Every row of table From into To, column by name; new columns take their defaults.
+  void CopyRows(const String& From, TOpenTable& To) {
+    TOpenTable src(DatabaseOf(Processor), From);
+    src.Open();
+    std::vector<std::pair<int, int>> map;
+    for (int i = 0; i < To.cursor.FieldDefs.Count(); ++i) {
+      const int s = src.cursor.FieldDefs.GetDefNumberByName(To.cursor.FieldDefs.GetDef(i)->Name);
+      if (s >= 0) map.push_back({s, i});
+    }
+    src.cursor.InternalFirst();
+    while (src.cursor.GetRecordBuffer(grmNext) == grrOK) {
+      To.cursor.InternalInitRecord(To.record, true);
+      for (auto [s, d] : map) {
+        TABSVariant v;
+        src.cursor.GetFieldValue(v, s, true);
+        To.cursor.SetFieldValue(v, d, true);
+      }
+      To.cursor.InternalPost(true);
+      To.Check("insert");
+    }
+  }
+
+  bool FRenameStatement;
+  TAlterType FType = Add;
+  std::vector<String> FNames;
+  String FNewName;
 };
 
 class TVelqorimDDLCreateIndex : public TVelqorimSQLCommand {
@@ -1430,6 +1817,17 @@ bool TVelqorimSQLProcessor::ParseNextCommand() {
     } else {
       objectType(30150, 30149);
     }
+  } else if (w == "ALTER") {
+    if (!hasNext) throw EABSException(30261, "Blank SQL command");
+    FLex->GetNextToken(next);
+    c = std::make_unique<TVelqorimDDLAlterTable>(FLex.get(), this, false);
+  } else if (w == "RENAME") {
+    if (!hasNext) throw EABSException(30354, "Blank SQL command");
+    FLex->GetNextToken(next);
+    if (w2 == "TABLE") FLex->GetNextToken(next);
+    c = std::make_unique<TVelqorimDDLAlterTable>(FLex.get(), this, true);
+  } else if (w == "TRUNCATE") {
+    c = std::make_unique<TVelqorimDDLTruncateTable>(FLex.get(), this);
   } else if (w == "START") {
     c = std::make_unique<TVelqorimSQLTransaction>(FLex.get(), this, TVelqorimSQLTransaction::Start);
   } else if (w == "COMMIT") {

@@ -141,6 +141,59 @@ TEST_F(VelqorimSQL, DefinitionFaultsAreRefused) {
   EXPECT_EQ(ErrorOf("SELECT * FROM n"), 30190);
 }
 
+TEST_F(VelqorimSQL, TableStatementsKeepRowsAndChecks) {
+  Run("CREATE TABLE w (a INTEGER NOT NULL, b VARCHAR(5)); CREATE UNIQUE INDEX wa ON w (a);"
+      "INSERT INTO w VALUES (1, 'p'), (2, NULL)");
+  // An existing table is never replaced; IF NOT EXISTS leaves it as it is.
+  EXPECT_EQ(ErrorOf("CREATE TABLE w (c INTEGER)"), 30247);
+  Run("CREATE TABLE IF NOT EXISTS w (c INTEGER)");
+  EXPECT_EQ(Run("SELECT a, b FROM w ORDER BY a"), "1|p\n2|NULL\n");
+  // NOT NULL holds for inserts and updates.
+  std::string text;
+  EXPECT_EQ(ErrorOf("INSERT INTO w (b) VALUES ('q')", &text), 30400);
+  EXPECT_NE(text.find("cannot be null"), std::string::npos) << text;
+  EXPECT_EQ(ErrorOf("UPDATE w SET a = NULL WHERE a = 2"), 30400);
+
+  Run("ALTER TABLE w ADD (c INTEGER DEFAULT 7, d VARCHAR(3))");
+  EXPECT_EQ(Run("SELECT a, b, c, d FROM w ORDER BY a"), "1|p|7|NULL\n2|NULL|7|NULL\n");
+  EXPECT_EQ(ErrorOf("ALTER TABLE w ADD (c INTEGER)"), 30265);
+  Run("ALTER TABLE w ADD (IF NOT EXISTS c INTEGER)");
+  // A rebuild that fails (d has NULLs) leaves the table, its rows and its index as they were.
+  EXPECT_EQ(ErrorOf("ALTER TABLE w MODIFY (d VARCHAR(3) NOT NULL)", &text), 30265);
+  EXPECT_NE(text.find("cannot be null"), std::string::npos) << text;
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM w"), "2\n");
+  EXPECT_NE(ErrorOf("INSERT INTO w (a) VALUES (1)"), 0);  // the unique index survived
+  Run("ALTER TABLE w DROP (b); ALTER TABLE w MODIFY (d VARCHAR(10) DEFAULT 'long text')");
+  Run("INSERT INTO w (a) VALUES (3)");
+  EXPECT_EQ(Run("SELECT * FROM w ORDER BY a"), "1|7|NULL\n2|7|NULL\n3|7|long text\n");
+  EXPECT_NE(ErrorOf("INSERT INTO w (a) VALUES (3)"), 0);  // still unique after the rebuilds
+  EXPECT_EQ(ErrorOf("ALTER TABLE w DROP COLUMN missing"), 30265);
+
+  Run("ALTER TABLE w RENAME COLUMN c TO k; ALTER TABLE w RENAME TO v; RENAME TABLE v TO u");
+  EXPECT_EQ(Run("SELECT SUM(k) FROM u"), "21\n");
+  EXPECT_EQ(ErrorOf("SELECT * FROM w"), 30190);
+  Run("TRUNCATE TABLE u");
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM u"), "0\n");
+  Run("INSERT INTO u (a) VALUES (5)");  // the structure stays
+  EXPECT_EQ(Run("SELECT a, k FROM u"), "5|7\n");
+  EXPECT_EQ(ErrorOf("TRUNCATE missing"), 30491);
+  EXPECT_EQ(ErrorOf("ALTER TABLE u FROB (x)"), 30253);
+}
+
+TEST_F(VelqorimSQL, SelectIntoAndAliases) {
+  Run(Tables);
+  // An alias of a plain column stands for it in WHERE and HAVING.
+  EXPECT_EQ(Run("SELECT a AS k, b FROM t WHERE k > 2 ORDER BY k"), "3|x\n4|z\n");
+  EXPECT_EQ(Run("SELECT b AS g, COUNT(*) FROM t GROUP BY b HAVING g <> 'x' ORDER BY 1"), "y|1\nz|1\n");
+  Run("SELECT a, b, a * 2 AS d, 'lit' AS e INTO n FROM t WHERE a > 2");
+  EXPECT_EQ(P->FRowsAffected, 2);
+  EXPECT_EQ(Run("SELECT a, b, d, e FROM n ORDER BY a"), "3|x|6|lit\n4|z|8|lit\n");
+  Run("INSERT INTO n (a, b) VALUES (9, 'abcde')");  // the copy is a table of its own
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM t"), "4\n");
+  EXPECT_EQ(ErrorOf("SELECT a INTO n FROM t"), 30247);  // never replaces a table
+  EXPECT_EQ(ErrorOf("SELECT a INTO x FROM t UNION SELECT a FROM u"), 20272);
+}
+
 TEST_F(VelqorimSQL, TempDatabaseAndTransactions) {
   P->DatabaseName = "TEMP";
   Run("CREATE TABLE w (a INTEGER); INSERT INTO w VALUES (3), (1), (2)");
