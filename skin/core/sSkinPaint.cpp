@@ -8,6 +8,7 @@
 #include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskData.h"
 #include "skin/core/sMaskPaint.h"
+#include "skin/core/sCommonData.h"
 
 using namespace skin_detail;
 
@@ -341,6 +342,49 @@ void PaintSkinItem(int SkinIndex, const TCacheInfo& CI, int TextureIndex, int Ho
   PaintCornerImages(*Skin, g, Bmp, R, State);
   if (Skin->IsValidImgIndex(g.BorderIndex))
     PaintMask(Bmp, R, Moved(CI, Offset), Skin->ma[size_t(g.BorderIndex)], State, true);
+}
+
+void PaintControlBg(const TsCommonData& CommonData, const TCacheInfo& CI, int State, TBitmap* Bmp, const TPoint& Offset,
+                    const TRect& R) {
+  const TacSkinRecords* skin = CommonData.FSkinManager;
+  if (!skin || !skin->IsValidSkinIndex(CommonData.SkinIndex)) return;
+  const TColor custom = CommonData.FCustomColor && CommonData.FOwnerControl
+                            ? TColor(ColorToRGB(CommonData.FOwnerControl->Color()))
+                            : clFuchsia;
+  StateOf(skin->gd[size_t(CommonData.SkinIndex)], State);
+  PaintSectionBg(CommonData.SkinIndex, CI, State, R, Offset, Bmp, skin, -1, -1, custom);
+}
+
+void PaintControlItem(const TsCommonData& CommonData, const TCacheInfo& CI, TBitmap* Bmp, const TPoint& Offset,
+                      const TRect& R, int State, bool UpdateCorners) {
+  const TacSkinRecords* skin = CommonData.FSkinManager;
+  if (!skin || !Bmp || !skin->IsValidSkinIndex(CommonData.SkinIndex) ||
+      !RectCornersInside(BitmapRect(Bmp), R, true))
+    return;
+  const TsGeneralData& g = skin->gd[size_t(CommonData.SkinIndex)];
+  const TsGenState& st = StateOf(g, State);
+  PaintControlBg(CommonData, CI, State, Bmp, Offset, R);
+  PaintCornerImages(*skin, g, Bmp, R, State);
+  bool transform = st.Transparency == 0;  // a transparent control without a border keeps its parent's pixels
+  if (skin->IsValidImgIndex(CommonData.BorderIndex)) {
+    const TsMaskData& border = skin->ma[size_t(CommonData.BorderIndex)];
+    if (State != 0 || !(border.DrawMode & kMaskNotInNormal)) {
+      PaintMask(Bmp, R, Moved(CI, Offset), border, State, UpdateCorners);
+      transform = true;
+    }
+  }
+  if (!transform) return;
+  // Key pixels are spared whatever alpha the piece copies gave them, so the key survives for later steps.
+  const PixelRows P = Rows32(Bmp);
+  auto filter = [&](TacPixelProc Proc, int Value) {
+    ForEachPixel(P, TRect(0, 0, P.width, P.height), [&](uint32_t& p, int, int) {
+      if ((p & 0x00FFFFFF) != kKeyPixel) Proc(&p, Value);
+    });
+  };
+  if (!P) return;
+  if (CommonData.FColorTone != kNoColorTone) filter(ToneProc, int(CommonData.FColorTone));
+  if (CommonData.FHUEOffset != 0) filter(HueProc, CommonData.FHUEOffset);
+  if (CommonData.FSaturation != 0) filter(SaturationProc, std::clamp(CommonData.FSaturation * 255 / 100, -255, 255));
 }
 
 void PaintSectionToDC(int SkinIndex, const TCacheInfo& CI, const TacSkinRecords* Skin, HDC DC, const TPoint& Offset,

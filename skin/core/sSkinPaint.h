@@ -22,6 +22,18 @@ void TileMaskedTexture(TBitmap* Bmp, TRect& Rect, const TCacheInfo& ParentCache,
 // than 0; CustomColor clFuchsia: the section's colour.
 void PaintSectionBg(int SkinIndex, const TCacheInfo& CI, int State, const TRect& R, const TPoint& Offset, TBitmap* Bmp,
                     const TacSkinRecords* Skin, int TextureIndex, int HotTextureIndex, TColor CustomColor);
+class TsCommonData;
+// PaintSectionBg for a skinned control: its own colour when it has a custom
+// colour; the section's states and textures otherwise.
+void PaintControlBg(const TsCommonData& CommonData, const TCacheInfo& CI, int State, TBitmap* Bmp, const TPoint& Offset,
+                    const TRect& R);
+// The whole look of a control into its bitmap: background, corner images,
+// border mask (UpdateCorners: its transparent corners over the parent), then
+// the control's colour tone, hue and saturation over the whole bitmap (key
+// pixels spared). A transparent control without a border keeps its parent's
+// pixels untransformed.
+void PaintControlItem(const TsCommonData& CommonData, const TCacheInfo& CI, TBitmap* Bmp, const TPoint& Offset,
+                      const TRect& R, int State, bool UpdateCorners);
 // Background, corner images and border of an item without skin data of its own.
 void PaintSkinItem(int SkinIndex, const TCacheInfo& CI, int TextureIndex, int HotTextureIndex, const TacSkinRecords* Skin,
                    TBitmap* Bmp, const TPoint& Offset, const TRect& R, int State);

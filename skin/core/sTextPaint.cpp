@@ -9,6 +9,7 @@
 #include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskData.h"
 #include "skin/core/sMaskPaint.h"
+#include "skin/core/sCommonData.h"
 
 using namespace skin_detail;
 
@@ -61,6 +62,31 @@ void BlurLine(uint8_t* p, ptrdiff_t step, int n, const std::vector<float>& kerne
   for (int i = 0; i < n; ++i) p[ptrdiff_t(i) * step] = out[size_t(i)];
 }
 
+// The copies of a text colour's sides, one pixel off, each in its colour passed through Color.
+template <class ColorFn>
+void DrawSideCopies(HDC DC, const String& Text, const TRect& R, const TsFontColor& FC, UINT Format, ColorFn&& Color) {
+  const std::pair<TColor, TPoint> sides[4] = {
+      {FC.Left, TPoint(-1, 0)}, {FC.Top, TPoint(0, -1)}, {FC.Right, TPoint(1, 0)}, {FC.Bottom, TPoint(0, 1)}};
+  for (const auto& [color, d] : sides)
+    if (color != -1) {
+      SetTextColor(DC, COLORREF(Color(color)));
+      DrawMoved(DC, Text, R, d.X, d.Y, Format);
+    }
+}
+
+// Keeps a DC's state for a scope.
+class SavedDC {
+ public:
+  explicit SavedDC(HDC DC) : dc_(DC), level_(SaveDC(DC)) {}
+  ~SavedDC() { RestoreDC(dc_, level_); }
+  SavedDC(const SavedDC&) = delete;
+  SavedDC& operator=(const SavedDC&) = delete;
+
+ private:
+  HDC dc_;
+  int level_;
+};
+
 }  // namespace
 
 void DrawTextCapped(HDC DC, const String& Text, const TRect& R, UINT Format) {
@@ -77,13 +103,7 @@ void DrawSkinTextEx(TCanvas* Canvas, const String& Text, bool UseSkinColor, cons
     const TsGeneralData& g = Skin->gd[size_t(SkinIndex)];
     if (UseSkinColor) {
       const TsFontColor& fc = g.Props[size_t(std::clamp(State, 0, 2))].FontColor;
-      const std::pair<TColor, TPoint> sides[4] = {
-          {fc.Left, TPoint(-1, 0)}, {fc.Top, TPoint(0, -1)}, {fc.Right, TPoint(1, 0)}, {fc.Bottom, TPoint(0, 1)}};
-      for (const auto& [color, d] : sides)
-        if (color != -1) {
-          SetTextColor(dc, COLORREF(color));
-          DrawMoved(dc, Text, R, d.X, d.Y, Format);
-        }
+      DrawSideCopies(dc, Text, R, fc, Format, [](TColor c) { return c; });
       SetTextColor(dc, COLORREF(fc.Color));
     } else {
       Canvas->Font()->SetColor(MixColors(g.Props[0].FontColor.Color, g.Props[0].Color, DefDisabledBlend));
@@ -93,6 +113,57 @@ void DrawSkinTextEx(TCanvas* Canvas, const String& Text, bool UseSkinColor, cons
     SetTextColor(dc, ColorToRGB(Canvas->Font()->Color()));
   }
   DrawTextCapped(dc, Text, R, Format);
+}
+
+TColor ControlTextColor(TColor Color, const TsCommonData& CommonData) {
+  TColor c = Color;
+  if (CommonData.FColorTone != kNoColorTone)
+    c = TColor(ToneColor(uint32_t(c), uint32_t(SwapRB(TColor(ColorToRGB(CommonData.FColorTone))))));
+  if (CommonData.FHUEOffset != 0) c = HueShiftColor(CommonData.FHUEOffset, c);
+  if (CommonData.FSaturation != 0) c = SaturateColor(c, CommonData.FSaturation * 256 / 100);
+  return TColor(ColorToRGB(c));
+}
+
+void DrawSkinControlTextEx(TCanvas* Canvas, const String& Text, bool Enabled, int State,
+                           const TsCommonData& CommonData, UINT Format, const TRect& R) {
+  if (!Canvas || Text.empty()) return;
+  const TacSkinRecords* skin = CommonData.FSkinManager;
+  // A hot link button underlines its text.
+  if (State != 0 && skin && CommonData.SkinIndex >= 0 && CommonData.SkinIndex == skin->ConstData.Sections[ssWebBtn])
+    Canvas->Font()->SetStyle(Canvas->Font()->Style() + TFontStyles{fsUnderline});
+  Canvas->Brush()->SetStyle(bsClear);
+  HDC dc = Canvas->Handle();
+  auto saved = std::make_unique<SavedDC>(dc);
+  SetBkMode(dc, TRANSPARENT);
+  auto draw = [&](TColor Color) {
+    SetTextColor(dc, COLORREF(ColorToRGB(Color)));
+    DrawTextCapped(dc, Text, R, Format);
+  };
+  if (CommonData.Skinned() && !CommonData.FCustomFont) {
+    const TsGenState& st = skin->gd[size_t(CommonData.SkinIndex)].Props[size_t(std::clamp(State, 0, 2))];
+    if (CommonData.FCacheBmp && st.GlowSize != 0) {
+      IntersectClipRect(dc, R.Left, R.Top, R.Right, R.Bottom);
+      std::unique_ptr<TBitmap> mask;
+      DrawTextWithGlow(CommonData.FCacheBmp.get(), Text, R, mask, ControlTextColor(st.GlowColor, CommonData),
+                       st.GlowSize, 15, Format);
+      saved = nullptr;  // the clip ends with the glow
+      saved = std::make_unique<SavedDC>(dc);
+      SetBkMode(dc, TRANSPARENT);
+    }
+    const TColor main = ControlTextColor(st.FontColor.Color, CommonData);
+    if (Enabled)
+      DrawSideCopies(dc, Text, R, st.FontColor, Format, [&](TColor c) { return ControlTextColor(c, CommonData); });
+    Canvas->Font()->SetColor(main);
+    draw(main);
+    return;
+  }
+  // Plain text; a disabled one embossed: a light copy one pixel down and right, then the shadow colour.
+  if (!Enabled) {
+    SetTextColor(dc, COLORREF(ColorToRGB(clBtnHighlight)));
+    DrawMoved(dc, Text, R, 1, 1, Format);
+    Canvas->Font()->SetColor(clBtnShadow);
+  }
+  draw(Canvas->Font()->Color());
 }
 
 void BlurBitmap8(TBitmap* Bmp, int Radius) {

@@ -17,6 +17,17 @@ void DrawTextCapped(HDC DC, const String& Text, const TRect& R, UINT Format);
 void DrawSkinTextEx(TCanvas* Canvas, const String& Text, bool UseSkinColor, const TacSkinRecords* Skin, int State,
                     int SkinIndex, UINT Format, const TRect& R);
 
+class TsCommonData;
+// A colour through a control's colour tone, hue offset and saturation.
+TColor ControlTextColor(TColor Color, const TsCommonData& CommonData);
+// Text of a skinned control in its section's state colours (a disabled one
+// without side copies), with the state's glow under it in the control's
+// cached image; a hot link button underlined. A control that is not skinned,
+// or keeps its own font colour, draws in the canvas's colour (embossed when
+// disabled). The DC's state is kept.
+void DrawSkinControlTextEx(TCanvas* Canvas, const String& Text, bool Enabled, int State,
+                           const TsCommonData& CommonData, UINT Format, const TRect& R);
+
 // The glow under text at R of a 32-bit bitmap (the text itself is not drawn).
 // GlowMask (8-bit; 255 no glow, 0 full glow) is kept by the caller and rebuilt
 // only when its size changes. Sides: bits 1 left, 2 up, 4 right, 8 down.

@@ -2,6 +2,7 @@
 
 #include "SkinTestUtil.h"
 #include "skin/core/GeneralUtils.h"
+#include "skin/core/sCommonData.h"
 #include "skin/core/sMaskPaint.h"
 #include "skin/core/sSkinPaint.h"
 
@@ -244,6 +245,56 @@ TEST(SkinSectionPaint, CornerImagesSitAtTheRectanglesCorners) {
   EXPECT_EQ(Px(b.get(), 0, 10), 0u);
   EXPECT_EQ(Px(b.get(), 12, 4), Src(k, 20, 20));   // top-right
   EXPECT_EQ(Px(b.get(), 6, 6), 0xFF000000u);       // background
+}
+
+TEST(SkinControlPaint, BackgroundBorderAndTransformsOfAControl) {
+  Skin k;
+  const int sec = k.AddSection(0, 0x0000FF);  // red
+  k.AddMask(TRect(0, 0, 6, 6), 1, 0, 2, 2, 2, 2);
+  SetPixel32(k.Master(), 0, 0, kKey);
+  TsCommonData cd;
+  cd.FSkinManager = &k.s;
+  cd.SkinIndex = sec;
+  cd.BorderIndex = 0;
+  const TRect all(0, 0, 10, 10);
+  auto b = FilledBitmap(10, 10, 0);
+  PaintControlItem(cd, EmptyCI, b.get(), TPoint(0, 0), all, 0, false);
+  EXPECT_EQ(Px(b.get(), 5, 5), 0xFFFF0000u);   // the section's colour
+  EXPECT_EQ(Px(b.get(), 1, 1), Src(k, 1, 1));  // the border
+  EXPECT_EQ(Px(b.get(), 0, 0), 0xFF000000 | kKey);  // a key corner without the parent, opaque as what it covered
+
+  // A green tone takes every pixel to green at its brightness; key pixels are spared, opaque or not.
+  cd.FColorTone = 0x00FF00;
+  PaintControlItem(cd, EmptyCI, b.get(), TPoint(0, 0), all, 0, false);
+  EXPECT_EQ(Px(b.get(), 5, 5), 0xFF00FE00u);
+  EXPECT_EQ(Px(b.get(), 0, 0), 0xFF000000 | kKey);
+  cd.FColorTone = kNoColorTone;
+
+  // A control with a custom colour paints in its own colour.
+  TControl owner(nullptr);
+  owner.SetColor(TColor(0x00FF00));
+  TsCommonData custom(&owner);
+  custom.FSkinManager = &k.s;
+  custom.SkinIndex = sec;
+  custom.FCustomColor = true;
+  PaintControlItem(custom, EmptyCI, b.get(), TPoint(0, 0), all, 0, false);
+  EXPECT_EQ(Px(b.get(), 5, 5), 0xFF00FF00u);
+
+  // A transparent control whose border does not show in state 0 keeps its parent's pixels untoned.
+  k.s.gd[size_t(sec)].Props[0].Transparency = 100;
+  k.s.ma[0].DrawMode = kMaskNotInNormal;
+  cd.FColorTone = 0x00FF00;
+  auto parent = FilledBitmap(20, 20, 0xFF204060);
+  TCacheInfo ci;
+  MakeCacheInfo(parent.get(), 4, 4, ci);
+  PaintControlItem(cd, ci, b.get(), TPoint(0, 0), all, 0, false);
+  EXPECT_EQ(Px(b.get(), 0, 0), 0xFF204060u);
+  EXPECT_EQ(Px(b.get(), 5, 5), 0xFF204060u);
+
+  // A rectangle reaching outside the bitmap paints nothing.
+  auto c = FilledBitmap(10, 10, 0);
+  PaintControlItem(cd, ci, c.get(), TPoint(0, 0), TRect(0, 0, 11, 10), 0, false);
+  EXPECT_EQ(Px(c.get(), 5, 5), 0u);
 }
 
 TEST(SkinTextures, FillModesAndWhatRemains) {

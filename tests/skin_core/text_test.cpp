@@ -2,6 +2,7 @@
 
 #include "SkinTestUtil.h"
 #include "skin/core/PixelRows.h"
+#include "skin/core/sCommonData.h"
 #include "skin/core/sTextPaint.h"
 
 namespace {
@@ -87,4 +88,65 @@ TEST(SkinText, CanvasTextWithSideCopies) {
   auto none = FilledBitmap(10, 10, 0xFFFFFFFF);
   DrawSkinTextEx(none->Canvas(), "", true, &s, 0, i, 0, TRect(0, 0, 10, 10));
   EXPECT_EQ(CountIf(none.get(), [](uint32_t p) { return p != 0xFFFFFFFFu; }), 0);
+}
+
+TEST(SkinText, ControlTextInTransformedStateColours) {
+  TacSkinRecords s;
+  const int i = s.AddNewSection("T", -1, 3, 0, 0, 0x0000FF);  // red text
+  s.gd[size_t(i)].Props[0].FontColor.Left = 0xFF0000;       // a blue copy to the left
+  TsCommonData cd;
+  cd.FSkinManager = &s;
+  cd.SkinIndex = i;
+  EXPECT_EQ(ControlTextColor(0x0000FF, cd), 0x0000FF);
+  cd.FColorTone = 0x00FF00;  // green, at each colour's brightness
+  EXPECT_EQ(ControlTextColor(0x0000FF, cd), 0x00FE00);
+  EXPECT_EQ(ControlTextColor(0xFF0000, cd), 0x00FE00);
+  auto draw = [&](bool enabled) {
+    auto b = FilledBitmap(40, 20, 0xFF000000);
+    b->Canvas()->Font()->SetHeight(-12);
+    DrawSkinControlTextEx(b->Canvas(), "Il", enabled, 0, cd, 0, TRect(4, 2, 40, 20));
+    return b;
+  };
+  auto red = [](uint32_t p) { return (p >> 16 & 0xFF) > 0x40; };
+  auto green = [](uint32_t p) { return (p >> 8 & 0xFF) > 0x40; };
+  auto blue = [](uint32_t p) { return (p & 0xFF) > 0x40; };
+  // Enabled: the side copy and the text, both toned green; nothing red or blue.
+  auto on = draw(true);
+  EXPECT_GT(CountIf(on.get(), green), 0);
+  EXPECT_EQ(CountIf(on.get(), red) + CountIf(on.get(), blue), 0);
+  // Disabled: no side copy, so less ink.
+  auto off = draw(false);
+  EXPECT_LT(CountIf(off.get(), green), CountIf(on.get(), green));
+
+  // Not skinned and disabled: embossed, a light copy down and right, then the shadow colour.
+  TsCommonData plain;
+  auto b = FilledBitmap(40, 20, 0xFF000000);
+  b->Canvas()->Font()->SetHeight(-12);
+  DrawSkinControlTextEx(b->Canvas(), "Il", false, 0, plain, 0, TRect(4, 2, 40, 20));
+  EXPECT_GT(CountIf(b.get(), [](uint32_t p) { return (p & 0xFF) > 0xD8 && (p >> 8 & 0xFF) > 0xD8; }), 0);
+  EXPECT_EQ(b->Canvas()->Font()->Color(), clBtnShadow);
+
+  // A hot link button is underlined.
+  s.ConstData.Sections[ssWebBtn] = i;
+  auto web = FilledBitmap(40, 20, 0xFF000000);
+  DrawSkinControlTextEx(web->Canvas(), "Il", true, 1, cd, 0, TRect(4, 2, 40, 20));
+  EXPECT_TRUE(web->Canvas()->Font()->Style().Contains(fsUnderline));
+}
+
+TEST(SkinText, ControlGlowGoesIntoTheCachedImage) {
+  TacSkinRecords s;
+  const int i = s.AddNewSection("T", -1, 3, 0, 0, 0xFFFFFF);
+  s.gd[size_t(i)].Props[0].GlowSize = 3;
+  s.gd[size_t(i)].Props[0].GlowColor = 0x00FFFF;
+  TsCommonData cd(nullptr, true);
+  cd.FSkinManager = &s;
+  cd.SkinIndex = i;
+  cd.FCacheBmp = FilledBitmap(40, 24, 0);
+  cd.FCacheBmp->Canvas()->Font()->SetHeight(-12);
+  DrawSkinControlTextEx(cd.FCacheBmp->Canvas(), "Il", true, 0, cd, 0, TRect(10, 4, 40, 24));
+  // The halo raised the alpha left of R, where the text itself never draws.
+  int halo = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 10; ++x) halo += Px(cd.FCacheBmp.get(), x, y) >> 24 != 0;
+  EXPECT_GT(halo, 0);
 }
