@@ -410,10 +410,7 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // Only sizeable windows keep to the tracking sizes; a fixed frame takes any size it is given.
       if (!(wp->flags & SWP_NOSIZE) && IsTopLevel(w) && (w->style & WS_THICKFRAME) &&
           !(w->style & (WS_MINIMIZE | WS_MAXIMIZE))) {
-        MINMAXINFO mmi;
-        mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
-        mmi.ptMaxTrackSize = POINT{32767, 32767};
-        Send(w, WM_GETMINMAXINFO, 0, LPARAM(&mmi));
+        const MINMAXINFO mmi = AskMinMaxInfo(w);
         wp->cx = std::clamp(wp->cx, int(mmi.ptMinTrackSize.x), std::max(int(mmi.ptMinTrackSize.x), int(mmi.ptMaxTrackSize.x)));
         wp->cy = std::clamp(wp->cy, int(mmi.ptMinTrackSize.y), std::max(int(mmi.ptMinTrackSize.y), int(mmi.ptMaxTrackSize.y)));
       }

@@ -140,6 +140,9 @@ RECT WindowRectOf(const Window* w);  // (0, 0, w, h)
 
 // Messages
 LRESULT Send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
+// The window's tracking limits: the system's, as WM_GETMINMAXINFO leaves them
+// (the window may be gone afterwards).
+MINMAXINFO AskMinMaxInfo(Window* w);
 void PostInput(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 bool CallCbtHook(int code, WPARAM wp, LPARAM lp);  // true: cancelled
 void ForgetWindowMessages(HWND wnd);

@@ -23,6 +23,14 @@ Window* Get(HWND wnd) {
 
 bool IsTopLevel(const Window* w) { return w->parent == nullptr; }
 
+MINMAXINFO AskMinMaxInfo(Window* w) {
+  MINMAXINFO mmi{};
+  mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+  mmi.ptMaxTrackSize = POINT{32767, 32767};
+  Send(w, WM_GETMINMAXINFO, 0, LPARAM(&mmi));
+  return mmi;
+}
+
 Window* Root(Window* w) {
   while (w && w->parent) w = Get(w->parent);
   return w;
@@ -290,10 +298,7 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* windowNam
   if (!(style & WS_CHILD) && ((style & WS_THICKFRAME) || (style & WS_CAPTION) == WS_CAPTION)) {
     // Captioned windows are asked for their limits; only sizeable ones are held to the minimum.
     const bool sizeable = style & WS_THICKFRAME;
-    MINMAXINFO mmi;
-    mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
-    mmi.ptMaxTrackSize = POINT{32767, 32767};
-    Send(w, WM_GETMINMAXINFO, 0, LPARAM(&mmi));
+    const MINMAXINFO mmi = AskMinMaxInfo(w);
     if (gone()) return nullptr;
     const int minX = sizeable ? int(mmi.ptMinTrackSize.x) : 0, minY = sizeable ? int(mmi.ptMinTrackSize.y) : 0;
     int cx = std::clamp(int(w->rect.right - w->rect.left), minX, std::max(minX, int(mmi.ptMaxTrackSize.x)));

@@ -975,15 +975,25 @@ void TX11Backend::WindowShown(HWND wnd, bool shown) {
     d.SyncIcon(*m);
     if (!(m = d.Find(wnd)) || !(w = win::Get(wnd))) return;
     d.SyncProperties(*m, w);
-    // Managed windows keep the place and the least size the layer gives them.
+    // Managed windows keep their place; sizeable ones the limits the window asks
+    // for (a form's constraints), a fixed frame its size.
     XSizeHints hints{};
     hints.flags = PPosition | USPosition | PSize | PMinSize;
     hints.x = w->rect.left;
     hints.y = w->rect.top;
-    hints.width = w->rect.right - w->rect.left;
-    hints.height = w->rect.bottom - w->rect.top;
-    hints.min_width = (w->style & WS_THICKFRAME) ? GetSystemMetrics(SM_CXMINTRACK) : hints.width;
-    hints.min_height = (w->style & WS_THICKFRAME) ? GetSystemMetrics(SM_CYMINTRACK) : hints.height;
+    hints.width = hints.min_width = w->rect.right - w->rect.left;
+    hints.height = hints.min_height = w->rect.bottom - w->rect.top;
+    if (w->style & WS_THICKFRAME) {
+      const MINMAXINFO mmi = win::AskMinMaxInfo(w);
+      if (!(m = d.Find(wnd)) || !(w = win::Get(wnd))) return;
+      hints.min_width = std::min(hints.width, int(mmi.ptMinTrackSize.x));
+      hints.min_height = std::min(hints.height, int(mmi.ptMinTrackSize.y));
+      if (mmi.ptMaxTrackSize.x < 32767 || mmi.ptMaxTrackSize.y < 32767) {
+        hints.flags |= PMaxSize;
+        hints.max_width = std::max(hints.width, int(mmi.ptMaxTrackSize.x));
+        hints.max_height = std::max(hints.height, int(mmi.ptMaxTrackSize.y));
+      }
+    }
     XSetWMNormalHints(d.dpy, m->xid, &hints);
     m->shapeDirty = true;
     d.ApplyShape(*m, w);

@@ -67,6 +67,9 @@ TEST(AppDisplayTest, AFolderDroppedOnTheListConvertsToTheBanner) {
   // The title reaches the server; the window keeps its minimum size.
   const TXWindowFacts facts = XWindowFacts(xid);
   EXPECT_EQ(facts.Title, "Tarnwick");
+  EXPECT_TRUE(facts.HasMinSize);
+  EXPECT_EQ(facts.MinWidth, 778);
+  EXPECT_EQ(facts.MinHeight, 496);
   EXPECT_EQ(form->Constraints()->MinWidth(), 778);
   EXPECT_EQ(form->Constraints()->MinHeight(), 496);
   EXPECT_GE(form->Width(), 778);

@@ -115,6 +115,31 @@ TEST_F(MainWindowTest, ButtonsRowsAndTheEndOfTheQueue) {
   EXPECT_TRUE(Enabled("btnAdd"));
 }
 
+// Laid out as defined: every list column on view, the log beside the run
+// options, and the about picture and web-site button inside the window.
+TEST_F(MainWindowTest, LayoutShowsEveryColumnAndTheOptions) {
+  TListView& list = List();
+  int total = 0;
+  for (int i = 0; i < list.Columns()->Count(); ++i) {
+    EXPECT_GT(list.Columns()->Items(i)->Width(), 0) << i;
+    total += list.Columns()->Items(i)->Width();
+  }
+  EXPECT_LE(total, list.ClientWidth());
+  EXPECT_GE(list.Columns()->Items(rcOutput + 1)->Width(), 100);
+  const TRect client = form->ClientRect();
+  auto bounds = [&](const char* Name) {
+    TControl& c = Named<TControl>(form, Name);
+    const TPoint p = form->ScreenToClient(c.ClientToScreen(TPoint(0, 0)));
+    return TRect(p.X, p.Y, p.X + c.Width(), p.Y + c.Height());
+  };
+  for (const char* name : {"lvFiles", "mmoLog", "grpOption", "Image2", "btnWebSite", "btnExit"}) {
+    const TRect r = bounds(name);
+    EXPECT_TRUE(r.Left >= 0 && r.Top >= 0 && r.Right <= client.Right && r.Bottom <= client.Bottom)
+        << name << " " << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+  }
+  EXPECT_LT(bounds("mmoLog").Right, bounds("grpOption").Left);
+}
+
 TEST_F(MainWindowTest, DropsCountOverTheListOnlyAndAreAlwaysFinished) {
   const POINT list = Middle(List());
   const POINT log = Middle(Named<TMemo>(form, "mmoLog"));
