@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Draws the program's pictures and prints them as window-definition picture
-data: hex of the class name "TBitmap", the file's size and a BMP file. The
-pictures are laid over the colour they are shown on (buttons' face or the
-list's white), 24-bit, or 8-bit with a palette when few colours suffice.
+data: hex of the class name "TBitmap", the file's size and a BMP file (a
+button's glyph has no class name: it is always a bitmap). The pictures are
+laid over the colour they are shown on (buttons' face or the list's white),
+24-bit, or 8-bit with a palette when few colours suffice. A glyph's corner
+pixels are that face colour, which the button takes as transparent.
 
     python3 app/pictures/make_pictures.py logo|reel|empty
+    python3 app/pictures/make_pictures.py add|remove|clear|start|stop|pause|resume|exit
 
 The shapes are plain geometry, anti-aliased by 4x4 supersampling, so the
 output is the same on every run.
@@ -132,19 +135,107 @@ def empty(x, y, w=348.0, h=198.0):
     return bg
 
 
+# The queue buttons' glyphs, 16 x 16: shapes in unit coordinates (0..1) with
+# a pixel of margin, so that the corners stay the face colour.
+GREEN = (40, 150, 60)
+RED = (200, 50, 40)
+BLUE = (40, 100, 190)
+GREY = (110, 115, 125)
+WHITE_ = (255, 255, 255)
+
+
+def disc(u, v, cx, cy, r):
+    return math.hypot(u - cx, v - cy) <= r
+
+
+def glyph(shape):
+    def pixel(x, y, size=16.0):
+        colour = shape(x / size, y / size)
+        return colour + (1,) if colour else (0, 0, 0, 0)
+    return pixel
+
+
+def g_add(u, v):
+    if disc(u, v, 0.5, 0.5, 0.44):
+        if (abs(u - 0.5) < 0.08 and 0.22 < v < 0.78) or (abs(v - 0.5) < 0.08 and 0.22 < u < 0.78):
+            return WHITE_
+        return GREEN
+    return None
+
+
+def g_remove(u, v):
+    if disc(u, v, 0.5, 0.5, 0.44):
+        return WHITE_ if abs(v - 0.5) < 0.08 and 0.22 < u < 0.78 else RED
+    return None
+
+
+def g_clear(u, v):
+    # A bin: lid, handle and a ribbed body.
+    if 0.40 < u < 0.60 and 0.08 < v < 0.16:
+        return GREY
+    if 0.16 < u < 0.84 and 0.16 <= v < 0.26:
+        return GREY
+    if 0.24 < u < 0.76 and 0.30 < v < 0.92 and abs(u - 0.5) < 0.26 - (v - 0.30) * 0.06:
+        for rib in (0.38, 0.5, 0.62):
+            if abs(u - rib) < 0.035 and 0.38 < v < 0.84:
+                return (225, 228, 235)
+        return GREY
+    return None
+
+
+def g_start(u, v):
+    return GREEN if in_triangle(u, v, (0.22, 0.10), (0.22, 0.90), (0.88, 0.5)) else None
+
+
+def g_stop(u, v):
+    return RED if rounded_box(u - 0.16, v - 0.16, 0.68, 0.68, 0.08) else None
+
+
+def g_pause(u, v):
+    if 0.12 < v < 0.88 and (0.20 < u < 0.42 or 0.58 < u < 0.80):
+        return BLUE
+    return None
+
+
+def g_resume(u, v):
+    if 0.10 < v < 0.90 and 0.12 < u < 0.26:
+        return BLUE
+    return GREEN if in_triangle(u, v, (0.36, 0.10), (0.36, 0.90), (0.92, 0.5)) else None
+
+
+def g_exit(u, v):
+    # A power mark: a ring open at the top and a bar through the gap.
+    if abs(u - 0.5) < 0.075 and 0.06 < v < 0.50:
+        return RED
+    r = math.hypot(u - 0.5, v - 0.54)
+    if 0.28 < r < 0.40 and not (v < 0.54 and abs(u - 0.5) < 0.20):
+        return RED
+    return None
+
+
 FACE = (240, 240, 240)
+BUTTON_FACE = (236, 233, 216)
 WINDOW = (255, 255, 255)
 PICTURES = {
     "logo": (64, 64, logo, FACE),
     "reel": (96, 96, reel, FACE),
     "empty": (348, 198, empty, WINDOW),
 }
+GLYPHS = {
+    "add": g_add, "remove": g_remove, "clear": g_clear, "start": g_start,
+    "stop": g_stop, "pause": g_pause, "resume": g_resume, "exit": g_exit,
+}
 
 
 def main():
-    width, height, draw, background = PICTURES[sys.argv[1]]
-    picture = bmp(render(width, height, draw, background))
-    data = bytes([len(b"TBitmap")]) + b"TBitmap" + struct.pack("<I", len(picture)) + picture
+    name = sys.argv[1]
+    if name in GLYPHS:
+        picture = bmp(render(16, 16, glyph(GLYPHS[name]), BUTTON_FACE))
+        data = struct.pack("<I", len(picture)) + picture
+    else:
+        width, height, draw, background = PICTURES[name]
+        picture = bmp(render(width, height, draw, background))
+        data = bytes([len(b"TBitmap")]) + b"TBitmap" + struct.pack("<I", len(picture)) + picture
     text = data.hex().upper()
     for i in range(0, len(text), 64):
         print("      " + text[i:i + 64])

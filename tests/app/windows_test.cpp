@@ -138,6 +138,26 @@ TEST_F(MainWindowTest, LayoutShowsEveryColumnAndTheOptions) {
         << name << " " << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
   }
   EXPECT_LT(bounds("mmoLog").Right, bounds("grpOption").Left);
+
+  // The queue buttons carry glyphs whose corners are the face they are drawn
+  // over; the enabled Add button shows its glyph's colours.
+  for (const char* name : {"btnAdd", "btnRemove", "btnClear", "btnStart", "btnStop", "btnPause", "btnResume", "btnExit"}) {
+    TBitmap* glyph = Named<TSpeedButton>(form, name).Glyph();
+    ASSERT_FALSE(glyph->Empty()) << name;
+    EXPECT_EQ(ColorToRGB(glyph->TransparentColor()), GetSysColor(COLOR_BTNFACE)) << name;
+  }
+  TBitmap* add = Named<TSpeedButton>(form, "btnAdd").Glyph();
+  const TColor green = add->Canvas()->Pixels(2, add->Height() / 2);
+  TBitmap shot;
+  GetWindowSurfaceBitmap(form->Handle(), shot);
+  const TPoint origin = Named<TSpeedButton>(form, "btnAdd").ClientToScreen(TPoint(0, 0));
+  RECT frame;
+  GetWindowRect(form->Handle(), &frame);
+  bool shown = false;
+  for (int y = 0; y < 25 && !shown; ++y)
+    for (int x = 0; x < 95 && !shown; ++x)
+      shown = shot.Canvas()->Pixels(origin.X - frame.left + x, origin.Y - frame.top + y) == green;
+  EXPECT_TRUE(shown);
 }
 
 TEST_F(MainWindowTest, DropsCountOverTheListOnlyAndAreAlwaysFinished) {
