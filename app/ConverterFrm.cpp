@@ -435,5 +435,5 @@ bool TfrmConverter::RunOptions(TInputOptions& In, TOutputOptions& Out) {
 }
 
 void TfrmConverter::ShowWarning(const String& Text) {
-  MessageBoxW(Handle(), Text.c_str(), Application->Title.c_str(), MB_OK | MB_ICONWARNING);
+  MessageBoxW(Handle(), Text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONWARNING);
 }

@@ -41,7 +41,7 @@ void SelectLocale(int Index) {
   }
   if (Index < 0 || size_t(Index) >= table.size() || !table[size_t(Index)].Func) return;
   table[size_t(Index)].Func();
-  if (Application) Application->Title = Tlocalestrings.Title;
+  if (Application) Application->SetTitle(Tlocalestrings.Title);
   TCustomForm* mainForm = Application ? Application->MainForm() : nullptr;
   if (auto* main = dynamic_cast<TFormlocal*>(mainForm)) main->DoLocalize();
   if (!Screen) return;

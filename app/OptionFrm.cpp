@@ -201,7 +201,7 @@ void TfrmOption::FormCloseQuery(TObject*, bool& CanClose) {
   const String out = Named<TEdit>("edtOutPath").Text();
   const String folder = out != FSSameAsInput ? out : InputFolder();
   if (!OutputFolderRefused(folder)) return;
-  MessageBoxW(Handle(), Tlocalestrings.CDROM1.c_str(), Application->Title.c_str(), MB_OK | MB_ICONINFORMATION);
+  MessageBoxW(Handle(), Tlocalestrings.CDROM1.c_str(), Application->Title().c_str(), MB_OK | MB_ICONINFORMATION);
   Named<TButton>("btnOutPath").SetFocus();
   CanClose = false;
 }
@@ -329,7 +329,7 @@ void TfrmOption::NumKeyPress(TObject*, char32_t& Key) {
   if (IsNumericKey(Key)) return;
   const String text = Tlocalestrings.Invalid_key + ": " + KeyText(Key);
   Key = 0;
-  MessageBoxW(Handle(), text.c_str(), Application->Title.c_str(), MB_OK | MB_ICONWARNING);
+  MessageBoxW(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void TfrmOption::CheckBoxClick(TObject* Sender) {
@@ -381,7 +381,7 @@ void TfrmOption::btnOutPathClick(TObject*) {
   String folder = IncludeTrailingPathDelimiter(out.Text() != FSSameAsInput ? out.Text() : InputFolder());
   if (!ChooseFolder || !ChooseFolder(Tlocalestrings.Select_Output_Folder, folder)) return;
   if (OutputFolderRefused(folder)) {
-    MessageBoxW(Handle(), Tlocalestrings.CDROM2.c_str(), Application->Title.c_str(), MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(Handle(), Tlocalestrings.CDROM2.c_str(), Application->Title().c_str(), MB_OK | MB_ICONINFORMATION);
     return;
   }
   out.SetTextValue(IncludeTrailingPathDelimiter(folder));

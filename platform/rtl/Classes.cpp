@@ -335,6 +335,13 @@ TComponent::TComponent(TComponent* AOwner) {
   if (AOwner) AOwner->InsertComponent(this);
 }
 
+void TComponent::operator delete(TComponent* Self, std::destroying_delete_t) {
+  void* block = dynamic_cast<void*>(Self);  // the most derived object's start
+  Self->BeforeDestruction();
+  Self->~TComponent();
+  ::operator delete(block);
+}
+
 TComponent::~TComponent() {
   Destroying();
   // Tell everyone who asked, then forget each other.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/rtl/SysUtils.h"
@@ -185,6 +186,11 @@ class TComponent : public TPersistent {
   ~TComponent() override;
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
+  // Freeing through delete runs BeforeDestruction first, while the whole
+  // object (derived parts included) is still alive; an object that goes out
+  // of scope skips it.
+  void operator delete(TComponent* Self, std::destroying_delete_t);
+  virtual void BeforeDestruction() {}
 
   TComponent* Owner() const { return FOwner; }
 

@@ -33,17 +33,19 @@ void TCustomForm::LoadDefinition() {
   ::LoadDefinition(this, std::string_view(text), &FHandlers);
 }
 
-TCustomForm::~TCustomForm() {
-  if (!FDestroyFired) {
-    FDestroyFired = true;
-    if (OnDestroy) {
-      try {
-        OnDestroy(this);
-      } catch (...) {
-        Application->HandleException(this);
-      }
-    }
+void TCustomForm::BeforeDestruction() {
+  if (FDestroyFired) return;
+  FDestroyFired = true;
+  if (!OnDestroy) return;
+  try {
+    OnDestroy(this);
+  } catch (...) {
+    Application->HandleException(this);
   }
+}
+
+TCustomForm::~TCustomForm() {
+  BeforeDestruction();  // a form that was not freed through delete
   FCanvas->FreeHandle();
   auto& forms = Screen->FForms;
   forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
@@ -464,7 +466,7 @@ void TApplication::ResetForTests() {
   HintHidePause = 2500;
   FTerminated = false;
   FRunning = false;
-  Title.clear();
+  SetTitle(String());
   ShowMainForm = true;
   OnMessage = nullptr;
   OnException = nullptr;
@@ -643,6 +645,11 @@ void TApplication::Run() {
   FRunning = false;
 }
 
+void TApplication::SetTitle(const String& Value) {
+  FTitle = Value;
+  SetApplicationTitle(Value.c_str());
+}
+
 void TApplication::Terminate() {
   FTerminated = true;
   PostQuitMessage(0);
@@ -653,7 +660,7 @@ void TApplication::ShowException(Exception& E) {
   // The original adds a full stop unless the text ends in punctuation.
   if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
   HWND owner = FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : nullptr;
-  MessageBoxW(owner, msg.c_str(), Title.empty() ? "Error" : Title.c_str(), MB_OK | MB_ICONERROR);
+  MessageBoxW(owner, msg.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
 
 void TApplication::HandleException(TObject* Sender) {

@@ -45,6 +45,8 @@ class TCustomForm : public TWinControl {
   // register its handlers first; LoadDefinition loads it earlier.
   TCustomForm(TComponent* AOwner, const String& DefinitionClass);
   ~TCustomForm() override;
+  // OnDestroy runs here, while a derived form is still whole.
+  void BeforeDestruction() override;
   // Loads the pending window definition (once), then fires OnCreate;
   // TApplication::CreateForm calls it once the object is built.
   virtual void AfterConstruction();
@@ -216,7 +218,9 @@ class TApplication : public TComponent {
   // Restores the initial state (tests).
   void ResetForTests();
 
-  String Title;
+  // The caption of message boxes shown without one.
+  String Title() const { return FTitle; }
+  void SetTitle(const String& Value);
   bool ShowMainForm = true;
   // Sees every queued message before it is dispatched; Handled stops it.
   TMessageEvent OnMessage;
@@ -253,6 +257,7 @@ class TApplication : public TComponent {
   UINT_PTR FHintTimer = 0;
   bool FHintShowing = false;
   WPARAM FSwallowChar = 0;
+  String FTitle;
   void Idle();
   // Tells controls that the mouse came in (CM_MOUSEENTER) or went away (CM_MOUSELEAVE).
   void DoMouseIdle();

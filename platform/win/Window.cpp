@@ -1127,6 +1127,17 @@ BOOL EnumDisplayMonitors(HDC, const RECT* clip, MONITORENUMPROC proc, LPARAM dat
   return TRUE;
 }
 
+namespace {
+std::string& ApplicationTitle() {
+  static auto* title = new std::string();
+  return *title;
+}
+}  // namespace
+
+void SetApplicationTitle(const char* title) { ApplicationTitle() = title ? title : ""; }
+const char* GetApplicationTitle() { return ApplicationTitle().c_str(); }
+
 int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type) {
-  return WindowBackend().MessageBox(owner, text ? text : "", caption ? caption : "Error", type);
+  if (!caption) caption = ApplicationTitle().empty() ? "Error" : ApplicationTitle().c_str();
+  return WindowBackend().MessageBox(owner, text ? text : "", caption, type);
 }

@@ -792,10 +792,14 @@ constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 constexpr int IDHELP = 9;
 // A modal "#32770" window of the layer (platform/win/MessageBox.h says how it
-// behaves); the caption defaults to "Error". The headless backend records
-// every box and, while its ScriptedMessageBoxes holds, answers its scripted
-// reply instead of showing one.
+// behaves); without a caption it shows the application's title ("Error"
+// while there is none). The headless backend records every box and, while
+// its ScriptedMessageBoxes holds, answers its scripted reply instead of
+// showing one.
 int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type);
+// The title the application goes by (its framework object sets it).
+void SetApplicationTitle(const char* title);
+const char* GetApplicationTitle();
 struct HELPINFO {
   UINT cbSize = sizeof(HELPINFO);
   int iContextType = 0;

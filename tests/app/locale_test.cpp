@@ -65,7 +65,7 @@ TEST_F(LocaleTest, SelectionByIndexAndByTheUsersLanguage) {
     ::setenv("LC_ALL", locale, 1);
     SelectLocale(-1);
     EXPECT_EQ(Tlocalestrings.Title, title);
-    EXPECT_EQ(Application->Title, title);
+    EXPECT_EQ(Application->Title(), title);
   }
   if (saved)
     ::setenv("LC_ALL", savedValue.c_str(), 1);

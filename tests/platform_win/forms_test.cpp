@@ -50,6 +50,37 @@ TEST_F(FormsTest, FirstCreatedFormIsMainFormAndEventsFireInOrder) {
   EXPECT_EQ(Screen->FormCount(), 0);
 }
 
+// A form whose OnDestroy handler needs the derived form's own members.
+class NotesForm : public TForm {
+ public:
+  explicit NotesForm(TComponent* AOwner) : TForm(AOwner) {}
+  ~NotesForm() override { Notes.clear(); }
+  std::vector<std::string> Notes{"unsaved"};
+};
+
+TEST_F(FormsTest, OnDestroySeesTheDerivedFormWhole) {
+  std::vector<std::string> seen;
+  auto watch = [&](NotesForm* f) {
+    f->OnDestroy = [&seen](TObject* Sender) {
+      auto* form = dynamic_cast<NotesForm*>(Sender);
+      seen.push_back(form ? form->Notes.at(0) : "gone");
+    };
+  };
+  // Freed directly, and freed with its owner.
+  NotesForm* alone = new NotesForm(nullptr);
+  watch(alone);
+  delete alone;
+  auto owner = std::make_unique<TComponent>(nullptr);
+  watch(new NotesForm(owner.get()));
+  owner.reset();
+  // Out of scope: once, from the form's own part.
+  {
+    NotesForm local(nullptr);
+    local.OnDestroy = [&seen](TObject*) { seen.push_back("local"); };
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"unsaved", "unsaved", "local"}));
+}
+
 TEST_F(FormsTest, ReplacedWindowProcSeesMessagesAndCanBeRestored) {
   TForm form(nullptr);
   std::vector<UINT> seen;
@@ -173,7 +204,7 @@ TEST_F(FormsTest, NestedWaitsRunTheMessageFilterAndTheQuitRequestEndsTheApplicat
 
 TEST_F(FormsTest, ExceptionsFromHandlersGoToTheErrorBox) {
   TForm form(nullptr);
-  Application->Title = "Tarnwick";
+  Application->SetTitle("Tarnwick");
   form.OnResize = [](TObject*) { throw Exception("Size refused"); };
   form.SetBounds(0, 0, 300, 200);
   form.Show();
@@ -181,6 +212,13 @@ TEST_F(FormsTest, ExceptionsFromHandlersGoToTheErrorBox) {
   ASSERT_FALSE(Headless().MessageBoxes().empty());
   EXPECT_EQ(Headless().MessageBoxes().back().Text, "Size refused.");
   EXPECT_EQ(Headless().MessageBoxes().back().Caption, "Tarnwick");
+  // Any box shown without a caption goes by the title too; "Error" while there is none.
+  MessageBoxW(nullptr, "Plain", nullptr, MB_OK);
+  EXPECT_EQ(Headless().MessageBoxes().back().Caption, "Tarnwick");
+  Application->SetTitle("");
+  MessageBoxW(nullptr, "Plain", nullptr, MB_OK);
+  EXPECT_EQ(Headless().MessageBoxes().back().Caption, "Error");
+  Application->SetTitle("Tarnwick");
   Headless().ClearMessageBoxes();
   // From the loop itself (a queued main-thread call that throws).
   TForm* main = nullptr;
