@@ -147,10 +147,23 @@ TVelqorimDataSet::TVelqorimDataSet(TComponent* AOwner)
 
 TVelqorimDataSet::~TVelqorimDataSet() {
   FreeEditBuffer();
-  Close();
+  CloseQuietly();
   while (FDBFlags != 0) {
     for (int f = 0; f < 16; ++f)
       if (DBFlag(f)) UpdateDBFlag(f, false);
+  }
+}
+
+void TVelqorimDataSet::CloseQuietly() {
+  try {
+    Close();
+  } catch (...) {
+    // Destructors close without raising; the engine cancel still ran.
+    InternalHandleException();
+    try {
+      TDataSet::SetActive(false);
+    } catch (...) {
+    }
   }
 }
 
@@ -583,6 +596,9 @@ void TVelqorimDataSet::InternalCancel() {
   FHandle->EditRecordBuffer = nullptr;
   FreeEditBuffer();
   FHandle->CurrentRecordBuffer = ActiveBuffer();
+  // A cancel reports only its own outcome, never a refused post before it.
+  FHandle->ErrorCode = 0;
+  FHandle->ErrorMessage.clear();
   FHandle->InternalCancel(State() == dsInsert);
   CheckEngineError();
 }

@@ -85,6 +85,8 @@ class TVelqorimDataSet : public TDataSet, public IVelqorimDataSetServices {
   TVelqorimAdvIndexDefs& RestructureIndexDefs() { return FRestructureIndexDefs; }
   TVelqorimConstraintDefs& VelqorimConstraintDefs() { return FVelqorimConstraintDefs; }
 
+  // Closes without raising (for destructors).
+  void CloseQuietly();
   // Closes the dataset (the query also unprepares).
   virtual void Disconnect() { Close(); }
   // While any of the 16 flags is set the dataset holds its database.

@@ -26,7 +26,7 @@ TVelqorimTable::TVelqorimTable(TComponent* AOwner)
 }
 
 TVelqorimTable::~TVelqorimTable() {
-  Close();
+  CloseQuietly();
   FMasterLink->SetDataSource(nullptr);
 }
 

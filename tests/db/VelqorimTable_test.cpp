@@ -437,6 +437,55 @@ TEST_P(TableTest, BlobFieldsThroughStreams) {
             String::npos);
 }
 
+TEST_P(TableTest, CalculatedFieldsAndRefusedPosts) {
+  People()->Close();
+  auto t = NewTable("people");
+  t->FieldDefs().Update();
+  for (int i = 0; i < t->FieldDefs().Count(); ++i) t->FieldDefs()[i]->CreateField(t.get());
+  auto* twice = new TIntegerField(t.get());
+  twice->FieldName = "TWICE";
+  twice->FieldKind = fkCalculated;
+  twice->SetDataSet(t.get());
+  auto* label = new TStringField(t.get());
+  label->FieldName = "LABEL";
+  label->SetSize(30);
+  label->FieldKind = fkCalculated;
+  label->SetDataSet(t.get());
+  t->OnCalcFields = [](TDataSet* D) {
+    D->FieldByName("TWICE")->SetAsInteger(D->FieldByName("ID")->AsInteger() * 2);
+    D->FieldByName("LABEL")->SetAsString(D->FieldByName("NAME")->AsString() + " of " +
+                                         D->FieldByName("CITY")->AsString());
+  };
+  t->SetIndexName("ByID");
+  t->Open();
+  t->Last();
+  EXPECT_EQ(twice->AsInteger(), 10);
+  EXPECT_EQ(label->AsString(), "Eva of Oslo");
+  EXPECT_EQ(t->Lookup("ID", 2, "LABEL").AsString(), "Bo of Bergen");
+  if (IsTemp()) return;
+
+  // A record changed by another dataset since the edit began is refused; the
+  // starting copy stays, so a cancel afterwards still works.
+  auto other = NewTable("people");
+  other->SetIndexName("ByID");
+  other->Open();
+  t->First();
+  other->First();
+  t->Edit();
+  other->Edit();
+  other->FieldByName("NAME")->SetAsString("Other");
+  other->Post();
+  t->FieldByName("NAME")->SetAsString("Mine");
+  const String error = ErrorOf([&] { t->Post(); });
+  EXPECT_NE(error.find("Velqorim Engine Error # -4"), String::npos) << error;
+  EXPECT_EQ(t->State(), dsEdit);
+  EXPECT_NE(ErrorOf([&] { t->Post(); }).find("-4"), String::npos);
+  t->Cancel();
+  t->Refresh();
+  EXPECT_EQ(t->FieldByName("NAME")->AsString(), "Other");
+  EXPECT_EQ(twice->AsInteger(), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TableTest, ::testing::Values("MEMORY", "TEMP"));
 
 TEST(VelqorimDataSet, PropertiesAndOpeningErrors) {
