@@ -198,6 +198,14 @@ void TVelqorimPageManager::RemovePage(int SessionID, int32_t PageNo) {
   SessionEntry(SessionID).RemovedPageNumbers->Append(PageNo);
 }
 
+void TVelqorimPageManager::CheckCachedPageType(const TVelqorimPage& Page, uint16_t PageType) const {
+  if (IgnoreCRCErrors || PageHeaderSize == 0 || PageType == 255) return;
+  const uint16_t found = Page.PageHeader()->PageType;
+  if (found != PageType)
+    throw EABSException(20153, "Invalid page type. Possible data corruption. Expecting type %d, but found %d",
+                        {int{PageType}, int{found}});
+}
+
 TVelqorimPage* TVelqorimPageManager::GetPage(int SessionID, int32_t PageNo, uint16_t PageType,
                                              bool SynchronizeAllowed) {
   if (SessionID == -1) throw EABSException(20186, "Invalid Session ID");
@@ -212,12 +220,9 @@ TVelqorimPage* TVelqorimPageManager::GetPage(int SessionID, int32_t PageNo, uint
       if (!InternalReadPage(*fresh))
         throw EABSException(20299, "Error reading database file page. Page No: %d, type %d",
                             {PageNo, int{PageType}});
-      const uint16_t found = PageHeaderSize > 0 ? fresh->PageHeader()->PageType : PageType;
       page = fresh.get();
       FSharedPages.Insert(fresh.release());
-      if (!IgnoreCRCErrors && PageHeaderSize > 0 && PageType != 255 && found != PageType)
-        throw EABSException(20153, "Invalid page type. Possible data corruption. Expecting type %d, but found %d",
-                            {int{PageType}, int{found}});
+      CheckCachedPageType(*page, PageType);
       UpdatePageTableState(SessionID, *page);
     } else if (SynchronizeAllowed && !IsPageTableStateCurrent(SessionID, *page)) {
       page->Synchronize();
@@ -225,6 +230,8 @@ TVelqorimPage* TVelqorimPageManager::GetPage(int SessionID, int32_t PageNo, uint
     }
     page->ParentList = &FSharedPages;
   }
+  // Also for a page cached by a read that accepted any type.
+  CheckCachedPageType(*page, PageType);
   if (page->UseCount > 0 && page->SessionID != SessionID)
     throw EABSException(20090, "Page is used by other session");
   page->SessionID = SessionID;

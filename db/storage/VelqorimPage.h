@@ -184,6 +184,8 @@ class TVelqorimPageManager : public TObject {
   int32_t FPageCount = 0;
 
  private:
+  // 20153 when a page header names another type than the caller expects (255: any).
+  void CheckCachedPageType(const TVelqorimPage& Page, uint16_t PageType) const;
   TVelqorimSessionPageInfo& SessionEntry(int SessionID);
   void FreePage(TVelqorimPage* Page);
   void DropSharedCopy(int32_t PageNo);
