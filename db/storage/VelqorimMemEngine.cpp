@@ -358,40 +358,6 @@ void TVelqorimMemoryPageManager::LoadFromStream(TStream& Stream) {
 // ---------------------------------------------------------------------------
 // BLOB blocks
 
-uint64_t TVelqorimMemoryBlobTable::Add(Block&& Value) {
-  uint32_t index;
-  if (!FFree.empty()) {
-    index = FFree.back();
-    FFree.pop_back();
-  } else {
-    index = static_cast<uint32_t>(FEntries.size());
-    FEntries.emplace_back();
-  }
-  Entry& e = FEntries[index];
-  e.Used = true;
-  e.Value = std::move(Value);
-  ++FLive;
-  return (uint64_t{e.Generation} << 32) | (index + 1);
-}
-
-TVelqorimMemoryBlobTable::Block* TVelqorimMemoryBlobTable::Find(uint64_t Handle) {
-  const uint32_t index = static_cast<uint32_t>(Handle & 0xFFFFFFFFu);
-  if (index == 0 || index > FEntries.size()) return nullptr;
-  Entry& e = FEntries[index - 1];
-  return e.Used && e.Generation == static_cast<uint32_t>(Handle >> 32) ? &e.Value : nullptr;
-}
-
-void TVelqorimMemoryBlobTable::Release(uint64_t Handle) {
-  if (Find(Handle) == nullptr) return;
-  const uint32_t index = static_cast<uint32_t>(Handle & 0xFFFFFFFFu) - 1;
-  Entry& e = FEntries[index];
-  e.Used = false;
-  e.Value = Block{};
-  ++e.Generation;
-  FFree.push_back(index);
-  --FLive;
-}
-
 // ---------------------------------------------------------------------------
 // Table data
 

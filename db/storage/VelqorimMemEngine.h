@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/storage/VelqorimBaseEngine.h"
+#include "db/storage/VelqorimHandleTable.h"
 #include "db/storage/VelqorimPage.h"
 
 // Records in slots of one buffer; a record id is (slot, 0).
@@ -96,29 +97,14 @@ class TVelqorimMemoryPageManager : public TVelqorimPageManager {
 // BLOB values of memory tables: the record slot holds a handle (index + 1 and
 // a generation, 8 of the slot's bytes) into this table of compressed blocks,
 // never an address. A stale or foreign handle is refused, not followed.
-class TVelqorimMemoryBlobTable {
+struct TVelqorimBlobBlock {
+  int32_t NumBlocks = 0;
+  int64_t UncompressedSize = 0;
+  std::vector<uint8_t> Bytes;  // the compressed stream
+};
+class TVelqorimMemoryBlobTable : public TVelqorimHandleTable<TVelqorimBlobBlock, 32, 32> {
  public:
-  struct Block {
-    int32_t NumBlocks = 0;
-    int64_t UncompressedSize = 0;
-    std::vector<uint8_t> Bytes;  // the compressed stream
-  };
-  // A handle for a new block; the table owns it.
-  uint64_t Add(Block&& Value);
-  // The block of a live handle; nullptr for 0 or a stale handle.
-  Block* Find(uint64_t Handle);
-  void Release(uint64_t Handle);
-  int LiveCount() const { return FLive; }
-
- private:
-  struct Entry {
-    uint32_t Generation = 1;
-    bool Used = false;
-    Block Value;
-  };
-  std::vector<Entry> FEntries;
-  std::vector<uint32_t> FFree;
-  int FLive = 0;
+  using Block = TVelqorimBlobBlock;
 };
 
 class TVelqorimMemoryDatabaseData;
