@@ -89,6 +89,42 @@ void DrawTickMark(HDC DC, TRect& Rect, TColor Color, int& Count, TColor Color2);
 // Alternating pixels of the two colours along the edges (0x1FFFFFFF: that colour not drawn).
 void DrawDottedFocusRect(TCanvas* Canvas, const TRect& Rect, TColor Color1, TColor Color2);
 
+// ---- Properties by name (the class's published properties; unknown names do nothing) ----
+bool HasProperty(TObject* Obj, const String& Name);
+// A class, strings, collection or picture property's object, or the component it refers to; nullptr.
+TObject* GetObjectPropByName(TObject* Obj, const String& Name);
+// -1 when there is no such ordinal property.
+int64_t GetOrdPropByName(TObject* Obj, const String& Name);
+void SetOrdPropByName(TObject* Obj, const String& Name, int64_t Value);
+// Whether the set-typed property Name holds the element named Element.
+bool SetPropHasElement(TObject* Obj, const String& Name, const String& Element);
+// Adds (Include) or removes the element named Element; nothing for an unknown property or element.
+void ChangeSetPropByName(TObject* Obj, const String& Name, const String& Element, bool Include);
+
+// ---- System ----
+// lfHeight of the caption font; 0 when it cannot be read.
+int GetCaptionFontHeight();
+// A new font of the caption's (the caller deletes it); 0 when it cannot be read.
+HFONT CreateCaptionFont();
+// Whether windows animate when they are minimised and restored; switched for the session only.
+bool WindowAnimationEnabled();
+void SetWindowAnimation(bool On);
+// True while a debugger traces the process (also when that cannot be told).
+bool DebuggerAttached();
+// Modal boxes with an OK button, owned by the active window.
+void ShowWarningBox(const String& Text);
+void WarningMessage(const String& Text);
+void ShowErrorBox(const String& Text);
+// Busy until Delay milliseconds of the tick count have passed since Start (right across a wrap of the count).
+void WaitTicks(DWORD Start, DWORD Delay);
+// Serves the application's messages until Ms milliseconds have passed.
+void WaitProcessingMessages(DWORD Ms);
+// A folder named Name exists. Errors other than a missing name count as existing; a link
+// must lead to a folder (FollowLink), or without FollowLink counts unless it leads to something else.
+bool DirectoryExistsEx(const String& Name, bool FollowLink);
+// Size of Text in Font on a screen DC: wrapped into Width by the text layout (Flags), or on one line.
+bool MeasureTextWithFont(HFONT Font, const String& Text, UINT Flags, TSize& Size, int Width, bool Wrap);
+
 // Places a glyph and a caption in a button's client rectangle. Layout: 0
 // glyph left, 1 right, 2 top, 3 bottom (Flags bit value 2, right-to-left,
 // exchanges left and right); HAlign 0 left, 1 right, 2 centre; VAlign 0 top,

@@ -15,6 +15,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/AlphaBitmapsPng.h"
+#include "skin/core/GeneralUtils.h"
 #include "skin/core/PixelRows.h"
 #include "skin/core/acSkinPack.h"
 #include "skin/core/sSkinAdjust.h"
@@ -487,9 +488,18 @@ class TSkinLoader {
     c.ComboBoxMargin = ReadGlobalInt("COMBOMARGIN", 2);
     c.SliderMargin = ReadGlobalInt("SLIDERMARGIN", 1);
     ReadOuterEffects();
+    CheckVersion();
     c.TabsCovering = uint8_t(ReadInt("TABTOP", "TABSCOVERING", 0));
     c.RibbonCovering = uint8_t(ReadInt("RIBBONTAB", "TABSCOVERING", 0));
     c.ArrowStyle = TacArrowsStyle(ReadGlobalInt("ARROWSTYLE", 0));
+  }
+
+  // A skin newer than this engine may use what it cannot paint: the user is told. Old skins pass at run time.
+  void CheckVersion() const {
+    if (s_.CommonSkinData.Version > 12.99)
+      ShowWarningBox(
+          "This version of the skin has not complete support by used Glazory package release.\r\n"
+          "Components must be updated to latest version for using this skin.");
   }
 
   void ReadOuterEffect(TacOutEffData& e, const String& P, const TColor (&colors)[4], const int (&offsets)[4],
@@ -832,4 +842,28 @@ void ReloadPackedSkin(const TacSkinSource& Source, std::unique_ptr<TacSkinRecord
   LoadSkinFromOptions(options, WithDelimiter(Source.SkinDirectory), &pack, Source, *staging);
   staging->CommonSkinData.Active = true;
   Target = std::move(staging);
+}
+void ExtractByIndex(const TsStoredSkins& Skins, int Index, const String& DestDir) {
+  const String folder = IncludeTrailingPathDelimiter(DestDir);
+  if (!DirectoryExists(folder) && !ForceDirectories(folder)) {
+    ShowErrorBox(folder + " directory creation error.");
+    return;
+  }
+  if (Index < 0 || Index >= int(Skins.Items.size())) return;
+  const TsStoredSkin& skin = Skins.Items[size_t(Index)];
+  if (skin.PackedData && skin.PackedData->Size() > 0)
+    skin.PackedData->SaveToFile(folder + skin.Name + " extracted.asz");
+}
+
+void ExtractInternalSkin(const TsStoredSkins& Skins, const String& NameOfSkin, const String& DestDir) {
+  bool found = false;
+  for (size_t i = 0; i < Skins.Items.size(); ++i) {
+    if (Skins.Items[i].Name != NameOfSkin) continue;
+    found = true;
+    if (DirectoryExists(DestDir))
+      ExtractByIndex(Skins, int(i), DestDir);
+    else
+      ShowErrorBox("Directory does not exists.");
+  }
+  if (!found) ShowErrorBox("Skin does not exists.");
 }

@@ -53,6 +53,13 @@ bool ReloadSkin(const TacSkinSource& Source, std::unique_ptr<TacSkinRecords>& Ta
 // Target is untouched on every failure.
 void ReloadPackedSkin(const TacSkinSource& Source, std::unique_ptr<TacSkinRecords>& Target);
 
+// The archive of stored skin Index written to "<DestDir>/<Name> extracted.asz",
+// the folder made when it is missing; an error box when it cannot be made.
+void ExtractByIndex(const TsStoredSkins& Skins, int Index, const String& DestDir);
+// Every stored skin named NameOfSkin extracted into the existing folder DestDir
+// (a later one of the same name overwrites); error boxes when the folder or the skin does not exist.
+void ExtractInternalSkin(const TsStoredSkins& Skins, const String& NameOfSkin, const String& DestDir);
+
 // An options text and its images (folder SkinPath, or Pack when given) loaded
 // into Records. The loader's core, also for the fuzz target; raises on errors.
 class TacSkinConvertor;

@@ -9,6 +9,11 @@
 #include "skin/core/sSkinLoader.h"
 #include "skin/core/sSkinPaint.h"
 
+#include <filesystem>
+#include <fstream>
+
+#include "platform/win/Backend.h"
+
 using namespace skintest;
 
 namespace {
@@ -430,4 +435,64 @@ TEST(SkinLoad, OptionsTextOnItsOwn) {
   lines.SetText("[GLOBALINFO]\nVERSION=9\n[X]\nPARENTCLASS=X\nCOLOR=$10\n");
   LoadSkinFromOptions(lines, "", nullptr, src, s);
   EXPECT_EQ(s.gd[size_t(s.GetSkinIndex("X"))].Props[0].Color, 16);
+}
+
+TEST(SkinLoad, NewerSkinVersionsWarn) {
+  THeadlessBackend* backend = HeadlessBackend();
+  ASSERT_NE(backend, nullptr);
+  const struct {
+    const char* version;
+    bool warns;
+  } cases[] = {{"12.99", false}, {"13", true}, {"8.44", false}};
+  for (const auto& c : cases) {
+    SkinFiles files = MinimalSkin();
+    files.options.sections[0].second[0].second = c.version;
+    backend->ClearMessageBoxes();
+    Loaded f(files);
+    f.Load();
+    ASSERT_EQ(backend->MessageBoxes().size(), c.warns ? 1u : 0u) << c.version;
+    if (!c.warns) continue;
+    EXPECT_EQ(backend->MessageBoxes()[0].Text,
+              "This version of the skin has not complete support by used Glazory package release.\r\n"
+              "Components must be updated to latest version for using this skin.");
+    EXPECT_EQ(backend->MessageBoxes()[0].Type, UINT(MB_OK | MB_ICONWARNING));
+    EXPECT_TRUE(f.skin->CommonSkinData.Active);  // the skin is used all the same
+  }
+  backend->ClearMessageBoxes();
+}
+
+TEST(SkinArchive, StoredSkinsExtractIntoAFolder) {
+  THeadlessBackend* backend = HeadlessBackend();
+  ASSERT_NE(backend, nullptr);
+  backend->ClearMessageBoxes();
+  TempFolder dir;
+  TsStoredSkins stored;
+  for (const char* name : {"Same", "Same", "Empty"}) stored.Items.push_back({name, name, std::make_shared<TMemoryStream>()});
+  stored.Items[0].PackedData->WriteString("first");
+  stored.Items[1].PackedData->WriteString("second");
+  auto read = [](const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  ExtractInternalSkin(stored, "Same", dir.Path());  // both, the second over the first
+  EXPECT_EQ(read(dir.Path() + "Same extracted.asz"), "second");
+  ExtractByIndex(stored, 0, dir.Path() + "new/sub");  // missing folders are made
+  EXPECT_EQ(read(dir.Path() + "new/sub/Same extracted.asz"), "first");
+  ExtractByIndex(stored, 2, dir.Path());  // no data: no file
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "Empty extracted.asz"));
+  EXPECT_TRUE(backend->MessageBoxes().empty());
+
+  WriteFile(dir.Path() + "plain", std::string("x"));
+  ExtractByIndex(stored, 0, dir.Path() + "plain/below");
+  ExtractInternalSkin(stored, "Same", dir.Path() + "absent");
+  ExtractInternalSkin(stored, "Missing", dir.Path());
+  std::vector<std::string> texts;
+  for (const TMessageBoxRecord& b : backend->MessageBoxes()) {
+    texts.push_back(b.Text);
+    EXPECT_EQ(b.Type, UINT(MB_OK | MB_ICONERROR));
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{dir.Path() + "plain/below/ directory creation error.",
+                                             "Directory does not exists.", "Directory does not exists.",
+                                             "Skin does not exists."}));
+  backend->ClearMessageBoxes();
 }

@@ -3,6 +3,16 @@
 #include "SkinTestUtil.h"
 #include "skin/core/GeneralUtils.h"
 
+#include <filesystem>
+#include <fstream>
+
+#include "SkinFiles.h"
+#include "platform/vcl/Controls.h"
+#include "platform/vcl/TypInfo.h"
+#include "platform/win/Backend.h"
+
+using skintest::TempFolder;
+
 TEST(SkinUtils, ValuesAndRectangles) {
   EXPECT_TRUE(IsBetween(5, 10, 1, true));
   EXPECT_FALSE(IsBetween(5, 10, 1, false));
@@ -55,4 +65,93 @@ TEST(SkinUtils, TickMarkRingsShrinkTheRectangle) {
   DrawDottedFocusRect(d->Canvas(), TRect(0, 0, 6, 6), TColor(0xFFFFFF), 0x1FFFFFFF);
   EXPECT_EQ(Px(d.get(), 1, 0) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(Px(d.get(), 2, 0) & 0xFFFFFF, 0u);
+}
+
+TEST(SkinUtils, PropertiesByName) {
+  EnsureStandardClasses();
+  TControl c(nullptr);
+  EXPECT_TRUE(HasProperty(&c, "Anchors"));
+  EXPECT_FALSE(HasProperty(&c, "NoSuch"));
+  EXPECT_FALSE(HasProperty(nullptr, "Anchors"));
+  EXPECT_EQ(GetObjectPropByName(&c, "Font"), c.Font());
+  EXPECT_EQ(GetObjectPropByName(&c, "NoSuch"), nullptr);
+  SetOrdPropByName(&c, "Left", 17);
+  SetOrdPropByName(&c, "NoSuch", 17);
+  EXPECT_EQ(GetOrdPropByName(&c, "Left"), 17);
+  EXPECT_EQ(GetOrdPropByName(&c, "NoSuch"), -1);
+  // Sets by element name: anchors start as [akLeft, akTop].
+  EXPECT_TRUE(SetPropHasElement(&c, "Anchors", "akTop"));
+  EXPECT_FALSE(SetPropHasElement(&c, "Anchors", "akRight"));
+  EXPECT_FALSE(SetPropHasElement(&c, "Left", "akTop"));
+  ChangeSetPropByName(&c, "Anchors", "akRight", true);
+  ChangeSetPropByName(&c, "Anchors", "akLeft", false);
+  ChangeSetPropByName(&c, "Anchors", "akNowhere", true);
+  ChangeSetPropByName(&c, "NoSuch", "akLeft", true);
+  EXPECT_EQ(GetPropValue(&c, "Anchors"), "[akTop, akRight]");
+}
+
+TEST(SkinUtils, SystemQueriesWaitsAndBoxes) {
+  EXPECT_NE(GetCaptionFontHeight(), 0);
+  HFONT f = CreateCaptionFont();
+  EXPECT_NE(f, nullptr);
+  DeleteObject(f);
+  const bool animated = WindowAnimationEnabled();
+  SetWindowAnimation(!animated);
+  EXPECT_EQ(WindowAnimationEnabled(), !animated);
+  SetWindowAnimation(animated);
+
+  // Boxes: OK only, the type's icon and caption.
+  THeadlessBackend* backend = HeadlessBackend();
+  ASSERT_NE(backend, nullptr);
+  backend->ClearMessageBoxes();
+  ShowWarningBox("careful");
+  ShowErrorBox("broken");
+  ASSERT_EQ(backend->MessageBoxes().size(), 2u);
+  EXPECT_EQ(backend->MessageBoxes()[0].Text, "careful");
+  EXPECT_EQ(backend->MessageBoxes()[0].Caption, "Warning");
+  EXPECT_EQ(backend->MessageBoxes()[0].Type, UINT(MB_OK | MB_ICONWARNING));
+  EXPECT_EQ(backend->MessageBoxes()[1].Type, UINT(MB_OK | MB_ICONERROR));
+  backend->ClearMessageBoxes();
+
+  // Waits count the tick difference modulo 2^32: across a wrap they end on time.
+  backend->AdvanceClock((uint64_t(1) << 32) - 10 - GetTickCount());
+  const DWORD start = GetTickCount();
+  int steps = 0;
+  for (int i = 0; i < 40; ++i) backend->QueueInput([&] {
+      ++steps;
+      backend->AdvanceClock(1);
+    });
+  WaitProcessingMessages(20);  // passes the wrap of the count
+  EXPECT_GE(steps, 20);
+  WaitTicks(start, 20);  // already over: returns
+  EXPECT_EQ(DWORD(GetTickCount() - start), DWORD(steps));
+}
+
+TEST(SkinUtils, DirectoriesAndLinks) {
+  TempFolder dir;
+  const String d = dir.Path();
+  std::filesystem::create_directory(d + "sub");
+  std::ofstream(d + "file") << "x";
+  std::filesystem::create_directory_symlink(d + "sub", d + "tosub");
+  std::filesystem::create_symlink(d + "file", d + "tofile");
+  std::filesystem::create_symlink(d + "none", d + "dangling");
+  struct Case {
+    const char* name;
+    bool follow, expected;
+  } cases[] = {{"sub", true, true},       {"file", true, false},     {"none", true, false},
+               {"tosub", true, true},     {"tosub", false, true},    {"tofile", true, false},
+               {"tofile", false, false},  {"dangling", true, false}, {"dangling", false, true}};
+  for (const Case& c : cases) EXPECT_EQ(DirectoryExistsEx(d + c.name, c.follow), c.expected) << c.name << c.follow;
+  EXPECT_FALSE(DirectoryExistsEx(d + "file/below", true));
+}
+
+TEST(SkinUtils, MeasuringTextWithAFont) {
+  HFONT f = CreateCaptionFont();
+  TSize one{}, wrapped{};
+  ASSERT_TRUE(MeasureTextWithFont(f, "word word word", 0, one, 0, false));
+  EXPECT_GT(one.cx, 0);
+  MeasureTextWithFont(f, "word word word", DT_WORDBREAK, wrapped, one.cx / 2, true);
+  EXPECT_LE(wrapped.cx, one.cx / 2);
+  EXPECT_GE(wrapped.cy, 2 * one.cy);
+  DeleteObject(f);
 }
