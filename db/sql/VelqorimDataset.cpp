@@ -903,24 +903,56 @@ void TVelqorimDataSet::CopyFieldValue(int SrcFieldNo, bool UseDirectFieldAccess,
 
 void TVelqorimDataSet::SetSQLFilter(TABSBaseExpression* FilterExpr, TObject* ParentQueryAO,
                                     TVelqorimCursor* ParentCursor) {
-  if (FHandle == nullptr) NilPointer(10317);
+  if (FHandle == nullptr) NilPointer(10300);
   FHandle->SetSQLFilter(FilterExpr, ParentQueryAO, ParentCursor);
 }
 
 void TVelqorimDataSet::ApplyProjection(const TStrings& FieldNamesList, const TStrings& AliasList) {
-  if (FHandle == nullptr) NilPointer(10318);
-  // The cursor stays while the dataset reopens over the projected fields.
+  if (FHandle == nullptr) NilPointer(10320);
   TVelqorimCursor* cursor = FHandle;
-  FExternalHandle = cursor;
-  cursor->SettingProjection = true;
-  Close();
   cursor->ApplyProjection(FieldNamesList, AliasList);
-  FHandle = cursor;
+  cursor->SettingProjection = true;
+  cursor->FirstPosition = true;
+  // The database and its session stay while the dataset reopens on the same
+  // cursor, whose fields now follow the visible list.
+  UpdateDBFlag(12, true);
+  try {
+    FExternalHandle = cursor;
+    Close();
+    FHandle = cursor;
+    FExternalHandle = cursor;
+    Open();
+  } catch (...) {
+    // Reopened without the projection, on a cursor of its own.
+    try {
+      Close();
+    } catch (...) {
+    }
+    if (FHandle == cursor) FHandle = nullptr;
+    FExternalHandle = nullptr;
+    cursor->SettingProjection = false;
+    delete cursor;
+    try {
+      Open();
+    } catch (...) {
+    }
+    UpdateDBFlag(12, false);
+    throw;
+  }
+  cursor->SettingProjection = false;
   FExternalHandle = nullptr;
-  Open();
+  UpdateDBFlag(12, false);
 }
 
-bool TVelqorimDataSet::IsDistinctApplied() const { return FHandle != nullptr && FHandle->IsDistinctApplied(); }
+bool TVelqorimDataSet::IsDistinctApplied() const {
+  if (FHandle == nullptr) NilPointer(10326);
+  return FHandle->IsDistinctApplied();
+}
+
+bool TVelqorimDataSet::IsIndexActive() const {
+  if (FHandle == nullptr) NilPointer(10381);
+  return FHandle->IndexID != -1;
+}
 
 // ---------------------------------------------------------------------------
 // BLOB streams

@@ -127,6 +127,7 @@ class TVelqorimDataSet : public TDataSet, public IVelqorimDataSetServices {
   void SetSQLFilter(TABSBaseExpression* FilterExpr, TObject* ParentQueryAO, TVelqorimCursor* ParentCursor);
   void ApplyProjection(const TStrings& FieldNamesList, const TStrings& AliasList);
   bool IsDistinctApplied() const;
+  bool IsIndexActive() const;
   // The engine's BLOB stream of a field of the active record (owned by the cursor).
   TABSStream* CreateEngineBlobStream(TField* Field, TBlobStreamMode Mode) override;
   void CloseBlob(TField* Field) override;

@@ -613,6 +613,56 @@ bool TVelqorimTable::IndexExists(TStringList& FieldNamesList, TStringList& AscDe
   return FHandle->IndexExists(FieldNamesList, AscDescList, CaseSensitivityList);
 }
 
+void TVelqorimTable::ApplyDistinct(TStringList& FieldNamesList, TStringList& AscDescList,
+                                   TStringList& CaseSensitivityList) {
+  if (FHandle == nullptr) NilPointer(10319);
+  FHandle->ApplyDistinct(FieldNamesList, AscDescList, CaseSensitivityList);
+  SetIndexName(FHandle->IndexName());
+}
+
+void TVelqorimTable::ApplyDistinct(TVelqorimTable& DataSet) {
+  if (FHandle == nullptr || DataSet.FHandle == nullptr) NilPointer(10319);
+  SetIndexName(DataSet.FHandle->IndexName());
+  FHandle->DistinctFieldCount = DataSet.FHandle->DistinctFieldCount;
+  FHandle->DisableRecordBitmap();
+}
+
+void TVelqorimTable::OpenForRepair() {
+  UpdateDBFlag(11, true);
+  FIsRepairing = true;
+  try {
+    std::unique_ptr<TVelqorimCursor> cursor(OpenTableCursor());
+  } catch (...) {
+    FIsRepairing = false;
+    UpdateDBFlag(11, false);
+    throw;
+  }
+  FIsRepairing = false;
+  UpdateDBFlag(11, false);
+}
+
+void TVelqorimTable::PSSetParams(TParams* AParams) {
+  if (AParams != nullptr && AParams->Count() > 0) {
+    Open();
+    auto assign = [&] {
+      for (int i = 0; i < AParams->Count(); ++i) {
+        TParam* p = (*AParams)[i];
+        TField* f = p->Name.empty() ? IndexField(i) : FieldByName(p->Name);
+        f->SetAsVariant(p->Value());
+      }
+    };
+    SetRangeStart();
+    assign();
+    SetRangeEnd();
+    assign();
+    ApplyRange();
+  } else if (Active()) {
+    CancelRange();
+  }
+  // The framework's reset only: reopening would drop the range just set.
+  TDataSet::PSReset();
+}
+
 String TVelqorimTable::PSGetKeyFields() {
   if (!Exists()) return String();
   UpdateIndexDefs();

@@ -79,6 +79,12 @@ class TVelqorimTable : public TVelqorimDataSet {
   String FindOrCreateIndex(TStringList& FieldNamesList, TStringList& AscDescList, TStringList& CaseSensitivityList,
                            bool& IsCreated);
   bool IndexExists(TStringList& FieldNamesList, TStringList& AscDescList, TStringList& CaseSensitivityList);
+  // Distinct rows over the given columns (the index serving them becomes current).
+  void ApplyDistinct(TStringList& FieldNamesList, TStringList& AscDescList, TStringList& CaseSensitivityList);
+  // The distinct view of another table's cursor.
+  void ApplyDistinct(TVelqorimTable& DataSet);
+  // Opens and frees a cursor that may read a damaged table (for database copies).
+  void OpenForRepair();
 
   void DataEvent(TDataEvent Event, intptr_t Info) override;
   TDataSource* GetDataSource() override { return FMasterLink->DataSource(); }
@@ -89,6 +95,8 @@ class TVelqorimTable : public TVelqorimDataSet {
   String PSGetKeyFields() override;
   TIndexDef* PSGetDefaultOrder() override;
   TIndexDefs* PSGetIndexDefs(TIndexOptions IndexTypes) override;
+  // Parameters restrict the table to the key they give; none cancel the range.
+  void PSSetParams(TParams* AParams) override;
 
  protected:
   TVelqorimCursor* CreateCursorHandle() override;

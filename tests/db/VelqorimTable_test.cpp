@@ -486,6 +486,38 @@ TEST_P(TableTest, CalculatedFieldsAndRefusedPosts) {
   EXPECT_EQ(twice->AsInteger(), 2);
 }
 
+TEST_P(TableTest, ProjectionAndProviderRanges) {
+  auto t = People();
+  EXPECT_FALSE(t->IsIndexActive());
+  TStringList names, aliases;
+  names.Add("NAME");
+  names.Add("ID");
+  aliases.Add("WHO");
+  aliases.Add("ID");
+  t->ApplyProjection(names, aliases);
+  ASSERT_EQ(t->Fields().Count(), 2);
+  EXPECT_EQ(t->Fields()[0]->FieldName, "WHO");
+  EXPECT_EQ(t->FieldByName("WHO")->AsString(), "Cleo");
+  EXPECT_EQ(t->RecordCount(), 5);
+  t->Close();
+  t->Open();
+  EXPECT_EQ(t->Fields().Count(), 3);
+
+  t->SetIndexName("ByID");
+  EXPECT_TRUE(t->IsIndexActive());
+  TParams params;
+  params.CreateParam(ftInteger, "ID", DBParam::ptInput)->SetAsInteger(4);
+  t->PSSetParams(&params);
+  EXPECT_EQ(Ids(*t), (std::vector<int>{4}));
+  TParams none;
+  t->PSSetParams(&none);
+  EXPECT_EQ(t->RecordCount(), 5);
+  EXPECT_EQ(t->PSGetKeyFields(), "ID");
+  std::unique_ptr<TIndexDef> order(t->PSGetDefaultOrder());
+  ASSERT_NE(order, nullptr);
+  EXPECT_EQ(order->Name, "ByID");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TableTest, ::testing::Values("MEMORY", "TEMP"));
 
 TEST(VelqorimDataSet, PropertiesAndOpeningErrors) {
