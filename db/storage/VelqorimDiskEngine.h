@@ -107,6 +107,14 @@ struct TVelqorimRetryConfig {
   int LockDelayMS = 50;
   int LongLockTryCount = 900;  // waits for another process's commit
   int LongLockDelayMS = 100;
+  int ShortLockTryCount = 4500;  // file header, session slots, a table's lock mutex
+  int ShortLockDelayMS = 20;
+  int TablesLockTryCount = 200;  // the table catalogue
+  int TablesLockDelayMS = 20;
+  int OpenTableTryCount = 50;
+  int OpenTableDelayMS = 100;
+  int ReadLockTryCount = 2250;  // a reader's shared table lock
+  int ReadLockDelayMS = 40;
 };
 TVelqorimRetryConfig& RetryConfig();
 

@@ -5,21 +5,21 @@
 #include <cstring>
 #include <random>
 
+#include "db/storage/VelqorimDiskLocks.h"
 #include "db/support/DAZCipher.h"
 #include "db/support/DAZCompression.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZRandom.h"
 
 namespace {
-constexpr int HeaderLockTryCount = 4500;
-constexpr int HeaderLockDelayMS = 20;
 constexpr uint8_t PlainPage = 0xFF;  // Cipherype of a page written without enciphering
 constexpr int MinPageSize = 128;
 
 [[noreturn]] void NotOpened(int Code) { throw EABSException(Code, "Error - database file is not opened."); }
 }  // namespace
 
-TVelqorimDiskPageManager::TVelqorimDiskPageManager() {
+TVelqorimDiskPageManager::TVelqorimDiskPageManager()
+    : FTablePagesCacheManager(std::make_unique<TVelqorimDiskTablePagesCacheManager>()) {
   PageHeaderSize = sizeof(TVelqorimDiskPageHeader);
   InitDBHeader();
 }
@@ -126,7 +126,8 @@ void TVelqorimDiskPageManager::OpenDatabase(const String& DatabaseFileName, cons
     if (Exclusive) MultiUser = aMultiUser = false;
     FDatabaseFile.OpenFile(DatabaseFileName, amReadWrite, Exclusive ? smExclusive : smShareDenyNone);
   }
-  if (!RetryOperation(HeaderLockTryCount, HeaderLockDelayMS, [this] { return LockDBHeader(); }))
+  if (!RetryOperation(RetryConfig().ShortLockTryCount, RetryConfig().ShortLockDelayMS,
+                      [this] { return LockDBHeader(); }))
     throw EABSException(20230, "Database is locked");
   try {
     int64_t offset = 0;
@@ -239,9 +240,53 @@ void TVelqorimDiskPageManager::WritePageDirect(int32_t PageNo, const uint8_t* Bu
   FDatabaseFile.WriteBuffer(Buffer, TVelqorimPageManager::PageSize, PageOffset(PageNo), 10475);
 }
 
+void TVelqorimDiskPageManager::ReadPageRegion(void* Buffer, int32_t PageNo, uint16_t Offset, uint16_t Count) {
+  if (Offset + Count > TVelqorimPageManager::PageSize)
+    throw EABSException(10476, "Error - invalid page offset = %d, page size = %d",
+                        {Offset + Count, int{TVelqorimPageManager::PageSize}});
+  FDatabaseFile.ReadBuffer(Buffer, Count, PageOffset(PageNo) + Offset, 10474);
+}
+
+void TVelqorimDiskPageManager::WritePageRegion(const void* Buffer, int32_t PageNo, uint16_t Offset, uint16_t Count) {
+  if (Offset + Count > TVelqorimPageManager::PageSize)
+    throw EABSException(10477, "Error - invalid page offset = %d, page size = %d",
+                        {Offset + Count, int{TVelqorimPageManager::PageSize}});
+  FDatabaseFile.WriteBuffer(Buffer, Count, PageOffset(PageNo) + Offset, 10475);
+}
+
+int32_t TVelqorimDiskPageManager::InternalReadPageState(int32_t PageNo) {
+  int32_t state = VelqorimFreedPageState;
+  try {
+    FDatabaseFile.ReadBuffer(&state, 4, PageOffset(PageNo) + 4, 20197);
+  } catch (const std::exception&) {
+    state = VelqorimFreedPageState;
+  }
+  return state;
+}
+
+bool TVelqorimDiskPageManager::ReadPageState(int32_t PageNo, int32_t& State) {
+  State = InternalReadPageState(PageNo);
+  return State != VelqorimFreedPageState;
+}
+
+// A cached page is current when the session works on a table that cannot
+// change under it (it holds ltS or ltRW) and the page carries the table state
+// the session loaded. A single-user reader among writers always checks.
+bool TVelqorimDiskPageManager::IsPageTableStateCurrent(int SessionID, TVelqorimPage& aPage) {
+  if (!MultiUser) return !ValidateCachedPages;
+  int32_t work = -1, stamped = -1;
+  return FTablePagesCacheManager->GetWorkTableState(SessionID, work) && aPage.GetTableState(SessionID, stamped) &&
+         stamped == work;
+}
+
+void TVelqorimDiskPageManager::UpdatePageTableState(int SessionID, TVelqorimPage& aPage) {
+  int32_t work = -1;
+  if (MultiUser && FTablePagesCacheManager->GetWorkTableState(SessionID, work)) aPage.SetTableState(SessionID, work);
+}
+
 int32_t TVelqorimDiskPageManager::GetNextObjectID() {
   if (!FDatabaseFile.IsOpened()) NotOpened(30399);
-  if (!RetryOperation(HeaderLockTryCount, HeaderLockDelayMS,
+  if (!RetryOperation(RetryConfig().ShortLockTryCount, RetryConfig().ShortLockDelayMS,
                       [this] { return FDatabaseFile.LockByte(FOffsetToLastObjectID, 1); }))
     throw EABSException(30401, "Cannot get NextObjectID. File area is Locked.");
   int32_t id = 0;
@@ -264,7 +309,7 @@ int32_t TVelqorimDiskPageManager::GetNextObjectID() {
 }
 
 void TVelqorimDiskPageManager::InitObjectID() {
-  if (!RetryOperation(HeaderLockTryCount, HeaderLockDelayMS,
+  if (!RetryOperation(RetryConfig().ShortLockTryCount, RetryConfig().ShortLockDelayMS,
                       [this] { return FDatabaseFile.LockByte(FOffsetToLastObjectID, 1); }))
     return;
   try {
@@ -373,7 +418,8 @@ void TVelqorimDiskPageManager::ApplyChanges(int SessionID) {
   if (session == nullptr || (session->DirtyPages->Count() == 0 && session->AddedPageNumbers->ItemCount == 0 &&
                              session->RemovedPageNumbers->ItemCount == 0))
     return;
-  if (!RetryOperation(HeaderLockTryCount, HeaderLockDelayMS, [this] { return LockDBHeader(); }))
+  if (!RetryOperation(RetryConfig().ShortLockTryCount, RetryConfig().ShortLockDelayMS,
+                      [this] { return LockDBHeader(); }))
     throw EABSException(20213, "Database is locked");
   try {
     ReadDBHeaderFromFile();

@@ -17,6 +17,8 @@
 #include "db/storage/VelqorimPage.h"
 #include "db/support/DAZEngineTypes.h"
 
+class TVelqorimDiskTablePagesCacheManager;
+
 class TVelqorimDiskPageManager : public TVelqorimPageManager, public TVelqorimFreeSpaceHost {
  public:
   TVelqorimDiskPageManager();
@@ -68,6 +70,29 @@ class TVelqorimDiskPageManager : public TVelqorimPageManager, public TVelqorimFr
     return FDatabaseFile.UnlockByte(PageOffset(PageNo) + Offset, 1);
   }
 
+  // Raw bytes of a page, never enciphered (10476 / 10477 beyond the page).
+  void ReadPageRegion(void* Buffer, int32_t PageNo, uint16_t Offset, uint16_t Count);
+  void WritePageRegion(const void* Buffer, int32_t PageNo, uint16_t Offset, uint16_t Count);
+  bool IsPageByteLocked(int32_t PageNo, uint16_t Offset) {
+    return FDatabaseFile.IsByteLocked(PageOffset(PageNo) + Offset);
+  }
+  bool IsPageRegionLocked(int32_t PageNo, uint16_t Offset, uint16_t Count) {
+    return FDatabaseFile.IsRegionLocked(PageOffset(PageNo) + Offset, Count);
+  }
+  // The stamp of a page in the file; VelqorimFreedPageState when it cannot be read.
+  int32_t InternalReadPageState(int32_t PageNo);
+  bool ReadPageState(int32_t PageNo, int32_t& State) override;
+  bool IsMultiUserDiskStore() const override { return MultiUser || ValidateCachedPages; }
+  bool IsPageTableStateCurrent(int SessionID, TVelqorimPage& aPage) override;
+  void UpdatePageTableState(int SessionID, TVelqorimPage& aPage) override;
+  TVelqorimDiskTablePagesCacheManager& TablePagesCacheManager() { return *FTablePagesCacheManager; }
+  bool Exclusive() const { return FExclusive; }
+  // After opening, the cipher is the file's.
+  const TABSPassword& Password() const { return FPassword; }
+  // Set for a single-user reader that shares the file with writers: every
+  // cached page is checked against its stamp in the file before use.
+  bool ValidateCachedPages = false;
+
   int64_t PageOffset(int32_t PageNo) const;
   const TVelqorimDBHeader& DBHeader() const { return FDBHeader; }
   TVelqorimDatabaseFreeSpaceManager* FreeSpaceManager() const { return FFreeSpaceManager.get(); }
@@ -83,6 +108,7 @@ class TVelqorimDiskPageManager : public TVelqorimPageManager, public TVelqorimFr
   void Encipher(TVelqorimPage& aPage, bool Encode);
 
   TVelqorimDatabaseFile FDatabaseFile;
+  std::unique_ptr<TVelqorimDiskTablePagesCacheManager> FTablePagesCacheManager;
   std::unique_ptr<TVelqorimDatabaseFreeSpaceManager> FFreeSpaceManager;
   TVelqorimDBHeader FDBHeader{};
   TVelqorimCryptoHeader FCryptoHeader{};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "db/storage/VelqorimDiskDatabase.h"
 #include "db/storage/VelqorimMemEngine.h"
 #include "db/storage/VelqorimTempEngine.h"
 #include "db/support/DAZExcept.h"
@@ -45,7 +46,7 @@ void TVelqorimLocalBLOBStream::SetSize(int64_t NewSize) {
 // The list of open databases
 
 TVelqorimDatabaseDataList* DatabaseDataList = nullptr;
-std::function<TVelqorimDatabaseData*(TVelqorimLocalSession& Session)> DiskDatabaseDataFactory;
+std::function<TVelqorimDatabaseData*(TVelqorimLocalSession& Session)> DiskDatabaseDataFactory = NewDiskDatabaseData;
 
 TVelqorimDatabaseDataList::TVelqorimDatabaseDataList() {
   TVelqorimDatabaseData::OnDestroy = [this](TVelqorimDatabaseData* Data) { Remove(Data); };
@@ -125,8 +126,26 @@ void TVelqorimLocalSession::SetConnected(bool Value) {
     TVelqorimDatabaseData* d = FindDatabaseData(true);
     if (d == nullptr) throw EABSException(20007, "Database Engine is not initialized");
     DatabaseData = d;
-    d->ConnectSession(this);
+    try {
+      d->ConnectSession(this);
+    } catch (...) {
+      // A session that could not connect is not connected, and a database
+      // it alone would have opened goes again.
+      DatabaseData = nullptr;
+      if (!IsProcessWideDatabase()) d->FreeIfNoSessionsConnected();
+      throw;
+    }
     ReadOnly = d->ReadOnly;
+    if (auto* disk = dynamic_cast<TVelqorimDiskDatabaseData*>(d)) {
+      // A session joining an open database is checked against the password it was opened with.
+      if (disk->Encrypted() && !disk->Password()->Password.empty() &&
+          Password.Password != disk->Password()->Password)
+        throw EABSException(20298, "Database password is invalid.");
+      Password = *disk->Password();
+      PageSize = disk->PageSize;
+      PageCountInExtent = disk->PageCountInExtent;
+      MaxSessionCount = disk->MaxSessionCount;
+    }
     return;
   }
   TVelqorimDatabaseData* d = DatabaseData;
@@ -182,6 +201,28 @@ void TVelqorimLocalSession::Rollback() {
   if (!InTransaction) throw EABSException(20229, "Database is not within a transaction. Cannot perform operation");
   if (DatabaseData != nullptr) DatabaseData->Rollback(SessionID);
   InTransaction = false;
+}
+
+TVelqorimDiskDatabaseData* TVelqorimLocalSession::DiskDatabase() const {
+  return dynamic_cast<TVelqorimDiskDatabaseData*>(DatabaseData);
+}
+
+bool TVelqorimLocalSession::GetSuppressDBHeaderErrors() {
+  TVelqorimDiskDatabaseData* disk = DiskDatabase();
+  return disk != nullptr && disk->GetSuppressDBHeaderErrors();
+}
+
+void TVelqorimLocalSession::SetSuppressDBHeaderErrors(bool Value) {
+  if (TVelqorimDiskDatabaseData* disk = DiskDatabase()) disk->SetSuppressDBHeaderErrors(Value);
+}
+
+void TVelqorimLocalSession::TruncateDatabase() {
+  if (TVelqorimDiskDatabaseData* disk = DiskDatabase()) disk->TruncateDatabase();
+}
+
+int TVelqorimLocalSession::GetDBFileConnectionsCount() {
+  TVelqorimDiskDatabaseData* disk = DiskDatabase();
+  return disk != nullptr ? disk->GetDBFileConnectionsCount() : 0;
 }
 
 void TVelqorimLocalSession::FlushBuffers() {

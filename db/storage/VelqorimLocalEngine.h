@@ -73,6 +73,7 @@ extern TVelqorimDatabaseDataList* DatabaseDataList;
 // Makes the database data of a disk database for a session (set by the disk
 // engine); unset, sessions can only open "MEMORY" and "TEMP".
 class TVelqorimLocalSession;
+class TVelqorimDiskDatabaseData;
 extern std::function<TVelqorimDatabaseData*(TVelqorimLocalSession& Session)> DiskDatabaseDataFactory;
 
 class TVelqorimLocalSession : public TVelqorimBaseSession {
@@ -81,8 +82,9 @@ class TVelqorimLocalSession : public TVelqorimBaseSession {
 
   bool GetConnected() override { return DatabaseData != nullptr; }
   void SetConnected(bool Value) override;
-  bool GetSuppressDBHeaderErrors() override { return false; }
-  void SetSuppressDBHeaderErrors(bool Value) override { (void)Value; }
+  // A disk database's flag; false for the others.
+  bool GetSuppressDBHeaderErrors() override;
+  void SetSuppressDBHeaderErrors(bool Value) override;
   // Only disk databases are created; 20092 when the database is open.
   void CreateDatabase() override;
   void DeleteDatabase() override {}
@@ -97,8 +99,10 @@ class TVelqorimLocalSession : public TVelqorimBaseSession {
   void Commit(bool DoFlushBuffers) override;
   void Rollback() override;
   void FlushBuffers() override;
-  void TruncateDatabase() {}
-  int GetDBFileConnectionsCount() { return 0; }
+  // A disk database's; nothing and 0 for the others.
+  void TruncateDatabase();
+  int GetDBFileConnectionsCount();
+  TVelqorimDiskDatabaseData* DiskDatabase() const;
 
   // The database data of the session's name (find only, or find or create).
   TVelqorimDatabaseData* FindDatabaseData(bool Create);
