@@ -32,8 +32,7 @@ void Put(uint8_t* P, T V) {
 // Item 255 names a small entry or a large value; the page's head decides
 // which reading comes first, and the other one is the fallback.
 template <class Large, class Small>
-void ByItemNo(bool Ambiguous, bool Large1st, Large&& DoLarge,
-                     Small&& DoSmall) {
+void ByItemNo(bool Ambiguous, bool Large1st, Large&& DoLarge, Small&& DoSmall) {
   if (!Ambiguous) return Large1st ? DoLarge() : DoSmall();
   try {
     Large1st ? DoLarge() : DoSmall();
@@ -46,7 +45,9 @@ void ByItemNo(bool Ambiguous, bool Large1st, Large&& DoLarge,
 
 // ---------------------------------------------------------------- shared page
 
-int TVelqorimSmallBlobPage::BlobCount() const { return Get<uint16_t>(LPage->PageData()); }
+int TVelqorimSmallBlobPage::BlobCount() const {
+  return Get<uint16_t>(LPage->PageData());
+}
 
 template <class Visit>
 void TVelqorimSmallBlobPage::WalkEntries(Visit&& Fn) const {
@@ -171,7 +172,9 @@ void TVelqorimDiskBlobManager::SaveMetadata(TStream& Stream) const {
   Stream.WriteBuffer(&root, 4);
 }
 
-void TVelqorimDiskBlobManager::CreateBlobPageIndex() { FBlobPageIndex->CreateIndex(EngineSession); }
+void TVelqorimDiskBlobManager::CreateBlobPageIndex() {
+  FBlobPageIndex->CreateIndex(EngineSession);
+}
 
 bool TVelqorimDiskBlobManager::IsBlobField(int FieldNo) const {
   return IsBlobBaseFieldType(LFieldManager->FieldDefs[FieldNo]->BaseFieldType);
@@ -204,7 +207,8 @@ TABSPageItemID TVelqorimDiskBlobManager::Location(const uint8_t* RecordBuffer, i
   return Get<TABSPageItemID>(RecordBuffer + LFieldManager->FieldDefs[FieldNo]->MemoryOffset);
 }
 
-void TVelqorimDiskBlobManager::SetLocation(uint8_t* RecordBuffer, int FieldNo, TABSPageItemID aLocation) const {
+void TVelqorimDiskBlobManager::SetLocation(uint8_t* RecordBuffer, int FieldNo,
+                                           TABSPageItemID aLocation) const {
   Put(RecordBuffer + LFieldManager->FieldDefs[FieldNo]->MemoryOffset, aLocation);
 }
 
@@ -238,7 +242,8 @@ void TVelqorimDiskBlobManager::ClearBlobInRecordBuffer(uint8_t* RecordBuffer, in
 
 // ---------------------------------------------------------------- storing
 
-TABSPageItemID TVelqorimDiskBlobManager::WriteStoredBlob(int SessionID, const TVelqorimDiskBlobCache& aCache) {
+TABSPageItemID TVelqorimDiskBlobManager::WriteStoredBlob(int SessionID,
+                                                         const TVelqorimDiskBlobCache& aCache) {
   return IsSmallBlob(static_cast<int64_t>(aCache.BlobData.size())) ? WriteSmallBlob(SessionID, aCache)
                                                                    : WriteLargeBlob(SessionID, aCache);
 }
@@ -254,10 +259,11 @@ TABSPageItemID TVelqorimDiskBlobManager::WriteSmallBlob(int SessionID, const TVe
   TVelqorimSmallBlobPage view(page);
   const int end = view.EntriesEnd();
   if (end + need > d)
-    throw EABSException(20290,
-                        "Cannot add blob. Page is full: BlobCount=%d, BlobOffset=%d, BlobSize=%d, PageDataSize=%d, "
-                        "SizeInBlobPageIndex=%d",
-                        {view.BlobCount(), end, need, d, FBlobPageIndex->GetBlobPageAllocatedSpace(SessionID, page->PageNo)});
+    throw EABSException(
+        20290,
+        "Cannot add blob. Page is full: BlobCount=%d, BlobOffset=%d, BlobSize=%d, PageDataSize=%d, "
+        "SizeInBlobPageIndex=%d",
+        {view.BlobCount(), end, need, d, FBlobPageIndex->GetBlobPageAllocatedSpace(SessionID, page->PageNo)});
   TABSPageItemID id;
   view.AddBlob(aCache, id);
   FBlobPageIndex->AddBlob(SessionID, need, page->PageNo);
@@ -296,12 +302,13 @@ TABSPageItemID TVelqorimDiskBlobManager::WriteLargeBlob(int SessionID, const TVe
   int64_t offset = lastUsed;
   std::unique_ptr<TVelqorimPageHolder> listPage;
   if (offset >= d) {
-    listPage = std::make_unique<TVelqorimPageHolder>(*LPageManager, LPageManager->AddPage(SessionID, ptTableBlob));
+    listPage =
+        std::make_unique<TVelqorimPageHolder>(*LPageManager, LPageManager->AddPage(SessionID, ptTableBlob));
     listPageNo = listPage->Get()->PageNo;
     offset = 0;
   } else {
-    listPage = std::make_unique<TVelqorimPageHolder>(*LPageManager,
-                                                     LPageManager->GetPage(SessionID, listPageNo, ptTableBlob));
+    listPage = std::make_unique<TVelqorimPageHolder>(
+        *LPageManager, LPageManager->GetPage(SessionID, listPageNo, ptTableBlob));
   }
   const auto listOffset = static_cast<uint16_t>(offset);
   for (size_t written = 0; written < dataPages.size();) {
@@ -331,7 +338,8 @@ TABSPageItemID TVelqorimDiskBlobManager::WriteLargeBlob(int SessionID, const TVe
 
 // ---------------------------------------------------------------- reading
 
-TVelqorimDiskBlobManager::TLargeBlobHead TVelqorimDiskBlobManager::ReadLargeHead(int SessionID, int32_t FirstPageNo) {
+TVelqorimDiskBlobManager::TLargeBlobHead TVelqorimDiskBlobManager::ReadLargeHead(int SessionID,
+                                                                                 int32_t FirstPageNo) {
   TLargeBlobHead head;
   head.FirstPageNo = FirstPageNo;
   {
@@ -367,7 +375,8 @@ void TVelqorimDiskBlobManager::ReadPageList(int SessionID, TLargeBlobHead& Head)
     if (static_cast<int64_t>(Head.ListPages.size()) >= pageCount) Damaged(Head.FirstPageNo);
     TVelqorimPageHolder page(*LPageManager, LPageManager->GetPage(SessionID, pageNo, ptTableBlob));
     Head.ListPages.push_back(pageNo);
-    const int64_t n = std::min<int64_t>((d - offset) / 4, Head.ListCount - static_cast<int64_t>(Head.DataPages.size()));
+    const int64_t n =
+        std::min<int64_t>((d - offset) / 4, Head.ListCount - static_cast<int64_t>(Head.DataPages.size()));
     for (int64_t i = 0; i < n; ++i) Head.DataPages.push_back(Get<int32_t>(page->PageData() + offset + i * 4));
     pageNo = page->PageHeader()->NextPageNo;
     offset = 0;
@@ -375,7 +384,8 @@ void TVelqorimDiskBlobManager::ReadPageList(int SessionID, TLargeBlobHead& Head)
   if (Head.DataPages.front() != Head.FirstPageNo) Damaged(Head.FirstPageNo);
 }
 
-void TVelqorimDiskBlobManager::ReadLargeBlob(int SessionID, int32_t FirstPageNo, TVelqorimDiskBlobCache& aCache) {
+void TVelqorimDiskBlobManager::ReadLargeBlob(int SessionID, int32_t FirstPageNo,
+                                             TVelqorimDiskBlobCache& aCache) {
   TLargeBlobHead head = ReadLargeHead(SessionID, FirstPageNo);
   ReadPageList(SessionID, head);
   const int64_t d = LPageManager->PageDataSize();
@@ -394,7 +404,8 @@ void TVelqorimDiskBlobManager::ReadLargeBlob(int SessionID, int32_t FirstPageNo,
   aCache.BlobData = std::move(bytes);
 }
 
-void TVelqorimDiskBlobManager::ReadSmallBlob(int SessionID, TABSPageItemID aLocation, TVelqorimDiskBlobCache& aCache) {
+void TVelqorimDiskBlobManager::ReadSmallBlob(int SessionID, TABSPageItemID aLocation,
+                                             TVelqorimDiskBlobCache& aCache) {
   TVelqorimPageHolder page(*LPageManager, LPageManager->GetPage(SessionID, aLocation.PageNo, ptTableBlob));
   // A location whose entry is gone is an error, not an empty value.
   if (!TVelqorimSmallBlobPage(page.Get()).ReadBlob(aCache, aLocation))
@@ -413,7 +424,8 @@ bool TVelqorimDiskBlobManager::LooksLikeLargeBlob(int SessionID, int32_t PageNo)
   }
 }
 
-void TVelqorimDiskBlobManager::ReadStoredBlob(int SessionID, TABSPageItemID aLocation, TVelqorimDiskBlobCache& aCache) {
+void TVelqorimDiskBlobManager::ReadStoredBlob(int SessionID, TABSPageItemID aLocation,
+                                              TVelqorimDiskBlobCache& aCache) {
   const bool ambiguous = aLocation.PageItemNo == VelqorimAmbiguousBlobItemNo;
   const bool large = aLocation.PageItemNo == VelqorimLargeBlobItemNo ||
                      (ambiguous && LooksLikeLargeBlob(SessionID, aLocation.PageNo));
@@ -494,7 +506,8 @@ void TVelqorimDiskBlobManager::DeleteBlobs(int SessionID, uint8_t* RecordBuffer)
     if (IsBlobField(i)) DeleteBlob(SessionID, RecordBuffer, i);
 }
 
-void TVelqorimDiskBlobManager::CopyBlobFromRecordBufferToStream(int SessionID, uint8_t* RecordBuffer, int FieldNo,
+void TVelqorimDiskBlobManager::CopyBlobFromRecordBufferToStream(int SessionID, uint8_t* RecordBuffer,
+                                                                int FieldNo,
                                                                 TABSBLOBDescriptor& BLOBDescriptor,
                                                                 TStream& Stream) {
   if (IsNull(RecordBuffer, FieldNo)) {
@@ -531,9 +544,9 @@ void TVelqorimDiskBlobManager::CopyBlobFromStreamToRecordBuffer(uint8_t* RecordB
   SetBitInBuffer(local.Size() == 0, FieldNo, RecordBuffer);
 }
 
-void TVelqorimDiskBlobManager::GetDirectBlobInfoFromRecordBuffer(int SessionID, uint8_t* RecordBuffer, int FieldNo,
-                                                                 TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
-                                                                 uint8_t*& pBlobData) {
+void TVelqorimDiskBlobManager::GetDirectBlobInfoFromRecordBuffer(
+    int SessionID, uint8_t* RecordBuffer, int FieldNo, TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
+    uint8_t*& pBlobData) {
   BLOBDescriptor = {};
   pBlobData = nullptr;
   if (IsNull(RecordBuffer, FieldNo)) return;
@@ -547,8 +560,8 @@ void TVelqorimDiskBlobManager::GetDirectBlobInfoFromRecordBuffer(int SessionID, 
 }
 
 void TVelqorimDiskBlobManager::SetDirectBlobInfoFromRecordBuffer(
-    int SessionID, uint8_t* RecordBuffer, int FieldNo, const TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
-    const uint8_t* pBlobData) {
+    int SessionID, uint8_t* RecordBuffer, int FieldNo,
+    const TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, const uint8_t* pBlobData) {
   (void)SessionID;
   FreeBlobCache(RecordBuffer, FieldNo, true);
   TVelqorimDiskBlobCache value;

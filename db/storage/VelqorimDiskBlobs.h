@@ -140,7 +140,8 @@ class TVelqorimDiskBlobManager {
   // The stored bytes without decompressing: pBlobData points into the
   // field's cache and lives as long as it. 20291 when the value cannot be read.
   void GetDirectBlobInfoFromRecordBuffer(int SessionID, uint8_t* RecordBuffer, int FieldNo,
-                                         TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData);
+                                         TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
+                                         uint8_t*& pBlobData);
   // A new modified cache with a copy of CompressedSize bytes from pBlobData.
   void SetDirectBlobInfoFromRecordBuffer(int SessionID, uint8_t* RecordBuffer, int FieldNo,
                                          const TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,

@@ -24,7 +24,9 @@ void SetValue(TVelqorimBTreePage& Leaf, int Entry, int Value) {
   Leaf.SetIsDirty(true);
 }
 
-const uint8_t* AsKey(const int32_t& PageNo) { return reinterpret_cast<const uint8_t*>(&PageNo); }
+const uint8_t* AsKey(const int32_t& PageNo) {
+  return reinterpret_cast<const uint8_t*>(&PageNo);
+}
 
 }  // namespace
 
@@ -33,7 +35,8 @@ TVelqorimBTreePageIndex::TVelqorimBTreePageIndex(TVelqorimPageManager* PageManag
 
 TVelqorimBTreePageIndex::~TVelqorimBTreePageIndex() = default;
 
-std::unique_ptr<TVelqorimBTreePage> TVelqorimBTreePageIndex::Root(int SessionID, int ErrorCode, const char* Text) {
+std::unique_ptr<TVelqorimBTreePage> TVelqorimBTreePageIndex::Root(int SessionID, int ErrorCode,
+                                                                  const char* Text) {
   if (FRootPageNo == -1) throw EABSException(ErrorCode, Text);
   TVelqorimBTreePage view(LPageManager, FKeyRef.get());
   return view.GetIndexPage(SessionID, FRootPageNo);
@@ -80,7 +83,8 @@ bool TVelqorimBTreePageIndex::FindPageWithRoom(int SessionID, int Amount, int32_
   auto root = Root(SessionID, 20116, "Index error: invalid page number");
   for (const bool last : {true, false}) {
     TVelqorimKeyPath path;
-    if (!(last ? root->GetLastPosition(SessionID, path) : root->GetFirstPosition(SessionID, path))) return false;
+    if (!(last ? root->GetLastPosition(SessionID, path) : root->GetFirstPosition(SessionID, path)))
+      return false;
     auto leaf = root->GetIndexPage(SessionID, path.Items[path.Count - 1].PageNo);
     const int n = leaf->EntryCount();
     for (int k = 0; k < n; ++k) {
@@ -109,7 +113,8 @@ void TVelqorimBTreePageIndex::AddToPage(int SessionID, int Amount, int32_t PageN
   const TVelqorimKeyPathItem& at = path.Items[path.Count - 1];
   auto leaf = root->GetIndexPage(SessionID, at.PageNo);
   const int value = ValueOf(*leaf, at.EntryNo);
-  if (!HasRoomForItems(value, Amount) || Amount < 0 || value + Amount > UINT16_MAX) throw EABSException(20106, full);
+  if (!HasRoomForItems(value, Amount) || Amount < 0 || value + Amount > UINT16_MAX)
+    throw EABSException(20106, full);
   SetValue(*leaf, at.EntryNo, value + Amount);
 }
 
@@ -164,7 +169,8 @@ bool TVelqorimBTreePageIndex::GetEndPage(int SessionID, bool First, int32_t& Pag
   auto root = First ? Root(SessionID, 20115, "Index error: invalid page number")
                     : Root(SessionID, 20116, "Index error: invalid page number");
   TVelqorimKeyPath path;
-  if (!(First ? root->GetFirstPosition(SessionID, path) : root->GetLastPosition(SessionID, path))) return false;
+  if (!(First ? root->GetFirstPosition(SessionID, path) : root->GetLastPosition(SessionID, path)))
+    return false;
   ValueAt(*root, SessionID, path, &PageNo);
   return true;
 }
@@ -173,8 +179,10 @@ bool TVelqorimBTreePageIndex::GetNeighbourPage(int SessionID, int32_t CurrentPag
                                                int NotListedCode, int32_t& PageNo) {
   auto root = Root(SessionID, 20117, "Index error: invalid page number");
   TVelqorimKeyPath path;
-  if (!FindPosition(*root, SessionID, CurrentPageNo, path)) throw EABSException(NotListedCode, "Invalid page number");
-  if (!root->StepPath(SessionID, path, Forward, Forward ? 20099 : 20101, Forward ? 20100 : 20102)) return false;
+  if (!FindPosition(*root, SessionID, CurrentPageNo, path))
+    throw EABSException(NotListedCode, "Invalid page number");
+  if (!root->StepPath(SessionID, path, Forward, Forward ? 20099 : 20101, Forward ? 20100 : 20102))
+    return false;
   ValueAt(*root, SessionID, path, &PageNo);
   return true;
 }

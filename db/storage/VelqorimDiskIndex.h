@@ -62,7 +62,8 @@ class TVelqorimBTreePageIndex : public TObject {
   bool GetEndPage(int SessionID, bool First, int32_t& PageNo);
   // The listed page after (Forward) or before CurrentPageNo; false at the end.
   // NotListedCode when CurrentPageNo is not listed.
-  bool GetNeighbourPage(int SessionID, int32_t CurrentPageNo, bool Forward, int NotListedCode, int32_t& PageNo);
+  bool GetNeighbourPage(int SessionID, int32_t CurrentPageNo, bool Forward, int NotListedCode,
+                        int32_t& PageNo);
 
  private:
   std::unique_ptr<TVelqorimBTreePage> Root(int SessionID, int ErrorCode, const char* Text);
@@ -123,7 +124,9 @@ class TVelqorimBTreeBlobPageIndex : public TVelqorimBTreePageIndex {
     return FindPageWithRoom(SessionID, BlobSize, PageNo);
   }
   void AddBlob(int SessionID, int BlobSize, int32_t PageNo) { AddToPage(SessionID, BlobSize, PageNo); }
-  void DeleteBlob(int SessionID, int BlobSize, int32_t PageNo) { TakeFromPage(SessionID, BlobSize, -1, PageNo); }
+  void DeleteBlob(int SessionID, int BlobSize, int32_t PageNo) {
+    TakeFromPage(SessionID, BlobSize, -1, PageNo);
+  }
   // Bytes used on the page, -1 when it is not listed.
   int GetBlobPageAllocatedSpace(int SessionID, int32_t PageNo) { return FindValue(SessionID, PageNo); }
 };

@@ -16,7 +16,8 @@ constexpr int EngineSession = -2;
 
 // ---------------------------------------------------------------- page view
 
-TVelqorimSmallRecordPage::TVelqorimSmallRecordPage(TVelqorimPage* Page, int RecordBufferSize, int MaxRecordsOnPage)
+TVelqorimSmallRecordPage::TVelqorimSmallRecordPage(TVelqorimPage* Page, int RecordBufferSize,
+                                                   int MaxRecordsOnPage)
     : LPage(Page),
       FRecordBufferSize(RecordBufferSize),
       FMaxRecordsOnPage(MaxRecordsOnPage),
@@ -52,7 +53,8 @@ int TVelqorimSmallRecordPage::RecordCount() const {
   int count = 0;
   for (int i = 0; i < FMaxRecordsOnPage / 8; ++i) count += std::popcount(bits[i]);
   if (FMaxRecordsOnPage % 8 != 0)  // bits beyond the last slot do not count
-    count += std::popcount(static_cast<uint8_t>(bits[FMaxRecordsOnPage / 8] & ((1u << (FMaxRecordsOnPage % 8)) - 1)));
+    count += std::popcount(
+        static_cast<uint8_t>(bits[FMaxRecordsOnPage / 8] & ((1u << (FMaxRecordsOnPage % 8)) - 1)));
   return count;
 }
 
@@ -86,7 +88,8 @@ bool TVelqorimSmallRecordPage::GetRecordBuffer(TABSPageItemID RecordID, uint8_t*
 void TVelqorimSmallRecordPage::GetFirstRecordID(TABSPageItemID& RecordID) const {
   const int slot = FindSlot(0, 1, true);
   if (slot < 0)
-    throw EABSException(20143, "Record not found. PageNo=%d, PageRecordCount=%d", {LPage->PageNo, RecordCount()});
+    throw EABSException(20143, "Record not found. PageNo=%d, PageRecordCount=%d",
+                        {LPage->PageNo, RecordCount()});
   RecordID = {LPage->PageNo, static_cast<uint16_t>(slot)};
 }
 
@@ -129,7 +132,8 @@ void TVelqorimSmallRecordPage::GetRecNoOnPage(TABSPageItemID RecordID, int& RecN
 // ---------------------------------------------------------------- manager
 
 TVelqorimDiskRecordManager::TVelqorimDiskRecordManager(TVelqorimDiskPageManager* PageManager,
-                                                       TVelqorimBaseFieldManager* FieldManager, int32_t aTableID)
+                                                       TVelqorimBaseFieldManager* FieldManager,
+                                                       int32_t aTableID)
     : TableID(aTableID),
       FRecordPageIndex(std::make_unique<TVelqorimBTreeRecordPageIndex>(PageManager)),
       LPageManager(PageManager),
@@ -143,12 +147,14 @@ void TVelqorimDiskRecordManager::Init(int aRecordBufferSize, int aDiskRecordBuff
   FTempDiskRecordBuffer.assign(static_cast<size_t>(std::max(aDiskRecordBufferSize, 0)), 0);
   // floor((D - 1) / (R + 1/8)) in whole numbers.
   const int64_t d = LPageManager->PageDataSize();
-  FMaxRecordsOnPage = aDiskRecordBufferSize <= 0 ? 0
-                                                 : static_cast<int32_t>(8 * (d - 1) / (8 * int64_t{aDiskRecordBufferSize} + 1));
+  FMaxRecordsOnPage = aDiskRecordBufferSize <= 0
+                          ? 0
+                          : static_cast<int32_t>(8 * (d - 1) / (8 * int64_t{aDiskRecordBufferSize} + 1));
   if (FMaxRecordsOnPage <= 0)
-    throw EABSException(20174,
-                        "Cannot create table. Record is too large to fit in current database page. Please increase "
-                        "page size of database file or decrease record size");
+    throw EABSException(
+        20174,
+        "Cannot create table. Record is too large to fit in current database page. Please increase "
+        "page size of database file or decrease record size");
   FRecordPageIndex->MaxRecordsOnPage = FMaxRecordsOnPage;
   RecordCount = 0;
   TableState = 0;
@@ -186,11 +192,14 @@ void TVelqorimDiskRecordManager::SaveMetadata(TStream& Stream) const {
   Stream.WriteBuffer(&root, 4);
 }
 
-void TVelqorimDiskRecordManager::CreateRecordPageIndex() { FRecordPageIndex->CreateIndex(EngineSession); }
+void TVelqorimDiskRecordManager::CreateRecordPageIndex() {
+  FRecordPageIndex->CreateIndex(EngineSession);
+}
 
 bool TVelqorimDiskRecordManager::IsValidRecordPage(const TVelqorimPage& Page) const {
   const TVelqorimDatabaseFreeSpaceManager* fsm = LPageManager->FreeSpaceManager();
-  if ((fsm != nullptr && fsm->SuppressDBHeaderErrors) || LPageManager->DBHeader().Version < VelqorimMinimalVersion)
+  if ((fsm != nullptr && fsm->SuppressDBHeaderErrors) ||
+      LPageManager->DBHeader().Version < VelqorimMinimalVersion)
     return true;
   const TVelqorimDiskPageHeader& h = *Page.PageHeader();
   return h.State <= HighestTrustedState && h.PageType == ptTableRecord && h.ObjectID == TableID;
@@ -213,7 +222,8 @@ void TVelqorimDiskRecordManager::Delete(int SessionID) {
   FRecordPageIndex->DropIndex(SessionID);
 }
 
-bool TVelqorimDiskRecordManager::AddRecord(int SessionID, const uint8_t* RecordBuffer, TABSPageItemID& RecordID) {
+bool TVelqorimDiskRecordManager::AddRecord(int SessionID, const uint8_t* RecordBuffer,
+                                           TABSPageItemID& RecordID) {
   try {
     int32_t pageNo;
     TVelqorimPage* page;
@@ -235,7 +245,8 @@ bool TVelqorimDiskRecordManager::AddRecord(int SessionID, const uint8_t* RecordB
   }
 }
 
-bool TVelqorimDiskRecordManager::UpdateRecord(int SessionID, const uint8_t* RecordBuffer, TABSPageItemID RecordID) {
+bool TVelqorimDiskRecordManager::UpdateRecord(int SessionID, const uint8_t* RecordBuffer,
+                                              TABSPageItemID RecordID) {
   TVelqorimPageHolder page(*LPageManager, LPageManager->GetPage(SessionID, RecordID.PageNo, ptTableRecord));
   LFieldManager->MemRecordBufferToDiskRecordBuffer(RecordBuffer, FTempDiskRecordBuffer.data());
   if (!View(page.Get()).UpdateRecord(FTempDiskRecordBuffer.data(), RecordID)) return false;
@@ -258,19 +269,22 @@ bool TVelqorimDiskRecordManager::DeleteRecord(int SessionID, TABSPageItemID& Rec
   return true;
 }
 
-void TVelqorimDiskRecordManager::Deliver(const TVelqorimSmallRecordPage& Page, TABSNavigationInfo& NavigationInfo,
-                                         TABSPageItemID RecordID, int ErrorCode) {
+void TVelqorimDiskRecordManager::Deliver(const TVelqorimSmallRecordPage& Page,
+                                         TABSNavigationInfo& NavigationInfo, TABSPageItemID RecordID,
+                                         int ErrorCode) {
   if (!Page.GetRecordBuffer(RecordID, FTempDiskRecordBuffer.data())) {
     if (ErrorCode == 0) return;
     throw EABSException(ErrorCode, "Record not found");
   }
   if (NavigationInfo.RecordBuffer != nullptr)
-    LFieldManager->DiskRecordBufferToMemRecordBuffer(FTempDiskRecordBuffer.data(), NavigationInfo.RecordBuffer);
+    LFieldManager->DiskRecordBufferToMemRecordBuffer(FTempDiskRecordBuffer.data(),
+                                                     NavigationInfo.RecordBuffer);
   NavigationInfo.RecordID = RecordID;
   NavigationInfo.GetRecordResult = grrOK;
 }
 
-void TVelqorimDiskRecordManager::ReadEndRecord(int SessionID, TABSNavigationInfo& NavigationInfo, bool First) {
+void TVelqorimDiskRecordManager::ReadEndRecord(int SessionID, TABSNavigationInfo& NavigationInfo,
+                                               bool First) {
   int32_t pageNo;
   if (!(First ? FRecordPageIndex->GetFirstRecordPage(SessionID, pageNo)
               : FRecordPageIndex->GetLastRecordPage(SessionID, pageNo)))
@@ -283,7 +297,8 @@ void TVelqorimDiskRecordManager::ReadEndRecord(int SessionID, TABSNavigationInfo
   Deliver(view, NavigationInfo, id, First ? 20146 : 20148);
 }
 
-void TVelqorimDiskRecordManager::ReadNeighbourRecord(int SessionID, TABSNavigationInfo& NavigationInfo, bool Forward) {
+void TVelqorimDiskRecordManager::ReadNeighbourRecord(int SessionID, TABSNavigationInfo& NavigationInfo,
+                                                     bool Forward) {
   const TABSPageItemID from = NavigationInfo.RecordID;
   int32_t nextPageNo;
   {
@@ -339,12 +354,14 @@ void TVelqorimDiskRecordManager::GetRecordBuffer(int SessionID, TABSNavigationIn
   } else {
     ReadNeighbourRecord(SessionID, NavigationInfo, mode == grmNext);
   }
-  if (NavigationInfo.GetRecordResult == grrOK) NavigationInfo.FirstPosition = NavigationInfo.LastPosition = false;
+  if (NavigationInfo.GetRecordResult == grrOK)
+    NavigationInfo.FirstPosition = NavigationInfo.LastPosition = false;
 }
 
 int TVelqorimDiskRecordManager::CompareRecordID(TABSPageItemID RecordID1, TABSPageItemID RecordID2) {
   if (RecordID1.PageNo != RecordID2.PageNo) return RecordID1.PageNo < RecordID2.PageNo ? -1 : 1;
-  if (RecordID1.PageItemNo != RecordID2.PageItemNo) return RecordID1.PageItemNo < RecordID2.PageItemNo ? -1 : 1;
+  if (RecordID1.PageItemNo != RecordID2.PageItemNo)
+    return RecordID1.PageItemNo < RecordID2.PageItemNo ? -1 : 1;
   return 0;
 }
 

@@ -122,8 +122,8 @@ class TVelqorimDiskRecordManager : public TVelqorimBaseRecordManager {
   }
   // Copies the record in RecordID's slot out in memory form (grrOK); a free
   // slot raises ErrorCode, or with 0 leaves the result as it was.
-  void Deliver(const TVelqorimSmallRecordPage& Page, TABSNavigationInfo& NavigationInfo, TABSPageItemID RecordID,
-               int ErrorCode);
+  void Deliver(const TVelqorimSmallRecordPage& Page, TABSNavigationInfo& NavigationInfo,
+               TABSPageItemID RecordID, int ErrorCode);
   // The first (or last) record of the table.
   void ReadEndRecord(int SessionID, TABSNavigationInfo& NavigationInfo, bool First);
   void ReadNeighbourRecord(int SessionID, TABSNavigationInfo& NavigationInfo, bool Forward);

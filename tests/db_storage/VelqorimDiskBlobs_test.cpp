@@ -2,12 +2,13 @@
 // back, the small / large boundary and page-list placement, shared-page
 // entries and their ids, cache handles, and damaged BLOB pages.
 
+#include "db/storage/VelqorimDiskBlobs.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
 
-#include "db/storage/VelqorimDiskBlobs.h"
 #include "db/storage/VelqorimDiskRecords.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "db/support/DAZArrays.h"
@@ -27,7 +28,8 @@ struct TBlobTable {
     Fields.FieldDefs.AddCreated()->SetFieldDefDataType(aftBlob, 0);
     Fields.RecalcFieldOffsets();
     Records = std::make_unique<TVelqorimDiskRecordManager>(Pm, &Fields, 9);
-    Records->Init(Fields.FieldDefs.GetMemoryRecordBufferSize(), Fields.FieldDefs.GetDiskRecordBufferSize(), 2);
+    Records->Init(Fields.FieldDefs.GetMemoryRecordBufferSize(), Fields.FieldDefs.GetDiskRecordBufferSize(),
+                  2);
     Blobs = std::make_unique<TVelqorimDiskBlobManager>(Pm, &Fields, Records.get());
     if (Create) {
       Records->CreateRecordPageIndex();
@@ -75,7 +77,8 @@ struct TBlobTable {
 
 std::vector<uint8_t> Text(size_t Size, unsigned Seed) {
   std::vector<uint8_t> v(Size);
-  for (size_t i = 0; i < Size; ++i) v[i] = static_cast<uint8_t>("abcdefgh "[(i * 7 + Seed + i / 13) % 9] ^ (i % 97 == 0));
+  for (size_t i = 0; i < Size; ++i)
+    v[i] = static_cast<uint8_t>("abcdefgh "[(i * 7 + Seed + i / 13) % 9] ^ (i % 97 == 0));
   return v;
 }
 
@@ -102,7 +105,8 @@ TEST(VelqorimDiskBlobs, EveryCompressionRoundTripsThroughTheFile) {
         d.CompressionAlgorithm = algorithm;
         d.CompressionMode = algorithm == acaNone ? 0 : 1;
         d.BlockSize = 4096;  // several blocks for the large values
-        TVelqorimLocalBLOBStream stream(std::make_unique<TABSMemoryStream>(), d, true, nullptr, bomWrite, BlobField);
+        TVelqorimLocalBLOBStream stream(std::make_unique<TABSMemoryStream>(), d, true, nullptr, bomWrite,
+                                        BlobField);
         const auto data = Text(size, static_cast<unsigned>(id));
         if (size > 0) stream.WriteBuffer(data.data(), static_cast<int64_t>(size));
         stream.SetModified(true);
@@ -175,8 +179,8 @@ TEST(VelqorimDiskBlobs, SmallLargeBoundaryAndPageList) {
   };
   const TCase cases[] = {
       {4031, false, -1, 0, false},
-      {4032, true, 8, 2, false},                 // 4024 bytes, then 8 and the list after them
-      {4024 + 4056, true, 0, 2, true},           // data ends at a page end
+      {4032, true, 8, 2, false},                       // 4024 bytes, then 8 and the list after them
+      {4024 + 4056, true, 0, 2, true},                 // data ends at a page end
       {4024 + 4056 * 2 + 4050, true, 4050, 4, false},  // one entry fits; the list goes on on a chained page
   };
   std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> records;
@@ -253,7 +257,8 @@ TEST(VelqorimDiskBlobs, CacheHandlesOfCopiedBuffersGoStale) {
   table.Blobs->WriteBlob(Session, a.data(), BlobField);  // stores and frees the cache
   EXPECT_EQ(table.Blobs->Cache(copy.data(), BlobField), nullptr);
   auto c = table.Record(2);
-  table.Blobs->SetDirectBlobInfoFromRecordBuffer(Session, c.data(), BlobField, d, data.data());  // same slot again
+  table.Blobs->SetDirectBlobInfoFromRecordBuffer(Session, c.data(), BlobField, d,
+                                                 data.data());  // same slot again
   EXPECT_EQ(table.Blobs->Cache(copy.data(), BlobField), nullptr);
   EXPECT_EQ(NativeErrorOf([&] { table.Blobs->CheckCachesReleased(); }), 20150);
   table.Blobs->ClearBlobInRecordBuffer(c.data(), BlobField, false);  // modified: kept

@@ -1,12 +1,13 @@
 // The page-number trees of disk tables, written to a database file,
 // committed and read back through a fresh page manager.
 
+#include "db/storage/VelqorimDiskIndex.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <map>
 
-#include "db/storage/VelqorimDiskIndex.h"
 #include "tests/db_storage/NativeError.h"
 #include "tests/db_storage/ScratchDatabase.h"
 
@@ -27,7 +28,8 @@ std::vector<int32_t> WalkPages(TVelqorimBTreeRecordPageIndex& Index, bool Forwar
   bool more = Forward ? Index.GetFirstRecordPage(Session, page) : Index.GetLastRecordPage(Session, page);
   while (more) {
     seen.push_back(page);
-    more = Forward ? Index.GetNextRecordPage(Session, page, page) : Index.GetPriorRecordPage(Session, page, page);
+    more = Forward ? Index.GetNextRecordPage(Session, page, page)
+                   : Index.GetPriorRecordPage(Session, page, page);
   }
   return seen;
 }

@@ -2,13 +2,14 @@
 // committed and read back through a fresh page manager; page geometry and
 // damaged pages.
 
+#include "db/storage/VelqorimDiskRecords.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
 
-#include "db/storage/VelqorimDiskRecords.h"
 #include "tests/db_storage/NativeError.h"
 #include "tests/db_storage/ScratchDatabase.h"
 

@@ -1,0 +1,230 @@
+// The disk engine's record storage against SQLite on a file, the same rows on
+// both: N inserts committed once, a full scan in physical (rowid) order, N
+// reads by record id (rowid) in a shuffled order, and 1,000 single-row
+// transactions each committed to stable storage. Rounds alternate between
+// the two; min and median per phase and the ratio engine / SQLite are printed.
+//
+// Both sides sync their commits: the engine with SyncOnCommit, SQLite with
+// journal_mode=DELETE and synchronous=FULL. The engine part is the record
+// store alone (record pages and their page tree through the page manager),
+// without a table, index or SQL above it; SQLite's side is its table b-tree
+// by rowid through prepared statements.
+//   disk_bench [rounds] [rows]     (defaults 5 and 100,000)
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "bench/BenchUtil.h"
+#include "db/storage/VelqorimDiskRecords.h"
+
+namespace {
+
+constexpr int CommittedCount = 1000;
+constexpr int EngineSession = -2;
+
+struct TPhases {
+  double Insert = 0, Scan = 0, Read = 0, Committed = 0;
+  int64_t Checksum = 0;  // both sides must agree
+};
+
+// (id integer, val integer, name string(20)).
+struct TTable {
+  TTable() : Fields(nullptr) {
+    Fields.FieldDefs.AddCreated()->SetFieldDefDataType(aftInteger, 0);
+    Fields.FieldDefs.AddCreated()->SetFieldDefDataType(aftInteger, 0);
+    Fields.FieldDefs.AddCreated()->SetFieldDefDataType(aftString, 20);
+    Fields.RecalcFieldOffsets();
+  }
+  void Fill(uint8_t* Record, int32_t Id) const {
+    const int32_t val = Id * 3;
+    std::memcpy(Record + Fields.FieldDefs[0]->MemoryOffset, &Id, 4);
+    std::memcpy(Record + Fields.FieldDefs[1]->MemoryOffset, &val, 4);
+    std::snprintf(reinterpret_cast<char*>(Record + Fields.FieldDefs[2]->MemoryOffset), 21, "row %d", Id);
+  }
+  int32_t Val(const uint8_t* Record) const {
+    int32_t v;
+    std::memcpy(&v, Record + Fields.FieldDefs[1]->MemoryOffset, 4);
+    return v;
+  }
+  TVelqorimBaseFieldManager Fields;
+};
+
+TPhases RunEngine(const std::string& Name, int Rows, const std::vector<int>& Order) {
+  TPhases t;
+  TTable table;
+  auto pm = std::make_unique<TVelqorimDiskPageManager>();
+  pm->CreateAndOpenDatabase(Name, TABSPassword{}, 4096, 8);
+  pm->SyncOnCommit = true;
+  auto open = [&] {
+    auto m = std::make_unique<TVelqorimDiskRecordManager>(pm.get(), &table.Fields, 1);
+    m->Init(table.Fields.FieldDefs.GetMemoryRecordBufferSize(),
+            table.Fields.FieldDefs.GetDiskRecordBufferSize(), 3);
+    return m;
+  };
+  auto records = open();
+  records->CreateRecordPageIndex();
+  pm->ApplyChanges(EngineSession);
+  const int32_t root = records->RecordPageIndex().RootPageNo();
+  std::vector<uint8_t> record(static_cast<size_t>(table.Fields.FieldDefs.GetMemoryRecordBufferSize()));
+  std::vector<TABSPageItemID> ids(static_cast<size_t>(Rows));
+
+  t.Insert = bench::Time([&] {
+    for (int i = 0; i < Rows; ++i) {
+      table.Fill(record.data(), i);
+      if (!records->AddRecord(0, record.data(), ids[i])) bench::Die("engine insert failed");
+    }
+    pm->ApplyChanges(0);
+  });
+
+  // From the file: a new page manager with an empty cache.
+  const int64_t count = records->RecordCount;
+  records.reset();
+  pm = std::make_unique<TVelqorimDiskPageManager>();
+  bool readOnly = false, repair = false, multiUser = false;
+  pm->OpenDatabase(Name, TABSPassword{}, readOnly, repair, false, multiUser);
+  pm->SyncOnCommit = true;
+  records = open();
+  records->RecordPageIndex().OpenIndex(root);
+  records->RecordCount = count;
+
+  TABSNavigationInfo nav;
+  nav.RecordBuffer = record.data();
+  t.Scan = bench::Time([&] {
+    nav.GetRecordMode = grmNext;
+    nav.FirstPosition = true;
+    for (records->GetRecordBuffer(0, nav); nav.GetRecordResult == grrOK; records->GetRecordBuffer(0, nav))
+      t.Checksum += table.Val(record.data());
+  });
+  t.Read = bench::Time([&] {
+    nav.GetRecordMode = grmCurrent;
+    for (const int i : Order) {
+      nav.RecordID = ids[i];
+      records->GetRecordBuffer(0, nav);
+      if (nav.GetRecordResult != grrOK) bench::Die("engine read failed");
+      t.Checksum += table.Val(record.data());
+    }
+  });
+  t.Committed = bench::Time([&] {
+    for (int i = 0; i < CommittedCount; ++i) {
+      table.Fill(record.data(), Rows + i);
+      TABSPageItemID id;
+      if (!records->AddRecord(0, record.data(), id)) bench::Die("engine insert failed");
+      pm->ApplyChanges(0);
+    }
+  });
+  return t;
+}
+
+void Check(int Result, sqlite3* Db, int Expected = SQLITE_OK) {
+  if (Result != Expected) bench::Die(std::string("sqlite: ") + sqlite3_errmsg(Db));
+}
+
+TPhases RunSQLite(const std::string& Name, int Rows, const std::vector<int>& Order) {
+  TPhases t;
+  sqlite3* db = nullptr;
+  Check(sqlite3_open(Name.c_str(), &db), db);
+  Check(sqlite3_exec(db,
+                     "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA page_size=4096;"
+                     "CREATE TABLE bench(id INTEGER, val INTEGER, name VARCHAR(20));",
+                     nullptr, nullptr, nullptr),
+        db);
+  sqlite3_stmt* insert = nullptr;
+  Check(sqlite3_prepare_v2(db, "INSERT INTO bench(id, val, name) VALUES(?, ?, ?)", -1, &insert, nullptr), db);
+  auto add = [&](int32_t Id) {
+    char name[24];
+    std::snprintf(name, sizeof name, "row %d", Id);
+    sqlite3_bind_int(insert, 1, Id);
+    sqlite3_bind_int(insert, 2, Id * 3);
+    sqlite3_bind_text(insert, 3, name, -1, SQLITE_TRANSIENT);
+    Check(sqlite3_step(insert), db, SQLITE_DONE);
+    sqlite3_reset(insert);
+  };
+  t.Insert = bench::Time([&] {
+    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    for (int i = 0; i < Rows; ++i) add(i);
+    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+  });
+  // From the file: a new connection with an empty cache.
+  sqlite3_close(db);
+  Check(sqlite3_open(Name.c_str(), &db), db);
+  Check(sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr),
+        db);
+  sqlite3_finalize(insert);
+  Check(sqlite3_prepare_v2(db, "INSERT INTO bench(id, val, name) VALUES(?, ?, ?)", -1, &insert, nullptr), db);
+
+  sqlite3_stmt* scan = nullptr;
+  Check(sqlite3_prepare_v2(db, "SELECT id, val, name FROM bench", -1, &scan, nullptr), db);
+  t.Scan = bench::Time([&] {
+    while (sqlite3_step(scan) == SQLITE_ROW) t.Checksum += sqlite3_column_int(scan, 1);
+  });
+  sqlite3_finalize(scan);
+  sqlite3_stmt* read = nullptr;
+  Check(sqlite3_prepare_v2(db, "SELECT id, val, name FROM bench WHERE rowid = ?", -1, &read, nullptr), db);
+  // One read transaction, as the engine's single session reads without
+  // checking the file between records (autocommit would re-check it each time).
+  t.Read = bench::Time([&] {
+    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    for (const int i : Order) {
+      sqlite3_bind_int64(read, 1, i + 1);
+      Check(sqlite3_step(read), db, SQLITE_ROW);
+      t.Checksum += sqlite3_column_int(read, 1);
+      sqlite3_reset(read);
+    }
+    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+  });
+  sqlite3_finalize(read);
+  t.Committed = bench::Time([&] {
+    for (int i = 0; i < CommittedCount; ++i) add(Rows + i);  // each its own transaction
+  });
+  sqlite3_finalize(insert);
+  sqlite3_close(db);
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
+  const int rows = argc > 2 ? std::atoi(argv[2]) : 100000;
+  std::mt19937 rnd(20261211);
+  std::vector<int> order(static_cast<size_t>(rows));
+  for (int i = 0; i < rows; ++i) order[i] = i;
+  std::shuffle(order.begin(), order.end(), rnd);
+
+  bench::TScratchFolder folder("tarnwick-disk-bench");
+  bench::PrintLoad("before");
+  constexpr int Phases = 4;
+  std::vector<double> e[Phases], s[Phases], ratio[Phases];
+  for (int r = 0; r < rounds; ++r) {
+    const std::string engineFile = (folder.Path() / ("engine" + std::to_string(r) + ".vdb")).string();
+    const std::string sqliteFile = (folder.Path() / ("sqlite" + std::to_string(r) + ".db")).string();
+    const TPhases a = RunEngine(engineFile, rows, order);
+    const TPhases b = RunSQLite(sqliteFile, rows, order);
+    if (a.Checksum != b.Checksum) bench::Die("the two sides read different values");
+    std::remove(engineFile.c_str());
+    std::remove(sqliteFile.c_str());
+    const double ea[Phases] = {a.Insert, a.Scan, a.Read, a.Committed};
+    const double sb[Phases] = {b.Insert, b.Scan, b.Read, b.Committed};
+    for (int p = 0; p < Phases; ++p) {
+      e[p].push_back(ea[p] * 1000);
+      s[p].push_back(sb[p] * 1000);
+      ratio[p].push_back(ea[p] / sb[p]);
+    }
+  }
+  const std::string n = std::to_string(rows);
+  const std::string names[Phases] = {n + " inserts, one synced commit", "full scan of " + n,
+                                     n + " reads by record id, shuffled", "1,000 single-row synced commits"};
+  for (int p = 0; p < Phases; ++p) {
+    std::printf("%s\n", names[p].c_str());
+    bench::PrintSpread("engine (record pages)", e[p], " ms");
+    bench::PrintSpread("SQLite (file, rowid)", s[p], " ms");
+    bench::PrintSpread("ratio engine / SQLite", ratio[p]);
+  }
+  bench::PrintLoad("after");
+  return 0;
+}
