@@ -4,6 +4,7 @@
 #include "platform/vcl/Menus.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "platform/vcl/Forms.h"
@@ -29,6 +30,16 @@ TShiftState KeyboardShiftState() {
   if (GetKeyState(VK_CONTROL) < 0) s.Include(ssCtrl);
   if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
   return s;
+}
+
+bool IsAccel(char32_t Key, const String& Caption) {
+  for (size_t i = 0; i + 1 < Caption.size(); ++i) {
+    if (Caption[i] != '&') continue;
+    const unsigned char c = static_cast<unsigned char>(Caption[++i]);
+    if (c == '&') continue;  // "&&" shows one ampersand
+    return Key < 128 && c < 128 && std::tolower(c) == std::tolower(int(Key));
+  }
+  return false;
 }
 
 // ---- TSizeConstraints ----
@@ -668,6 +679,15 @@ void TWinControl::KeyDownBeforeDispatch(TMessage& Message) {
   Message.Result = 0;
 }
 
+bool TWinControl::IsMenuKey(TMessage& Message) {
+  const WORD key = WORD(Message.WParam);
+  const TShiftState shift = KeyboardShiftState();
+  for (TControl* c = this; c; c = c->Parent())
+    if (TPopupMenu* menu = c->PopupMenu(); menu && menu->IsShortCut(key, shift)) return true;
+  TCustomForm* form = GetParentForm();
+  return form && form->Menu() && form->Menu()->IsShortCut(key, shift);
+}
+
 void TWinControl::DoEnter() {
   if (OnEnter) OnEnter(this);
 }
@@ -926,8 +946,20 @@ void TWinControl::WndProc(TMessage& Message) {
       Message.Result = LRESULT(ControlColorBrush(reinterpret_cast<HDC>(Message.WParam)));
       return;
     case CN_KEYDOWN:
-      KeyDownBeforeDispatch(Message);
+    case CN_SYSKEYDOWN:
+      if (IsMenuKey(Message)) {
+        Message.Result = 1;
+        return;
+      }
+      if (Message.Msg == CN_KEYDOWN) KeyDownBeforeDispatch(Message);
+      else Message.Result = 0;
       return;
+    case CN_SYSCHAR: {
+      // Alt+letter: a label's accelerator, else the window's menu bar (by the default handling).
+      TCustomForm* form = GetParentForm();
+      Message.Result = form && form->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0 ? 1 : 0;
+      return;
+    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       if (DoKeyDown(Message)) return;
@@ -949,9 +981,10 @@ void TWinControl::WndProc(TMessage& Message) {
       DoExit();
       return;
     case CM_DIALOGKEY:
-      // Offered to every child until one takes it (default and cancel buttons).
+    case CM_DIALOGCHAR:
+      // Offered to every child until one takes it (default and cancel buttons, labels' accelerators).
       for (TControl* c : std::vector<TControl*>(FControls))
-        if (c->Visible() && c->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam) != 0) {
+        if (c->Visible() && c->Perform(Message.Msg, Message.WParam, Message.LParam) != 0) {
           Message.Result = 1;
           return;
         }

@@ -147,6 +147,9 @@ class TSizeConstraints : public TPersistent {
 
 class TPopupMenu;
 
+// Key is the letter after the single "&" in Caption (ignoring case).
+bool IsAccel(char32_t Key, const String& Caption);
+
 class TControl : public TComponent {
  public:
   explicit TControl(TComponent* AOwner);
@@ -417,6 +420,9 @@ class TWinControl : public TControl {
   // The dialog-key step of a key the application hands over (CN_KEYDOWN): Tab,
   // arrows, Enter and Escape go to the form unless the window wants them.
   void KeyDownBeforeDispatch(TMessage& Message);
+  // The key is the short cut of an item of a popup menu of this control or
+  // of a parent, or of the form's main menu: the item ran.
+  bool IsMenuKey(TMessage& Message);
   virtual void DoEnter();
   virtual void DoExit();
   // The brush for WM_CTLCOLOR*: Color's, with the font colour as text colour.

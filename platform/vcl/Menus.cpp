@@ -374,6 +374,20 @@ TMenuItem* TMenu::FindItem(uintptr_t Value, TFindItemKind Kind) const {
   });
 }
 
+bool TMenu::IsShortCut(WORD Key, TShiftState Shift) {
+  const TShortCut wanted = ::ShortCut(Key, Shift);
+  if ((wanted & 0xFF) == 0) return false;
+  TMenuItem* item = Search(FItems.get(), [&](TMenuItem* i) {
+    if (i->ShortCut() != wanted) return false;
+    for (TMenuItem* p = i; p && p != FItems.get(); p = p->Parent())
+      if (!p->Enabled() || !p->Visible()) return false;
+    return true;
+  });
+  if (!item) return false;
+  item->Click();
+  return true;
+}
+
 bool TMenu::DispatchCommand(WORD ACommand) {
   TMenuItem* item = FindItem(ACommand, fkCommand);
   if (!item) return false;

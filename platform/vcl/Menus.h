@@ -149,6 +149,10 @@ class TMenu : public TComponent {
   void SetOwnerDraw(bool Value);
 
   TMenuItem* FindItem(uintptr_t Value, TFindItemKind Kind) const;
+  // A key pressed with these modifiers: the item it is the ShortCut of runs
+  // its Click when it and its parents are enabled and visible; false when no
+  // such item takes the key (it then goes on to the control).
+  bool IsShortCut(WORD Key, TShiftState Shift);
   // WM_COMMAND of an item: its Click; false when the id is not this menu's.
   bool DispatchCommand(WORD ACommand);
   // WM_INITMENUPOPUP of a submenu: the Click of the item that opens it.

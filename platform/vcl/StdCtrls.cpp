@@ -86,6 +86,16 @@ void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
 }
 
+void TCustomLabel::WndProc(TMessage& Message) {
+  if (Message.Msg == CM_DIALOGCHAR && FFocusControl && FShowAccelChar && Enabled() &&
+      IsAccel(char32_t(Message.WParam), Caption()) && FFocusControl->CanFocus()) {
+    FFocusControl->SetFocus();
+    Message.Result = 1;
+    return;
+  }
+  TGraphicControl::WndProc(Message);
+}
+
 void TCustomLabel::SetText(const String& Value) {
   if (Value == FText) return;
   FText = Value;

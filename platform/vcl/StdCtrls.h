@@ -49,6 +49,8 @@ class TCustomLabel : public TGraphicControl {
   void SetText(const String& Value) override;
   void FontChanged() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // CM_DIALOGCHAR: the accelerator letter moves the focus to FocusControl.
+  void WndProc(TMessage& Message) override;
   // Draws (or, with DT_CALCRECT, measures) the caption in Rect.
   virtual void DoDrawText(TRect& Rect, UINT Flags);
   void AdjustBounds();

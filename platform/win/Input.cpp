@@ -365,10 +365,11 @@ void InjectKey(int vk, bool down) {
   if (vk < 0 || vk > 255) return;
   const bool repeat = down && (s.keys[vk] & 0x80);
   s.keys[vk] = down ? 0x80 : 0;
+  if (down && !repeat) s.altTapped = vk == VK_MENU;
   HWND target = s.focus ? s.focus : s.active;
   if (!target) return;
   const bool alt = s.keys[VK_MENU] & 0x80;
-  const bool sys = alt || vk == VK_MENU || (!s.focus);
+  const bool sys = alt || vk == VK_MENU || vk == VK_F10 || (!s.focus);
   const UINT msg = sys ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
   LPARAM lp = 1 | (alt ? (1 << 29) : 0) | (repeat ? (1 << 30) : 0);
   if (!down) lp |= LPARAM(0xC0000000u);

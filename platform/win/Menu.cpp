@@ -383,6 +383,25 @@ struct Hit {
   int item = -1;
 };
 
+// The items whose "&" letter is ch (ignoring case), in order.
+std::vector<int> MnemonicMatches(const MenuRecord* r, char32_t ch) {
+  std::vector<int> matches;
+  if (!r || ch >= 128) return matches;
+  for (size_t i = 0; i < r->items.size(); ++i) {
+    const std::string& t = r->items[i].text;
+    for (size_t k = 0; k + 1 < t.size(); ++k) {
+      if (t[k] != '&') continue;
+      if (t[k + 1] == '&') {
+        ++k;
+        continue;
+      }
+      if (std::tolower(static_cast<unsigned char>(t[k + 1])) == std::tolower(int(ch))) matches.push_back(int(i));
+      break;
+    }
+  }
+  return matches;
+}
+
 class Tracker {
  public:
   Tracker(HWND owner, UINT flags, bool popup) : owner_(owner), flags_(flags), popup_(popup) {}
@@ -395,6 +414,8 @@ class Tracker {
 
   bool OpenPopup(HMENU menu, int position, POINT at, const RECT* exclude);
   void StartBar(HMENU bar, int item);
+  // From the keyboard: the bar item is selected, and its popup opened when asked.
+  void StartBarKeys(HMENU bar, int item, bool open);
   void SetSystem(bool s) { system_ = s; }
 
  private:
@@ -403,6 +424,9 @@ class Tracker {
   void Select(int level, int item, bool open);
   void CloseFrom(size_t level);
   void SwitchBar(int item, bool selectFirst);
+  // Keyboard mode: only the bar item is selected, no popup is open.
+  void HighlightBar(int item);
+  HWND BarWindow() const;
   void OpenSubmenu(int level, int item);
   Hit HitAt(POINT screen) const;
   void Mouse(UINT msg, POINT screen);
@@ -422,6 +446,7 @@ class Tracker {
   std::vector<Level> levels_;
   bool done_ = false;
   bool chosen_ = false;
+  bool keys_ = false;  // entered from the keyboard: the bar stays selected without a popup
   UINT command_ = 0;
 };
 
@@ -562,6 +587,30 @@ void Tracker::StartBar(HMENU bar, int item) {
   SwitchBar(item, false);
 }
 
+void Tracker::StartBarKeys(HMENU bar, int item, bool open) {
+  bar_ = bar;
+  keys_ = true;
+  if (open) SwitchBar(item, true);
+  else HighlightBar(item);
+}
+
+HWND Tracker::BarWindow() const {
+  MenuRecord* r = Rec(bar_);
+  return r ? r->barWnd : nullptr;
+}
+
+void Tracker::HighlightBar(int item) {
+  MenuRecord* r = Rec(bar_);
+  if (!r || item < 0 || size_t(item) >= r->items.size()) return;
+  CloseFrom(0);
+  if (barSel_ >= 0 && size_t(barSel_) < r->items.size()) r->items[size_t(barSel_)].state &= ~MF_HILITE;
+  barSel_ = item;
+  r->items[size_t(item)].state |= MF_HILITE;
+  InvalidateItem(bar_, item);
+  SendMenuSelect(bar_, item);
+  SetCapture(r->barWnd);
+}
+
 void Tracker::SwitchBar(int item, bool selectFirst) {
   MenuRecord* r = Rec(bar_);
   if (!r || item < 0 || size_t(item) >= r->items.size()) return;
@@ -592,6 +641,7 @@ void Tracker::SwitchBar(int item, bool selectFirst) {
   if (!opened && levels_.empty()) {
     // A bar item without a popup is a command of its own.
     if (IsEnabled(it) && !it.sub) Choose(it);
+    else if (keys_) SetCapture(r->barWnd);
     else done_ = true;
   }
 }
@@ -660,7 +710,19 @@ void Tracker::Mouse(UINT msg, POINT screen) {
 }
 
 void Tracker::Key(WPARAM vk) {
-  if (levels_.empty()) return Cancel();
+  if (levels_.empty()) {
+    // Keyboard mode on the bar: the arrows move along it, Down or Enter opens.
+    MenuRecord* bar = Rec(bar_);
+    if (!keys_ || !bar || bar->items.empty()) return Cancel();
+    const int n = int(bar->items.size());
+    switch (vk) {
+      case VK_LEFT: return HighlightBar((barSel_ + n - 1) % n);
+      case VK_RIGHT: return HighlightBar((barSel_ + 1) % n);
+      case VK_DOWN: case VK_UP: case VK_RETURN: case VK_SPACE: return SwitchBar(barSel_, true);
+      case VK_ESCAPE: case VK_MENU: case VK_F10: return Cancel();
+    }
+    return;
+  }
   const int deepest = int(levels_.size()) - 1;
   MenuRecord* r = Rec(levels_.back().menu);
   const int sel = Selected(deepest);
@@ -690,29 +752,24 @@ void Tracker::Key(WPARAM vk) {
       return;
     case VK_ESCAPE:
       if (levels_.size() > 1) return CloseFrom(levels_.size() - 1);
+      if (keys_ && bar_) return HighlightBar(barSel_);  // back to the bar
       return Cancel();
-    case VK_MENU: case 0x79 /* VK_F10 */:
+    case VK_MENU: case VK_F10:
       return Cancel();
   }
 }
 
 void Tracker::Mnemonic(char32_t ch) {
-  if (levels_.empty() || ch >= 128) return;
+  if (ch >= 128) return;
+  if (levels_.empty()) {
+    if (!keys_) return;
+    const std::vector<int> onBar = MnemonicMatches(Rec(bar_), ch);
+    if (!onBar.empty()) SwitchBar(onBar.front(), true);
+    return;
+  }
   const int deepest = int(levels_.size()) - 1;
   MenuRecord* r = Rec(levels_.back().menu);
-  std::vector<int> matches;
-  for (size_t i = 0; i < r->items.size(); ++i) {
-    const std::string& t = r->items[i].text;
-    for (size_t k = 0; k + 1 < t.size(); ++k) {
-      if (t[k] != '&') continue;
-      if (t[k + 1] == '&') {
-        ++k;
-        continue;
-      }
-      if (std::tolower(static_cast<unsigned char>(t[k + 1])) == std::tolower(int(ch))) matches.push_back(int(i));
-      break;
-    }
-  }
+  const std::vector<int> matches = MnemonicMatches(r, ch);
   if (matches.empty()) {
     if (Notify()) {
       const LRESULT a = SendMessageW(owner_, WM_MENUCHAR, MAKEWPARAM(int(ch), MF_POPUP),
@@ -735,14 +792,17 @@ bool Tracker::Run() {
   bool idleSent = false;
   MSG m;
   while (!done_) {
-    if (levels_.empty() || !Ours(GetCapture())) break;  // dismissed from outside (WM_CANCELMODE, a lost capture)
-    if (!NextModalMessage(&m, Notify() ? owner_ : nullptr, MSGF_MENU, levels_.back().wnd, &idleSent)) continue;
+    // Dismissed from outside (WM_CANCELMODE, a lost capture).
+    const bool barOnly = levels_.empty() && keys_ && BarWindow();
+    if (barOnly ? GetCapture() != BarWindow() : (levels_.empty() || !Ours(GetCapture()))) break;
+    HWND loopWnd = barOnly ? BarWindow() : levels_.back().wnd;
+    if (!NextModalMessage(&m, Notify() ? owner_ : nullptr, MSGF_MENU, loopWnd, &idleSent)) continue;
     if (m.message == WM_QUIT) {
       PostQuitMessage(int(m.wParam));  // the main loop's, not ours
       break;
     }
     if (m.message >= WM_MOUSEFIRST && m.message <= WM_MOUSELAST) {
-      if (!Ours(m.hwnd)) continue;
+      if (!Ours(m.hwnd) && !(levels_.empty() && m.hwnd == BarWindow())) continue;
       POINT p{GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam)};
       if (m.message != WM_MOUSEWHEEL) ClientToScreen(m.hwnd, &p);
       Mouse(m.message, p);
@@ -764,7 +824,9 @@ bool Tracker::Run() {
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }
+  S().altTapped = false;  // the Alt that ends the menu does not open it again on release
   CloseFrom(0);
+  if (keys_ && GetCapture() == BarWindow()) ReleaseCapture();
   if (MenuRecord* r = Rec(bar_)) {
     for (MenuItem& it : r->items) it.state &= ~MF_HILITE;
     if (Window* w = Get(r->barWnd); w && Visible(w)) PaintFrame(w);
@@ -946,6 +1008,22 @@ bool MenuBarContains(Window* w, POINT windowPoint) {
   return PtInRect(&area, windowPoint);
 }
 
+// The system menu below the window icon.
+static void TrackSystemMenu(Window* w) {
+  HWND wnd = w->handle;
+  RECT wr;
+  GetWindowRect(wnd, &wr);
+  const RECT icon = CaptionButtonRect(w, HTSYSMENU);
+  HMENU sys = GetSystemMenu(wnd, FALSE);
+  UpdateSystemMenu(w, sys);
+  Tracker t(wnd, 0, true);
+  t.SetSystem(true);
+  RunTracking(t, wnd, 0, true, sys, [&] {
+    current = &t;
+    return t.OpenPopup(sys, 0, POINT{wr.left + icon.left, wr.top + icon.bottom}, nullptr);
+  });
+}
+
 // SC_MOUSEMENU: a press on the bar opens the item's popup; on the window icon, the system menu.
 void TrackFrameMenu(Window* w, POINT screen) {
   if (current) return;
@@ -969,14 +1047,30 @@ void TrackFrameMenu(Window* w, POINT screen) {
     return;
   }
   RECT icon = CaptionButtonRect(w, HTSYSMENU);
-  if (!PtInRect(&icon, p)) return;
-  HMENU sys = GetSystemMenu(wnd, FALSE);
-  UpdateSystemMenu(w, sys);
-  Tracker t(wnd, 0, true);
-  t.SetSystem(true);
-  RunTracking(t, wnd, 0, true, sys, [&] {
+  if (PtInRect(&icon, p)) TrackSystemMenu(w);
+}
+
+void TrackKeyMenu(Window* w, char32_t ch) {
+  if (current) return;
+  HWND wnd = w->handle;
+  auto found = M().bars.find(wnd);
+  MenuRecord* r = found == M().bars.end() ? nullptr : Rec(found->second);
+  if (ch == U' ' || !r || !r->barWnd || r->items.empty()) {
+    if (ch == U' ' && (w->style & WS_SYSMENU)) TrackSystemMenu(w);  // Alt+Space
+    return;
+  }
+  int item = 0;
+  if (ch) {
+    const std::vector<int> matches = MnemonicMatches(r, ch);
+    if (matches.empty()) return;
+    item = matches.front();
+  }
+  HMENU bar = found->second;
+  Tracker t(wnd, 0, false);
+  RunTracking(t, wnd, 0, false, bar, [&] {
     current = &t;
-    return t.OpenPopup(sys, 0, POINT{wr.left + icon.left, wr.top + icon.bottom}, nullptr);
+    t.StartBarKeys(bar, item, ch != 0);
+    return true;
   });
 }
 

@@ -464,6 +464,9 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case SC_MOUSEMENU:
           TrackFrameMenu(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
           return 0;
+        case SC_KEYMENU:
+          TrackKeyMenu(w, char32_t(lParam));
+          return 0;
         case SC_MINIMIZE: ShowWindow(wnd, SW_MINIMIZE); return 0;
         case SC_MAXIMIZE: ShowWindow(wnd, SW_SHOWMAXIMIZED); return 0;
         case SC_RESTORE: ShowWindow(wnd, SW_RESTORE); return 0;
@@ -500,6 +503,18 @@ LRESULT DefWindowProcW(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SYSKEYDOWN:
       if (wParam == WPARAM(VK_F4)) SendMessageW(GetAncestor(wnd, GA_ROOT), WM_SYSCOMMAND, SC_CLOSE, 0);
+      if (wParam == WPARAM(VK_F10) && !(s.keys[VK_SHIFT] & 0x80))
+        SendMessageW(GetAncestor(wnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, 0);
+      return 0;
+    case WM_SYSKEYUP:
+      if (wParam == WPARAM(VK_MENU) && s.altTapped) {
+        s.altTapped = false;
+        SendMessageW(GetAncestor(wnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, 0);
+      }
+      return 0;
+    case WM_SYSCHAR:
+      if (wParam != WPARAM(VK_TAB) && wParam != WPARAM(VK_ESCAPE))
+        SendMessageW(GetAncestor(wnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, LPARAM(wParam));
       return 0;
     case WM_CANCELMODE:
       if (s.capture == wnd) ReleaseCapture();

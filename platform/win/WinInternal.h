@@ -126,6 +126,7 @@ struct State {
   HWND pressedButtonWnd = nullptr;  // caption button pressed, with its code
   LRESULT pressedButton = 0;
   bool systemClasses = false;  // the layer's control classes are registered
+  bool altTapped = false;      // Alt went down with no other key since: its release enters the menu bar
 };
 
 State& S();
@@ -191,6 +192,9 @@ int MenuBarHeight(Window* w, int width);  // lays the bar out for a window this 
 int PaintMenuBar(Window* w, HDC dc);      // window coordinates; returns the bar's height
 bool MenuBarContains(Window* w, POINT windowPoint);
 void TrackFrameMenu(Window* w, POINT screen);  // SC_MOUSEMENU: the bar's popups or the system menu
+// SC_KEYMENU: the bar from the keyboard, its first item selected (ch 0) or the
+// popup whose mnemonic ch is opened; ' ' opens the system menu.
+void TrackKeyMenu(Window* w, char32_t ch);
 void ForgetWindowMenus(HWND wnd);              // the window is gone: its bar and system menu go too
 
 // Activation and focus

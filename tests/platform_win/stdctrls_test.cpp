@@ -2,6 +2,7 @@
 // fire, modal results and the close query, keyboard navigation, layout by
 // Align, Anchors and Constraints, and window definitions of every class.
 
+#include <cctype>
 #include <deque>
 #include <functional>
 
@@ -500,6 +501,53 @@ TEST_F(StdControlsTest, TabOrderArrowsEnterAndEscapeMoveAndPressAsInDialogs) {
   Key(VK_RETURN, '\r');
   EXPECT_EQ(okClicks, 1);
   EXPECT_EQ(memo->Text(), "\r\n");
+}
+
+TEST_F(StdControlsTest, ALabelsAcceleratorWithAltMovesTheFocusToItsControl) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 300, 200);
+  auto* first = new TEdit(&form);
+  first->SetParent(&form);
+  auto* target = new TEdit(&form);
+  target->SetParent(&form);
+  target->SetTop(60);
+  auto* label = new TLabel(&form);
+  label->SetParent(&form);
+  label->SetTop(40);
+  label->SetFocusControl(target);
+  form.Show();
+  SetActiveWindow(form.Handle());
+  Application->ProcessMessages();
+  struct Case {
+    const char* caption;
+    bool showAccel;
+    bool enabled;
+    char32_t ch;
+    bool moves;
+  };
+  const Case cases[] = {
+      {"&Name:", true, true, U'n', true},    // the letter, either case
+      {"&Name:", true, true, U'N', true},
+      {"&Name:", true, true, U'a', false},   // another letter
+      {"&Name:", false, true, U'n', false},  // ShowAccelChar off
+      {"&Name:", true, false, U'n', false},  // a disabled label
+      {"&&Name:", true, true, U'n', false},  // "&&" is a plain ampersand
+      {"Fi&&le &name", true, true, U'n', true},
+  };
+  for (const Case& c : cases) {
+    label->SetCaption(c.caption);
+    label->SetShowAccelChar(c.showAccel);
+    label->SetEnabled(c.enabled);
+    first->SetFocus();
+    InjectKey(VK_MENU, true);
+    Key(std::toupper(int(c.ch)), c.ch);
+    InjectKey(VK_MENU, false);
+    Application->ProcessMessages();
+    EXPECT_EQ(GetFocus() == target->Handle(), c.moves) << c.caption << ' ' << char(c.ch);
+  }
+  EXPECT_EQ(first->Text(), "");  // Alt with a letter types nothing
+  EXPECT_EQ(target->Text(), "");
 }
 
 // ---- Layout ----

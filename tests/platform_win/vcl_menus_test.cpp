@@ -13,6 +13,7 @@
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/Menus.h"
+#include "platform/vcl/StdCtrls.h"
 #include "platform/vcl/TypInfo.h"
 #include "tests/platform_win/WinTestUtil.h"
 
@@ -260,6 +261,104 @@ TEST_F(VclMenuTest, OwnerDrawnItemsGoThroughTheirHandlersWithACanvas) {
   EXPECT_FALSE(selectedStates.front());
   EXPECT_TRUE(selectedStates.back());  // redrawn selected after the key
   EXPECT_EQ(clicks_, (std::vector<std::string>{"popup"}));
+}
+
+// Presses vk with the modifier keys held, as a user would.
+void Chord(const std::vector<int>& mods, int vk) {
+  for (int m : mods) InjectKey(m, true);
+  InjectKey(vk, true);
+  Application->ProcessMessages();
+  InjectKey(vk, false);
+  for (int m : mods) InjectKey(m, false);
+  Application->ProcessMessages();
+}
+
+TEST_F(VclMenuTest, ShortCutKeysRunEnabledVisibleItemsOfTheFormsAndTheControlsMenus) {
+  auto* edit = new TEdit(form_);
+  edit->SetParent(Find<TPanel>("Panel1"));
+  edit->SetFocus();
+  auto* open = Find<TMenuItem>("mnuOpen");
+  auto* file = Find<TMenuItem>("mnuFile");
+  Find<TMenuItem>("mnuRemove")->SetShortCut(ShortCut(VK_DELETE, TShiftState{ssShift}));
+  struct Case {
+    std::function<void()> setup;
+    std::vector<int> mods;
+    int vk;
+    std::vector<std::string> clicks;
+  };
+  const Case cases[] = {
+      {[] {}, {VK_CONTROL}, 'O', {"open"}},                      // the main menu's item
+      {[] {}, {VK_SHIFT}, VK_DELETE, {"remove"}},                // the parent panel's popup menu
+      {[] {}, {}, 'O', {}},                                      // without its modifier
+      {[&] { open->SetEnabled(false); }, {VK_CONTROL}, 'O', {}},  // a disabled item
+      {[&] {
+         open->SetEnabled(true);
+         file->SetEnabled(false);
+       }, {VK_CONTROL}, 'O', {}},                                 // under a disabled parent
+      {[&] {
+         file->SetEnabled(true);
+         open->SetVisible(false);
+       }, {VK_CONTROL}, 'O', {}},                                 // a hidden item
+  };
+  for (const Case& c : cases) {
+    clicks_.clear();
+    c.setup();
+    Chord(c.mods, c.vk);
+    EXPECT_EQ(clicks_, c.clicks) << ShortCutToText(TShortCut(c.vk));
+  }
+  EXPECT_EQ(edit->Text(), "");
+}
+
+TEST_F(VclMenuTest, AltAndF10EnterTheBarWhereArrowsWalkAndEscapeLeaves) {
+  auto* help = new TMenuItem(form_);
+  help->SetCaption("&Help");
+  auto* about = new TMenuItem(form_);
+  about->SetCaption("&About");
+  about->OnClick = [this](TObject*) { clicks_.push_back("about"); };
+  help->Add(about);
+  Find<TMainMenu>("MainMenu1")->Items()->Add(help);
+  HMENU bar = GetMenu(form_->Handle());
+  SetFocus(form_->Handle());
+  auto hot = [bar] {
+    std::string s;
+    for (int i = 0; i < GetMenuItemCount(bar); ++i) s += (GetMenuState(bar, UINT(i), MF_BYPOSITION) & MF_HILITE) ? '1' : '0';
+    RECT r;
+    return s + (GetMenuItemRect(nullptr, GetSubMenu(bar, 1), 0, &r) ? "+help" : "");
+  };
+  std::vector<std::string> seen;
+  IdleScript script(form_->Handle());
+  // Alt alone: the bar's first item, no popup; Right moves along, Down opens, Enter chooses.
+  script.steps = {[&] { seen.push_back(hot()); Key(VK_RIGHT); },
+                  [&] { seen.push_back(hot()); Key(VK_DOWN); },
+                  [&] { seen.push_back(hot()); Key(VK_RETURN); }};
+  Key(VK_MENU);
+  Application->ProcessMessages();
+  EXPECT_EQ(seen, (std::vector<std::string>{"10", "01", "01+help"}));
+  EXPECT_EQ(clicks_, (std::vector<std::string>{"about"}));
+  EXPECT_EQ(hot(), "00");
+  // F10 too; Escape from a popup goes back to the bar, and again leaves it.
+  seen.clear();
+  clicks_.clear();
+  script.steps = {[&] { seen.push_back(hot()); Key(VK_LEFT); },
+                  [&] { seen.push_back(hot()); Key(VK_DOWN); },
+                  [&] { seen.push_back(hot()); Key(VK_ESCAPE); },
+                  [&] { seen.push_back(hot()); Key(VK_ESCAPE); }};
+  Key(VK_F10);
+  Application->ProcessMessages();
+  EXPECT_EQ(seen, (std::vector<std::string>{"10", "01", "01+help", "01"}));
+  EXPECT_TRUE(clicks_.empty());
+  EXPECT_EQ(hot(), "00");
+  // Alt with a letter opens that item's popup with its first item selected.
+  script.steps = {[&] { Key(VK_RETURN); }};
+  InjectKey(VK_MENU, true);
+  InjectKey('F', true);
+  InjectChar(U'f');
+  InjectKey('F', false);
+  InjectKey(VK_MENU, false);
+  Application->ProcessMessages();
+  Application->ProcessMessages();
+  EXPECT_EQ(clicks_, (std::vector<std::string>{"open"}));
+  EXPECT_EQ(hot(), "00");
 }
 
 TEST(ShortCutTest, TextAndValuesConvertBothWays) {
