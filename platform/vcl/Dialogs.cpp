@@ -104,6 +104,7 @@ class Browser {
   bool IncludeFiles = false;  // folders mode
   bool EditBox = false;       // folders mode
   bool Validate = false;      // folders mode
+  bool NewFolder = false;     // folders mode: the Make New Folder button
   BROWSEINFOW* Info = nullptr;
   String OkText = "&Open";
 
@@ -122,6 +123,7 @@ class Browser {
   void SelectionChanged();
   void Ok();
   void Up();
+  void MakeNewFolder();
   String Resolve(const String& typed) const;
   int Callback(UINT msg, LPARAM lp);
   bool InsideRoot(const String& folder) const;
@@ -187,6 +189,10 @@ LRESULT Browser::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         Up();
         return 0;
       }
+      if (id == psh2 && code == BN_CLICKED) {
+        MakeNewFolder();
+        return 0;
+      }
       if (id == lst1 && code == LBN_DBLCLK) {
         const int i = Selected();
         if (i >= 0 && entries_[size_t(i)].Folder) Navigate(Folder + entries_[size_t(i)].Name + "/");
@@ -241,6 +247,7 @@ void Browser::Create() {
     for (const FilterEntry& f : Filters) SendMessageW(combo, CB_ADDSTRING, 0, LPARAM(f.Caption.c_str()));
     SendMessageW(combo, CB_SETCURSEL, WPARAM(FilterIndex), 0);
   }
+  if (mode_ == Folders && NewFolder) child("BUTTON", "&Make New Folder", WS_TABSTOP | BS_PUSHBUTTON, psh2);
   child("BUTTON", OkText.c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
   child("BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
 }
@@ -271,6 +278,7 @@ void Browser::Layout() {
   }
   if (!Item(edt1)) MoveWindow(Item(IDOK), w - 2 * kMargin - 2 * kButtonWidth, y, kButtonWidth, kRow, TRUE);
   MoveWindow(Item(IDCANCEL), w - kMargin - kButtonWidth, y, kButtonWidth, kRow, TRUE);
+  if (HWND make = Item(psh2)) MoveWindow(make, kMargin, y, 2 * kButtonWidth - kMargin, kRow, TRUE);
 }
 
 void Browser::Navigate(const String& folder) {
@@ -358,6 +366,32 @@ String Browser::Resolve(const String& typed) const {
 void Browser::Up() {
   const String parent = ExtractFilePath(NoTrailingDelimiter(Folder));
   if (!parent.empty() && parent != Folder) Navigate(parent);
+}
+
+void Browser::MakeNewFolder() {
+  String name;
+  if (HWND e = Item(edt1)) {
+    char buf[1024] = "";
+    GetWindowTextW(e, buf, sizeof(buf));
+    name = Trim(String(buf));
+  }
+  const bool usable = !name.empty() && name != "." && name != ".." && name.find('/') == String::npos &&
+                      !FileExists(Folder + name) && !DirectoryExists(Folder + name);
+  if (!usable) {
+    name = "New folder";
+    for (int n = 2; n < 10000 && (FileExists(Folder + name) || DirectoryExists(Folder + name)); ++n)
+      name = Format("New folder (%d)", {n});
+  }
+  if (!CreateDir(Folder + name)) {
+    MessageBoxW(wnd_, ("Unable to create the folder \"" + name + "\" in " + Folder + ".").c_str(), Title.c_str(),
+                MB_OK | MB_ICONERROR);
+    return;
+  }
+  Fill();
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].Folder && entries_[i].Name == name) SendMessageW(Item(lst1), LB_SETCURSEL, WPARAM(i), 0);
+  SelectionChanged();
+  SetFocus(Item(lst1));
 }
 
 void Browser::Ok() {
@@ -541,6 +575,7 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* bi) {
   b.IncludeFiles = bi->ulFlags & BIF_BROWSEINCLUDEFILES;
   b.EditBox = bi->ulFlags & BIF_EDITBOX;
   b.Validate = bi->ulFlags & BIF_VALIDATE;
+  b.NewFolder = (bi->ulFlags & BIF_NEWDIALOGSTYLE) && !(bi->ulFlags & BIF_NONEWFOLDERBUTTON);
   if (!b.Run(bi->hwndOwner) || b.Chosen.empty()) return nullptr;
   if (bi->pszDisplayName) {
     const String name = ExtractFileName(b.Chosen.front());

@@ -8,7 +8,11 @@
 // (MSGF_DIALOGBOX, the dialog) whenever its loop runs out of input.
 //
 // The controls carry fixed ids: the listing lst1, the file name edt1, the
-// path edt2, the filter combo box cmb1, Up psh1, and IDOK / IDCANCEL.
+// path edt2, the filter combo box cmb1, Up psh1, and IDOK / IDCANCEL. The
+// folder browser in its new style (BIF_NEWDIALOGSTYLE without
+// BIF_NONEWFOLDERBUTTON) adds Make New Folder psh2: it makes the folder named
+// in the edit box when that names nothing yet, else "New folder" (numbered
+// when taken), in the folder shown, and selects it.
 
 #include <memory>
 
@@ -17,6 +21,7 @@
 #include "platform/win/Windows.h"
 
 constexpr int psh1 = 0x0400;
+constexpr int psh2 = 0x0401;
 constexpr int lst1 = 0x0460;
 constexpr int cmb1 = 0x0470;
 constexpr int edt1 = 0x0480;

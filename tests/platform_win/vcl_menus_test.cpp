@@ -587,4 +587,50 @@ TEST_F(DialogTest, TheFolderBrowserStartsWhereItIsToldAndIsSubclassedBeforeItsFi
   ILFree(rootList);
 }
 
+TEST_F(DialogTest, TheNewStyleFolderBrowserMakesFoldersWhereItStands) {
+  PIDLIST_ABSOLUTE rootList = nullptr;
+  ASSERT_EQ(SHParseDisplayName(root_.c_str(), nullptr, &rootList, 0, nullptr), S_OK);
+  BROWSEINFOW bi;
+  bi.hwndOwner = form_->Handle();
+  bi.pidlRoot = rootList;
+  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+  auto make = [] { SendMessageW(Child(Dialog(), psh2), BM_CLICK, 0, 0); };
+  std::vector<std::string> listing;
+  IdleScript script(form_->Handle());
+  script.steps = {
+      make,  // "New folder"
+      make,  // the edit box names the selected folder, which exists: numbered
+      [&] {
+        SetWindowTextW(Child(Dialog(), edt1), "Renders");
+        make();
+      },
+      [&] {
+        listing = Listing(Dialog());
+        Key(VK_RETURN);  // the new folder is selected
+      },
+  };
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+  ASSERT_NE(chosen, nullptr);
+  char path[MAX_PATH * 2];
+  ASSERT_TRUE(SHGetPathFromIDListW(chosen, path));
+  EXPECT_EQ(std::string(path), root_ + "Renders");
+  ILFree(chosen);
+  for (const char* made : {"New folder", "New folder (2)", "Renders"}) {
+    EXPECT_TRUE(DirectoryExists(root_ + made)) << made;
+    EXPECT_NE(std::find(listing.begin(), listing.end(), std::string(made) + "/"), listing.end()) << made;
+  }
+  // The old style, or BIF_NONEWFOLDERBUTTON, has no such button.
+  for (UINT flags : {UINT(BIF_RETURNONLYFSDIRS), UINT(BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON)}) {
+    bi.ulFlags = flags;
+    bool button = true;
+    script.steps = {[&] {
+      button = Child(Dialog(), psh2) != nullptr;
+      Key(VK_ESCAPE);
+    }};
+    EXPECT_EQ(SHBrowseForFolderW(&bi), nullptr);
+    EXPECT_FALSE(button) << flags;
+  }
+  ILFree(rootList);
+}
+
 }  // namespace
