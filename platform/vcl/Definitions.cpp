@@ -49,9 +49,10 @@ class TParser {
   explicit TParser(std::string_view Text) : FText(Text) { Next(); }
 
   TDefObject ParseObject() {
-    if (!IsIdent("object") && !IsIdent("inherited")) Fail(FTok.Line, "'object' expected");
+    if (!IsIdent("object") && !IsIdent("inherited") && !IsIdent("inline")) Fail(FTok.Line, "'object' expected");
     TDefObject obj;
     obj.Line = FTok.Line;
+    obj.Inline = IsIdent("inline");
     Next();
     obj.Name = ExpectIdent("component name");
     ExpectSymbol(":");
@@ -62,7 +63,7 @@ class TParser {
         Next();
         return obj;
       }
-      if (IsIdent("object") || IsIdent("inherited")) {
+      if (IsIdent("object") || IsIdent("inherited") || IsIdent("inline")) {
         obj.Children.push_back(ParseObject());
         continue;
       }
@@ -369,7 +370,7 @@ void WriteValue(String& out, const TDefValue& v, const String& indent) {
 }
 
 void WriteObject(String& out, const TDefObject& obj, const String& indent) {
-  out += indent + "object " + obj.Name + ": " + obj.ClassName + '\n';
+  out += indent + (obj.Inline ? "inline " : "object ") + obj.Name + ": " + obj.ClassName + '\n';
   WriteProperties(out, obj.Properties, indent + "  ");
   for (const TDefObject& child : obj.Children) WriteObject(out, child, indent + "  ");
   out += indent + "end\n";
@@ -427,11 +428,22 @@ class TLoader {
     if (asParent) asParent->DisableAlign();
     for (const TDefProperty& p : Def.Properties) Apply(Instance, p);
     for (const TDefObject& child : Def.Children) {
+      // A component the inline host's own definition made: the block changes it.
+      if (Def.Inline && dynamic_cast<TDefinitionHost*>(Instance))
+        if (TComponent* own = Instance->FindComponent(child.Name)) {
+          LoadObject(own, child, nullptr);
+          continue;
+        }
       const TRegisteredClass* cls = FindClassInfo(child.ClassName);
       if (!cls || !cls->Create) Fail(child.Line, Format("Class %s not found", {child.ClassName}));
       TComponent* c = cls->Create(FRoot);
       Guard(child.Line, [&] { c->SetName(child.Name); });
       if (!dynamic_cast<TControl*>(c)) Guard(child.Line, [&] { c->SetParentComponent(Instance); });
+      if (child.Inline) {
+        auto* host = dynamic_cast<TDefinitionHost*>(c);
+        if (!host || !host->HasOwnDefinition()) Fail(child.Line, Format("Class %s cannot be inline", {child.ClassName}));
+        Guard(child.Line, [&] { host->LoadOwnDefinition(); });
+      }
       LoadObject(c, child, asParent ? asParent : ParentControl);
     }
     if (asParent) asParent->EnableAlign();
@@ -668,6 +680,7 @@ TDefObject DescribeOne(TComponent* Root, TComponent* C, const THandlerRegistry* 
   obj.Name = C->GetName();
   const TRegisteredClass* cls = FindClassInfo(C);
   obj.ClassName = C == Root || !cls ? BareClassName(C) : cls->ClassName;
+  if (auto* host = dynamic_cast<TDefinitionHost*>(C); host && C != Root) obj.Inline = host->HasOwnDefinition();
   std::vector<TDefProperty> props;
   DescribeProperties(C, "", Handlers, props);
   for (TDefProperty& p : props)

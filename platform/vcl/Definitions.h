@@ -9,6 +9,7 @@
 //     Picture.Data = { 0754426974...}      (hex of the picture's stored form)
 //     OnClick = btnStartClick
 //     object btnStart: TButton ... end
+//     inline Preview1: TPreviewFrame ... end   (a frame with its own definition)
 //   end
 //
 // The reader parses the text into a tree; the loader builds components from
@@ -51,11 +52,24 @@ struct TDefObject {
   String Name;
   String ClassName;
   int Line = 0;
+  bool Inline = false;  // written "inline": the component brings its own definition
   std::vector<TDefProperty> Properties;
   std::vector<TDefObject> Children;
   bool operator==(const TDefObject& o) const {
-    return Name == o.Name && ClassName == o.ClassName && Properties == o.Properties && Children == o.Children;
+    return Name == o.Name && ClassName == o.ClassName && Inline == o.Inline && Properties == o.Properties &&
+           Children == o.Children;
   }
+};
+
+// A component with a window definition of its own (a frame). Placed in another
+// definition by an "inline" block, it loads its own definition first; then the
+// block's properties apply, and the block's children change the components of
+// the same name that it owns (others join it).
+class TDefinitionHost {
+ public:
+  virtual ~TDefinitionHost() = default;
+  virtual bool HasOwnDefinition() const = 0;
+  virtual void LoadOwnDefinition() = 0;
 };
 
 // EReadError "Line <n>: <what went wrong>" for malformed text.

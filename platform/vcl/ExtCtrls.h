@@ -218,7 +218,7 @@ class TScrollBox : public TCustomControl {
 
 // A reusable group of controls with a window definition of its own (found by
 // the class name given), placed on forms like any container.
-class TCustomFrame : public TScrollBox {
+class TCustomFrame : public TScrollBox, public TDefinitionHost {
  public:
   explicit TCustomFrame(TComponent* AOwner);
   TCustomFrame(TComponent* AOwner, const String& DefinitionClass);
@@ -226,6 +226,8 @@ class TCustomFrame : public TScrollBox {
   // EReadError when none is embedded for the class or the definition is wrong.
   void LoadDefinition();
   THandlerRegistry& Handlers() { return FHandlers; }
+  bool HasOwnDefinition() const override { return !FDefinitionClass.empty(); }
+  void LoadOwnDefinition() override { LoadDefinition(); }
 
  private:
   String FDefinitionClass;

@@ -3,6 +3,7 @@
 // errors that name what is wrong.
 
 #include "platform/vcl/Definitions.h"
+#include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/TypInfo.h"
 #include "tests/platform_win/WinTestUtil.h"
 
@@ -215,6 +216,68 @@ TEST_F(DefinitionsTest, FormLoadsItsEmbeddedDefinitionWhenCreated) {
   }
 }
 
+class TClipFrame : public TFrame {
+ public:
+  explicit TClipFrame(TComponent* AOwner) : TFrame(AOwner, "TClipFrame") {
+    Handlers().Register("btnPlayClick", TNotifyEvent([this](TObject*) { ++Plays; }));
+  }
+  int Plays = 0;
+};
+
+TEST_F(DefinitionsTest, InlineFramesBringTheirOwnDefinitionAndTheBlockChangesIt) {
+  RegisterPropertyClass<TClipFrame, TFrame>("TClipFrame", {});
+  RegisterWindowDefinition(R"(object ClipFrame: TClipFrame
+  Width = 200
+  Height = 80
+  object lblClip: TLabel
+    Caption = 'Clip'
+  end
+  object btnPlay: TButton
+    Top = 30
+    Caption = 'Play'
+    OnClick = btnPlayClick
+  end
+end
+)");
+  const char* host = R"(object Host: TForm
+  inline Clip1: TClipFrame
+    Left = 10
+    Top = 20
+    object lblClip: TLabel
+      Caption = 'First clip'
+    end
+    object lblMore: TLabel
+      Top = 60
+      Caption = 'More'
+    end
+  end
+end
+)";
+  TForm form(nullptr);
+  form.SetName("Host");
+  LoadDefinition(&form, std::string_view(host), &form.Handlers());
+  auto* frame = dynamic_cast<TClipFrame*>(form.FindComponent("Clip1"));
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->Parent(), &form);
+  EXPECT_EQ(frame->BoundsRect(), Bounds(10, 20, 200, 80));
+  auto* clip = dynamic_cast<TLabel*>(frame->FindComponent("lblClip"));
+  ASSERT_NE(clip, nullptr);
+  EXPECT_EQ(clip->Caption(), "First clip");
+  auto* more = dynamic_cast<TLabel*>(form.FindComponent("lblMore"));
+  ASSERT_NE(more, nullptr);
+  EXPECT_EQ(more->Parent(), frame);
+  auto* play = dynamic_cast<TButton*>(frame->FindComponent("btnPlay"));
+  ASSERT_NE(play, nullptr);
+  play->Click();
+  EXPECT_EQ(frame->Plays, 1);
+  // Written back as an inline block that reads again.
+  const String text = WriteDefinition(DescribeComponent(&form, &form.Handlers()));
+  EXPECT_NE(text.find("inline Clip1: TClipFrame"), String::npos);
+  TForm again(nullptr);
+  LoadDefinition(&again, std::string_view(text), &again.Handlers());
+  EXPECT_NE(dynamic_cast<TClipFrame*>(again.FindComponent("Clip1")), nullptr);
+}
+
 TEST_F(DefinitionsTest, FailuresNameWhatIsWrongAndWhere) {
   struct Case {
     const char* text;
@@ -237,6 +300,7 @@ TEST_F(DefinitionsTest, FailuresNameWhatIsWrongAndWhere) {
       {"object F: TForm\nend\nend", "Line 3: Text after the last 'end'"},
       {"object F: TForm\n  Tag = 99999999999999999999\nend", "Line 2: Invalid number 99999999999999999999"},
       {"object F: TForm\n  X.Data = {ABC}\nend", "Line 2: Odd number of hex digits"},
+      {"object F: TForm\n  inline W: TWidget\n  end\nend", "Line 2: Class TWidget cannot be inline"},
       {"object F: TForm\n  Caption = #\nend", "Line 2: Invalid character code"},
   };
   for (const Case& c : cases) {
