@@ -127,6 +127,11 @@ LRESULT ComboBox::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
       dropHeight_ = cs->cy;
       const DWORD s = Style();
+      // Scroll bars asked of a combo box are its list's; the field has none.
+      if (s & (WS_VSCROLL | WS_HSCROLL)) {
+        SetWindowLongPtrW(hwnd, GWL_STYLE, LONG_PTR(s & ~(WS_VSCROLL | WS_HSCROLL)));
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+      }
       DWORD listStyle = WS_VSCROLL | LBS_NOTIFY | LBS_COMBOBOX | (s & CBS_SORT ? LBS_SORT : 0) |
                         (s & CBS_HASSTRINGS ? LBS_HASSTRINGS : 0) |
                         (s & CBS_OWNERDRAWFIXED ? LBS_OWNERDRAWFIXED : 0) |

@@ -217,10 +217,11 @@ void DrawArrowGlyph(HDC dc, const RECT& r, ArrowDir dir, bool enabled) {
   // A triangle drawn as lines of shrinking length, so that it stays crisp at every size.
   for (int i = 0; i < size; ++i) {
     switch (dir) {
-      case ArrowDir::Up: HLine(dc, cx - size + 1 + i, cx + size - i, cy - size / 2 + i, color); break;
-      case ArrowDir::Down: HLine(dc, cx - size + 1 + i, cx + size - i, cy + size / 2 - i, color); break;
-      case ArrowDir::Left: VLine(dc, cx - size / 2 + i, cy - size + 1 + i, cy + size - i, color); break;
-      case ArrowDir::Right: VLine(dc, cx + size / 2 - i, cy - size + 1 + i, cy + size - i, color); break;
+      // Line i is the i-th from the base, which lies opposite the tip.
+      case ArrowDir::Up: HLine(dc, cx - size + 1 + i, cx + size - i, cy + size / 2 - i, color); break;
+      case ArrowDir::Down: HLine(dc, cx - size + 1 + i, cx + size - i, cy - size / 2 + i, color); break;
+      case ArrowDir::Left: VLine(dc, cx + size / 2 - i, cy - size + 1 + i, cy + size - i, color); break;
+      case ArrowDir::Right: VLine(dc, cx - size / 2 + i, cy - size + 1 + i, cy + size - i, color); break;
     }
   }
 }

@@ -571,11 +571,36 @@ TEST_F(ControlsTest, ListBoxKeepsSortedItemsAndFollowsMouseAndKeys) {
 }
 
 TEST_F(ControlsTest, ComboBoxDropsItsListPicksAndCancels) {
-  HWND cb = Make("COMBOBOX", CBS_DROPDOWNLIST, 10, 10, 120, 200);
+  HWND cb = Make("COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 10, 10, 120, 200);
   for (const char* s : {"one", "two", "three"}) SendMessageW(cb, CB_ADDSTRING, 0, LPARAM(s));
   RECT r;
   GetWindowRect(cb, &r);
   EXPECT_LT(r.bottom - r.top, 40);  // as high as its field; the rest is room for the list
+  RECT client;
+  GetClientRect(cb, &client);
+  EXPECT_EQ(client.right, r.right - r.left);  // the scroll bar is the list's, not the field's
+  {
+    // The button's arrow points down: its widest line is its top one.
+    COMBOBOXINFO shown;
+    ASSERT_TRUE(GetComboBoxInfo(cb, &shown));
+    Pump();
+    TBitmap surface;
+    GetWindowSurfaceBitmap(parent, surface);
+    POINT at{shown.rcButton.left, shown.rcButton.top};
+    ClientToScreen(cb, &at);
+    RECT frame;
+    GetWindowRect(parent, &frame);
+    std::vector<int> widths;
+    for (int y = 0; y < shown.rcButton.bottom - shown.rcButton.top; ++y) {
+      int n = 0;
+      for (int x = 0; x < shown.rcButton.right - shown.rcButton.left; ++x)
+        n += ColorToRGB(surface.Canvas()->Pixels(at.x - frame.left + x, at.y - frame.top + y)) ==
+             GetSysColor(COLOR_BTNTEXT);
+      if (n) widths.push_back(n);
+    }
+    ASSERT_GE(widths.size(), 2u);
+    EXPECT_GT(widths.front(), widths.back());
+  }
   COMBOBOXINFO info;
   ASSERT_TRUE(GetComboBoxInfo(cb, &info));
   char cls[32];
