@@ -1,8 +1,8 @@
 // The program on a real X server (Xvfb through scripts/with-xvfb.sh): it
 // starts as main() starts it, shows its main window, takes a folder dropped
 // on the task list by an XDND source, converts its video files after a click
-// on Start, writes the closing banner, and leaves a screenshot of its window
-// in the build folder for people to look at.
+// on Start, writes the closing banner, and leaves screenshots of its main
+// window and its options dialog in the build folder for people to look at.
 
 #include <gtest/gtest.h>
 
@@ -75,13 +75,23 @@ TEST(AppDisplayTest, AFolderDroppedOnTheListConvertsToTheBanner) {
   EXPECT_GE(form->Width(), 778);
   EXPECT_GE(form->Height(), 496);
 
-  // Every options dialog is answered with OK as soon as it runs.
+  // Every options dialog is answered with OK as soon as it runs; the first
+  // one is kept as a picture too.
   std::atomic<bool> answering{true};
+  static bool dialogShot = false;
   std::thread answer([&] {
     while (answering) {
       QueueInMainThread([] {
         TfrmOption* dialog = frmConverter ? frmConverter->OptionDialog() : nullptr;
-        if (dialog && dialog->Modal()) dialog->SetModalResult(mrOk);
+        if (!dialog || !dialog->Modal()) return;
+        if (!dialogShot) {
+          dialogShot = true;
+          Application->ProcessMessages();
+          TBitmap shot;
+          GetWindowSurfaceBitmap(dialog->Handle(), shot);
+          shot.SaveToFile(GetCurrentDir() + "/tarnwick-options-dialog.bmp");
+        }
+        dialog->SetModalResult(mrOk);
       });
       std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }

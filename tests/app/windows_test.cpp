@@ -81,6 +81,14 @@ TEST_F(MainWindowTest, ButtonsRowsAndTheEndOfTheQueue) {
     EXPECT_FALSE(Enabled(b)) << b;
   EXPECT_EQ(Named<TSpeedButton>(form, "btnWebSite").Caption(), Tlocalestrings._LienMonSite);
   EXPECT_EQ(Named<TSpeedButton>(form, "btnStart").Caption(), "Start");
+  // The language chooser is there, filled, but neither seen nor usable.
+  TComboBox& languages = Named<TComboBox>(form, "ComboBox1");
+  EXPECT_FALSE(languages.Visible());
+  EXPECT_FALSE(languages.Enabled());
+  ASSERT_EQ(languages.Items()->Count(), 2);
+  EXPECT_EQ((*languages.Items())[0], "(Auto-select)");
+  EXPECT_EQ((*languages.Items())[1], "English");
+  EXPECT_EQ(languages.ItemIndex(), 0);
 
   form->AddFileInteractive("/v/a.mp4");
   form->AddFileInteractive("/v/c.avi");
