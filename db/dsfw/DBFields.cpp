@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "db/dsfw/DB.h"
+#include "db/support/DAZLocalizer.h"
 #include "platform/rtl/DateUtils.h"
 
 // ---------------------------------------------------------------------------
@@ -329,12 +330,47 @@ Variant TDateTimeField::GetAsVariant() {
   return V;
 }
 
+// A date, time or date-time value from a variant: numbers as they are, text
+// in the SQL forms (2024-02-29, 13:45:07, both together) or as the user's
+// settings print dates and times.
+static TDateTime DateTimeOfValue(TField* Field, const Variant& Value) {
+  if (!Value.IsString())
+    return Converted(Field, Value, "'%s' is not a valid date and time", [&] { return Value.AsFloat(); });
+  const String Text = Trim(Value.AsString());
+  const TFormatSettings& User = FormatSettings();
+  TABSFormatSettings Settings;
+  Settings.DateSeparator = User.DateSeparator;
+  Settings.TimeSeparator = User.TimeSeparator;
+  Settings.ShortDateFormat = User.ShortDateFormat;
+  Settings.TimeAMString = User.TimeAMString;
+  Settings.TimePMString = User.TimePMString;
+  TDateTime V = 0;
+  bool Ok = false;
+  try {
+    switch (Field->DataType()) {
+      case ftDate:
+        Ok = TryStrToSQLDate(Text, V) || ABSTryStrToDate(Text, V, Settings);
+        break;
+      case ftTime:
+        Ok = TryStrToSQLTime(Text, V) || ABSTryStrToTime(Text, V, Settings);
+        break;
+      default:
+        Ok = TryStrToSQLDateTime(Text, V) || TryStrToSQLDate(Text, V) || ABSTryStrToDateTime(Text, V, Settings);
+        break;
+    }
+  } catch (EConvertError&) {
+    Ok = false;  // the right shape, but no such day or time
+  }
+  if (!Ok) DatabaseErrorFmt("'%s' is not a valid date and time", {Text}, Field->DataSet());
+  return V;
+}
+
 void TDateTimeField::SetAsVariant(const Variant& Value) {
   if (IsNullValue(Value)) {
     SetData(nullptr);
     return;
   }
-  double V = Converted(this, Value, "'%s' is not a valid date and time", [&] { return Value.AsFloat(); });
+  double V = DateTimeOfValue(this, Value);
   SetData(&V, false);
 }
 
@@ -361,7 +397,7 @@ void TSQLTimeStampField::SetAsVariant(const Variant& Value) {
     SetData(nullptr);
     return;
   }
-  TSQLTimeStamp V = DateTimeToSQLTimeStamp(Value.AsFloat());
+  TSQLTimeStamp V = DateTimeToSQLTimeStamp(DateTimeOfValue(this, Value));
   SetData(&V, false);
 }
 

@@ -109,6 +109,32 @@ TEST(DbFields, DatesAreDayNumbersAndMillisecondsInTheRecord) {
   EXPECT_EQ(T.F("D")->AsDateTime(), std::floor(When));
 }
 
+TEST(DbFields, DatesAndTimesAreReadFromText) {
+  AllTypes T;
+  const TDateTime Day = EncodeDateTime(2024, 2, 29, 0, 0, 0, 0);
+  const TDateTime Time = (13 * 3600 + 45 * 60 + 7) / 86400.0;
+  const struct {
+    const char* Field;
+    String Text;
+    TDateTime Expected;
+  } Cases[] = {
+      {"D", "2024-02-29", Day},
+      {"D", DateToStr(Day), Day},  // as the field prints it
+      {"T", "13:45:07", Time},
+      {"DT", "2024-02-29 13:45:07", Day + Time},
+      {"DT", "2024-02-29", Day},
+      {"TS", "2024-02-29 13:45:07", Day + Time},
+  };
+  for (const auto& C : Cases) {
+    T.F(C.Field)->SetAsString(C.Text);
+    EXPECT_NEAR(T.F(C.Field)->AsDateTime(), C.Expected, 1e-8) << C.Field << " " << C.Text;
+  }
+  T.F("D")->SetAsString(T.F("D")->AsString());
+  EXPECT_EQ(T.F("D")->AsDateTime(), Day);
+  EXPECT_EQ(ErrorOf([&] { T.F("D")->SetAsString("2024-02-30"); }), "Types: '2024-02-30' is not a valid date and time");
+  EXPECT_EQ(ErrorOf([&] { T.F("TS")->SetAsString("soon"); }), "Types: 'soon' is not a valid date and time");
+}
+
 TEST(DbFields, BadValuesAreRefusedWithTheFieldsName) {
   AllTypes T;
   EXPECT_EQ(ErrorOf([&] { T.F("SI")->SetAsInteger(40000); }),
