@@ -153,7 +153,7 @@ bool DirectoryExistsEx(const String& Name, bool FollowLink) {
 bool MeasureTextWithFont(HFONT Font, const String& Text, UINT Flags, TSize& Size, int Width, bool Wrap) {
   // A DC compatible with the screen measures as the screen does.
   HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, Font);
+  HGDIOBJ old = Font ? SelectObject(dc, Font) : nullptr;
   bool ok = true;
   if (Wrap) {
     RECT r{0, 0, Width, 0};
@@ -164,7 +164,7 @@ bool MeasureTextWithFont(HFONT Font, const String& Text, UINT Flags, TSize& Size
     ok = GetTextExtentPoint32(dc, Text.data(), int(Text.size()), &s);
     Size = ok ? TSize{s.cx, s.cy} : TSize{0, 0};
   }
-  SelectObject(dc, old);
+  if (old) SelectObject(dc, old);
   DeleteDC(dc);
   return ok;
 }

@@ -17,3 +17,15 @@ struct TCacheInfo {
 
 // The record that knows nothing about the parent.
 inline constexpr TCacheInfo EmptyCI{nullptr, -99, -99, clFuchsia, TRect(), false};
+
+// The question a child puts to its parent about its background, and the answer.
+struct TacBackgroundInfo {
+  TBitmap* Bmp = nullptr;  // answer: the parent's cached image (BgType 2); borrowed
+  TColor Color = 0;        // answer: the parent's colour (BgType 1)
+  TPoint Offset;           // in: the child's place in the parent's client area; answer: its place in Bmp
+  TRect R;                 // in: the child's area to fill
+  TRect FillRect;          // answer: border margins of the parent's image; empty: none
+  uint8_t BgType = 0;      // 0 no answer yet, 1 colour, 2 bitmap, 3 the parent's image is not ready
+  bool PleaseDraw = false; // in: the parent paints itself into DC
+  HDC DC = nullptr;
+};

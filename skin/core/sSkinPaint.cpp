@@ -387,6 +387,36 @@ void PaintControlItem(const TsCommonData& CommonData, const TCacheInfo& CI, TBit
   if (CommonData.FSaturation != 0) filter(SaturationProc, std::clamp(CommonData.FSaturation * 255 / 100, -255, 255));
 }
 
+TCacheInfo CacheInfoFromBgInfo(const TacBackgroundInfo& Info) {
+  TCacheInfo ci;
+  if (Info.BgType == 2) {
+    MakeCacheInfo(Info.Bmp, Info.Offset.X, Info.Offset.Y, ci);
+    return ci;
+  }
+  ci.Bmp = Info.Bmp;
+  ci.X = Info.Offset.X;
+  ci.Y = Info.Offset.Y;
+  ci.FillColor = TColor(ColorToRGB(Info.Color));
+  ci.FillRect = Info.FillRect;
+  return ci;
+}
+
+int PaintSkinItemToDC(TBitmap* Bmp, int SkinIndex, int AltSkinIndex, HDC SourceDC, TColor Color, const TRect& R,
+                      const TacSkinRecords* Skin, int State) {
+  const int index = SkinIndex < 0 ? AltSkinIndex : SkinIndex;
+  if (index < 0 || !Bmp) return index;
+  TCacheInfo ci = EmptyCI;
+  if (SourceDC) {
+    BitBlt(Bmp->Canvas()->Handle(), 0, 0, R.Width(), R.Height(), SourceDC, R.Left, R.Top, SRCCOPY);
+    MakeCacheInfo(Bmp, 0, 0, ci);
+  } else {
+    ci.Bmp = nullptr;
+    ci.FillColor = Color;
+  }
+  PaintSkinItem(index, ci, -1, -1, Skin, Bmp, TPoint(0, 0), BitmapRect(Bmp), State);
+  return index;
+}
+
 void PaintSectionToDC(int SkinIndex, const TCacheInfo& CI, const TacSkinRecords* Skin, HDC DC, const TPoint& Offset,
                       const TRect& R, int State) {
   if (!DC || R.Left < 0 || R.Top < 0 || R.Width() <= 0 || R.Height() <= 0) return;

@@ -37,6 +37,14 @@ void PaintControlItem(const TsCommonData& CommonData, const TCacheInfo& CI, TBit
 // Background, corner images and border of an item without skin data of its own.
 void PaintSkinItem(int SkinIndex, const TCacheInfo& CI, int TextureIndex, int HotTextureIndex, const TacSkinRecords* Skin,
                    TBitmap* Bmp, const TPoint& Offset, const TRect& R, int State);
+// The record painters take, from a parent's answer: ready over its bitmap at
+// Offset, or its plain colour with its border margins.
+TCacheInfo CacheInfoFromBgInfo(const TacBackgroundInfo& Info);
+// PaintSkinItem over the whole of Bmp in section SkinIndex, or AltSkinIndex
+// when SkinIndex < 0 (the index used is returned; nothing and < 0 when both
+// are). Under it lies SourceDC's content at R, or without a DC the colour Color.
+int PaintSkinItemToDC(TBitmap* Bmp, int SkinIndex, int AltSkinIndex, HDC SourceDC, TColor Color, const TRect& R,
+                      const TacSkinRecords* Skin, int State);
 // PaintSkinItem through a temporary bitmap into R of a DC.
 void PaintSectionToDC(int SkinIndex, const TCacheInfo& CI, const TacSkinRecords* Skin, HDC DC, const TPoint& Offset,
                       const TRect& R, int State);

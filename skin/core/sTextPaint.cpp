@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "skin/core/AlphaBitmaps.h"
+#include "skin/core/GeneralUtils.h"
 #include "skin/core/PixelRows.h"
 #include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskData.h"
@@ -92,6 +93,19 @@ class SavedDC {
 void DrawTextCapped(HDC DC, const String& Text, const TRect& R, UINT Format) {
   RECT r = R;
   DrawText(DC, Text.data(), int(CharPrefix(Text, kTextCap)), &r, Format);
+}
+
+void DrawTextOnCanvas(TCanvas* Canvas, const String& Text, UINT Format, const TRect& R) {
+  RECT r = R;
+  DrawText(Canvas->Handle(), Text.data(), int(Text.size()), &r, Format);
+}
+
+bool GetTextSize(HDC DC, const String& Text, TSize& Size, HFONT Font) {
+  if (!DC) return MeasureTextWithFont(Font, Text, 0, Size, 0, false);
+  SIZE s{};
+  const bool ok = GetTextExtentPoint32(DC, Text.data(), int(Text.size()), &s);
+  Size = TSize{s.cx, s.cy};
+  return ok;
 }
 
 void DrawSkinTextEx(TCanvas* Canvas, const String& Text, bool UseSkinColor, const TacSkinRecords* Skin, int State,

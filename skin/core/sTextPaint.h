@@ -36,6 +36,11 @@ void DrawTextWithGlow(TBitmap* Bmp, const String& Text, const TRect& R, std::uni
 // Blurs an 8-bit bitmap with the glow's kernel of radius Radius.
 void BlurBitmap8(TBitmap* Bmp, int Radius);
 
+// The whole text on the canvas's DC.
+void DrawTextOnCanvas(TCanvas* Canvas, const String& Text, UINT Format, const TRect& R);
+// The extent of Text on DC, or without a DC in Font on a screen-compatible DC.
+bool GetTextSize(HDC DC, const String& Text, TSize& Size, HFONT Font);
+
 // Text cut at the end, with "...", so that it fits MaxWidth on the canvas; ""
 // when even the ellipsis alone does not fit or MaxWidth < 1.
 String EllipsizeText(TCanvas* Canvas, const String& Text, int MaxWidth);

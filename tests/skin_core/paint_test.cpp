@@ -387,3 +387,37 @@ TEST(SkinText, SideColoursAndEmptyText) {
   DrawSkinTextToBitmap(alone.get(), "Il", true, &k.s, 0, s, 0, TRect(2, 2, 40, 20));
   EXPECT_EQ(leftmost(sided.get()), leftmost(alone.get()) - 1);
 }
+
+TEST(SkinSectionPaint, ParentAnswersAndItemsOverADC) {
+  // A parent's answer as the record painters take.
+  auto parent = FilledBitmap(20, 20, 0xFF102030);
+  TacBackgroundInfo bitmap;
+  bitmap.BgType = 2;
+  bitmap.Bmp = parent.get();
+  bitmap.Offset = TPoint(3, 4);
+  const TCacheInfo ready = CacheInfoFromBgInfo(bitmap);
+  EXPECT_TRUE(ready.Ready);
+  EXPECT_EQ(ready.Bmp, parent.get());
+  EXPECT_EQ(ready.X, 3);
+  EXPECT_EQ(ready.Y, 4);
+  EXPECT_EQ(ready.FillColor, clFuchsia);
+  TacBackgroundInfo colour;
+  colour.BgType = 1;
+  colour.Color = clBtnFace;
+  colour.FillRect = TRect(1, 2, 3, 4);
+  const TCacheInfo plain = CacheInfoFromBgInfo(colour);
+  EXPECT_FALSE(plain.Ready);
+  EXPECT_EQ(plain.FillColor, TColor(ColorToRGB(clBtnFace)));
+  EXPECT_EQ(plain.FillRect, TRect(1, 2, 3, 4));
+
+  // Items over a DC's content (a transparent section shows it) or over a colour.
+  Skin k;
+  const int clear = k.AddSection(100, 0);
+  auto b = FilledBitmap(4, 4, 0xFF000000);
+  EXPECT_LT(PaintSkinItemToDC(b.get(), -1, -1, nullptr, 0, TRect(0, 0, 4, 4), &k.s, 0), 0);
+  EXPECT_EQ(Px(b.get(), 1, 1), 0xFF000000u);
+  EXPECT_EQ(PaintSkinItemToDC(b.get(), -1, clear, parent->Canvas()->Handle(), 0, TRect(5, 5, 9, 9), &k.s, 0), clear);
+  EXPECT_EQ(Px(b.get(), 1, 1), 0xFF102030u);
+  EXPECT_EQ(PaintSkinItemToDC(b.get(), clear, -1, nullptr, TColor(0x0000FF), TRect(0, 0, 4, 4), &k.s, 0), clear);
+  EXPECT_EQ(Px(b.get(), 1, 1), 0xFFFF0000u);
+}

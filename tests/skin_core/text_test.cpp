@@ -150,3 +150,18 @@ TEST(SkinText, ControlGlowGoesIntoTheCachedImage) {
     for (int x = 0; x < 10; ++x) halo += Px(cd.FCacheBmp.get(), x, y) >> 24 != 0;
   EXPECT_GT(halo, 0);
 }
+
+TEST(SkinText, MeasuringWithOrWithoutADC) {
+  auto b = FilledBitmap(60, 20, 0xFFFFFFFF);
+  TCanvas* c = b->Canvas();
+  c->Font()->SetHeight(-12);
+  TSize onCanvas{}, alone{};
+  const TSize extent = c->TextExtent("Width");  // the canvas selects its font into its DC
+  ASSERT_TRUE(GetTextSize(c->Handle(), "Width", onCanvas, nullptr));
+  EXPECT_EQ(onCanvas.cx, extent.cx);
+  ASSERT_TRUE(GetTextSize(nullptr, "Width", alone, c->Font()->Handle()));
+  EXPECT_EQ(alone.cx, onCanvas.cx);
+  EXPECT_EQ(alone.cy, onCanvas.cy);
+  DrawTextOnCanvas(c, "Il", 0, TRect(2, 2, 60, 20));
+  EXPECT_GT(CountIf(b.get(), [](uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; }), 0);
+}
