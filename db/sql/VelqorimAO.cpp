@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <unordered_map>
 
 #include "db/support/DAZExcept.h"
@@ -11,14 +12,83 @@
 // ---------------------------------------------------------------------------
 // Base
 
+namespace {
+
+// A whole number read straight from the value's bytes (false for other types).
+bool ReadWholeNumber(const TABSVariant& V, int64_t& Out) {
+  const char* p = V.pData();
+  switch (V.DataType()) {
+    case bftSignedInt8: Out = static_cast<int8_t>(*p); return true;
+    case bftUnsignedInt8: Out = static_cast<uint8_t>(*p); return true;
+    case bftSignedInt16: { int16_t x; std::memcpy(&x, p, 2); Out = x; return true; }
+    case bftUnsignedInt16: { uint16_t x; std::memcpy(&x, p, 2); Out = x; return true; }
+    case bftSignedInt32: { int32_t x; std::memcpy(&x, p, 4); Out = x; return true; }
+    case bftUnsignedInt32: { uint32_t x; std::memcpy(&x, p, 4); Out = x; return true; }
+    case bftSignedInt64: std::memcpy(&Out, p, 8); return true;
+    default: return false;
+  }
+}
+
+// One sort key of one row, read once: whole numbers compare as integers
+// without going back to the value.
+struct TKeyCell {
+  int64_t Whole = 0;
+  const TABSVariant* Value = nullptr;
+  uint8_t Kind = 0;  // 0 NULL, 1 whole number, 2 other
+};
+
+TKeyCell MakeCell(const TABSVariant& V) {
+  TKeyCell c;
+  c.Value = &V;
+  if (V.IsNull()) c.Kind = 0;
+  else c.Kind = ReadWholeNumber(V, c.Whole) ? 1 : 2;
+  return c;
+}
+
+// The order CompareAOValues gives, on cells.
+int CompareCells(const TKeyCell& A, const TKeyCell& B) {
+  if (A.Kind == 1 && B.Kind == 1) return (A.Whole > B.Whole) - (A.Whole < B.Whole);
+  if (A.Kind == 0 || B.Kind == 0) return A.Kind == B.Kind ? 0 : (A.Kind == 0 ? -1 : 1);
+  return CompareAOValues(*A.Value, *B.Value);
+}
+
+// The keys of Count rows (Columns per row, ValueOf(row, key)) as one flat table.
+class TKeyTable {
+ public:
+  template <class F>
+  TKeyTable(size_t Count, size_t Columns, F ValueOf) : FCount(Count), FColumns(Columns), FCells(Count * Columns) {
+    for (size_t r = 0; r < Count; ++r)
+      for (size_t k = 0; k < Columns; ++k) FCells[r * Columns + k] = MakeCell(ValueOf(r, k));
+  }
+  // Three-way comparison of rows A and B; Descending (may be null) flips keys.
+  int Compare(size_t A, size_t B, const std::vector<char>* Descending = nullptr) const {
+    const TKeyCell* a = FCells.data() + A * FColumns;
+    const TKeyCell* b = FCells.data() + B * FColumns;
+    for (size_t k = 0; k < FColumns; ++k)
+      if (int c = CompareCells(a[k], b[k])) return Descending && (*Descending)[k] ? -c : c;
+    return 0;
+  }
+  // Row numbers in stable key order.
+  std::vector<size_t> Order(const std::vector<char>* Descending = nullptr) const {
+    std::vector<size_t> order(FCount);
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return Compare(a, b, Descending) < 0; });
+    return order;
+  }
+
+ private:
+  size_t FCount, FColumns;
+  std::vector<TKeyCell> FCells;
+};
+
+}  // namespace
+
 int CompareAOValues(const TABSVariant& A, const TABSVariant& B) {
   const bool na = A.IsNull(), nb = B.IsNull();
   if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
   // Whole numbers compare directly: sorting and grouping do this millions of times.
-  if (IsIntegerBaseFieldType(A.DataType()) && IsIntegerBaseFieldType(B.DataType())) {
-    const int64_t x = A.GetAsInt64(), y = B.GetAsInt64();
-    return x < y ? -1 : x > y ? 1 : 0;
-  }
+  int64_t x, y;
+  if (ReadWholeNumber(A, x) && ReadWholeNumber(B, y)) return x < y ? -1 : x > y ? 1 : 0;
   switch (A.Compare(B, false, false, false)) {
     case cmprLower: return -1;
     case cmprGreater: return 1;
@@ -96,13 +166,11 @@ void TVelqorimAOBase::Run() {
 
 void TVelqorimAOBase::ApplyDistinct() {
   const size_t n = static_cast<size_t>(VisibleColumnCount());
-  std::vector<size_t> order(Rows.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return CompareAORows(Rows[a], Rows[b], n) < 0; });
+  const TKeyTable keys(Rows.size(), n, [&](size_t r, size_t k) -> const TABSVariant& { return Rows[r][k]; });
+  const std::vector<size_t> order = keys.Order();
   std::vector<char> keep(Rows.size(), 0);
   for (size_t i = 0; i < order.size(); ++i)
-    if (i == 0 || CompareAORows(Rows[order[i - 1]], Rows[order[i]], n) != 0) keep[order[i]] = 1;
+    if (i == 0 || keys.Compare(order[i - 1], order[i]) != 0) keep[order[i]] = 1;
   std::vector<TVelqorimAORow> out;
   for (size_t i = 0; i < Rows.size(); ++i)
     if (keep[i]) out.push_back(std::move(Rows[i]));
@@ -111,13 +179,16 @@ void TVelqorimAOBase::ApplyDistinct() {
 
 void TVelqorimAOBase::ApplyOrder(const std::vector<TVelqorimAOSortKey>& Keys) {
   if (Keys.empty()) return;
-  std::stable_sort(Rows.begin(), Rows.end(), [&](const TVelqorimAORow& a, const TVelqorimAORow& b) {
-    for (const auto& k : Keys) {
-      int c = CompareAOValues(a[static_cast<size_t>(k.Column)], b[static_cast<size_t>(k.Column)]);
-      if (c) return k.Descending ? c > 0 : c < 0;
-    }
-    return false;
+  std::vector<char> descending;
+  for (const auto& k : Keys) descending.push_back(k.Descending);
+  const TKeyTable keys(Rows.size(), Keys.size(), [&](size_t r, size_t k) -> const TABSVariant& {
+    return Rows[r][static_cast<size_t>(Keys[k].Column)];
   });
+  const std::vector<size_t> order = keys.Order(&descending);
+  std::vector<TVelqorimAORow> sorted;
+  sorted.reserve(Rows.size());
+  for (size_t i : order) sorted.push_back(std::move(Rows[i]));
+  Rows = std::move(sorted);
 }
 
 // ---------------------------------------------------------------------------
@@ -400,9 +471,7 @@ void TVelqorimAOTableExpr::Execute() {
   }
   // Groups in the order of their keys; without GROUP BY one group, even of no rows.
   std::vector<TVelqorimAORow> keys(in.size());
-  std::vector<size_t> order(in.size());
   for (size_t i = 0; i < in.size(); ++i) {
-    order[i] = i;
     FInput->SetCurrent(&in[i]);
     keys[i] = TVelqorimAORow(FGroupBy.size());
     for (size_t g = 0; g < FGroupBy.size(); ++g)
@@ -410,8 +479,8 @@ void TVelqorimAOTableExpr::Execute() {
   }
   FInput->SetCurrent(nullptr);
   const size_t nk = FGroupBy.size();
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return CompareAORows(keys[a], keys[b], nk) < 0; });
+  const TKeyTable table(in.size(), nk, [&](size_t r, size_t k) -> const TABSVariant& { return keys[r][k]; });
+  const std::vector<size_t> order = table.Order();
   size_t start = 0;
   auto runGroup = [&](size_t from, size_t to) {
     for (auto& it : FItems) it.Expr->Init();
@@ -438,7 +507,7 @@ void TVelqorimAOTableExpr::Execute() {
     return;
   }
   for (size_t i = 1; i <= order.size(); ++i)
-    if (i == order.size() || CompareAORows(keys[order[i - 1]], keys[order[i]], nk) != 0) {
+    if (i == order.size() || table.Compare(order[i - 1], order[i]) != 0) {
       runGroup(start, i);
       start = i;
     }

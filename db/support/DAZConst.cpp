@@ -1,5 +1,7 @@
 #include "db/support/DAZConst.h"
 
+#include <unordered_map>
+
 #include "db/support/DAZExcept.h"
 
 namespace {
@@ -54,8 +56,12 @@ String PageTypeName(int PageType) {
 }
 
 int ReservedWordNumber(std::string_view Text) {
-  const String upper = UpperCase(Text);
-  for (int i = 0; i < ABSReservedWordCount; ++i)
-    if (upper == ABSReservedWords[i]) return i;
-  return -1;
+  // Every token of every statement is looked up here: a table built once, not a scan.
+  static const std::unordered_map<String, int> numbers = [] {
+    std::unordered_map<String, int> m;
+    for (int i = 0; i < ABSReservedWordCount; ++i) m.emplace(ABSReservedWords[i], i);  // the first of a name counts
+    return m;
+  }();
+  const auto it = numbers.find(UpperCase(Text));
+  return it == numbers.end() ? -1 : it->second;
 }

@@ -279,7 +279,7 @@ int CompareValueBuffersAsInteger(const void* Buffer1, const void* Buffer2, TABSB
 TABSVariant::~TABSVariant() { Clear(bftUnknown); }
 
 void TABSVariant::Clear(TABSBaseFieldType DataType) {
-  if (!FIsDataLinked && FPData != nullptr) {
+  if (!FIsDataLinked && FPData != nullptr && !IsInline()) {
     try {
       MemoryManager().FreeAndNillMem(FPData);
     } catch (...) {
@@ -294,6 +294,22 @@ void TABSVariant::Clear(TABSBaseFieldType DataType) {
 }
 
 void TABSVariant::SetNull(TABSBaseFieldType) { FIsNull = 255; }
+
+void TABSVariant::StoreCopy(const void* Buffer, int Size, TABSBaseFieldType DataType) {
+  if (Size < 0 || Size > InlineSize) {
+    void* block = MemoryManager().GetMem(Size);  // refuses negative sizes
+    std::memcpy(block, Buffer, static_cast<size_t>(Size));
+    Adopt(block, Size, DataType);
+    return;
+  }
+  uint8_t bytes[InlineSize];
+  std::memcpy(bytes, Buffer, static_cast<size_t>(Size));  // Buffer may be this value's own data
+  Clear(DataType);
+  std::memcpy(FInline, bytes, static_cast<size_t>(Size));
+  FPData = FInline;
+  FDataSize = Size;
+  FIsNull = 0;
+}
 
 void TABSVariant::Adopt(void* OwnBlock, int Size, TABSBaseFieldType DataType) {
   Clear(DataType);
@@ -322,9 +338,7 @@ void TABSVariant::Assign(const TABSVariant& Source, bool CopyDataFlag) {
     return;
   }
   if (CopyDataFlag) {
-    void* block = MemoryManager().GetMem(Source.FDataSize);
-    std::memcpy(block, Source.FPData, static_cast<size_t>(Source.FDataSize));
-    Adopt(block, Source.FDataSize, Source.FDataType);
+    StoreCopy(Source.FPData, Source.FDataSize, Source.FDataType);
   } else {
     Clear(Source.FDataType);
     FPData = Source.FPData;
@@ -356,9 +370,7 @@ void TABSVariant::SetData(const void* Buffer, int Size, TABSBaseFieldType DataTy
     FIsNull = 0;
     return;
   }
-  void* block = MemoryManager().GetMem(Size);  // refuses negative sizes
-  std::memcpy(block, Buffer, static_cast<size_t>(Size));
-  Adopt(block, Size, DataType);
+  StoreCopy(Buffer, Size, DataType);
 }
 
 bool TABSVariant::CopyDataToAddress(void* Buffer, int MaxSize) const {
@@ -416,6 +428,10 @@ void TABSVariant::SetTyped(TABSBaseFieldType T, const void* Value, size_t ValueS
     return;
   }
   // Convert first and replace after: a failing conversion leaves the old value.
+  if (own == T && !IsStringBaseFieldType(T) && !IsBlobBaseFieldType(T)) {
+    StoreCopy(Value, static_cast<int>(ValueSize), T);
+    return;
+  }
   int size = 0;
   void* block;
   if (own == T) {
@@ -440,6 +456,21 @@ V TABSVariant::GetFixed(TABSBaseFieldType T) const {
   const size_t n = static_cast<size_t>(GetBaseFieldTypeDataSize(T, 0));
   if (FDataType == T) {
     std::memcpy(&v, FPData, std::min(n, static_cast<size_t>(FDataSize)));
+    return v;
+  }
+  // Any whole number widens to 64 bits exactly: no conversion block needed.
+  if (T == bftSignedInt64 && IsIntegerBaseFieldType(FDataType)) {
+    int64_t w = 0;
+    switch (FDataType) {
+      case bftSignedInt8: w = *reinterpret_cast<const int8_t*>(FPData); break;
+      case bftSignedInt16: w = LoadAs<int16_t>(FPData); break;
+      case bftSignedInt32: w = LoadAs<int32_t>(FPData); break;
+      case bftUnsignedInt8: w = *FPData; break;
+      case bftUnsignedInt16: w = LoadAs<uint16_t>(FPData); break;
+      case bftUnsignedInt32: w = LoadAs<uint32_t>(FPData); break;
+      default: w = LoadAs<int64_t>(FPData); break;
+    }
+    std::memcpy(&v, &w, std::min(n, sizeof w));
     return v;
   }
   int size = 0;

@@ -171,9 +171,18 @@ class TABSVariant {
   template <class V>
   V GetFixed(TABSBaseFieldType T) const;
 
+  // Small values (numbers, dates, short texts) live in FInline: no block of the
+  // memory manager per value. A variant never moves (no copy, no move), so
+  // FPData may point into itself.
+  static constexpr int InlineSize = 16;
+  bool IsInline() const { return FPData == FInline; }
+  // Stores Size bytes of Buffer as the value's own data of DataType.
+  void StoreCopy(const void* Buffer, int Size, TABSBaseFieldType DataType);
+
   TABSBaseFieldType FDataType;
   int FDataSize = 0;
   uint8_t* FPData = nullptr;
   bool FIsDataLinked = false;
   uint8_t FIsNull = 255;
+  alignas(16) uint8_t FInline[InlineSize];
 };
