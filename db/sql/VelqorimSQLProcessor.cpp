@@ -229,6 +229,58 @@ struct TQueryNode {
 
 }  // namespace
 
+// SELECT ... INTO and the query component: a new table of the result's visible
+// columns holds its rows.
+int64_t CopyResultIntoTable(TVelqorimAOBase& Result, const String& Database, const String& Table) {
+  auto isText = [](TABSAdvancedFieldType T) {
+    return T == aftChar || T == aftString || T == aftWideChar || T == aftWideString;
+  };
+  TOpenTable t(Database, Table);
+  if (t.Exists()) throw EABSException(30247, "Cannot create table. Table '%s' already exists", {Table});
+  TVelqorimFieldDefs fields;
+  std::vector<size_t> columns;
+  for (size_t i = 0; i < Result.Columns.size(); ++i) {
+    const TVelqorimAOColumn& c = Result.Columns[i];
+    if (c.Hidden) continue;
+    TABSAdvancedFieldType type = c.Type;
+    // A computed column whose type shows only in its values takes the first value's type.
+    if (type == aftUnknown)
+      for (const auto& r : Result.Rows)
+        if (!r[i].IsNull()) {
+          type = BaseFieldTypeToAdvancedFieldType(r[i].DataType());
+          break;
+        }
+    if (type == aftUnknown) type = aftInteger;
+    int size = c.Size;
+    if (isText(type)) {
+      size = std::max(size, 1);
+      for (const auto& r : Result.Rows)
+        if (!r[i].IsNull()) size = std::max(size, r[i].StrLen());
+    }
+    auto* d = fields.AddCreated();
+    d->Name = fields.GetDefNumberByName(c.FieldName) < 0 ? c.FieldName : c.FieldName + "_" + std::to_string(i);
+    d->SetFieldDefDataType(type, isText(type) || type == aftBytes || type == aftVarBytes ? size : 0);
+    columns.push_back(i);
+  }
+  TVelqorimIndexDefs indexes;
+  TVelqorimConstraintDefs constraints;
+  t.cursor.CreateTable(fields, indexes, constraints);
+  t.Open();
+  int64_t count = 0;
+  for (const auto& r : Result.Rows) {
+    t.cursor.InternalInitRecord(t.record, true);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      TABSVariant v;
+      v.Assign(r[columns[k]], true);
+      t.cursor.SetFieldValue(v, static_cast<int>(k), true);
+    }
+    t.cursor.InternalPost(true);
+    t.Check("insert");
+    count++;
+  }
+  return count;
+}
+
 // One query expression: SELECTs joined by set operators, with its ORDER BY.
 class TVelqorimSQLUnion : public TVelqorimSQLCommand {
  public:
@@ -271,52 +323,8 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     if (N.Select) return !N.Select->IntoTable.empty();
     return HasInto(*N.Left) || HasInto(*N.Right);
   }
-  // SELECT ... INTO: a new table of the result's visible columns holds its rows.
   void CopyInto(const String& Database, const String& Table) {
-    TOpenTable t(Database, Table);
-    if (t.Exists()) throw EABSException(30247, "Cannot create table. Table '%s' already exists", {Table});
-    TVelqorimFieldDefs fields;
-    std::vector<size_t> columns;
-    for (size_t i = 0; i < FResult->Columns.size(); ++i) {
-      const TVelqorimAOColumn& c = FResult->Columns[i];
-      if (c.Hidden) continue;
-      TABSAdvancedFieldType type = c.Type;
-      // A computed column whose type shows only in its values takes the first value's type.
-      if (type == aftUnknown)
-        for (const auto& r : FResult->Rows)
-          if (!r[i].IsNull()) {
-            type = BaseFieldTypeToAdvancedFieldType(r[i].DataType());
-            break;
-          }
-      if (type == aftUnknown) type = aftInteger;
-      int size = c.Size;
-      if (IsStringAdvancedType(type) && size <= 0) size = 1;
-      if (IsStringAdvancedType(type))
-        for (const auto& r : FResult->Rows)
-          if (!r[i].IsNull()) size = std::max(size, r[i].StrLen());
-      auto* d = fields.AddCreated();
-      d->Name = fields.GetDefNumberByName(c.FieldName) < 0 ? c.FieldName : c.FieldName + "_" + std::to_string(i);
-      d->SetFieldDefDataType(type, IsStringAdvancedType(type) || type == aftBytes || type == aftVarBytes ? size : 0);
-      columns.push_back(i);
-    }
-    TVelqorimIndexDefs indexes;
-    TVelqorimConstraintDefs constraints;
-    t.cursor.CreateTable(fields, indexes, constraints);
-    t.Open();
-    for (const auto& r : FResult->Rows) {
-      t.cursor.InternalInitRecord(t.record, true);
-      for (size_t k = 0; k < columns.size(); ++k) {
-        TABSVariant v;
-        v.Assign(r[columns[k]], true);
-        t.cursor.SetFieldValue(v, static_cast<int>(k), true);
-      }
-      t.cursor.InternalPost(true);
-      t.Check("insert");
-      RowsAffected++;
-    }
-  }
-  static bool IsStringAdvancedType(TABSAdvancedFieldType T) {
-    return T == aftChar || T == aftString || T == aftWideChar || T == aftWideString;
+    RowsAffected += CopyResultIntoTable(*FResult, Database, Table);
   }
 
   std::unique_ptr<TQueryNode> ParseQueryTerm() {

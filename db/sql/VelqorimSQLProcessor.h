@@ -80,5 +80,9 @@ class TVelqorimSQLProcessor {
   std::unique_ptr<TVelqorimSQLCommand> FQuery;
 };
 
+// Creates table Table in Database with Result's visible columns and copies its
+// rows there (30247 when the table exists); the number of rows.
+int64_t CopyResultIntoTable(TVelqorimAOBase& Result, const String& Database, const String& Table);
+
 // Installs the subquery and LASTAUTOINC hooks of the expression layer.
 void InstallVelqorimSQLHooks();

@@ -1,0 +1,142 @@
+// The query component on "MEMORY" and "TEMP": scripts through ExecSQL with
+// RowsAffected, results opened as datasets, parameters (also from a master),
+// preparing, and positioned errors.
+
+#include "db/sql/VelqorimQuery.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "db/sql/VelqorimMain.h"
+#include "db/sql/VelqorimTable.h"
+#include "db/support/DAZExcept.h"
+
+namespace {
+
+struct TStarted {
+  TStarted() { VelqorimMainInitialize(); }
+  ~TStarted() { VelqorimMainFinalize(); }
+};
+
+class QueryTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  std::unique_ptr<TVelqorimQuery> NewQuery(const String& Text) {
+    auto q = std::make_unique<TVelqorimQuery>(nullptr);
+    q->SetDatabaseName(GetParam());
+    q->SQL().SetText(Text);
+    return q;
+  }
+  void Exec(const String& Text) { NewQuery(Text)->ExecSQL(); }
+  // The open query's rows, values joined by '|'.
+  static String Rows(TVelqorimQuery& Q) {
+    String s;
+    for (Q.First(); !Q.Eof(); Q.Next()) {
+      for (int i = 0; i < Q.Fields().Count(); ++i) s += (i ? "|" : "") + Q.Fields()[i]->AsString();
+      s += "\n";
+    }
+    return s;
+  }
+  static int CodeOf(const std::function<void()>& Action, String* Text = nullptr) {
+    try {
+      Action();
+    } catch (const EABSException& e) {
+      if (Text) *Text = e.Message;
+      return e.NativeError;
+    }
+    return 0;
+  }
+  TStarted started;
+};
+
+TEST_P(QueryTest, ScriptsRunAndResultsOpen) {
+  auto q = NewQuery(
+      "CREATE TABLE q (id INTEGER, name VARCHAR(10));\n"
+      "INSERT INTO q VALUES (1, 'a'), (2, 'b'), (3, 'c');\n"
+      "INSERT INTO q VALUES (4, 'd')");
+  EXPECT_EQ(q->RowsAffected(), -1);
+  q->ExecSQL();
+  EXPECT_EQ(q->RowsAffected(), 4);  // the sum over the script, kept after unpreparing
+  EXPECT_FALSE(q->Prepared());
+
+  auto s = NewQuery("SELECT name, id * 10 AS t FROM q WHERE id > 1 ORDER BY id DESC");
+  s->Open();
+  EXPECT_EQ(s->RecordCount(), 3);
+  EXPECT_EQ(Rows(*s), "d|40\nc|30\nb|20\n");
+  s->First();
+  EXPECT_EQ(s->FieldByName("T")->AsInteger(), 40);
+  EXPECT_FALSE(s->CanModify());
+  // Changing the text closes and unprepares; the new text runs on the next open.
+  s->SQL().SetText("SELECT COUNT(*) AS n FROM q");
+  EXPECT_FALSE(s->Active());
+  EXPECT_FALSE(s->Prepared());
+  s->Open();
+  EXPECT_EQ(Rows(*s), "4\n");
+  // An open query takes no ExecSQL; preparing a text too short to be a statement fails.
+  EXPECT_THROW(s->ExecSQL(), EDatabaseError);
+  s->Close();
+  if (GetParam() == String("TEMP")) return;  // temporary tables only take new rows
+  auto u = NewQuery("UPDATE q SET name = 'z' WHERE id < 3");
+  u->ExecSQL();
+  EXPECT_EQ(u->RowsAffected(), 2);
+}
+
+TEST_P(QueryTest, ParametersAndMaster) {
+  Exec("CREATE TABLE p (id INTEGER, name VARCHAR(10)); INSERT INTO p VALUES (1, 'a'), (2, 'b'), (2, 'c')");
+  // A colon inside quotes is text, not a parameter.
+  auto q = NewQuery("SELECT name, ':' FROM p WHERE id = :id AND name <> :skip ORDER BY name");
+  ASSERT_EQ(q->ParamCount(), 2);
+  q->ParamByName("id")->SetAsInteger(2);
+  q->ParamByName("skip")->SetAsString("c");
+  q->Open();
+  EXPECT_EQ(Rows(*q), "b|:\n");
+  q->Close();
+  // A new text keeps the values of parameters of the same name.
+  q->SQL().SetText("SELECT COUNT(*) FROM p WHERE id = :ID");
+  EXPECT_EQ(q->ParamCount(), 1);
+  q->Open();
+  EXPECT_EQ(Rows(*q), "2\n");
+  q->Close();
+
+  auto ins = NewQuery("INSERT INTO p VALUES (:id, :name)");
+  ins->ParamByName("id")->SetAsInteger(7);
+  ins->ParamByName("name")->Clear();
+  ins->ExecSQL();
+  EXPECT_EQ(ins->RowsAffected(), 1);
+
+  // A detail query takes its parameter from the master's current record.
+  auto master = NewQuery("SELECT DISTINCT id FROM p ORDER BY id");
+  master->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  auto detail = NewQuery("SELECT COUNT(*) FROM p WHERE id = :id");
+  detail->SetDataSource(&source);
+  detail->Open();
+  EXPECT_EQ(Rows(*detail), "1\n");
+  master->Next();
+  EXPECT_EQ(Rows(*detail), "2\n");
+  // A detail cannot be its own master.
+  TDataSource self(nullptr);
+  self.SetDataSet(detail.get());
+  EXPECT_THROW(detail->SetDataSource(&self), EDatabaseError);
+}
+
+TEST_P(QueryTest, ErrorsCarryTheirPlace) {
+  auto q = NewQuery("CREATE TABLE e (a INTEGER);\nSELECT a FROM e WHERE a = = 1");
+  String text;
+  EXPECT_NE(CodeOf([&] { q->ExecSQL(); }, &text), 0);
+  EXPECT_NE(text.find("line 2"), String::npos) << text;
+  EXPECT_FALSE(q->Prepared());
+  auto empty = NewQuery("");
+  EXPECT_EQ(CodeOf([&] { empty->ExecSQL(); }), 20034);
+  empty->SQL().Add("");  // one empty line: no statement to prepare
+  EXPECT_EQ(CodeOf([&] { empty->Prepare(); }), 30142);
+  auto missing = NewQuery("SELECT * FROM nowhere");
+  EXPECT_EQ(CodeOf([&] { missing->Open(); }), 30190);
+  EXPECT_FALSE(missing->Active());
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, QueryTest, ::testing::Values("MEMORY", "TEMP"));
+
+}  // namespace
