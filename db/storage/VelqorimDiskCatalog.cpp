@@ -115,6 +115,16 @@ void TVelqorimInternalDBTransactedAccessFile::GetFileSize(int SessionID, int32_t
   TVelqorimPageHolder page(*LPageManager,
                            LPageManager->GetPage(SessionID, FStartPageNo, FPageTypeID, SynchronizeAllowed));
   const TPageFileHeader h = TPageFileHeader::DecodeFrom(page->PageData());
+  // A header that cannot be true is a damaged file, never a size to allocate
+  // or a chain to follow: plain content is as long as it was before
+  // compression, and no content is longer than the file's pages hold.
+  const int64_t pages = (LPageManager->DatabaseFile().GetSize() - LPageManager->PageOffset(0)) /
+                        LPageManager->PageSize();
+  if (h.Size < 0 || h.DecompressedSize < 0 || h.Algorithm > acaPPM ||
+      (h.Algorithm == acaNone && h.Size != h.DecompressedSize) ||
+      h.Size > pages * LPageManager->PageDataSize())
+    throw EABSException(20189, "Table file decompression error. Possible table corruption (%s)",
+                        {String("invalid page-file header")});
   Size = h.Size;
   DecompressedSize = h.DecompressedSize;
   Algorithm = static_cast<TABSCompressionAlgorithm>(h.Algorithm);

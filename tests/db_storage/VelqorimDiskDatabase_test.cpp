@@ -294,3 +294,59 @@ TEST(VelqorimDiskDatabase, AMultiUserCommitWaitsForTheLocksOfItsTables) {
 }
 
 }  // namespace
+
+namespace {
+
+// A process that dies at any write of a catalogue change leaves a file that
+// opens with the earlier table intact and the new one either whole or absent.
+TEST(VelqorimDiskDatabase, DeathAtEveryWriteOfACatalogueChange) {
+  TEngine e;
+  TScratchDatabase db;
+  TSessionOptions o;
+  o.Password = "pw";
+  Create(db.Name, o);
+  {
+    auto s = NewSession(db.Name, o);
+    s->SetConnected(true);
+    AddTable(*s, "Kept");
+  }
+  const std::vector<uint8_t> base = ReadAll(db.Name);
+  bool finished = false;
+  int added = 0, repairs = 0;
+  for (int n = 0; !finished && n < 100; ++n) {
+    SCOPED_TRACE(n);
+    WriteAll(db.Name, base);
+    FaultyDbFile* faulty = nullptr;
+    SetDbFileFactory([&] {
+      auto f = std::make_unique<FaultyDbFile>();
+      f->WritesUntilDeath = n;
+      faulty = f.get();
+      return f;
+    });
+    try {
+      auto s = NewSession(db.Name, o);
+      s->SetConnected(true);
+      AddTable(*s, "New");
+      finished = !faulty->Dead();
+    } catch (const EABSException&) {
+      // The process is gone here.
+    }
+    SetDbFileFactory(nullptr);
+    auto s = NewSession(db.Name, o);
+    ASSERT_EQ(NativeErrorOf([&] { s->SetConnected(true); }), 0);
+    repairs += s->RepairNeeded ? 1 : 0;
+    const std::vector<String> names = Tables(*s);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names[0], "Kept");
+    if (names.size() == 2) {
+      EXPECT_EQ(names[1], "New");
+      ++added;
+    }
+    EXPECT_LE(names.size(), 2u);
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_GT(added, 0);
+  std::printf("catalogue change: %d of the runs left the new table, %d asked for repair\n", added, repairs);
+}
+
+}  // namespace
