@@ -43,8 +43,17 @@ uint8_t* TVelqorimSmallRecordPage::SlotData(int Slot) const {
 }
 
 int TVelqorimSmallRecordPage::FindSlot(int Slot, int Step, bool Used) const {
-  for (; Slot >= 0 && Slot < FMaxRecordsOnPage; Slot += Step)
+  const uint8_t* bits = LPage->PageData();
+  const uint8_t none = Used ? 0x00 : 0xFF;  // a bitmap byte without a slot of the kind looked for
+  const int byteStart = Step > 0 ? 0 : 7;
+  while (Slot >= 0 && Slot < FMaxRecordsOnPage) {
+    if (Slot % 8 == byteStart && bits[Slot / 8] == none) {
+      Slot += 8 * Step;
+      continue;
+    }
     if (SlotUsed(Slot) == Used) return Slot;
+    Slot += Step;
+  }
   return -1;
 }
 
