@@ -673,6 +673,18 @@ class TParams : public TPersistent {
 };
 
 // ---------------------------------------------------------------------------
+// SQL text as provider support reads it
+
+// The table of a single-table SELECT (the last part of a qualified name,
+// without quotes or brackets); empty for joins, lists of tables, derived
+// tables and other statements.
+String GetTableNameFromSQL(const String& SQL);
+// The columns of the SELECT's outermost ORDER BY as a new index definition
+// (the caller frees it), numbers naming DataSet's fields; none without an
+// ORDER BY or when an entry is not a plain column.
+TIndexDef* GetIndexForOrderBy(const String& SQL, TDataSet* DataSet);
+
+// ---------------------------------------------------------------------------
 // The dataset
 
 class TDataSet : public TComponent {
