@@ -6,6 +6,7 @@
 #include "app/UnitAide.h"
 #include "app/mo_en.h"
 #include "db/sql/VelqorimMain.h"
+#include "filesearch/FindFile.h"
 #include "imaging/acPNG.h"
 #include "imaging/dxGDIPlusClasses.h"
 #include "platform/win/X11Backend.h"
@@ -16,6 +17,7 @@ void StartTarnwick() {
   ClearLocales();
   VelqorimMainInitialize();
   acPNGInitialize();
+  BuildCaseTables();
   dxGDIPlusClassesInitialize();
   RegisterEnglishLocale();
   Application->Initialize();
