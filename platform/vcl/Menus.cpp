@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/ImgList.h"
 #include "platform/vcl/TypInfo.h"
 
 namespace {
@@ -149,7 +150,51 @@ void TMenuItem::SetParentComponent(TComponent* Value) {
 
 bool TMenuItem::IsOwnerDrawn() const {
   TMenu* menu = GetParentMenu();
-  return (menu && menu->OwnerDraw()) || OnMeasureItem || OnDrawItem || OnAdvancedDrawItem;
+  return (menu && menu->OwnerDraw()) || OnMeasureItem || OnDrawItem || OnAdvancedDrawItem || HasImage() || HasBitmap();
+}
+
+TCustomImageList* TMenuItem::ImageList() const {
+  if (FParent && FParent->FSubMenuImages) return FParent->FSubMenuImages;
+  TMenu* menu = GetParentMenu();
+  return menu ? menu->Images() : nullptr;
+}
+
+bool TMenuItem::HasImage() const {
+  TCustomImageList* images = ImageList();
+  return images && FImageIndex >= 0 && FImageIndex < images->Count();
+}
+
+bool TMenuItem::HasBitmap() const { return FBitmap && !FBitmap->Empty(); }
+
+TBitmap* TMenuItem::Bitmap() {
+  if (!FBitmap) {
+    FBitmap = std::make_unique<TBitmap>();
+    FBitmap->OnChange = [this](TObject*) { Changed(); };
+  }
+  return FBitmap.get();
+}
+
+void TMenuItem::SetBitmap(TBitmap* Value) {
+  Bitmap()->Assign(Value);
+  Changed();
+}
+
+void TMenuItem::SetSubMenuImages(TCustomImageList* Value) {
+  if (FSubMenuImages) RemoveFreeNotification(FSubMenuImages);
+  FSubMenuImages = Value;
+  if (Value) FreeNotification(Value);
+  if (!Quiet()) RebuildTree();
+}
+
+void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  // The list is half gone: only forget it (the items draw without images).
+  if (Operation == opRemove && AComponent == FSubMenuImages) FSubMenuImages = nullptr;
+}
+
+void TMenuItem::RebuildTree() {
+  RebuildHandle();
+  for (TMenuItem* child : FItems) child->RebuildTree();
 }
 
 void TMenuItem::Describe(MENUITEMINFOW& Info, std::string& Text) {
@@ -309,6 +354,12 @@ void TMenuItem::MeasureItem(TCanvas* ACanvas, int& Width, int& Height) {
     Width = ACanvas->TextWidth(text) + GetSystemMetrics(SM_CXMENUCHECK) + 22;
     Height = std::max(GetSystemMetrics(SM_CYMENU), ACanvas->TextHeight("Wg") + 6);
   }
+  if (HasBitmap() || HasImage()) {
+    const int w = HasBitmap() ? FBitmap->Width() : ImageList()->Width();
+    const int h = HasBitmap() ? FBitmap->Height() : ImageList()->Height();
+    Width += std::max(0, w + 6 - GetSystemMetrics(SM_CXMENUCHECK));
+    Height = std::max(Height, h + 4);
+  }
   if (OnMeasureItem) OnMeasureItem(this, ACanvas, Width, Height);
 }
 
@@ -329,7 +380,21 @@ void TMenuItem::AdvancedDrawItem(TCanvas* ACanvas, TRect ARect, TOwnerDrawState 
   ACanvas->Brush()->SetStyle(bsClear);
   ACanvas->Font()->SetColor(!FEnabled ? clGrayText : selected ? clHighlightText : clMenuText);
   const String text = StripAmpersands(FCaption);
-  const int x = ARect.Left + (TopLevel ? 6 : GetSystemMetrics(SM_CXMENUCHECK) + 6);
+  int x = ARect.Left + (TopLevel ? 6 : GetSystemMetrics(SM_CXMENUCHECK) + 6);
+  if (HasBitmap() || HasImage()) {
+    // The glyph takes the check column; a checked item's glyph is framed.
+    const int w = HasBitmap() ? FBitmap->Width() : ImageList()->Width();
+    const int h = HasBitmap() ? FBitmap->Height() : ImageList()->Height();
+    const int ix = ARect.Left + 3, iy = ARect.Top + (ARect.Height() - h) / 2;
+    if (HasBitmap()) ACanvas->Draw(ix, iy, FBitmap.get());
+    else ImageList()->Draw(ACanvas, ix, iy, FImageIndex, FEnabled);
+    if (FChecked) {
+      ACanvas->Brush()->SetColor(clBtnShadow);
+      ACanvas->FrameRect(TRect(ix - 1, iy - 1, ix + w + 1, iy + h + 1));
+      ACanvas->Brush()->SetStyle(bsClear);
+    }
+    x = std::max(TopLevel ? 0 : x, ix + w + (TopLevel ? 4 : 6));
+  }
   ACanvas->TextOut(x, ARect.Top + (ARect.Height() - ACanvas->TextHeight(text)) / 2, text);
 }
 
@@ -349,7 +414,22 @@ HMENU TMenu::Handle() { return FItems->Handle(); }
 void TMenu::SetOwnerDraw(bool Value) {
   if (FOwnerDraw == Value) return;
   FOwnerDraw = Value;
+  FItems->RebuildTree();
   FItems->Changed();
+}
+
+void TMenu::SetImages(TCustomImageList* Value) {
+  if (FImages) RemoveFreeNotification(FImages);
+  FImages = Value;
+  if (Value) FreeNotification(Value);
+  if (FItems->Quiet()) return;
+  FItems->RebuildTree();
+  FItems->Changed();
+}
+
+void TMenu::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FImages) FImages = nullptr;  // half gone: only forget it
 }
 
 namespace {
@@ -512,6 +592,9 @@ T* CheckedMenu(TComponent* Component, const char* Kind) {
   if (auto* m = dynamic_cast<T*>(Component)) return m;
   throw EPropertyError(Format("%s is not a %s", {Component->GetName(), String(Kind)}));
 }
+static TCustomImageList* CheckedImageList(TComponent* Component) {
+  return CheckedMenu<TCustomImageList>(Component, "TCustomImageList");
+}
 TPopupMenu* CheckedPopupMenu(TComponent* Component) { return CheckedMenu<TPopupMenu>(Component, "TPopupMenu"); }
 TMainMenu* CheckedMainMenu(TComponent* Component) { return CheckedMenu<TMainMenu>(Component, "TMainMenu"); }
 
@@ -534,6 +617,8 @@ void RegisterMenuClasses() {
                           [](TMenuItem* i, int v) { i->SetGroupIndex(uint8_t(v)); }),
        IntProp<TMenuItem>("ImageIndex", [](TMenuItem* i) { return i->ImageIndex(); },
                           [](TMenuItem* i, int v) { i->SetImageIndex(v); }),
+       ComponentProp<TMenuItem>("SubMenuImages", [](TMenuItem* i) { return i->SubMenuImages(); },
+                                [](TMenuItem* i, TComponent* v) { i->SetSubMenuImages(CheckedImageList(v)); }),
        EnumProp<TMenuItem, TMenuBreak>("Break", {"mbNone", "mbBreak", "mbBarBreak"}, [](TMenuItem* i) { return i->Break(); },
                                        [](TMenuItem* i, TMenuBreak v) { i->SetBreak(v); }),
        StrProp<TMenuItem>("Hint", [](TMenuItem* i) { return i->Hint; }, [](TMenuItem* i, const String& v) { i->Hint = v; }),
@@ -542,7 +627,9 @@ void RegisterMenuClasses() {
        EventProp<TMenuItem>("OnDrawItem", &TMenuItem::OnDrawItem),
        EventProp<TMenuItem>("OnAdvancedDrawItem", &TMenuItem::OnAdvancedDrawItem)});
   RegisterPropertyClass<TMenu, TComponent>(
-      "TMenu", {BoolProp<TMenu>("OwnerDraw", [](TMenu* m) { return m->OwnerDraw(); }, [](TMenu* m, bool v) { m->SetOwnerDraw(v); })});
+      "TMenu", {BoolProp<TMenu>("OwnerDraw", [](TMenu* m) { return m->OwnerDraw(); }, [](TMenu* m, bool v) { m->SetOwnerDraw(v); }),
+                ComponentProp<TMenu>("Images", [](TMenu* m) { return m->Images(); },
+                                     [](TMenu* m, TComponent* v) { m->SetImages(CheckedImageList(v)); })});
   RegisterPropertyClass<TMainMenu, TMenu>("TMainMenu", {});
   RegisterPropertyClass<TPopupMenu, TMenu>(
       "TPopupMenu",

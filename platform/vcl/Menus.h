@@ -13,6 +13,7 @@
 #include "platform/vcl/Controls.h"
 
 class TMenu;
+class TCustomImageList;
 
 // A key with modifiers: the virtual key in the low byte, scShift, scCtrl and scAlt above.
 using TShortCut = WORD;
@@ -62,8 +63,17 @@ class TMenuItem : public TComponent {
   // Checking a radio item unchecks the others of its group among its siblings.
   uint8_t GroupIndex() const { return FGroupIndex; }
   void SetGroupIndex(uint8_t Value) { FGroupIndex = Value; }
+  // An image of ImageList() drawn before the caption (-1: none).
   int ImageIndex() const { return FImageIndex; }
   void SetImageIndex(int Value);
+  // The images of this item's children, instead of the menu's Images.
+  TCustomImageList* SubMenuImages() const { return FSubMenuImages; }
+  void SetSubMenuImages(TCustomImageList* Value);
+  // The list ImageIndex refers to: the parent's SubMenuImages, else the menu's Images.
+  TCustomImageList* ImageList() const;
+  // A picture of the item's own, drawn instead of an image of the list when not empty.
+  TBitmap* Bitmap();
+  void SetBitmap(TBitmap* Value);
   TMenuBreak Break() const { return FBreak; }
   void SetBreak(TMenuBreak Value);
   String Hint;
@@ -105,8 +115,15 @@ class TMenuItem : public TComponent {
   TMenuDrawItemEvent OnDrawItem;
   TAdvancedMenuDrawItemEvent OnAdvancedDrawItem;
 
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
  private:
   friend class TMenu;
+  bool HasImage() const;
+  bool HasBitmap() const;
+  // This item's window-layer menu and every one below it are built again.
+  void RebuildTree();
   // The entry of this item in its parent's window-layer menu.
   void Describe(MENUITEMINFOW& Info, std::string& Text);
   bool IsOwnerDrawn() const;
@@ -126,6 +143,8 @@ class TMenuItem : public TComponent {
   bool FRadioItem = false;
   uint8_t FGroupIndex = 0;
   int FImageIndex = -1;
+  TCustomImageList* FSubMenuImages = nullptr;
+  std::unique_ptr<TBitmap> FBitmap;  // made when first asked for
   TMenuBreak FBreak = mbNone;
   WORD FCommand = 0;
   HMENU FHandle = nullptr;
@@ -147,6 +166,9 @@ class TMenu : public TComponent {
   bool HandleAllocated() const { return FItems->FHandle != nullptr; }
   bool OwnerDraw() const { return FOwnerDraw; }
   void SetOwnerDraw(bool Value);
+  // The items' images (ImageIndex); an item with an image is drawn by the menu.
+  TCustomImageList* Images() const { return FImages; }
+  void SetImages(TCustomImageList* Value);
 
   TMenuItem* FindItem(uintptr_t Value, TFindItemKind Kind) const;
   // A key pressed with these modifiers: the item it is the ShortCut of runs
@@ -166,9 +188,11 @@ class TMenu : public TComponent {
   virtual HMENU CreateMenuHandle() = 0;
   // An item changed after the handle was made.
   virtual void MenuChanged() {}
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   std::unique_ptr<TMenuItem> FItems;
   bool FOwnerDraw = false;
+  TCustomImageList* FImages = nullptr;
 };
 
 class TCustomForm;

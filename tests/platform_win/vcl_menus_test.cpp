@@ -12,6 +12,7 @@
 #include "platform/vcl/Definitions.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/ImgList.h"
 #include "platform/vcl/Menus.h"
 #include "platform/vcl/StdCtrls.h"
 #include "platform/vcl/TypInfo.h"
@@ -359,6 +360,63 @@ TEST_F(VclMenuTest, AltAndF10EnterTheBarWhereArrowsWalkAndEscapeLeaves) {
   Application->ProcessMessages();
   EXPECT_EQ(clicks_, (std::vector<std::string>{"open"}));
   EXPECT_EQ(hot(), "00");
+}
+
+TEST_F(VclMenuTest, ItemImagesComeFromTheParentsSubMenuImagesOrTheMenusImagesOrTheItemsBitmap) {
+  auto solidList = [this](TColor colour) {
+    auto* list = new TImageList(form_);
+    TBitmap image;
+    image.SetSize(16, 16);
+    image.Canvas()->Brush()->SetColor(colour);
+    image.Canvas()->FillRect(TRect(0, 0, 16, 16));
+    list->AddMasked(&image, clLime);  // nothing of it is clear
+    return list;
+  };
+  TImageList* red = solidList(clRed);
+  TImageList* blue = solidList(clBlue);
+  auto* popup = Find<TPopupMenu>("PopupMenu1");
+  auto* add = Find<TMenuItem>("mnuAdd");
+  popup->SetImages(red);
+  add->SetImageIndex(0);
+  Find<TMenuItem>("mnuRemove")->SetImageIndex(5);  // beyond the list: no image
+  EXPECT_TRUE(GetMenuState(popup->Handle(), 0, MF_BYPOSITION) & MF_OWNERDRAW);
+  EXPECT_FALSE(GetMenuState(popup->Handle(), 1, MF_BYPOSITION) & MF_OWNERDRAW);
+  // The main menu: its Images, unless the parent item has SubMenuImages.
+  auto* open = Find<TMenuItem>("mnuOpen");
+  auto* main = Find<TMainMenu>("MainMenu1");
+  main->SetImages(red);
+  EXPECT_EQ(open->ImageList(), red);
+  Find<TMenuItem>("mnuFile")->SetSubMenuImages(blue);
+  EXPECT_EQ(open->ImageList(), blue);
+  EXPECT_EQ(Find<TMenuItem>("mnuFile")->ImageList(), red);
+  // An item's own bitmap draws instead.
+  TBitmap lime;
+  lime.SetSize(16, 16);
+  lime.Canvas()->Brush()->SetColor(clLime);
+  lime.Canvas()->FillRect(TRect(0, 0, 16, 16));
+  Find<TMenuItem>("mnuRemove")->SetBitmap(&lime);
+  // Drawn in the check column of the shown popup.
+  std::vector<COLORREF> shown;
+  IdleScript script(PopupListWindow());
+  script.steps = {[&] {
+    for (UINT pos : {0u, 1u}) {
+      RECT r{};
+      GetMenuItemRect(PopupListWindow(), popup->Handle(), pos, &r);
+      const POINT p{r.left + 11, (r.top + r.bottom) / 2};
+      HWND wnd = WindowFromPoint(p);
+      RECT wr;
+      GetWindowRect(wnd, &wr);
+      shown.push_back(SurfacePixel(wnd, p.x - wr.left, p.y - wr.top));
+    }
+    Key(VK_ESCAPE);
+  }};
+  popup->Popup(300, 300);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], RGB(255, 0, 0));
+  EXPECT_EQ(shown[1], RGB(0, 255, 0));
+  // A freed list is forgotten.
+  delete blue;
+  EXPECT_EQ(open->ImageList(), red);
 }
 
 TEST(ShortCutTest, TextAndValuesConvertBothWays) {
