@@ -200,11 +200,83 @@ void TButtonControl::WndProc(TMessage& Message) {
 
 // ---- TButton ----
 
-TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) {
+TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner), FImageLink(std::make_unique<TChangeLink>()) {
   ControlStyle = TControlStyle{csSetCaption, csDoubleClicks};
   FWidth = 75;
   FHeight = 25;
   FTabStop = true;
+  FImageLink->OnChange = [this](TObject*) { UpdateImages(); };
+  FImageMargins.OnChange = [this](TObject*) { UpdateImages(); };
+}
+
+TButton::~TButton() {
+  if (FHandle) {
+    BUTTON_IMAGELIST none;
+    SendMessageW(FHandle, BCM_SETIMAGELIST, 0, LPARAM(&none));
+  }
+  if (FStateImages) ImageList_Destroy(FStateImages);
+}
+
+void TButton::SetImages(TCustomImageList* Value) {
+  if (FImages) {
+    FImages->UnRegisterChanges(FImageLink.get());
+    RemoveFreeNotification(FImages);
+  }
+  FImages = Value;
+  if (Value) {
+    Value->RegisterChanges(FImageLink.get());
+    FreeNotification(Value);
+  }
+  UpdateImages();
+}
+
+void TButton::SetStateImage(int State, int Value) {
+  if (FImageIndex[State] == Value) return;
+  FImageIndex[State] = Value;
+  UpdateImages();
+}
+
+void TButton::SetImageAlignment(TImageAlignment Value) {
+  if (FImageAlignment == Value) return;
+  FImageAlignment = Value;
+  UpdateImages();
+}
+
+void TButton::Notification(TComponent* AComponent, TOperation Operation) {
+  TButtonControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FImages) {
+    FImages = nullptr;  // on its way out: it let its links go already
+    UpdateImages();
+  }
+}
+
+void TButton::CreateHandleDone() {
+  TButtonControl::CreateHandleDone();
+  UpdateImages();
+}
+
+void TButton::UpdateImages() {
+  if (!FHandle) return;
+  BUTTON_IMAGELIST info;
+  const int count = FImages ? FImages->Count() : 0;
+  auto valid = [count](int index) { return index >= 0 && index < count; };
+  HIMAGELIST old = FStateImages;
+  FStateImages = nullptr;
+  if (valid(FImageIndex[0])) {
+    FStateImages = ImageList_Create(FImages->Width(), FImages->Height(), ILC_COLOR32 | ILC_MASK, 5, 0);
+    for (int index : FImageIndex) {
+      HICON icon = ImageList_GetIcon(FImages->Handle(), valid(index) ? index : FImageIndex[0], ILD_NORMAL);
+      ImageList_AddIcon(FStateImages, icon);
+      if (icon) DestroyIcon(icon);
+    }
+    info.himl = FStateImages;
+    info.margin = RECT{FImageMargins.Left(), FImageMargins.Top(), FImageMargins.Right(), FImageMargins.Bottom()};
+    static constexpr UINT kAlign[] = {BUTTON_IMAGELIST_ALIGN_LEFT, BUTTON_IMAGELIST_ALIGN_RIGHT, BUTTON_IMAGELIST_ALIGN_TOP,
+                                      BUTTON_IMAGELIST_ALIGN_BOTTOM, BUTTON_IMAGELIST_ALIGN_CENTER};
+    info.uAlign = kAlign[FImageAlignment];
+  }
+  SendMessageW(FHandle, BCM_SETIMAGELIST, 0, LPARAM(&info));
+  if (old) ImageList_Destroy(old);
 }
 
 void TButton::SetDefault(bool Value) {
@@ -976,7 +1048,31 @@ void RegisterStdCtrlsClasses() {
       "TButton", {BoolProp<TButton>("Default", [](TButton* c) { return c->Default(); }, [](TButton* c, bool v) { c->SetDefault(v); }),
                   BoolProp<TButton>("Cancel", [](TButton* c) { return c->Cancel(); }, [](TButton* c, bool v) { c->SetCancel(v); }),
                   IntProp<TButton>("ModalResult", [](TButton* c) { return c->ModalResult(); },
-                                   [](TButton* c, int v) { c->SetModalResult(v); })});
+                                   [](TButton* c, int v) { c->SetModalResult(v); }),
+                  ComponentProp<TButton>("Images", [](TButton* c) { return c->Images(); },
+                                         [](TButton* c, TComponent* v) { c->SetImages(dynamic_cast<TCustomImageList*>(v)); }),
+                  IntProp<TButton>("ImageIndex", [](TButton* c) { return c->ImageIndex(); },
+                                   [](TButton* c, int v) { c->SetImageIndex(v); }),
+                  IntProp<TButton>("HotImageIndex", [](TButton* c) { return c->HotImageIndex(); },
+                                   [](TButton* c, int v) { c->SetHotImageIndex(v); }),
+                  IntProp<TButton>("PressedImageIndex", [](TButton* c) { return c->PressedImageIndex(); },
+                                   [](TButton* c, int v) { c->SetPressedImageIndex(v); }),
+                  IntProp<TButton>("DisabledImageIndex", [](TButton* c) { return c->DisabledImageIndex(); },
+                                   [](TButton* c, int v) { c->SetDisabledImageIndex(v); }),
+                  IntProp<TButton>("SelectedImageIndex", [](TButton* c) { return c->SelectedImageIndex(); },
+                                   [](TButton* c, int v) { c->SetSelectedImageIndex(v); }),
+                  EnumProp<TButton, TImageAlignment>("ImageAlignment", {"iaLeft", "iaRight", "iaTop", "iaBottom", "iaCenter"},
+                                                     [](TButton* c) { return c->ImageAlignment(); },
+                                                     [](TButton* c, TImageAlignment v) { c->SetImageAlignment(v); }),
+                  ObjectProp<TButton>("ImageMargins", pkClass, [](TButton* c) { return c->ImageMargins(); })});
+  RegisterPropertyClass<TImageMargins>(
+      "TImageMargins",
+      {IntProp<TImageMargins>("Left", [](TImageMargins* m) { return m->Left(); }, [](TImageMargins* m, int v) { m->SetLeft(v); }),
+       IntProp<TImageMargins>("Top", [](TImageMargins* m) { return m->Top(); }, [](TImageMargins* m, int v) { m->SetTop(v); }),
+       IntProp<TImageMargins>("Right", [](TImageMargins* m) { return m->Right(); },
+                              [](TImageMargins* m, int v) { m->SetRight(v); }),
+       IntProp<TImageMargins>("Bottom", [](TImageMargins* m) { return m->Bottom(); },
+                              [](TImageMargins* m, int v) { m->SetBottom(v); })});
   RegisterPropertyClass<TCustomCheckBox, TButtonControl>(
       "TCustomCheckBox",
       {BoolProp<TCustomCheckBox>("AllowGrayed", [](TCustomCheckBox* c) { return c->AllowGrayed(); },

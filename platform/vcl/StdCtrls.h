@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/ImgList.h"
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
@@ -92,9 +93,37 @@ class TButtonControl : public TWinControl {
   bool FWordWrap = false;
 };
 
+enum TImageAlignment { iaLeft, iaRight, iaTop, iaBottom, iaCenter };
+
+// The room kept around a button's image, in pixels.
+class TImageMargins : public TPersistent {
+ public:
+  int Left() const { return FLeft; }
+  void SetLeft(int Value) { Set(FLeft, Value); }
+  int Top() const { return FTop; }
+  void SetTop(int Value) { Set(FTop, Value); }
+  int Right() const { return FRight; }
+  void SetRight(int Value) { Set(FRight, Value); }
+  int Bottom() const { return FBottom; }
+  void SetBottom(int Value) { Set(FBottom, Value); }
+  TNotifyEvent OnChange;
+
+ private:
+  void Set(int& Field, int Value) {
+    if (Field == Value) return;
+    Field = Value;
+    if (OnChange) OnChange(this);
+  }
+  int FLeft = 0;
+  int FTop = 0;
+  int FRight = 0;
+  int FBottom = 0;
+};
+
 class TButton : public TButtonControl {
  public:
   explicit TButton(TComponent* AOwner);
+  ~TButton() override;
   // Enter clicks the default button unless another button has the focus.
   bool Default() const { return FDefault; }
   void SetDefault(bool Value);
@@ -107,16 +136,47 @@ class TButton : public TButtonControl {
   // Presses the button: the form's ModalResult, then OnClick.
   void Click() override;
 
+  // An image of Images beside the caption: ImageIndex, or the one given for
+  // the state (hot, pressed, disabled, selected = focused or default; -1 or
+  // outside the list: ImageIndex), placed by ImageAlignment within ImageMargins.
+  TCustomImageList* Images() const { return FImages; }
+  void SetImages(TCustomImageList* Value);
+  int ImageIndex() const { return FImageIndex[0]; }
+  void SetImageIndex(int Value) { SetStateImage(0, Value); }
+  int HotImageIndex() const { return FImageIndex[1]; }
+  void SetHotImageIndex(int Value) { SetStateImage(1, Value); }
+  int PressedImageIndex() const { return FImageIndex[2]; }
+  void SetPressedImageIndex(int Value) { SetStateImage(2, Value); }
+  int DisabledImageIndex() const { return FImageIndex[3]; }
+  void SetDisabledImageIndex(int Value) { SetStateImage(3, Value); }
+  int SelectedImageIndex() const { return FImageIndex[4]; }
+  void SetSelectedImageIndex(int Value) { SetStateImage(4, Value); }
+  TImageAlignment ImageAlignment() const { return FImageAlignment; }
+  void SetImageAlignment(TImageAlignment Value);
+  TImageMargins* ImageMargins() { return &FImageMargins; }
+
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void CreateHandleDone() override;
   void WndProc(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // Enter goes here when this is the focused button, or the default one and no button has the focus.
   bool IsActiveDefault();
 
  private:
+  void SetStateImage(int State, int Value);
+  // Hands the window a list of the state images (or none).
+  void UpdateImages();
+
   bool FDefault = false;
   bool FCancel = false;
   int FModalResult = 0;
+  TCustomImageList* FImages = nullptr;
+  int FImageIndex[5] = {-1, -1, -1, -1, -1};  // normal, hot, pressed, disabled, selected
+  TImageAlignment FImageAlignment = iaLeft;
+  TImageMargins FImageMargins;
+  std::unique_ptr<TChangeLink> FImageLink;
+  HIMAGELIST FStateImages = nullptr;  // what the window draws from
 };
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };

@@ -122,6 +122,15 @@ class Button : public Control {
       }
       case BM_GETIMAGE:
         return UINT(wp) == imageType_ ? LRESULT(image_) : 0;
+      case BCM_SETIMAGELIST:
+        if (!lp) return FALSE;
+        imageList_ = *reinterpret_cast<const BUTTON_IMAGELIST*>(lp);
+        Redraw();
+        return TRUE;
+      case BCM_GETIMAGELIST:
+        if (!lp) return FALSE;
+        *reinterpret_cast<BUTTON_IMAGELIST*>(lp) = imageList_;
+        return TRUE;
       case WM_SETTEXT: {
         LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
         Redraw();
@@ -186,12 +195,15 @@ class Button : public Control {
   void PaintGroup(HDC dc, RECT r);
   UINT TextFormat() const;
   void PaintContent(HDC dc, RECT r, UINT format);
+  // Draws the image list's image for the state at its place; r becomes the text's room.
+  void PaintListImage(HDC dc, RECT& r);
 
   LRESULT check_ = BST_UNCHECKED;
   bool pushed_ = false;
   bool focused_ = false;
   HANDLE image_ = nullptr;
   UINT imageType_ = IMAGE_BITMAP;
+  BUTTON_IMAGELIST imageList_;
 };
 
 UINT Button::TextFormat() const {
@@ -205,7 +217,27 @@ UINT Button::TextFormat() const {
   return f;
 }
 
+void Button::PaintListImage(HDC dc, RECT& r) {
+  HIMAGELIST list = imageList_.himl;
+  const int count = list ? ImageList_GetImageCount(list) : 0;
+  int cx = 0, cy = 0;
+  if (count <= 0 || !ImageList_GetIconSize(list, &cx, &cy)) return;
+  const bool def = Type() == BS_DEFPUSHBUTTON;
+  int index = 0;
+  if (count > 1) index = !Enabled() ? 3 : pushed_ ? 2 : (focused_ || def) && count > 4 ? 4 : 0;
+  const RECT& m = imageList_.margin;
+  int x = r.left + (r.right - r.left - cx) / 2, y = r.top + (r.bottom - r.top - cy) / 2;
+  switch (imageList_.uAlign) {
+    case BUTTON_IMAGELIST_ALIGN_LEFT: x = r.left + m.left; r.left = x + cx + m.right; break;
+    case BUTTON_IMAGELIST_ALIGN_RIGHT: x = r.right - m.right - cx; r.right = x - m.left; break;
+    case BUTTON_IMAGELIST_ALIGN_TOP: y = r.top + m.top; r.top = y + cy + m.bottom; break;
+    case BUTTON_IMAGELIST_ALIGN_BOTTOM: y = r.bottom - m.bottom - cy; r.bottom = y - m.top; break;
+  }
+  ImageList_Draw(list, std::min(index, count - 1), dc, x, y, ILD_NORMAL);
+}
+
 void Button::PaintContent(HDC dc, RECT r, UINT format) {
+  if (!IsCheckOrRadio()) PaintListImage(dc, r);
   if (image_ && imageType_ == IMAGE_BITMAP) {
     BITMAP bm;
     if (GetObject(image_, sizeof(bm), &bm)) {

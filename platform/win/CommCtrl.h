@@ -186,6 +186,23 @@ struct NMUPDOWN {
 struct _IMAGELIST;
 using HIMAGELIST = _IMAGELIST*;
 
+// A push button's image list: one image for every state, or one per state in
+// the order normal, hot, pressed, disabled, defaulted (the focused or default
+// button). It sits at the margin of the side uAlign names; the text takes the
+// rest (centred: image and text both centred).
+constexpr UINT BCM_SETIMAGELIST = 0x1602;
+constexpr UINT BCM_GETIMAGELIST = 0x1603;
+constexpr UINT BUTTON_IMAGELIST_ALIGN_LEFT = 0;
+constexpr UINT BUTTON_IMAGELIST_ALIGN_RIGHT = 1;
+constexpr UINT BUTTON_IMAGELIST_ALIGN_TOP = 2;
+constexpr UINT BUTTON_IMAGELIST_ALIGN_BOTTOM = 3;
+constexpr UINT BUTTON_IMAGELIST_ALIGN_CENTER = 4;
+struct BUTTON_IMAGELIST {
+  HIMAGELIST himl = nullptr;  // borrowed: the caller keeps it alive while set
+  RECT margin{};
+  UINT uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+};
+
 // Mouse notifications of status bars and tool bars: the part or button under the mouse.
 struct NMMOUSE {
   NMHDR hdr;

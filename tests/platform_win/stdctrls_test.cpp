@@ -550,6 +550,48 @@ TEST_F(StdControlsTest, ALabelsAcceleratorWithAltMovesTheFocusToItsControl) {
   EXPECT_EQ(target->Text(), "");
 }
 
+TEST_F(StdControlsTest, ButtonImagesFollowTheButtonsStateBesideTheCaption) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 200, 100);
+  auto* list = new TImageList(&form);
+  for (TColor c : {clRed, clBlue}) {
+    TBitmap image;
+    image.SetSize(16, 16);
+    image.Canvas()->Brush()->SetColor(c);
+    image.Canvas()->FillRect(TRect(0, 0, 16, 16));
+    list->AddMasked(&image, clLime);  // nothing of it is clear
+  }
+  auto* button = new TButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(10, 10, 100, 30);
+  button->SetCaption("Play");
+  button->SetImages(list);
+  button->SetImageIndex(0);
+  button->SetPressedImageIndex(1);
+  button->SetDisabledImageIndex(7);  // outside the list: ImageIndex
+  button->ImageMargins()->SetLeft(2);
+  form.Show();
+  // The image's middle: the face's content starts 4 pixels in, then the margin.
+  auto glyph = [&] {
+    RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    return SurfacePixel(form.Handle(), 10 + 4 + 2 + 8, 10 + 15);
+  };
+  EXPECT_EQ(glyph(), RGB(255, 0, 0));
+  SendMessageW(button->Handle(), BM_SETSTATE, TRUE, 0);
+  EXPECT_EQ(glyph(), RGB(0, 0, 255));
+  SendMessageW(button->Handle(), BM_SETSTATE, FALSE, 0);
+  button->SetEnabled(false);
+  EXPECT_EQ(glyph(), RGB(255, 0, 0));
+  button->SetEnabled(true);
+  button->SetImageAlignment(iaRight);  // the other side now
+  EXPECT_NE(glyph(), RGB(255, 0, 0));
+  button->SetImageAlignment(iaLeft);
+  delete list;  // a freed list is let go
+  EXPECT_EQ(button->Images(), nullptr);
+  EXPECT_NE(glyph(), RGB(255, 0, 0));
+}
+
 // ---- Layout ----
 
 TEST_F(StdControlsTest, AlignAnchorsAndConstraintsLayOutChildrenAsTheParentIsSized) {
