@@ -36,6 +36,18 @@ int PagesFor(int64_t Size, int DataSize) {
 
 constexpr uint16_t PageHeaderBytes = sizeof(TVelqorimDiskPageHeader);
 
+// The content size of a catalogue page-file. The catalogue is always stored
+// plain, so compressed content is a damaged file and is never sized by its
+// claimed decompressed length.
+int32_t PlainContentSize(TVelqorimInternalDBTransactedAccessFile& File) {
+  int32_t size = 0, decompressed = 0;
+  TABSCompressionAlgorithm algorithm = acaNone;
+  bool changed = false;
+  File.GetFileSize(VelqorimSystemSessionID, size, decompressed, algorithm, changed, true);
+  if (algorithm != acaNone) throw EABSException(20237, "Invalid database format");
+  return decompressed;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -475,8 +487,7 @@ void TVelqorimSystemDirectory::CreateDirectory() {
 
 void TVelqorimSystemDirectory::LoadDirectory() {
   FHandle.OpenFile(VelqorimSystemDirectoryPageNo);
-  const int32_t size = FHandle.GetSize(VelqorimSystemSessionID);
-  if (size < 0) throw EABSException(20237, "Invalid database format");
+  const int32_t size = PlainContentSize(FHandle);
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   FHandle.ReadFile(VelqorimSystemSessionID, bytes.data(), size, true);
   FFileList.resize(static_cast<size_t>(size) / sizeof(TVelqorimSystemDirectoryListItem));
@@ -525,8 +536,7 @@ void TVelqorimTableListFile::OpenFile(int32_t aStartPageNo) {
 void TVelqorimTableListFile::Load() {
   if (!FHandle)
     throw EABSException(30389, "Cannot perform this operation (%s) on closed internal file", {"ReadFile"});
-  const int32_t size = FHandle->GetSize(VelqorimSystemSessionID);
-  if (size < 0) throw EABSException(20237, "Invalid database format");
+  const int32_t size = PlainContentSize(*FHandle);
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   FHandle->ReadFile(VelqorimSystemSessionID, bytes.data(), size, true);
   FTableList.resize(static_cast<size_t>(size) / sizeof(TVelqorimTableListItem));
