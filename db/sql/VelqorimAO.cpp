@@ -215,12 +215,29 @@ TVelqorimAOTable::~TVelqorimAOTable() {
   MemoryManager().FreeAndNillMem(FRecord);
 }
 
-// An index whose first column an integer equality filter names: the scan reads
-// that key's range only (the filters still decide every row).
-bool TVelqorimAOTable::FindKeyFilter(String& IndexName, int& FieldNo, const TABSVariant*& Key) {
+// An index whose first column integer comparisons with constants name: the
+// scan reads only the keys between the bounds they give (equality, <, <=, >,
+// >=; bounds taken inclusively, ranges only over ascending columns). The
+// filters still decide every row, so the range only has to hold every row
+// that can pass.
+bool TVelqorimAOTable::FindKeyRange(TKeyRange& Range) {
+  TVelqorimIndexDefs& defs = Cursor.GetIndexDefs();
+  auto indexOf = [&](int FieldNo, bool& Descending) -> String {
+    for (int i = 0; i < defs.Count(); ++i) {
+      auto* d = static_cast<TVelqorimIndexDef*>(defs.GetDef(i));
+      if (d->ColumnCount() > 0 &&
+          UpperCase(d->GetIndexColumn(0).FieldName) == UpperCase(Columns[static_cast<size_t>(FieldNo)].FieldName)) {
+        Descending = d->GetIndexColumn(0).Descending;
+        return d->Name;
+      }
+    }
+    return String();
+  };
   for (auto& f : FFilters) {
     auto* cmp = dynamic_cast<TVelqorimExprNodeComparison*>(f->Root());
-    if (!cmp || cmp->Operator != doEQ || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2) continue;
+    if (!cmp || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2) continue;
+    TABSDataOperator op = cmp->Operator;
+    if (op != doEQ && op != doLT && op != doLE && op != doGT && op != doGE) continue;
     for (int side = 0; side < 2; ++side) {
       auto* field = dynamic_cast<TVelqorimExprNodeField*>(cmp->Child(static_cast<size_t>(side)));
       auto* constant = dynamic_cast<TVelqorimExprNodeConst*>(cmp->Child(static_cast<size_t>(1 - side)));
@@ -230,37 +247,43 @@ bool TVelqorimAOTable::FindKeyFilter(String& IndexName, int& FieldNo, const TABS
       const int no = field->FieldNo();
       if (no < 0 || !IsIntegerBaseFieldType(AdvancedFieldTypeToBaseFieldType(Columns[static_cast<size_t>(no)].Type)))
         continue;
-      TVelqorimIndexDefs& defs = Cursor.GetIndexDefs();
-      for (int i = 0; i < defs.Count(); ++i) {
-        auto* d = static_cast<TVelqorimIndexDef*>(defs.GetDef(i));
-        if (d->ColumnCount() > 0 && UpperCase(d->GetIndexColumn(0).FieldName) == UpperCase(Columns[static_cast<size_t>(no)].FieldName)) {
-          IndexName = d->Name;
-          FieldNo = no;
-          Key = &constant->Value;
-          return true;
-        }
-      }
+      if (Range.FieldNo >= 0 && Range.FieldNo != no) continue;
+      bool descending = false;
+      const String index = indexOf(no, descending);
+      if (index.empty() || (op != doEQ && descending)) continue;
+      // With the constant on the left, "5 < a" is "a > 5".
+      if (side == 1) op = op == doLT ? doGT : op == doLE ? doGE : op == doGT ? doLT : op == doGE ? doLE : op;
+      const TABSVariant* v = &constant->Value;
+      const int64_t x = v->GetAsInt64();
+      Range.IndexName = index;
+      Range.FieldNo = no;
+      if (op == doEQ || op == doGT || op == doGE)
+        if (!Range.Lo || x > Range.Lo->GetAsInt64()) Range.Lo = v;
+      if (op == doEQ || op == doLT || op == doLE)
+        if (!Range.Hi || x < Range.Hi->GetAsInt64()) Range.Hi = v;
+      break;
     }
   }
-  return false;
+  return Range.FieldNo >= 0;
 }
 
 void TVelqorimAOTable::Execute() {
   Rows.clear();
   const size_t n = Columns.size();
-  String indexName;
-  int keyField = -1;
-  const TABSVariant* key = nullptr;
+  TKeyRange range;
   uint8_t* lo = nullptr;
   uint8_t* hi = nullptr;
-  if (FindKeyFilter(indexName, keyField, key)) {
-    Cursor.SetIndexName(indexName);
-    lo = Cursor.AllocateRecordBuffer();
-    hi = Cursor.AllocateRecordBuffer();
-    Cursor.InternalInitRecord(lo, true);
-    Cursor.InternalInitRecord(hi, true);
-    Cursor.SetFieldValue(*key, keyField, true, lo);
-    Cursor.SetFieldValue(*key, keyField, true, hi);
+  if (FindKeyRange(range)) {
+    Cursor.SetIndexName(range.IndexName);
+    auto bound = [&](const TABSVariant* Key) -> uint8_t* {
+      if (!Key) return nullptr;
+      uint8_t* b = Cursor.AllocateRecordBuffer();
+      Cursor.InternalInitRecord(b, true);
+      Cursor.SetFieldValue(*Key, range.FieldNo, true, b);
+      return b;
+    };
+    lo = bound(range.Lo);
+    hi = bound(range.Hi);
     Cursor.ApplyRange(lo, hi, 1, 1, false, false);
   }
   try {
@@ -271,18 +294,18 @@ void TVelqorimAOTable::Execute() {
       AddIfPasses(std::move(row));
     }
   } catch (...) {
-    FinishKeyScan(lo, hi);
+    FinishKeyScan(range, lo, hi);
     throw;
   }
-  FinishKeyScan(lo, hi);
+  FinishKeyScan(range, lo, hi);
 }
 
-void TVelqorimAOTable::FinishKeyScan(uint8_t*& Lo, uint8_t*& Hi) {
-  if (!Lo) return;
+void TVelqorimAOTable::FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8_t*& Hi) {
+  if (Range.FieldNo < 0) return;
   Cursor.ResetRange();
   Cursor.SetIndexName(String());
-  MemoryManager().FreeAndNillMem(Lo);
-  MemoryManager().FreeAndNillMem(Hi);
+  if (Lo) MemoryManager().FreeAndNillMem(Lo);
+  if (Hi) MemoryManager().FreeAndNillMem(Hi);
 }
 
 // ---------------------------------------------------------------------------

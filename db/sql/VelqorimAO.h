@@ -80,8 +80,15 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   TVelqorimLocalCursor Cursor;
 
  private:
-  bool FindKeyFilter(String& IndexName, int& FieldNo, const TABSVariant*& Key);
-  void FinishKeyScan(uint8_t*& Lo, uint8_t*& Hi);
+  // The index key range the filters allow (either bound may be open).
+  struct TKeyRange {
+    String IndexName;
+    int FieldNo = -1;
+    const TABSVariant* Lo = nullptr;
+    const TABSVariant* Hi = nullptr;
+  };
+  bool FindKeyRange(TKeyRange& Range);
+  void FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8_t*& Hi);
   uint8_t* FRecord = nullptr;
 };
 

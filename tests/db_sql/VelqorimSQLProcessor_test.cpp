@@ -105,6 +105,22 @@ TEST_F(VelqorimSQL, IndexedEqualityKeepsTheAnswer) {
   EXPECT_EQ(Run("SELECT COUNT(*) FROM x WHERE a = 4"), "0\n");
   EXPECT_EQ(Run("SELECT COUNT(*) FROM x WHERE a = 3.0"), "3\n");
   EXPECT_EQ(Run("SELECT COUNT(*) FROM x"), "5\n");  // no range left behind
+  // Ranges read only their keys and keep the answer, NULL keys included.
+  Run("CREATE TABLE r (a INTEGER, b INTEGER); CREATE INDEX ra ON r (a);"
+      "INSERT INTO r VALUES (NULL, 0), (1, 1), (2, 2), (3, 3), (4, 4), (5, 5), (-7, 6)");
+  struct Case {
+    const char* Where;
+    const char* Rows;
+  } cases[] = {
+      {"a > 3", "4\n5\n"},       {"a >= 3", "3\n4\n5\n"},     {"a < 2", "1\n6\n"},
+      {"2 < a AND a <= 4", "3\n4\n"}, {"a > 4 AND a < 2", ""}, {"a <= -7", "6\n"},
+      {"a > 1 AND a = 3", "3\n"},  {"5 >= a AND b > 3", "4\n5\n6\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Where);
+    EXPECT_EQ(Run(std::string("SELECT b FROM r WHERE ") + c.Where + " ORDER BY b"), c.Rows);
+  }
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM r"), "7\n");
 }
 
 TEST_F(VelqorimSQL, DefinitionFaultsAreRefused) {
