@@ -82,6 +82,40 @@ void GradientOrColor(TBitmap* Bmp, const TRect& R, const Layers& l) {
     FillColor32(Bmp, R, l.Color);
 }
 
+// The texture share into Rc: returns what the texture left uncovered, already
+// filled with the colour (kNothingLeft: it covered everything).
+TRect FillTextureShare(const TacSkinRecords& S, TBitmap* Bmp, const TRect& Rc, const TCacheInfo& CI, const Layers& l) {
+  TRect rest = Rc;
+  if (S.IsValidImgIndex(l.TextureIndex)) {
+    const TsMaskData& tex = S.ma[size_t(l.TextureIndex)];
+    if (tex.MaskType != 0)
+      TileMaskedTexture(Bmp, rest, CI, uint8_t(tex.DrawMode), tex);
+    else
+      TileTexture(Bmp->Canvas(), rest, nullptr, uint8_t(tex.DrawMode), tex);
+  }
+  if (rest.Right != -1) FillColor32(Bmp, rest, l.Color);
+  return rest;
+}
+
+// The gradient share into Rc, over the texture when there is one.
+void FillGradientShare(TBitmap* Bmp, const TRect& Rc, const Layers& l) {
+  if (l.GP <= 0) return;
+  if (l.IP > 0) {
+    auto grad = NewBitmap32(Rc.Width(), Rc.Height());
+    GradientOrColor(grad.get(), TRect(0, 0, Rc.Width(), Rc.Height()), l);
+    BlendBitmapRect(Bmp, grad.get(), uint8_t(std::clamp(Weight(l.IP), 0, 255)), TPoint(Rc.Left, Rc.Top),
+                    TRect(0, 0, Rc.Width() - 1, Rc.Height() - 1));
+  } else {
+    GradientOrColor(Bmp, Rc, l);
+  }
+}
+
+// Mixes the colour into what the texture and gradient shares left, keeping their sum.
+void BlendColorShare(TBitmap* Bmp, const TRect& Rc, const Layers& l) {
+  const int sum = l.IP + l.GP;
+  BlendRectWithColor(Bmp, TRect(Rc.Left, Rc.Top, Rc.Right - 1, Rc.Bottom - 1), uint8_t(Weight(sum)), l.Color);
+}
+
 // Texture, gradient and colour of a section state into Rc of Bmp. SolidFill
 // paints the colour when no texture or gradient share is set.
 template <class SolidFill>
@@ -95,31 +129,31 @@ void FillLayers(const TacSkinRecords& S, TBitmap* Bmp, const TRect& Rc, const TC
                          S.MaskBitmap(l.TextureIndex));
     return;
   }
-  if (l.IP > 0) {
-    TRect rest = Rc;
-    if (tex) {
-      if (tex->MaskType != 0)
-        TileMaskedTexture(Bmp, rest, CI, uint8_t(tex->DrawMode), *tex);
-      else
-        TileTexture(Bmp->Canvas(), rest, nullptr, uint8_t(tex->DrawMode), *tex);
-    }
-    if (rest.Right != -1) FillColor32(Bmp, rest, l.Color);
-  }
-  if (l.GP > 0) {
-    if (l.IP > 0) {
-      auto grad = NewBitmap32(Rc.Width(), Rc.Height());
-      GradientOrColor(grad.get(), TRect(0, 0, Rc.Width(), Rc.Height()), l);
-      BlendBitmapRect(Bmp, grad.get(), uint8_t(std::clamp(Weight(l.IP), 0, 255)), TPoint(Rc.Left, Rc.Top),
-                      TRect(0, 0, Rc.Width() - 1, Rc.Height() - 1));
-    } else {
-      GradientOrColor(Bmp, Rc, l);
-    }
-  }
+  if (l.IP > 0) FillTextureShare(S, Bmp, Rc, CI, l);
+  FillGradientShare(Bmp, Rc, l);
   const int sum = l.IP + l.GP;
   if (sum > 0 && sum < 100)
-    BlendRectWithColor(Bmp, TRect(Rc.Left, Rc.Top, Rc.Right - 1, Rc.Bottom - 1), uint8_t(Weight(sum)), l.Color);
+    BlendColorShare(Bmp, Rc, l);
   else if (sum == 0)
     solid();
+}
+
+// A scroll element's layers: no combined pass, and the gradient and colour
+// cover only what a texture left uncovered. Fill is the plain colour.
+void FillScrollLayers(const TacSkinRecords& S, TBitmap* Bmp, const TRect& Rc, const TCacheInfo& CI, const Layers& l,
+                      TColor Fill) {
+  TRect area = Rc;
+  if (l.IP > 0) {
+    const TRect rest = FillTextureShare(S, Bmp, Rc, CI, l);
+    if (rest.Right != -1) area = rest;
+  }
+  if (area.Width() <= 0 || area.Height() <= 0) return;
+  FillGradientShare(Bmp, area, l);
+  const int sum = l.IP + l.GP;
+  if (sum > 0 && sum < 100)
+    BlendColorShare(Bmp, area, l);
+  else if (sum != 100)
+    FillColor32(Bmp, area, Fill);
 }
 
 const TsGenState& StateOf(const TsGeneralData& g, int& State) {
@@ -134,6 +168,17 @@ void ParentUnder(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, const TPoin
   } else {
     FillColor32(Bmp, R, CI.FillColor);
   }
+}
+
+// The layers FillInto paints into a temporary bitmap, blended over the parent
+// under R so that T % of the parent shows through.
+template <class Fill>
+void LayersOverParent(TBitmap* Bmp, const TRect& R, const TCacheInfo& CI, const TPoint& Offset, int T, Fill&& FillInto) {
+  auto layers = NewBitmap32(R.Width(), R.Height());
+  FillInto(layers.get(), TRect(0, 0, R.Width(), R.Height()));
+  ParentUnder(Bmp, R, CI, Offset);
+  BlendBitmapRect(Bmp, layers.get(), uint8_t(Weight(T)), TPoint(R.Left, R.Top),
+                  TRect(0, 0, R.Width() - 1, R.Height() - 1));
 }
 
 // Transparency 100 over a parent image that is not ready: its border strips are copied, the rest filled.
@@ -297,12 +342,9 @@ void PaintSectionBg(int SkinIndex, const TCacheInfo& CI, int State, const TRect&
     else
       FillRect32(Bmp, R, CI.FillColor, 255);
   } else if (CI.Ready || l.IP + l.GP != 0) {
-    auto layers = NewBitmap32(R.Width(), R.Height());
-    const TRect all(0, 0, R.Width(), R.Height());
-    FillLayers(*Skin, layers.get(), all, CI, l, [&] { FillColor32(layers.get(), all, l.Color); });
-    ParentUnder(Bmp, R, CI, Offset);
-    BlendBitmapRect(Bmp, layers.get(), uint8_t(Weight(l.T)), TPoint(R.Left, R.Top),
-                    TRect(0, 0, R.Width() - 1, R.Height() - 1));
+    LayersOverParent(Bmp, R, CI, Offset, l.T, [&](TBitmap* layers, const TRect& all) {
+      FillLayers(*Skin, layers, all, CI, l, [&] { FillColor32(layers, all, l.Color); });
+    });
   } else {
     FillColor32(Bmp, R, MixColors(CI.FillColor, l.Color, uint8_t(Weight(l.T))));
   }
@@ -314,6 +356,25 @@ void PaintSectionBg(int SkinIndex, const TCacheInfo& CI, int State, const TRect&
     TRect rest = R;
     TileMaskedTexture(Bmp, rest, Moved(CI, Offset), 10, Skin->ma[size_t(overlay)]);
   }
+}
+
+void PaintScrollElement(int SkinIndex, int TextureIndex, int MaskIndex, const TacSkinRecords* Skin, TBitmap* Bmp,
+                        const TPoint& Offset, const TRect& R, int State, const TCacheInfo& CI) {
+  if (!Skin || !Skin->IsValidSkinIndex(SkinIndex) || !Inside(R, Bmp)) return;
+  const TsGenState& st = StateOf(Skin->gd[size_t(SkinIndex)], State);
+  const Layers l = ReadLayers(st, clFuchsia, TextureIndex);
+  if (!CI.Ready || l.T == 0) {
+    // A fully transparent element without a ready parent shows the parent's colour.
+    FillScrollLayers(*Skin, Bmp, R, CI, l, !CI.Ready && l.T == 100 ? CI.FillColor : l.Color);
+  } else if (l.T == 100) {
+    ParentUnder(Bmp, R, CI, Offset);
+  } else {
+    LayersOverParent(Bmp, R, CI, Offset, l.T, [&](TBitmap* layers, const TRect& all) {
+      FillScrollLayers(*Skin, layers, all, CI, l, l.Color);
+    });
+  }
+  if (l.Overlay) FillGradient(Bmp, R, st.GradientArray);
+  if (Skin->IsValidImgIndex(MaskIndex)) PaintMask(Bmp, R, Moved(CI, Offset), Skin->ma[size_t(MaskIndex)], State, true);
 }
 
 void PaintCornerImages(const TacSkinRecords& Skin, const TsGeneralData& Section, TBitmap* Bmp, const TRect& R,

@@ -22,6 +22,11 @@ void TileMaskedTexture(TBitmap* Bmp, TRect& Rect, const TCacheInfo& ParentCache,
 // than 0; CustomColor clFuchsia: the section's colour.
 void PaintSectionBg(int SkinIndex, const TCacheInfo& CI, int State, const TRect& R, const TPoint& Offset, TBitmap* Bmp,
                     const TacSkinRecords* Skin, int TextureIndex, int HotTextureIndex, TColor CustomColor);
+// A scroll-bar element: its section's background in a simpler layering (a
+// texture's uncovered part alone takes the gradient and colour), then the
+// mask MaskIndex with its corners over the parent. Nothing unless R lies in Bmp.
+void PaintScrollElement(int SkinIndex, int TextureIndex, int MaskIndex, const TacSkinRecords* Skin, TBitmap* Bmp,
+                        const TPoint& Offset, const TRect& R, int State, const TCacheInfo& CI);
 class TsCommonData;
 // PaintSectionBg for a skinned control: its own colour when it has a custom
 // colour; the section's states and textures otherwise.

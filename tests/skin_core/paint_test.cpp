@@ -421,3 +421,63 @@ TEST(SkinSectionPaint, ParentAnswersAndItemsOverADC) {
   EXPECT_EQ(PaintSkinItemToDC(b.get(), clear, -1, nullptr, TColor(0x0000FF), TRect(0, 0, 4, 4), &k.s, 0), clear);
   EXPECT_EQ(Px(b.get(), 1, 1), 0xFFFF0000u);
 }
+
+TEST(SkinScrollPaint, ScrollElementLayersTransparencyAndMask) {
+  Skin k;
+  TsMaskData& tex = k.AddMask(TRect(0, 0, 4, 4), 1, 0, 0, 0, 0, 0, 2);  // mode 2: one row of tiles at the top
+  tex.ImgType = itisaTexture;
+  k.AddMask(TRect(0, 8, 6, 14), 1, 0, 2, 2, 2, 2);  // mask 1: a border
+  auto parent = CodedBitmap(30, 30, 0x55);
+  TCacheInfo ready;
+  MakeCacheInfo(parent.get(), 4, 5, ready);
+  TCacheInfo loose = EmptyCI;
+  loose.FillColor = 0x0000C8;  // red 200
+  const TRect R(2, 2, 8, 9);
+  const TPoint off(1, 1);
+  auto parentAt = [&](int x, int y) { return Px(parent.get(), 4 + 1 + x - R.Left, 5 + 1 + y - R.Top); };
+  struct Case {
+    const char* name;
+    int transparency, imagePercent, maskIndex;
+    const TCacheInfo* ci;
+    TRect r;
+  } cases[] = {
+      {"outside", 0, 0, -1, &ready, TRect(3, 3, 11, 8)},  // one column beyond
+      {"opaque", 0, 0, -1, &ready, R},
+      {"blended", 40, 0, -1, &ready, R},
+      {"parent only", 100, 0, -1, &ready, R},
+      {"parent colour", 100, 0, -1, &loose, R},
+      {"texture then colour below it", 0, 50, -1, &EmptyCI, R},
+      {"mask", 0, 0, 1, &ready, R},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int s = k.AddSection(c.transparency, 0x000020);  // red 32
+    TsGenState& last = k.s.gd[size_t(s)].Props[2];
+    last.ImagePercent = c.imagePercent;
+    last.TextureIndex = 0;
+    auto t = FilledBitmap(10, 10, 0);
+    PaintScrollElement(s, -1, c.maskIndex, &k.s, t.get(), off, c.r, 7, *c.ci);  // state 7 clamps to the last
+    const uint32_t p = Px(t.get(), 4, 6);
+    switch (c.transparency) {
+      case 40:  // 40 % of the parent shows through: weight 40 * 255 div 100 toward it
+        EXPECT_EQ((p >> 16) & 0xFF, uint32_t(0x20 + ((102 * (0x55 - 0x20)) >> 8)));
+        break;
+      case 100:
+        EXPECT_EQ(p, c.ci == &ready ? parentAt(4, 6) : 0xFFC80000u);
+        break;
+      default:
+        if (!c.imagePercent) {
+          EXPECT_EQ(p, c.r == R ? 0xFF200000u : 0u);
+        }
+    }
+    if (c.imagePercent) {
+      // The colour share works below the texture row only; the row keeps the texture's pixels.
+      EXPECT_EQ(Px(t.get(), 3, 2), Src(k, 1, 0));
+      EXPECT_NEAR(int((p >> 16) & 0xFF), 0x20, 1);
+    }
+    if (c.maskIndex >= 0) {
+      EXPECT_EQ(Px(t.get(), 2, 2), Src(k, 0, 8));
+    }
+    EXPECT_EQ(Px(t.get(), 1, 1), 0u);  // outside R
+  }
+}
