@@ -518,6 +518,23 @@ TEST_P(TableTest, ProjectionAndProviderRanges) {
   EXPECT_EQ(order->Name, "ByID");
 }
 
+TEST_P(TableTest, NewRecordsTakeBlobDefaults) {
+  auto t = NewTable("notes");
+  t->AdvFieldDefs().Add("ID", aftInteger);
+  t->AdvFieldDefs().Add("NOTE", aftMemo)->DefaultValue.SetAsAnsiString("to do");
+  t->CreateTable();
+  t->Open();
+  t->Append();
+  t->FieldByName("ID")->SetAsInteger(1);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("NOTE")->AsString(), "to do");
+  t->Append();
+  t->FieldByName("ID")->SetAsInteger(2);
+  t->FieldByName("NOTE")->SetAsString("done");
+  t->Post();
+  EXPECT_EQ(t->FieldByName("NOTE")->AsString(), "done");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TableTest, ::testing::Values("MEMORY", "TEMP"));
 
 TEST(VelqorimDataSet, PropertiesAndOpeningErrors) {
