@@ -450,6 +450,19 @@ void TApplication::Initialize() {
   });
 }
 
+void TApplication::Minimize() {
+  if (FMinimized) return;
+  FMinimized = true;
+  if (FMainForm) FMainForm->SetWindowState(wsMinimized);
+}
+
+void TApplication::Restore() {
+  if (!FMinimized) return;
+  FMinimized = false;
+  if (FMainForm) FMainForm->SetWindowState(wsNormal);
+  if (OnRestore) OnRestore(this);
+}
+
 void TApplication::ResetForTests() {
   FMainForm = nullptr;
   if (FMouseControl) RemoveFreeNotification(FMouseControl);
@@ -467,6 +480,8 @@ void TApplication::ResetForTests() {
   FTerminated = false;
   FRunning = false;
   SetTitle(String());
+  FMinimized = false;
+  OnRestore = nullptr;
   ShowMainForm = true;
   OnMessage = nullptr;
   OnException = nullptr;

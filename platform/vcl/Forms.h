@@ -217,6 +217,12 @@ class TApplication : public TComponent {
   void ShowException(Exception& E);
   // Restores the initial state (tests).
   void ResetForTests();
+  // Minimises the main form; Restore brings it back and fires OnRestore
+  // (only when the application was minimised).
+  void Minimize();
+  void Restore();
+  bool Minimized() const { return FMinimized; }
+  TNotifyEvent OnRestore;
 
   // The caption of message boxes shown without one.
   String Title() const { return FTitle; }
@@ -265,6 +271,7 @@ class TApplication : public TComponent {
   TControl* FMouseControl = nullptr;
   std::atomic<bool> FTerminated{false};  // Terminate may come from any thread
   bool FRunning = false;
+  bool FMinimized = false;
 };
 
 extern TApplication* Application;
