@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "db/sql/VelqorimDatabase.h"
 #include "db/storage/VelqorimDiskEngine.h"
 #include "db/storage/VelqorimMemEngine.h"
 #include "db/storage/VelqorimTempEngine.h"
@@ -35,6 +36,7 @@ void VelqorimMainInitialize() {
   TheDefaultSession = new TVelqorimSession(nullptr);
   TheDefaultSession->SetSessionName("Default");
   StringCellList = new TList;
+  InstallVelqorimDatabaseHooks();
 }
 
 void VelqorimMainFinalize() {
@@ -204,6 +206,7 @@ TVelqorimSession::~TVelqorimSession() {
   } catch (...) {
     // A destructor must not raise.
   }
+  DetachDatabases();
   if (SessionList != nullptr) SessionList->RemoveSession(this);
 }
 
@@ -247,6 +250,7 @@ void TVelqorimSession::SetActive(bool Value) {
     return;
   }
   SetCurrentSessionHandle(FHandle);
+  CloseDatabases();
   if (FDefault) {
     FinalizeEngine();
   } else {
@@ -327,7 +331,15 @@ void TVelqorimSession::LockSession() {
 
 void TVelqorimSession::UnlockSession() { SessionCriticalSection.unlock(); }
 
+void TVelqorimSession::AddDatabase(TComponent* Database) {
+  FDatabases.push_back(Database);
+  DBNotify(dbAdd, Database);
+}
+
 void TVelqorimSession::RemoveDatabase(TComponent* Database) {
-  TSessionGuard guard(SessionCriticalSection);
-  std::erase(FDatabases, Database);
+  {
+    TSessionGuard guard(SessionCriticalSection);
+    std::erase(FDatabases, Database);
+  }
+  DBNotify(dbRemove, Database);
 }

@@ -14,8 +14,11 @@
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 
+class TVelqorimDatabase;
 class TVelqorimSession;
 class TVelqorimSessionList;
+
+enum TVelqorimDatabaseEvent { dbOpen, dbClose, dbAdd, dbRemove };
 
 // Creates the list of open databases with "MEMORY" and "TEMP", the session
 // list and the default session; a second call does nothing.
@@ -83,8 +86,26 @@ class TVelqorimSession : public TComponent {
   // The database components of the session, in the order they came.
   int DatabaseCount() const { return static_cast<int>(FDatabases.size()); }
   TComponent* GetDatabase(int Index) const { return FDatabases.at(static_cast<size_t>(Index)); }
-  void AddDatabase(TComponent* Database) { FDatabases.push_back(Database); }
+  void AddDatabase(TComponent* Database);
   void RemoveDatabase(TComponent* Database);
+
+  // Finding and opening database components (with the database component).
+  // The first component of that name (an unnamed one only when temporary).
+  TVelqorimDatabase* FindDatabase(const String& DatabaseName);
+  // With AOwner, first a component of that owner that shares its handle.
+  TVelqorimDatabase* DoFindDatabase(const String& DatabaseName, TComponent* AOwner);
+  TVelqorimDatabase* OpenDatabase(const String& DatabaseName) { return DoOpenDatabase(DatabaseName, nullptr); }
+  // Finds or makes (temporary, silent) the component, opens it and counts one user.
+  TVelqorimDatabase* DoOpenDatabase(const String& DatabaseName, TComponent* AOwner);
+  // One user less; unused and without KeepConnection it closes (a temporary one goes).
+  void CloseDatabase(TVelqorimDatabase* Database);
+  // Frees the unused temporary components.
+  void DropConnections();
+  TVelqorimBaseSession* FindSharedDatabaseHandle(const String& DatabaseName);
+  void GetDatabaseNames(TStrings& List);
+  void GetTableNames(const String& DatabaseName, TStrings& List);
+  void DBNotify(TVelqorimDatabaseEvent DBEvent, TComponent* Param);
+  std::function<void(TVelqorimDatabaseEvent DBEvent, TComponent* Param)> OnDBNotify;
 
  private:
   friend class TVelqorimSessionList;
@@ -92,6 +113,10 @@ class TVelqorimSession : public TComponent {
   void ValidateAutoSession(TComponent* AOwner, bool Enabling);
   void UpdateAutoSessionName();
   [[noreturn]] void DatabaseError(const String& Message) const;
+  // On deactivation: temporary components go, the others close.
+  void CloseDatabases();
+  // On destruction: the components that stay forget the session.
+  void DetachDatabases();
 
   TVelqorimSessionComponentManager* FHandle = nullptr;
   std::vector<TComponent*> FDatabases;  // borrowed

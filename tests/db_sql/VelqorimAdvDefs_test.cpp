@@ -10,22 +10,9 @@
 #include "db/sql/VelqorimMain.h"
 #include "db/support/DAZExcept.h"
 #include "tests/db_dsfw/VectorDataSet.h"
+#include "tests/db_sql/DbTestUtil.h"
 
 namespace {
-
-int NativeErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const EABSException& e) {
-    return e.NativeError;
-  }
-  return 0;
-}
-
-struct TStarted {
-  TStarted() { VelqorimMainInitialize(); }
-  ~TStarted() { VelqorimMainFinalize(); }
-};
 
 TEST(VelqorimAdvDefs, DefinitionListsFindDeleteAndCopy) {
   TVelqorimAdvFieldDefs fields;

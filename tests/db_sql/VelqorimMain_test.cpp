@@ -9,6 +9,7 @@
 #include "db/sql/VelqorimMain.h"
 #include "db/storage/VelqorimTempEngine.h"
 #include "db/support/DAZExcept.h"
+#include "tests/db_sql/DbTestUtil.h"
 
 namespace {
 
@@ -19,20 +20,6 @@ int OpenDescriptors() {
     closedir(d);
   }
   return n;
-}
-
-struct TStarted {
-  TStarted() { VelqorimMainInitialize(); }
-  ~TStarted() { VelqorimMainFinalize(); }
-};
-
-String ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& e) {
-    return e.Message;
-  }
-  return "";
 }
 
 TEST(VelqorimMain, StartUpOpensNothingAndShutdownFreesAll) {
