@@ -327,40 +327,36 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     RowsAffected += CopyResultIntoTable(*FResult, Database, Table);
   }
 
+  // The operator word has been read: ALL / DISTINCT, then the right operand.
+  std::unique_ptr<TQueryNode> SetOperation(std::unique_ptr<TQueryNode> Left, TABSUnionType Type,
+                                           std::unique_ptr<TQueryNode> (TVelqorimSQLUnion::*Operand)()) {
+    auto n = std::make_unique<TQueryNode>();
+    n->UnionType = Type;
+    if (IsWord("ALL")) {
+      n->All = true;
+      GetNextToken();
+    } else if (IsWord("DISTINCT")) {
+      GetNextToken();
+    }
+    n->Left = std::move(Left);
+    n->Right = (this->*Operand)();
+    return n;
+  }
   std::unique_ptr<TQueryNode> ParseQueryTerm() {
     // INTERSECT binds tighter than UNION and EXCEPT.
     auto left = ParseQueryPrimary();
     while (IsWord("INTERSECT")) {
       GetNextToken();
-      auto n = std::make_unique<TQueryNode>();
-      n->UnionType = autIntersect;
-      if (IsWord("ALL")) {
-        n->All = true;
-        GetNextToken();
-      } else if (IsWord("DISTINCT")) {
-        GetNextToken();
-      }
-      n->Left = std::move(left);
-      n->Right = ParseQueryPrimary();
-      left = std::move(n);
+      left = SetOperation(std::move(left), autIntersect, &TVelqorimSQLUnion::ParseQueryPrimary);
     }
     return left;
   }
   std::unique_ptr<TQueryNode> ParseQueryExpression() {
     auto left = ParseQueryTerm();
     while (IsWord("UNION") || IsWord("EXCEPT") || IsWord("MINUS")) {
-      auto n = std::make_unique<TQueryNode>();
-      n->UnionType = IsWord("UNION") ? autUnion : autExcept;
+      const TABSUnionType type = IsWord("UNION") ? autUnion : autExcept;
       GetNextToken();
-      if (IsWord("ALL")) {
-        n->All = true;
-        GetNextToken();
-      } else if (IsWord("DISTINCT")) {
-        GetNextToken();
-      }
-      n->Left = std::move(left);
-      n->Right = ParseQueryTerm();
-      left = std::move(n);
+      left = SetOperation(std::move(left), type, &TVelqorimSQLUnion::ParseQueryTerm);
     }
     return left;
   }
