@@ -362,7 +362,7 @@ void TVelqorimMemoryPageManager::LoadFromStream(TStream& Stream) {
 // Table data
 
 TVelqorimMemoryTableData::TVelqorimMemoryTableData(TVelqorimDatabaseData* aDatabaseData, int aAllocRecordsBy)
-    : TVelqorimTableData(aDatabaseData),
+    : TVelqorimImmediateTableData(aDatabaseData),
       AllocRecordsBy(aAllocRecordsBy),
       FPageManager(std::make_unique<TVelqorimMemoryPageManager>()) {
   PageManager = FPageManager.get();
@@ -391,22 +391,12 @@ void TVelqorimMemoryTableData::CreateRecordManager() {
   RecordManager = std::make_unique<TVelqorimMemoryRecordManager>(GetRecordSize(), AllocRecordsBy);
 }
 
-void TVelqorimMemoryTableData::CreateIndexManager(TVelqorimIndexDefs& IndexDefs) {
-  IndexManager = std::make_unique<TVelqorimBaseIndexManager>(this, PageManager);
-  IndexManager->PageManager = PageManager;
-  TVelqorimTableData::CreateIndexManager(IndexDefs);
-}
-
 void TVelqorimMemoryTableData::CreateConstraintManager(TVelqorimConstraintDefs& ConstraintDefs) {
   for (int i = 0; i < ConstraintDefs.Count(); ++i) {
     const TABSConstraintType t = ConstraintDefs[i]->ConstraintType;
     if (t != ctPK && t != ctUnique && t != ctNotNull && t != ctCheck) throw EABSException(30040, "Not implemented yet");
   }
   TVelqorimTableData::CreateConstraintManager(ConstraintDefs);
-}
-
-void TVelqorimMemoryTableData::Commit(const TVelqorimCursor* Cursor) {
-  if (!CursorInTransaction(Cursor)) PageManager->ApplyChanges(Cursor != nullptr ? CursorSessionID(Cursor) : -2);
 }
 
 void TVelqorimMemoryTableData::CreateTable(TVelqorimCursor* Cursor, TVelqorimFieldDefs& FieldDefs,
@@ -421,11 +411,6 @@ void TVelqorimMemoryTableData::CreateTable(TVelqorimCursor* Cursor, TVelqorimFie
   if (Cursor != nullptr) InitCursorRecordLayout(*Cursor);
   IndexManager->CreateIndexesByIndexDefs(Cursor);
   Commit(Cursor);
-}
-
-void TVelqorimMemoryTableData::DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) {
-  TVelqorimTableData::DeleteTable(Cursor, DesignMode);
-  if (!(DesignMode && !CursorList.empty())) delete this;
 }
 
 void TVelqorimMemoryTableData::EmptyTable(TVelqorimCursor* Cursor) {
@@ -443,28 +428,6 @@ void TVelqorimMemoryTableData::EmptyTable(TVelqorimCursor* Cursor) {
   }
   RecordManager->Empty(-2);
   PageManager->ApplyChanges(-2);
-}
-
-void TVelqorimMemoryTableData::OpenTable(TVelqorimCursor* Cursor) {
-  TableName = Cursor->TableName;
-  TVelqorimTableData::OpenTable(Cursor);
-}
-
-void TVelqorimMemoryTableData::AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) {
-  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
-  TVelqorimTableData::AddIndex(IndexDef, Cursor);
-  Commit(Cursor);
-}
-
-void TVelqorimMemoryTableData::DeleteIndex(int IndexID, TVelqorimCursor* Cursor) {
-  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
-  TVelqorimTableData::DeleteIndex(IndexID, Cursor);
-  Commit(Cursor);
-}
-
-int64_t TVelqorimMemoryTableData::GetMaxBitmapRecNo(int SessionID) {
-  (void)SessionID;
-  return RecordManager ? RecordManager->RecordCount : 0;
 }
 
 uint64_t TVelqorimMemoryTableData::BlobHandleOf(const uint8_t* RecordBuffer, int FieldNo) const {
@@ -574,25 +537,13 @@ void TVelqorimMemoryTableData::SetDirectBlobData(TVelqorimCursor& Cursor, int Fi
   SetBlobHandle(RecordBuffer, FieldNo, FBlobs.Add(std::move(block)));
 }
 
-void TVelqorimMemoryTableData::FreeDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
-                                                  TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
-                                                  uint8_t*& pBlobData) {
-  (void)Cursor, (void)FieldNo, (void)RecordBuffer, (void)BLOBDescriptor;
-  MemoryManager().FreeAndNillMem(pBlobData);
-}
-
 bool TVelqorimMemoryTableData::InsertRecord(TVelqorimCursor*& Cursor) {
   TVelqorimLockGuard<TVelqorimTableData> lock(*this);
   if (!RecordManager) throw EABSException(10010, "Nil pointer occured");
   if (Cursor->CurrentRecordBuffer == nullptr) throw EABSException(10018, "Nil pointer occured");
   if (!RecordManager->AddRecord(CursorSessionID(Cursor), Cursor->CurrentRecordBuffer, Cursor->CurrentRecordID))
     return false;
-  TVelqorimRecordBitmap* bitmap = Cursor->RecordBitmap.get();
-  if (bitmap != nullptr && bitmap->Active) {
-    if (IsRecordAccepted(*Cursor)) bitmap->ShowRecord(Cursor->CurrentRecordID);
-    else bitmap->HideRecord(Cursor->CurrentRecordID);
-    bitmap->TableState = RecordManager->TableState;
-  }
+  MarkInBitmap(*Cursor);
   IndexManager->InsertRecord(*Cursor);
   Cursor->FirstPosition = Cursor->LastPosition = false;
   Commit(Cursor);
@@ -676,12 +627,7 @@ bool TVelqorimMemoryTableData::UpdateRecord(TVelqorimCursor& Cursor) {
           const uint64_t before = BlobHandleOf(stored.data(), f);
           if (before != 0 && before != BlobHandleOf(Cursor.CurrentRecordBuffer, f)) FBlobs.Release(before);
         }
-    TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
-    if (bitmap != nullptr && bitmap->Active) {
-      if (IsRecordAccepted(Cursor)) bitmap->ShowRecord(Cursor.CurrentRecordID);
-      else bitmap->HideRecord(Cursor.CurrentRecordID);
-      bitmap->TableState = RecordManager->TableState;
-    }
+    MarkInBitmap(Cursor);
   }
   Commit(&Cursor);
   return ok;
@@ -728,22 +674,83 @@ void TVelqorimMemoryTableData::DiscardUnstoredBlobs(uint8_t* Buffer, TABSPageIte
   }
 }
 
-int64_t TVelqorimMemoryTableData::LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) {
+// ---------------------------------------------------------------------------
+// Tables and databases of the process-wide engines
+
+void TVelqorimImmediateTableData::CreateIndexManager(TVelqorimIndexDefs& IndexDefs) {
+  IndexManager = std::make_unique<TVelqorimBaseIndexManager>(this, PageManager);
+  IndexManager->PageManager = PageManager;
+  TVelqorimTableData::CreateIndexManager(IndexDefs);
+}
+
+void TVelqorimImmediateTableData::Commit(const TVelqorimCursor* Cursor) {
+  if (PageManager != nullptr && !CursorInTransaction(Cursor))
+    PageManager->ApplyChanges(Cursor != nullptr ? CursorSessionID(Cursor) : -2);
+}
+
+void TVelqorimImmediateTableData::DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) {
+  TVelqorimTableData::DeleteTable(Cursor, DesignMode);
+  if (!(DesignMode && !CursorList.empty())) delete this;
+}
+
+void TVelqorimImmediateTableData::OpenTable(TVelqorimCursor* Cursor) {
+  TableName = Cursor->TableName;
+  TVelqorimTableData::OpenTable(Cursor);
+}
+
+void TVelqorimImmediateTableData::AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) {
+  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
+  TVelqorimTableData::AddIndex(IndexDef, Cursor);
+  Commit(Cursor);
+}
+
+void TVelqorimImmediateTableData::DeleteIndex(int IndexID, TVelqorimCursor* Cursor) {
+  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
+  TVelqorimTableData::DeleteIndex(IndexID, Cursor);
+  Commit(Cursor);
+}
+
+int64_t TVelqorimImmediateTableData::GetMaxBitmapRecNo(int SessionID) {
+  (void)SessionID;
+  return RecordManager ? RecordManager->RecordCount : 0;
+}
+
+int64_t TVelqorimImmediateTableData::LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) {
   return FieldManager->GetLastAutoinc(Session, FieldNo);
 }
 
-// ---------------------------------------------------------------------------
-// Database data
+void TVelqorimImmediateTableData::FreeDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
+                                                     TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
+                                                     uint8_t*& pBlobData) {
+  (void)Cursor, (void)FieldNo, (void)RecordBuffer, (void)BLOBDescriptor;
+  MemoryManager().FreeAndNillMem(pBlobData);
+}
 
-TVelqorimMemoryDatabaseData::TVelqorimMemoryDatabaseData() { DatabaseName = "MEMORY"; }
+void TVelqorimImmediateTableData::MarkInBitmap(TVelqorimCursor& Cursor) {
+  TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
+  if (bitmap == nullptr || !bitmap->Active) return;
+  if (IsRecordAccepted(Cursor)) bitmap->ShowRecord(Cursor.CurrentRecordID);
+  else bitmap->HideRecord(Cursor.CurrentRecordID);
+  bitmap->TableState = RecordManager->TableState;
+}
 
-TVelqorimMemoryDatabaseData::~TVelqorimMemoryDatabaseData() {
+TVelqorimImmediateDatabaseData::~TVelqorimImmediateDatabaseData() {
   while (!FTableDataList.empty()) {
     TVelqorimTableData* t = FTableDataList.front();
     t->CursorList.clear();
     t->DeleteTable(nullptr, false);
   }
 }
+
+int TVelqorimImmediateDatabaseData::GetNewObjectId() {
+  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  return ++LastObjectID;
+}
+
+// ---------------------------------------------------------------------------
+// Database data
+
+TVelqorimMemoryDatabaseData::TVelqorimMemoryDatabaseData() { DatabaseName = "MEMORY"; }
 
 void TVelqorimMemoryDatabaseData::ConnectSession(TVelqorimBaseSession* Session) {
   Session->SessionID = 0;
@@ -757,7 +764,3 @@ TVelqorimTableData* TVelqorimMemoryDatabaseData::CreateTableData(TVelqorimCursor
   return t;
 }
 
-int TVelqorimMemoryDatabaseData::GetNewObjectId() {
-  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
-  return ++LastObjectID;
-}

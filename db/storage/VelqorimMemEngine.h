@@ -109,22 +109,51 @@ class TVelqorimMemoryBlobTable : public TVelqorimHandleTable<TVelqorimBlobBlock,
 
 class TVelqorimMemoryDatabaseData;
 
-class TVelqorimMemoryTableData : public TVelqorimTableData {
+// What the tables of the process-wide engines ("MEMORY", "TEMP") share: every
+// change is applied at once, so index changes commit as they are made unless
+// the session is in a transaction, and a deleted table goes with its data.
+class TVelqorimImmediateTableData : public TVelqorimTableData {
+ public:
+  using TVelqorimTableData::TVelqorimTableData;
+
+  void CreateIndexManager(TVelqorimIndexDefs& IndexDefs) override;
+  void DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) override;
+  void OpenTable(TVelqorimCursor* Cursor) override;
+  void AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) override;
+  void DeleteIndex(int IndexID, TVelqorimCursor* Cursor) override;
+  int64_t GetMaxBitmapRecNo(int SessionID) override;
+  int64_t LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) override;
+  void FreeDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
+                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
+
+ protected:
+  // Commits the index pages of a change unless the session is in a transaction.
+  void Commit(const TVelqorimCursor* Cursor);
+  // Shows the cursor's current record in its active bitmap when the cursor's
+  // filter and range accept it, else hides it; the bitmap is then current.
+  void MarkInBitmap(TVelqorimCursor& Cursor);
+};
+
+// The process-wide databases: object ids from a counter, and every table
+// dropped with the database.
+class TVelqorimImmediateDatabaseData : public TVelqorimDatabaseData {
+ public:
+  ~TVelqorimImmediateDatabaseData() override;
+  int GetNewObjectId() override;
+
+  int32_t LastObjectID = 0;
+};
+
+class TVelqorimMemoryTableData : public TVelqorimImmediateTableData {
  public:
   TVelqorimMemoryTableData(TVelqorimDatabaseData* aDatabaseData, int aAllocRecordsBy);
   ~TVelqorimMemoryTableData() override;
 
   void CreateRecordManager() override;
-  void CreateIndexManager(TVelqorimIndexDefs& IndexDefs) override;
   void CreateConstraintManager(TVelqorimConstraintDefs& ConstraintDefs) override;
   void CreateTable(TVelqorimCursor* Cursor, TVelqorimFieldDefs& FieldDefs, TVelqorimIndexDefs& IndexDefs,
                    TVelqorimConstraintDefs& ConstraintDefs) override;
-  void DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) override;
   void EmptyTable(TVelqorimCursor* Cursor) override;
-  void OpenTable(TVelqorimCursor* Cursor) override;
-  void AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) override;
-  void DeleteIndex(int IndexID, TVelqorimCursor* Cursor) override;
-  int64_t GetMaxBitmapRecNo(int SessionID) override;
   int64_t GetBitmapRecNoByRecordID(TABSPageItemID RecordID) override { return RecordID.PageNo; }
   TABSPageItemID GetRecordIDByBitmapRecNo(int64_t RecNo) override { return {static_cast<int32_t>(RecNo), 0}; }
   void WriteBLOBFieldToRecordBuffer(TVelqorimCursor& Cursor, int FieldNo, TABSStream& BLOBStream) override;
@@ -135,15 +164,12 @@ class TVelqorimMemoryTableData : public TVelqorimTableData {
                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
   void SetDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
-  void FreeDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
-                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
   bool InsertRecord(TVelqorimCursor*& Cursor) override;
   bool DeleteRecord(TVelqorimCursor& Cursor) override;
   bool UpdateRecord(TVelqorimCursor& Cursor) override;
   void InternalSetRecNo(TVelqorimCursor& Cursor, int64_t RecNo) override;
   int64_t InternalGetRecNo(TVelqorimCursor& Cursor) override;
   int64_t InternalGetRecordCount(TVelqorimCursor& Cursor) override;
-  int64_t LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) override;
   // Releases the blocks an abandoned edit of the record at Id wrote into Buffer
   // (those the stored record does not hold).
   void DiscardUnstoredBlobs(uint8_t* Buffer, TABSPageItemID Id);
@@ -158,22 +184,15 @@ class TVelqorimMemoryTableData : public TVelqorimTableData {
  private:
   uint64_t BlobHandleOf(const uint8_t* RecordBuffer, int FieldNo) const;
   void SetBlobHandle(uint8_t* RecordBuffer, int FieldNo, uint64_t Handle);
-  // Commits the index pages of a change unless the session is in a transaction.
-  void Commit(const TVelqorimCursor* Cursor);
-
   std::unique_ptr<TVelqorimMemoryPageManager> FPageManager;
   TVelqorimMemoryBlobTable FBlobs;
 };
 
-class TVelqorimMemoryDatabaseData : public TVelqorimDatabaseData {
+class TVelqorimMemoryDatabaseData : public TVelqorimImmediateDatabaseData {
  public:
   TVelqorimMemoryDatabaseData();
-  ~TVelqorimMemoryDatabaseData() override;
   void ConnectSession(TVelqorimBaseSession* Session) override;
   TVelqorimTableData* CreateTableData(TVelqorimCursor& Cursor) override;
-  int GetNewObjectId() override;
-
-  int32_t LastObjectID = 0;
 };
 
 // The session id of a cursor's session, -2 (the engine's own) without one.

@@ -311,7 +311,7 @@ void TVelqorimTemporaryPageManager::InternalWritePage(TVelqorimPage& aPage) {
 
 TVelqorimTemporaryTableData::TVelqorimTemporaryTableData(TVelqorimDatabaseData* aDatabaseData, int aRecordsPerPage,
                                                          int aAllocRecordsBy)
-    : TVelqorimTableData(aDatabaseData), RecordsPerPage(aRecordsPerPage), AllocRecordsBy(aAllocRecordsBy) {
+    : TVelqorimImmediateTableData(aDatabaseData), RecordsPerPage(aRecordsPerPage), AllocRecordsBy(aAllocRecordsBy) {
   PageManager = nullptr;
 }
 
@@ -336,17 +336,6 @@ void TVelqorimTemporaryTableData::CreateRecordManager() {
   RecordManager.reset();
   RecordManager = std::make_unique<TVelqorimTemporaryRecordManager>(GetRecordSize(), RecordsPerPage, AllocRecordsBy,
                                                                     DisableTempFiles);
-}
-
-void TVelqorimTemporaryTableData::CreateIndexManager(TVelqorimIndexDefs& IndexDefs) {
-  IndexManager = std::make_unique<TVelqorimBaseIndexManager>(this, PageManager);
-  IndexManager->PageManager = PageManager;
-  TVelqorimTableData::CreateIndexManager(IndexDefs);
-}
-
-void TVelqorimTemporaryTableData::Commit(const TVelqorimCursor* Cursor) {
-  if (PageManager != nullptr && !CursorInTransaction(Cursor))
-    PageManager->ApplyChanges(Cursor != nullptr ? CursorSessionID(Cursor) : -2);
 }
 
 void TVelqorimTemporaryTableData::CreateBLOBFile() {
@@ -376,11 +365,6 @@ void TVelqorimTemporaryTableData::CreateTable(TVelqorimCursor* Cursor, TVelqorim
   Commit(Cursor);
 }
 
-void TVelqorimTemporaryTableData::DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) {
-  TVelqorimTableData::DeleteTable(Cursor, DesignMode);
-  if (!(DesignMode && !CursorList.empty())) delete this;
-}
-
 void TVelqorimTemporaryTableData::EmptyTable(TVelqorimCursor* Cursor) {
   (void)Cursor;
   TVelqorimTableData::EmptyTable(nullptr);
@@ -388,28 +372,6 @@ void TVelqorimTemporaryTableData::EmptyTable(TVelqorimCursor* Cursor) {
   // A fresh BLOB stream, so that the emptied table takes BLOBs again.
   if (FBLOBFile) CreateBLOBFile();
   if (PageManager != nullptr) PageManager->ApplyChanges(-2);
-}
-
-void TVelqorimTemporaryTableData::OpenTable(TVelqorimCursor* Cursor) {
-  TableName = Cursor->TableName;
-  TVelqorimTableData::OpenTable(Cursor);
-}
-
-void TVelqorimTemporaryTableData::AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) {
-  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
-  TVelqorimTableData::AddIndex(IndexDef, Cursor);
-  Commit(Cursor);
-}
-
-void TVelqorimTemporaryTableData::DeleteIndex(int IndexID, TVelqorimCursor* Cursor) {
-  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
-  TVelqorimTableData::DeleteIndex(IndexID, Cursor);
-  Commit(Cursor);
-}
-
-int64_t TVelqorimTemporaryTableData::GetMaxBitmapRecNo(int SessionID) {
-  (void)SessionID;
-  return RecordManager ? RecordManager->RecordCount : 0;
 }
 
 int64_t TVelqorimTemporaryTableData::GetBitmapRecNoByRecordID(TABSPageItemID RecordID) {
@@ -535,13 +497,6 @@ void TVelqorimTemporaryTableData::SetDirectBlobData(TVelqorimCursor& Cursor, int
   SetBlobPosition(RecordBuffer, FieldNo, AppendBlob(BLOBDescriptor, bytes, 0));
 }
 
-void TVelqorimTemporaryTableData::FreeDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
-                                                     TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor,
-                                                     uint8_t*& pBlobData) {
-  (void)Cursor, (void)FieldNo, (void)RecordBuffer, (void)BLOBDescriptor;
-  MemoryManager().FreeAndNillMem(pBlobData);
-}
-
 bool TVelqorimTemporaryTableData::InsertRecord(TVelqorimCursor*& Cursor) {
   if (!RecordManager) throw EABSException(10134, "Nil pointer occured");
   if (Cursor->CurrentRecordBuffer == nullptr) throw EABSException(10135, "Nil pointer occured");
@@ -554,12 +509,7 @@ bool TVelqorimTemporaryTableData::InsertRecord(TVelqorimCursor*& Cursor) {
   }
   if (!ok) return false;
   Cursor->CurrentRecordID = id;
-  TVelqorimRecordBitmap* bitmap = Cursor->RecordBitmap.get();
-  if (bitmap != nullptr && bitmap->Active) {
-    if (IsRecordAccepted(*Cursor)) bitmap->ShowRecord(id);
-    else bitmap->HideRecord(id);
-    bitmap->TableState = RecordManager->TableState;
-  }
+  MarkInBitmap(*Cursor);
   IndexManager->InsertRecord(*Cursor);
   Cursor->FirstPosition = Cursor->LastPosition = false;
   Commit(Cursor);
@@ -582,22 +532,10 @@ int64_t TVelqorimTemporaryTableData::InternalGetRecordCount(TVelqorimCursor& Cur
   return RecordManager->RecordCount;
 }
 
-int64_t TVelqorimTemporaryTableData::LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) {
-  return FieldManager->GetLastAutoinc(Session, FieldNo);
-}
-
 // ---------------------------------------------------------------------------
 // Database data
 
 TVelqorimTemporaryDatabaseData::TVelqorimTemporaryDatabaseData() { DatabaseName = "TEMP"; }
-
-TVelqorimTemporaryDatabaseData::~TVelqorimTemporaryDatabaseData() {
-  while (!FTableDataList.empty()) {
-    TVelqorimTableData* t = FTableDataList.front();
-    t->CursorList.clear();
-    t->DeleteTable(nullptr, false);
-  }
-}
 
 TVelqorimTableData* TVelqorimTemporaryDatabaseData::CreateTableData(TVelqorimCursor& Cursor) {
   auto* t = new TVelqorimTemporaryTableData(this, 10, 1000);
@@ -606,7 +544,3 @@ TVelqorimTableData* TVelqorimTemporaryDatabaseData::CreateTableData(TVelqorimCur
   return t;
 }
 
-int TVelqorimTemporaryDatabaseData::GetNewObjectId() {
-  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
-  return ++LastObjectID;
-}

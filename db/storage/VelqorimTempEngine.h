@@ -111,21 +111,15 @@ class TVelqorimTemporaryPageManager : public TVelqorimPageManager {
   TVelqorimMemoryPageManager FMemoryPages;
 };
 
-class TVelqorimTemporaryTableData : public TVelqorimTableData {
+class TVelqorimTemporaryTableData : public TVelqorimImmediateTableData {
  public:
   TVelqorimTemporaryTableData(TVelqorimDatabaseData* aDatabaseData, int aRecordsPerPage, int aAllocRecordsBy);
   ~TVelqorimTemporaryTableData() override;
 
   void CreateRecordManager() override;
-  void CreateIndexManager(TVelqorimIndexDefs& IndexDefs) override;
   void CreateTable(TVelqorimCursor* Cursor, TVelqorimFieldDefs& FieldDefs, TVelqorimIndexDefs& IndexDefs,
                    TVelqorimConstraintDefs& ConstraintDefs) override;
-  void DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) override;
   void EmptyTable(TVelqorimCursor* Cursor) override;
-  void OpenTable(TVelqorimCursor* Cursor) override;
-  void AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) override;
-  void DeleteIndex(int IndexID, TVelqorimCursor* Cursor) override;
-  int64_t GetMaxBitmapRecNo(int SessionID) override;
   int64_t GetBitmapRecNoByRecordID(TABSPageItemID RecordID) override;
   TABSPageItemID GetRecordIDByBitmapRecNo(int64_t RecNo) override;
   void WriteBLOBFieldToRecordBuffer(TVelqorimCursor& Cursor, int FieldNo, TABSStream& BLOBStream) override;
@@ -135,15 +129,12 @@ class TVelqorimTemporaryTableData : public TVelqorimTableData {
                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
   void SetDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
-  void FreeDirectBlobData(TVelqorimCursor& Cursor, int FieldNo, uint8_t* RecordBuffer,
-                          TABSPartialTemporaryBLOBDescriptor& BLOBDescriptor, uint8_t*& pBlobData) override;
   bool InsertRecord(TVelqorimCursor*& Cursor) override;
   bool DeleteRecord(TVelqorimCursor&) override { return false; }
   bool UpdateRecord(TVelqorimCursor&) override { return false; }
   void InternalSetRecNo(TVelqorimCursor& Cursor, int64_t RecNo) override;
   int64_t InternalGetRecNo(TVelqorimCursor& Cursor) override;
   int64_t InternalGetRecordCount(TVelqorimCursor& Cursor) override;
-  int64_t LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) override;
 
   TVelqorimTemporaryRecordManager& Records() const;
   TVelqorimTemporaryPageManager* Pages() const { return FPageManager.get(); }
@@ -159,18 +150,13 @@ class TVelqorimTemporaryTableData : public TVelqorimTableData {
   // Appends a descriptor and its bytes; returns the entry's position.
   int64_t AppendBlob(const TABSPartialTemporaryBLOBDescriptor& Descriptor, TStream& Bytes, int64_t From);
   TABSPartialTemporaryBLOBDescriptor ReadBlobDescriptor(int64_t Position, int SeekCode, int ReadCode);
-  void Commit(const TVelqorimCursor* Cursor);
 
   std::unique_ptr<TVelqorimTemporaryPageManager> FPageManager;
   std::unique_ptr<TABSStream> FBLOBFile;
 };
 
-class TVelqorimTemporaryDatabaseData : public TVelqorimDatabaseData {
+class TVelqorimTemporaryDatabaseData : public TVelqorimImmediateDatabaseData {
  public:
   TVelqorimTemporaryDatabaseData();
-  ~TVelqorimTemporaryDatabaseData() override;
   TVelqorimTableData* CreateTableData(TVelqorimCursor& Cursor) override;
-  int GetNewObjectId() override;
-
-  int32_t LastObjectID = 0;
 };
