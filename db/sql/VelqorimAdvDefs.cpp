@@ -1,5 +1,6 @@
 #include "db/sql/VelqorimAdvDefs.h"
 
+#include "db/sql/VelqorimExpressions.h"
 #include "db/sql/VelqorimMain.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "db/support/DAZExcept.h"
@@ -383,6 +384,58 @@ void EngineIndexDefToAdvIndexDef(const TVelqorimIndexDef& IndexDef, TVelqorimAdv
 void EngineIndexDefsToAdvIndexDefs(const TVelqorimIndexDefs& IndexDefs, TVelqorimAdvIndexDefs& AdvIndexDefs) {
   AdvIndexDefs.Clear();
   for (int i = 0; i < IndexDefs.Count(); ++i) EngineIndexDefToAdvIndexDef(*IndexDefs[i], *AdvIndexDefs.AddIndexDef());
+}
+
+void NormalizeAdvFieldDefs(TVelqorimAdvFieldDefs& AdvFieldDefs) {
+  auto isEmptyText = [](const TABSVariant& v) { return !v.IsNull() && v.GetAsWideString().empty(); };
+  for (int i = 0; i < AdvFieldDefs.Count(); ++i) {
+    TVelqorimAdvFieldDef& def = *AdvFieldDefs[i];
+    const TABSBaseFieldType t = AdvancedFieldTypeToBaseFieldType(def.DataType);
+    // No value converts into BLOB and byte types: their defaults stay as
+    // given (a BLOB default is written as text into each new record).
+    const bool castable = !IsBlobBaseFieldType(t) && t != bftBytes && t != bftVarBytes;
+    if (isEmptyText(def.DefaultValue)) {
+      def.DefaultValue.SetNull(t);
+    } else if (castable) {
+      // A test that cannot decide leaves the cast to say what is wrong.
+      try {
+        if (!IsDefaultValueExpression(def.DefaultValue)) def.DefaultValue.Cast(t);
+      } catch (const Exception&) {
+        def.DefaultValue.Cast(t);
+      }
+    }
+    for (TABSVariant* bound : {&def.MinValue, &def.MaxValue}) {
+      if (isEmptyText(*bound)) bound->SetNull(t);
+      else if (castable) bound->Cast(t);
+    }
+    if (def.Size != 0 && !IsStringBaseFieldType(t) && t != bftBytes && t != bftVarBytes) def.Size = 0;
+    if (def.DataType == aftGuid) def.Size = 38;
+  }
+}
+
+void AdjustIndexColumnSizes(TVelqorimAdvIndexDefs& AdvIndexDefs, const TVelqorimAdvFieldDefs& AdvFieldDefs,
+                            const TFieldDefs& FieldDefs) {
+  auto takesLength = [&](const String& FieldName) {
+    const TVelqorimAdvFieldDef* f = AdvFieldDefs.Find(FieldName);
+    if (f == nullptr) return false;
+    const TABSAdvancedFieldType t = f->DataType;
+    return t == aftChar || t == aftString || t == aftWideChar || t == aftWideString || t == aftBytes ||
+           t == aftVarBytes;
+  };
+  for (int i = 0; i < AdvIndexDefs.Count(); ++i) {
+    TVelqorimIndexDef scratch;
+    AdvIndexDefToEngineIndexDef(*AdvIndexDefs[i], scratch, FieldDefs);
+    bool changed = false;
+    for (int c = 0; c < scratch.ColumnCount(); ++c) {
+      TVelqorimIndexColumn& column = scratch.GetIndexColumn(c);
+      if (column.MaxIndexedSize > 0 && takesLength(column.FieldName)) continue;
+      if (column.MaxIndexedSize != DefaultMaxIndexedSize) {
+        column.MaxIndexedSize = DefaultMaxIndexedSize;
+        changed = true;
+      }
+    }
+    if (changed) EngineIndexDefToAdvIndexDef(scratch, *AdvIndexDefs[i]);
+  }
 }
 
 void AdvIndexDefsToIndexDefs(const TVelqorimAdvIndexDefs& AdvIndexDefs, TIndexDefs& IndexDefs) {

@@ -194,6 +194,18 @@ void EngineIndexDefsToAdvIndexDefs(const TVelqorimIndexDefs& IndexDefs, TVelqori
 void AdvIndexDefsToIndexDefs(const TVelqorimAdvIndexDefs& AdvIndexDefs, TIndexDefs& IndexDefs);
 void IndexDefsToAdvIndexDefs(const TIndexDefs& IndexDefs, TVelqorimAdvIndexDefs& AdvIndexDefs);
 
+// Before a table is made from advanced definitions: defaults, minimum and
+// maximum values take the column's storage type (empty texts become null;
+// default-value expressions stay text), and sizes stay only on the types that
+// take one (a GUID column is 38 characters). A value that cannot take the
+// type raises the cast's error.
+void NormalizeAdvFieldDefs(TVelqorimAdvFieldDefs& AdvFieldDefs);
+// Index columns keep a positive indexed size only on columns whose type takes
+// a length; every other column indexes 20. Definitions that change are
+// written back.
+void AdjustIndexColumnSizes(TVelqorimAdvIndexDefs& AdvIndexDefs, const TVelqorimAdvFieldDefs& AdvFieldDefs,
+                            const TFieldDefs& FieldDefs);
+
 // A primary index gives a primary-key constraint "C_PK$A$B...", a unique one a
 // unique constraint "C_Unique$A..."; any other nothing (nullptr).
 TVelqorimConstraintDef* AddConstraintDefFromIndexDef(const TVelqorimIndexDef& IndexDef,

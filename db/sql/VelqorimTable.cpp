@@ -260,6 +260,7 @@ void TVelqorimTable::CreateTable() {
       FieldDefsToAdvFieldDefs(FieldDefs(), FAdvFieldDefs);
       ValidateAdvFieldDefs();
     } else {
+      NormalizeAdvFieldDefs(FAdvFieldDefs);
       ValidateAdvFieldDefs();
       AdvFieldDefsToFieldDefs(FAdvFieldDefs, FieldDefs());
     }
@@ -267,6 +268,7 @@ void TVelqorimTable::CreateTable() {
       IndexDefsToAdvIndexDefs(IndexDefs(), FAdvIndexDefs);
     else
       AdvIndexDefsToIndexDefs(FAdvIndexDefs, IndexDefs());
+    AdjustIndexColumnSizes(FAdvIndexDefs, FAdvFieldDefs, FieldDefs());
     TVelqorimFieldDefs fields;
     TVelqorimIndexDefs indexes;
     TVelqorimConstraintDefs constraints;

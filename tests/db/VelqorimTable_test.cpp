@@ -535,6 +535,55 @@ TEST_P(TableTest, NewRecordsTakeBlobDefaults) {
   EXPECT_EQ(t->FieldByName("NOTE")->AsString(), "done");
 }
 
+// Advanced definitions as a program may write them: sizes on types without
+// one, a GUID without its size, defaults and bounds given as text, and
+// indexed sizes that a column's type cannot take.
+TEST_P(TableTest, CreateTableNormalisesAdvancedDefinitions) {
+  auto t = NewTable("norm");
+  t->AdvFieldDefs().Add("ID", aftInteger, 10);
+  t->AdvFieldDefs().Add("G", aftGuid);
+  t->AdvFieldDefs().Add("QTY", aftInteger)->DefaultValue.SetAsAnsiString("7");
+  TVelqorimAdvFieldDef* none = t->AdvFieldDefs().Add("NONE", aftInteger);
+  none->DefaultValue.SetAsAnsiString("");
+  none->MinValue.SetAsAnsiString("");
+  none->MaxValue.SetAsAnsiString("100");
+  t->AdvFieldDefs().Add("NAME", aftString, 20);
+  t->AdvIndexDefs().Add("ByName", "NAME", ixUnique, false, "", "", "0");
+  t->AdvIndexDefs().Add("ByQty", "QTY;ID", 0, false, "", "", "3;-1");
+  t->CreateTable();
+  EXPECT_EQ(t->AdvFieldDefs().Find("ID")->Size, 0);
+  EXPECT_EQ(t->AdvFieldDefs().Find("G")->Size, 38);
+  EXPECT_EQ(t->AdvIndexDefs().Find("ByName")->MaxIndexedSizes, "20");
+  EXPECT_EQ(t->AdvIndexDefs().Find("ByQty")->MaxIndexedSizes, "20;20");
+
+  t->Open();
+  for (const char* name : {"ann", "bob"}) {
+    t->Append();
+    t->FieldByName("ID")->SetAsInteger(name[0]);
+    t->FieldByName("NAME")->SetAsString(name);
+    t->Post();
+  }
+  EXPECT_EQ(t->RecordCount(), 2);
+  EXPECT_EQ(t->FieldByName("QTY")->AsInteger(), 7);
+  EXPECT_TRUE(t->FieldByName("NONE")->IsNull());
+  // The maximum still holds; the empty minimum set none.
+  t->Append();
+  t->FieldByName("NAME")->SetAsString("cid");
+  t->FieldByName("NONE")->SetAsInteger(-5);
+  t->Post();
+  t->Append();
+  t->FieldByName("NAME")->SetAsString("dan");
+  t->FieldByName("NONE")->SetAsInteger(101);
+  EXPECT_NE(ErrorOf([&] { t->Post(); }), "");
+  t->Cancel();
+  EXPECT_EQ(t->RecordCount(), 3);
+
+  auto bad = NewTable("badnorm");
+  bad->AdvFieldDefs().Add("N", aftInteger)->DefaultValue.SetAsAnsiString("seven");
+  EXPECT_NE(ErrorOf([&] { bad->CreateTable(); }), "");
+  EXPECT_FALSE(bad->Exists());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TableTest, ::testing::Values("MEMORY", "TEMP"));
 
 TEST(VelqorimDataSet, PropertiesAndOpeningErrors) {
