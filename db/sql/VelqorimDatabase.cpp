@@ -7,6 +7,7 @@
 
 #include "db/sql/VelqorimDataset.h"
 #include "db/storage/VelqorimDbFile.h"
+#include "db/storage/VelqorimDiskDatabase.h"
 #include "db/storage/VelqorimDiskEngine.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZUnicode.h"
@@ -188,6 +189,31 @@ bool TVelqorimDatabase::DoNeedRepair() {
   return VelqorimDialogs().Confirm("Database file was not correctly closed last time. Do you want to repair it?");
 }
 
+bool TVelqorimDatabase::DoOldFormatConversion() {
+  if (NoRequestAutoRepair) return false;
+  VelqorimDialogs().ShowMessage(
+      "Database file you are opening is of old format. It will be converted to the current Velqorim Database "
+      "format now. It is recommended to make a backup of the database before continuing.",
+      vmkInformation);
+  return true;
+}
+
+void TVelqorimDatabase::RepairOnOpen() {
+  const bool SavedNoRequest = NoRequestAutoRepair;
+  NoRequestAutoRepair = true;
+  String Log;
+  try {
+    Log = RepairDatabase();
+  } catch (const Exception&) {
+    NoRequestAutoRepair = SavedNoRequest;
+    throw EABSException(20238,
+                        "Cannot convert database to the new format. Please report this to the program's support "
+                        "with the database file.");
+  }
+  NoRequestAutoRepair = SavedNoRequest;
+  if (!Log.empty()) VelqorimDialogs().ShowMessage(Log, vmkWarning);
+}
+
 void TVelqorimDatabase::Open() {
   if (Connected()) return;
   try {
@@ -205,17 +231,23 @@ void TVelqorimDatabase::Open() {
     // The process-wide databases have no file.
     if (!FTemporary && !IsProcessWide() && !Exists())
       Error(Format("Database file '%s' does not exist", {FDatabaseFileName}));
+    bool Repaired = false;
     for (;;) {
       std::unique_ptr<TVelqorimLocalSession> Session = CreateHandle();
       if (Session == nullptr) Error("Database open error");
       try {
         Session->SetConnected(true);
-        if (Session->RepairNeeded && !SilentMode && !DesignTimeFlag && DoNeedRepair()) {
-          // Repair rewrites the file through table copies, which this build cannot make yet.
-          Session.reset();
-          throw EABSException(20238,
-                              "Cannot convert database to the new format. Please report this to the "
-                              "program's support with the database file.");
+        // Asked once: a repaired file that still needs repair opens as it is.
+        if (Session->RepairNeeded && !SilentMode && !DesignTimeFlag && !Repaired) {
+          const TVelqorimDiskDatabaseData* Disk = Session->DiskDatabase();
+          const bool OldFormat = Disk != nullptr && Disk->DiskPageManager() != nullptr &&
+                                 Disk->DiskPageManager()->DBHeader().Version < VelqorimMinimalVersion;
+          if (OldFormat ? DoOldFormatConversion() : DoNeedRepair()) {
+            Session.reset();
+            Repaired = true;
+            RepairOnOpen();
+            continue;
+          }
         }
       } catch (EABSException& E) {
         Session.reset();

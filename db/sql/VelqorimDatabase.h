@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "db/dsfw/DB.h"
@@ -43,6 +44,28 @@ class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
   // The stub's bytes followed by the database file's bytes, in ExeDbFileName.
   void MakeExecutableDatabase(const String& ExeStubFileName, const String& ExeDbFileName);
   bool Exists() const;
+
+  // Maintenance: each copies every table into a new file, syncs it and
+  // renames it over the target, so that a failure at any point leaves the
+  // old file as it was and no partly written file behind. The source is held
+  // exclusively while it is copied and replaced: another user of the file (in
+  // this process or another) makes the operation fail before anything is written.
+  // Compacting into another file; False ends in 30456 with the log.
+  bool CompactDatabase(const String& NewDatabaseFileName);
+  bool CompactDatabase();
+  // Copies what can be read, logging what could not; True unless it raised.
+  bool RepairDatabase(const String& NewDatabaseFileName, String& Log);
+  // Repairs in place and answers the log (empty for a sound file).
+  String RepairDatabase();
+  // NewMaxConnections of 0 or less: 20274.
+  bool ChangeDatabaseSettings(String& Log, bool IgnoreErrors, const String& NewPassword,
+                              TABSCryptoAlgorithm NewCryptoAlgorithm, int NewPageSize, int NewPageCountInExtent,
+                              int NewMaxConnections);
+  // Empty log on success; the new file opens with the new password and cipher only.
+  String ChangePassword(const String& NewPassword);
+  String ChangePassword(const String& NewPassword, TABSCryptoAlgorithm NewCryptoAlgorithm);
+  // Rows that the last maintenance operation could not carry into the new file.
+  int64_t RowsNotCopied() const { return FRowsNotCopied; }
 
   // Need a connection ("Cannot perform this operation on a closed database").
   int GetDBFileConnectionsCount();
@@ -129,6 +152,24 @@ class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
   // Whether the password request found a new password to try.
   bool DoPasswordRequest();
   bool DoNeedRepair();
+  bool DoOldFormatConversion();
+  // Repairs in place for Open; any failure is 20238.
+  void RepairOnOpen();
+  // The three handlers a maintenance copy reports to, and its settings.
+  struct TMaintenance;
+  // The new file's settings; unset ones are the source file's.
+  struct TNewSettings {
+    std::optional<String> Password;
+    std::optional<TABSCryptoAlgorithm> CryptoAlgorithm;
+    int PageSize = 0, PageCountInExtent = 0, MaxConnections = 0;
+  };
+  // Copies every table into a new file and puts it in place of Target.
+  bool CopyDatabase(const String& Target, String& Log, const TMaintenance& Events, TNewSettings Settings,
+                    bool IgnoreErrors);
+  bool CopyTables(TVelqorimDatabase& Dest, String& Log, const TMaintenance& Events, bool IgnoreErrors);
+  // The checks before a maintenance copy: a closed database that opens.
+  void PrepareMaintenance(bool AllowDesignClose);
+  bool RepairInto(const String& Target, String& Log);
   bool IsProcessWide() const;
   [[noreturn]] void Error(const String& Message);
 
@@ -147,4 +188,6 @@ class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
   String FDatabaseName;
   String FDatabaseFileName;
   String FPassword;
+  TVelqorimWaitFormUser frmWait;
+  int64_t FRowsNotCopied = 0;
 };

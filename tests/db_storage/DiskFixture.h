@@ -2,9 +2,6 @@
 // Disk database test helpers: a scratch database file, short retry counts,
 // local sessions on a file, and a second process driven through pipes.
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +11,7 @@
 #include "db/storage/VelqorimDiskDatabase.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "platform/os/Files.h"
+#include "tests/db_storage/ForkPeer.h"
 #include "tests/db_storage/LocalTables.h"
 #include "tests/db_storage/NativeError.h"
 
@@ -77,79 +75,6 @@ inline std::unique_ptr<TVelqorimLocalSession> NewSession(const String& File, con
 inline TVelqorimDiskDatabaseData& DiskOf(TVelqorimLocalSession& Session) {
   return *dynamic_cast<TVelqorimDiskDatabaseData*>(Session.DatabaseData);
 }
-
-// A forked second process running Body: it reads one-byte commands with
-// Next() and answers each with Reply(); the parent sends with Ask(), which
-// waits at most a few seconds. The child never returns into the test runner.
-class TPeer {
- public:
-  explicit TPeer(const std::function<void(TPeer&)>& Body) {
-    int down[2], up[2];
-    if (::pipe(down) != 0 || ::pipe(up) != 0) std::abort();
-    FPid = ::fork();
-    if (FPid == 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      FIn = down[0];
-      FOut = up[1];
-      int code = 0;
-      try {
-        Body(*this);
-      } catch (...) {
-        code = 1;
-      }
-      ::_exit(code);
-    }
-    ::close(down[0]);
-    ::close(up[1]);
-    FOut = down[1];
-    FIn = up[0];
-  }
-  ~TPeer() {
-    ::close(FOut);
-    int status = 0;
-    for (int i = 0; i < 500 && ::waitpid(FPid, &status, WNOHANG) == 0; ++i) ::usleep(10000);
-    if (::waitpid(FPid, &status, WNOHANG) == 0) {
-      ::kill(FPid, SIGKILL);
-      ::waitpid(FPid, &status, 0);
-    }
-    ::close(FIn);
-  }
-  TPeer(const TPeer&) = delete;
-  TPeer& operator=(const TPeer&) = delete;
-
-  // Parent: a command and the child's answer ("timeout" when none came).
-  String Ask(char Command) {
-    if (::write(FOut, &Command, 1) != 1) return "broken";
-    return ReadLine(5000);
-  }
-  // Child: the next command, 0 when the parent hung up.
-  char Next() {
-    char c = 0;
-    return ::read(FIn, &c, 1) == 1 ? c : 0;
-  }
-  void Reply(const String& Text) {
-    const String line = Text + "\n";
-    if (::write(FOut, line.data(), line.size()) < 0) ::_exit(2);
-  }
-
- private:
-  String ReadLine(int TimeoutMS) {
-    String line;
-    for (;;) {
-      pollfd p{FIn, POLLIN, 0};
-      if (::poll(&p, 1, TimeoutMS) <= 0) return "timeout";
-      char c = 0;
-      if (::read(FIn, &c, 1) != 1) return "eof";
-      if (c == '\n') return line;
-      line += c;
-    }
-  }
-
-  pid_t FPid = -1;
-  int FIn = -1;
-  int FOut = -1;
-};
 
 // The answer of an action in a child: "ok" or the engine error code.
 inline String Outcome(const std::function<void()>& Action) {
