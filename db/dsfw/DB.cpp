@@ -404,6 +404,10 @@ void TDataSource::SetDataSet(TDataSet* Value) {
   if (FDataSet != nullptr) {
     FDataSet->RemoveFreeNotification(this);
     FDataSet->RemoveDataSource(this);
+    // Links let go of the old dataset (its fields among them) before they
+    // see the new one, also when both are open.
+    FDataSet = nullptr;
+    UpdateState();
   }
   FDataSet = Value;
   if (FDataSet != nullptr) {
