@@ -364,7 +364,12 @@ void TVelqorimDatabase::RenameDatabase(const String& NewDatabaseFileName) {
   CheckDatabaseName();
   AttachToSession(true);
   CheckNotConnected();
-  TVelqorimDatabaseFile::RenameFile(FDatabaseFileName, NewDatabaseFileName);
+  // Nobody else may have the file open while it moves, and it never takes
+  // the place of another file.
+  TVelqorimDatabaseFile Guard;
+  Guard.OpenFile(FDatabaseFileName, amReadOnly, smExclusive);
+  TVelqorimDatabaseFile::RenameFile(FDatabaseFileName, NewDatabaseFileName, false);
+  Guard.CloseFile();
   FDatabaseFileName = NewDatabaseFileName;
 }
 

@@ -39,6 +39,7 @@ class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
   // The database file. "Cannot perform this operation on an open database" while connected.
   void CreateDatabase();
   void DeleteDatabase();
+  // Refused while anyone else has the file open, and onto an existing file.
   void RenameDatabase(const String& NewDatabaseFileName);
   void TruncateDatabase();
   // The stub's bytes followed by the database file's bytes, in ExeDbFileName.

@@ -11,6 +11,7 @@
 
 #include "db/storage/VelqorimSafeInt.h"
 #include "db/support/DAZExcept.h"
+#include "platform/os/Files.h"
 
 bool DesignTimeFlag = false;
 
@@ -200,9 +201,10 @@ void TVelqorimDatabaseFile::DeleteFile() {
                         {FFileName, rc, ErrorText(rc)});
 }
 
-void TVelqorimDatabaseFile::RenameFile(const String& OldFileName, const String& NewFileName) {
-  if (::rename(OldFileName.c_str(), NewFileName.c_str()) != 0) {
-    const int e = errno;
+void TVelqorimDatabaseFile::RenameFile(const String& OldFileName, const String& NewFileName, bool Replace) {
+  errno = 0;
+  if (Replace ? ::rename(OldFileName.c_str(), NewFileName.c_str()) != 0 : !::RenameFile(OldFileName, NewFileName)) {
+    const int e = errno != 0 && errno != EINVAL ? errno : EEXIST;
     throw EABSException(30378, "Cannot rename file '%s' to '%s' ErrorCode:%d. ErrorMessage: %s",
                         {OldFileName, NewFileName, e, ErrorText(e)});
   }

@@ -153,8 +153,8 @@ class TVelqorimDatabaseFile {
   void CloseFile();
   // Deletes this object's file; refused (30362) while any handle has it open.
   void DeleteFile();
-  // Renames atomically; 30378 on failure.
-  static void RenameFile(const String& OldFileName, const String& NewFileName);
+  // Renames atomically, replacing a file of the new name only when asked; 30378 on failure.
+  static void RenameFile(const String& OldFileName, const String& NewFileName, bool Replace = true);
   void OpenFileForDesignTime();
   void CloseFileForDesignTime();
   bool ReopenDatabaseFile();

@@ -193,7 +193,8 @@ TEST(VelqorimDatabaseMaint, SettingsAndPasswordGoIntoTheNewFile) {
 
 // Refusals: an open component, a transaction, a connection limit of 0,
 // another component of this process and another process on the file. None
-// of them changes the file or leaves a new one.
+// of them changes the file or leaves a new one; renaming refuses the same
+// users and an existing file under the new name.
 TEST(VelqorimDatabaseMaint, RefusesAFileInUse) {
   TStarted started;
   TScratch s;
@@ -216,7 +217,15 @@ TEST(VelqorimDatabaseMaint, RefusesAFileInUse) {
   other.SetDatabaseFileName(s.Name);
   other.Open();
   EXPECT_EQ(NativeErrorOf([&] { s.Db.ChangePassword("x"); }), 10461);
+  EXPECT_EQ(NativeErrorOf([&] { s.Db.RenameDatabase(s.Name + ".moved"); }), 30364);
   other.Close();
+  untouched();
+  // Renaming never replaces another file.
+  std::ofstream(s.Name + ".moved") << "precious";
+  EXPECT_EQ(NativeErrorOf([&] { s.Db.RenameDatabase(s.Name + ".moved"); }), 30378);
+  EXPECT_EQ(Bytes(s.Name + ".moved"), "precious");
+  EXPECT_EQ(s.Db.DatabaseFileName(), s.Name);
+  ::unlink((s.Name + ".moved").c_str());
   untouched();
 
   {
@@ -224,9 +233,11 @@ TEST(VelqorimDatabaseMaint, RefusesAFileInUse) {
     ASSERT_EQ(peer.Ask('o'), "open");
     for (auto op : std::vector<std::function<void()>>{[&] { s.Db.CompactDatabase(); },
                                                      [&] { s.Db.RepairDatabase(); },
-                                                     [&] { s.Db.ChangePassword("x"); }}) {
+                                                     [&] { s.Db.ChangePassword("x"); },
+                                                     [&] { s.Db.RenameDatabase(s.Name + ".moved"); }}) {
       EXPECT_NE(ErrorOf(op), "");
       EXPECT_FALSE(s.Db.Connected());
+      EXPECT_FALSE(FileExists(s.Name + ".moved"));
       untouched();
     }
   }
