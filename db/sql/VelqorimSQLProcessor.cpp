@@ -1181,17 +1181,58 @@ class TVelqorimSQLDelete : public TVelqorimSQLCommand {
 
 namespace {
 
-void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector<std::pair<String, bool>>& Columns,
+void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector<TVelqorimIndexColumn>& Columns,
                  bool Unique, bool Primary) {
   auto* d = Defs.AddCreated();
   d->Name = Name;
   d->Unique = Unique;
   d->Primary = Primary;
   d->SetColumnCount(static_cast<int>(Columns.size()));
-  for (size_t i = 0; i < Columns.size(); ++i) {
-    d->GetIndexColumn(static_cast<int>(i)).FieldName = Columns[i].first;
-    d->GetIndexColumn(static_cast<int>(i)).Descending = Columns[i].second;
+  for (size_t i = 0; i < Columns.size(); ++i) d->GetIndexColumn(static_cast<int>(i)) = Columns[i];
+}
+
+void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector<std::pair<String, bool>>& Columns,
+                 bool Unique, bool Primary) {
+  std::vector<TVelqorimIndexColumn> columns;
+  for (const auto& [field, descending] : Columns) {
+    TVelqorimIndexColumn c;
+    c.FieldName = field;
+    c.Descending = descending;
+    columns.push_back(c);
   }
+  AddIndexDef(Defs, Name, columns, Unique, Primary);
+}
+
+// The name of an index a table definition leaves unnamed: the kind, then "$"
+// before each column ("C_PK$id", "C_Unique$a", "i$a$b").
+String GeneratedIndexName(const char* Kind, const std::vector<TVelqorimIndexColumn>& Columns) {
+  String name = Kind;
+  for (const TVelqorimIndexColumn& c : Columns) name += "$" + c.FieldName;
+  return name;
+}
+
+// "(" name [ASC | DESC | CASE | NOCASE]... {"," ...} ")": the columns of an index.
+std::vector<TVelqorimIndexColumn> ParseIndexFieldList(TVelqorimSQLCommand& C) {
+  if (!C.IsKind(tktLeftParenthesis)) C.Unexpected(30273, "'('");
+  C.GetNextToken();
+  std::vector<TVelqorimIndexColumn> columns;
+  for (;;) {
+    TVelqorimIndexColumn c;
+    c.FieldName = C.ParseName(30274, "Field name");
+    for (;; C.GetNextToken()) {
+      if (C.IsWord("DESC")) c.Descending = true;
+      else if (C.IsWord("ASC")) c.Descending = false;
+      else if (C.IsWord("NOCASE")) c.CaseInsensitive = true;
+      else if (C.IsWord("CASE")) c.CaseInsensitive = false;
+      else break;
+    }
+    columns.push_back(c);
+    if (!C.IsKind(tktComma)) break;
+    C.GetNextToken();
+  }
+  if (!C.IsKind(tktRightParenthesis)) C.Unexpected(30276, "')' or ','");
+  C.GetNextToken();
+  return columns;
 }
 
 }  // namespace
@@ -1213,7 +1254,7 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     if (!IsKind(tktLeftParenthesis)) Unexpected(30231, "'('");
     GetNextToken();
     for (;;) {
-      if (IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("CONSTRAINT")) {
+      if (IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("INDEX") || IsWord("CONSTRAINT")) {
         ParseTableConstraint();
       } else {
         ParseColumn();
@@ -1280,10 +1321,10 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
       } else if (IsWord("PRIMARY")) {
         GetNextToken();
         ExpectWord("KEY", 30241);
-        AddIndexDef(FIndexes, "PK_" + d->Name, {{d->Name, false}}, true, true);
+        AddIndexDef(FIndexes, "C_PK$" + d->Name, {TVelqorimIndexColumn{d->Name}}, true, true);
       } else if (IsWord("UNIQUE")) {
         GetNextToken();
-        AddIndexDef(FIndexes, "UQ_" + d->Name, {{d->Name, false}}, true, false);
+        AddIndexDef(FIndexes, "C_Unique$" + d->Name, {TVelqorimIndexColumn{d->Name}}, true, false);
       } else if (IsWord("DEFAULT")) {
         GetNextToken();
         ParseDefault(*d);
@@ -1310,25 +1351,29 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     D.DefaultValue.Assign(*v, true);
     D.UpdateDefaultValueExpr();
   }
+  // PRIMARY [KEY] [name] (fields), UNIQUE [INDEX] [name] (fields), INDEX [name] (fields),
+  // each optionally after CONSTRAINT name.
   void ParseTableConstraint() {
+    String name;
     if (IsWord("CONSTRAINT")) {
       GetNextToken();
-      ParseName(30244, "Constraint name");
+      name = ParseName(30244, "Constraint name");
     }
     const bool primary = IsWord("PRIMARY");
+    const bool unique = IsWord("UNIQUE");
+    if (!primary && !unique && !IsWord("INDEX")) Unexpected(30245, "PRIMARY, UNIQUE or INDEX keyword");
     GetNextToken();
-    if (primary) ExpectWord("KEY", 30241);
-    if (!IsKind(tktLeftParenthesis)) Unexpected(30245, "'('");
-    GetNextToken();
-    std::vector<std::pair<String, bool>> cols;
-    for (;;) {
-      cols.push_back({ParseName(30234, "Field name"), false});
-      if (!IsKind(tktComma)) break;
+    if (primary && IsWord("KEY")) GetNextToken();
+    if (unique && !IsKind(tktLeftParenthesis)) {
+      if (!IsWord("INDEX"))
+        throw EABSException(30268, "'INDEX' keyword expected, but '%s' found at line %d, column %d",
+                            {Token.Text, Token.LineNum, Token.ColumnNum});
       GetNextToken();
     }
-    if (!IsKind(tktRightParenthesis)) Unexpected(30245, "')'");
-    GetNextToken();
-    AddIndexDef(FIndexes, (primary ? "PK_" : "UQ_") + std::to_string(FIndexes.Count() + 1), cols, true, primary);
+    if (!IsKind(tktLeftParenthesis)) name = ParseName(30269, "index name");
+    const std::vector<TVelqorimIndexColumn> columns = ParseIndexFieldList(*this);
+    if (name.empty()) name = GeneratedIndexName(primary ? "C_PK" : unique ? "C_Unique" : "i", columns);
+    AddIndexDef(FIndexes, name, columns, primary || unique, primary);
   }
 
   String FTable;
@@ -1646,22 +1691,7 @@ class TVelqorimDDLCreateIndex : public TVelqorimSQLCommand {
     IndexName = ParseName(30261, "Index name");
     ExpectWord("ON", 30262);
     TableName = ParseTargetTable(*this);
-    if (!IsKind(tktLeftParenthesis)) Unexpected(30263, "'('");
-    GetNextToken();
-    for (;;) {
-      String name = ParseName(30264, "Field name");
-      bool desc = false;
-      for (;;) {
-        if (IsWord("DESC")) desc = true;
-        else if (!IsWord("ASC") && !IsWord("NOCASE") && !IsWord("CASE")) break;
-        GetNextToken();
-      }
-      Fields.push_back({name, desc});
-      if (!IsKind(tktComma)) break;
-      GetNextToken();
-    }
-    if (!IsKind(tktRightParenthesis)) Unexpected(30265, "')'");
-    GetNextToken();
+    Fields = ParseIndexFieldList(*this);
     CheckEnd(30266);
   }
   void ExecSQL() override {
@@ -1674,7 +1704,7 @@ class TVelqorimDDLCreateIndex : public TVelqorimSQLCommand {
 
   bool Unique = false;
   String IndexName, TableName;
-  std::vector<std::pair<String, bool>> Fields;
+  std::vector<TVelqorimIndexColumn> Fields;
 };
 
 class TVelqorimDDLDropIndex : public TVelqorimSQLCommand {

@@ -196,6 +196,51 @@ TEST_F(VelqorimSQL, TableStatementsKeepRowsAndChecks) {
   EXPECT_EQ(ErrorOf("ALTER TABLE u FROB (x)"), 30253);
 }
 
+// The indexes of a table in "MEMORY": "name(u|p):column[ desc][ nocase],...;" in their order.
+std::string IndexesOf(const std::string& Table) {
+  TVelqorimLocalSession session;
+  session.DatabaseName = "MEMORY";
+  session.SetConnected(true);
+  TVelqorimLocalCursor cursor;
+  cursor.Session = &session;
+  cursor.TableName = Table;
+  cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+  std::string text;
+  TVelqorimIndexDefs& defs = cursor.GetIndexDefs();
+  for (int i = 0; i < defs.Count(); ++i) {
+    const TVelqorimIndexDef& d = *defs[i];
+    text += d.Name + (d.Primary ? "(p)" : d.Unique ? "(u)" : "") + ":";
+    for (int k = 0; k < d.ColumnCount(); ++k) {
+      const TVelqorimIndexColumn& c = d.GetIndexColumn(k);
+      text += (k ? "," : "") + c.FieldName + (c.Descending ? " desc" : "") + (c.CaseInsensitive ? " nocase" : "");
+    }
+    text += ";";
+  }
+  cursor.CloseTable();
+  return text;
+}
+
+// Index clauses of table definitions, also inside ALTER TABLE ... ADD, named or not.
+TEST_F(VelqorimSQL, IndexClausesOfTableDefinitions) {
+  Run("CREATE TABLE x (a INTEGER PRIMARY KEY, b VARCHAR(5) UNIQUE, c VARCHAR(5), INDEX (c DESC NOCASE, a),"
+      " UNIQUE INDEX ub (b, a ASC CASE))");
+  EXPECT_EQ(IndexesOf("x"), "C_PK$a(p):a;C_Unique$b(u):b;i$c$a:c desc nocase,a;ub(u):b,a;");
+  Run("INSERT INTO x VALUES (1, 'p', 'q')");
+  Run("ALTER TABLE x ADD (d INTEGER, UNIQUE INDEX ud (d), INDEX idc (d DESC))");
+  Run("ALTER TABLE x ADD (e INTEGER, CONSTRAINT ue UNIQUE (e), PRIMARY KEY (d))");
+  const std::string after = IndexesOf("x");
+  for (const char* part : {"ud(u):d;", "idc:d desc;", "ue(u):e;", "C_PK$d(p):d;", "ub(u):b,a;"})
+    EXPECT_NE(after.find(part), std::string::npos) << part << " in " << after;
+  Run("INSERT INTO x (a, b, d, e) VALUES (2, 'r', 7, 1)");
+  EXPECT_NE(ErrorOf("INSERT INTO x (a, b, d, e) VALUES (3, 's', 7, 2)"), 0);  // ud holds
+  EXPECT_NE(ErrorOf("INSERT INTO x (a, b, d, e) VALUES (4, 't', 8, 1)"), 0);  // ue holds
+  EXPECT_EQ(Run("SELECT a, d FROM x ORDER BY a"), "1|NULL\n2|7\n");
+  Run("CREATE INDEX ic ON x (c NOCASE DESC)");
+  EXPECT_NE(IndexesOf("x").find("ic:c desc nocase;"), std::string::npos);
+  EXPECT_EQ(ErrorOf("ALTER TABLE x ADD (f INTEGER, UNIQUE KEY (f))"), 30268);
+  EXPECT_EQ(ErrorOf("CREATE TABLE y (a INTEGER, INDEX ia (a b))"), 30276);
+}
+
 TEST_F(VelqorimSQL, SelectIntoAndAliases) {
   Run(Tables);
   // An alias of a plain column stands for it in WHERE and HAVING.
