@@ -1,6 +1,6 @@
 // SQL on the in-memory engine against SQLite's in-memory database, the same
 // statements through both in one program: 10,000 single-row INSERT statements,
-// 1,000 point lookups by an indexed key, a join of two 10,000-row tables on an
+// 1,000 point lookups by an indexed key, 1,000 by an indexed text key, a join of two 10,000-row tables on an
 // indexed key, GROUP BY with aggregates over 100,000 rows, and ORDER BY over
 // 100,000 rows. Both sides parse every statement from its text. Rounds
 // alternate between the two; min and median per phase and the ratio
@@ -21,17 +21,21 @@
 namespace {
 
 constexpr int SmallRows = 10000, BigRows = 100000, Lookups = 1000;
-constexpr int PhaseCount = 5;
+constexpr int PhaseCount = 6;
 const char* const PhaseNames[PhaseCount] = {"10,000 INSERT statements", "1,000 indexed point lookups",
+                                            "1,000 point lookups by an indexed text key",
                                             "join 10,000 x 10,000 on an indexed key",
                                             "GROUP BY with aggregates over 100,000 rows",
                                             "ORDER BY over 100,000 rows"};
 
 struct TData {
   std::vector<std::string> Inserts;  // into a
-  std::string LoadB, LoadBig;        // multi-row inserts, not timed
-  std::vector<std::string> Lookups;
+  std::string LoadB, LoadBig, LoadC;  // multi-row inserts, not timed
+  std::vector<std::string> Lookups, TextLookups;
 };
+
+// The text key of row I of table c.
+std::string TextKey(int I) { return "key" + std::to_string((I * 7919) % SmallRows); }
 
 TData MakeData() {
   TData d;
@@ -54,15 +58,19 @@ TData MakeData() {
   d.LoadBig = multi("big", BigRows, [&](int i) {
     return "(" + std::to_string(i) + ", " + std::to_string(rnd() % 100) + ", " + std::to_string(rnd() % 100000) + ")";
   });
+  d.LoadC = multi("c", SmallRows, [&](int i) { return "('" + TextKey(i) + "', " + std::to_string(i) + ")"; });
   for (int i = 0; i < Lookups; ++i)
     d.Lookups.push_back("SELECT v FROM a WHERE id = " + std::to_string(rnd() % SmallRows));
+  for (int i = 0; i < Lookups; ++i)
+    d.TextLookups.push_back("SELECT v FROM c WHERE name = '" + TextKey(static_cast<int>(rnd() % SmallRows)) + "'");
   return d;
 }
 
 const char* const Schema =
     "CREATE TABLE a (id INTEGER, v INTEGER); CREATE INDEX ai ON a (id);"
     "CREATE TABLE b (id INTEGER, w INTEGER); CREATE INDEX bi ON b (id);"
-    "CREATE TABLE big (id INTEGER, grp INTEGER, val INTEGER)";
+    "CREATE TABLE big (id INTEGER, grp INTEGER, val INTEGER);"
+    "CREATE TABLE c (name VARCHAR(20), v INTEGER); CREATE INDEX cn ON c (name)";
 const char* const JoinQuery = "SELECT a.id, a.v, b.w FROM a JOIN b ON a.id = b.id";
 const char* const GroupQuery = "SELECT grp, COUNT(*), SUM(val), MIN(val), MAX(val) FROM big GROUP BY grp";
 const char* const OrderQuery = "SELECT id, val FROM big ORDER BY val DESC, id";
@@ -82,10 +90,11 @@ TRound RunEngine(const TData& D) {
     p.PrepareStatement(sql);
     return p.OpenQuery();
   };
-  exec("DROP TABLE a; DROP TABLE b; DROP TABLE big");
+  exec("DROP TABLE a; DROP TABLE b; DROP TABLE big; DROP TABLE c");
   exec(Schema);
   exec(D.LoadB);
   exec(D.LoadBig);
+  exec(D.LoadC);
   auto digest = [&](TVelqorimAOBase* res, int64_t& into) {
     for (auto& row : res->Rows)
       for (size_t i = 0; i < res->Columns.size(); ++i)
@@ -97,19 +106,22 @@ TRound RunEngine(const TData& D) {
   r.Seconds[1] = bench::Time([&] {
     for (const auto& s : D.Lookups) digest(exec(s), r.Check[1]);
   });
-  int64_t rows = 0;
   r.Seconds[2] = bench::Time([&] {
+    for (const auto& s : D.TextLookups) digest(exec(s), r.Check[2]);
+  });
+  int64_t rows = 0;
+  r.Seconds[3] = bench::Time([&] {
     TVelqorimAOBase* res = exec(JoinQuery);
     rows = static_cast<int64_t>(res->Rows.size());
-    for (auto& row : res->Rows) r.Check[2] += row[0].GetAsInt64() * 3 + row[1].GetAsInt64() * 7 + row[2].GetAsInt64();
+    for (auto& row : res->Rows) r.Check[3] += row[0].GetAsInt64() * 3 + row[1].GetAsInt64() * 7 + row[2].GetAsInt64();
   });
-  r.Check[2] = Digest(r.Check[2], rows);
-  r.Seconds[3] = bench::Time([&] {
+  r.Check[3] = Digest(r.Check[3], rows);
+  r.Seconds[4] = bench::Time([&] {
     TVelqorimAOBase* res = exec(std::string(GroupQuery) + " ORDER BY grp");
-    digest(res, r.Check[3]);
+    digest(res, r.Check[4]);
   });
-  r.Seconds[4] = bench::Time([&] { digest(exec(OrderQuery), r.Check[4]); });
-  exec("DROP TABLE a; DROP TABLE b; DROP TABLE big");
+  r.Seconds[5] = bench::Time([&] { digest(exec(OrderQuery), r.Check[5]); });
+  exec("DROP TABLE a; DROP TABLE b; DROP TABLE big; DROP TABLE c");
   return r;
 }
 
@@ -123,7 +135,7 @@ TRound RunSQLite(const TData& D) {
   Check(sqlite3_open(":memory:", &db), db);
   auto exec = [&](const std::string& sql) { Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db); };
   exec(Schema);
-  exec("BEGIN;" + D.LoadB + D.LoadBig + "COMMIT");
+  exec("BEGIN;" + D.LoadB + D.LoadBig + D.LoadC + "COMMIT");
   // Every row of a statement's result, parsed from its text as the engine does.
   auto query = [&](const std::string& sql, const std::function<void(sqlite3_stmt*)>& row) {
     sqlite3_stmt* st = nullptr;
@@ -144,16 +156,19 @@ TRound RunSQLite(const TData& D) {
   r.Seconds[1] = bench::Time([&] {
     for (const auto& s : D.Lookups) query(s, digest(r.Check[1]));
   });
-  int64_t rows = 0;
   r.Seconds[2] = bench::Time([&] {
+    for (const auto& s : D.TextLookups) query(s, digest(r.Check[2]));
+  });
+  int64_t rows = 0;
+  r.Seconds[3] = bench::Time([&] {
     query(JoinQuery, [&](sqlite3_stmt* st) {
       rows++;
-      r.Check[2] += sqlite3_column_int64(st, 0) * 3 + sqlite3_column_int64(st, 1) * 7 + sqlite3_column_int64(st, 2);
+      r.Check[3] += sqlite3_column_int64(st, 0) * 3 + sqlite3_column_int64(st, 1) * 7 + sqlite3_column_int64(st, 2);
     });
   });
-  r.Check[2] = Digest(r.Check[2], rows);
-  r.Seconds[3] = bench::Time([&] { query(std::string(GroupQuery) + " ORDER BY grp", digest(r.Check[3])); });
-  r.Seconds[4] = bench::Time([&] { query(OrderQuery, digest(r.Check[4])); });
+  r.Check[3] = Digest(r.Check[3], rows);
+  r.Seconds[4] = bench::Time([&] { query(std::string(GroupQuery) + " ORDER BY grp", digest(r.Check[4])); });
+  r.Seconds[5] = bench::Time([&] { query(OrderQuery, digest(r.Check[5])); });
   sqlite3_close(db);
   return r;
 }

@@ -215,52 +215,102 @@ TVelqorimAOTable::~TVelqorimAOTable() {
   MemoryManager().FreeAndNillMem(FRecord);
 }
 
-// An index whose first column integer comparisons with constants name: the
-// scan reads only the keys between the bounds they give (equality, <, <=, >,
-// >=; bounds taken inclusively, ranges only over ascending columns). The
-// filters still decide every row, so the range only has to hold every row
-// that can pass.
+namespace {
+
+// Whether comparing column values of type Column with constants of type
+// Constant keeps the column's own order strictly: the common type the
+// comparison converts to is the column's, or a wider type of the same family
+// that every column value reaches exactly. Then an index on the column holds
+// the rows a comparison passes between bounds taken from the constant.
+bool ComparesInColumnOrder(TABSBaseFieldType Column, TABSBaseFieldType Constant) {
+  const TABSBaseFieldType common = GetResultBaseFieldType(Column, Constant, true);
+  if (common == Column) return true;
+  if (IsStringBaseFieldType(Column)) return IsStringBaseFieldType(common);  // all text compares as wide text
+  if (IsIntegerBaseFieldType(Column)) {
+    if (IsIntegerBaseFieldType(common)) return true;
+    // A double holds every integer of up to 32 bits exactly.
+    return (common == bftDouble || common == bftExtended) && GetBaseFieldTypeDataSize(Column, 0) <= 4;
+  }
+  if (Column == bftSingle) return common == bftDouble || common == bftExtended;
+  return false;
+}
+
+}  // namespace
+
+bool TVelqorimAOTable::ExactColumnValue(const TABSVariant& Constant, int FieldNo, TABSVariant& Value) {
+  uint8_t* buffer = Cursor.AllocateRecordBuffer();
+  uint8_t* saved = Cursor.CurrentRecordBuffer;
+  bool exact = false;
+  try {
+    Cursor.InternalInitRecord(buffer, true);
+    Cursor.SetFieldValue(Constant, FieldNo, true, buffer);
+    Cursor.CurrentRecordBuffer = buffer;
+    TABSVariant stored;
+    Cursor.GetFieldValue(stored, FieldNo, true);
+    Value.Assign(stored, true);
+    exact = !Value.IsNull() && Value.Compare(Constant, true, false, false) == cmprEqual;
+  } catch (const Exception&) {
+    exact = false;  // the constant does not convert to the column's type
+  }
+  Cursor.CurrentRecordBuffer = saved;
+  MemoryManager().FreeAndNillMem(buffer);
+  return exact;
+}
+
+// An index whose first column comparisons with constants name: the scan reads
+// only the keys between the bounds they give (equality, <, <=, >, >=; bounds
+// taken inclusively, in the column's own type, swapped for a descending
+// column). The filters still decide every row, so the range only has to hold
+// every row that can pass: NULLs, which sort first, stay on the side of the
+// lower bound, and a constant that the column's type cannot hold exactly, or
+// a comparison whose order is not the index's (case rules, types converted on
+// the column's side), keys nothing.
 bool TVelqorimAOTable::FindKeyRange(TKeyRange& Range) {
   TVelqorimIndexDefs& defs = Cursor.GetIndexDefs();
-  auto indexOf = [&](int FieldNo, bool& Descending) -> String {
+  auto indexOf = [&](int FieldNo, TABSBaseFieldType Type, bool& Descending) -> String {
     for (int i = 0; i < defs.Count(); ++i) {
       auto* d = static_cast<TVelqorimIndexDef*>(defs.GetDef(i));
-      if (d->ColumnCount() > 0 &&
-          UpperCase(d->GetIndexColumn(0).FieldName) == UpperCase(Columns[static_cast<size_t>(FieldNo)].FieldName)) {
-        Descending = d->GetIndexColumn(0).Descending;
-        return d->Name;
-      }
+      if (d->ColumnCount() == 0) continue;
+      const TVelqorimIndexColumn& c = d->GetIndexColumn(0);
+      if (UpperCase(c.FieldName) != UpperCase(Columns[static_cast<size_t>(FieldNo)].FieldName)) continue;
+      if (c.CaseInsensitive && IsStringBaseFieldType(Type)) continue;  // ordered by other rules than "<"
+      Descending = c.Descending;
+      return d->Name;
     }
     return String();
   };
   for (auto& f : FFilters) {
     auto* cmp = dynamic_cast<TVelqorimExprNodeComparison*>(f->Root());
-    if (!cmp || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2) continue;
+    if (!cmp || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2 || cmp->FCaseInsensitive ||
+        cmp->FPartialKey)
+      continue;
     TABSDataOperator op = cmp->Operator;
     if (op != doEQ && op != doLT && op != doLE && op != doGT && op != doGE) continue;
     for (int side = 0; side < 2; ++side) {
       auto* field = dynamic_cast<TVelqorimExprNodeField*>(cmp->Child(static_cast<size_t>(side)));
       auto* constant = dynamic_cast<TVelqorimExprNodeConst*>(cmp->Child(static_cast<size_t>(1 - side)));
-      if (!field || !constant || field->LAO != this || constant->Value.IsNull() ||
-          !IsIntegerBaseFieldType(constant->Value.DataType()))
-        continue;
+      if (!field || !constant || field->LAO != this || constant->Value.IsNull()) continue;
       const int no = field->FieldNo();
-      if (no < 0 || !IsIntegerBaseFieldType(AdvancedFieldTypeToBaseFieldType(Columns[static_cast<size_t>(no)].Type)))
-        continue;
-      if (Range.FieldNo >= 0 && Range.FieldNo != no) continue;
+      if (no < 0 || (Range.FieldNo >= 0 && Range.FieldNo != no)) continue;
+      const TABSBaseFieldType type = AdvancedFieldTypeToBaseFieldType(Columns[static_cast<size_t>(no)].Type);
+      if (IsBlobBaseFieldType(type) || !ComparesInColumnOrder(type, constant->Value.DataType())) continue;
       bool descending = false;
-      const String index = indexOf(no, descending);
-      if (index.empty() || (op != doEQ && descending)) continue;
+      const String index = indexOf(no, type, descending);
+      TABSVariant bound;
+      if (index.empty() || !ExactColumnValue(constant->Value, no, bound)) continue;
       // With the constant on the left, "5 < a" is "a > 5".
       if (side == 1) op = op == doLT ? doGT : op == doLE ? doGE : op == doGT ? doLT : op == doGE ? doLE : op;
-      const TABSVariant* v = &constant->Value;
-      const int64_t x = v->GetAsInt64();
       Range.IndexName = index;
+      Range.Descending = descending;
       Range.FieldNo = no;
-      if (op == doEQ || op == doGT || op == doGE)
-        if (!Range.Lo || x > Range.Lo->GetAsInt64()) Range.Lo = v;
-      if (op == doEQ || op == doLT || op == doLE)
-        if (!Range.Hi || x < Range.Hi->GetAsInt64()) Range.Hi = v;
+      if ((op == doEQ || op == doGT || op == doGE) && (!Range.HasLo || CompareAOValues(bound, Range.Lo) > 0)) {
+        Range.Lo.Assign(bound, true);
+        Range.HasLo = true;
+      }
+      if ((op == doEQ || op == doLT || op == doLE) && (!Range.HasHi || CompareAOValues(bound, Range.Hi) < 0)) {
+        Range.Hi.Assign(bound, true);
+        Range.HasHi = true;
+      }
       break;
     }
   }
@@ -275,16 +325,18 @@ void TVelqorimAOTable::Execute() {
   uint8_t* hi = nullptr;
   if (FindKeyRange(range)) {
     Cursor.SetIndexName(range.IndexName);
-    auto bound = [&](const TABSVariant* Key) -> uint8_t* {
-      if (!Key) return nullptr;
+    auto bound = [&](bool Has, const TABSVariant& Key) -> uint8_t* {
+      if (!Has) return nullptr;
       uint8_t* b = Cursor.AllocateRecordBuffer();
       Cursor.InternalInitRecord(b, true);
-      Cursor.SetFieldValue(*Key, range.FieldNo, true, b);
+      Cursor.SetFieldValue(Key, range.FieldNo, true, b);
       return b;
     };
-    lo = bound(range.Lo);
-    hi = bound(range.Hi);
-    Cursor.ApplyRange(lo, hi, 1, 1, false, false);
+    lo = bound(range.HasLo, range.Lo);
+    hi = bound(range.HasHi, range.Hi);
+    // A descending column meets its greatest values first.
+    if (range.Descending) Cursor.ApplyRange(hi, lo, 1, 1, false, false);
+    else Cursor.ApplyRange(lo, hi, 1, 1, false, false);
   }
   try {
     Cursor.InternalFirst();

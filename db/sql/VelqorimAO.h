@@ -80,14 +80,19 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   TVelqorimLocalCursor Cursor;
 
  private:
-  // The index key range the filters allow (either bound may be open).
+  // The index key range the filters allow, as values of the column's own
+  // type (either bound may be open; both are inclusive).
   struct TKeyRange {
     String IndexName;
+    bool Descending = false;
     int FieldNo = -1;
-    const TABSVariant* Lo = nullptr;
-    const TABSVariant* Hi = nullptr;
+    TABSVariant Lo, Hi;
+    bool HasLo = false, HasHi = false;
   };
   bool FindKeyRange(TKeyRange& Range);
+  // Constant as a value of column FieldNo's type, when that value is exactly
+  // the constant (false when it was cut, rounded or does not convert).
+  bool ExactColumnValue(const TABSVariant& Constant, int FieldNo, TABSVariant& Value);
   void FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8_t*& Hi);
   uint8_t* FRecord = nullptr;
 };

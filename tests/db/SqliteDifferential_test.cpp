@@ -53,7 +53,7 @@ class Generator {
   }
   static std::vector<std::string> Indexes() {
     return {"CREATE INDEX i1a ON t1 (a)", "CREATE INDEX i1bd ON t1 (b, d)", "CREATE INDEX i1c ON t1 (c DESC)",
-            "CREATE INDEX i2a ON t2 (a)", "CREATE INDEX i2f ON t2 (f)"};
+            "CREATE INDEX i1d ON t1 (d DESC)", "CREATE INDEX i2a ON t2 (a)", "CREATE INDEX i2f ON t2 (f)"};
   }
 
   // A column of table t (1 or 2), qualified with q when not empty: kind 'i', 'f' or 's'.
@@ -67,7 +67,15 @@ class Generator {
   std::string Constant(char kind) {
     if (kind == 'i') return std::to_string(Int(-20, 20));
     if (kind == 'f') return FloatText();
-    return "'" + Word() + "'";
+    // Text between and beyond the stored words, and longer than the columns, bounds index ranges too.
+    std::string w = Word();
+    switch (Int(0, 5)) {
+      case 0: w = w.substr(0, static_cast<size_t>(Int(1, static_cast<int>(w.size())))); break;
+      case 1: w += "z"; break;
+      case 2: w += "andsomemore"; break;
+      default: break;
+    }
+    return "'" + w + "'";
   }
   char Kind(int t) { return t == 1 ? Pick(std::vector<char>{'i', 'i', 'f', 's'}) : Pick(std::vector<char>{'i', 'i', 's'}); }
   std::string Value(int t, char kind, const std::string& q, int depth = 0) {

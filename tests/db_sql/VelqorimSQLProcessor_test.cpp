@@ -123,6 +123,34 @@ TEST_F(VelqorimSQL, IndexedEqualityKeepsTheAnswer) {
   EXPECT_EQ(Run("SELECT COUNT(*) FROM r"), "7\n");
 }
 
+// Ranges on text, float, date and descending index columns answer as the same
+// table without indexes does: case rules, NULLs, constants the column cannot
+// hold and constants of another type included.
+TEST_F(VelqorimSQL, IndexRangesOfEveryTypeKeepTheAnswer) {
+  const char* rows =
+      " VALUES ('ab', 1.5, '2024-01-31', 1), ('Ab', -2, '2024-02-01', 2), ('b', 2, '2024-02-29', 3),"
+      " ('B', 3.25, NULL, 4), (NULL, NULL, '2023-12-31', NULL), ('abcd', 0, '2024-03-01', 5), ('a', -7.5, NULL, 6)";
+  Run(std::string("CREATE TABLE s0 (k VARCHAR(4), f DOUBLE, d DATE, n INTEGER); INSERT INTO s0") + rows);
+  Run(std::string("CREATE TABLE s1 (k VARCHAR(4), f DOUBLE, d DATE, n INTEGER); INSERT INTO s1") + rows +
+      "; CREATE INDEX s1k ON s1 (k); CREATE INDEX s1f ON s1 (f DESC); CREATE INDEX s1d ON s1 (d);"
+      " CREATE INDEX s1n ON s1 (n DESC)");
+  Run(std::string("CREATE TABLE s2 (k VARCHAR(4), f DOUBLE, d DATE, n INTEGER); INSERT INTO s2") + rows +
+      "; CREATE INDEX s2k ON s2 (k DESC); CREATE INDEX s2c ON s2 (k NOCASE)");
+  const char* conditions[] = {
+      "k > 'ab'", "k >= 'Ab'", "k < 'b'", "k <= 'abcde'", "k >= 'abcde'", "k = 'abcd'", "'B' <= k",
+      "k > 'a' AND k < 'b'", "k = 'AB'", "f > 1.5", "f <= -2", "f = 2", "f < 3 AND f > -1", "-7.5 >= f",
+      "d >= '2024-02-01'", "d < '2024-03-01'", "d = '2024-02-29'", "n > 2.5", "n <= 2", "n = 2.0", "n < 10000000000",
+      "k = 'zz' AND f > 0", "k > 1",
+  };
+  for (const char* c : conditions) {
+    SCOPED_TRACE(c);
+    const std::string where = std::string(" WHERE ") + c + " ORDER BY n";
+    const std::string expected = Run("SELECT n FROM s0" + where);
+    EXPECT_EQ(Run("SELECT n FROM s1" + where), expected);
+    EXPECT_EQ(Run("SELECT n FROM s2" + where), expected);
+  }
+}
+
 TEST_F(VelqorimSQL, DefinitionFaultsAreRefused) {
   struct Case {
     const char* Script;
