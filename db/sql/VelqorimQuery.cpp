@@ -203,6 +203,7 @@ void TVelqorimQuery::SetPrepState(bool Value) {
     if (FSQL->Text().size() < 2) throw EABSException(30142, "No SQL statement available");
     auto processor = std::make_unique<TVelqorimSQLProcessor>();
     processor->DatabaseName = DatabaseName();
+    processor->FRequestLive = RequestLive;
     processor->PrepareStatement(FText);
     FStmtHandle = std::move(processor);
   } else {
@@ -260,9 +261,14 @@ TVelqorimCursor* TVelqorimQuery::ExecuteStatement(bool OpenCursor) {
   if (FDataLink->DataSource() != nullptr) SetParamsFromDataSource();
   BindParams();
   FStmtHandle->DatabaseName = DatabaseName();
+  FStmtHandle->FRequestLive = RequestLive && OpenCursor;
   TVelqorimAOBase* result = FStmtHandle->OpenQuery();
-  FCheckRowsAffected = !OpenCursor || result == nullptr;
+  const TVelqorimLiveResult* live = FStmtHandle->LiveResult();
+  FCheckRowsAffected = !OpenCursor || (result == nullptr && live == nullptr);
   if (!OpenCursor) return nullptr;
+  FResultReadOnly = FStmtHandle->FReadOnly || live == nullptr ||
+                    (EngineSession() != nullptr && EngineSession()->ReadOnly);
+  if (live != nullptr) return OpenLiveCursor(*live);
   if (result == nullptr) throw EABSException(20035, "The SQL statement gives no result set");
   // The result becomes a table of "TEMP" that the dataset walks like any other.
   DropResultTable();
@@ -283,6 +289,29 @@ TVelqorimCursor* TVelqorimQuery::ExecuteStatement(bool OpenCursor) {
     DropResultTable();
     throw;
   }
+  cursor->SettingProjection = true;
+  return cursor.release();
+}
+
+TVelqorimCursor* TVelqorimQuery::OpenLiveCursor(const TVelqorimLiveResult& Live) {
+  if (EngineSession() == nullptr) throw EABSException(20001, "Error creating table handle");
+  auto cursor = std::make_unique<TVelqorimLocalCursor>();
+  cursor->Session = EngineSession();
+  cursor->TableName = Live.TableName;
+  cursor->ReadOnly = FResultReadOnly;
+  cursor->OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+  if (Live.Fields.Count() > 0) cursor->ApplyProjection(Live.Fields, Live.Aliases);
+  if (Live.OrderFields.Count() > 0) {
+    TStringList fields, ascDesc, caseRules;
+    fields.Assign(Live.OrderFields);
+    ascDesc.Assign(Live.OrderAscDesc);
+    caseRules.Assign(Live.OrderCase);
+    bool created = false;
+    cursor->SetIndexName(cursor->FindOrCreateIndex(fields, ascDesc, caseRules, created));
+  }
+  if (Live.Filter != nullptr) cursor->SetSQLFilter(Live.Filter, nullptr, nullptr);
+  // The dataset opens on the cursor as it is: its fields follow the projection.
+  cursor->SettingProjection = true;
   return cursor.release();
 }
 
@@ -343,7 +372,12 @@ void TVelqorimQuery::RefreshParams() {
 }
 
 void TVelqorimQuery::InternalRefresh() {
-  // A read-only result is refreshed by running the statement again.
+  // A copied result is refreshed by running the statement again; a live one
+  // rereads its base table.
+  if (!FResultReadOnly) {
+    TVelqorimDataSet::InternalRefresh();
+    return;
+  }
   Close();
   Open();
 }

@@ -2,8 +2,9 @@
 // The query component: a dataset that runs SQL text. It keeps the SQL lines
 // and their parameters, prepares the text into an SQL processor, runs
 // statements without a result (ExecSQL) or opens the result of the last
-// statement as its own read-only dataset, takes parameter values also from a
-// master data source, and counts the rows the statements changed.
+// statement as its own dataset, takes parameter values also from a master data
+// source, and counts the rows the statements changed. A result is a copy that
+// cannot be changed, unless RequestLive asked for it to stay on its base table.
 
 #include <memory>
 
@@ -87,7 +88,7 @@ class TVelqorimQuery : public TVelqorimDataSet {
  protected:
   TVelqorimCursor* CreateCursorHandle() override;
   void DestroyCursorHandle() override;
-  bool GetCanModify() override { return false; }  // results are read-only tables
+  bool GetCanModify() override { return !FResultReadOnly && TVelqorimDataSet::GetCanModify(); }
   void InternalRefresh() override;
 
  private:
@@ -98,6 +99,8 @@ class TVelqorimQuery : public TVelqorimDataSet {
   void SetParamsFromDataSource();
   void BindParams();
   void DropResultTable();
+  // A cursor on the base table of a live result.
+  TVelqorimCursor* OpenLiveCursor(const TVelqorimLiveResult& Live);
 
   std::unique_ptr<TVelqorimSQLProcessor> FStmtHandle;
   std::unique_ptr<TStringList> FSQL;
@@ -110,6 +113,8 @@ class TVelqorimQuery : public TVelqorimDataSet {
   bool FExecSQL = false;
   bool FCheckRowsAffected = false;
   bool FDestroying = false;
+  // The open result cannot be changed.
+  bool FResultReadOnly = true;
   // The result of an opened query lives in a table of "TEMP" of its own.
   TVelqorimLocalSession FResultSession;
   String FResultTable;

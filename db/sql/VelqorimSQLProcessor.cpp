@@ -218,6 +218,8 @@ struct TSelect {
   std::vector<std::unique_ptr<TTableRef>> From;
   std::unique_ptr<TVelqorimExpression> Where, Having;
   std::vector<std::unique_ptr<TVelqorimExpression>> GroupBy;
+  int WhereTokenNo = -1;  // where the WHERE condition begins, to read it again for a live result
+  std::vector<TVelqorimSelectListItem> Aliases;  // select-list aliases that WHERE and HAVING may use
 };
 
 struct TQueryNode {
@@ -312,13 +314,89 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
   void ExecSQL() override {
     const String into = FRoot->Select ? FRoot->Select->IntoTable : String();
     const bool intoMemory = FRoot->Select && FRoot->Select->IntoMemory;
+    FResult.reset();
+    FLive.reset();
+    if (!FNested) Processor->FReadOnly = true;
+    if (!FNested && Processor->FRequestLive && PrepareLive()) {
+      Processor->FReadOnly = false;
+      return;
+    }
     FResult = BuildAOTree(nullptr);
     FResult->Run();
     if (!into.empty()) CopyInto(intoMemory ? String("MEMORY") : DatabaseOf(Processor), into);
   }
   TVelqorimAOBase* GetResult() override { return FResult.get(); }
+  const TVelqorimLiveResult* GetLiveResult() override { return FLive.get(); }
 
  private:
+  // A SELECT whose rows are those of its one base table, columns picked and
+  // renamed but not computed, left on that table (FLive) instead of copied.
+  // The usual operator tree is built, not run, to check the statement's names.
+  bool PrepareLive() {
+    if (!FRoot->Select) return false;
+    TSelect& s = *FRoot->Select;
+    if (!s.IntoTable.empty() || s.Distinct || s.Top >= 0 || s.FirstRow > 1 || !s.GroupBy.empty() || s.Having ||
+        s.From.size() != 1 || s.From[0]->Type != TTableRef::Table || (s.Where && HasSubquery(s.Where->Root())))
+      return false;
+    auto live = std::make_unique<TVelqorimLiveResult>();
+    live->TableName = s.From[0]->Name;
+    const bool everyColumn = s.Items.size() == 1 && s.Items[0].AllFields;
+    std::vector<String> names;  // the result's column names, as the operator tree gives them
+    std::vector<String> columns;  // the table column behind each
+    for (auto& it : s.Items) {
+      if (everyColumn) break;
+      if (it.AllFields || !it.Expr->IsField()) return false;
+      String table, field;
+      it.Expr->GetFieldInfo(table, field);
+      String name = it.Alias.empty() ? field : it.Alias;
+      int repeats = 0;
+      for (const String& n : names)
+        if (UpperCase(n) == UpperCase(name)) repeats++;
+      // A repeated name gets a number, as a computed result's does.
+      String alias = repeats > 0 ? name + "_" + std::to_string(repeats) : it.Alias;
+      names.push_back(repeats > 0 ? alias : name);
+      columns.push_back(field);
+      live->Fields.Add(field);
+      live->Aliases.Add(alias);
+    }
+    // The order: result columns by number or name, else columns of the table.
+    for (const TOrderItem& o : FOrder) {
+      String field;
+      if (o.Ordinal > 0) {
+        if (everyColumn) return false;  // numbered by the table's columns: left to the copy
+        if (o.Ordinal > static_cast<int>(columns.size()))
+          throw EABSException(30187, "ORDER BY column number %d is out of range", {o.Ordinal});
+        field = columns[static_cast<size_t>(o.Ordinal - 1)];
+      } else {
+        if (!o.Expr->IsField()) return false;
+        String table;
+        o.Expr->GetFieldInfo(table, field);
+        for (size_t i = 0; i < names.size(); ++i)
+          if (table.empty() && UpperCase(names[i]) == UpperCase(field)) {
+            field = columns[i];
+            break;
+          }
+      }
+      live->OrderFields.Add(field);
+      live->OrderAscDesc.Add(o.Descending ? "DESC" : "ASC");
+      live->OrderCase.Add("CASE");
+    }
+    BuildAOTree(nullptr);  // raises what the statement names wrongly; reads no row
+    if (s.WhereTokenNo >= 0) {
+      // The condition was given to the tree: read it again for the table.
+      const int at = LLex->GetCurrentTokenNo();
+      LLex->SetCurrentTokenNo(s.WhereTokenNo);
+      GetCurrentToken();
+      FLiveFilter = ParseCondition();
+      FLiveFilter->ReplacePseudonyms(s.Aliases);
+      LLex->SetCurrentTokenNo(at);
+      GetCurrentToken();
+      live->Filter = FLiveFilter.get();
+    }
+    FLive = std::move(live);
+    return true;
+  }
+
   static bool HasInto(const TQueryNode& N) {
     if (N.Select) return !N.Select->IntoTable.empty();
     return HasInto(*N.Left) || HasInto(*N.Right);
@@ -455,7 +533,7 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
       }
     }
     // Aliases of plain columns may stand for them in WHERE and HAVING (not after "*").
-    std::vector<TVelqorimSelectListItem> aliases;
+    std::vector<TVelqorimSelectListItem>& aliases = s->Aliases;
     for (auto& it : s->Items) {
       if (it.AllFields) {
         aliases.clear();
@@ -469,6 +547,7 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     }
     if (IsWord("WHERE")) {
       GetNextToken();
+      s->WhereTokenNo = LLex->GetCurrentTokenNo();
       s->Where = ParseCondition();
       s->Where->ReplacePseudonyms(aliases);
     }
@@ -818,6 +897,8 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
   std::unique_ptr<TQueryNode> FRoot;
   std::vector<TOrderItem> FOrder;
   std::unique_ptr<TVelqorimAOBase> FResult;
+  std::unique_ptr<TVelqorimLiveResult> FLive;
+  std::unique_ptr<TVelqorimExpression> FLiveFilter;
   std::vector<std::unique_ptr<TVelqorimLexer>> FOwnedLexers;
 };
 

@@ -22,6 +22,15 @@ bool IsNotFinite(long double X);
 
 class TVelqorimSQLProcessor;
 
+// A live (editable) result: the base table itself, seen through the query's
+// WHERE condition, its select list and its order.
+struct TVelqorimLiveResult {
+  String TableName;
+  TVelqorimExpression* Filter = nullptr;  // the statement's; nullptr without WHERE
+  TStringList Fields, Aliases;            // the projection; empty for every column
+  TStringList OrderFields, OrderAscDesc, OrderCase;  // the index order; empty for none
+};
+
 class TVelqorimSQLCommand {
  public:
   TVelqorimSQLCommand(TVelqorimLexer* Lexer, TVelqorimSQLProcessor* Processor);
@@ -33,6 +42,8 @@ class TVelqorimSQLCommand {
   virtual void ExecSQL() = 0;
   // The result of a statement that has one, after ExecSQL.
   virtual TVelqorimAOBase* GetResult() { return nullptr; }
+  // The result as its base table, when the statement gave a live one instead of rows.
+  virtual const TVelqorimLiveResult* GetLiveResult() { return nullptr; }
 
   int64_t RowsAffected = 0;
 
@@ -63,10 +74,19 @@ class TVelqorimSQLProcessor {
   TVelqorimSQLProcessor& operator=(const TVelqorimSQLProcessor&) = delete;
 
   void PrepareStatement(const String& SQLText) { FSqlText = SQLText; }
-  // Runs the whole script; the last statement's result (nullptr when it has none).
+  // Runs the whole script; the last statement's result (nullptr when it has none
+  // or when it is live: see LiveResult).
   TVelqorimAOBase* OpenQuery();
   void ExecuteQuery() { OpenQuery(); }
+  // The last statement's live result, nullptr when its rows were computed.
+  const TVelqorimLiveResult* LiveResult() const { return FQuery ? FQuery->GetLiveResult() : nullptr; }
 
+  // Asks that a plain single-table SELECT (no grouping, aggregates or computed
+  // columns, DISTINCT, TOP, INTO or subqueries) leave its rows on the base
+  // table, where they can be changed.
+  bool FRequestLive = false;
+  // Written by the last SELECT of the script: its result cannot be changed.
+  bool FReadOnly = true;
   String DatabaseName = "MEMORY";
   int64_t FRowsAffected = 0;
   TVelqorimSQLParams FSQLParams;

@@ -122,6 +122,68 @@ TEST_P(QueryTest, ParametersAndMaster) {
   EXPECT_THROW(detail->SetDataSource(&self), EDatabaseError);
 }
 
+// With RequestLive a plain single-table SELECT stays on its table: its rows
+// change the table, it keeps its condition, columns and order; any other
+// result, and every result without RequestLive, is a copy that refuses changes.
+TEST_P(QueryTest, LiveResultsChangeTheirTable) {
+  const bool temp = GetParam() == String("TEMP");  // temporary tables only take new rows
+  Exec("CREATE TABLE l (id INTEGER, name VARCHAR(10), v INTEGER);"
+       "INSERT INTO l VALUES (1, 'a', 5), (2, 'b', 0), (3, 'c', 7), (4, 'd', 9)");
+  auto table = [&] {
+    auto all = NewQuery("SELECT id, name, v FROM l ORDER BY id");
+    all->Open();
+    return Rows(*all);
+  };
+  auto q = NewQuery("SELECT name AS n, id FROM l WHERE v > :least ORDER BY n DESC");
+  q->RequestLive = true;
+  q->ParamByName("least")->SetAsInteger(1);
+  q->Open();
+  EXPECT_TRUE(q->CanModify());
+  ASSERT_EQ(q->Fields().Count(), 2);
+  EXPECT_EQ(q->Fields()[0]->FieldName, "n");
+  EXPECT_EQ(Rows(*q), "d|4\nc|3\na|1\n");
+
+  // A new row goes into the table; it stays out of the result, whose condition it fails.
+  q->Append();
+  q->FieldByName("id")->SetAsInteger(5);
+  q->FieldByName("n")->SetAsString("e");
+  q->Post();
+  q->Refresh();
+  EXPECT_EQ(Rows(*q), "d|4\nc|3\na|1\n");
+  EXPECT_EQ(table(), "1|a|5\n2|b|0\n3|c|7\n4|d|9\n5|e|\n");
+  if (!temp) {
+    q->First();
+    q->Edit();
+    q->FieldByName("n")->SetAsString("x");
+    q->Post();
+    q->Last();
+    q->Delete();
+    EXPECT_EQ(table(), "2|b|0\n3|c|7\n4|x|9\n5|e|\n");
+    q->Refresh();
+    EXPECT_EQ(Rows(*q), "x|4\nc|3\n");
+  }
+  q->Close();
+
+  // Without RequestLive, or with what must be computed, the result is a read-only copy.
+  const char* copies[] = {"SELECT * FROM l", "SELECT id * 2 FROM l", "SELECT DISTINCT v FROM l",
+                          "SELECT TOP 2 id FROM l", "SELECT v, COUNT(*) FROM l GROUP BY v",
+                          "SELECT l.id FROM l, l AS m WHERE l.id = m.id",
+                          "SELECT id FROM l WHERE id IN (SELECT id FROM l)"};
+  for (const char* text : copies) {
+    SCOPED_TRACE(text);
+    auto c = NewQuery(text);
+    c->RequestLive = String(text) != "SELECT * FROM l";
+    c->Open();
+    EXPECT_FALSE(c->CanModify());
+    EXPECT_THROW(c->Edit(), EDatabaseError);
+  }
+  auto all = NewQuery("SELECT * FROM l WHERE id = 3");
+  all->RequestLive = true;
+  all->Open();
+  EXPECT_TRUE(all->CanModify());
+  EXPECT_EQ(Rows(*all), "3|c|7\n");
+}
+
 TEST_P(QueryTest, ErrorsCarryTheirPlace) {
   auto q = NewQuery("CREATE TABLE e (a INTEGER);\nSELECT a FROM e WHERE a = = 1");
   String text;
