@@ -9,6 +9,12 @@
 #include <vector>
 
 #include "db/sql/VelqorimDataset.h"
+#include "db/sql/VelqorimDatabase.h"
+#include "db/sql/VelqorimDialogs.h"
+
+// ---- data transfer: types (VelqorimTableTransfer.cpp) ----
+using TVelqorimDataSetNotifyEvent = std::function<void(TObject* DataSet)>;
+// ---- end of data transfer types ----
 
 class TVelqorimTable : public TVelqorimDataSet {
  public:
@@ -86,6 +92,53 @@ class TVelqorimTable : public TVelqorimDataSet {
   // Opens and frees a cursor that may read a damaged table (for database copies).
   void OpenForRepair();
 
+  // ---- data transfer (VelqorimTableTransfer.cpp) ----
+  // Each operation appends to Log what it could not do; an empty addition
+  // means everything arrived. Progress handlers may clear Continue to stop.
+  // The table takes the source's structure (engine datasets hand over their
+  // advanced definitions), is created and filled; it is left closed.
+  bool ImportTable(TDataSet* SourceTable, String& Log, TIndexDefs* aIndexDefs);
+  bool ImportTable(TDataSet* SourceTable);
+  // Gives the destination this table's structure, has CreateTablePointer
+  // create it, and fills it; the destination stays open.
+  bool ExportTable(TDataSet* DestinationTable, const std::function<void()>& CreateTablePointer, String& Log);
+  bool ExportTable(TDataSet* DestinationTable, const std::function<void()>& CreateTablePointer);
+  // A new table NewTableName with this table's structure and records: in this
+  // table's database (empty DestDatabaseFileName), in "MEMORY", or in the
+  // database file named. Errors of single records only go to Log.
+  bool CopyTable(const String& NewTableName, String& Log, bool& Continue, const String& DestDatabaseFileName,
+                 const String& DestDatabasePassword, bool IgnoreErrors, bool OverwriteExistingTable, bool CopyIndexes,
+                 int MinProgress, int MaxProgress);
+  bool CopyTable(const String& NewTableName, const String& DestDatabaseFileName = String(),
+                 const String& DestDatabasePassword = String());
+  // Moves the source's records into this table; equal records are found
+  // through DstTableIndexNameToIdentifyEqualRecords, else the primary index,
+  // else an index over the common fields.
+  void BatchMove(TVelqorimDataSet* SourceTableOrQuery, TABSBatchMoveType MoveType,
+                 const String& DstTableIndexNameToIdentifyEqualRecords = String());
+  // Rebuilds the table as RestructureFieldDefs and RestructureIndexDefs say,
+  // keeping each field's data through renames. On any failure the table is
+  // back under its name as it was.
+  bool RestructureTable(String& Log);
+  bool RestructureTable();
+
+  TVelqorimDataSetNotifyEvent BeforeCopy;
+  TVelqorimProgressEvent OnCopyProgress;
+  TVelqorimDataSetNotifyEvent AfterCopy;
+  TVelqorimDataSetNotifyEvent BeforeImport;
+  TVelqorimProgressEvent OnImportProgress;
+  TVelqorimDataSetNotifyEvent AfterImport;
+  TVelqorimDataSetNotifyEvent BeforeExport;
+  TVelqorimProgressEvent OnExportProgress;
+  TVelqorimDataSetNotifyEvent AfterExport;
+  TVelqorimDataSetNotifyEvent BeforeRestructure;
+  TVelqorimProgressEvent OnRestructureProgress;
+  TVelqorimDataSetNotifyEvent AfterRestructure;
+  TVelqorimDataSetNotifyEvent BeforeBatchMove;
+  TVelqorimProgressEvent OnBatchMoveProgress;
+  TVelqorimDataSetNotifyEvent AfterBatchMove;
+  // ---- end of data transfer ----
+
   void DataEvent(TDataEvent Event, intptr_t Info) override;
   TDataSource* GetDataSource() override { return FMasterLink->DataSource(); }
   String PSGetTableName() override { return FTableName; }
@@ -105,6 +158,41 @@ class TVelqorimTable : public TVelqorimDataSet {
   void UpdateIndexDefs() override;
   void DoOnNewRecord() override;
   void DefChanged(TObject* Sender) override;
+
+ protected:
+  // ---- data transfer: event dispatchers (VelqorimTableTransfer.cpp) ----
+  // Each calls the program's handler when assigned, else drives the wait form
+  // unless the database is silent or the table temporary.
+  enum TTransferKind { tkCopy, tkImport, tkExport, tkRestructure, tkBatchMove };
+  void InternalBeforeTransfer(TTransferKind Kind, TObject* Sender);
+  void InternalOnTransferProgress(TTransferKind Kind, TObject* Sender, double PercentDone, bool& Continue);
+  void InternalAfterTransfer(TTransferKind Kind, TObject* Sender);
+  void InternalBeforeCopy() { InternalBeforeTransfer(tkCopy, this); }
+  void InternalOnCopyProgress(TObject* Sender, double PercentDone, bool& Continue) {
+    InternalOnTransferProgress(tkCopy, Sender, PercentDone, Continue);
+  }
+  void InternalAfterCopy() { InternalAfterTransfer(tkCopy, this); }
+  void InternalBeforeImport() { InternalBeforeTransfer(tkImport, this); }
+  void InternalOnImportProgress(TObject* Sender, double PercentDone, bool& Continue) {
+    InternalOnTransferProgress(tkImport, Sender, PercentDone, Continue);
+  }
+  void InternalAfterImport() { InternalAfterTransfer(tkImport, this); }
+  void InternalBeforeExport() { InternalBeforeTransfer(tkExport, this); }
+  void InternalOnExportProgress(TObject* Sender, double PercentDone, bool& Continue) {
+    InternalOnTransferProgress(tkExport, Sender, PercentDone, Continue);
+  }
+  void InternalAfterExport() { InternalAfterTransfer(tkExport, this); }
+  void InternalBeforeRestructure() { InternalBeforeTransfer(tkRestructure, this); }
+  void InternalOnRestructureProgress(TObject* Sender, double PercentDone, bool& Continue) {
+    InternalOnTransferProgress(tkRestructure, Sender, PercentDone, Continue);
+  }
+  void InternalAfterRestructure() { InternalAfterTransfer(tkRestructure, this); }
+  void InternalBeforeBatchMove(TObject* Source) { InternalBeforeTransfer(tkBatchMove, Source); }
+  void InternalOnBatchMoveProgress(TObject* Source, double PercentDone, bool& Continue) {
+    InternalOnTransferProgress(tkBatchMove, Source, PercentDone, Continue);
+  }
+  void InternalAfterBatchMove(TObject* Source) { InternalAfterTransfer(tkBatchMove, Source); }
+  // ---- end of data transfer dispatchers ----
 
  private:
   // A new local cursor on the table, opened unless only configured.
@@ -138,4 +226,29 @@ class TVelqorimTable : public TVelqorimDataSet {
   bool FFieldsIndex = false;
   bool FIsRepairing = false;
   std::unique_ptr<TMasterDataLink> FMasterLink;
+  // ---- data transfer state ----
+  bool UsesWaitForm();
+  bool ImportOpenTable(TDataSet* SourceTable, String& Log, TIndexDefs* aIndexDefs);
+  // Import's and export's copy, under this table's data lock and between the
+  // operation's before and after events; Doing names it in the log.
+  void CopyUnderDataLock(TTransferKind Kind, TDataSet* Source, TDataSet* Dest, const char* Doing, String& Log);
+  TVelqorimWaitFormUser frmWait;
+  // ---- end of data transfer state ----
 };
+
+// ---- data transfer: unit routines (VelqorimTableTransfer.cpp) ----
+// Copies every record of Source into Dest (by field name, or with
+// MatchByObjectID through the source table's restructure definitions), from
+// the first record, reporting progress between MinProgress and MaxProgress.
+// Failures of single fields and records go to Log (and raise without
+// IgnoreErrors); the source returns to where it was. False when anything was
+// lost or the user stopped the copy.
+bool CopyTableRecords(TObject* LogTable, TDataSet* Source, TDataSet* Dest, int MaxProgress, int MinProgress,
+                      const TVelqorimProgressEvent& OnProgress, bool MatchByObjectID, bool IgnoreErrors,
+                      bool& Continue, String& Log);
+// A restructure that did not finish leaves its old table aside under
+// "OLD_<name>_<GUID>". Puts every such table back under its name (dropping
+// the partial new one); runs only when no other connection shares the
+// database, since a restructure of another connection may be under way.
+void RestoreInterruptedRestructures(TVelqorimBaseSession& Session);
+// ---- end of data transfer routines ----
