@@ -167,7 +167,11 @@ class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
   // Copies every table into a new file and puts it in place of Target.
   bool CopyDatabase(const String& Target, String& Log, const TMaintenance& Events, TNewSettings Settings,
                     bool IgnoreErrors);
-  bool CopyTables(TVelqorimDatabase& Dest, String& Log, const TMaintenance& Events, bool IgnoreErrors);
+  bool CopyTables(TVelqorimDatabase& Dest, const String& DestPassword, String& Log, const TMaintenance& Events,
+                  bool IgnoreErrors);
+  void MaintenanceBefore(const TMaintenance& Events);
+  void MaintenanceProgress(const TMaintenance& Events, TObject* Sender, double PercentDone, bool& Continue);
+  void MaintenanceAfter(const TMaintenance& Events);
   // The checks before a maintenance copy: a closed database that opens.
   void PrepareMaintenance(bool AllowDesignClose);
   bool RepairInto(const String& Target, String& Log);

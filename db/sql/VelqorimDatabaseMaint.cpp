@@ -131,8 +131,7 @@ bool TVelqorimDatabase::CopyDatabase(const String& Target, String& Log, const TM
   Log.clear();
   FRowsNotCopied = 0;
   const String NewFile = Target + ".tmp";
-  if (Events.Before) Events.Before(this);
-  else if (!SilentMode) frmWait.Before(Events.Text, true);
+  MaintenanceBefore(Events);
 
   bool Result = false, NewFileMade = false;
   std::unique_ptr<TVelqorimDatabase> Dest;
@@ -146,8 +145,7 @@ bool TVelqorimDatabase::CopyDatabase(const String& Target, String& Log, const TM
     }
     FExclusive = WasExclusive;
     SilentMode = WasSilent;
-    if (Events.After) Events.After(this);
-    else if (!SilentMode) frmWait.After();
+    MaintenanceAfter(Events);
   };
   try {
     CheckFreeSpace(NewFile, FDatabaseFileName);
@@ -197,12 +195,11 @@ bool TVelqorimDatabase::CopyDatabase(const String& Target, String& Log, const TM
     }
     if (Created) {
       FHandle->SetSuppressDBHeaderErrors(true);
-      bool Continue = CopyTables(*Dest, Log, Events, IgnoreErrors);
+      bool Continue = CopyTables(*Dest, *Settings.Password, Log, Events, IgnoreErrors);
       FHandle->SetSuppressDBHeaderErrors(false);
       if (Continue) {
         Dest->Close();
-        if (Events.Progress) Events.Progress(this, 100, Continue);
-        else if (!SilentMode) frmWait.Progress(100, Continue, true);
+        MaintenanceProgress(Events, this, 100, Continue);
         Dest->TruncateDatabase();
         Dest.reset();
         Result = IgnoreErrors || Log.empty();
@@ -221,22 +218,72 @@ bool TVelqorimDatabase::CopyDatabase(const String& Target, String& Log, const TM
   return Result;
 }
 
-bool TVelqorimDatabase::CopyTables(TVelqorimDatabase& Dest, String& Log, const TMaintenance& Events,
-                                   bool IgnoreErrors) {
-  (void)Dest;
-  (void)Events;
+// The program's handler of each step, else the wait form unless silent.
+void TVelqorimDatabase::MaintenanceBefore(const TMaintenance& Events) {
+  if (Events.Before) Events.Before(this);
+  else if (!SilentMode) frmWait.Before(Events.Text, true);
+}
+
+void TVelqorimDatabase::MaintenanceProgress(const TMaintenance& Events, TObject* Sender, double PercentDone,
+                                            bool& Continue) {
+  if (Events.Progress) Events.Progress(Sender, PercentDone, Continue);
+  else if (!SilentMode) frmWait.Progress(PercentDone, Continue, true);
+}
+
+void TVelqorimDatabase::MaintenanceAfter(const TMaintenance& Events) {
+  if (Events.After) Events.After(this);
+  else if (!SilentMode) frmWait.After();
+}
+
+namespace {
+
+// Records of a table, 0 when it cannot be opened.
+int64_t RecordsOf(const String& SessionName, const String& DatabaseName, const String& TableName) {
+  try {
+    TVelqorimTable Table(nullptr);
+    Table.SetSessionName(SessionName);
+    Table.SetDatabaseName(DatabaseName);
+    Table.SetTableName(TableName);
+    Table.Open();
+    return Table.RecordCount();
+  } catch (const Exception&) {
+    return 0;
+  }
+}
+
+}  // namespace
+
+bool TVelqorimDatabase::CopyTables(TVelqorimDatabase& Dest, const String& DestPassword, String& Log,
+                                   const TMaintenance& Events, bool IgnoreErrors) {
   TStringList Tables;
   FHandle->GetTablesList(Tables);
+  const int Count = Tables.Count();
   bool Continue = true;
-  for (int i = 0; i < Tables.Count() && Continue; ++i) {
+  for (int i = 0; i < Count && Continue; ++i) {
     const String Name = Tables[i];
+    int64_t Records = 0;
     try {
-      throw EABSException(30040, "Not implemented yet");
+      TVelqorimTable Table(nullptr);
+      Table.SetSessionName(FSessionName);
+      Table.SetDatabaseName(FDatabaseName);
+      Table.SetTableName(Name);
+      if (IgnoreErrors) Table.OpenForRepair();
+      Table.Open();
+      Records = Table.RecordCount();
+      Table.Close();
+      Table.OnCopyProgress = [&](TObject* Sender, double PercentDone, bool& Go) {
+        MaintenanceProgress(Events, Sender, PercentDone, Go);
+      };
+      // The database's own wait form covers the copy: none for the table.
+      Table.BeforeCopy = Table.AfterCopy = [](TObject*) {};
+      Table.CopyTable(Name, Log, Continue, Dest.DatabaseFileName(), DestPassword, IgnoreErrors, false, true,
+                      i * 100 / Count, (i + 1) * 100 / Count);
     } catch (const Exception& E) {
       const String Problem = Format("Problem occured while copying table '%s': '%s'", {Name, E.Message});
       Log += Problem;
       if (!IgnoreErrors) throw EABSException(20199, Problem);
     }
+    FRowsNotCopied += std::max<int64_t>(0, Records - RecordsOf(FSessionName, Dest.DatabaseName(), Name));
   }
   return Continue;
 }
