@@ -720,6 +720,72 @@ void TVelqorimTableData::CreateConstraintManager(TVelqorimConstraintDefs& Constr
   ConstraintManager->FillConstraintAutoNames();
 }
 
+void CheckConstraintTypesSupported(const TVelqorimConstraintDefs& ConstraintDefs) {
+  for (int i = 0; i < ConstraintDefs.Count(); ++i) {
+    const TABSConstraintType t = ConstraintDefs[i]->ConstraintType;
+    if (t != ctPK && t != ctUnique && t != ctNotNull && t != ctCheck) throw EABSException(30040, "Not implemented yet");
+  }
+}
+
+void TVelqorimTableData::MarkInBitmap(TVelqorimCursor& Cursor) {
+  TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
+  if (bitmap == nullptr || !bitmap->Active) return;
+  if (IsRecordAccepted(Cursor)) bitmap->ShowRecord(Cursor.CurrentRecordID);
+  else bitmap->HideRecord(Cursor.CurrentRecordID);
+  bitmap->TableState = RecordManager->TableState;
+}
+
+bool TVelqorimTableData::IsBitmapCurrent(const TVelqorimCursor& Cursor) const {
+  const TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
+  return bitmap != nullptr && bitmap->Active && bitmap->TableState == RecordManager->TableState;
+}
+
+void TVelqorimTableData::FindNeighbourForDelete(TVelqorimCursor& Cursor, TABSPageItemID& Neighbour,
+                                                bool& BeforeFirst) {
+  const TABSPageItemID target = Cursor.CurrentRecordID;
+  void* saved = Cursor.SavePosition();
+  std::vector<uint8_t> current(static_cast<size_t>(Cursor.RecordBufferSize));
+  std::memcpy(current.data(), Cursor.CurrentRecordBuffer, current.size());
+  Neighbour = {-1, 0};
+  BeforeFirst = false;
+  auto restore = [&] {
+    Cursor.RestorePosition(saved);
+    Cursor.FreePosition(saved);
+    std::memcpy(Cursor.CurrentRecordBuffer, current.data(), current.size());
+    Cursor.CurrentRecordID = target;
+  };
+  try {
+    if (GetRecordBuffer(Cursor, grmNext) == grrOK) {
+      Neighbour = Cursor.CurrentRecordID;
+    } else {
+      Cursor.RestorePosition(saved);
+      if (GetRecordBuffer(Cursor, grmPrior) == grrOK) Neighbour = Cursor.CurrentRecordID;
+      else BeforeFirst = true;
+    }
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void TVelqorimTableData::LeaveDeletedRecord(TVelqorimCursor& Cursor, TABSPageItemID Target, bool BitmapWasCurrent,
+                                            TABSPageItemID Neighbour, bool BeforeFirst) {
+  TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
+  if (bitmap != nullptr && bitmap->Active) {
+    bitmap->HideRecord(Target);
+    if (BitmapWasCurrent && !Cursor.IsDistinctApplied()) bitmap->TableState = RecordManager->TableState;
+  }
+  if (BeforeFirst) {
+    Cursor.FirstPosition = true;
+    Cursor.LastPosition = false;
+    Cursor.CurrentRecordID = {-1, 0};
+  } else {
+    Cursor.FirstPosition = Cursor.LastPosition = false;
+    Cursor.CurrentRecordID = Neighbour;
+  }
+}
+
 void TVelqorimTableData::InitCursorRecordLayout(TVelqorimCursor& Cursor) {
   const TVelqorimFieldDefs& defs = FieldManager->FieldDefs;
   Cursor.FieldValuesOffset = defs.Count() > 0 ? defs[0]->MemoryOffset : 0;

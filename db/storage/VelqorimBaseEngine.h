@@ -382,9 +382,24 @@ class TVelqorimTableData : public TObject {
   // Compares a record with a key over KeyFieldCount columns of the index.
   int CompareByIndex(int IndexID, const uint8_t* RecordBuffer, const uint8_t* KeyBuffer, int KeyFieldCount);
   void InitRecordBitmap(TVelqorimCursor& Cursor, TVelqorimRecordBitmap& Bitmap);
+  // Shows the cursor's current record in its active bitmap when the cursor's
+  // filter and range accept it, else hides it; the bitmap is then current.
+  void MarkInBitmap(TVelqorimCursor& Cursor);
+  // Where a cursor goes when its current record is deleted: the next visible
+  // record, else the previous one, else before the first. The cursor's
+  // position, record id and buffer are as they were afterwards.
+  void FindNeighbourForDelete(TVelqorimCursor& Cursor, TABSPageItemID& Neighbour, bool& BeforeFirst);
+  // After the record Target was deleted: the bitmap loses it (current again
+  // when it was current before) and the cursor goes to its neighbour.
+  void LeaveDeletedRecord(TVelqorimCursor& Cursor, TABSPageItemID Target, bool BitmapWasCurrent,
+                          TABSPageItemID Neighbour, bool BeforeFirst);
+  bool IsBitmapCurrent(const TVelqorimCursor& Cursor) const;
   bool FindRecordInBitmap(TVelqorimCursor& Cursor, TVelqorimRecordBitmap& Bitmap, TABSPageItemID& RecordID,
                           bool GoForward, bool Restart);
 };
+
+// 30040 for a constraint of a kind tables cannot keep (foreign keys).
+void CheckConstraintTypesSupported(const TVelqorimConstraintDefs& ConstraintDefs);
 
 // One open database, shared by its sessions; its lock serialises all table work in it.
 class TVelqorimDatabaseData : public TObject {

@@ -1,5 +1,6 @@
 #include "db/storage/VelqorimDiskDatabase.h"
 
+#include "db/storage/VelqorimDiskTable.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZUnicode.h"
@@ -17,6 +18,8 @@ TVelqorimDatabaseData* NewDiskDatabaseData(TVelqorimLocalSession& Session) {
 }
 
 TVelqorimDiskDatabaseData::~TVelqorimDiskDatabaseData() {
+  // Table datas use the page manager: they go before the file closes.
+  while (!FTableDataList.empty()) delete FTableDataList.back();
   try {
     CloseDatabaseFile();
   } catch (...) {
@@ -79,6 +82,9 @@ void TVelqorimDiskDatabaseData::OpenDatabaseFile(TVelqorimBaseSession* Session, 
 
 void TVelqorimDiskDatabaseData::CloseDatabaseFile() {
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  // Tables no cursor has open only cache what the file holds.
+  for (size_t i = FTableDataList.size(); i-- > 0;)
+    if (FTableDataList[i]->CursorList.empty()) delete FTableDataList[i];
   FSystemDir.reset();
   FTableListFile.reset();
   FActiveSessionsFile.reset();
@@ -168,8 +174,12 @@ void TVelqorimDiskDatabaseData::GetTablesList(TStrings& List) {
 }
 
 TVelqorimTableData* TVelqorimDiskDatabaseData::CreateTableData(TVelqorimCursor& Cursor) {
-  (void)Cursor;
-  throw EABSException(30040, "Not implemented yet");
+  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  if (!FPageManager) throw EABSException(30399, "Error - database file is not opened.");
+  auto* t = new TVelqorimDiskTableData(this);
+  t->TableName = Cursor.TableName;
+  AddTableData(t);
+  return t;
 }
 
 int TVelqorimDiskDatabaseData::GetNewObjectId() {

@@ -221,7 +221,7 @@ void TVelqorimDiskRecordManager::Empty(int SessionID) {
        more = FRecordPageIndex->GetNextRecordPage(SessionID, page, page))
     pages.push_back(page);
   for (const int32_t p : pages) LPageManager->RemovePage(SessionID, p);
-  TableState = 0;
+  ++TableState;  // never back to an earlier value: cached pages are stamped with it
   FRecordPageIndex->EmptyIndex(SessionID);
   RecordCount = 0;
 }

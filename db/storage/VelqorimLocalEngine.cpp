@@ -1,9 +1,12 @@
 #include "db/storage/VelqorimLocalEngine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "db/storage/VelqorimDiskDatabase.h"
+#include "db/storage/VelqorimDiskTable.h"
 #include "db/storage/VelqorimMemEngine.h"
 #include "db/storage/VelqorimTempEngine.h"
 #include "db/support/DAZExcept.h"
@@ -254,6 +257,11 @@ class TTableLock {
   TVelqorimTableData* FTable;
 };
 
+// A disk table's data lives only while cursors use it.
+void FreeUnusedDiskTable(TVelqorimTableData* Table) {
+  if (auto* disk = dynamic_cast<TVelqorimDiskTableData*>(Table)) disk->FreeIfNoCursorsConnected();
+}
+
 [[noreturn]] void NoExpressionLayer() {
   throw EABSException(30511, "Expressions are not available: the expression layer is not installed");
 }
@@ -289,6 +297,26 @@ bool TVelqorimLocalCursor::IsTemporaryTable() const {
   return dynamic_cast<TVelqorimTemporaryTableData*>(TableData) != nullptr;
 }
 
+TVelqorimDiskTableData* TVelqorimLocalCursor::DiskTable() const {
+  return dynamic_cast<TVelqorimDiskTableData*>(TableData);
+}
+
+TVelqorimDiskTableData* TVelqorimLocalCursor::SharedDiskTable() const {
+  TVelqorimDiskTableData* disk = DiskTable();
+  return disk != nullptr && disk->MultiUser() && Session != nullptr ? disk : nullptr;
+}
+
+bool TVelqorimLocalCursor::LockTableWaiting(TVelqorimDiskTableData& Table, TABSLockType LockType, int Attempts,
+                                            int DelayMS) {
+  for (int i = 0; i < Attempts; ++i) {
+    if (Table.LockTable(Session->SessionID, LockType, 1, 0, true)) return true;
+    Table.Unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(DelayMS));
+    Table.Lock();
+  }
+  return false;
+}
+
 void TVelqorimLocalCursor::CreateTable(TVelqorimFieldDefs& aFieldDefs, TVelqorimIndexDefs& aIndexDefs,
                                        TVelqorimConstraintDefs& aConstraintDefs) {
   RefreshDatabaseData();
@@ -306,6 +334,7 @@ void TVelqorimLocalCursor::CreateTable(TVelqorimFieldDefs& aFieldDefs, TVelqorim
       else if (t->CursorList.empty()) t->DeleteTable(nullptr, false);
       throw;
     }
+    FreeUnusedDiskTable(t);
   } catch (...) {
     CloseTable();
     throw;
@@ -323,7 +352,16 @@ void TVelqorimLocalCursor::DeleteTable() {
   if (t->FieldManager)
     for (int i = 0; i < t->FieldManager->FieldDefs.Count(); ++i)
       Session->DeleteObject(t->FieldManager->FieldDefs[i]->ObjectID);
-  t->DeleteTable(this, false);
+  // The other engines' table datas go with their tables.
+  auto* disk = dynamic_cast<TVelqorimDiskTableData*>(t);
+  try {
+    t->DeleteTable(this, false);
+  } catch (...) {
+    if (disk != nullptr) disk->FreeIfNoCursorsConnected();
+    CloseTable();
+    throw;
+  }
+  if (disk != nullptr) disk->FreeIfNoCursorsConnected();
   CloseTable();
 }
 
@@ -332,14 +370,16 @@ void TVelqorimLocalCursor::EmptyTable() {
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   CloseTable();
   if (!DatabaseData->TableExists(TableName)) throw EABSException(20133, "Table '%s' not found", {TableName});
-  TVelqorimTableData* t = DatabaseData->FindTableData(*this);
+  TVelqorimTableData* t = DatabaseData->FindOrCreateTableData(*this);
   if (t == nullptr) throw EABSException(10073, "Table not found, table name = %s", {TableName});
   try {
     t->EmptyTable(this);
   } catch (...) {
+    FreeUnusedDiskTable(t);
     CloseTable();
     throw;
   }
+  FreeUnusedDiskTable(t);
   CloseTable();
 }
 
@@ -351,9 +391,16 @@ void TVelqorimLocalCursor::RenameTable(const String& NewTableName) {
   if (NewTableName == TableName) throw EABSException(30452, "Cannot rename table '%s' into itself", {TableName});
   if (!SameDefName(NewTableName, TableName) && DatabaseData->TableExists(NewTableName))
     throw EABSException(30451, "Table %s already exists", {NewTableName});
-  TVelqorimTableData* t = DatabaseData->FindTableData(*this);
+  TVelqorimTableData* t = DatabaseData->FindOrCreateTableData(*this);
   if (t == nullptr) throw EABSException(10151, "Table not found, table name = %s", {TableName});
-  t->RenameTable(NewTableName, this);
+  try {
+    t->RenameTable(NewTableName, this);
+  } catch (...) {
+    FreeUnusedDiskTable(t);
+    CloseTable();
+    throw;
+  }
+  FreeUnusedDiskTable(t);
   CloseTable();
   TableName = NewTableName;
 }
@@ -380,6 +427,20 @@ void TVelqorimLocalCursor::OpenTableByFieldDefs(TVelqorimFieldDefs* aFieldDefs, 
   RefreshDatabaseData();
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   TVelqorimTableData* t = DatabaseData->FindTableData(*this);
+  if (t == nullptr && dynamic_cast<TVelqorimDiskDatabaseData*>(DatabaseData) != nullptr) {
+    // The disk database opens the stored table.
+    t = DatabaseData->CreateTableData(*this);
+    try {
+      OpenTable(t);
+    } catch (...) {
+      FreeUnusedDiskTable(t);
+      TableData = nullptr;
+      RecordBitmap.reset();
+      IsOpen = false;
+      throw;
+    }
+    return;
+  }
   if (t == nullptr) {
     if (!IsDesignMode || aFieldDefs == nullptr)
       throw EABSException(10028, "Table not found, table name = %s", {TableName});
@@ -413,7 +474,8 @@ void TVelqorimLocalCursor::CloseTable() {
     ClearBLOBStreams(false);
     TableData->CloseTable(this);
     // A design-time table of the process-wide databases lives only while it is shown.
-    if (IsDesignMode && TableData->CursorList.empty()) TableData->DeleteTable(this, true);
+    if (DiskTable() != nullptr) FreeUnusedDiskTable(TableData);
+    else if (IsDesignMode && TableData->CursorList.empty()) TableData->DeleteTable(this, true);
     TableData = nullptr;
   }
   RecordBitmap.reset();
@@ -437,14 +499,16 @@ void TVelqorimLocalCursor::UnlockTableData() {
   TableData->Unlock();
 }
 
-bool TVelqorimLocalCursor::LockTable(TABSLockType, int, int, bool) {
+bool TVelqorimLocalCursor::LockTable(TABSLockType LockType, int TryCount, int Delay, bool AllowXIRWAfterSIRW) {
   if (TableData == nullptr) throw EABSException(20221, "Pointer is nil");
-  return true;
+  TVelqorimDiskTableData* disk = DiskTable();
+  return disk == nullptr || disk->LockTable(Session->SessionID, LockType, TryCount, Delay, AllowXIRWAfterSIRW);
 }
 
-bool TVelqorimLocalCursor::UnlockTable(TABSLockType, bool) {
+bool TVelqorimLocalCursor::UnlockTable(TABSLockType LockType, bool IgnoreIfNoLock) {
   if (TableData == nullptr) throw EABSException(20222, "Pointer is nil");
-  return true;
+  TVelqorimDiskTableData* disk = DiskTable();
+  return disk == nullptr || disk->UnlockTable(Session->SessionID, LockType, IgnoreIfNoLock);
 }
 
 void TVelqorimLocalCursor::RenameField(const String& FieldName, const String& NewFieldName) {
@@ -614,22 +678,56 @@ TABSPageItemID TVelqorimLocalCursor::BookmarkRecordID(const uint8_t* Buffer) con
 void TVelqorimLocalCursor::InternalEdit() {
   TTableLock lock(TableData);
   ErrorCode = 0;
-  if (IsTemporaryTable()) ErrorCode = -9;
+  if (IsTemporaryTable()) {
+    ErrorCode = -9;
+    return;
+  }
+  TVelqorimDiskTableData* disk = SharedDiskTable();
+  if (disk == nullptr) return;
+  const int session = Session->SessionID;
+  const TABSLockType tableLock = Session->InTransaction ? ltXIRW : ltSIRW;
+  if (!disk->LockTable(session, tableLock, RetryConfig().LongLockTryCount, RetryConfig().LongLockDelayMS, true)) {
+    ErrorCode = -13;
+    return;
+  }
+  if (!disk->LockRecord(session, CurrentRecordID, RetryConfig().LockTryCount, RetryConfig().LongLockDelayMS)) {
+    disk->UnlockTable(session, tableLock, true);
+    ErrorCode = -12;
+    return;
+  }
+  // The record as it is stored now must be the one the edit starts from.
+  const size_t size = static_cast<size_t>(RecordBufferSize);
+  std::vector<uint8_t> copy(CurrentRecordBuffer, CurrentRecordBuffer + size);
+  const bool read = ReadStored(CurrentRecordID, CurrentRecordBuffer);
+  const bool same = read && disk->FieldManager->CompareRecordBuffers(CurrentRecordBuffer, copy.data());
+  std::memcpy(CurrentRecordBuffer, copy.data(), size);
+  if (read && same) return;
+  ErrorCode = read ? -4 : -6;
+  disk->UnlockRecord(session, CurrentRecordID);
+  disk->UnlockTable(session, tableLock, true);
 }
 
 void TVelqorimLocalCursor::InternalCancel(bool ToInsert) {
   TTableLock lock(TableData);
   ClearBLOBStreams(true);
+  TVelqorimDiskTableData* disk = DiskTable();
+  if (disk != nullptr) disk->ClearModifiedBLOBFieldsInRecordBuffer(CurrentRecordBuffer);
   if (ToInsert) {
     TableData->ClearBLOBFieldsInRecordBuffer(CurrentRecordBuffer);
   } else if (auto* memory = dynamic_cast<TVelqorimMemoryTableData*>(TableData)) {
     memory->DiscardUnstoredBlobs(CurrentRecordBuffer, BookmarkRecordID(CurrentRecordBuffer));
+  }
+  if (TVelqorimDiskTableData* shared = SharedDiskTable(); shared != nullptr && !ToInsert) {
+    shared->UnlockRecord(Session->SessionID, BookmarkRecordID(CurrentRecordBuffer));
+    if (!Session->InTransaction) shared->UnlockTable(Session->SessionID, ltSIRW, true);
   }
 }
 
 void TVelqorimLocalCursor::PostProper(bool ToInsert) {
   const int session = Session != nullptr ? Session->SessionID : 0;
   try {
+    // Autoincrement values continue from what other processes stored.
+    if (ToInsert && DiskTable() != nullptr && DiskTable()->MultiUser()) DiskTable()->LoadMostUpdated(session);
     if (ToInsert) TableData->FieldManager->ApplyAutoincsToRecordBuffer(Session, CurrentRecordBuffer);
     if (!Temporary)
       TableData->ConstraintManager->CheckConstraints(session, CurrentRecordBuffer, EditRecordBuffer, ToInsert,
@@ -675,7 +773,29 @@ void TVelqorimLocalCursor::InternalPost(bool ToInsert) {
   TTableLock lock(TableData);
   ErrorCode = 0;
   ErrorMessage.clear();
-  PostProper(ToInsert);
+  TVelqorimDiskTableData* disk = SharedDiskTable();
+  if (disk == nullptr) {
+    PostProper(ToInsert);
+    return;
+  }
+  const int session = Session->SessionID;
+  const bool inTransaction = Session->InTransaction;
+  const TABSLockType writeLock = inTransaction ? ltXIRW : ltRW;
+  if (!LockTableWaiting(*disk, writeLock, RetryConfig().ReadLockTryCount, RetryConfig().ReadLockDelayMS)) {
+    ErrorCode = -13;
+    return;
+  }
+  try {
+    PostProper(ToInsert);
+  } catch (...) {
+    if (!inTransaction) disk->UnlockTable(session, ltRW, true);
+    throw;
+  }
+  if (!ToInsert && ErrorCode != -8) {
+    disk->UnlockRecord(session, BookmarkRecordID(CurrentRecordBuffer));
+    disk->UnlockTable(session, ltSIRW, true);
+  }
+  if (!inTransaction) disk->UnlockTable(session, ltRW, true);
 }
 
 void TVelqorimLocalCursor::InternalDelete() {
@@ -685,6 +805,36 @@ void TVelqorimLocalCursor::InternalDelete() {
     ErrorCode = -10;
     return;
   }
+  TVelqorimDiskTableData* disk = SharedDiskTable();
+  if (disk == nullptr) {
+    DeleteProper();
+    return;
+  }
+  const int session = Session->SessionID;
+  const bool inTransaction = Session->InTransaction;
+  const TABSLockType writeLock = inTransaction ? ltXIRW : ltRW;
+  if (!LockTableWaiting(*disk, writeLock, RetryConfig().LongLockTryCount, RetryConfig().LongLockDelayMS)) {
+    ErrorCode = -13;
+    return;
+  }
+  const TABSPageItemID id = BookmarkRecordID(CurrentRecordBuffer);
+  if (!disk->LockRecord(session, id, RetryConfig().LockTryCount, RetryConfig().LongLockDelayMS)) {
+    if (!inTransaction) disk->UnlockTable(session, writeLock, true);
+    ErrorCode = -12;
+    return;
+  }
+  try {
+    DeleteProper();
+  } catch (...) {
+    disk->UnlockRecord(session, id);
+    if (!inTransaction) disk->UnlockTable(session, ltRW, true);
+    throw;
+  }
+  disk->UnlockRecord(session, id);
+  if (!inTransaction) disk->UnlockTable(session, ltRW, true);
+}
+
+void TVelqorimLocalCursor::DeleteProper() {
   const TABSPageItemID id = BookmarkRecordID(CurrentRecordBuffer);
   const size_t size = static_cast<size_t>(TableData->RecordManager->RecordBufferSize);
   std::vector<uint8_t> copy(CurrentRecordBuffer, CurrentRecordBuffer + size);
@@ -703,7 +853,12 @@ void TVelqorimLocalCursor::InternalDelete() {
   ErrorCode = TableData->DeleteRecord(*this) ? 0 : -3;
 }
 
-bool TVelqorimLocalCursor::IsRecordLocked() { return false; }
+bool TVelqorimLocalCursor::IsRecordLocked() {
+  TTableLock lock(TableData);
+  TVelqorimDiskTableData* disk = DiskTable();
+  return disk != nullptr && Session != nullptr &&
+         disk->IsRecordLocked(Session->SessionID, BookmarkRecordID(CurrentRecordBuffer));
+}
 
 void TVelqorimLocalCursor::ApplyDistinct(TStringList& FieldNamesList, TStringList& AscDescList,
                                          TStringList& CaseSensitivityList) {
@@ -765,8 +920,28 @@ bool TVelqorimLocalCursor::IsAnyRecordMatchCondition(const String& FieldName, TA
 
 TABSStream* TVelqorimLocalCursor::InternalCreateBlobStream(bool ToInsert, bool ToEdit, int FieldNo,
                                                            TABSBLOBOpenMode OpenMode, bool CanDoGetRecordBuffer) {
-  (void)ToEdit, (void)CanDoGetRecordBuffer;
   TTableLock lock(TableData);
+  if (TVelqorimDiskTableData* disk = SharedDiskTable()) {
+    // The current record is read again under a shared lock, so the stream
+    // shows the BLOB as another process may have stored it since.
+    const int session = Session->SessionID;
+    if (!disk->LockTable(session, ltS, RetryConfig().ReadLockTryCount, RetryConfig().ReadLockDelayMS, true))
+      return nullptr;
+    bool read = true;
+    try {
+      if (!ToInsert && !ToEdit && CanDoGetRecordBuffer && BLOBStreams.empty()) {
+        void* saved = SavePosition();
+        read = GetRecordBuffer(grmCurrent) == grrOK;
+        RestorePosition(saved);
+        FreePosition(saved);
+      }
+    } catch (...) {
+      disk->UnlockTable(session, ltS, true);
+      throw;
+    }
+    disk->UnlockTable(session, ltS, true);
+    if (!read) return nullptr;
+  }
   if (FieldNo < 0 || FieldNo >= VisibleFieldDefs.Count())
     throw EABSException(10110, "Invalid field number - FieldNo = %d, FieldCount = %d",
                         {FieldNo, VisibleFieldDefs.Count()});
@@ -799,6 +974,8 @@ void TVelqorimLocalCursor::InternalCloseBLOB(int FieldNo) {
       continue;
     }
     if (s->OpenMode != bomRead) TableData->WriteBLOBFieldToRecordBuffer(*this, tableFieldNo, *s);
+    // An unchanged value need not stay cached in the record.
+    if (!s->Modified() && DiskTable() != nullptr) TableData->ClearBLOBFieldInRecordBuffer(CurrentRecordBuffer, tableFieldNo);
     delete s->UserBLOBStream;
     BLOBStreams.erase(BLOBStreams.begin() + static_cast<std::ptrdiff_t>(i));
   }
@@ -827,10 +1004,19 @@ void TVelqorimLocalCursor::BeginBatchUpdate() {
 }
 
 void TVelqorimLocalCursor::EndBatchUpdate() {
-  if ((Session == nullptr || !Session->InTransaction) && InBatchUpdate) InBatchUpdate = false;
+  if ((Session != nullptr && Session->InTransaction) || !InBatchUpdate) return;
+  InBatchUpdate = false;
+  if (TVelqorimDiskTableData* disk = DiskTable()) disk->ApplyChanges(CursorSessionID(this), false);
 }
 
-void TVelqorimLocalCursor::CancelBatchUpdate() { EndBatchUpdate(); }
+void TVelqorimLocalCursor::CancelBatchUpdate() {
+  if ((Session != nullptr && Session->InTransaction) || !InBatchUpdate) return;
+  InBatchUpdate = false;
+  if (TVelqorimDiskTableData* disk = DiskTable()) {
+    disk->CancelChanges(CursorSessionID(this), false);
+    disk->LoadMostUpdated(CursorSessionID(this));
+  }
+}
 
 bool TVelqorimLocalCursor::CheckConstraints(bool ToInsert) {
   return TableData->ConstraintManager->CheckConstraints(Session != nullptr ? Session->SessionID : 0,

@@ -74,6 +74,7 @@ extern TVelqorimDatabaseDataList* DatabaseDataList;
 // engine); unset, sessions can only open "MEMORY" and "TEMP".
 class TVelqorimLocalSession;
 class TVelqorimDiskDatabaseData;
+class TVelqorimDiskTableData;
 extern std::function<TVelqorimDatabaseData*(TVelqorimLocalSession& Session)> DiskDatabaseDataFactory;
 
 class TVelqorimLocalSession : public TVelqorimBaseSession {
@@ -205,11 +206,19 @@ class TVelqorimLocalCursor : public TVelqorimCursor {
   void RefreshDatabaseData();
   void RefreshIndexDefs();
   bool IsTemporaryTable() const;
+  // The open table when it is a disk table, else nullptr.
+  TVelqorimDiskTableData* DiskTable() const;
+  // A disk table of a multi-user session: its locks between processes apply.
+  TVelqorimDiskTableData* SharedDiskTable() const;
+  // Waits for a table lock by trying once per attempt and sleeping with the
+  // table data's lock released in between.
+  bool LockTableWaiting(TVelqorimDiskTableData& Table, TABSLockType LockType, int Attempts, int DelayMS);
   TABSPageItemID BookmarkRecordID(const uint8_t* Buffer) const;
   // Reads the stored record of Id into Buffer; false when it is gone.
   bool ReadStored(TABSPageItemID Id, uint8_t* Buffer);
   void MapNames(TStringList& FieldNamesList);
   void PostProper(bool ToInsert);
+  void DeleteProper();
 
   std::unique_ptr<TABSBaseExpression> FOwnedFilter;
 };

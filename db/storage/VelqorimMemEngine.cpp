@@ -392,10 +392,7 @@ void TVelqorimMemoryTableData::CreateRecordManager() {
 }
 
 void TVelqorimMemoryTableData::CreateConstraintManager(TVelqorimConstraintDefs& ConstraintDefs) {
-  for (int i = 0; i < ConstraintDefs.Count(); ++i) {
-    const TABSConstraintType t = ConstraintDefs[i]->ConstraintType;
-    if (t != ctPK && t != ctUnique && t != ctNotNull && t != ctCheck) throw EABSException(30040, "Not implemented yet");
-  }
+  CheckConstraintTypesSupported(ConstraintDefs);
   TVelqorimTableData::CreateConstraintManager(ConstraintDefs);
 }
 
@@ -554,35 +551,12 @@ bool TVelqorimMemoryTableData::DeleteRecord(TVelqorimCursor& Cursor) {
   TVelqorimLockGuard<TVelqorimTableData> lock(*this);
   if (!RecordManager) throw EABSException(10013, "Nil pointer occured");
   const int session = CursorSessionID(&Cursor);
-  // Where the cursor goes afterwards: the next visible record, else the previous one.
   const TABSPageItemID target = Cursor.CurrentRecordID;
-  void* saved = Cursor.SavePosition();
-  std::vector<uint8_t> current(static_cast<size_t>(Cursor.RecordBufferSize));
-  std::memcpy(current.data(), Cursor.CurrentRecordBuffer, current.size());
-  TABSPageItemID neighbour{-1, 0};
+  TABSPageItemID neighbour;
   bool beforeFirst = false;
-  try {
-    if (GetRecordBuffer(Cursor, grmNext) == grrOK) {
-      neighbour = Cursor.CurrentRecordID;
-    } else {
-      Cursor.RestorePosition(saved);
-      if (GetRecordBuffer(Cursor, grmPrior) == grrOK) neighbour = Cursor.CurrentRecordID;
-      else beforeFirst = true;
-    }
-  } catch (...) {
-    Cursor.RestorePosition(saved);
-    Cursor.FreePosition(saved);
-    std::memcpy(Cursor.CurrentRecordBuffer, current.data(), current.size());
-    throw;
-  }
-  Cursor.RestorePosition(saved);
-  Cursor.FreePosition(saved);
-  std::memcpy(Cursor.CurrentRecordBuffer, current.data(), current.size());
-  Cursor.CurrentRecordID = target;
-
+  FindNeighbourForDelete(Cursor, neighbour, beforeFirst);
   IndexManager->DeleteRecord(Cursor);
-  TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
-  const bool bitmapCurrent = bitmap != nullptr && bitmap->Active && bitmap->TableState == RecordManager->TableState;
+  const bool bitmapCurrent = IsBitmapCurrent(Cursor);
   // The stored record's blocks go with it.
   std::vector<uint8_t> stored;
   if (const uint8_t* s = Records().StoredRecord(target.PageNo)) stored.assign(s, s + RecordManager->RecordBufferSize);
@@ -592,18 +566,7 @@ bool TVelqorimMemoryTableData::DeleteRecord(TVelqorimCursor& Cursor) {
     return false;
   }
   if (!stored.empty() && FieldManager->BlobFieldsPresent()) ClearBLOBFieldsInRecordBuffer(stored.data());
-  if (bitmap != nullptr && bitmap->Active) {
-    bitmap->HideRecord(target);
-    if (bitmapCurrent && !Cursor.IsDistinctApplied()) bitmap->TableState = RecordManager->TableState;
-  }
-  if (beforeFirst) {
-    Cursor.FirstPosition = true;
-    Cursor.LastPosition = false;
-    Cursor.CurrentRecordID = {-1, 0};
-  } else {
-    Cursor.FirstPosition = Cursor.LastPosition = false;
-    Cursor.CurrentRecordID = neighbour;
-  }
+  LeaveDeletedRecord(Cursor, target, bitmapCurrent, neighbour, beforeFirst);
   Commit(&Cursor);
   return true;
 }
@@ -724,14 +687,6 @@ void TVelqorimImmediateTableData::FreeDirectBlobData(TVelqorimCursor& Cursor, in
                                                      uint8_t*& pBlobData) {
   (void)Cursor, (void)FieldNo, (void)RecordBuffer, (void)BLOBDescriptor;
   MemoryManager().FreeAndNillMem(pBlobData);
-}
-
-void TVelqorimImmediateTableData::MarkInBitmap(TVelqorimCursor& Cursor) {
-  TVelqorimRecordBitmap* bitmap = Cursor.RecordBitmap.get();
-  if (bitmap == nullptr || !bitmap->Active) return;
-  if (IsRecordAccepted(Cursor)) bitmap->ShowRecord(Cursor.CurrentRecordID);
-  else bitmap->HideRecord(Cursor.CurrentRecordID);
-  bitmap->TableState = RecordManager->TableState;
 }
 
 TVelqorimImmediateDatabaseData::~TVelqorimImmediateDatabaseData() {

@@ -129,9 +129,6 @@ class TVelqorimImmediateTableData : public TVelqorimTableData {
  protected:
   // Commits the index pages of a change unless the session is in a transaction.
   void Commit(const TVelqorimCursor* Cursor);
-  // Shows the cursor's current record in its active bitmap when the cursor's
-  // filter and range accept it, else hides it; the bitmap is then current.
-  void MarkInBitmap(TVelqorimCursor& Cursor);
 };
 
 // The process-wide databases: object ids from a counter, and every table

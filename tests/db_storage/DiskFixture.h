@@ -57,20 +57,30 @@ struct TSessionOptions {
   int MaxSessionCount = 8;
 };
 
+inline void Configure(TVelqorimLocalSession& S, const String& File, const TSessionOptions& O = {}) {
+  S.DatabaseName = File;
+  S.DatabaseFileName = File;
+  S.SessionName = O.SessionName;
+  S.MultiUser = O.MultiUser;
+  S.Exclusive = O.Exclusive;
+  S.Password.Password = O.Password;
+  S.Password.CryptoAlgorithm = O.Cipher;
+  S.MaxSessionCount = O.MaxSessionCount;
+  S.PageSize = 1024;
+  S.PageCountInExtent = 8;
+}
+
 inline std::unique_ptr<TVelqorimLocalSession> NewSession(const String& File, const TSessionOptions& O = {}) {
   auto s = std::make_unique<TVelqorimLocalSession>();
-  s->DatabaseName = File;
-  s->DatabaseFileName = File;
-  s->SessionName = O.SessionName;
-  s->MultiUser = O.MultiUser;
-  s->Exclusive = O.Exclusive;
-  s->Password.Password = O.Password;
-  s->Password.CryptoAlgorithm = O.Cipher;
-  s->MaxSessionCount = O.MaxSessionCount;
-  s->PageSize = 1024;
-  s->PageCountInExtent = 8;
+  Configure(*s, File, O);
   return s;
 }
+
+// A table of a database file through its own session and cursor.
+struct TFileTable : local::TLocalTable {
+  TFileTable(const String& File, const char* Name, const TSessionOptions& O = {})
+      : local::TLocalTable([&](TVelqorimLocalSession& S) { Configure(S, File, O); }, Name) {}
+};
 
 inline TVelqorimDiskDatabaseData& DiskOf(TVelqorimLocalSession& Session) {
   return *dynamic_cast<TVelqorimDiskDatabaseData*>(Session.DatabaseData);

@@ -3,6 +3,7 @@
 // in one of them opened through a local session and cursor.
 
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <tuple>
@@ -53,8 +54,11 @@ inline void AddIndex(TVelqorimIndexDefs& Defs, const char* Name, std::initialize
 
 // A table of one session's database with one cursor and its record and edit buffers.
 struct TLocalTable {
-  TLocalTable(const char* Database, const char* Name) {
-    session.DatabaseName = Database;
+  TLocalTable(const char* Database, const char* Name)
+      : TLocalTable([&](TVelqorimLocalSession& S) { S.DatabaseName = Database; }, Name) {}
+  // A session set up by Configure (a database file, say) before it connects.
+  TLocalTable(const std::function<void(TVelqorimLocalSession&)>& Configure, const char* Name) {
+    Configure(session);
     session.SetConnected(true);
     cursor.Session = &session;
     cursor.TableName = Name;
