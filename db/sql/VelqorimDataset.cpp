@@ -750,8 +750,8 @@ bool TVelqorimDataSet::GetFieldData(TField* Field, void* Buffer) {
   return true;
 }
 
-// The engine keeps bytes in a slot one byte longer than the field and no
-// length for counted bytes: their length ends at the last non-zero byte.
+// The engine keeps bytes in a slot one byte longer than the field; counted
+// bytes keep their length there (GetVarBytesLength).
 bool TVelqorimDataSet::GetBytesData(TField* Field, void* Buffer, const uint8_t* Record) {
   const int no = Field->FieldNo() - 1;
   const TVelqorimFieldDef& def = FHandle->FieldDefOf(no, false, 10000, 10005);
@@ -762,8 +762,8 @@ bool TVelqorimDataSet::GetBytesData(TField* Field, void* Buffer, const uint8_t* 
     std::memcpy(out, slot.data(), static_cast<size_t>(Field->Size()));
     return true;
   }
-  uint16_t length = static_cast<uint16_t>(Field->Size());
-  while (length > 0 && slot[length - 1u] == 0) --length;
+  const auto length = static_cast<uint16_t>(
+      std::min(GetVarBytesLength(slot.data(), def.FieldSize), static_cast<int32_t>(Field->Size())));
   std::memcpy(out, &length, 2);
   std::memcpy(out + 2, slot.data(), length);
   return true;
@@ -774,14 +774,13 @@ void TVelqorimDataSet::SetBytesData(TField* Field, const void* Buffer, uint8_t* 
   const TVelqorimFieldDef& def = FHandle->FieldDefOf(no, false, 10004, 10006);
   std::vector<uint8_t> slot(static_cast<size_t>(def.MemoryDataSize), 0);
   const auto* in = static_cast<const uint8_t*>(Buffer);
-  size_t length = static_cast<size_t>(Field->Size());
   if (Field->DataType() == ftVarBytes) {
     uint16_t counted;
     std::memcpy(&counted, in, 2);
-    length = std::min<size_t>(counted, length);
-    in += 2;
+    SetVarBytesValue(slot.data(), def.FieldSize, in + 2, std::min<int32_t>(counted, Field->Size()));
+  } else {
+    std::memcpy(slot.data(), in, std::min(static_cast<size_t>(Field->Size()), slot.size()));
   }
-  std::memcpy(slot.data(), in, std::min(length, slot.size()));
   FHandle->SetFieldData(no, slot.data(), Record);
 }
 

@@ -87,6 +87,17 @@ class TVelqorimFieldDef : public TVelqorimMetaObjectDef {
   bool AutoincCycled = false;
 };
 
+// Counted bytes (VARBYTES) in their value slot of FieldSize + 1 bytes: the
+// value from the first byte, zeros after it, and in the last byte how long it
+// is. 0, as in a slot of zeros, means it ends at its last non-zero byte; 1 ..
+// 254 that it leaves Tag - 1 bytes of the data area unused; 255 that its
+// length is the 32-bit number in the last four bytes of the data area (only
+// written when 254 or more bytes are unused). Values ending in zero bytes
+// thus keep their length.
+int32_t GetVarBytesLength(const uint8_t* Slot, int32_t FieldSize);
+// Stores Length bytes of Data (cut to FieldSize) into Slot.
+void SetVarBytesValue(uint8_t* Slot, int32_t FieldSize, const uint8_t* Data, int32_t Length);
+
 enum TVelqorimIndexType : uint8_t { itBTree, itAnotherOne };
 
 struct TVelqorimIndexColumn {

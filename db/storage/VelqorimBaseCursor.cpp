@@ -1,4 +1,5 @@
 #include <cstring>
+#include <vector>
 
 #include "db/storage/VelqorimBase.h"
 #include "db/storage/VelqorimBaseEngine.h"
@@ -144,6 +145,13 @@ void TVelqorimCursor::GetFieldValue(TABSVariant& Value, int FieldNo, bool Direct
     int units = 0;
     while (units < size / 2 - 1 && (slot[units * 2] != 0 || slot[units * 2 + 1] != 0)) ++units;
     size = (units + 1) * 2;
+  } else if (def.BaseFieldType == bftVarBytes) {
+    // The value's own bytes and one zero byte, so that an empty value is not null
+    // and a column of another size takes the value whole.
+    std::vector<uint8_t> bytes(slot, slot + GetVarBytesLength(slot, def.FieldSize));
+    bytes.push_back(0);
+    Value.SetData(bytes.data(), static_cast<int>(bytes.size()), bftVarBytes, true);
+    return;
   }
   Value.SetData(slot, size, def.BaseFieldType, true);
 }
@@ -166,6 +174,12 @@ void StoreFieldValue(const TABSVariant& Value, const TVelqorimFieldDef& Def, int
   v.Cast(Def.BaseFieldType);
   if (v.DataSize() > Def.MemoryDataSize) throw EABSException(20056, "Buffer size exceeded");
   uint8_t* slot = RecordBuffer + Def.MemoryOffset;
+  if (Def.BaseFieldType == bftVarBytes) {
+    // Counted bytes as GetFieldValue gives them: the value and one byte more.
+    SetVarBytesValue(slot, Def.FieldSize, reinterpret_cast<const uint8_t*>(v.pData()), v.DataSize() - 1);
+    SetBitInBuffer(false, FieldNo, RecordBuffer);
+    return;
+  }
   // An empty text clears the slot instead of leaving the previous text readable.
   if (IsStringBaseFieldType(Def.BaseFieldType)) std::memset(slot, 0, Def.MemoryDataSize);
   v.CopyDataToAddress(slot, Def.MemoryDataSize);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "db/storage/VelqorimBase.h"
 #include "db/storage/VelqorimSafeInt.h"
@@ -6,6 +7,39 @@
 #include "db/support/DAZUnicode.h"
 
 TVelqorimDefaultValueExprFactory DefaultValueExprFactory;
+
+namespace {
+constexpr uint8_t VarBytesTagLongGap = 255;  // the length stands in the data area's last four bytes
+constexpr int32_t VarBytesShortGaps = 253;   // gaps 0 .. 253 go into the tag as gap + 1
+}  // namespace
+
+int32_t GetVarBytesLength(const uint8_t* Slot, int32_t FieldSize) {
+  const uint8_t tag = Slot[FieldSize];
+  if (tag == VarBytesTagLongGap && FieldSize >= 4) {
+    uint32_t length;
+    std::memcpy(&length, Slot + FieldSize - 4, 4);
+    return static_cast<int32_t>(std::min<uint32_t>(length, static_cast<uint32_t>(FieldSize - 4)));
+  }
+  if (tag != 0 && tag != VarBytesTagLongGap) return std::max(0, FieldSize - (tag - 1));
+  int32_t length = FieldSize;
+  while (length > 0 && Slot[length - 1] == 0) --length;
+  return length;
+}
+
+void SetVarBytesValue(uint8_t* Slot, int32_t FieldSize, const uint8_t* Data, int32_t Length) {
+  Length = std::clamp(Length, 0, FieldSize);
+  std::memset(Slot, 0, static_cast<size_t>(FieldSize) + 1);
+  if (Length > 0) std::memcpy(Slot, Data, static_cast<size_t>(Length));
+  if (Length == 0 || Data[Length - 1] != 0) return;  // the last non-zero byte tells
+  const int32_t gap = FieldSize - Length;
+  if (gap <= VarBytesShortGaps) {
+    Slot[FieldSize] = static_cast<uint8_t>(gap + 1);
+  } else {
+    const uint32_t length = static_cast<uint32_t>(Length);
+    std::memcpy(Slot + FieldSize - 4, &length, 4);
+    Slot[FieldSize] = VarBytesTagLongGap;
+  }
+}
 
 bool SameDefName(const String& A, const String& B) {
   // Plain ASCII names (nearly all) compare without building upper-case copies.

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "db/sql/VelqorimMain.h"
+#include "db/sql/VelqorimQuery.h"
 #include "db/sql/VelqorimTable.h"
 #include "db/support/DAZExcept.h"
 
@@ -543,6 +544,53 @@ TEST_P(TableTest, NewRecordsTakeBlobDefaults) {
   t->FieldByName("NOTE")->SetAsString("done");
   t->Post();
   EXPECT_EQ(t->FieldByName("NOTE")->AsString(), "done");
+}
+
+// Counted bytes keep their length, trailing zero bytes included, in short
+// and long fields, through a close and reopen.
+TEST_P(TableTest, CountedBytesKeepTrailingZeros) {
+  using Bytes = Variant::TBytes;
+  auto t = NewTable("counted");
+  t->FieldDefs().Add("ID", ftInteger);
+  t->FieldDefs().Add("VB", ftVarBytes, 8);
+  t->FieldDefs().Add("BIG", ftVarBytes, 300);
+  t->CreateTable();
+  Bytes longZeros(299, 0);
+  longZeros[0] = 7;
+  const std::vector<Bytes> cases = {
+      {}, {0}, {1, 0}, {1, 0, 0}, {1, 2, 3}, {0, 0, 0, 0, 0, 0, 0, 0}, {5, 0, 0, 0, 0, 0, 0, 0}, {0, 9}};
+  t->Open();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    t->Append();
+    t->FieldByName("ID")->SetAsInteger(static_cast<int>(i));
+    t->FieldByName("VB")->SetValue(Variant(cases[i]));
+    Bytes big = cases[i];
+    if (i == 1) big = longZeros;
+    if (i == 2) big = Bytes(300, 0);
+    t->FieldByName("BIG")->SetValue(Variant(big));
+    t->Post();
+  }
+  t->Close();
+  auto check = [&](const char* When) {
+    t->Open();
+    size_t i = 0;
+    for (t->First(); !t->Eof(); t->Next(), ++i) {
+      ASSERT_LT(i, cases.size());
+      EXPECT_EQ(t->FieldByName("VB")->GetAsVariant().AsBytes(), cases[i]) << When << ", row " << i;
+      const Bytes big = i == 1 ? longZeros : (i == 2 ? Bytes(300, 0) : cases[i]);
+      EXPECT_EQ(t->FieldByName("BIG")->GetAsVariant().AsBytes(), big) << When << ", row " << i;
+    }
+    EXPECT_EQ(i, cases.size());
+    t->Close();
+  };
+  check("stored");
+  // The engine copies values into a column of another size whole.
+  TVelqorimQuery alter(nullptr);
+  alter.SetDatabaseName(GetParam());
+  alter.SQL().SetText("ALTER TABLE counted MODIFY (VB VARBYTES(20))");
+  alter.ExecSQL();
+  t->FieldDefs().Clear();
+  check("widened");
 }
 
 // Advanced definitions as a program may write them: sizes on types without
