@@ -566,6 +566,9 @@ class TLoader {
         FHandlers->Bound(t.Instance, info.Name, v.Str);
         return;
       }
+      case pkDefined:
+        info.ReadDefined(t.Instance, v);
+        return;
       case pkClass: BadValue(p);
     }
   }
@@ -663,6 +666,9 @@ void DescribeProperties(TObject* Instance, const String& Prefix, const THandlerR
         v.Str = Handlers->BoundName(Instance, info->Name);
         if (v.Str.empty()) continue;
         v.Kind = TDefValue::vIdent;
+        break;
+      case pkDefined:
+        if (!info->WriteDefined(Instance, v)) continue;
         break;
     }
     Out.push_back(std::move(p));

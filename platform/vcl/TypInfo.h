@@ -31,7 +31,10 @@ enum TPropKind {
   pkPicture,      // a TPicture, or a TGraphic held alone (a button glyph)
   pkComponent,    // a reference to another component, by name
   pkEvent,        // a handler, bound by name when definitions are loaded
+  pkDefined,      // a value the class reads and writes itself (binary data, its own lists)
 };
+
+struct TDefValue;
 
 struct TPropInfo {
   String Name;
@@ -50,6 +53,9 @@ struct TPropInfo {
   std::function<void(TObject*, TComponent*)> SetComponent;
   // The handler's function object in a std::any; std::bad_any_cast on a wrong type.
   std::function<void(TObject*, const std::any&)> SetEvent;
+  // Defined: takes the value of a window definition; fills one, false when nothing is to be stored.
+  std::function<void(TObject*, const TDefValue&)> ReadDefined;
+  std::function<bool(TObject*, TDefValue&)> WriteDefined;
 };
 
 // A registered class: its properties, its ancestor and, for components that
@@ -198,6 +204,18 @@ TPropInfo ComponentProp(const String& Name, G Get, S Set) {
   p.Kind = pkComponent;
   p.GetComponent = [Get](TObject* o) -> TComponent* { return Get(static_cast<T*>(o)); };
   p.SetComponent = [Set](TObject* o, TComponent* c) { Set(static_cast<T*>(o), c); };
+  return p;
+}
+// A property the class streams itself (the hook for extra stored properties):
+// Read(T*, const TDefValue&) takes the value; Write(T*, TDefValue&) fills it
+// and answers whether it is to be stored.
+template <class T, class R, class W>
+TPropInfo DefinedProp(const String& Name, R Read, W Write) {
+  TPropInfo p;
+  p.Name = Name;
+  p.Kind = pkDefined;
+  p.ReadDefined = [Read](TObject* o, const TDefValue& v) { Read(static_cast<T*>(o), v); };
+  p.WriteDefined = [Write](TObject* o, TDefValue& v) -> bool { return Write(static_cast<T*>(o), v); };
   return p;
 }
 template <class T, class Ev>
