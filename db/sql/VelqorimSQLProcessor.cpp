@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "db/sql/VelqorimTable.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
 #include "db/support/DAZRandom.h"
@@ -1272,18 +1273,6 @@ void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector
   for (size_t i = 0; i < Columns.size(); ++i) d->GetIndexColumn(static_cast<int>(i)) = Columns[i];
 }
 
-void AddIndexDef(TVelqorimIndexDefs& Defs, const String& Name, const std::vector<std::pair<String, bool>>& Columns,
-                 bool Unique, bool Primary) {
-  std::vector<TVelqorimIndexColumn> columns;
-  for (const auto& [field, descending] : Columns) {
-    TVelqorimIndexColumn c;
-    c.FieldName = field;
-    c.Descending = descending;
-    columns.push_back(c);
-  }
-  AddIndexDef(Defs, Name, columns, Unique, Primary);
-}
-
 // The name of an index a table definition leaves unnamed: the kind, then "$"
 // before each column ("C_PK$id", "C_Unique$a", "i$a$b").
 String GeneratedIndexName(const char* Kind, const std::vector<TVelqorimIndexColumn>& Columns) {
@@ -1630,128 +1619,72 @@ class TVelqorimDDLAlterTable : public TVelqorimDDLTableManipulation {
       ParseColumn();
     }
   }
-  struct TIndexCopy {
-    String Name;
-    std::vector<std::pair<String, bool>> Columns;
-    bool Unique, Primary;
-  };
-
-  // Rebuilds the table with the new columns: the rows move into a table of the
-  // new layout under the old name; only when all arrived is the old one dropped.
+  // Rebuilds the table with the new columns through the table component's
+  // restructure: the rows move into a table of the new layout under the old
+  // name, fields keep their data through the change, and a failure at any
+  // step puts the old table back.
   void Restructure(TOpenTable& Old) {
-    TVelqorimFieldDefs fields;
-    fields.Assign(Old.cursor.FieldDefs);
-    std::vector<String> notNull;
-    for (int i = 0; i < Old.cursor.ConstraintDefs.Count(); ++i)
-      if (Old.cursor.ConstraintDefs[i]->ConstraintType == ctNotNull)
-        notNull.push_back(static_cast<TVelqorimConstraintDefNotNull*>(Old.cursor.ConstraintDefs[i])->ColumnName);
-    std::vector<TIndexCopy> indexes;
-    TVelqorimIndexDefs& oldIndexes = Old.cursor.GetIndexDefs();
-    for (int i = 0; i < oldIndexes.Count(); ++i) {
-      const TVelqorimIndexDef& d = *oldIndexes[i];
-      if (d.Temporary) continue;
-      TIndexCopy c{d.Name, {}, d.Unique, d.Primary};
-      for (int k = 0; k < d.ColumnCount(); ++k)
-        c.Columns.push_back({d.GetIndexColumn(k).FieldName, d.GetIndexColumn(k).Descending});
-      indexes.push_back(std::move(c));
-    }
-    auto dropName = [](std::vector<String>& List, const String& Name) {
-      List.erase(std::remove_if(List.begin(), List.end(), [&](const String& n) { return SameDefName(n, Name); }),
-                 List.end());
-    };
-    auto setRequired = [&](size_t Column) {
-      const TColumnExtras& x = FExtras[Column];
-      if (!x.RequiredGiven) return;
-      dropName(notNull, FFields[static_cast<int>(Column)]->Name);
-      if (x.Required) notNull.push_back(FFields[static_cast<int>(Column)]->Name);
+    // The component renames the table aside, which needs it closed here.
+    Old.cursor.CloseTable();
+    TVelqorimTable table(nullptr);
+    table.SetDatabaseName(DatabaseOf(Processor));
+    table.SetTableName(FTable);
+    table.Open();
+    table.Close();
+    TVelqorimAdvFieldDefs& fields = table.RestructureFieldDefs();
+    TVelqorimAdvIndexDefs& indexes = table.RestructureIndexDefs();
+    // A column definition as the component's definitions carry it.
+    auto advancedOf = [&](size_t Column, TVelqorimAdvFieldDefs& Into) {
+      TVelqorimFieldDefs one;
+      one.AddCreated()->Assign(*FFields[static_cast<int>(Column)]);
+      TVelqorimConstraintDefs none;
+      EngineFieldDefsToAdvFieldDefs(one, one, none, Into);
     };
     for (size_t i = 0; FType != Drop && i < static_cast<size_t>(FFields.Count()); ++i) {
-      TVelqorimFieldDef& def = *FFields[static_cast<int>(i)];
-      const int at = fields.GetDefNumberByName(def.Name);
+      const TVelqorimFieldDef& def = *FFields[static_cast<int>(i)];
+      const TColumnExtras& x = FExtras[i];
+      TVelqorimAdvFieldDef* target = fields.Find(def.Name);
+      TVelqorimAdvFieldDefs given;
+      advancedOf(i, given);
       if (FType == Add) {
-        if (at >= 0) {
-          if (FExtras[i].IfNotExists) continue;
+        if (target != nullptr) {
+          if (x.IfNotExists) continue;
           throw EABSException(30351, "Field by name '%s' already exists", {def.Name});
         }
-        fields.AddCreated()->Assign(def);
+        target = fields.AddFieldDef();
+        target->Assign(*given[0]);
       } else {
-        if (at < 0) throw EABSException(30259, "Field '%s' not found", {def.Name});
-        TVelqorimFieldDef& target = *fields[at];
-        target.SetFieldDefDataType(def.AdvancedFieldType, def.FieldSize);
-        if (FExtras[i].DefaultGiven) {
-          target.DefaultValue.Assign(def.DefaultValue, true);
-          target.UpdateDefaultValueExpr();
-        }
+        if (target == nullptr) throw EABSException(30259, "Field '%s' not found", {def.Name});
+        target->DataType = given[0]->DataType;
+        target->Size = given[0]->Size;
+        if (x.DefaultGiven) target->DefaultValue.Assign(given[0]->DefaultValue, true);
       }
-      setRequired(i);
+      if (x.RequiredGiven) target->Required = x.Required;
     }
     for (const String& name : FNames) {
-      const int at = fields.GetDefNumberByName(name);
-      if (at < 0) throw EABSException(30259, "Field '%s' not found", {name});
-      fields.Delete(at);
-      dropName(notNull, name);
-      std::erase_if(indexes, [&](const TIndexCopy& c) {
-        return std::any_of(c.Columns.begin(), c.Columns.end(), [&](auto& k) { return SameDefName(k.first, name); });
-      });
+      if (fields.Find(name) == nullptr) throw EABSException(30259, "Field '%s' not found", {name});
+      fields.DeleteFieldDef(name);
+      // An index over a dropped column goes with it.
+      for (int i = indexes.Count() - 1; i >= 0; --i) {
+        TStringList columns;
+        SplitFieldList(columns, indexes[i]->Fields);
+        if (columns.IndexOf(name) >= 0) indexes.DeleteIndexDef(indexes[i]->Name);
+      }
     }
-    for (int i = 0; i < FIndexes.Count(); ++i) {
-      const TVelqorimIndexDef& d = *FIndexes[i];
-      TIndexCopy c{d.Name, {}, d.Unique, d.Primary};
-      for (int k = 0; k < d.ColumnCount(); ++k)
-        c.Columns.push_back({d.GetIndexColumn(k).FieldName, d.GetIndexColumn(k).Descending});
-      indexes.push_back(std::move(c));
-    }
+    for (int i = 0; i < FIndexes.Count(); ++i)
+      EngineIndexDefToAdvIndexDef(*FIndexes[i], *indexes.AddIndexDef());
     if (fields.Count() == 0) throw EABSException(10131, "Error creating table - no fields were specified");
-
-    const String database = DatabaseOf(Processor);
-    const String saved = AddGUIDToName("OLD_");
-    Old.cursor.RenameTable(saved);
-    bool created = false;
+    String log;
+    bool restructured = false;
     try {
-      TOpenTable fresh(database, FTable);
-      TVelqorimIndexDefs none;
-      TVelqorimConstraintDefs constraints;
-      for (const String& n : notNull) constraints.AddNotNull()->SetNames(n, FTable, String());
-      fresh.cursor.CreateTable(fields, none, constraints);
-      created = true;
-      fresh.Open();
-      CopyRows(saved, fresh);
-      for (const TIndexCopy& c : indexes) {
-        TVelqorimIndexDefs one;
-        AddIndexDef(one, c.Name, c.Columns, c.Unique, c.Primary);
-        fresh.cursor.AddIndex(*one[0]);
-      }
-    } catch (...) {
-      TOpenTable fresh(database, FTable);
-      if (created && fresh.Exists()) fresh.cursor.DeleteTable();
-      TOpenTable back(database, saved);
-      back.cursor.RenameTable(FTable);
+      restructured = table.RestructureTable(log);
+    } catch (const EABSException&) {
       throw;
+    } catch (const Exception& e) {
+      // A row the new structure refuses: the engine's words, as the statement's error.
+      throw EABSException(30347, "Restructure table error: '%s'", {e.Message});
     }
-    TOpenTable gone(database, saved);
-    gone.cursor.DeleteTable();
-  }
-
-  // Every row of table From into To, column by name; new columns take their defaults.
-  void CopyRows(const String& From, TOpenTable& To) {
-    TOpenTable src(DatabaseOf(Processor), From);
-    src.Open();
-    std::vector<std::pair<int, int>> map;
-    for (int i = 0; i < To.cursor.FieldDefs.Count(); ++i) {
-      const int s = src.cursor.FieldDefs.GetDefNumberByName(To.cursor.FieldDefs.GetDef(i)->Name);
-      if (s >= 0) map.push_back({s, i});
-    }
-    src.cursor.InternalFirst();
-    while (src.cursor.GetRecordBuffer(grmNext) == grrOK) {
-      To.cursor.InternalInitRecord(To.record, true);
-      for (auto [s, d] : map) {
-        TABSVariant v;
-        src.cursor.GetFieldValue(v, s, true);
-        To.cursor.SetFieldValue(v, d, true);
-      }
-      To.cursor.InternalPost(true);
-      To.Check("insert");
-    }
+    if (!restructured) throw EABSException(30347, "Restructure table error: '%s'", {log});
   }
 
   bool FRenameStatement;

@@ -840,6 +840,8 @@ bool TVelqorimTable::RestructureTable(String& Log) {
       return false;
     }
     fresh->Open();
+    // The new table's own constraints judge each row, with the engine's words.
+    for (int i = 0; i < fresh->Fields().Count(); ++i) fresh->Fields()[i]->Required = false;
     Open();
     FRestructureFieldDefs.Assign(fieldDefs);
     FRestructureIndexDefs.Assign(indexDefs);

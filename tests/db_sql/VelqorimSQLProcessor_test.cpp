@@ -255,6 +255,10 @@ TEST_F(VelqorimSQL, IndexClausesOfTableDefinitions) {
   EXPECT_EQ(IndexesOf("x"), "C_PK$a(p):a;C_Unique$b(u):b;i$c$a:c desc nocase,a;ub(u):b,a;");
   Run("INSERT INTO x VALUES (1, 'p', 'q')");
   Run("ALTER TABLE x ADD (d INTEGER, UNIQUE INDEX ud (d), INDEX idc (d DESC))");
+  // A primary key over a column that holds NULL is refused, and the table stays as it was.
+  EXPECT_EQ(ErrorOf("ALTER TABLE x ADD (e INTEGER, CONSTRAINT ue UNIQUE (e), PRIMARY KEY (d))"), 30265);
+  EXPECT_EQ(Run("SELECT a, d FROM x"), "1|NULL\n");
+  Run("UPDATE x SET d = 0");
   Run("ALTER TABLE x ADD (e INTEGER, CONSTRAINT ue UNIQUE (e), PRIMARY KEY (d))");
   const std::string after = IndexesOf("x");
   for (const char* part : {"ud(u):d;", "idc:d desc;", "ue(u):e;", "C_PK$d(p):d;", "ub(u):b,a;"})
@@ -262,7 +266,7 @@ TEST_F(VelqorimSQL, IndexClausesOfTableDefinitions) {
   Run("INSERT INTO x (a, b, d, e) VALUES (2, 'r', 7, 1)");
   EXPECT_NE(ErrorOf("INSERT INTO x (a, b, d, e) VALUES (3, 's', 7, 2)"), 0);  // ud holds
   EXPECT_NE(ErrorOf("INSERT INTO x (a, b, d, e) VALUES (4, 't', 8, 1)"), 0);  // ue holds
-  EXPECT_EQ(Run("SELECT a, d FROM x ORDER BY a"), "1|NULL\n2|7\n");
+  EXPECT_EQ(Run("SELECT a, d FROM x ORDER BY a"), "1|0\n2|7\n");
   Run("CREATE INDEX ic ON x (c NOCASE DESC)");
   EXPECT_NE(IndexesOf("x").find("ic:c desc nocase;"), std::string::npos);
   EXPECT_EQ(ErrorOf("ALTER TABLE x ADD (f INTEGER, UNIQUE KEY (f))"), 30268);
