@@ -220,7 +220,8 @@ void TVelqorimDiskTableData::SaveMostUpdated(int SessionID) {
 void TVelqorimDiskTableData::LoadMostUpdated(int SessionID) {
   if (!TableMostUpdatedFile || !RecordManager) throw EABSException(20176, "Pointer is nil");
   TVelqorimDiskTablePagesCacheManager& cache = DiskPages()->TablePagesCacheManager();
-  const bool loaded = cache.GetIsMostUpdatedLoaded(SessionID, TableID);
+  // A reader that shares the file with writers without locks checks every time.
+  const bool loaded = cache.GetIsMostUpdatedLoaded(SessionID, TableID) && !DiskPages()->ValidateCachedPages;
   int32_t size = 0, decompressed = 0;
   TABSCompressionAlgorithm algorithm = acaNone;
   bool changed = false;

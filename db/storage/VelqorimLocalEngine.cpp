@@ -434,9 +434,6 @@ void TVelqorimLocalCursor::OpenTableByFieldDefs(TVelqorimFieldDefs* aFieldDefs, 
       OpenTable(t);
     } catch (...) {
       FreeUnusedDiskTable(t);
-      TableData = nullptr;
-      RecordBitmap.reset();
-      IsOpen = false;
       throw;
     }
     return;
@@ -456,7 +453,12 @@ void TVelqorimLocalCursor::OpenTableByFieldDefs(TVelqorimFieldDefs* aFieldDefs, 
 void TVelqorimLocalCursor::OpenTable(TVelqorimTableData* aTableData) {
   TableData = aTableData;
   TableData->IsRepairing = IsRepairing;
-  TableData->OpenTable(this);
+  try {
+    TableData->OpenTable(this);
+  } catch (...) {
+    TableData = nullptr;  // the table is not this cursor's: it may go with its other cursors
+    throw;
+  }
   FirstPosition = true;
   LastPosition = false;
   IndexDefs.Assign(TableData->IndexManager->IndexDefs);

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
+#include <vector>
 #include <functional>
 #include <memory>
 
@@ -41,6 +44,10 @@ struct TShortRetries {
     c.LongLockDelayMS = 2;
     c.LockTryCount = 5;
     c.LockDelayMS = 1;
+    c.OpenTableTryCount = 5;
+    c.OpenTableDelayMS = 1;
+    c.ReadLockTryCount = 5;
+    c.ReadLockDelayMS = 1;
   }
   ~TShortRetries() { RetryConfig() = FSaved; }
 
@@ -84,6 +91,24 @@ struct TFileTable : local::TLocalTable {
 
 inline TVelqorimDiskDatabaseData& DiskOf(TVelqorimLocalSession& Session) {
   return *dynamic_cast<TVelqorimDiskDatabaseData*>(Session.DatabaseData);
+}
+
+inline std::vector<String> Tables(TVelqorimLocalSession& S) {
+  TStringList list;
+  S.GetTablesList(list);
+  std::vector<String> names;
+  for (int i = 0; i < list.Count(); ++i) names.push_back(list[i]);
+  return names;
+}
+
+inline std::vector<uint8_t> ReadAll(const String& Name) {
+  std::ifstream in(Name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteAll(const String& Name, const std::vector<uint8_t>& Bytes) {
+  std::ofstream out(Name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
 }
 
 // The answer of an action in a child: "ok" or the engine error code.

@@ -15,32 +15,20 @@ namespace {
 
 using disk::DiskOf;
 using disk::NewSession;
+using disk::ReadAll;
+using disk::Tables;
+using disk::WriteAll;
 using disk::TScratchDatabase;
 using disk::TSessionOptions;
 
 constexpr int PageSize = 1024;
 
-std::vector<uint8_t> ReadAll(const String& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
-void WriteAll(const String& Name, const std::vector<uint8_t>& Bytes) {
-  std::ofstream out(Name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
 
 void Create(const String& File, const TSessionOptions& O = {}) {
   NewSession(File, O)->CreateDatabase();
 }
 
-std::vector<String> Tables(TVelqorimLocalSession& S) {
-  TStringList list;
-  S.GetTablesList(list);
-  std::vector<String> names;
-  for (int i = 0; i < list.Count(); ++i) names.push_back(list[i]);
-  return names;
-}
 
 void AddTable(TVelqorimLocalSession& S, const String& Name) {
   TVelqorimDiskDatabaseData& d = DiskOf(S);
