@@ -184,6 +184,31 @@ TEST_P(QueryTest, LiveResultsChangeTheirTable) {
   EXPECT_EQ(Rows(*all), "3|c|7\n");
 }
 
+// A live result shows exactly the rows its copy shows, whatever its condition
+// and the indexes the table reads them by.
+TEST_P(QueryTest, LiveResultsShowWhatTheirCopiesShow) {
+  Exec("CREATE TABLE k (id INTEGER, name VARCHAR(6), f DOUBLE);"
+       "INSERT INTO k VALUES (1, 'ab', 1.5), (2, 'Ab', NULL), (3, NULL, -2), (4, 'b', 2), (5, 'abcdef', 0),"
+       " (NULL, 'c', 3.25), (7, 'B', -7.5);"
+       "CREATE INDEX kid ON k (id DESC); CREATE INDEX kname ON k (name); CREATE INDEX kf ON k (f)");
+  const char* conditions[] = {
+      "id > 2",        "id <= 4 AND id >= 2", "id = 7",          "id < 3",         "name >= 'Ab'",
+      "name < 'b'",    "name = 'abcdef'",     "name > 'abcdefg'", "name <= 'abcdefg'", "f > 1.5",
+      "f < 0",         "f >= -7.5 AND f < 2", "name IS NULL",    "id IS NOT NULL", "name LIKE 'a%'",
+      "UPPER(name) = 'AB'", "id = 2 OR f = 2", "NOT (id > 3)",   "name <> 'ab'",   "id IN (1, 4, 9)",
+  };
+  for (const char* c : conditions) {
+    SCOPED_TRACE(c);
+    auto copy = NewQuery(String("SELECT id, name, f FROM k WHERE ") + c + " ORDER BY id, name");
+    copy->Open();
+    auto live = NewQuery(String("SELECT id, name, f FROM k WHERE ") + c + " ORDER BY id, name");
+    live->RequestLive = true;
+    live->Open();
+    EXPECT_TRUE(live->CanModify());
+    EXPECT_EQ(Rows(*live), Rows(*copy));
+  }
+}
+
 TEST_P(QueryTest, ErrorsCarryTheirPlace) {
   auto q = NewQuery("CREATE TABLE e (a INTEGER);\nSELECT a FROM e WHERE a = = 1");
   String text;
