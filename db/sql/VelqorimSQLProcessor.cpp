@@ -361,10 +361,13 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
       live->Aliases.Add(alias);
     }
     // The order: result columns by number or name, else columns of the table.
+    // Numbers into "*" are the table's columns, known once the tree is built.
+    std::vector<std::pair<int, int>> numbered;  // (order entry, column number)
     for (const TOrderItem& o : FOrder) {
       String field;
-      if (o.Ordinal > 0) {
-        if (everyColumn) return false;  // numbered by the table's columns: left to the copy
+      if (o.Ordinal > 0 && everyColumn) {
+        numbered.push_back({live->OrderFields.Count(), o.Ordinal});
+      } else if (o.Ordinal > 0) {
         if (o.Ordinal > static_cast<int>(columns.size()))
           throw EABSException(30187, "ORDER BY column number %d is out of range", {o.Ordinal});
         field = columns[static_cast<size_t>(o.Ordinal - 1)];
@@ -382,7 +385,10 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
       live->OrderAscDesc.Add(o.Descending ? "DESC" : "ASC");
       live->OrderCase.Add("CASE");
     }
-    BuildAOTree(nullptr);  // raises what the statement names wrongly; reads no row
+    // Built to raise what the statement names wrongly; reads no row.
+    const std::unique_ptr<TVelqorimAOBase> tree = BuildAOTree(nullptr);
+    for (const auto& [entry, number] : numbered)
+      live->OrderFields.SetStrings(entry, tree->Columns.at(static_cast<size_t>(number - 1)).FieldName);
     if (s.WhereTokenNo >= 0) {
       // The condition was given to the tree: read it again for the table.
       const int at = LLex->GetCurrentTokenNo();

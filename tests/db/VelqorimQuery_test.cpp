@@ -197,16 +197,19 @@ TEST_P(QueryTest, LiveResultsShowWhatTheirCopiesShow) {
       "f < 0",         "f >= -7.5 AND f < 2", "name IS NULL",    "id IS NOT NULL", "name LIKE 'a%'",
       "UPPER(name) = 'AB'", "id = 2 OR f = 2", "NOT (id > 3)",   "name <> 'ab'",   "id IN (1, 4, 9)",
   };
-  for (const char* c : conditions) {
-    SCOPED_TRACE(c);
-    auto copy = NewQuery(String("SELECT id, name, f FROM k WHERE ") + c + " ORDER BY id, name");
-    copy->Open();
-    auto live = NewQuery(String("SELECT id, name, f FROM k WHERE ") + c + " ORDER BY id, name");
-    live->RequestLive = true;
-    live->Open();
-    EXPECT_TRUE(live->CanModify());
-    EXPECT_EQ(Rows(*live), Rows(*copy));
-  }
+  for (const char* c : conditions)
+    for (const char* shape : {"SELECT id, name, f FROM k WHERE %s ORDER BY id, name",
+                              "SELECT * FROM k WHERE %s ORDER BY 2 DESC, 1"}) {
+      const String text = Format(shape, {String(c)});
+      SCOPED_TRACE(text);
+      auto copy = NewQuery(text);
+      copy->Open();
+      auto live = NewQuery(text);
+      live->RequestLive = true;
+      live->Open();
+      EXPECT_TRUE(live->CanModify());
+      EXPECT_EQ(Rows(*live), Rows(*copy));
+    }
 }
 
 TEST_P(QueryTest, ErrorsCarryTheirPlace) {
