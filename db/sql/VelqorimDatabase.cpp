@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "db/sql/VelqorimDataset.h"
+#include "db/sql/VelqorimQuery.h"
 #include "db/storage/VelqorimDbFile.h"
 #include "db/storage/VelqorimDiskDatabase.h"
 #include "db/storage/VelqorimDiskEngine.h"
@@ -299,12 +300,21 @@ void TVelqorimDatabase::Close() {
 }
 
 void TVelqorimDatabase::CloseDataSets() {
-  while (!FDataSets.empty()) {
-    TDataSet* DataSet = FDataSets.back();
-    DataSet->Close();
+  auto disconnect = [this](TDataSet* DataSet) {
+    if (auto* own = dynamic_cast<TVelqorimDataSet*>(DataSet)) own->Disconnect();
+    else DataSet->Close();
     // A dataset normally leaves the list as it lets go of the database.
-    if (!FDataSets.empty() && FDataSets.back() == DataSet) FDataSets.pop_back();
+    std::erase(FDataSets, DataSet);
+  };
+  // Queries go first, prepared ones too: their statements work through
+  // datasets of their own on this database.
+  for (;;) {
+    auto query = std::find_if(FDataSets.begin(), FDataSets.end(),
+                              [](TDataSet* DataSet) { return dynamic_cast<TVelqorimQuery*>(DataSet) != nullptr; });
+    if (query == FDataSets.end()) break;
+    disconnect(*query);
   }
+  while (!FDataSets.empty()) disconnect(FDataSets.back());
 }
 
 void TVelqorimDatabase::RemoveDataSet(TDataSet* DataSet) { std::erase(FDataSets, DataSet); }

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "db/sql/VelqorimDatabase.h"
+#include "db/sql/VelqorimQuery.h"
 #include "db/sql/VelqorimTable.h"
 #include "db/storage/VelqorimMemEngine.h"
 #include "db/support/DAZExcept.h"
@@ -248,6 +249,32 @@ TEST(VelqorimDatabase, TablesOpenThroughDatabaseComponents) {
   b.Open();
   EXPECT_EQ(b.RecordCount(), 1);
   EXPECT_TRUE(named.Connected());
+
+  // Queries, open or only prepared, are disconnected before the other
+  // datasets, and come back on a fresh connection.
+  TVelqorimQuery open(nullptr), prepared(nullptr);
+  for (TVelqorimQuery* q : {&open, &prepared}) {
+    q->SetDatabaseName("MEMORY");
+    q->SQL().SetText("SELECT ID FROM Parts");
+  }
+  open.Open();
+  prepared.Prepare();
+  a.Open();
+  std::vector<String> closed;
+  b.AfterClose = [&](TDataSet*) { closed.push_back("b"); };
+  a.AfterClose = [&](TDataSet*) { closed.push_back("a"); };
+  open.AfterClose = [&](TDataSet*) { closed.push_back("query"); };
+  EXPECT_EQ(named.DataSetCount(), 4);
+  named.Close();
+  EXPECT_EQ(closed, (std::vector<String>{"query", "a", "b"}));
+  EXPECT_FALSE(open.Prepared());
+  EXPECT_FALSE(prepared.Prepared());
+  EXPECT_EQ(named.DataSetCount(), 0);
+  prepared.Open();
+  EXPECT_EQ(prepared.RecordCount(), 1);
+  EXPECT_TRUE(named.Connected());
+  prepared.Close();
+  b.Close();
 }
 
 }  // namespace
