@@ -883,6 +883,13 @@ void TWinControl::Notification(TComponent* AComponent, TOperation Operation) {
 void TWinControl::WndProc(TMessage& Message) {
   if (GraphicControlMouse(Message)) return;
   switch (Message.Msg) {
+    case WM_SETCURSOR:
+      if (HCURSOR screen = Screen->CursorHandle()) {
+        ::SetCursor(screen);
+        Message.Result = TRUE;
+        return;
+      }
+      break;
     case WM_PAINT: {
       bool graphics = false;
       for (TControl* c : FControls) graphics |= dynamic_cast<TGraphicControl*>(c) != nullptr;

@@ -391,6 +391,23 @@ TCustomForm* TScreen::ActiveForm() const {
   return nullptr;
 }
 
+void TScreen::SetCursor(TCursor Value) {
+  if (Value == FCursor) return;
+  FCursor = Value;
+  // At once, not only at the pointer's next move; crDefault shows the arrow
+  // until a window chooses again.
+  ::SetCursor(Value == crDefault ? LoadCursorW(nullptr, IDC_ARROW) : CursorHandle());
+}
+
+HCURSOR TScreen::CursorHandle() const {
+  switch (FCursor) {
+    case crArrow: return LoadCursorW(nullptr, IDC_ARROW);
+    case crHourGlass: return LoadCursorW(nullptr, IDC_WAIT);
+    case crDefault: break;
+  }
+  return nullptr;
+}
+
 int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
 int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
 

@@ -161,9 +161,18 @@ class TMonitor {
   int Height() const { return BoundsRect.Height(); }
 };
 
+// Pointer shapes the application asks for.
+enum TCursor { crDefault, crArrow, crHourGlass };
+
 class TScreen : public TComponent {
  public:
   explicit TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+  // A shape other than crDefault shows over every window of the application
+  // (an hour-glass through a long operation); crDefault lets each window choose.
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor Value);
+  // The shape's cursor, or null for crDefault.
+  HCURSOR CursorHandle() const;
   int FormCount() const { return int(FForms.size()); }
   TCustomForm* Forms(int Index) const { return FForms.at(size_t(Index)); }
   // The form whose window is active, or nullptr.
@@ -180,6 +189,7 @@ class TScreen : public TComponent {
  private:
   friend class TCustomForm;
   std::vector<TCustomForm*> FForms;
+  TCursor FCursor = crDefault;
 };
 
 using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;

@@ -66,10 +66,19 @@ TEST_F(VelqorimDialogsTest, WaitFormShowsOnlyForSlowOperationsAndAborts) {
   EXPECT_EQ(form->ClientWidth(), 312);
   EXPECT_EQ(form->pb->Position(), 10);
   EXPECT_FALSE(IsWindowEnabled(Main->Handle()));
+  // An hour-glass while the form shows, over its buttons and the other windows too.
+  EXPECT_EQ(Screen->Cursor(), crHourGlass);
+  EXPECT_EQ(Headless().CursorShape(), 32514);
+  POINT p{10, 10};
+  ClientToScreen(form->btnCancel->Handle(), &p);
+  InjectMouseMove(p.x, p.y);
+  EXPECT_EQ(Headless().CursorShape(), 32514);
   form->btnCancel->Click();
   EXPECT_FALSE(StepAfter(slow, 10, 20));  // the next step reads the abort
   slow.After();
   EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+  EXPECT_EQ(Headless().CursorShape(), 32512);
   EXPECT_TRUE(IsWindowEnabled(Main->Handle()));
   EXPECT_EQ(GetActiveWindow(), Main->Handle());
   Application->ProcessMessages();

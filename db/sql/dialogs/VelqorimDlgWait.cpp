@@ -115,6 +115,8 @@ void TfrmWait::FormShow(TObject*) {
     EnableWindow(Form->Handle(), FALSE);
     EWindowList.push_back(Form);
   }
+  OldCursor = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
   IsShown = true;
 }
 
@@ -128,6 +130,7 @@ void TfrmWait::FormHide(TObject*) {
     if (Alive && Form->HandleAllocated()) EnableWindow(Form->Handle(), TRUE);
   }
   EWindowList.clear();
+  Screen->SetCursor(OldCursor);
   if (IsWindow(EActiveWindow)) SetActiveWindow(EActiveWindow);
   IsShown = false;
 }

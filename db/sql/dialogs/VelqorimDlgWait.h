@@ -36,6 +36,7 @@ class TfrmWait : public TForm {
   // The windows the form disabled when it appeared, and the one active then.
   std::vector<TCustomForm*> EWindowList;
   HWND EActiveWindow = nullptr;
+  TCursor OldCursor = crDefault;  // the screen's pointer before the form showed
   TNotifyEvent OldOnRestore;
   bool IsShown = false;
   bool IsClosed = false;
