@@ -629,9 +629,18 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseUnsignedLiteral() {
     }
   } else if (Is(tktFloat)) {
     char* end = nullptr;
-    const double v = std::strtod(E.Token.Text.c_str(), &end);
+    const long double v = std::strtold(E.Token.Text.c_str(), &end);
     if (*end != '\0') Expected(ErrSyntax, "number");
-    c->Value.SetAsDouble(v);
+    // More digits than a double keeps, or a magnitude beyond its range, makes
+    // an extended value (as an exported EXTENDED column writes them).
+    const String& t = E.Token.Text;
+    const size_t mantissaEnd = std::min(t.find_first_of("eE"), t.size());
+    const size_t firstDigit = t.find_first_not_of("0.");
+    int digits = 0;
+    for (size_t i = firstDigit; i < mantissaEnd; ++i) digits += t[i] >= '0' && t[i] <= '9';
+    const double d = static_cast<double>(v);
+    if (digits > 17 || !std::isfinite(d) || (d == 0 && v != 0)) c->Value.SetAsExtended(v);
+    else c->Value.SetAsDouble(std::strtod(t.c_str(), nullptr));
   } else if (Is(tktParameter) && E.Token.ParamValue &&
              (E.Token.ParamValue->IsNumericDataType() || E.Token.ParamValue->IsStringDataType() ||
               E.Token.ParamValue->IsBlobDataType() ||

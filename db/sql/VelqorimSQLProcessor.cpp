@@ -3,12 +3,15 @@
 #include "db/sql/VelqorimSQLProcessor.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <thread>
 
 #include "db/sql/VelqorimTable.h"
+#include "db/support/DAZCompression.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
 #include "db/support/DAZRandom.h"
@@ -81,6 +84,28 @@ struct TOpenTable {
     int n = cursor.FieldDefs.GetDefNumberByName(Name);
     if (n < 0) throw EABSException(30197, "Field '%s' not found", {Name});
     return n;
+  }
+  // A value into a column of the record being inserted or edited: a BLOB
+  // column's bytes go through a BLOB stream (its slot holds only where they
+  // are), any other value into its slot.
+  void SetValue(const TABSVariant& Value, int FieldNo, bool ToInsert) {
+    const TVelqorimFieldDef& def = *cursor.FieldDefs[FieldNo];
+    if (!IsBlobBaseFieldType(def.BaseFieldType) || Value.IsNull()) {
+      cursor.SetFieldValue(Value, FieldNo, true);
+      return;
+    }
+    TABSVariant bytes;
+    bytes.Assign(Value);
+    // Text keeps its characters without a terminator; binary data stays as it is.
+    if (!bytes.IsBlobDataType()) bytes.Cast(def.BaseFieldType == bftBlob ? bftClob : def.BaseFieldType);
+    int visibleNo = FieldNo;
+    for (int i = 0; i < cursor.VisibleFieldDefs.Count(); ++i)
+      if (cursor.VisibleFieldDefs[i]->FieldNoReference == FieldNo) visibleNo = i;
+    TABSStream* stream = cursor.InternalCreateBlobStream(ToInsert, !ToInsert, visibleNo, bomWrite, false);
+    stream->SetSize(0);
+    stream->Write(bytes.pData(), bytes.DataSize());
+    stream->SetModified(true);  // the engine writes back only a changed BLOB
+    cursor.InternalCloseBLOB(visibleNo);
   }
   // Raises the cursor's outcome of a change.
   void Check(const char* What) {
@@ -1119,7 +1144,7 @@ class TVelqorimSQLInsert : public TVelqorimSQLCommand {
       for (size_t i = 0; i < count; ++i) {
         TABSVariant v;
         valueOf(i, v);
-        t.cursor.SetFieldValue(v, fields[i], true);
+        t.SetValue(v, fields[i], true);
       }
       t.cursor.InternalPost(true);
       t.Check("insert");
@@ -1208,7 +1233,7 @@ class TVelqorimSQLUpdate : public TVelqorimSQLCommand {
         for (size_t i = 0; i < FSet.size(); ++i) {
           TABSVariant v;
           if (TABSVariant* x = FSet[i].second->GetValue(true)) v.Assign(*x, true);
-          t.cursor.SetFieldValue(v, fields[i], true);
+          t.SetValue(v, fields[i], false);
         }
         view.SetCurrent(nullptr);
         t.cursor.InternalPost(false);
@@ -1324,6 +1349,9 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     bool IfNotExists = false;
     bool RequiredGiven = false, Required = false;
     bool DefaultGiven = false;
+    // The value range (null: no bound), kept as a CHECK constraint.
+    std::unique_ptr<TABSVariant> MinValue = std::make_unique<TABSVariant>();
+    std::unique_ptr<TABSVariant> MaxValue = std::make_unique<TABSVariant>();
   };
   // "(" column definitions and table constraints ")".
   void ParseColumnDefinitions() {
@@ -1341,11 +1369,18 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     if (!IsKind(tktRightParenthesis)) Unexpected(30232, "')'");
     GetNextToken();
   }
-  // A NOT NULL column is checked by the table at every insert and update.
+  // A NOT NULL column and a value range are checked by the table at every insert and update.
   void AddNotNullConstraints(TVelqorimConstraintDefs& Constraints) {
-    for (int i = 0; i < FFields.Count(); ++i)
-      if (FExtras[static_cast<size_t>(i)].Required)
-        Constraints.AddNotNull()->SetNames(FFields[i]->Name, FTable, String());
+    for (int i = 0; i < FFields.Count(); ++i) {
+      const TColumnExtras& x = FExtras[static_cast<size_t>(i)];
+      if (x.Required) Constraints.AddNotNull()->SetNames(FFields[i]->Name, FTable, String());
+      if (!x.MinValue->IsNull() || !x.MaxValue->IsNull()) {
+        TVelqorimConstraintDefCheck* check = Constraints.AddCheck();
+        check->SetNames(FFields[i]->Name, FTable, String());
+        check->MinValue.Assign(*x.MinValue);
+        check->MaxValue.Assign(*x.MaxValue);
+      }
+    }
   }
 
   void ParseColumn() {
@@ -1383,6 +1418,8 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
       if (!IsKind(tktRightParenthesis)) Unexpected(30239, "')'");
       GetNextToken();
     }
+    // A GUID column holds the 38 characters of its braced text.
+    if (type == aftGuid && size == 0) size = 38;
     d->SetFieldDefDataType(type, size);
     // Attributes; a word this dialect does not know is an error, not ignored.
     while (Token.TokenType != tktNone && !IsKind(tktComma) && !IsKind(tktRightParenthesis)) {
@@ -1405,12 +1442,41 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
         GetNextToken();
         ParseDefault(*d);
         extras.DefaultGiven = true;
+      } else if (IsWord("BLOBBLOCKSIZE")) {
+        GetNextToken();
+        d->BLOBBlockSize = static_cast<int32_t>(ParseAttributeInteger(1, INT32_MAX));
+      } else if (IsWord("BLOBCOMPRESSIONMODE")) {
+        GetNextToken();
+        d->BLOBCompressionMode = static_cast<uint8_t>(ParseAttributeInteger(0, 9));
+      } else if (IsWord("BLOBCOMPRESSIONALGORITHM")) {
+        GetNextToken();
+        d->BLOBCompressionAlgorithm = StringToCompressionAlgorithm(ParseName(30229, "Compression algorithm"));
+      } else if (IsWord("MINVALUE") || IsWord("MAXVALUE")) {
+        TABSVariant& bound = IsWord("MINVALUE") ? *extras.MinValue : *extras.MaxValue;
+        GetNextToken();
+        auto e = ParseValueExpression();
+        if (const TABSVariant* v = e->GetValue(true)) bound.Assign(*v, true);
+      } else if (IsWord("NOMINVALUE") || IsWord("NOMAXVALUE")) {
+        (IsWord("NOMINVALUE") ? *extras.MinValue : *extras.MaxValue).Clear(bftUnknown);
+        GetNextToken();
       } else {
         throw EABSException(30242, "Unknown field attribute '%s' at line %d, column %d",
                             {Token.Text, Token.LineNum, Token.ColumnNum});
       }
     }
-    FExtras.push_back(extras);
+    FExtras.push_back(std::move(extras));
+  }
+  // A whole number in [Low, High] (30292 for another token, 30291 out of range).
+  int64_t ParseAttributeInteger(int64_t Low, int64_t High) {
+    if (!IsKind(tktInt)) Unexpected(30292, "Integer");
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(Token.Text.c_str(), &end, 10);
+    if (errno == ERANGE || *end != '\0' || v < Low || v > High)
+      throw EABSException(30291, "Integer expected, but '%s' found at line %d, column %d",
+                          {Token.Text, Token.LineNum, Token.ColumnNum});
+    GetNextToken();
+    return v;
   }
   void ParseDefault(TVelqorimFieldDef& D) {
     const TToken at = Token;

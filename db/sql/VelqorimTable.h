@@ -11,6 +11,7 @@
 #include "db/sql/VelqorimDataset.h"
 #include "db/sql/VelqorimDatabase.h"
 #include "db/sql/VelqorimDialogs.h"
+#include "db/sql/VelqorimTableExport.h"
 
 // ---- data transfer: types (VelqorimTableTransfer.cpp) ----
 using TVelqorimDataSetNotifyEvent = std::function<void(TObject* DataSet)>;
@@ -234,6 +235,25 @@ class TVelqorimTable : public TVelqorimDataSet {
   void CopyUnderDataLock(TTransferKind Kind, TDataSet* Source, TDataSet* Dest, const char* Doing, String& Log);
   TVelqorimWaitFormUser frmWait;
   // ---- end of data transfer state ----
+
+  // ---- Export to an SQL script (VelqorimTableExport.cpp) ----
+ public:
+  TVelqorimExportToSqlOptions* ExportToSqlOptions() const { return FExportToSqlOptions.get(); }
+  void SetExportToSqlOptions(TVelqorimExportToSqlOptions* Value) { FExportToSqlOptions->Assign(Value); }
+  // The table (closed, opened for the export and closed again) as a script of
+  // DROP TABLE, CREATE TABLE and INSERT statements that the SQL processor runs back.
+  void ExportToSQL(TStream& Stream);
+  // Replaces the file; EFCreateError when it cannot be created.
+  void ExportToSQL(const String& FileName);
+  String ExportToSQL();
+  // Every piece of the script goes out through here, as UTF-8 text.
+  static void WriteScriptText(TStream& Stream, const String& Text);
+
+ private:
+  void WriteScriptStructure(TStream& Stream);
+  void WriteScriptData(TStream& Stream);
+  std::unique_ptr<TVelqorimExportToSqlOptions> FExportToSqlOptions = std::make_unique<TVelqorimExportToSqlOptions>();
+  // ---- end of export ----
 };
 
 // ---- data transfer: unit routines (VelqorimTableTransfer.cpp) ----

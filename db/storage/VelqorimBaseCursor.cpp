@@ -180,8 +180,9 @@ void StoreFieldValue(const TABSVariant& Value, const TVelqorimFieldDef& Def, int
     SetBitInBuffer(false, FieldNo, RecordBuffer);
     return;
   }
-  // An empty text clears the slot instead of leaving the previous text readable.
-  if (IsStringBaseFieldType(Def.BaseFieldType)) std::memset(slot, 0, Def.MemoryDataSize);
+  // A shorter text or byte string clears the slot instead of leaving the previous value's tail readable.
+  if (IsStringBaseFieldType(Def.BaseFieldType) || Def.BaseFieldType == bftBytes)
+    std::memset(slot, 0, Def.MemoryDataSize);
   v.CopyDataToAddress(slot, Def.MemoryDataSize);
   SetBitInBuffer(false, FieldNo, RecordBuffer);
 }

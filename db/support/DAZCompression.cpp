@@ -129,6 +129,11 @@ TABSCompressionAlgorithm StringToCompressionAlgorithm(const String& Name) {
   return acaNone;
 }
 
+String CompressionAlgorithmToString(TABSCompressionAlgorithm Algorithm) {
+  const int i = static_cast<int>(Algorithm);
+  return kAlgorithmNames[i >= 0 && i < 4 ? i : 0];
+}
+
 String GetLastCompressionError() {
   std::lock_guard<std::mutex> lock(LastErrorLock());
   return LastError();

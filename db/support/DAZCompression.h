@@ -70,6 +70,8 @@ uint32_t CalcCRC32(uint32_t Initial, const void* Buffer, uint32_t Length);
 
 // "NONE", "ZLIB", "BZIP", "PPM" in any case; anything else is acaNone.
 TABSCompressionAlgorithm StringToCompressionAlgorithm(const String& Name);
+// The algorithm's name as StringToCompressionAlgorithm reads it ("NONE" for an unknown value).
+String CompressionAlgorithmToString(TABSCompressionAlgorithm Algorithm);
 
 // Detail of the last failed zlib decompression in any thread; empty when none.
 String GetLastCompressionError();

@@ -311,21 +311,30 @@ bool TryStrToSQLDate(std::string_view Text, TDateTime& Value) {
   return true;
 }
 
+namespace {
+
+// Hours, minutes and seconds, then optionally three digits of milliseconds, to the end.
+bool ReadSQLTime(DigitGroups& g, TDateTime& Time) {
+  int h, n, s, ms = 0;
+  if (!g.Next(2, h) || !g.Next(2, n) || !g.Next(2, s)) return false;
+  if (!g.UsedUp() && !g.Next(3, ms)) return false;
+  if (!g.UsedUp()) return false;
+  Time = ABSEncodeTime(h, n, s, ms);
+  return true;
+}
+
+}  // namespace
+
 bool TryStrToSQLTime(std::string_view Text, TDateTime& Value) {
   DigitGroups g(Text);
-  int h, n, s;
-  if (!g.Next(2, h) || !g.Next(2, n) || !g.Next(2, s) || !g.UsedUp()) return false;
-  Value = ABSEncodeTime(h, n, s, 0);
-  return true;
+  return ReadSQLTime(g, Value);
 }
 
 bool TryStrToSQLDateTime(std::string_view Text, TDateTime& Value) {
   DigitGroups g(Text);
-  int y, m, d, h, n, s;
-  if (!g.Next(4, y) || !g.Next(2, m) || !g.Next(2, d) || !g.Next(2, h) || !g.Next(2, n) || !g.Next(2, s) ||
-      !g.UsedUp())
-    return false;
-  const TDateTime date = ABSEncodeDate(y, m, d);
-  Value = ABSComposeDateTime(date, ABSEncodeTime(h, n, s, 0));
+  int y, m, d;
+  TDateTime time;
+  if (!g.Next(4, y) || !g.Next(2, m) || !g.Next(2, d) || !ReadSQLTime(g, time)) return false;
+  Value = ABSComposeDateTime(ABSEncodeDate(y, m, d), time);
   return true;
 }

@@ -147,7 +147,8 @@ TDateTime DAZDateTimeToTDateTime(TABSDateTime Value);
 TABSDateTime TDateTimeToDAZDateTime(TDateTime Value);
 
 // SQL literals: digit groups 4-2-2 (date), 2-2-2 (time), 4-2-2 2-2-2 (date-time),
-// each ended by one character of any kind or by the end. False for another
+// each ended by one character of any kind or by the end; a time may end in a
+// group of 3 digits of milliseconds ("13:05:09.250"). False for another
 // shape; an impossible date or time in a well-formed text raises EConvertError.
 bool TryStrToSQLDate(std::string_view Text, TDateTime& Value);
 bool TryStrToSQLTime(std::string_view Text, TDateTime& Value);

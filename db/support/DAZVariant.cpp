@@ -408,6 +408,37 @@ void TABSVariant::Cast(TABSBaseFieldType NewDataType) {
     Adopt(block, FDataSize + 1, bftVarchar);
     return;
   }
+  if (FDataType == bftBlob && (NewDataType == bftBytes || NewDataType == bftClob || NewDataType == bftWideClob)) {
+    // Binary data (MimeToBin in a script) keeps its bytes as they are.
+    StoreCopy(FPData, FDataSize, NewDataType);
+    return;
+  }
+  if (FDataType == bftBlob && NewDataType == bftVarBytes) {
+    // Counted bytes are their bytes and one spare byte (see the record slot's layout).
+    void* block = MemoryManager().AllocMem(int64_t{FDataSize} + 1);
+    std::memcpy(block, FPData, static_cast<size_t>(FDataSize));
+    Adopt(block, FDataSize + 1, bftVarBytes);
+    return;
+  }
+  if (IsStringBaseFieldType(FDataType) && (NewDataType == bftClob || NewDataType == bftWideClob)) {
+    // Text into a memo: its units without a terminator.
+    if (NewDataType == bftClob) {
+      const AnsiString Text = IsWideStringBaseFieldType(FDataType) ? WideToAnsi(GetAsWideString()) : GetAsAnsiString();
+      StoreCopy(Text.data(), static_cast<int>(Text.size()), bftClob);
+    } else {
+      const WideString Text = GetAsWideString();
+      StoreCopy(Text.data(), static_cast<int>(Text.size() * 2), bftWideClob);
+    }
+    return;
+  }
+  if (FDataType == bftBlob && IsStringBaseFieldType(NewDataType)) {
+    // The bytes are the text's units (16-bit ones for wide text); a terminator follows.
+    const int terminator = IsWideStringBaseFieldType(NewDataType) ? 2 : 1;
+    void* block = MemoryManager().AllocMem(int64_t{FDataSize} + terminator);
+    std::memcpy(block, FPData, static_cast<size_t>(FDataSize));
+    Adopt(block, FDataSize + terminator, NewDataType);
+    return;
+  }
   int size = 0;
   void* block = ConvertValue(FPData, FDataSize, FDataType, size, NewDataType);
   Adopt(block, size, NewDataType);
