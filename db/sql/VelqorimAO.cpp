@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "db/sql/VelqorimDatabase.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
 #include "db/support/DAZUnicode.h"
@@ -195,11 +196,9 @@ void TVelqorimAOBase::ApplyOrder(const std::vector<TVelqorimAOSortKey>& Keys) {
 // Base table
 
 TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias) {
-  Session.DatabaseName = DatabaseName;
-  Session.SetConnected(true);
-  Cursor.Session = &Session;
+  Cursor.Session = StatementSession(Session, DatabaseName);
   Cursor.TableName = TableName;
-  if (!Session.TableExists(TableName)) throw EABSException(30190, "Table '%s' not found", {TableName});
+  if (!Cursor.Session->TableExists(TableName)) throw EABSException(30190, "Table '%s' not found", {TableName});
   Cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
   FRecord = Cursor.AllocateRecordBuffer();
   Cursor.CurrentRecordBuffer = FRecord;

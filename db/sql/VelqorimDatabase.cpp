@@ -584,6 +584,19 @@ void TVelqorimSession::DropConnections() {
   }
 }
 
+TVelqorimBaseSession* StatementSession(TVelqorimLocalSession& Own, const String& DatabaseName) {
+  if (SessionList != nullptr)
+    for (int i = 0; i < SessionList->Count(); ++i)
+      for (int d = 0; d < SessionList->GetSession(i)->DatabaseCount(); ++d) {
+        auto* database = static_cast<TVelqorimDatabase*>(SessionList->GetSession(i)->GetDatabase(d));
+        if (database->Handle() != nullptr && SameText(database->DatabaseName(), DatabaseName))
+          return database->Handle();
+      }
+  Own.DatabaseName = DatabaseName;
+  Own.SetConnected(true);
+  return &Own;
+}
+
 TVelqorimBaseSession* TVelqorimSession::FindSharedDatabaseHandle(const String& DatabaseName) {
   for (TComponent* C : FDatabases) {
     auto* Database = static_cast<TVelqorimDatabase*>(C);

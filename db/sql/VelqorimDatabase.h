@@ -22,6 +22,12 @@ using TVelqorimOnNeedRepairEvent = std::function<void(TObject* Sender, bool& DoR
 // components (start-up runs it).
 void InstallVelqorimDatabaseHooks();
 
+// The engine session an SQL statement works in on DatabaseName: the open
+// handle of a database component of that name (so statements join its
+// transaction and reach its file), else Own, connected to the process-wide
+// database of that name.
+TVelqorimBaseSession* StatementSession(TVelqorimLocalSession& Own, const String& DatabaseName);
+
 class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
  public:
   explicit TVelqorimDatabase(TComponent* AOwner);

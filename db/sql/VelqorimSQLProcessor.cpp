@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "db/sql/VelqorimDatabase.h"
 #include "db/sql/VelqorimTable.h"
 #include "db/support/DAZCompression.h"
 #include "db/support/DAZExcept.h"
@@ -61,9 +62,7 @@ std::unique_ptr<TVelqorimExpression> FieldExpression(const String& TableName, co
 // A table of the processor's database opened for changes.
 struct TOpenTable {
   TOpenTable(const String& Database, const String& Name) {
-    session.DatabaseName = Database;
-    session.SetConnected(true);
-    cursor.Session = &session;
+    cursor.Session = StatementSession(session, Database);
     cursor.TableName = Name;
   }
   ~TOpenTable() {
@@ -71,7 +70,7 @@ struct TOpenTable {
     MemoryManager().FreeAndNillMem(record);
     MemoryManager().FreeAndNillMem(edit);
   }
-  bool Exists() { return session.TableExists(cursor.TableName); }
+  bool Exists() { return cursor.Session->TableExists(cursor.TableName); }
   void Open() {
     if (!Exists()) throw EABSException(30190, "Table '%s' not found", {cursor.TableName});
     cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
@@ -1838,11 +1837,8 @@ class TVelqorimSQLTransaction : public TVelqorimSQLCommand {
     CheckEnd(30281);
   }
   void ExecSQL() override {
-    TVelqorimLocalSession& s = Processor->Session;
-    if (!s.GetConnected()) {
-      s.DatabaseName = Processor->DatabaseName;
-      s.SetConnected(true);
-    }
+    TVelqorimLocalSession& own = Processor->Session;
+    TVelqorimBaseSession& s = own.GetConnected() ? own : *StatementSession(own, Processor->DatabaseName);
     if (FKind == Start) s.StartTransaction();
     else if (FKind == Commit) s.Commit(FFlush);
     else s.Rollback();

@@ -1,4 +1,4 @@
-// The query component on "MEMORY" and "TEMP": scripts through ExecSQL with
+// The query component on "MEMORY", "TEMP" and a database file: scripts through ExecSQL with
 // RowsAffected, results opened as datasets, parameters (also from a master),
 // preparing, and positioned errors.
 
@@ -12,6 +12,7 @@
 #include "db/sql/VelqorimMain.h"
 #include "db/sql/VelqorimTable.h"
 #include "db/support/DAZExcept.h"
+#include "tests/db/ScratchDiskDatabase.h"
 
 namespace {
 
@@ -22,9 +23,13 @@ struct TStarted {
 
 class QueryTest : public ::testing::TestWithParam<const char*> {
  protected:
+  void SetUp() override {
+    if (String(GetParam()) == "DISK") FDisk = std::make_unique<TScratchDiskDatabase>();
+  }
+  void TearDown() override { FDisk.reset(); }
   std::unique_ptr<TVelqorimQuery> NewQuery(const String& Text) {
     auto q = std::make_unique<TVelqorimQuery>(nullptr);
-    q->SetDatabaseName(GetParam());
+    q->SetDatabaseName(FDisk ? String(TScratchDiskDatabase::Name) : String(GetParam()));
     q->SQL().SetText(Text);
     return q;
   }
@@ -48,6 +53,7 @@ class QueryTest : public ::testing::TestWithParam<const char*> {
     return 0;
   }
   TStarted started;
+  std::unique_ptr<TScratchDiskDatabase> FDisk;
 };
 
 TEST_P(QueryTest, ScriptsRunAndResultsOpen) {
@@ -227,6 +233,6 @@ TEST_P(QueryTest, ErrorsCarryTheirPlace) {
   EXPECT_FALSE(missing->Active());
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, QueryTest, ::testing::Values("MEMORY", "TEMP"));
+INSTANTIATE_TEST_SUITE_P(Databases, QueryTest, ::testing::Values("MEMORY", "TEMP", "DISK"));
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The table component on "MEMORY" and "TEMP": structure, editing,
+// The table component on "MEMORY", "TEMP" and a database file: structure, editing,
 // navigation, bookmarks, searches, filters, keys, ranges, master-detail and
 // BLOB fields, through the data-set framework.
 
@@ -11,6 +11,7 @@
 #include "db/sql/VelqorimQuery.h"
 #include "db/sql/VelqorimTable.h"
 #include "db/support/DAZExcept.h"
+#include "tests/db/ScratchDiskDatabase.h"
 
 namespace {
 
@@ -30,10 +31,17 @@ String ErrorOf(const std::function<void()>& Action) {
 
 class TableTest : public ::testing::TestWithParam<const char*> {
  protected:
+  // "DISK": a database file made for the test, through a database component.
+  void SetUp() override {
+    if (IsDisk()) FDisk = std::make_unique<TScratchDiskDatabase>();
+  }
+  void TearDown() override { FDisk.reset(); }
+  bool IsDisk() const { return String(GetParam()) == "DISK"; }
+  String DbName() const { return IsDisk() ? String(TScratchDiskDatabase::Name) : String(GetParam()); }
   // A table of the test's database with the given fields and indexes, created and not open.
   std::unique_ptr<TVelqorimTable> NewTable(const String& Name) {
     auto t = std::make_unique<TVelqorimTable>(nullptr);
-    t->SetDatabaseName(GetParam());
+    t->SetDatabaseName(DbName());
     t->SetTableName(Name);
     return t;
   }
@@ -72,6 +80,7 @@ class TableTest : public ::testing::TestWithParam<const char*> {
   bool IsTemp() const { return String(GetParam()) == "TEMP"; }
 
   TStarted started;
+  std::unique_ptr<TScratchDiskDatabase> FDisk;
 };
 
 TEST_P(TableTest, CreatesOpensAndWalksInIndexOrder) {
@@ -586,7 +595,7 @@ TEST_P(TableTest, CountedBytesKeepTrailingZeros) {
   check("stored");
   // The engine copies values into a column of another size whole.
   TVelqorimQuery alter(nullptr);
-  alter.SetDatabaseName(GetParam());
+  alter.SetDatabaseName(DbName());
   alter.SQL().SetText("ALTER TABLE counted MODIFY (VB VARBYTES(20))");
   alter.ExecSQL();
   t->FieldDefs().Clear();
@@ -642,7 +651,7 @@ TEST_P(TableTest, CreateTableNormalisesAdvancedDefinitions) {
   EXPECT_FALSE(bad->Exists());
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, TableTest, ::testing::Values("MEMORY", "TEMP"));
+INSTANTIATE_TEST_SUITE_P(Engines, TableTest, ::testing::Values("MEMORY", "TEMP", "DISK"));
 
 TEST(VelqorimDataSet, PropertiesAndOpeningErrors) {
   TStarted started;
