@@ -261,7 +261,8 @@ TEST_F(VelqorimSQL, IndexClausesOfTableDefinitions) {
   Run("UPDATE x SET d = 0");
   Run("ALTER TABLE x ADD (e INTEGER, CONSTRAINT ue UNIQUE (e), PRIMARY KEY (d))");
   const std::string after = IndexesOf("x");
-  for (const char* part : {"ud(u):d;", "idc:d desc;", "ue(u):e;", "C_PK$d(p):d;", "ub(u):b,a;"})
+  for (const char* part :
+       {"ud(u):d;", "idc:d desc;", "ue(u):e;", "C_PK$d(p):d;", "ub(u):b,a;", "i$c$a:c desc nocase,a;"})
     EXPECT_NE(after.find(part), std::string::npos) << part << " in " << after;
   Run("INSERT INTO x (a, b, d, e) VALUES (2, 'r', 7, 1)");
   EXPECT_NE(ErrorOf("INSERT INTO x (a, b, d, e) VALUES (3, 's', 7, 2)"), 0);  // ud holds
