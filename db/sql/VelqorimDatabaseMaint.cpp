@@ -237,6 +237,11 @@ void TVelqorimDatabase::MaintenanceAfter(const TMaintenance& Events) {
 
 namespace {
 
+bool NewFileHadWriteError(TVelqorimDatabase& Dest) {
+  TVelqorimDiskPageManager* Pages = DiskPagesOf(Dest.Handle());
+  return Pages == nullptr || Pages->DatabaseFile().HadWriteError();
+}
+
 // Records of a table, 0 when it cannot be opened.
 int64_t RecordsOf(const String& SessionName, const String& DatabaseName, const String& TableName) {
   try {
@@ -259,9 +264,11 @@ bool TVelqorimDatabase::CopyTables(TVelqorimDatabase& Dest, const String& DestPa
   FHandle->GetTablesList(Tables);
   const int Count = Tables.Count();
   bool Continue = true;
+  const String& NewFile = Dest.DatabaseFileName();
   for (int i = 0; i < Count && Continue; ++i) {
     const String Name = Tables[i];
     int64_t Records = 0;
+    String Failure;
     try {
       TVelqorimTable Table(nullptr);
       Table.SetSessionName(FSessionName);
@@ -276,12 +283,21 @@ bool TVelqorimDatabase::CopyTables(TVelqorimDatabase& Dest, const String& DestPa
       };
       // The database's own wait form covers the copy: none for the table.
       Table.BeforeCopy = Table.AfterCopy = [](TObject*) {};
-      Table.CopyTable(Name, Log, Continue, Dest.DatabaseFileName(), DestPassword, IgnoreErrors, false, true,
-                      i * 100 / Count, (i + 1) * 100 / Count);
+      Table.CopyTable(Name, Log, Continue, NewFile, DestPassword, IgnoreErrors, false, true, i * 100 / Count,
+                      (i + 1) * 100 / Count);
     } catch (const Exception& E) {
-      const String Problem = Format("Problem occured while copying table '%s': '%s'", {Name, E.Message});
+      Failure = E.Message;
+    }
+    // Damage of the source is what a repair skips; a failed write of the
+    // new file would only hand on less than the source holds (the table
+    // reports no more than a refused record), so it ends the operation
+    // whatever IgnoreErrors says.
+    const bool NewFileFailed = NewFileHadWriteError(Dest);
+    if (NewFileFailed && Failure.empty()) Failure = Format("Cannot write to file: '%s'", {NewFile});
+    if (!Failure.empty()) {
+      const String Problem = Format("Problem occured while copying table '%s': '%s'", {Name, Failure});
       Log += Problem;
-      if (!IgnoreErrors) throw EABSException(20199, Problem);
+      if (!IgnoreErrors || NewFileFailed) throw EABSException(20199, Problem);
     }
     FRowsNotCopied += std::max<int64_t>(0, Records - RecordsOf(FSessionName, Dest.DatabaseName(), Name));
   }

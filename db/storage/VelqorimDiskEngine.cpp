@@ -254,6 +254,7 @@ void TVelqorimDatabaseFile::SetSize(int64_t Value) {
   CheckOpened("SetSize");
   int rc = FHandle->SetSize(Value);
   if (rc != 0 && ReopenDatabaseFile()) rc = FHandle->SetSize(Value);
+  if (rc != 0) FHadWriteError = true;
   if (rc != 0)
     throw EABSException(30370, "Cannot Truncate File '%s' to %d bytes. ErrorCode:%d. ErrorMessage: %s",
                         {FFileName, Value, rc, ErrorText(rc)});
@@ -306,6 +307,7 @@ void TVelqorimDatabaseFile::WriteBuffer(const void* Buffer, int64_t Count, int64
     FPosition = CheckedAdd(Position, Count);
     return;
   }
+  FHadWriteError = true;
   int64_t size = -1;
   FHandle->GetSize(size);
   throw EABSException(ErrorCode,
@@ -318,6 +320,7 @@ void TVelqorimDatabaseFile::FlushFileBuffers() {
   CheckOpened("FlushFileBuffers");
   int rc = FHandle->Sync(false);
   if (rc != 0 && ReopenDatabaseFile()) rc = FHandle->Sync(false);
+  if (rc != 0) FHadWriteError = true;
   if (rc != 0)
     throw EABSException(30379, "Cannot flush file buffers for file: '%s'. ErrorCode:%d. ErrorMessage: %s",
                         {FFileName, rc, ErrorText(rc)});

@@ -188,6 +188,9 @@ class TVelqorimDatabaseFile {
   TVelqorimShareMode ShareMode() const { return FShareMode; }
   bool WasCriticalError() const { return FWasCriticalError; }
   void ClearCriticalError() { FWasCriticalError = false; }
+  // Whether a write, flush or size change ever failed on this object,
+  // whatever its caller made of the error.
+  bool HadWriteError() const { return FHadWriteError; }
   int DesignOpenCount = 0;
 
  private:
@@ -205,6 +208,7 @@ class TVelqorimDatabaseFile {
   std::unique_ptr<DbFile> FHandle;
   bool FIsOpened = false;
   bool FWasCriticalError = false;
+  bool FHadWriteError = false;
   int64_t FPosition = 0;
   struct THeldRange {
     int64_t Offset;
