@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "db/sql/VelqorimDatabase.h"
 #include "db/sql/VelqorimMain.h"
 #include "db/sql/VelqorimQuery.h"
 #include "db/sql/VelqorimTable.h"
@@ -175,15 +176,37 @@ bool SameBound(const TABSVariant& A, const TABSVariant& B) {
 
 class ExportTest : public ::testing::TestWithParam<const char*> {
  protected:
-  std::unique_ptr<TVelqorimTable> NewTable(const String& Name) {
+  // "DISK" stands for a database file of the test's own.
+  void SetUp() override {
+    if (String(GetParam()) != "DISK") return;
+    FFile = CreateUniqueTempFile("table_export_");
+    ASSERT_NE(FFile, "");
+    DeleteFile(FFile);
+    FDisk = std::make_unique<TVelqorimDatabase>(nullptr);
+    FDisk->SetDatabaseName("ExportDisk");
+    FDisk->SetDatabaseFileName(FFile);
+    FDisk->SilentMode = true;
+    FDisk->CreateDatabase();
+  }
+  void TearDown() override {
+    if (!FDisk) return;
+    FDisk->Close();
+    FDisk.reset();
+    DeleteFile(FFile);
+  }
+  String Database() const { return FDisk ? String("ExportDisk") : String(GetParam()); }
+  // Where the script runs: a file's script runs into "MEMORY", since SQL does
+  // not reach database files yet.
+  String ScriptDatabase() const { return FDisk ? String("MEMORY") : String(GetParam()); }
+  std::unique_ptr<TVelqorimTable> NewTable(const String& Name, bool ForScript = false) {
     auto t = std::make_unique<TVelqorimTable>(nullptr);
-    t->SetDatabaseName(GetParam());
+    t->SetDatabaseName(ForScript ? ScriptDatabase() : Database());
     t->SetTableName(Name);
     return t;
   }
   void Run(const String& Script) {
     TVelqorimQuery q(nullptr);
-    q.SetDatabaseName(GetParam());
+    q.SetDatabaseName(ScriptDatabase());
     q.SQL().SetText(Script);
     q.ExecSQL();
   }
@@ -267,6 +290,8 @@ class ExportTest : public ::testing::TestWithParam<const char*> {
   }
 
   TStarted started;
+  String FFile;
+  std::unique_ptr<TVelqorimDatabase> FDisk;
 };
 
 TEST_P(ExportTest, ScriptRunsBackIntoAnEqualTable) {
@@ -279,7 +304,7 @@ TEST_P(ExportTest, ScriptRunsBackIntoAnEqualTable) {
     const String script = source->ExportToSQL();
     source->RenameTable("original");
     ASSERT_EQ(ErrorOf([&] { Run(script); }), "") << script;
-    auto copy = NewTable("Every Type");
+    auto copy = NewTable("Every Type", true);
     source->SetIndexName("pk");
     copy->SetIndexName("pk");
     source->Open();
@@ -298,6 +323,131 @@ TEST_P(ExportTest, ScriptRunsBackIntoAnEqualTable) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ExportTest, ::testing::Values("MEMORY", "TEMP"));
+INSTANTIATE_TEST_SUITE_P(Engines, ExportTest, ::testing::Values("MEMORY", "TEMP", "DISK"));
+
+// The script's text for a small table, and what each option changes.
+TEST(TableExport, ScriptTextAndOptions) {
+  TStarted started;
+  TVelqorimTable t(nullptr);
+  t.SetDatabaseName("MEMORY");
+  t.SetTableName("People");
+  t.AdvFieldDefs().Add("ID", aftAutoInc);
+  t.AdvFieldDefs().Add("Name", aftString, 20, true);
+  t.AdvFieldDefs().Add("Born", aftDate);
+  t.AdvIndexDefs().Add("pkPeople", "ID", ixPrimary);
+  t.CreateTable();
+  t.Open();
+  t.Append();
+  t.FieldByName("Name")->SetAsString("Ann");
+  t.FieldByName("Born")->SetAsDateTime(ABSEncodeDate(1970, 5, 1));
+  t.Post();
+  t.Close();
+
+  t.ExportToSqlOptions()->Data = true;
+  const String structure =
+      "DROP TABLE People;\r\n"
+      "CREATE TABLE People (\r\n"
+      "  ID AUTOINC,\r\n"
+      "  Name VARCHAR(20) NOT NULL,\r\n"
+      "  Born DATE, \r\n"
+      "  PRIMARY KEY pkPeople (ID)\r\n"
+      ");\r\n";
+  const String insert = "INSERT INTO People values (1, 'Ann', '1970-05-01');\r\n";
+  EXPECT_EQ(t.ExportToSQL(), structure + insert + "\r\n");
+  // The stream form writes the same text.
+  TMemoryStream stream;
+  t.ExportToSQL(stream);
+  EXPECT_EQ(String(stream.Bytes().begin(), stream.Bytes().end()), structure + insert + "\r\n");
+
+  t.ExportToSqlOptions()->FieldNamesInInserts = true;
+  t.ExportToSqlOptions()->Structure = false;
+  EXPECT_EQ(t.ExportToSQL(), "INSERT INTO People (ID, Name, Born) values (1, 'Ann', '1970-05-01');\r\n\r\n");
+  t.ExportToSqlOptions()->Data = false;
+  EXPECT_EQ(t.ExportToSQL(), "\r\n");
+  t.ExportToSqlOptions()->Structure = true;
+  t.ExportToSqlOptions()->AddDropTable = false;
+  t.DeleteAllIndexes();
+  // Without indexes the column list ends with the last column.
+  EXPECT_EQ(t.ExportToSQL(),
+            "CREATE TABLE People (\r\n  ID AUTOINC,\r\n  Name VARCHAR(20) NOT NULL,\r\n  Born DATE\r\n);\r\n\r\n");
+
+  // An open table is refused before anything is written; the file form leaves an existing file alone then.
+  const String path = CreateUniqueTempFile("table_export_");
+  ASSERT_NE(path, "");
+  {
+    TFileStream old(path, fmCreate);
+    old.WriteString(String(10000, 'x'));
+  }
+  t.Open();
+  EXPECT_NE(ErrorOf([&] { t.ExportToSQL(stream); }), "");
+  EXPECT_NE(ErrorOf([&] { t.ExportToSQL(path); }), "");
+  EXPECT_EQ(TFileStream(path, fmOpenRead).Size(), 10000);
+  t.Close();
+  // The file form replaces an existing file.
+  t.ExportToSQL(path);
+  TMemoryStream file;
+  file.LoadFromFile(path);
+  EXPECT_EQ(String(file.Bytes().begin(), file.Bytes().end()), t.ExportToSQL());
+  DeleteFile(path);
+  EXPECT_THROW(t.ExportToSQL(GetTempDir() + "no such folder/x.sql"), EFCreateError);
+  EXPECT_FALSE(t.Active());
+}
+
+TEST(TableExport, ValuesAndNames) {
+  TStarted started;
+  TVelqorimTable t(nullptr);
+  t.SetDatabaseName("MEMORY");
+  t.SetTableName("Order");
+  t.AdvFieldDefs().Add("Date", aftTime);
+  t.AdvFieldDefs().Add("a b", aftString, 10)->DefaultValue.SetAsAnsiString("it's");
+  t.AdvFieldDefs().Add("c-d", aftBlob);
+  t.CreateTable();
+  t.Open();
+  t.Append();
+  t.FieldByName("Date")->SetAsDateTime(ABSEncodeTime(13, 5, 9, 0));
+  t.FieldByName("a b")->SetAsString("O'Brien");
+  t.FieldByName("c-d")->SetAsString("abc");
+  t.Post();
+  t.Append();
+  t.Post();
+  t.Close();
+  t.ExportToSqlOptions()->Data = true;
+  EXPECT_EQ(t.ExportToSQL(),
+            "DROP TABLE 'Order';\r\n"
+            "CREATE TABLE 'Order' (\r\n"
+            "  'Date' TIME,\r\n"
+            "  'a b' VARCHAR(10) DEFAULT 'it''s',\r\n"
+            "  'c-d' BLOB\r\n"
+            ");\r\n"
+            "INSERT INTO 'Order' values (ToDate('13:05:09','HH24:NN:SS'), 'O''Brien', MimeToBin('YWJj'));\r\n"
+            "INSERT INTO 'Order' values (NULL, 'it''s', NULL);\r\n"
+            "\r\n");
+
+  const struct {
+    const char* Name;
+    const char* Quoted;
+  } names[] = {{"Plain_1", "Plain_1"}, {"order", "'order'"}, {"a b", "'a b'"}, {"a-b", "'a-b'"},
+               {"O'x", "'O''x'"},      {"1st", "'1st'"},     {"x.y", "'x.y'"}};
+  for (const auto& n : names) EXPECT_EQ(QuoteSQLIdentifier(n.Name), n.Quoted);
+}
+
+TEST(TableExport, OptionsAssign) {
+  TStarted started;
+  TVelqorimTable t(nullptr);
+  TVelqorimExportToSqlOptions& o = *t.ExportToSqlOptions();
+  EXPECT_TRUE(o.Structure && o.AddDropTable);
+  EXPECT_FALSE(o.BlobSettings || o.Data || o.FieldNamesInInserts);
+  TVelqorimExportToSqlOptions other;
+  other.Structure = false;
+  other.AddDropTable = false;
+  other.BlobSettings = true;
+  other.Data = true;
+  other.FieldNamesInInserts = true;
+  t.SetExportToSqlOptions(&other);
+  EXPECT_FALSE(o.Structure || o.AddDropTable);
+  EXPECT_TRUE(o.BlobSettings && o.Data && o.FieldNamesInInserts);
+  TStringList notOptions;
+  EXPECT_THROW(o.Assign(&notOptions), EConvertError);
+}
 
 }  // namespace
