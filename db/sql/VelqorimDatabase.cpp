@@ -1,4 +1,5 @@
 #include "db/sql/VelqorimDatabase.h"
+#include "db/sql/VelqorimTable.h"
 
 #include <sys/stat.h>
 
@@ -260,6 +261,8 @@ void TVelqorimDatabase::Open() {
       PageSize = Session->PageSize;
       PageCountInExtent = Session->PageCountInExtent;
       MaxConnections = Session->MaxSessionCount;
+      // A table restructure that never finished is undone before anyone sees the tables.
+      if (!DesignTimeFlag) RestoreInterruptedRestructures(*Session);
       FHandle = Session.release();
       FAcquiredHandle = false;
       FSession->DBNotify(dbOpen, this);

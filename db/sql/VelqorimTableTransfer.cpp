@@ -782,6 +782,22 @@ void TVelqorimTable::BatchMove(TVelqorimDataSet* SourceTableOrQuery, TABSBatchMo
 // ---------------------------------------------------------------------------
 // Restructure
 
+namespace {
+
+// Drops what a restructure left of its new table. A table too damaged to
+// read still leaves the catalogue (its pages wait for a compact); only one
+// that stays listed is a failure.
+void DropPartialTable(TVelqorimTable& Partial) {
+  if (!Partial.Exists()) return;
+  try {
+    Partial.DeleteTable();
+  } catch (const Exception&) {
+    if (Partial.Exists()) throw;
+  }
+}
+
+}  // namespace
+
 bool TVelqorimTable::RestructureTable() {
   String log;
   return RestructureTable(log);
@@ -790,6 +806,8 @@ bool TVelqorimTable::RestructureTable() {
 bool TVelqorimTable::RestructureTable(String& Log) {
   CheckInactive();
   CheckTableName();
+  // Indexes never read would otherwise be lost by the rebuild.
+  if (!IndexDefs().Updated && FRestructureIndexDefs.Count() == 0) UpdateIndexDefs();
   bool Continue = true;
   const String name = FTableName;
   const String aside = AddGUIDToName("OLD_" + name + "_");
@@ -812,7 +830,7 @@ bool TVelqorimTable::RestructureTable(String& Log) {
     partial->SetInMemory(InMemory());
     partial->FTemporary = FTemporary;
     partial->FIgnoreDesignMode = FIgnoreDesignMode;
-    if (partial->Exists()) partial->DeleteTable();
+    DropPartialTable(*partial);
     RenameTable(name);
   };
   bool Result = false;
@@ -898,7 +916,17 @@ void RestoreInterruptedRestructures(TVelqorimBaseSession& Session) {
     const String aside = tables[i];
     const String name = NameBeforeRestructure(aside);
     if (name.empty() || IsUnderWay(aside)) continue;
-    if (Session.TableExists(name)) StructureCursor(Session, name)->DeleteTable();
-    StructureCursor(Session, aside)->RenameTable(name);
+    try {
+      if (Session.TableExists(name)) {
+        try {
+          StructureCursor(Session, name)->DeleteTable();
+        } catch (const Exception&) {
+          if (Session.TableExists(name)) throw;
+        }
+      }
+      StructureCursor(Session, aside)->RenameTable(name);
+    } catch (const Exception&) {
+      // The table stays aside, untouched, for the next open to try again.
+    }
   }
 }

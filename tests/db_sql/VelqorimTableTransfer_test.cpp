@@ -4,11 +4,18 @@
 // step; and when the wait form stands in for the program's handlers.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "db/sql/VelqorimDatabase.h"
 #include "db/sql/VelqorimTable.h"
+#include "db/storage/VelqorimDbFile.h"
+#include "platform/os/Files.h"
 #include "tests/db_dsfw/VectorDataSet.h"
 #include "tests/db_sql/DbTestUtil.h"
 
@@ -417,6 +424,182 @@ TEST(TableTransferWaitForm, ShownOnlyWithoutHandlerForAVisibleDatabase) {
   auto visible = make("TEMP", "v");
   EXPECT_TRUE(visible->CopyTable("v1"));
   EXPECT_EQ(dialogs.WaitForms, 2);
+}
+
+// ---------------------------------------------------------------------------
+// Database files
+
+// A database file under TMPDIR with its component; both go at the end.
+struct TFileDatabase {
+  explicit TFileDatabase(const char* Tag)
+      : Name(GetTempDir() + "/velqorim-transfer-" + std::to_string(::getpid()) + "-" + Tag + ".vdb"),
+        Db(nullptr) {
+    ::unlink(Name.c_str());
+    Db.SetDatabaseName(String("Transfer") + Tag);
+    Db.SetDatabaseFileName(Name);
+    Db.PageSize = 1024;
+    Db.SilentMode = true;
+    Db.CreateDatabase();
+  }
+  ~TFileDatabase() {
+    Db.Close();
+    ::unlink(Name.c_str());
+  }
+  std::unique_ptr<TVelqorimTable> Table(const String& TableName) {
+    auto t = std::make_unique<TVelqorimTable>(nullptr);
+    t->SetDatabaseName(Db.DatabaseName());
+    t->SetTableName(TableName);
+    return t;
+  }
+  String Name;
+  TVelqorimDatabase Db;
+};
+
+std::string FileBytes(const String& File) {
+  std::ifstream in(File, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const String& File, const std::string& Bytes) {
+  std::ofstream out(File, std::ios::binary | std::ios::trunc);
+  out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
+// People 1..Count named "n1".."nCount", with an index on ID.
+void FillPeople(TVelqorimTable& T, int Count) {
+  T.FieldDefs().Add("ID", ftInteger);
+  T.FieldDefs().Add("NAME", ftString, 20);
+  T.IndexDefs().Add("ByID", "ID", ixPrimary);
+  T.CreateTable();
+  T.Open();
+  for (int i = 1; i <= Count; ++i) {
+    T.Append();
+    T.FieldByName("ID")->SetAsInteger(i);
+    T.FieldByName("NAME")->SetAsString("n" + std::to_string(i));
+    T.Post();
+  }
+  T.Close();
+}
+
+// Whether T holds people 1..Count under NameField, in ID order.
+bool HoldsPeople(TVelqorimTable& T, int Count, const String& NameField) {
+  T.SetIndexName("ByID");
+  T.Open();
+  bool same = T.RecordCount() == Count;
+  int i = 1;
+  for (T.First(); same && !T.Eof(); T.Next(), ++i)
+    same = T.FieldByName("ID")->AsInteger() == i &&
+           T.FieldByName(NameField)->AsString() == "n" + std::to_string(i);
+  T.Close();
+  return same;
+}
+
+TEST(TableTransferOnFiles, CopiesIntoAnotherDatabaseFile) {
+  TStarted started;
+  TFileDatabase from("from"), into("into");
+  auto t = from.Table("people");
+  FillPeople(*t, 20);
+  String log;
+  bool Continue = true;
+  EXPECT_TRUE(t->CopyTable("people", log, Continue, into.Name, "", false, false, true, 0, 100));
+  EXPECT_EQ(log, "");
+  auto copy = into.Table("people");
+  EXPECT_TRUE(HoldsPeople(*copy, 20, "NAME"));
+  // Onto itself through its own file name, or onto the copy: refused.
+  EXPECT_EQ(NativeErrorOf([&] { t->CopyTable("PEOPLE", from.Name, ""); }), 30447);
+  EXPECT_EQ(NativeErrorOf([&] { t->CopyTable("people", into.Name, ""); }), 30448);
+  EXPECT_TRUE(HoldsPeople(*t, 20, "NAME"));
+}
+
+// A process that dies at any write of a restructure leaves a file that opens
+// with the table under its name, old or new, whole, and nothing set aside.
+TEST(TableTransferOnFiles, RestructureSurvivesDeathAtEveryWrite) {
+  TStarted started;
+  constexpr int Rows = 30;
+  TFileDatabase file("restructure");
+  {
+    auto t = file.Table("people");
+    FillPeople(*t, Rows);
+  }
+  file.Db.Close();
+  const std::string base = FileBytes(file.Name);
+  auto restructure = [&] {
+    TVelqorimDatabase db(nullptr);
+    db.SetDatabaseName("Dying");
+    db.SetDatabaseFileName(file.Name);
+    db.SilentMode = true;
+    db.Open();
+    TVelqorimTable t(nullptr);
+    t.SetDatabaseName("Dying");
+    t.SetTableName("people");
+    t.FieldDefs().Update();
+    t.RestructureFieldDefs().Find("NAME")->Name = "FULLNAME";
+    t.RestructureFieldDefs().Add("CITY", aftString, 10);
+    String log;
+    return t.RestructureTable(log) && log.empty();
+  };
+  // How many writes a whole restructure makes.
+  struct TCountingFile : FaultyDbFile {
+    explicit TCountingFile(int64_t& Count) : FCount(Count) {}
+    int Write(const void* Buffer, int64_t Count, int64_t Position, int64_t& Done) override {
+      ++FCount;
+      return FaultyDbFile::Write(Buffer, Count, Position, Done);
+    }
+    int64_t& FCount;
+  };
+  int64_t writes = 0;
+  SetDbFileFactory([&] { return std::make_unique<TCountingFile>(writes); });
+  ASSERT_TRUE(restructure());
+  SetDbFileFactory(nullptr);
+  ASSERT_GT(writes, 0);
+  const int64_t step = std::max<int64_t>(1, writes / 30);
+  int newStructure = 0, oldStructure = 0;
+  for (int64_t n = 0; n <= writes; n += step) {
+    SCOPED_TRACE(n);
+    WriteFileBytes(file.Name, base);
+    // The restructure runs in a child process that really ends where its file dies.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SetDbFileFactory([&] {
+        auto f = std::make_unique<FaultyDbFile>();
+        f->WritesUntilDeath = static_cast<int>(n);
+        return f;
+      });
+      try {
+        restructure();
+      } catch (...) {
+        // The process is gone here.
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const String error = Raised([&] {
+      TVelqorimDatabase db(nullptr);
+      db.SetDatabaseName("Reopened");
+      db.SetDatabaseFileName(file.Name);
+      db.SilentMode = true;
+      db.Open();
+      TStringList tables;
+      db.GetTablesList(tables);
+      ASSERT_EQ(tables.Count(), 1);
+      EXPECT_EQ(tables[0], "people");
+      TVelqorimTable t(nullptr);
+      t.SetDatabaseName("Reopened");
+      t.SetTableName("people");
+      t.FieldDefs().Update();
+      const bool renamed = t.FieldDefs().IndexOf("FULLNAME") >= 0;
+      EXPECT_TRUE(HoldsPeople(t, Rows, renamed ? "FULLNAME" : "NAME"));
+      (renamed ? newStructure : oldStructure)++;
+    });
+    EXPECT_EQ(error, "");
+  }
+  EXPECT_GT(oldStructure, 0);
+  EXPECT_GT(newStructure, 0);
+  std::printf("restructure: %lld writes; %d deaths left the old table, %d the new one\n",
+              static_cast<long long>(writes), oldStructure, newStructure);
 }
 
 }  // namespace
