@@ -10,3 +10,27 @@ set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "")
 add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
 add_link_options(-fsanitize=address,undefined)
+get_filename_component(TARNWICK_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+
+# tarnwick_fuzz_libraries(<folder> ...)
+# Builds only the named folders of the tree (paths from its root, lowest layer
+# first), each in a binary folder of its last name, with the tree's settings.
+# For projects that need a few libraries rather than the whole tree.
+macro(tarnwick_fuzz_libraries)
+  find_package(Threads REQUIRED)
+  find_package(PkgConfig REQUIRED)
+  include(${TARNWICK_ROOT}/cmake/Tarnwick.cmake)
+  include_directories(${TARNWICK_ROOT})
+  foreach(folder ${ARGN})
+    get_filename_component(binary ${folder} NAME)
+    add_subdirectory(${TARNWICK_ROOT}/${folder} ${binary})
+  endforeach()
+endmacro()
+
+# tarnwick_fuzz_target(<name> <library> ...)
+# A fuzz target from <name>.cpp, linked with the libraries and the fuzzer's main.
+function(tarnwick_fuzz_target name)
+  add_executable(${name} ${name}.cpp)
+  target_link_libraries(${name} PRIVATE ${ARGN})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
