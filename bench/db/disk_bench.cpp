@@ -1,14 +1,15 @@
-// The disk engine's record storage against SQLite on a file, the same rows on
-// both: N inserts committed once, a full scan in physical (rowid) order, N
-// reads by record id (rowid) in a shuffled order, and 1,000 single-row
-// transactions each committed to stable storage. Rounds alternate between
-// the two; min and median per phase and the ratio engine / SQLite are printed.
+// The disk engine against SQLite on a file, the same rows on all sides: N
+// inserts committed once, a full scan in physical (rowid) order, N reads by
+// record id (rowid) in a shuffled order, and 1,000 single-row transactions
+// each committed to stable storage. Rounds alternate between the sides; min
+// and median per phase and the ratios engine / SQLite are printed.
 //
-// Both sides sync their commits: the engine with SyncOnCommit, SQLite with
-// journal_mode=DELETE and synchronous=FULL. The engine part is the record
+// Every side syncs its commits: the engine with SyncOnCommit, SQLite with
+// journal_mode=DELETE and synchronous=FULL. The engine runs twice: the record
 // store alone (record pages and their page tree through the page manager),
-// without a table, index or SQL above it; SQLite's side is its table b-tree
-// by rowid through prepared statements.
+// and a table of a database file through a local session and cursor (with a
+// unique index on id, kept up to date by every insert). SQLite's side is its
+// table b-tree by rowid through prepared statements.
 //   disk_bench [rounds] [rows]     (defaults 5 and 100,000)
 
 #include <sqlite3.h>
@@ -17,10 +18,15 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "bench/BenchUtil.h"
+#include "db/storage/VelqorimDiskDatabase.h"
 #include "db/storage/VelqorimDiskRecords.h"
+#include "db/storage/VelqorimLocalEngine.h"
+#include "db/storage/VelqorimMemEngine.h"
+#include "db/storage/VelqorimTempEngine.h"
 
 namespace {
 
@@ -120,6 +126,101 @@ TPhases RunEngine(const std::string& Name, int Rows, const std::vector<int>& Ord
   return t;
 }
 
+// The same rows through a table of a database file: a local session and cursor.
+TPhases RunTable(const std::string& Name, int Rows, const std::vector<int>& Order) {
+  TPhases t;
+  auto connect = [&](TVelqorimLocalSession& S) {
+    S.DatabaseName = S.DatabaseFileName = Name;
+    S.PageSize = 4096;
+    S.SetConnected(true);
+    static_cast<TVelqorimDiskDatabaseData*>(S.DatabaseData)->DiskPageManager()->SyncOnCommit = true;
+  };
+  {
+    TVelqorimLocalSession creator;
+    creator.DatabaseName = creator.DatabaseFileName = Name;
+    creator.PageSize = 4096;
+    creator.CreateDatabase();
+  }
+  TVelqorimLocalSession session;
+  connect(session);
+  TVelqorimLocalCursor cursor;
+  cursor.Session = &session;
+  cursor.TableName = "bench";
+  {
+    TVelqorimFieldDefs fields;
+    const struct {
+      const char* Name;
+      TABSAdvancedFieldType Type;
+      int Size;
+    } columns[] = {{"id", aftInteger, 0}, {"val", aftInteger, 0}, {"name", aftString, 20}};
+    for (const auto& c : columns) {
+      auto* f = fields.AddCreated();
+      f->Name = c.Name;
+      f->SetFieldDefDataType(c.Type, c.Size);
+    }
+    TVelqorimIndexDefs indexes;
+    auto* index = indexes.AddCreated();
+    index->Name = "byId";
+    index->Unique = true;
+    index->SetColumnCount(1);
+    index->GetIndexColumn(0).FieldName = "id";
+    TVelqorimConstraintDefs constraints;
+    cursor.CreateTable(fields, indexes, constraints);
+  }
+  cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+  uint8_t* record = cursor.AllocateRecordBuffer();
+  cursor.CurrentRecordBuffer = record;
+  std::vector<TABSPageItemID> ids(static_cast<size_t>(Rows));
+  auto insert = [&](int32_t Id) {
+    cursor.InternalInitRecord(record, true);
+    TABSVariant id, val, name;
+    id.SetAsInteger(Id);
+    val.SetAsInteger(Id * 3);
+    name.SetAsAnsiString("row " + std::to_string(Id));
+    cursor.SetFieldValue(id, 0, true);
+    cursor.SetFieldValue(val, 1, true);
+    cursor.SetFieldValue(name, 2, true);
+    cursor.InternalPost(true);
+    if (cursor.ErrorCode != 0) bench::Die("table insert failed");
+    return cursor.CurrentRecordID;
+  };
+  auto val = [&] {
+    TABSVariant v;
+    cursor.GetFieldValue(v, 1, true);
+    return v.GetAsInteger();
+  };
+  t.Insert = bench::Time([&] {
+    session.StartTransaction();
+    for (int i = 0; i < Rows; ++i) ids[i] = insert(i);
+    session.Commit(true);
+  });
+  // From the file: the database closed and opened again, nothing cached.
+  cursor.CloseTable();
+  session.SetConnected(false);
+  connect(session);
+  cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+  cursor.CurrentRecordBuffer = record;
+  t.Scan = bench::Time([&] {
+    cursor.InternalFirst();
+    while (cursor.GetRecordBuffer(grmNext) == grrOK) t.Checksum += val();
+  });
+  t.Read = bench::Time([&] {
+    for (const int i : Order) {
+      cursor.FirstPosition = cursor.LastPosition = false;
+      cursor.CurrentRecordID = ids[i];
+      if (cursor.GetRecordBuffer(grmCurrent) != grrOK) bench::Die("table read failed");
+      t.Checksum += val();
+    }
+  });
+  t.Committed = bench::Time([&] {
+    for (int i = 0; i < CommittedCount; ++i) insert(Rows + i);  // each committed at once
+  });
+  cursor.CloseTable();
+  cursor.FreeRecordBuffer(record);
+  session.SetConnected(false);
+  return t;
+}
+
 void Check(int Result, sqlite3* Db, int Expected = SQLITE_OK) {
   if (Result != Expected) bench::Die(std::string("sqlite: ") + sqlite3_errmsg(Db));
 }
@@ -197,33 +298,46 @@ int main(int argc, char** argv) {
   std::shuffle(order.begin(), order.end(), rnd);
 
   bench::TScratchFolder folder("tarnwick-disk-bench");
+  DatabaseDataList = new TVelqorimDatabaseDataList;
+  DatabaseDataList->Add(new TVelqorimMemoryDatabaseData);
+  DatabaseDataList->Add(new TVelqorimTemporaryDatabaseData);
   bench::PrintLoad("before");
   constexpr int Phases = 4;
-  std::vector<double> e[Phases], s[Phases], ratio[Phases];
+  std::vector<double> e[Phases], tb[Phases], s[Phases], ratio[Phases], tableRatio[Phases];
   for (int r = 0; r < rounds; ++r) {
     const std::string engineFile = (folder.Path() / ("engine" + std::to_string(r) + ".vdb")).string();
+    const std::string tableFile = (folder.Path() / ("table" + std::to_string(r) + ".vdb")).string();
     const std::string sqliteFile = (folder.Path() / ("sqlite" + std::to_string(r) + ".db")).string();
     const TPhases a = RunEngine(engineFile, rows, order);
+    const TPhases c = RunTable(tableFile, rows, order);
     const TPhases b = RunSQLite(sqliteFile, rows, order);
-    if (a.Checksum != b.Checksum) bench::Die("the two sides read different values");
+    if (a.Checksum != b.Checksum || c.Checksum != b.Checksum) bench::Die("the sides read different values");
     std::remove(engineFile.c_str());
+    std::remove(tableFile.c_str());
     std::remove(sqliteFile.c_str());
     const double ea[Phases] = {a.Insert, a.Scan, a.Read, a.Committed};
+    const double tc[Phases] = {c.Insert, c.Scan, c.Read, c.Committed};
     const double sb[Phases] = {b.Insert, b.Scan, b.Read, b.Committed};
     for (int p = 0; p < Phases; ++p) {
       e[p].push_back(ea[p] * 1000);
+      tb[p].push_back(tc[p] * 1000);
       s[p].push_back(sb[p] * 1000);
       ratio[p].push_back(ea[p] / sb[p]);
+      tableRatio[p].push_back(tc[p] / sb[p]);
     }
   }
+  delete DatabaseDataList;
+  DatabaseDataList = nullptr;
   const std::string n = std::to_string(rows);
   const std::string names[Phases] = {n + " inserts, one synced commit", "full scan of " + n,
                                      n + " reads by record id, shuffled", "1,000 single-row synced commits"};
   for (int p = 0; p < Phases; ++p) {
     std::printf("%s\n", names[p].c_str());
     bench::PrintSpread("engine (record pages)", e[p], " ms");
+    bench::PrintSpread("engine (table, cursor)", tb[p], " ms");
     bench::PrintSpread("SQLite (file, rowid)", s[p], " ms");
-    bench::PrintSpread("ratio engine / SQLite", ratio[p]);
+    bench::PrintSpread("ratio record pages / SQLite", ratio[p]);
+    bench::PrintSpread("ratio table / SQLite", tableRatio[p]);
   }
   bench::PrintLoad("after");
   return 0;

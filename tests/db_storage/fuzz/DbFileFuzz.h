@@ -8,8 +8,56 @@
 
 constexpr const char* FuzzPassword = "fuzz";
 
-// Opens the file as a session would, walks its catalogue and closes it again.
-// Engine errors are expected outcomes; anything else escapes.
+// A cursor of session S on table Name of the connected database D, with a record buffer.
+struct TFuzzCursor {
+  TFuzzCursor(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, const String& Name) : FSession(S) {
+    S.DatabaseData = &D;
+    Cursor.Session = &S;
+    Cursor.TableName = Name;
+  }
+  ~TFuzzCursor() {
+    try {
+      Cursor.CloseTable();
+    } catch (const EABSException&) {
+    }
+    if (Record != nullptr) Cursor.FreeRecordBuffer(Record);
+    FSession.DatabaseData = nullptr;  // the database is the caller's, not the session's to free
+  }
+  void Open() {
+    Cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+    Record = Cursor.AllocateRecordBuffer();
+    Cursor.CurrentRecordBuffer = Record;
+  }
+  TVelqorimLocalCursor Cursor;
+  uint8_t* Record = nullptr;
+
+ private:
+  TVelqorimLocalSession& FSession;
+};
+
+// Opens table Name and reads its rows (at most a few hundred) with every BLOB.
+inline void ReadTable(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, const String& Name) {
+  TFuzzCursor t(D, S, Name);
+  try {
+    t.Open();
+    (void)t.Cursor.GetRecordCount();
+    t.Cursor.InternalFirst();
+    uint8_t buffer[256];
+    for (int row = 0; row < 300 && t.Cursor.GetRecordBuffer(grmNext) == grrOK; ++row)
+      for (int f = 0; f < t.Cursor.FieldDefs.Count(); ++f) {
+        if (!IsBlobBaseFieldType(t.Cursor.FieldDefs[f]->BaseFieldType)) continue;
+        TABSStream* blob = t.Cursor.InternalCreateBlobStream(false, false, f, bomRead, true);
+        if (blob != nullptr)
+          while (blob->Read(buffer, sizeof buffer) > 0) {
+          }
+        t.Cursor.InternalCloseBLOB(f);
+      }
+  } catch (const EABSException&) {
+  }
+}
+
+// Opens the file as a session would, walks its catalogue, reads every table
+// and closes it again. Engine errors are expected outcomes; anything else escapes.
 inline void OpenAndWalk(const String& File, bool MultiUser) {
   TVelqorimDiskDatabaseData d;
   d.DatabaseName = File;
@@ -28,6 +76,7 @@ inline void OpenAndWalk(const String& File, bool MultiUser) {
       int32_t id = 0, meta = 0, most = 0, locks = 0;
       d.OpenTableFromList(names[i], id, meta, most, locks);
     }
+    for (int i = 0; i < names.Count() && i < 4; ++i) ReadTable(d, s, names[i]);
     (void)d.GetDBFileConnectionsCount();
     (void)d.GetNewObjectId();
   } catch (const EABSException&) {

@@ -1,5 +1,5 @@
 // Mutated database files through the opener: header, crypto header, system
-// directory, session slots and table list. Input: one byte of switches (bit 0:
+// directory, session slots, table list, and every table opened and its rows read. Input: one byte of switches (bit 0:
 // multi-user), then the file.
 //
 // Every outcome must be an opened file or an engine exception; anything else
@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   static const String file = GetTempDir() + "/velqorim-fuzz-" + std::to_string(::getpid()) + ".vdb";
   // Nobody else uses the file: the first try of every lock answers.
   RetryConfig().ShortLockTryCount = RetryConfig().TablesLockTryCount = 1;
+  RetryConfig().OpenTableTryCount = RetryConfig().ReadLockTryCount = RetryConfig().LongLockTryCount = 1;
   RetryConfig().ReopenTryCount = 1;
   RetryConfig().ReopenDelayMS = 0;
   FILE* f = std::fopen(file.c_str(), "wb");
