@@ -66,11 +66,14 @@ bool IsSizedType(TABSAdvancedFieldType Type) {
          Type == aftVarBytes;
 }
 
-// The shortest text that reads back as the same double, with a point.
+// The shortest text that reads back as the same double; with a point or an
+// exponent, so that it reads as a floating value (-0 stays negative).
 String DoubleText(double Value) {
   char Buffer[64];
   const auto r = std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
-  return String(Buffer, r.ptr);
+  String Text(Buffer, r.ptr);
+  if (Text.find_first_of(".eEn") == String::npos) Text += ".0";
+  return Text;
 }
 
 // An extended value that a double holds exactly is written as that double;

@@ -130,7 +130,7 @@ std::vector<TColumn> Columns() {
       {"CA", aftCardinal, 0, nullptr, {Int(0), Int(4294967295LL), Null}},
       {"SG", aftSingle, 0, nullptr, {Dbl(FLT_MAX), Dbl(-1.17549435e-38F), Dbl(0.1F)}},
       {"DB", aftDouble, 0, [](TVelqorimAdvFieldDef& d) { d.DefaultValue.SetAsDouble(0.1); },
-       {Dbl(-DBL_MAX), Dbl(4.9406564584124654e-324), Dbl(0.1 + 0.2)}},
+       {Dbl(-DBL_MAX), Dbl(4.9406564584124654e-324), Dbl(-0.0)}},
       {"EX", aftExtended, 0, nullptr, {Ext(LDBL_MAX), Ext(0.1L), Ext(-1e-4000L)}},
       {"CU", aftCurrency, 0, nullptr, {Dbl(-922337203685477.5), Dbl(1.2345), Null}},
       {"B", aftBoolean, 0, [](TVelqorimAdvFieldDef& d) { d.DefaultValue.SetAsBoolean(true); },
@@ -429,6 +429,25 @@ TEST(TableExport, ValuesAndNames) {
   } names[] = {{"Plain_1", "Plain_1"}, {"order", "'order'"}, {"a b", "'a b'"}, {"a-b", "'a-b'"},
                {"O'x", "'O''x'"},      {"1st", "'1st'"},     {"x.y", "'x.y'"}};
   for (const auto& n : names) EXPECT_EQ(QuoteSQLIdentifier(n.Name), n.Quoted);
+}
+
+// A stream that refuses every write.
+class TFullStream : public TMemoryStream {
+ public:
+  int64_t Write(const void*, int64_t) override { return 0; }
+};
+
+// A failing write reaches the caller and the table is closed again.
+TEST(TableExport, WriteErrorsReachTheCallerAndCloseTheTable) {
+  TStarted started;
+  TVelqorimTable t(nullptr);
+  t.SetDatabaseName("MEMORY");
+  t.SetTableName("t");
+  t.AdvFieldDefs().Add("A", aftInteger);
+  t.CreateTable();
+  TFullStream full;
+  EXPECT_NE(ErrorOf([&] { t.ExportToSQL(full); }), "");
+  EXPECT_FALSE(t.Active());
 }
 
 TEST(TableExport, OptionsAssign) {
