@@ -363,13 +363,29 @@ TEST_P(TransferTest, FailedOrStoppedRestructureLeavesTheOldTable) {
 
 INSTANTIATE_TEST_SUITE_P(Databases, TransferTest, ::testing::Values("MEMORY", "TEMP"));
 
-// A window system that counts the wait forms asked for.
+// A wait form whose Abort the user pressed at once.
+class TAbortedWaitForm : public IVelqorimWaitForm {
+ public:
+  explicit TAbortedWaitForm(std::vector<String>& Calls) : FCalls(Calls) {}
+  void SetPosition(int Percent) override { FCalls.push_back("position " + std::to_string(Percent)); }
+  void MakeVisible() override {}
+  void ProcessMessages() override {}
+  bool Terminated() override { return true; }
+  void Close() override { FCalls.push_back("close"); }
+
+ private:
+  std::vector<String>& FCalls;
+};
+
+// A window system that counts the wait forms asked for (each aborted by the user).
 class TCountingDialogs : public IVelqorimDialogs {
  public:
   int WaitForms = 0;
-  std::unique_ptr<IVelqorimWaitForm> ShowWaitForm(const String&) override {
+  std::vector<String> Calls;
+  std::unique_ptr<IVelqorimWaitForm> ShowWaitForm(const String& Text) override {
     ++WaitForms;
-    return nullptr;
+    Calls.push_back(Text);
+    return std::make_unique<TAbortedWaitForm>(Calls);
   }
   bool ShowPasswordDialog(TObject*, const String&) override { return false; }
   bool Confirm(const String&) override { return false; }
@@ -399,8 +415,19 @@ TEST(TableTransferWaitForm, ShownOnlyWithoutHandlerForAVisibleDatabase) {
   TVelqorimDatabase db(nullptr);
   db.SetDatabaseName("MEMORY");
   db.Open();
-  EXPECT_TRUE(t->CopyTable("a2"));
+  t->Open();
+  t->Append();
+  t->FieldByName("ID")->SetAsInteger(1);
+  t->Post();
+  t->Close();
+  String log;
+  bool Continue = true;
+  EXPECT_TRUE(t->CopyTable("a2", log, Continue, "", "", false, false, true, 0, 100));
   EXPECT_EQ(dialogs.WaitForms, 1);
+  // The user's Abort stops the copy at its first progress step.
+  EXPECT_FALSE(Continue);
+  EXPECT_EQ(log, "Terminated by User.\r\n");
+  EXPECT_EQ(dialogs.Calls, (std::vector<String>{"Copy Table...", "position 0", "position 100", "close"}));
   int handled = 0;
   t->BeforeCopy = [&](TObject*) { ++handled; };
   EXPECT_TRUE(t->CopyTable("a3"));
