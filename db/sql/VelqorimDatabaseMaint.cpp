@@ -149,8 +149,12 @@ bool TVelqorimDatabase::CopyDatabase(const String& Target, String& Log, const TM
   };
   try {
     CheckFreeSpace(NewFile, FDatabaseFileName);
-    if (IsOpenInProcess(FDatabaseFileName))
-      throw EABSException(10461, "Error - database file %s is in use.", {FDatabaseFileName});
+    for (const String& File : {FDatabaseFileName, Target})
+      if (IsOpenInProcess(File)) throw EABSException(10461, "Error - database file %s is in use.", {File});
+    // Another file under the target name is replaced only when nobody has it open.
+    TVelqorimDatabaseFile TargetGuard;
+    if (Target != FDatabaseFileName && ::access(Target.c_str(), F_OK) == 0)
+      TargetGuard.OpenFile(Target, amReadOnly, smExclusive);
     // The source is held exclusively from here until it has been replaced.
     FExclusive = true;
     SilentMode = true;

@@ -245,6 +245,17 @@ TEST(VelqorimDatabaseMaint, RefusesAFileInUse) {
     }
   }
   EXPECT_TRUE(s.Db.CompactDatabase());  // the other process has let go
+
+  // Nor does compacting replace another file that someone has open.
+  std::ofstream(s.Name + ".other") << "in use";
+  {
+    disk::TPeer peer(HoldOpen(s.Name + ".other"));
+    ASSERT_EQ(peer.Ask('o'), "open");
+    EXPECT_EQ(NativeErrorOf([&] { s.Db.CompactDatabase(s.Name + ".other"); }), 30364);
+    EXPECT_EQ(Bytes(s.Name + ".other"), "in use");
+    EXPECT_FALSE(FileExists(s.Name + ".other.tmp"));
+  }
+  ::unlink((s.Name + ".other").c_str());
 }
 
 // A file layer that fails the N-th write, or the sync, of the new ".tmp" file.
