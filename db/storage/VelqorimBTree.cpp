@@ -5,6 +5,7 @@
 
 #include "db/support/DAZArrays.h"
 #include "db/support/DAZExcept.h"
+#include "db/support/DAZUnicode.h"
 #include "db/support/DAZVariant.h"
 
 namespace {
@@ -118,6 +119,16 @@ int TVelqorimRecordKeyRef::ComparePart(int Index, const uint8_t* Value1, const u
     case bftSignedInt32: return direct(int32_t{0});
     case bftUnsignedInt32: return direct(uint32_t{0});
     case bftSignedInt64: return direct(int64_t{0});
+    case bftChar: case bftVarchar: {
+      // Text keys go straight to the collation, read as the value layer reads them.
+      if (Null1 || Null2) return Null1 == Null2 ? 0 : (Null1 ? -1 : 1);
+      auto view = [Limit](const uint8_t* V) {
+        const char* c = reinterpret_cast<const char*>(V);
+        return std::string_view(c, Limit >= 0 ? strnlen(c, static_cast<size_t>(Limit)) : std::strlen(c));
+      };
+      const int c = CompareAnsiText(view(Value1), view(Value2), part.CaseInsensitive);
+      return (c > 0) - (c < 0);
+    }
     default: break;
   }
   return CompareValueBuffersAsInteger(Value1, Value2, part.DataType, part.DataType, Null1, Null2, Limit,

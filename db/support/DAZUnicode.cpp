@@ -6,6 +6,7 @@
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -161,7 +162,72 @@ int CompareWideText(std::u16string_view Left, std::u16string_view Right, bool Ca
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
+namespace {
+bool IsAscii(std::string_view Text) {
+  for (char c : Text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+char AsciiUpper(char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; }
+
+// Letters and digits to their lower case; 0 for every other byte.
+constexpr std::array<char, 256> AlnumFold = [] {
+  std::array<char, 256> t{};
+  for (int c = '0'; c <= '9'; ++c) t[c] = static_cast<char>(c);
+  for (int c = 'a'; c <= 'z'; ++c) t[c] = t[c - 'a' + 'A'] = static_cast<char>(c);
+  return t;
+}();
+
+// The collation's answer for texts of ASCII letters and digits only, which
+// need no collation tables: each character is one element, digits come
+// before letters and letters go alphabetically ignoring case (a shorter text
+// first when one is the start of the other); then, unless case is ignored,
+// the first difference in case decides, lower case first. False for any
+// other text.
+bool CompareAsciiAlnum(std::string_view Left, std::string_view Right, bool CaseInsensitive, int& Result) {
+  const size_t n = std::min(Left.size(), Right.size());
+  int primary = 0, tertiary = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const char a = AlnumFold[static_cast<unsigned char>(Left[i])], b = AlnumFold[static_cast<unsigned char>(Right[i])];
+    if (a == 0 || b == 0) return false;
+    if (primary == 0 && a != b) primary = a < b ? -1 : 1;
+    if (tertiary == 0 && Left[i] != Right[i]) tertiary = Left[i] >= 'a' ? -1 : 1;
+  }
+  const std::string_view rest = Left.size() > n ? Left.substr(n) : Right.substr(n);
+  for (char c : rest)
+    if (AlnumFold[static_cast<unsigned char>(c)] == 0) return false;
+  if (primary == 0 && Left.size() != Right.size()) primary = Left.size() < Right.size() ? -1 : 1;
+  Result = primary != 0 ? primary : CaseInsensitive ? 0 : tertiary;
+  return true;
+}
+}  // namespace
+
 int CompareAnsiText(std::string_view Left, std::string_view Right, bool CaseInsensitive) {
+  // Index searches compare mostly ASCII keys, often letters and digits only.
+  // ASCII bytes are their own code points in the code page, so they go to the
+  // collation as they are, without 16-bit copies; the answers are the same.
+  int alnum = 0;
+  if (CompareAsciiAlnum(Left, Right, CaseInsensitive, alnum)) return alnum;
+  if (IsAscii(Left) && IsAscii(Right)) {
+    if (Left == Right) return 0;
+    UErrorCode err = U_ZERO_ERROR;
+    const UCollationResult r =
+        ucol_strcollUTF8(CollatorFor(CaseInsensitive), Left.data(), static_cast<int32_t>(Left.size()), Right.data(),
+                         static_cast<int32_t>(Right.size()), &err);
+    if (U_SUCCESS(err)) {
+      if (r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
+      // The same tie-break as CompareWideText: code points, upper case when
+      // case is ignored (ASCII upper-cases only a-z).
+      const size_t n = std::min(Left.size(), Right.size());
+      for (size_t i = 0; i < n; ++i) {
+        const auto a = static_cast<unsigned char>(CaseInsensitive ? AsciiUpper(Left[i]) : Left[i]);
+        const auto b = static_cast<unsigned char>(CaseInsensitive ? AsciiUpper(Right[i]) : Right[i]);
+        if (a != b) return a < b ? -1 : 1;
+      }
+      return Left.size() < Right.size() ? -1 : Left.size() > Right.size() ? 1 : 0;
+    }
+  }
   return CompareWideText(AnsiToWide(Left), AnsiToWide(Right), CaseInsensitive);
 }
 

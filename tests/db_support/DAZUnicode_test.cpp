@@ -95,6 +95,28 @@ TEST(TextServices, OnlyIdenticalTextsCompareEqual) {
   EXPECT_FALSE(AnsiStrLike("a\x01", "a\x02", false, '\\', true));
 }
 
+TEST(TextServices, AsciiTextComparesAsItsWideForm) {
+  // 8-bit ASCII text skips the 16-bit copy (and letters and digits the
+  // collation tables): the answers must not change, either way round.
+  std::mt19937 rnd(7);
+  const std::string alnum = "0123456789aAbBkKyYzZ", mixed = alnum + " -_.,'\x01\x7F~";
+  auto text = [&](const std::string& from) {
+    std::string t(rnd() % 6, ' ');
+    for (char& c : t) c = from[rnd() % from.size()];
+    return t;
+  };
+  auto sign = [](int v) { return (v > 0) - (v < 0); };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string& from = i % 2 ? alnum : mixed;
+    const std::string a = text(from), b = i % 5 ? text(from) : a + text(from);
+    for (const bool ci : {false, true}) {
+      const int expected = sign(CompareWideText(AnsiToWide(a), AnsiToWide(b), ci));
+      ASSERT_EQ(CompareAnsiText(a, b, ci), expected) << '"' << a << "\" \"" << b << '"' << ci;
+      ASSERT_EQ(CompareAnsiText(b, a, ci), -expected) << '"' << a << "\" \"" << b << '"' << ci;
+    }
+  }
+}
+
 // The matching rules as plainly as they can be written: "%" any run (also
 // empty), "_" one character, the escape character makes the next one literal
 // ("%" and "_" stay wildcards even as the escape), a trailing escape matches
