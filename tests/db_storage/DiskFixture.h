@@ -36,9 +36,12 @@ struct TScratchDatabase {
 struct TShortRetries {
   TShortRetries() : FSaved(RetryConfig()) {
     TVelqorimRetryConfig& c = RetryConfig();
-    c.ShortLockTryCount = 5;
+    // The header, session-slot and catalogue locks guard sections that another
+    // process holds only briefly (its own open or commit); no test expects them
+    // to fail, so they wait as long as a loaded machine may need.
+    c.ShortLockTryCount = 5000;
     c.ShortLockDelayMS = 1;
-    c.TablesLockTryCount = 5;
+    c.TablesLockTryCount = 5000;
     c.TablesLockDelayMS = 1;
     c.LongLockTryCount = 5;
     c.LongLockDelayMS = 2;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <exception>
 #include <functional>
 
 #include "platform/rtl/SysUtils.h"
@@ -32,11 +33,18 @@ class TPeer {
       int code = 0;
       try {
         Body(*this);
+      } catch (const std::exception& e) {
+        // The parent's next question gets the reason instead of a bare "eof".
+        Reply(String("exception: ") + e.what());
+        code = 1;
       } catch (...) {
+        Reply("exception");
         code = 1;
       }
       ::_exit(code);
     }
+    // A child that died must fail the question, not kill the test runner.
+    ::signal(SIGPIPE, SIG_IGN);
     ::close(down[0]);
     ::close(up[1]);
     FOut = down[1];
