@@ -2,6 +2,7 @@
 # Builds the database file fuzz target with clang and runs it on mutated
 # database files, seeded with small valid files its seed writer makes.
 #   scripts/fuzz-dbfile.sh [seconds]     (default 20)
+# Inputs that once failed (tests/db_storage/fuzz/regressions) run every time.
 # Without clang it says so and succeeds. Findings land in build/fuzz-disk/dbfile-run.
 set -euo pipefail
 
@@ -24,4 +25,4 @@ mkdir -p "$run/corpus" "$run/seeds"
 cd "$run"
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16" \
   "$build/dbfile_fuzz" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 "$run/corpus" "$run/seeds"
+  -print_final_stats=1 "$run/corpus" "$run/seeds" "$root/tests/db_storage/fuzz/regressions"

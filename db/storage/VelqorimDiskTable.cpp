@@ -342,7 +342,15 @@ void TVelqorimDiskTableData::OpenTable(TVelqorimCursor* Cursor) {
   TVelqorimTableData::OpenTable(Cursor);
   if (MultiUser()) {
     const TABSLockType type = Cursor->Exclusive ? ltX : ltIS;
-    if (!LockTable(session, type, RetryConfig().OpenTableTryCount, RetryConfig().OpenTableDelayMS, true)) {
+    bool locked = false;
+    try {
+      locked = LockTable(session, type, RetryConfig().OpenTableTryCount, RetryConfig().OpenTableDelayMS, true);
+    } catch (...) {
+      // A damaged lock page: the failed open must not leave the cursor listed.
+      CloseTable(Cursor);
+      throw;
+    }
+    if (!locked) {
       CloseTable(Cursor);
       if (type == ltX)
         throw EABSException(20208, "Cannot access table '%s' in exclusive mode. Table is open by another user",
@@ -356,14 +364,22 @@ void TVelqorimDiskTableData::OpenTable(TVelqorimCursor* Cursor) {
 void TVelqorimDiskTableData::CloseTable(TVelqorimCursor* Cursor) {
   TVelqorimLockGuard<TVelqorimTableData> lock(*this);
   const bool listed = std::find(CursorList.begin(), CursorList.end(), Cursor) != CursorList.end();
-  if (listed && TableLocksFile && Cursor->TableLockedByCursor && MultiUser())
-    UnlockTable(SessionOf(Cursor), Cursor->Exclusive ? ltX : ltIS, true);
+  // The cursor leaves the table even when its lock cannot be released: a
+  // cursor freed while still listed would be followed later.
+  std::exception_ptr failure;
+  try {
+    if (listed && TableLocksFile && Cursor->TableLockedByCursor && MultiUser())
+      UnlockTable(SessionOf(Cursor), Cursor->Exclusive ? ltX : ltIS, true);
+  } catch (...) {
+    failure = std::current_exception();
+  }
   if (Cursor != nullptr) Cursor->TableLockedByCursor = false;
   TVelqorimTableData::CloseTable(Cursor);
   if (CursorList.empty()) {
     Exclusive = false;
     ReleaseTable();
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TVelqorimDiskTableData::DeleteTable(TVelqorimCursor* Cursor, bool DesignMode) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "db/storage/VelqorimDiskDatabase.h"
@@ -472,8 +473,14 @@ void TVelqorimLocalCursor::CloseTable() {
   TVelqorimDatabaseData* db = TableData != nullptr ? TableData->DatabaseData : DatabaseData;
   std::unique_ptr<TVelqorimLockGuard<TVelqorimDatabaseData>> lock;
   if (db != nullptr) lock = std::make_unique<TVelqorimLockGuard<TVelqorimDatabaseData>>(*db);
+  std::exception_ptr failure;
   if (TableData != nullptr) {
-    ClearBLOBStreams(false);
+    // The table lets go of this cursor whatever its BLOB streams say.
+    try {
+      ClearBLOBStreams(false);
+    } catch (...) {
+      failure = std::current_exception();
+    }
     TableData->CloseTable(this);
     // A design-time table of the process-wide databases lives only while it is shown.
     if (DiskTable() != nullptr) FreeUnusedDiskTable(TableData);
@@ -489,6 +496,7 @@ void TVelqorimLocalCursor::CloseTable() {
   ConstraintDefs.Clear();
   BLOBStreams.clear();
   IsOpen = false;
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TVelqorimLocalCursor::LockTableData() {
