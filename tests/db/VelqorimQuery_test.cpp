@@ -13,13 +13,9 @@
 #include "db/sql/VelqorimTable.h"
 #include "db/support/DAZExcept.h"
 #include "tests/db/ScratchDiskDatabase.h"
+#include "tests/db_sql/DbTestUtil.h"
 
 namespace {
-
-struct TStarted {
-  TStarted() { VelqorimMainInitialize(); }
-  ~TStarted() { VelqorimMainFinalize(); }
-};
 
 class QueryTest : public ::testing::TestWithParam<const char*> {
  protected:

@@ -17,22 +17,9 @@
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZUnicode.h"
 #include "platform/os/Files.h"
+#include "tests/db_sql/DbTestUtil.h"
 
 namespace {
-
-struct TStarted {
-  TStarted() { VelqorimMainInitialize(); }
-  ~TStarted() { VelqorimMainFinalize(); }
-};
-
-String ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& e) {
-    return e.Message.empty() ? String("error") : e.Message;
-  }
-  return "";
-}
 
 // One value to store: null, or a setter of the engine variant.
 using TSetter = std::function<void(TABSVariant&)>;

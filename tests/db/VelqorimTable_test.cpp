@@ -12,22 +12,9 @@
 #include "db/sql/VelqorimTable.h"
 #include "db/support/DAZExcept.h"
 #include "tests/db/ScratchDiskDatabase.h"
+#include "tests/db_sql/DbTestUtil.h"
 
 namespace {
-
-struct TStarted {
-  TStarted() { VelqorimMainInitialize(); }
-  ~TStarted() { VelqorimMainFinalize(); }
-};
-
-String ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& e) {
-    return e.Message;
-  }
-  return "";
-}
 
 class TableTest : public ::testing::TestWithParam<const char*> {
  protected:

@@ -12,12 +12,13 @@ struct TStarted {
   ~TStarted() { VelqorimMainFinalize(); }
 };
 
-// The message of the exception Action raises; empty when none.
+// The message of the exception Action raises ("error" for one without a
+// message, so that it never reads as success); empty when none.
 inline String ErrorOf(const std::function<void()>& Action) {
   try {
     Action();
   } catch (const Exception& e) {
-    return e.Message;
+    return e.Message.empty() ? String("error") : e.Message;
   }
   return "";
 }
