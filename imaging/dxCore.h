@@ -40,8 +40,8 @@ void dxFreeMem(void* P);
 void dxZeroMem(void* P, size_t Size);
 void dxCallNotify(const TNotifyEvent& Event, TObject* Sender);
 
-// Version flags of the running system. This program runs on no version of the
-// original platform, so at run time every flag is false; the rule that sets
+// Version flags of the running system. This program runs on none of the systems
+// these flags name, so at run time every flag is false; the rule that sets
 // them is kept for what the library's callers test.
 struct TdxSystemVersion {
   bool IsWin9X = false, IsWin95 = false, IsWin98 = false, IsWinMe = false;

@@ -1,6 +1,6 @@
 #pragma once
 // A set of enumeration values held in the bits of one small integer
-// (bit n = the value with ordinal n), like the original's set types.
+// (bit n = the value with ordinal n), as set types are stored.
 
 #include <initializer_list>
 

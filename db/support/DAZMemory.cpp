@@ -14,7 +14,7 @@ constexpr uint32_t kHeadSignature = 0xACCACCAC;
 constexpr uint32_t kTailSignature = 0xACCEACCE;
 constexpr int64_t kHeaderSize = 16;
 constexpr int64_t kTailSize = 4;
-constexpr int64_t kMaxBlockSize = 2147483647;  // what the original 32-bit size field held
+constexpr int64_t kMaxBlockSize = 2147483647;  // the most a block's signed 32-bit size field holds
 constexpr uint8_t kMethodHeap = 0;
 
 struct BlockHeader {

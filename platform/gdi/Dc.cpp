@@ -111,7 +111,7 @@ HGDIOBJ SelectObject(HDC h, HGDIOBJ obj) {
     case OBJ_BITMAP: {
       auto* b = static_cast<HBITMAP__*>(o);
       if (b == dc->st.bitmap) return b;
-      // Unlike the original, a bitmap may be selected into several DCs at once: window
+      // A bitmap may be selected into several DCs at once (the documented interface refuses that): window
       // surfaces are drawn through many. Surface DCs keep their surface.
       if (dc->surface) return nullptr;
       old = dc->st.bitmap;

@@ -252,7 +252,7 @@ BOOL Polyline(HDC h, const POINT* points, int count) {
 
 namespace {
 
-// Device bounds of a shape. Without a pen the original fills one pixel less in each direction.
+// Device bounds of a shape. Without a pen the fill covers one pixel less in each direction.
 RECT ShapeBounds(HDC__* dc, int left, int top, int right, int bottom) {
   RECT d = DeviceRect(dc, RECT{left, top, right, bottom});
   if (!HasPen(dc)) {

@@ -2,13 +2,13 @@
 // The drawing layer: device-independent bitmaps, device contexts over them,
 // pens, brushes, fonts and regions, blits, alpha blending, shapes and text.
 //
-// Names, structures and numeric values follow the original platform's
+// Names, structures and numeric values follow the documented platform
 // graphics interface, because callers compare and store those numbers.
 // Text is UTF-8 throughout. All objects may be used from any thread, but one
 // device context (and the bitmap selected into it) by one thread at a time.
 //
 // Drawing is deterministic: the same calls give the same pixels everywhere.
-// Like the original, primitives (fills, lines, shapes, text) write 0 into the
+// As documented, primitives (fills, lines, shapes, text) write 0 into the
 // alpha byte of 32-bit pixels they touch; BitBlt copies it; AlphaBlend blends it.
 
 #include <cstddef>
@@ -48,7 +48,7 @@ constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
 constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
-// Handles. HGDIOBJ takes any of them, as in the original.
+// Handles. HGDIOBJ takes any of them.
 struct HBITMAP__;
 struct HPEN__;
 struct HBRUSH__;
@@ -291,7 +291,7 @@ constexpr int HALFTONE = 4;
 constexpr int STRETCH_DELETESCANS = COLORONCOLOR;
 constexpr int STRETCH_HALFTONE = HALFTONE;
 
-// A memory DC with a 1 x 1 monochrome bitmap selected, like the original. dc is ignored.
+// A memory DC with a 1 x 1 monochrome bitmap selected, as documented. dc is ignored.
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);  // deselects everything; the selected objects survive
 
@@ -305,7 +305,7 @@ BOOL SetSurfaceDCVisible(HDC dc, POINT origin, HRGN visible);
 BOOL GetDCOrgEx(HDC dc, POINT* origin);  // the surface position of device (0, 0)
 // Returns the previously selected object of that kind, or nullptr on error.
 // Selecting a region copies it into the clip region and returns its type. A bitmap
-// may be selected into several DCs at once (the original refuses that).
+// may be selected into several DCs at once (window surfaces are drawn through many).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 int SaveDC(HDC dc);  // returns the saved level (1 based), 0 on failure

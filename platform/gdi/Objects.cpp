@@ -232,7 +232,7 @@ void HBITMAP__::FillSpan(int y, int x0, int x1, uint32_t v) {
 namespace {
 
 constexpr int kMaxDimension = 32767;
-constexpr size_t kMaxImageBytes = size_t(1) << 31;  // the original's signed 32-bit image size
+constexpr size_t kMaxImageBytes = size_t(1) << 31;  // image sizes are signed 32-bit in the interface
 
 const RGBQUAD* ColorTable(const BITMAPINFO* info) {
   return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(info) + info->bmiHeader.biSize);

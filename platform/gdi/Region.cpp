@@ -162,7 +162,7 @@ HRGN__* Rgn(HRGN h) { return As<HRGN__>(h, OBJ_REGION); }
 }  // namespace
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
-  // The original accepts the corners in any order.
+  // The corners may come in any order; they are sorted here.
   return NewRegion(RegionData::FromRect(std::min(left, right), std::min(top, bottom), std::max(left, right),
                                         std::max(top, bottom)));
 }

@@ -1,7 +1,7 @@
 // Fonts through fontconfig and FreeType, text output and measuring, DrawText layout.
 //
 // Glyphs are rendered with FreeType's normal hinting and 8-bit coverage, at
-// whole-pixel advances without kerning, so widths add up like the original's.
+// whole-pixel advances without kerning, so a string's width is the sum of its glyphs' advances.
 // One lock guards FreeType, the face cache and the glyph caches.
 
 #include <fontconfig/fontconfig.h>

@@ -1,5 +1,5 @@
 #pragma once
-// Error codes that the platform layer reports, with the original platform's numbers.
+// Error codes that the platform layer reports, with the documented numbers.
 
 constexpr int ERROR_SUCCESS = 0;
 constexpr int ERROR_FILE_NOT_FOUND = 2;

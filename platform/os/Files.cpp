@@ -78,7 +78,7 @@ bool ReadEntry(int dirFd, const char* path, const String& name, TSearchRec& rec,
   else if (!S_ISLNK(target.stx_mode))
     attr |= faSysFile;
   attr |= NameAttributes(name);
-  // Read-only like the original's flag: the owner may not write (which holds
+  // Read-only as the flag is documented: the owner may not write (which holds
   // even for a privileged process), or this process may not.
   bool readOnly = !(target.stx_mode & S_IWUSR);
   if (!readOnly && ((attr & faSymLink) || !mayWrite(target)))
@@ -178,7 +178,7 @@ bool IsDirectory(const String& path) {
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
   if (MatchOne(name, mask)) return true;
-  // "name.*" also matches "name", as the original's masks do.
+  // "name.*" also matches "name", as documented for file masks.
   if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*") return MatchOne(name, mask.substr(0, mask.size() - 2));
   return false;
 }

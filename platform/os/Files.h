@@ -1,5 +1,5 @@
 #pragma once
-// Files and folders: directory enumeration with the original's attribute bits,
+// Files and folders: directory enumeration with the documented attribute bits,
 // file masks, existence tests, folder creation and path helpers. Paths are
 // UTF-8 with '/' as the delimiter.
 
@@ -15,7 +15,7 @@
 
 constexpr char PathDelim = '/';
 
-// Attribute bits, with the original platform's values.
+// Attribute bits, with the documented values (callers store them).
 constexpr int faReadOnly = 0x01;   // owner may not write, or this process may not
 constexpr int faHidden = 0x02;     // name starts with '.' (except "." and "..")
 constexpr int faSysFile = 0x04;    // devices, pipes, sockets
@@ -24,7 +24,7 @@ constexpr int faDirectory = 0x10;  // a folder, or a symlink to one
 constexpr int faArchive = 0x20;    // every regular file
 constexpr int faNormal = 0x80;
 constexpr int faTemporary = 0x100;
-constexpr int faSymLink = 0x400;   // the original's reparse-point flag
+constexpr int faSymLink = 0x400;   // the documented reparse-point flag
 constexpr int faAnyFile = 0x1FF;
 
 struct TFindState;
@@ -35,7 +35,7 @@ struct TSearchRec {
   int Attr = 0;
   // Modification time in local time.
   TDateTime Time = 0;
-  // The file system's times in UTC, as the original's find data carries them.
+  // The file system's times in UTC, as find data carries them.
   // Creation time is the birth time where the file system records one, else
   // the modification time.
   TDateTime CreationTime = 0;
@@ -130,7 +130,7 @@ bool ForceDirectories(const String& dir);
 bool CreateDir(const String& dir);
 bool RemoveDir(const String& dir);
 bool DeleteFile(const String& fileName);
-// Fails when newName exists already, like the original.
+// Fails when newName exists already; nothing is overwritten.
 bool RenameFile(const String& oldName, const String& newName);
 // Local modification time, or -1 when the file does not exist.
 TDateTime FileAge(const String& fileName);

@@ -120,7 +120,7 @@ struct LanguageCode {
   uint16_t id;
 };
 
-// ISO 639 codes and the original platform's primary language ids.
+// ISO 639 codes and the documented primary language ids.
 constexpr LanguageCode kLanguages[] = {
     {"ar", 0x01},  {"bg", 0x02},  {"ca", 0x03},  {"zh", 0x04},  {"cs", 0x05},  {"da", 0x06},  {"de", 0x07},
     {"el", 0x08},  {"en", 0x09},  {"es", 0x0A},  {"fi", 0x0B},  {"fr", 0x0C},  {"he", 0x0D},  {"iw", 0x0D},

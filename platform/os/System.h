@@ -6,7 +6,7 @@
 
 #include "platform/rtl/SysUtils.h"
 
-// Known folders. The values are the original platform's folder ids (CSIDL_*),
+// Known folders. The values are the documented folder ids (CSIDL_*),
 // so that a stored or quoted id maps straight onto them.
 enum TKnownFolder {
   kfDesktop = 0x10,       // the desktop's file folder
@@ -16,7 +16,7 @@ enum TKnownFolder {
   kfAppData = 0x1A,       // per-user settings ($XDG_CONFIG_HOME)
   kfLocalAppData = 0x1C,  // per-user data ($XDG_DATA_HOME)
   kfPictures = 0x27,
-  kfTemp = 0x100,         // no id on the original platform
+  kfTemp = 0x100,         // no documented id; this layer's own
 };
 
 // The folder, without a trailing delimiter; "" when it cannot be told (no home
@@ -28,7 +28,7 @@ String GetKnownFolder(TKnownFolder folder);
 // The home folder: $HOME, else the password database's entry.
 String GetHomeDir();
 
-// Drive types, with the original platform's numbers.
+// Drive types, with the documented numbers.
 constexpr unsigned DRIVE_UNKNOWN = 0;
 constexpr unsigned DRIVE_NO_ROOT_DIR = 1;
 constexpr unsigned DRIVE_REMOVABLE = 2;
@@ -61,7 +61,7 @@ unsigned DriveTypeOfFileSystem(std::string_view fileSystem);
 // Processors this process may run on (at least 1).
 int ProcessorCount();
 
-// Primary language ids, with the original platform's numbers (LANG_*).
+// Primary language ids, with the documented numbers (LANG_*).
 constexpr uint16_t LANG_NEUTRAL = 0x00;
 constexpr uint16_t LANG_ENGLISH = 0x09;
 constexpr uint16_t SUBLANG_DEFAULT = 0x01;
@@ -74,7 +74,7 @@ constexpr uint16_t PrimaryLangID(uint32_t langId) { return static_cast<uint16_t>
 uint16_t PrimaryLanguageOfLocale(std::string_view localeName);
 // The user's locale name: the first non-empty of LC_ALL, LC_MESSAGES, LANG.
 String GetUserLocaleName();
-// The user's language as the original's language id (primary language with
+// The user's language as a language id (primary language with
 // the default sub-language); its low 10 bits are the primary language.
 uint16_t GetUserDefaultLangID();
 uint32_t GetUserDefaultLCID();

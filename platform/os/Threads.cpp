@@ -291,7 +291,7 @@ bool TEvent::IsSet() const {
 
 // --- TMutex ---
 
-// Re-entrant for its owner, like the original's mutexes. Built on a condition
+// Re-entrant for its owner, as mutex handles are documented to be. Built on a condition
 // variable rather than a timed mutex so that timed waits stay visible to the
 // thread checker.
 struct TMutex::Impl {
@@ -359,7 +359,7 @@ void TThread::Start() {
   impl_->started = true;
   // The new thread takes impl_->mu first, so it sees the stored handle.
   impl_->thread = std::thread(&TThread::ThreadProc, this);
-  // ThreadID is known when Start returns, as with the original.
+  // ThreadID is known when Start returns.
   impl_->cv.wait(lock, [&] { return threadId_.load() != 0; });
   // A self-freeing thread that already ended waits for this before it frees the object.
   impl_->startReturned = true;

@@ -18,7 +18,7 @@ void InitMainThread();
 TThreadID MainThreadID();
 bool IsMainThread();
 
-// Re-entrant lock, as the original's critical sections are.
+// Re-entrant lock: its owner may enter it again.
 class TCriticalSection {
  public:
   TCriticalSection();
@@ -112,7 +112,7 @@ class TThread {
 
   bool FreeOnTerminate = false;
   int ReturnValue = 0;
-  // Runs on the main thread after Execute (through the dispatcher), like the original.
+  // Runs on the main thread after Execute (through the dispatcher).
   std::function<void(TThread*)> OnTerminate;
 
   void SetPriority(TThreadPriority p);  // best effort

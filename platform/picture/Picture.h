@@ -4,7 +4,7 @@
 // that callers load at run time and bind by name, so that a system without it
 // (or without one of its functions) still runs, only without these pictures.
 //
-// Status codes, pixel-format values and codec records follow the original
+// Status codes, pixel-format values and codec records follow the documented
 // picture API's numbering, because callers store and compare those numbers.
 // All functions are plain C: no exception ever leaves the library.
 //

@@ -142,8 +142,8 @@ struct Decimal {
   bool negative = false;
 };
 
-// Rounds a digit string to `keep` digits, half away from zero as the original
-// does (binary ties such as 2.5 or 0.125 round up). Returns true when the
+// Rounds a digit string to `keep` digits, half away from zero as the run-time
+// library documents (binary ties such as 2.5 or 0.125 round up). Returns true when the
 // carry added a leading digit ("999" -> "1000").
 bool RoundDigits(String& digits, size_t keep) {
   if (digits.size() <= keep) return false;
@@ -733,7 +733,7 @@ bool ParseFloat(std::string_view text, char decimalSep, double& value) {
   }
   const char* first = buf.data();
   if (*first == '+') ++first;
-  // from_chars would take "inf"/"nan"; the original reads digits only.
+  // from_chars would take "inf"/"nan"; a number here is digits only.
   if (std::isalpha(static_cast<unsigned char>(first[first[0] == '-'])) || buf.find_first_of("xX") != String::npos)
     return false;
   double v = 0;

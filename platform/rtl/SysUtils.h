@@ -84,7 +84,7 @@ TFormatSettings& FormatSettings();
 // locale is C, POSIX or not installed).
 TFormatSettings LocaleFormatSettings();
 
-// The original run-time library's formatting: %d and %u take 32- and 64-bit
+// The run-time library's formatting: %d and %u take 32- and 64-bit
 // integers, %x/%X, %s, %f, %e, %g, %n (thousands), %p, %%, with "-", width,
 // ".precision" and "*". Floating point uses FormatSettings().DecimalSeparator.
 // A conversion that does not fit its argument raises EConvertError.
@@ -104,7 +104,7 @@ int StrToIntDef(std::string_view text, int fallback);
 String FloatToStr(double value);
 // Point-only text for option strings and libraries.
 String FloatToStrPoint(double value);
-// The original's FloatToStrF formats: digits = decimals for ffFixed/ffNumber,
+// FloatToStrF formats: digits = decimals for ffFixed/ffNumber,
 // minimum exponent digits for ffExponent; precision = significant digits.
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber };
 String FloatToStrF(double value, TFloatFormat format, int precision, int digits);

@@ -3,7 +3,7 @@
 // tool bars with their buttons, and tree views, over the window layer's
 // "SysTabControl32", "msctls_statusbar32", "ToolbarWindow32" and
 // "SysTreeView32". Programmatic changes of the selected tab or page fire no
-// OnChange, as in the original; the user's do, after OnChanging allowed them.
+// OnChange; the user's do, after OnChanging allowed them.
 
 #include <vector>
 

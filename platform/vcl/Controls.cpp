@@ -140,7 +140,7 @@ void TControl::SetAlign(TAlign Value) {
   if (Value == FAlign) return;
   const TAlign old = FAlign;
   FAlign = Value;
-  // Docked controls stretch with their edge, as the original's do.
+  // Docked controls stretch with their edge.
   switch (Value) {
     case alTop: FAnchors = {akLeft, akTop, akRight}; break;
     case alBottom: FAnchors = {akLeft, akRight, akBottom}; break;

@@ -25,7 +25,7 @@ struct TMessage {
 };
 using TWndMethod = std::function<void(TMessage&)>;
 
-// Framework messages (same numbers as the original framework's).
+// Framework messages (the documented CM_* numbers, which callers compare).
 constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_ACTIVATE = CM_BASE + 0;
 constexpr UINT CM_DEACTIVATE = CM_BASE + 1;
@@ -104,7 +104,7 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
 using TAnchors = TSet<TAnchorKind>;
 
-// What a control is and does (the skin reads and changes these); values as in the original.
+// What a control is and does (the skin reads and changes these); the documented values.
 enum TControlStyleFlag {
   csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed, csSetCaption, csOpaque,
   csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible, csReplicatable, csNoStdEvents,

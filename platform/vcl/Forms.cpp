@@ -689,7 +689,7 @@ void TApplication::Terminate() {
 
 void TApplication::ShowException(Exception& E) {
   String msg = E.Message;
-  // The original adds a full stop unless the text ends in punctuation.
+  // A full stop is added unless the text ends in punctuation.
   if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
   HWND owner = FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : nullptr;
   MessageBoxW(owner, msg.c_str(), nullptr, MB_OK | MB_ICONERROR);

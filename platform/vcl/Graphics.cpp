@@ -169,7 +169,7 @@ void TFont::SetHeight(int Value) {
 }
 
 int TFont::Size() const {
-  // Rounded half away from zero, as the original's MulDiv.
+  // Rounded half away from zero, as MulDiv rounds.
   const int n = -FHeight * 72;
   return n >= 0 ? (n + PixelsPerInch / 2) / PixelsPerInch : -((-n + PixelsPerInch / 2) / PixelsPerInch);
 }
@@ -755,7 +755,7 @@ void TBitmap::SetSize(int AWidth, int AHeight) {
   if (FCanvas) FCanvas->Detach();
   if (h && FHandle) CopyPixels(FHandle, h, std::min(AWidth, FWidth), std::min(AHeight, FHeight));
   if (FHandle && !h) {
-    // Empty now; the width or height stays as set, as in the original.
+    // Empty now; the width or height stays as set.
     Replace(nullptr, FPixelFormat);
     FWidth = AWidth;
     FHeight = AHeight;
@@ -1010,7 +1010,7 @@ void TPicture::RegisterFileFormat(const String& Extension, const String& Descrip
   if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
   std::lock_guard lock(RegistryLock());
   auto& formats = FileFormats();
-  // A later registration of an extension takes its place, as in the original.
+  // A later registration of an extension takes the earlier one's place.
   formats.erase(std::remove_if(formats.begin(), formats.end(), [&](const FileFormat& f) { return f.extension == ext; }),
                 formats.end());
   formats.push_back(FileFormat{ext, Description, GraphicClass});

@@ -190,7 +190,7 @@ class TBrush : public TGraphicsObject {
 
   HBRUSH Handle();
   TColor Color() const { return FColor; }
-  void SetColor(TColor Value);  // a clear brush becomes solid, as in the original
+  void SetColor(TColor Value);  // a clear brush becomes solid
   TBrushStyle Style() const { return FStyle; }
   void SetStyle(TBrushStyle Value);
 

@@ -16,7 +16,7 @@ class TTrackBar : public TWinControl {
   void SetMin(int Value);
   int Max() const { return FMax; }
   void SetMax(int Value);
-  // Setting Position in code fires OnChange too (as the original does), once per change.
+  // Setting Position in code fires OnChange too, once per change.
   int Position();
   void SetPosition(int Value);
   int Frequency() const { return FFrequency; }
@@ -170,7 +170,7 @@ class TScrollBar : public TWinControl {
   void SetMin(int Value) { SetParams(FPosition, Value, FMax); }
   int Max() const { return FMax; }
   void SetMax(int Value) { SetParams(FPosition, FMin, Value); }
-  // Setting Position in code fires OnChange too, as the original does.
+  // Setting Position in code fires OnChange too.
   int Position() const { return FPosition; }
   void SetPosition(int Value) { SetParams(Value, FMin, FMax); }
   int PageSize() const { return FPageSize; }

@@ -3,7 +3,7 @@
 // radio buttons, group boxes, edits, memos, combo boxes and list boxes, each
 // over the window layer's class ("BUTTON", "EDIT", "COMBOBOX", "LISTBOX").
 //
-// Events fire as in the original framework, programmatic changes included:
+// Events fire for programmatic changes too:
 // setting Checked (or State) clicks a check box, setting a radio button's
 // Checked clicks it, setting an edit's Text fires OnChange. Setting a combo
 // box's or list box's ItemIndex fires nothing.
@@ -409,7 +409,7 @@ class TCustomComboBox : public TWinControl {
  public:
   explicit TCustomComboBox(TComponent* AOwner);
   TStrings* Items() { return &FItems; }
-  // -1 for none. Setting it fires no event (as in the original).
+  // -1 for none. Setting it fires no event.
   int ItemIndex();
   void SetItemIndex(int Value);
   TComboBoxStyle Style() const { return FStyle; }

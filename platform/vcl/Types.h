@@ -47,7 +47,7 @@ constexpr TRect Bounds(int Left, int Top, int Width, int Height) {
   return TRect(Left, Top, Left + Width, Top + Height);
 }
 
-// A set of enumeration values (up to 32), like the original's "set of".
+// A set of enumeration values (up to 32), held as bits of one integer.
 template <class E>
 class TSet {
  public:

@@ -1,7 +1,7 @@
 #pragma once
 // The common controls: track bars, progress bars, up-down controls, and the
 // notifications and custom drawing they share. Names and numbers follow the
-// original platform's control library.
+// documented common-control interface.
 
 #include "platform/win/Windows.h"
 

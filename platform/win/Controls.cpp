@@ -227,7 +227,7 @@ void DrawArrowGlyph(HDC dc, const RECT& r, ArrowDir dir, bool enabled) {
 }
 
 void DrawFocusRectangle(HDC dc, const RECT& r) {
-  // Dotted like the original: every other pixel of the outline inverted.
+  // Dotted: every other pixel of the outline inverted, so drawing it twice removes it.
   for (int x = r.left; x < r.right; x += 2) {
     RECT a{x, r.top, x + 1, r.top + 1}, b{x, r.bottom - 1, x + 1, r.bottom};
     InvertRect(dc, &a);

@@ -4,7 +4,7 @@
 // frame's own and the "SCROLLBAR" class), and the classes "BUTTON", "STATIC",
 // "EDIT", "LISTBOX", "COMBOBOX" with their messages, styles and notifications.
 // The classes are registered by the layer itself; any window may be created
-// with them by name. Names and numbers follow the original platform.
+// with them by name. Names and numbers follow the documented platform.
 
 #include "platform/win/Windows.h"
 
@@ -85,7 +85,7 @@ struct NONCLIENTMETRICSW {
 // (kept for the primary monitor until the monitors change), SPI_GETNONCLIENTMETRICS,
 // SPI_GET/SETANIMATION (kept), SPI_GETDRAGFULLWINDOWS and the effect switches
 // (pvParam a BOOL: animations off, full-window drags on), SPI_GETWHEELSCROLLLINES (3).
-// Unknown actions answer FALSE, as the original does.
+// Unknown actions answer FALSE.
 
 
 // ---- Scroll bars ----
@@ -188,7 +188,7 @@ BOOL GetScrollRange(HWND wnd, int bar, int* min, int* max);
 BOOL ShowScrollBar(HWND wnd, int bar, BOOL show);
 BOOL EnableScrollBar(HWND wnd, UINT bar, UINT arrows);
 BOOL GetScrollBarInfo(HWND wnd, LONG object, SCROLLBARINFO* info);
-// The flat scroll bars of the original's control library: here the bars are the
+// The flat scroll bar calls of the common-control interface: here the bars are the
 // layer's own, so these only answer success.
 BOOL InitializeFlatSB(HWND wnd);
 BOOL UninitializeFlatSB(HWND wnd);
@@ -354,7 +354,7 @@ constexpr WORD STN_CLICKED = 0;
 constexpr WORD STN_DBLCLK = 1;
 
 // ---- "EDIT" ----
-// Positions count UTF-16 units of the text, as in the original; text is UTF-8
+// Positions count UTF-16 units of the text, as callers expect; text is UTF-8
 // at the boundary. Multi-line edits break lines at "\r\n" and, without ES_AUTOHSCROLL
 // and WS_HSCROLL, wrap words at the right edge.
 constexpr DWORD ES_LEFT = 0x0000;

@@ -11,7 +11,7 @@ namespace win {
 namespace {
 
 constexpr int kDefaultLimit = 0x7FFFFFFE;
-constexpr int kSingleLineLimit = 30000;  // the original's default for single-line edits
+constexpr int kSingleLineLimit = 30000;  // documented default for single-line edits
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
@@ -428,7 +428,7 @@ void Edit::Char(char16_t c) {
 }
 
 void Edit::SetText(const std::string& utf8) {
-  // The limit holds typing and pasting only, as the original's does: text set
+  // The limit holds typing and pasting only, as documented: text set
   // whole stays whole (cutting it here left WM_GETTEXT and the screen disagreeing).
   text_ = UTF8ToUTF16(utf8);
   anchor_ = caret_ = 0;

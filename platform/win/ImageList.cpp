@@ -177,7 +177,7 @@ BOOL ImageList_DrawEx(HIMAGELIST list, int index, HDC dc, int x, int y, int dx, 
                       UINT style) {
   if (!Live(list) || !dc || index < 0 || index >= int(list->images.size())) return FALSE;
   const win::Pixels32& img = list->images[size_t(index)];
-  // A smaller size shows part of the image, as the original does; it never stretches.
+  // A smaller size shows part of the image; it never stretches.
   dx = dx <= 0 ? list->cx : std::min(dx, list->cx);
   dy = dy <= 0 ? list->cy : std::min(dy, list->cy);
   if (bk == CLR_DEFAULT) bk = list->bk;

@@ -303,7 +303,7 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* event) {
                                                                                          : event->dwHoverTime;
     ArmHover();
   }
-  // Asked while the mouse is already elsewhere: the leave comes at once, as in the original.
+  // Asked while the mouse is already elsewhere: the leave is posted at once.
   if ((w->trackFlags & TME_LEAVE) && (s.hover != w->handle || s.hoverNonClient != nonClient)) {
     PostInput(w->handle, nonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
     w->trackFlags = 0;

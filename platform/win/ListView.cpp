@@ -511,7 +511,7 @@ int ListView::InsertColumn(int at, const LVCOLUMNW& col) {
   if ((col.mask & LVCF_TEXT) && col.pszText && col.pszText != LPSTR_TEXTCALLBACKW) c.text = col.pszText;
   c.subItem = (col.mask & LVCF_SUBITEM) ? col.iSubItem : at;
   if (col.mask & LVCF_IMAGE) c.image = col.iImage;
-  // The first column is always left-aligned, as in the original.
+  // The first column is always left-aligned (a documented rule of list views).
   if (at == 0) c.fmt &= ~LVCFMT_JUSTIFYMASK;
   columns_.insert(columns_.begin() + at, c);
   SyncHeaderItem(at, HDI_WIDTH | HDI_TEXT | HDI_FORMAT | HDI_IMAGE | ((col.mask & LVCF_ORDER) ? HDI_ORDER : 0), true);

@@ -2,7 +2,7 @@
 // Image lists and the list controls: "SysListView32" (report view first, the
 // icon, small-icon and list views laid out as a simple grid), its column
 // header "SysHeader32", and "tooltips_class32". Names and numbers follow the
-// original platform's control library; texts are UTF-8 in both the A and the
+// documented common-control interface; texts are UTF-8 in both the A and the
 // W forms of a message.
 
 #include "platform/win/Controls.h"

@@ -32,7 +32,7 @@ class Progress : public Control {
       case PBM_SETSTEP: { const int old = step_; step_ = int(wp); return old; }
       case PBM_GETSTEP: return step_;
       case PBM_STEPIT: {
-        // Stepping past the end starts again from the beginning, as the original does.
+        // Stepping past the end wraps round to the beginning.
         int next = pos_ + step_;
         if (next > max_) next = min_ + (next - max_);
         return Set(next);
@@ -239,7 +239,7 @@ class UpDown : public Control {
     return true;
   }
 
-  int lower_ = 100, upper_ = 0;  // the original's default range runs down
+  int lower_ = 100, upper_ = 0;  // the default range runs down
   int pos_ = 0;
   int base_ = 10;
   HWND buddy_ = nullptr;

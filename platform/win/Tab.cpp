@@ -50,7 +50,7 @@ class Tab : public Control {
       case TCM_GETCURSEL: return cur_;
       case TCM_GETCURFOCUS: return cur_;
       case TCM_SETCURSEL: {
-        // Programmatic selection tells nobody, as in the original.
+        // Programmatic selection sends no notification; only the user's does.
         const int i = int(wp);
         if (i < 0 || i >= Count()) return -1;
         const int old = cur_;

@@ -180,7 +180,7 @@ LRESULT ToolTip::Handle(UINT msg, WPARAM wp, LPARAM lp) {
           info->lParam = t.param;
           [[fallthrough]];
         case TTM_GETTEXTW:
-          // The caller's buffer has room for 80 characters, as in the original, unless it says otherwise.
+          // The caller's buffer has room for 80 characters (the documented size) unless it says otherwise.
           if (info->lpszText && info->lpszText != LPSTR_TEXTCALLBACKW) {
             const size_t room = msg == TTM_GETTEXTW && wp ? size_t(wp) : 80;
             const size_t n = std::min(t.text.size(), room - 1);

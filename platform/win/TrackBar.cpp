@@ -158,7 +158,7 @@ LRESULT TrackBar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case TBM_GETLINESIZE: return line_;
     case TBM_GETTHUMBRECT: if (lp) *reinterpret_cast<RECT*>(lp) = ThumbRect(); return 0;
     case TBM_GETCHANNELRECT: {
-      // Always along the horizontal, as the original answers even for vertical bars.
+      // Always along the horizontal, even for vertical bars: callers swap the axes themselves.
       RECT r = ChannelRect();
       if (Vertical()) r = RECT{r.top, r.left, r.bottom, r.right};
       if (lp) *reinterpret_cast<RECT*>(lp) = r;

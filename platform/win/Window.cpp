@@ -592,7 +592,7 @@ LONG_PTR SetWindowLongPtrW(HWND wnd, int index, LONG_PTR value) {
       Send(w, WM_STYLECHANGING, which, LPARAM(&ss));
       if (!(w = Get(wnd))) return old;
       if (index == GWL_STYLE) {
-        // Visibility changes only through ShowWindow and SetWindowPos, as in the original.
+        // Visibility changes only through ShowWindow and SetWindowPos; a style write keeps WS_VISIBLE.
         w->style = (ss.styleNew & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
       } else {
         w->exStyle = ss.styleNew;
@@ -831,7 +831,7 @@ BOOL SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT
       InvalidateClient(w, nullptr, true, true);
     }
   }
-  // Without SWP_NOACTIVATE a shown top-level window becomes the active one, as in the original.
+  // Without SWP_NOACTIVATE a shown top-level window becomes the active one.
   if (IsTopLevel(w) && Visible(w) && !(flags & SWP_NOACTIVATE) && !(w->exStyle & WS_EX_NOACTIVATE) &&
       S().active != wnd) {
     ActivateWindow(w, WA_ACTIVE);

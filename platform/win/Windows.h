@@ -3,7 +3,7 @@
 // message queues, the non-client frame, painting, timers, input, capture,
 // focus, activation, hooks and monitors.
 //
-// Names, structures and numeric values follow the original platform's user
+// Names, structures and numeric values follow the documented platform's user
 // interface, because callers compare and store those numbers. Text is UTF-8.
 // Windows belong to the main thread: every call below must be made there,
 // except PostMessageW (any thread) and SendMessageW (from a worker it runs on
@@ -431,7 +431,7 @@ constexpr int GWL_ID = GWLP_ID;
 constexpr int GWL_USERDATA = GWLP_USERDATA;
 // Indices >= 0 address the class's cbWndExtra bytes. GWL_STYLE and GWL_EXSTYLE
 // send WM_STYLECHANGING / WM_STYLECHANGED; the frame is recomputed by
-// SetWindowPos with SWP_FRAMECHANGED, as in the original.
+// SetWindowPos with SWP_FRAMECHANGED, as documented.
 LONG_PTR GetWindowLongPtrW(HWND wnd, int index);
 LONG_PTR SetWindowLongPtrW(HWND wnd, int index, LONG_PTR value);
 inline LONG GetWindowLongW(HWND wnd, int index) { return LONG(GetWindowLongPtrW(wnd, index)); }

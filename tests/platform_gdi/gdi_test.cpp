@@ -282,7 +282,7 @@ TEST(Shapes, OutlinesFillsAndEndPoints) {
   EXPECT_EQ(s.At(2, 2), 0x0000FF00u);
   EXPECT_EQ(s.At(5, 4), 0u);  // right and bottom excluded
 
-  // Without a pen the fill is one pixel smaller, as in the original.
+  // Without a pen the fill is one pixel smaller.
   SelectObject(s.dc, GetStockObject(NULL_PEN));
   s.Fill(0);
   Rectangle(s.dc, 0, 0, 3, 3);

@@ -10,7 +10,7 @@ namespace {
 
 // ---- System queries ----
 
-TEST_F(ControlsTest, SystemQueriesAnswerLikeTheOriginalAndColoursCanBeOverridden) {
+TEST_F(ControlsTest, SystemQueriesAnswerDocumentedDefaultsAndColoursCanBeOverridden) {
   for (auto [index, value] : std::vector<std::pair<int, int>>{
            {SM_CXVSCROLL, 17}, {SM_CYHSCROLL, 17}, {SM_CXHSCROLL, 17}, {SM_CYVSCROLL, 17}, {SM_CXSMICON, 16},
            {SM_CYSMICON, 16}, {SM_CXICON, 32}, {SM_CYMENU, 20}, {SM_CYCAPTION, 19}, {12345, 0}})

@@ -156,7 +156,7 @@ TEST_F(ListViewsTest, UserAndProgrammaticSelectionFireOnSelectItemAndClicks) {
   };
   lv->OnClick = [&](TObject*) { events.push_back("click"); };
   lv->OnDblClick = [&](TObject*) { events.push_back("dblclick"); };
-  lv->SetItemIndex(2);  // in code, as in the original, the event fires too
+  lv->SetItemIndex(2);  // in code the event fires too
   EXPECT_EQ(events, std::vector<std::string>({"2+"}));
   events.clear();
   const TRect r1 = lv->Items()->Item(1)->DisplayRect(drBounds);

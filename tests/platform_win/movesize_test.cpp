@@ -1,5 +1,5 @@
 // The move and size loops: a press on the caption or a border runs a modal
-// loop until the button goes up, with the messages the original sends per
+// loop until the button goes up, with the documented messages per
 // step. The drag is scripted through the headless backend's input queue,
 // which the loop meets while it waits.
 

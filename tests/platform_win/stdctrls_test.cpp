@@ -40,7 +40,7 @@ class StdControlsTest : public WindowTest {
 
 // ---- Events: programmatic against user changes ----
 
-TEST_F(StdControlsTest, EventsFireForProgrammaticAndUserChangesAsTheOriginalDoes) {
+TEST_F(StdControlsTest, EventsFireForProgrammaticAndUserChanges) {
   struct Case {
     const char* name;
     std::function<TControl*(TForm&, int& events)> make;  // wires the counted event

@@ -57,7 +57,7 @@ class WinTest : public WindowTest {};
 
 // Each case prepares windows A and B (B may stay null), then acts; the table
 // gives every message the two windows received during the action, in order.
-TEST_F(WinTest, MessageSequencesFollowTheOriginal) {
+TEST_F(WinTest, MessageSequencesFollowTheDocumentedOrder) {
   struct Case {
     const char* name;
     std::function<void(HWND& a, HWND& b)> prepare;
