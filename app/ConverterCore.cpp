@@ -1,5 +1,7 @@
 #include "app/ConverterCore.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 #include "app/ConverterText.h"
@@ -48,6 +50,7 @@ String LibAVFolder(const String& ExeDir) {
 TConverterCore::TConverterCore(IConverterEngine& Engine, IMediaInspector& Inspector, IConverterView& View,
                                IConverterPrompts& Prompts)
     : FEngine(Engine), FInspector(Inspector), FView(View), FPrompts(Prompts) {
+  GiveBackMemory = [] { malloc_trim(0); };
   FEngine.SetEvents([this](TObject*, PProgressInfo Info) { Progress(*Info); },
                     [this](TObject*, const TTerminateInfo& Info) { Terminate(Info); });
   FView.ButtonsChanged(FButtons);
@@ -189,6 +192,7 @@ void TConverterCore::Clear() {
   FView.RowsCleared();
   FLog.Clear();
   FView.LogCleared();
+  if (GiveBackMemory) GiveBackMemory();
   TConverterButtons b = FButtons;
   b.Add = true;
   b.TaskCount = true;
@@ -321,6 +325,7 @@ void TConverterCore::Terminate(const TTerminateInfo& Info) {
     FLog.Add(" ");
     FView.LogAppended(first);
     FView.QueueFinished();
+    if (GiveBackMemory) GiveBackMemory();
     return;
   }
   const bool known = Info.TaskIndex < int(FRows.size());

@@ -227,6 +227,12 @@ class TConverterCore {
   // ---- logger
   void LogLine(TThreadID ThreadID, int Level, const String& Msg);
   void Log(String Line);
+  // "***" + What + ": " + Message between empty lines.
+  void LogError(const String& What, const String& Message);
+  // Hands memory the batch no longer uses back to the system (the end of the
+  // queue and Clear call it): the worker threads' allocator arenas keep their
+  // free pages otherwise.
+  std::function<void()> GiveBackMemory;
 
   // ---- state
   const TConverterButtons& Buttons() const { return FButtons; }
@@ -249,7 +255,6 @@ class TConverterCore {
 
  private:
   void SetButtons(const TConverterButtons& Buttons);
-  void LogError(const String& What, const String& Message);
   // Remove, Clear and Start follow whether rows remain (Start also waits for a search).
   void RowsChangedButtons();
 

@@ -6,6 +6,7 @@
 #include "app/UnitAide.h"
 #include "platform/os/Files.h"
 #include "platform/os/System.h"
+#include "platform/os/Threads.h"
 #include "app/SelectDirectoryFix.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/ListViews.h"
@@ -52,7 +53,14 @@ void TfrmConverter::Construct(IConverterEngine* Engine, IMediaInspector* Inspect
   }
   FCore = std::make_unique<TConverterCore>(*Engine, *Inspector, *this, *this);
   FEngine = Engine;
-  OpenPath = [](const String& Path) { return ShellOpen(Path); };
+  FAlive = std::make_shared<TfrmConverter*>(this);
+  OpenPath = [alive = FAlive](const String& Path) {
+    return ShellOpen(Path, [alive, Path](const String& Reason) {
+      QueueInMainThread([alive, Path, Reason] {
+        if (*alive) (*alive)->OpenFailed(Path, Reason);
+      });
+    });
+  };
   // The file-open dialog of Add.
   ChooseMediaFile = [this](const String& InitialDir, String& FileName) {
     TOpenDialog open(this);
@@ -88,6 +96,7 @@ void TfrmConverter::Construct(IConverterEngine* Engine, IMediaInspector* Inspect
 }
 
 TfrmConverter::~TfrmConverter() {
+  *FAlive = nullptr;
   if (Application && Application->OnMessage) Application->OnMessage = nullptr;
   // The engine's events point here: no handler may run once the window goes.
   FCore.reset();
@@ -269,6 +278,11 @@ void TfrmConverter::mnuOpenFolderClick(TObject*) {
   if (!folder.empty() && OpenPath) OpenPath(folder);
 }
 
+void TfrmConverter::OpenFailed(const String& Path, const String& Reason) {
+  FCore->LogError("Cannot open " + Path, Reason);
+  ShowWarning("Cannot open \"" + Path + "\":\n" + Reason);
+}
+
 void TfrmConverter::lvFilesCustomDraw(TCustomListView*, const TRect& ARect, bool& DefaultDraw) {
   DefaultDraw = true;
   if (FCore->RowCount() > 0) return;
@@ -406,6 +420,7 @@ bool TfrmConverter::RunOptions(TInputOptions& In, TOutputOptions& Out) {
     FOptionDialog = new TfrmOption(this);
     FOptionDialog->AfterConstruction();
     FOptionDialog->FMesImg = MesImg;
+    FOptionDialog->OnLog = [this](const String& Line) { FCore->Log(Line); };
     FOptionDialog->NameHeld = [this](const String& Name) {
       const TStringList& outputs = FCore->OutFileList();
       return outputs.IndexOf(Name) >= 0;

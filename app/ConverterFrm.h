@@ -47,7 +47,8 @@ class TfrmConverter : public TFormlocal, public IConverterView, public IConverte
   std::function<bool(TInputOptions& In, TOutputOptions& Out)> OnRunOptions;
   // The file-open dialog for Add, starting in InitialDir: true with FileName chosen.
   std::function<bool(const String& InitialDir, String& FileName)> ChooseMediaFile;
-  // What Play, Open Folder and the web-site button open (the desktop's opener by default).
+  // What Play, Open Folder and the web-site button open (the desktop's opener
+  // by default, whose failure shows a message box and a log line).
   std::function<bool(const String&)> OpenPath;
 
   // The user's folders (with trailing delimiters).
@@ -83,6 +84,8 @@ class TfrmConverter : public TFormlocal, public IConverterView, public IConverte
   void FindFileSearchBegin(TObject* Sender);
   void FindFileSearchFinish(TObject* Sender);
   int SelectedRow();
+  // The opener could not open Path: tell the user and the log.
+  void OpenFailed(const String& Path, const String& Reason);
 
   // IConverterView
   void ButtonsChanged(const TConverterButtons& Buttons) override;
@@ -104,7 +107,9 @@ class TfrmConverter : public TFormlocal, public IConverterView, public IConverte
   IConverterEngine* FEngine = nullptr;
   TfrmOption* FOptionDialog = nullptr;
   bool FirstShow = true;
-  TBitmap FEmptyListBitmap;  // the empty list's picture, centred, at the list's size
+  TBitmap FEmptyListBitmap;
+  // Cleared when the window goes: an opener's late failure then shows nothing.
+  std::shared_ptr<TfrmConverter*> FAlive;  // the empty list's picture, centred, at the list's size
 };
 
 extern TfrmConverter* frmConverter;

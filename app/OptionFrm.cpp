@@ -198,12 +198,36 @@ void TfrmOption::FormClose(TObject*, TCloseAction&) {
 
 void TfrmOption::FormCloseQuery(TObject*, bool& CanClose) {
   if (ModalResult() != mrOk) return;
+  // Values the builder cannot use are refused here, where the user can mend them.
+  const TChoiceProblem problem = CheckChoices(ReadChoices(), SourceFacts());
+  if (!problem.Edit.empty()) {
+    MessageBoxW(Handle(), problem.Message.c_str(), Application->Title().c_str(), MB_OK | MB_ICONWARNING);
+    TEdit& edit = Named<TEdit>(problem.Edit.c_str());
+    if (edit.CanFocus()) edit.SetFocus();
+    CanClose = false;
+    return;
+  }
   const String out = Named<TEdit>("edtOutPath").Text();
   const String folder = out != FSSameAsInput ? out : InputFolder();
-  if (!OutputFolderRefused(folder)) return;
-  MessageBoxW(Handle(), Tlocalestrings.CDROM1.c_str(), Application->Title().c_str(), MB_OK | MB_ICONINFORMATION);
+  if (!RefuseOutputFolder(folder, Tlocalestrings.CDROM1)) return;
   Named<TButton>("btnOutPath").SetFocus();
   CanClose = false;
+}
+
+bool TfrmOption::RefuseOutputFolder(const String& Folder, const String& OpticalText) {
+  String text;
+  switch (OutputFolderProblem(Folder)) {
+    case ofpNone:
+      return false;
+    case ofpOptical:
+      text = OpticalText;
+      break;
+    case ofpUnwritable:
+      text = Format("The folder \"%s\" cannot be written. Please select another output folder.", {Folder});
+      break;
+  }
+  MessageBoxW(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONINFORMATION);
+  return true;
 }
 
 String TfrmOption::InputFolder() {
@@ -380,10 +404,7 @@ void TfrmOption::btnOutPathClick(TObject*) {
   TEdit& out = Named<TEdit>("edtOutPath");
   String folder = IncludeTrailingPathDelimiter(out.Text() != FSSameAsInput ? out.Text() : InputFolder());
   if (!ChooseFolder || !ChooseFolder(Tlocalestrings.Select_Output_Folder, folder)) return;
-  if (OutputFolderRefused(folder)) {
-    MessageBoxW(Handle(), Tlocalestrings.CDROM2.c_str(), Application->Title().c_str(), MB_OK | MB_ICONINFORMATION);
-    return;
-  }
+  if (RefuseOutputFolder(folder, Tlocalestrings.CDROM2)) return;
   out.SetTextValue(IncludeTrailingPathDelimiter(folder));
 }
 
@@ -475,6 +496,7 @@ void TfrmOption::BuildOutputOptions(TOutputOptions& Options) {
   env.SameAsInput = FSSameAsInput;
   env.WaterMarkFile = WaterMarkFile;
   if (NameHeld) env.NameHeld = NameHeld;
+  env.Log = OnLog;
   ::BuildOutputOptions(choices, SourceFacts(), env, Options);
   // The disc formats may have switched the norm from "Auto" to "PAL".
   Named<TRadioGroup>("grpNorm").SetItemIndex(choices.Norm);

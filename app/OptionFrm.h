@@ -35,6 +35,8 @@ class TfrmOption : public TFormlocal {
   // The folder dialog, starting at Folder: true with Folder chosen. The
   // window that makes the dialog provides it (tests answer it themselves).
   std::function<bool(const String& Caption, String& Folder)> ChooseFolder;
+  // A line for the program's log.
+  std::function<void(const String&)> OnLog;
   // The watermark chooser starting in InitialDir: true with FileName chosen.
   std::function<bool(const String& InitialDir, String& FileName)> ChooseWatermark;
 
@@ -44,6 +46,9 @@ class TfrmOption : public TFormlocal {
   void ShowPreview();
   TSourceFacts SourceFacts();
   String InputFolder();
+  // Shows why Folder cannot take the outputs (OpticalText for an optical
+  // drive) and answers true; false when it can.
+  bool RefuseOutputFolder(const String& Folder, const String& OpticalText);
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);

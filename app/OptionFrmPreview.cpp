@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "app/ConverterText.h"
 #include "platform/os/Files.h"
@@ -186,13 +187,23 @@ TRect FittedRect(int SW, int SH, int DW, int DH) {
 }
 
 bool IsNumericKey(char32_t Key) {
-  return Key == 8 || (Key >= U'0' && Key <= U'9');
+  const bool control = Key < 0x20 || (Key >= 0x7F && Key < 0xA0);
+  return control || (Key >= U'0' && Key <= U'9');
 }
 
-bool OutputFolderRefused(const String& Folder) {
-  if (GetDriveType(Folder) == DRIVE_CDROM) return true;
+bool FolderTakesFiles(const String& Folder) {
+  String probe = IncludeTrailingPathDelimiter(Folder) + ".tarnwick-probe-XXXXXX";
+  const int fd = mkstemp(probe.data());
+  if (fd < 0) return false;
+  close(fd);
+  unlink(probe.c_str());
+  return true;
+}
+
+TOutputFolderProblem OutputFolderProblem(const String& Folder) {
+  if (GetDriveType(Folder) == DRIVE_CDROM) return ofpOptical;
+  if (!DirectoryExists(Folder)) return ofpNone;
   TMountInfo mount;
-  if (FindMount(Folder, mount) && mount.ReadOnly) return true;
-  // A folder that exists but takes no new files from this user.
-  return DirectoryExists(Folder) && access(Folder.c_str(), W_OK | X_OK) != 0;
+  if (FindMount(Folder, mount) && mount.ReadOnly) return ofpUnwritable;
+  return FolderTakesFiles(Folder) ? ofpNone : ofpUnwritable;
 }

@@ -139,9 +139,18 @@ class TPreviewCore {
 // left and right. Empty for a picture without area.
 TRect FittedRect(int SW, int SH, int DW, int DH);
 
-// The numeric edits take backspace and the digits only.
+// The numeric edits refuse printable keys other than the digits; control
+// keys (backspace, select all, copy, cut, paste, undo) are editing, not text.
 bool IsNumericKey(char32_t Key);
 
-// Whether an output folder cannot take the outputs: it is on an optical
-// drive or a read-only mount, or this user cannot write into it.
-bool OutputFolderRefused(const String& Folder);
+// Why an output folder cannot take the outputs.
+enum TOutputFolderProblem {
+  ofpNone,
+  ofpOptical,     // on an optical drive
+  ofpUnwritable,  // on a read-only mount, or no file can be made in it
+};
+// A folder that does not exist is no problem here: the encoder reports it.
+TOutputFolderProblem OutputFolderProblem(const String& Folder);
+// Whether a file can be made in Folder (an existing folder): a real attempt,
+// since permission bits do not tell for every user or file system.
+bool FolderTakesFiles(const String& Folder);

@@ -106,7 +106,67 @@ TFrameSize ParseFrameSize(std::string_view Text) {
   return size;
 }
 
+// A whole number as the numeric edits take it: decimal digits that fit an int.
+bool WholeNumber(const String& Text, int& Value) {
+  const String t = Trim(Text);
+  if (t.empty() || t.size() > 9) return false;
+  for (const char ch : t)
+    if (ch < '0' || ch > '9') return false;
+  Value = std::stoi(t);
+  return true;
+}
+
+struct TNumberField {
+  const char* Edit;
+  const char* Title;
+  String TOptionChoices::*Text;
+  bool TOptionChoices::*On;  // the check box that puts it to use; null: always used
+};
+const TNumberField NumberFields[] = {
+    {"edtVideoBitRate", "Video bit rate", &TOptionChoices::VideoBitRate, nullptr},
+    {"edtAudioBitRate", "Audio bit rate", &TOptionChoices::AudioBitRate, nullptr},
+    {"edtAudioVolume", "Volume", &TOptionChoices::AudioVolume, &TOptionChoices::AudioVolumeOn},
+    {"edtRotate", "Rotation angle", &TOptionChoices::Rotate, &TOptionChoices::RotateOn},
+    {"edtCropTop", "Crop top", &TOptionChoices::CropTop, &TOptionChoices::Crop},
+    {"edtCropBottom", "Crop bottom", &TOptionChoices::CropBottom, &TOptionChoices::Crop},
+    {"edtCropLeft", "Crop left", &TOptionChoices::CropLeft, &TOptionChoices::Crop},
+    {"edtCropRight", "Crop right", &TOptionChoices::CropRight, &TOptionChoices::Crop},
+    {"edtPadTop", "Pad top", &TOptionChoices::PadTop, &TOptionChoices::Pad},
+    {"edtPadBottom", "Pad bottom", &TOptionChoices::PadBottom, &TOptionChoices::Pad},
+    {"edtPadLeft", "Pad left", &TOptionChoices::PadLeft, &TOptionChoices::Pad},
+    {"edtPadRight", "Pad right", &TOptionChoices::PadRight, &TOptionChoices::Pad},
+};
+
 }  // namespace
+
+TChoiceProblem CheckChoices(const TOptionChoices& c, const TSourceFacts& s) {
+  bool blankCrop = false;
+  for (const TNumberField& f : NumberFields) {
+    if (f.On && !(c.*f.On)) continue;
+    const String& text = c.*f.Text;
+    int value = 0;
+    if (Trim(text).empty()) {
+      blankCrop = blankCrop || f.On == &TOptionChoices::Crop;
+      continue;
+    }
+    if (!WholeNumber(text, value))
+      return {f.Edit, Format("%s: \"%s\" is not a whole number.", {String(f.Title), Trim(text)})};
+  }
+  // A blank crop edit unchecks the crop when the dialog closes.
+  if (!c.Crop || blankCrop || s.VideoStreamIndex < 0) return {};
+  const int t = EditInt(c.CropTop), b = EditInt(c.CropBottom), l = EditInt(c.CropLeft), r = EditInt(c.CropRight);
+  if (!(t > 0 || b > 0 || l > 0 || r > 0)) return {};
+  // The builder keeps cropped sizes even: less than two pixels is no picture.
+  if (s.VideoWidth > 0 && int64_t(s.VideoWidth) - l - r < 2)
+    return {l >= r ? "edtCropLeft" : "edtCropRight",
+            Format("Crop left and right: %d + %d pixels leave nothing of a picture %d pixels wide.",
+                   {l, r, s.VideoWidth})};
+  if (s.VideoHeight > 0 && int64_t(s.VideoHeight) - t - b < 2)
+    return {t >= b ? "edtCropTop" : "edtCropBottom",
+            Format("Crop top and bottom: %d + %d pixels leave nothing of a picture %d pixels high.",
+                   {t, b, s.VideoHeight})};
+  return {};
+}
 
 bool IsNumberText(std::string_view Text) {
   if (Text.empty() || Text.size() > 12 || Text.front() == '.') return false;
@@ -201,7 +261,15 @@ void BuildOutputOptions(TOptionChoices& c, const TSourceFacts& s, const TBuildEn
   String sampleRate = c.AudioSampleRate > 0 ? ItemText(AudioSampleRateItems, c.AudioSampleRate) : String();
   String frameSize;
   if (c.FrameSize == 1) {
-    frameSize = IntToStr(EvenDown(s.FrameWidth / 2)) + "x" + IntToStr(EvenDown(s.FrameHeight / 2));
+    // Without a decoded picture the stream's own size serves; without either
+    // the size is left as it is.
+    const bool decoded = s.FrameWidth >= 4 && s.FrameHeight >= 4;
+    const int w = decoded ? s.FrameWidth : s.VideoWidth, h = decoded ? s.FrameHeight : s.VideoHeight;
+    if (w >= 4 && h >= 4) {
+      frameSize = IntToStr(EvenDown(w / 2)) + "x" + IntToStr(EvenDown(h / 2));
+    } else if (hasVideo && Env.Log) {
+      Env.Log("Half - Size: the picture's size is not known, the size stays unchanged.");
+    }
   } else if (c.FrameSize >= 2) {
     const String item = ItemText(FrameSizeItems, c.FrameSize);
     frameSize = item.substr(0, item.find(' '));

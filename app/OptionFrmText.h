@@ -86,6 +86,8 @@ struct TBuildEnv {
   std::function<bool(const String&)> NameHeld;
   std::function<bool(const char*)> EncoderExists;
   int ProcessorCount = 1;
+  // A line for the program's log (what the builder chose in the user's stead).
+  std::function<void(const String&)> Log;
 };
 // Files on disk, encoders of the loaded libraries, the machine's processors;
 // nothing held by other rows.
@@ -96,6 +98,17 @@ void BuildInputOptions(const TOptionChoices& Choices, const TSourceFacts& Source
 // dialog shows it afterwards.
 void BuildOutputOptions(TOptionChoices& Choices, const TSourceFacts& Source, const TBuildEnv& Env,
                         TOutputOptions& Options);
+
+// An edit whose value the builder cannot use: its name in the dialog and a
+// message naming the field. An empty Edit: every value is usable.
+struct TChoiceProblem {
+  String Edit;
+  String Message;
+};
+// Checks the numeric edits that take part in the option text: each holds a
+// whole number (blank ones get their defaults back when the dialog closes),
+// and a crop leaves some picture.
+TChoiceProblem CheckChoices(const TOptionChoices& Choices, const TSourceFacts& Source);
 
 // Text of a numeric edit usable in option text: decimal digits with at most
 // one point, not empty, not starting with the point.

@@ -17,6 +17,8 @@ constexpr UINT kNewDialogStyle = 0x0040;
 constexpr UINT kNoNewFolderButton = 0x0200;
 constexpr UINT kBrowseIncludeFiles = 0x4000;
 constexpr UINT kShareable = 0x8000;
+// Beyond this a path is not a folder anyone chose.
+constexpr size_t kLongestPath = 1 << 20;
 
 }  // namespace
 
@@ -47,7 +49,7 @@ class TSelectDirCallback {
  public:
   TSelectDirCallback(const String& _Directory, TWinControl* _Parent) : FDirectory(_Directory), FParent(_Parent) {}
 
-  int Notice(HWND Wnd, UINT Msg) {
+  int Notice(HWND Wnd, UINT Msg, LPARAM Typed) {
     switch (Msg) {
       case BFFM_INITIALIZED:
         if (!FWnd) {
@@ -67,6 +69,13 @@ class TSelectDirCallback {
           PostSelection();
         }
         return 0;
+      case BFFM_VALIDATEFAILEDA:
+      case BFFM_VALIDATEFAILEDW: {
+        // A typed name that is no folder: say so and keep the browser open.
+        const String typed = Typed ? String(reinterpret_cast<const char*>(Typed)) : String();
+        MessageBoxW(Wnd, Format(InvalidPathText, {typed}).c_str(), nullptr, MB_OK | MB_ICONERROR);
+        return 1;
+      }
       default:
         return 0;
     }
@@ -126,8 +135,8 @@ class TSelectDirCallback {
   bool FSelectionRepeated = false;
 };
 
-int BrowseCallback(HWND Wnd, UINT Msg, LPARAM, LPARAM Data) {
-  return reinterpret_cast<TSelectDirCallback*>(Data)->Notice(Wnd, Msg);
+int BrowseCallback(HWND Wnd, UINT Msg, LPARAM LParam, LPARAM Data) {
+  return reinterpret_cast<TSelectDirCallback*>(Data)->Notice(Wnd, Msg, LParam);
 }
 
 }  // namespace
@@ -152,8 +161,11 @@ bool SelectFolder(const String& Caption, const String& Root, String& Directory, 
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
   if (root) ILFree(root);
   if (!chosen) return false;
+  // Folder names have no length limit here: the buffer grows until the path fits.
   std::vector<char> path(MAX_PATH * 2, '\0');
-  const bool ok = SHGetPathFromIDListW(chosen, path.data());
+  bool ok = false;
+  while (!(ok = SHGetPathFromIDListEx(chosen, path.data(), DWORD(path.size()), 0)) && path.size() < kLongestPath)
+    path.resize(path.size() * 2);
   ILFree(chosen);
   if (!ok) return false;
   Directory = IncludeTrailingPathDelimiter(String(path.data()));

@@ -14,6 +14,10 @@ UINT BrowseFlags(TSelectDirExtOpts Options);
 // (halves truncated), keeping its size.
 TPoint CentredPosition(const TRect& Reference, const TRect& Browser);
 
+// The error shown when a typed name is not a folder (with the validation
+// option); %s: the typed name.
+inline constexpr const char* InvalidPathText = "\"%s\" is not a valid path.";
+
 // Shows the folder browser with Caption. Root (a folder) limits what can be
 // chosen; an empty one is the whole tree. Directory is the folder selected at
 // first (emptied when it does not exist); true when the user chose one, which

@@ -1,5 +1,6 @@
 #include "platform/os/System.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sched.h>
 #include <signal.h>
@@ -11,7 +12,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -273,7 +277,37 @@ bool SetEnvironmentVariable(const String& name, const String& value) {
 
 bool UnsetEnvironmentVariable(const String& name) { return !name.empty() && unsetenv(name.c_str()) == 0; }
 
-bool ShellOpen(const String& path) {
+namespace {
+
+std::mutex& OpenerLock() {
+  static std::mutex lock;
+  return lock;
+}
+String& Opener() {
+  static String opener = "xdg-open";
+  return opener;
+}
+
+// What a failed opener said: its error output's last lines, else its status.
+String OpenerFailure(int status, const String& errors) {
+  String text = errors;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  constexpr size_t kMost = 1000;
+  if (text.size() > kMost) text = "..." + text.substr(text.size() - kMost);
+  if (!text.empty()) return text;
+  if (WIFEXITED(status)) return "the opener exited with status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return "the opener was ended by signal " + std::to_string(WTERMSIG(status));
+  return "the opener failed";
+}
+
+}  // namespace
+
+void SetShellOpener(const String& program) {
+  std::lock_guard lock(OpenerLock());
+  Opener() = program.empty() ? String("xdg-open") : program;
+}
+
+bool ShellOpen(const String& path, TShellOpenFailed onFailed) {
   if (path.empty()) return false;
   String target = path;
   if (!LooksLikeUrl(path)) {
@@ -281,23 +315,51 @@ bool ShellOpen(const String& path) {
     if (stat(path.c_str(), &st) != 0) return false;
     target = ExpandFileName(path);  // absolute, so that it cannot be read as an option
   }
+  String program;
+  {
+    std::lock_guard lock(OpenerLock());
+    program = Opener();
+  }
+  // The opener's error output comes back through a pipe, for the failure's reason.
+  int errPipe[2] = {-1, -1};
+  if (pipe2(errPipe, O_CLOEXEC) != 0) errPipe[0] = errPipe[1] = -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (errPipe[1] >= 0) posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
-  char program[] = "xdg-open";
-  char* argv[] = {program, target.data(), nullptr};
+  char* argv[] = {program.data(), target.data(), nullptr};
   pid_t pid = 0;
-  int rc = posix_spawnp(&pid, program, nullptr, &attr, argv, environ);
+  const int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv, environ);
   posix_spawnattr_destroy(&attr);
-  if (rc != 0) return false;
-  // The opener may outlive the call; reap it in the background so it leaves no zombie.
-  std::thread([pid] {
-    int status;
+  posix_spawn_file_actions_destroy(&actions);
+  if (errPipe[1] >= 0) close(errPipe[1]);
+  if (rc != 0) {
+    if (errPipe[0] >= 0) close(errPipe[0]);
+    if (onFailed) onFailed(program + ": " + strerror(rc));
+    return false;
+  }
+  // The opener may outlive the call; reap it in the background so it leaves
+  // no zombie. Programs it starts may keep the pipe open: read only what is
+  // there once it ended.
+  std::thread([pid, fd = errPipe[0], onFailed = std::move(onFailed)] {
+    int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    String errors;
+    if (fd >= 0) {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+      char buf[4096];
+      ssize_t n;
+      while ((n = read(fd, buf, sizeof buf)) > 0 && errors.size() < 65536) errors.append(buf, size_t(n));
+      close(fd);
+    }
+    const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!ok && onFailed) onFailed(OpenerFailure(status, errors));
   }).detach();
   return true;
 }

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <functional>
 // System services: known folders, drive types, processor count, the user's
 // language, the environment and opening files with the desktop's programs.
 
@@ -84,7 +86,16 @@ String GetEnvironmentVariable(const String& name);
 bool SetEnvironmentVariable(const String& name, const String& value);
 bool UnsetEnvironmentVariable(const String& name);
 
+// Told why the opener failed: it could not be started, or it exited with a
+// non-zero status (the reason is then what it wrote to its error output, or
+// its exit status). Called on the calling thread when it could not start,
+// else on a thread of its own.
+using TShellOpenFailed = std::function<void(const String& reason)>;
+
 // Opens a file, a folder or a URL with the desktop's default program
 // (xdg-open, started directly, never through a shell). Returns at once: true
 // when the file exists (URLs are not checked) and the opener was started.
-bool ShellOpen(const String& path);
+bool ShellOpen(const String& path, TShellOpenFailed onFailed = nullptr);
+// The opener ShellOpen starts, looked up on PATH ("xdg-open" unless set; an
+// empty name restores it).
+void SetShellOpener(const String& program);

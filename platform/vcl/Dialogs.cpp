@@ -587,7 +587,11 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* bi) {
 }
 
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, char* path) {
-  if (!pidl || !path || !IssuedLists().count(pidl) || pidl->Path.size() + 1 > MAX_PATH * 2) return FALSE;
+  return SHGetPathFromIDListEx(pidl, path, MAX_PATH * 2, 0);
+}
+
+BOOL SHGetPathFromIDListEx(PCIDLIST_ABSOLUTE pidl, char* path, DWORD cchPath, int) {
+  if (!pidl || !path || !IssuedLists().count(pidl) || pidl->Path.size() + 1 > cchPath) return FALSE;
   memcpy(path, pidl->Path.c_str(), pidl->Path.size() + 1);
   return TRUE;
 }

@@ -107,6 +107,9 @@ constexpr UINT BFFM_SETSELECTIONW = WM_USER + 103;  // wParam TRUE: lParam is a 
 PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* bi);
 // Copies the item list's path (UTF-8, at most MAX_PATH * 2 bytes with the NUL).
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, char* path);
+// The same into a buffer of cchPath bytes; FALSE when the path with its NUL
+// does not fit (a longer buffer then takes it). flags: 0.
+BOOL SHGetPathFromIDListEx(PCIDLIST_ABSOLUTE pidl, char* path, DWORD cchPath, int flags);
 // The item list of an existing file or folder.
 HRESULT SHParseDisplayName(const char* name, void* bindContext, PIDLIST_ABSOLUTE* pidl, uint32_t attributesIn,
                            uint32_t* attributesOut);

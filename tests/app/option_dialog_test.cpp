@@ -10,6 +10,7 @@
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
+#include "platform/os/Threads.h"
 #include "tests/app/AppWindowTest.h"
 
 namespace {
@@ -117,6 +118,73 @@ TEST_F(OptionDialogTest, PreviewMarksKeysAndDefaults) {
   dialog->SetPreviewDecoder(&decoder);
   EXPECT_EQ(Named<TEdit>(dialog, "edtStartTime").Text(), "N/A");
   EXPECT_FALSE(Named<TCheckBox>(dialog, "chkCutClip").Enabled());
+}
+
+// Control keys edit; only printable keys other than digits are refused.
+TEST_F(OptionDialogTest, EditingKeysPassTheNumericFilter) {
+  dialog->Show();
+  TEdit& rate = Named<TEdit>(dialog, "edtVideoBitRate");
+  rate.SetFocus();
+  Headless().ClearMessageBoxes();
+  InjectChar(char32_t(1));  // Ctrl+A: select all
+  Application->ProcessMessages();
+  EXPECT_TRUE(Headless().MessageBoxes().empty());
+  EXPECT_EQ(rate.SelLength(), 4);
+  InjectChar(U'8');  // replaces the selection
+  InjectChar(char32_t(8));
+  InjectChar(U'9');
+  Application->ProcessMessages();
+  EXPECT_EQ(rate.Text(), "9");
+  EXPECT_TRUE(Headless().MessageBoxes().empty());
+  InjectChar(U'k');
+  Application->ProcessMessages();
+  ASSERT_EQ(Headless().MessageBoxes().size(), 1u);
+  EXPECT_EQ(rate.Text(), "9");
+  dialog->Close();
+}
+
+// OK refuses a value the option text cannot take, or an output folder that
+// takes no files: a message naming it, the focus on it, the dialog open.
+TEST_F(OptionDialogTest, OkRefusesWhatCannotBeConverted) {
+  TStepDecoder decoder;
+  dialog->ClearFrameView(true);
+  dialog->SetPreviewDecoder(&decoder);
+  TEdit& rate = Named<TEdit>(dialog, "edtVideoBitRate");
+  TEdit& out = Named<TEdit>(dialog, "edtOutPath");
+  std::vector<String> texts;
+  std::vector<bool> focused;
+  std::function<void()> steps[] = {
+      [&] {
+        rate.SetTextValue("800abc");  // pasted
+        Named<TButton>(dialog, "btnOk").Click();
+      },
+      [&] {
+        focused.push_back(rate.Focused());
+        rate.SetTextValue("800");
+        out.SetTextValue("/proc/self/");
+        Named<TButton>(dialog, "btnOk").Click();
+      },
+      [&] {
+        focused.push_back(Named<TButton>(dialog, "btnOutPath").Focused());
+        out.SetTextValue(dialog->FSSameAsInput);
+        Named<TButton>(dialog, "btnOk").Click();
+      },
+  };
+  Headless().ClearMessageBoxes();
+  size_t next = 0;
+  std::function<void()> run = [&] {
+    if (next < std::size(steps)) steps[next++]();
+    if (next < std::size(steps)) QueueInMainThread(run);
+  };
+  QueueInMainThread(run);
+  EXPECT_EQ(dialog->ShowModal(), mrOk);
+  EXPECT_EQ(next, std::size(steps));
+  for (const auto& box : Headless().MessageBoxes()) texts.push_back(box.Text);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Video bit rate: \"800abc\" is not a whole number.");
+  EXPECT_EQ(texts[1], "The folder \"/proc/self/\" cannot be written. Please select another output folder.");
+  EXPECT_EQ(focused, (std::vector<bool>{true, true}));
+  EXPECT_EQ(rate.Text(), "800");
 }
 
 }  // namespace

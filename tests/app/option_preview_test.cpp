@@ -219,8 +219,13 @@ TEST(OptionPreviewTest, FittedPictureAndKeys) {
     EXPECT_EQ(r.Right, c.r.Right) << c.sw;
     EXPECT_EQ(r.Bottom, c.r.Bottom) << c.sw;
   }
-  for (char32_t k : {U'0', U'9', char32_t(8)}) EXPECT_TRUE(IsNumericKey(k));
-  for (char32_t k : {U'-', U'a', U'.', U' ', char32_t(0x0661)}) EXPECT_FALSE(IsNumericKey(k));
+  // Digits, and the control keys of editing: backspace, select all, copy,
+  // paste, cut, undo.
+  for (char32_t k : {U'0', U'9', char32_t(8), char32_t(1), char32_t(3), char32_t(0x16), char32_t(0x18),
+                     char32_t(0x1A), char32_t(0x7F)})
+    EXPECT_TRUE(IsNumericKey(k)) << unsigned(k);
+  for (char32_t k : {U'-', U'a', U'.', U' ', char32_t(0x0661), char32_t(0x25A1)})
+    EXPECT_FALSE(IsNumericKey(k)) << unsigned(k);
 }
 
 }  // namespace
@@ -230,13 +235,19 @@ namespace {
 TEST(OptionPreviewTest, OutputFoldersThatCannotTakeFiles) {
   const String dir = GetTempDir() + "tarnwick-out-" + IntToStr(getpid());
   ASSERT_TRUE(ForceDirectories(dir));
-  EXPECT_FALSE(OutputFolderRefused(dir));
+  EXPECT_EQ(OutputFolderProblem(dir), ofpNone);
+  EXPECT_TRUE(RemoveDir(dir)) << "the probe left nothing behind";
+  ASSERT_TRUE(ForceDirectories(dir));
   chmod(dir.c_str(), 0555);
   if (geteuid() != 0) {
-    EXPECT_TRUE(OutputFolderRefused(dir));  // root writes anywhere
+    EXPECT_EQ(OutputFolderProblem(dir), ofpUnwritable);  // root writes anywhere
   }
   chmod(dir.c_str(), 0755);
   RemoveDir(dir);
+  // No file can be made here, not even by root, though the mount is writable.
+  EXPECT_EQ(OutputFolderProblem("/proc/self/"), ofpUnwritable);
+  // A missing folder is the encoder's to report.
+  EXPECT_EQ(OutputFolderProblem(dir + "/gone/"), ofpNone);
 }
 
 }  // namespace

@@ -86,6 +86,16 @@ class OptionTextMediaTest : public EncodeTest {
     return Path(Name);
   }
 
+  // What the decoder tells of a 96 x 64 clip.
+  static TSourceFacts SmallClipFacts(const String& Input) {
+    TSourceFacts facts;
+    facts.FileName = Input;
+    facts.VideoStreamIndex = 0;
+    facts.VideoWidth = facts.FrameWidth = 96;
+    facts.VideoHeight = facts.FrameHeight = 64;
+    return facts;
+  }
+
   void ExpectStreams(const String& Output, bool Video, bool Audio) {
     TFFDecoder decoder(nullptr);
     ASSERT_TRUE(decoder.LoadFile(Output)) << Output << ": " << decoder.LastErrMsg();
@@ -125,11 +135,7 @@ TEST_F(OptionTextMediaTest, WatermarkNamesAreEscaped) {
                                  "color=c=red:size=16x16:duration=0.04", "-frames:v 1 -f image2 -update 1");
   ASSERT_TRUE(std::filesystem::exists(mark));
   const String input = MakeFixture("clip.mkv", "testsrc=size=96x64:rate=25:duration=0.4");
-  TSourceFacts facts;
-  facts.FileName = input;
-  facts.VideoStreamIndex = 0;
-  facts.VideoWidth = facts.FrameWidth = 96;
-  facts.VideoHeight = facts.FrameHeight = 64;
+  const TSourceFacts facts = SmallClipFacts(input);
   TBuildEnv env = DefaultBuildEnv();
   env.SameAsInput = "<same as input>";
   env.WaterMarkFile = mark;
@@ -149,6 +155,45 @@ TEST_F(OptionTextMediaTest, WatermarkNamesAreEscaped) {
   ASSERT_FALSE(log.Notices.empty());
   EXPECT_TRUE(log.Notices.front().Finished) << log.Notices.front().ExceptionMsg;
   ExpectStreams(out.FileName, true, false);
+}
+
+// The disc formats' encoders refuse a video rate outside the target's range
+// (VCD exactly 1150k, DVD at most 9000k): the user's rate is brought into it,
+// and every rate typed converts.
+TEST_F(OptionTextMediaTest, DiscFormatsConvertWithTheUsersBitRate) {
+  const TSourceFacts facts =
+      SmallClipFacts(MakeFixture("disc.mkv", "testsrc=size=96x64:rate=25:duration=0.4"));
+  TBuildEnv env = DefaultBuildEnv();
+  env.SameAsInput = "<same as input>";
+  struct Case {
+    int Format;
+    const char* Rate;
+    const char* Sent;
+  } cases[] = {{0, "1500", "1150"}, {0, "800", "1150"}, {1, "12000", "9000"}, {1, "1500", "1500"}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(String(FormatItems[k.Format]) + " at " + k.Rate);
+    TOptionChoices c;
+    c.Format = k.Format;
+    c.VideoBitRate = k.Rate;
+    c.OutPath = env.SameAsInput;
+    c.Overwrite = true;
+    TInputOptions in;
+    TOutputOptions out;
+    BuildOutputOptions(c, facts, env, out);
+    BuildInputOptions(c, facts, in);
+    EXPECT_NE(out.Options.find(String("-b:v ") + k.Sent + "k"), String::npos) << out.Options;
+    TRAZeredov encoder(nullptr);
+    TNoticeLog log;
+    log.Attach(encoder);
+    ASSERT_EQ(encoder.AddTask(in.FileName, in.Options), 0) << encoder.LastErrMsg();
+    ASSERT_GE(encoder.SetOutput(0, out.FileName, out.Options + " -threads 1"), 0)
+        << encoder.LastErrMsg() << out.Options;
+    encoder.Start(1);
+    ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+    ASSERT_FALSE(log.Notices.empty());
+    EXPECT_TRUE(log.Notices.front().Finished && !log.Notices.front().Exception) << log.Notices.front().ExceptionMsg;
+    ExpectStreams(out.FileName, true, false);
+  }
 }
 
 }  // namespace

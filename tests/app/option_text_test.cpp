@@ -47,6 +47,7 @@ class OptionTextTest : public ::testing::Test {
     env.NameHeld = [this](const String& n) { return Held.count(n) > 0; };
     env.EncoderExists = [](const char*) { return false; };
     env.ProcessorCount = 4;
+    env.Log = [this](const String& Line) { Logged.push_back(Line); };
     if (c.OutPath.empty()) c.OutPath = SameAsInput;
     TInputOptions in;
     TOutputOptions out;
@@ -57,6 +58,7 @@ class OptionTextTest : public ::testing::Test {
   }
   std::set<String> Existing, Held;
   String WaterMark;
+  std::vector<String> Logged;
 };
 
 const TCase Cases[] = {
@@ -137,6 +139,18 @@ const TCase Cases[] = {
        s.FrameHeight = 362;
      },
      "", " -b:a 320k -b:v 1500k -r 30 -vf \"scale=320:180\" -sn", "_(new).avi"},
+    {"half size without a decoded picture takes the stream's size",
+     [](TOptionChoices& c, TSourceFacts& s) {
+       c.FrameSize = 1;
+       s.FrameWidth = s.FrameHeight = 0;
+     },
+     "", " -b:a 320k -b:v 1500k -r 30 -vf \"scale=320:240\" -sn", "_(new).avi"},
+    {"half size of no known size leaves the size",
+     [](TOptionChoices& c, TSourceFacts& s) {
+       c.FrameSize = 1;
+       s.FrameWidth = s.FrameHeight = s.VideoWidth = s.VideoHeight = 0;
+     },
+     "", " -b:a 320k -b:v 1500k -r 30 -sn", "_(new).avi"},
     {"odd source gets an even scale", [](TOptionChoices&, TSourceFacts& s) { s.VideoWidth = 321; }, "",
      " -b:a 320k -b:v 1500k -r 30 -vf \"scale=320:480\" -sn", "_(new).avi"},
     {"no picture: no scale, crop or pad",
@@ -166,15 +180,15 @@ const TCase Cases[] = {
        c.Rotate = " 90 ";
      },
      "", " -b:a 320k -b:v 1500k -r 30 -vf \"rotate=1.5707963267949\" -sn", "_(new).avi"},
-    {"bit rates and volume must be numbers",
+    {"bit rates and volume as typed",
      [](TOptionChoices& c, TSourceFacts&) {
-       c.AudioBitRate = "128 -y";
-       c.VideoBitRate = " 2500.5 ";
+       c.AudioBitRate = "128";
+       c.VideoBitRate = " 2500 ";
        c.AudioVolumeOn = true;
        c.AudioVolume = "512";
        c.AspectRatio = 2;
      },
-     "", " -b:a 320k -b:v 2500.5k -vol 512 -aspect 16:9 -r 30 -sn", "_(new).avi"},
+     "", " -b:a 128k -b:v 2500k -vol 512 -aspect 16:9 -r 30 -sn", "_(new).avi"},
     {"clip marks keep their milliseconds",
      [](TOptionChoices& c, TSourceFacts& s) {
        c.CutClip = true;
@@ -218,6 +232,95 @@ TEST_F(OptionTextTest, ChoicesGiveTheirTextsUnderBothSeparators) {
     }
   }
   FormatSettings() = saved;
+}
+
+TEST_F(OptionTextTest, AnUnknownHalfSizeIsLogged) {
+  TOptionChoices c;
+  c.FrameSize = 1;
+  TSourceFacts s = VideoSource();
+  Build(c, s);
+  EXPECT_TRUE(Logged.empty());
+  s.FrameWidth = s.FrameHeight = s.VideoWidth = s.VideoHeight = 0;
+  Build(c, s);
+  ASSERT_EQ(Logged.size(), 1u);
+  EXPECT_NE(Logged[0].find("Half - Size"), String::npos) << Logged[0];
+}
+
+// What the dialog refuses on OK: values that are not whole numbers, and a
+// crop that leaves no picture; edits that take no part are not looked at.
+TEST_F(OptionTextTest, ChoicesTheBuilderCannotUse) {
+  struct Case {
+    const char* Title;
+    std::function<void(TOptionChoices&)> Choose;
+    const char* Edit;     // "" when accepted
+    const char* Message;  // part of the message
+  } cases[] = {
+      {"defaults", [](TOptionChoices&) {}, "", ""},
+      {"pasted letters", [](TOptionChoices& c) { c.VideoBitRate = "800abc"; }, "edtVideoBitRate",
+       "Video bit rate: \"800abc\" is not a whole number."},
+      {"a fraction", [](TOptionChoices& c) { c.AudioBitRate = "12.5"; }, "edtAudioBitRate", "Audio bit rate"},
+      {"an option after the volume",
+       [](TOptionChoices& c) {
+         c.AudioVolumeOn = true;
+         c.AudioVolume = "256 -map 0:9";
+       },
+       "edtAudioVolume", "Volume: \"256 -map 0:9\""},
+      {"volume not in use", [](TOptionChoices& c) { c.AudioVolume = "x"; }, "", ""},
+      {"negative angle",
+       [](TOptionChoices& c) {
+         c.RotateOn = true;
+         c.Rotate = "-30";
+       },
+       "edtRotate", "Rotation angle"},
+      {"blank comes back as the default", [](TOptionChoices& c) { c.VideoBitRate = " "; }, "", ""},
+      {"too long for a number", [](TOptionChoices& c) { c.VideoBitRate = "99999999999"; }, "edtVideoBitRate", ""},
+      {"crop leaving no width",
+       [](TOptionChoices& c) {
+         c.Crop = true;
+         c.CropLeft = c.CropRight = "400";
+       },
+       "edtCropLeft", "400 + 400 pixels leave nothing of a picture 640 pixels wide"},
+      {"crop leaving no height",
+       [](TOptionChoices& c) {
+         c.Crop = true;
+         c.CropBottom = "480";
+       },
+       "edtCropBottom", "picture 480 pixels high"},
+      {"crop leaving two pixels",
+       [](TOptionChoices& c) {
+         c.Crop = true;
+         c.CropLeft = "319";
+         c.CropRight = "319";
+       },
+       "", ""},
+      {"crop not in use", [](TOptionChoices& c) { c.CropLeft = c.CropRight = "400"; }, "", ""},
+      {"a blank crop edit unchecks the crop",
+       [](TOptionChoices& c) {
+         c.Crop = true;
+         c.CropLeft = "700";
+         c.CropTop = "";
+       },
+       "", ""},
+      {"pad letters",
+       [](TOptionChoices& c) {
+         c.Pad = true;
+         c.PadTop = "4px";
+       },
+       "edtPadTop", "Pad top"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.Title);
+    TOptionChoices c;
+    k.Choose(c);
+    const TChoiceProblem p = CheckChoices(c, VideoSource());
+    EXPECT_EQ(p.Edit, k.Edit);
+    EXPECT_NE(p.Message.find(k.Message), String::npos) << p.Message;
+  }
+  // Without a picture a crop is not used.
+  TOptionChoices c;
+  c.Crop = true;
+  c.CropLeft = "900";
+  EXPECT_EQ(CheckChoices(c, TSourceFacts()).Edit, "");
 }
 
 TEST_F(OptionTextTest, TheNormSwitchStaysInTheDialog) {
