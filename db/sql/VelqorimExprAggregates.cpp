@@ -149,22 +149,11 @@ TVelqorimExprNodeSubquery::TVelqorimExprNodeSubquery(bool MustHaveOneField, bool
       FMustHaveOneRow(MustHaveOneRow),
       LDataset(Dataset),
       LLexer(Lexer) {
-  FCommandNo = Lexer->CurrentCommandNo;
-  FTokenNo = Lexer->GetCurrentTokenNo();
-  {
-    auto parsed = ParseQuery();  // checks the text and leaves the lexer after it
-  }
-  const int afterCommand = LLexer->CurrentCommandNo, afterToken = LLexer->GetCurrentTokenNo();
-  FCorrelated = !CanBeAssigned(nullptr, nullptr, nullptr, false);
-  LLexer->CurrentCommandNo = afterCommand;
-  LLexer->SetCurrentTokenNo(afterToken);
-}
-
-std::unique_ptr<TVelqorimSubquery> TVelqorimExprNodeSubquery::ParseQuery() {
+  // Parsed here and only here (leaving the lexer after the query): a query
+  // that parsed its nested queries again on every question about it would
+  // cost time exponential in their depth.
   if (!VelqorimSubqueryFactory) throw EABSException(ErrNoSubqueries, "Subqueries are not available here");
-  LLexer->CurrentCommandNo = FCommandNo;
-  LLexer->SetCurrentTokenNo(FTokenNo);
-  return VelqorimSubqueryFactory(*LLexer, LDataset);
+  FSubquery = VelqorimSubqueryFactory(*LLexer, LDataset);
 }
 
 void TVelqorimExprNodeSubquery::AssignCursor(TVelqorimExprCursor* Cursor, TVelqorimAO*, TVelqorimExprCursor*) {
@@ -172,24 +161,23 @@ void TVelqorimExprNodeSubquery::AssignCursor(TVelqorimExprCursor* Cursor, TVelqo
   LCursorRecordBuffer = Cursor ? Cursor->GetCurrentRecordBuffer() : nullptr;
 }
 
+bool TVelqorimExprNodeSubquery::Prepare() {
+  FCorrelated = FSubquery->Prepare(LAO);
+  return FCorrelated;
+}
+
 bool TVelqorimExprNodeSubquery::CanBeAssigned(TVelqorimAO* AO, TVelqorimAO*, TVelqorimExprCursor*, bool) {
-  const int command = LLexer->CurrentCommandNo, token = LLexer->GetCurrentTokenNo();
-  bool applied;
   try {
-    applied = ParseQuery()->AllConditionsApplied(AO);
-  } catch (...) {
-    LLexer->CurrentCommandNo = command;
-    LLexer->SetCurrentTokenNo(token);
-    throw;
+    FSubquery->Prepare(AO);
+  } catch (const EABSException&) {
+    return false;
   }
-  LLexer->CurrentCommandNo = command;
-  LLexer->SetCurrentTokenNo(token);
-  return applied;
+  return true;
 }
 
 void TVelqorimExprNodeSubquery::RunSubquery() {
-  if (!FCorrelated && FSubquery) return;
-  FSubquery = ParseQuery();
+  if (!Prepare() && FHasRun) return;
+  FHasRun = false;
   uint8_t* saved = LCursor ? LCursor->GetCurrentRecordBuffer() : nullptr;
   try {
     if (LCursor) LCursor->SetCurrentRecordBuffer(LCursorRecordBuffer);
@@ -205,27 +193,13 @@ void TVelqorimExprNodeSubquery::RunSubquery() {
     }
   } catch (...) {
     if (LCursor) LCursor->SetCurrentRecordBuffer(saved);
-    FSubquery.reset();
     throw;
   }
+  FHasRun = true;
 }
-
-namespace {
-
-// Frees a correlated query object on every way out of an operation.
-struct TCorrelatedRelease {
-  TVelqorimExprNodeSubquery& node;
-  bool correlated;
-  ~TCorrelatedRelease() {
-    if (correlated) node.FSubquery.reset();
-  }
-};
-
-}  // namespace
 
 TABSVariant* TVelqorimExprNodeSubquery::GetDataValue() {
   RunSubquery();
-  TCorrelatedRelease release{*this, FCorrelated};
   FValue.Clear(FValue.DataType());
   if (FSubquery->First()) FSubquery->GetFieldValue(FValue, 0);
   Value.Assign(FValue, true);
@@ -234,7 +208,6 @@ TABSVariant* TVelqorimExprNodeSubquery::GetDataValue() {
 
 void TVelqorimExprNodeSubquery::ResetSubqueryFieldValues() {
   RunSubquery();
-  TCorrelatedRelease release{*this, FCorrelated};
   const int n = FSubquery->FieldCount();
   FFieldValues.resize(static_cast<size_t>(std::max(n, 0)));
   for (auto& v : FFieldValues)
@@ -254,13 +227,11 @@ TABSVariant* TVelqorimExprNodeSubquery::GetSubqueryFieldValue(int FieldNo) {
 
 bool TVelqorimExprNodeSubquery::Exists() {
   RunSubquery();
-  TCorrelatedRelease release{*this, FCorrelated};
   return FSubquery->RecordCount() > 0;
 }
 
 bool TVelqorimExprNodeSubquery::IsValueIn(const TABSVariant& Value) {
   RunSubquery();
-  TCorrelatedRelease release{*this, FCorrelated};
   if (FCorrelated) return FSubquery->Locate(Value);
   if (!FPriorResultInitalized || Value.Compare(FPriorValueToCheck, false, false, false) != cmprEqual) {
     FPriorResult = FSubquery->Locate(Value);
@@ -299,7 +270,6 @@ TABSDataOperator NegateOperator(TABSDataOperator Op) {
 bool TVelqorimExprNodeSubquery::QuantifiedCompare(TABSDataOperator Op, TABSQuantifier Quantifier,
                                                   const TABSVariant& Value) {
   RunSubquery();
-  TCorrelatedRelease release{*this, FCorrelated};
   if (FSubquery->RecordCount() == 0) return Quantifier == qALL;
   TABSDataOperator op = MirrorOperator(Op);
   if (Quantifier == qALL) op = NegateOperator(op);
@@ -308,7 +278,11 @@ bool TVelqorimExprNodeSubquery::QuantifiedCompare(TABSDataOperator Op, TABSQuant
 }
 
 TABSAdvancedFieldType TVelqorimExprNodeSubquery::GetDataType() {
-  return ParseQuery()->GetFirstColumnType();
+  Prepare();
+  return FSubquery->GetFirstColumnType();
 }
 
-int TVelqorimExprNodeSubquery::GetDataSize() { return ParseQuery()->GetFirstColumnSize(); }
+int TVelqorimExprNodeSubquery::GetDataSize() {
+  Prepare();
+  return FSubquery->GetFirstColumnSize();
+}

@@ -63,4 +63,8 @@ class TVelqorimAO {
   virtual bool IsGroupBy() const { return false; }
   // Takes the expression as (part of) its filter.
   virtual void SetFilter(std::unique_ptr<TVelqorimExpression> FilterExpr) = 0;
+
+  // Columns of nested queries bound to this operator's current row so far:
+  // a nested query whose building raised it reads the enclosing row.
+  int64_t OuterReferences = 0;
 };

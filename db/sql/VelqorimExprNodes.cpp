@@ -274,7 +274,11 @@ void TVelqorimExprNodeField::AssignAO(TVelqorimAO* AO, TVelqorimAO* ParentQueryA
                                       TVelqorimExprCursor* ParentCursor) {
   LCursor = nullptr;
   LRecordBuffer = nullptr;
-  if (TryAssignAO(AO) || TryAssignAO(ParentQueryAO)) return;
+  if (TryAssignAO(AO)) return;
+  if (TryAssignAO(ParentQueryAO)) {
+    ParentQueryAO->OuterReferences++;
+    return;
+  }
   if (FGetFromParent && ParentCursor) {
     AssignCursor(ParentCursor, ParentQueryAO, ParentCursor);
     if (LCursor) return;

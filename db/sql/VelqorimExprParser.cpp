@@ -12,9 +12,6 @@
 
 namespace {
 
-// Parse depth (a few units per parenthesis level), far below the stack limit.
-constexpr int MaxNesting = 400;
-
 bool IsStringOrDateType(TABSBaseFieldType t) {
   return IsStringBaseFieldType(t) || IsDateTimeBaseFieldType(t);
 }
@@ -85,15 +82,9 @@ class TVelqorimExprParser {
     Next();
   }
 
-  struct DepthGuard {
-    int& d;
-    DepthGuard(int& depth, TVelqorimExprParser& p) : d(depth) {
-      if (++d > MaxNesting) {
-        --d;
-        p.Expected(ErrSyntax, "a less deeply nested expression");
-      }
-    }
-    ~DepthGuard() { --d; }
+  // One level of the statement's nesting (a few per parenthesis level).
+  struct DepthGuard : TVelqorimNesting {
+    explicit DepthGuard(TVelqorimExprParser& p) : TVelqorimNesting(*p.E.LLex, p.E.Token) {}
   };
 
   // Conditions --------------------------------------------------------------
@@ -145,14 +136,13 @@ class TVelqorimExprParser {
   }
 
   TVelqorimExpression& E;
-  int depth = 0;
 };
 
 // ---------------------------------------------------------------------------
 // Conditions
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseSearchCondition() {
-  DepthGuard guard(depth, *this);
+  DepthGuard guard(*this);
   TVelqorimExprNodePtr left = ParseBooleanTerm();
   if (!left) return nullptr;
   while (IsWord(rwOR)) {
@@ -217,7 +207,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseBooleanTest() {
 }
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseBooleanPrimary() {
-  DepthGuard guard(depth, *this);
+  DepthGuard guard(*this);
   const int start = Pos();
   if (TVelqorimExprNodePtr p = ParsePredicate()) return p;
   Restore(start);
@@ -470,7 +460,7 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseSubquery(bool OneField, bool OneR
 // Value expressions
 
 TVelqorimExprNodePtr TVelqorimExprParser::ParseValueExpression() {
-  DepthGuard guard(depth, *this);
+  DepthGuard guard(*this);
   const int start = Pos();
   std::vector<Operand> terms;
   std::vector<String> ops;
@@ -560,7 +550,7 @@ bool TVelqorimExprParser::ParseFactor(Operand& out) {
 }
 
 bool TVelqorimExprParser::ParsePrimary(Operand& out) {
-  DepthGuard guard(depth, *this);
+  DepthGuard guard(*this);
   static const struct {
     TVelqorimExprNodePtr (TVelqorimExprParser::*parse)();
     Kind kind;

@@ -331,10 +331,14 @@ class TVelqorimExprNodeAggregated : public TVelqorimExprNode {
 
 // A nested query as a subquery node sees it. The SQL processor provides it:
 // creating one parses the query at the lexer's position (leaving the lexer
-// after it); Execute runs it for the enclosing row.
+// after it); Prepare builds what Execute runs for the enclosing row.
 class TVelqorimSubquery {
  public:
   virtual ~TVelqorimSubquery() = default;
+  // Builds the query for the rows of ParentQueryAO; later calls for the same
+  // parent reuse that build. Answers whether the query reads the enclosing
+  // row (is correlated); raises what building raises (names it cannot bind).
+  virtual bool Prepare(TVelqorimAO* ParentQueryAO) = 0;
   virtual void Execute(TVelqorimAO* ParentQueryAO, TVelqorimExprCursor* ParentCursor) = 0;
   virtual int FieldCount() = 0;
   virtual int64_t RecordCount() = 0;
@@ -347,8 +351,6 @@ class TVelqorimSubquery {
   virtual bool Locate(const TABSVariant& Value) = 0;
   // Whether some row's first column compares with Value as Op says (two-valued).
   virtual bool IsAnyRecordMatchCondition(TABSDataOperator Op, const TABSVariant& Value) = 0;
-  // Builds the operator tree under AO and answers whether every condition found its operator.
-  virtual bool AllConditionsApplied(TVelqorimAO* AO) = 0;
   virtual TABSAdvancedFieldType GetFirstColumnType() = 0;
   virtual int GetFirstColumnSize() = 0;
 };
@@ -359,6 +361,7 @@ extern TVelqorimSubqueryFactory VelqorimSubqueryFactory;
 
 class TVelqorimExprNodeSubquery : public TVelqorimExprNode {
  public:
+  // Parses the query at the lexer's position, once.
   TVelqorimExprNodeSubquery(bool MustHaveOneField, bool MustHaveOneRow, TDataSet* Dataset, TVelqorimLexer* Lexer);
   TABSVariant* GetDataValue() override;
   void ResetSubqueryFieldValues() override;
@@ -385,15 +388,15 @@ class TVelqorimExprNodeSubquery : public TVelqorimExprNode {
   TVelqorimExprCursor* LCursor = nullptr;
   uint8_t* LCursorRecordBuffer = nullptr;
   std::unique_ptr<TVelqorimSubquery> FSubquery;
-  int32_t FCommandNo = 0;
-  int32_t FTokenNo = 0;
   TABSVariant FPriorValueToCheck;
   bool FPriorResult = false;
   bool FPriorResultInitalized = false;
   bool FCorrelated = false;
+  bool FHasRun = false;
 
  private:
-  std::unique_ptr<TVelqorimSubquery> ParseQuery();
+  // Prepares the query for the operator this node is bound to; answers FCorrelated.
+  bool Prepare();
   // Runs the query when it is correlated or has not run; then the result is in FSubquery.
   void RunSubquery();
 };

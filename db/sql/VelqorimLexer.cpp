@@ -55,13 +55,15 @@ class TTokenizer {
       }
       if (ch == '/' && pos + 1 < n && s[pos + 1] == '*') {
         EndToken();
+        const int commentLine = line, commentCol = col;
         col += 2;
         pos += 2;
         while (pos < n && !(s[pos] == '*' && pos + 1 < n && s[pos + 1] == '/')) Advance(s[pos]);
-        if (pos < n) {
-          col += 2;
-          pos += 2;
-        }
+        // A comment left open would silently swallow the rest of the script.
+        if (pos >= n)
+          throw EABSException(30063, "Unterminated comment at line %d, column %d", {commentLine, commentCol});
+        col += 2;
+        pos += 2;
         continue;
       }
       const bool open = tokenOpen;
@@ -295,6 +297,13 @@ const char* const TokenTypeNames[] = {"tktNone", "tktString", "tktQuotedString",
                                       "tktLeftParenthesis", "tktRightParenthesis", "tktComma", "tktDot"};
 
 }  // namespace
+
+void TVelqorimNesting::Enter(const TToken& At) {
+  if (FLexer.NestingDepth >= MaxNesting)
+    throw EABSException(30520, "SQL command is nested too deeply at line %d, column %d", {At.LineNum, At.ColumnNum});
+  FLexer.NestingDepth++;
+  FLevels++;
+}
 
 TVelqorimSQLParam* TVelqorimSQLParams::AddCreated() {
   FItems.push_back(std::make_unique<TVelqorimSQLParam>());

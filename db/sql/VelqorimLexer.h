@@ -114,6 +114,9 @@ class TVelqorimLexer {
   int32_t NumCommands = 0;
   std::vector<TSQLCommand> Commands;
   int32_t CurrentCommandNo = -1;
+  // Levels the parsers walking this lexer's statement are nested in (see
+  // TVelqorimNesting): statement and expression parsers, subqueries included.
+  int32_t NestingDepth = 0;
 
  private:
   void Tokenize();
@@ -125,6 +128,25 @@ class TVelqorimLexer {
   bool FNoParams = false;
   // Values of the parameter tokens; tokens point into it.
   std::vector<std::unique_ptr<TABSVariant>> FParamValues;
+};
+
+// Parse nesting of one statement, counted on its lexer so that queries,
+// table references and expressions, nested in each other in any order, share
+// one bound far below the stack's limit. Each Enter is one level more, until
+// the object goes; past MaxNesting levels it raises 30520 at the token.
+class TVelqorimNesting {
+ public:
+  static constexpr int MaxNesting = 400;
+  TVelqorimNesting(TVelqorimLexer& Lexer, const TToken& At) : FLexer(Lexer) { Enter(At); }
+  explicit TVelqorimNesting(TVelqorimLexer& Lexer) : FLexer(Lexer) {}
+  ~TVelqorimNesting() { FLexer.NestingDepth -= FLevels; }
+  TVelqorimNesting(const TVelqorimNesting&) = delete;
+  TVelqorimNesting& operator=(const TVelqorimNesting&) = delete;
+  void Enter(const TToken& At);
+
+ private:
+  TVelqorimLexer& FLexer;
+  int FLevels = 0;
 };
 
 // True when the token is a reserved word and Word matches it (rwNone: any word).

@@ -3,6 +3,8 @@
 #include "db/sql/VelqorimSQLProcessor.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -23,9 +25,6 @@ namespace {
 // The processor whose script runs on this thread (subqueries and
 // LASTAUTOINC find their database through it).
 thread_local TVelqorimSQLProcessor* RunningProcessor = nullptr;
-// The operator an expression is being bound to, for the type of a
-// correlated subquery asked before it runs.
-thread_local TVelqorimAO* BindingAO = nullptr;
 
 constexpr TTokenTypes NameKinds = TokenTypeBit(tktString) | TokenTypeBit(tktQuotedString) |
                                   TokenTypeBit(tktBracketedString) | TokenTypeBit(tktReservedWord);
@@ -195,6 +194,18 @@ std::unique_ptr<TVelqorimExpression> TVelqorimSQLCommand::ParseCondition() {
   e->ParseForBooleanExpression(nullptr, LLex);
   GetCurrentToken();
   return e;
+}
+
+int64_t TVelqorimSQLCommand::ParseInteger(int64_t Low, int64_t High, int KindCode, int RangeCode) {
+  if (!IsKind(tktInt)) Unexpected(KindCode, "Integer");
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(Token.Text.c_str(), &end, 10);
+  if (errno == ERANGE || *end != '\0' || v < Low || v > High)
+    throw EABSException(RangeCode, "Integer expected, but '%s' found at line %d, column %d",
+                        {Token.Text, Token.LineNum, Token.ColumnNum});
+  GetNextToken();
+  return v;
 }
 
 void TVelqorimSQLCommand::CheckEnd(int ErrorCode) {
@@ -451,18 +462,23 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     n->Right = (this->*Operand)();
     return n;
   }
+  // Every set operation of a chain is one level more of the tree it builds.
   std::unique_ptr<TQueryNode> ParseQueryTerm() {
     // INTERSECT binds tighter than UNION and EXCEPT.
+    TVelqorimNesting nesting(*LLex);
     auto left = ParseQueryPrimary();
     while (IsWord("INTERSECT")) {
+      nesting.Enter(Token);
       GetNextToken();
       left = SetOperation(std::move(left), autIntersect, &TVelqorimSQLUnion::ParseQueryPrimary);
     }
     return left;
   }
   std::unique_ptr<TQueryNode> ParseQueryExpression() {
+    TVelqorimNesting nesting(*LLex, Token);
     auto left = ParseQueryTerm();
     while (IsWord("UNION") || IsWord("EXCEPT") || IsWord("MINUS")) {
+      nesting.Enter(Token);
       const TABSUnionType type = IsWord("UNION") ? autUnion : autExcept;
       GetNextToken();
       left = SetOperation(std::move(left), type, &TVelqorimSQLUnion::ParseQueryTerm);
@@ -557,9 +573,11 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     }
     if (IsWord("FROM")) {
       GetNextToken();
+      TVelqorimNesting joins(*LLex);  // the list becomes a chain of joins
       for (;;) {
         s->From.push_back(ParseJoinedTable());
         if (!IsKind(tktComma)) break;
+        joins.Enter(Token);
         GetNextToken();
       }
     }
@@ -600,15 +618,14 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
   }
 
   int64_t ParseCount(int ErrorCode) {
-    int64_t n = 0;
-    if (IsKind(tktInt)) n = std::stoll(Token.Text);
-    else if (IsKind(tktParameter) && Token.ParamValue) n = Token.ParamValue->GetAsInt64();
-    else Unexpected(ErrorCode, "Integer");
+    if (!IsKind(tktParameter) || !Token.ParamValue) return ParseInteger(0, INT64_MAX, ErrorCode, ErrorCode);
+    const int64_t n = Token.ParamValue->GetAsInt64();
     GetNextToken();
     return n;
   }
 
   std::unique_ptr<TTableRef> ParseTableReference() {
+    TVelqorimNesting nesting(*LLex, Token);
     auto r = std::make_unique<TTableRef>();
     if (IsKind(tktLeftParenthesis)) {
       GetNextToken();
@@ -646,6 +663,7 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     return false;
   }
   std::unique_ptr<TTableRef> ParseJoinedTable() {
+    TVelqorimNesting nesting(*LLex);
     auto left = ParseTableReference();
     for (;;) {
       bool natural = false;
@@ -667,6 +685,7 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         if (natural) Unexpected(30168, "JOIN");
         return left;
       }
+      nesting.Enter(Token);
       ExpectWord("JOIN", 30175);
       auto j = std::make_unique<TTableRef>();
       j->Type = TTableRef::Joined;
@@ -703,7 +722,11 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         const bool alone = !LLex->LookNextToken(next) || next.TokenType == tktComma || UpperCase(next.Text) == "ASC" ||
                            UpperCase(next.Text) == "DESC";
         if (alone) {
-          o.Ordinal = std::stoi(Token.Text);
+          errno = 0;
+          const long long n = std::strtoll(Token.Text.c_str(), nullptr, 10);
+          if (errno == ERANGE || n > INT32_MAX)
+            throw EABSException(30187, "ORDER BY column number %s is out of range", {Token.Text});
+          o.Ordinal = static_cast<int>(n);
           GetNextToken();
         }
       }
@@ -879,17 +902,8 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         keys.push_back(k);
       }
     }
-    TVelqorimAO* saved = BindingAO;
-    BindingAO = root.get();
-    std::unique_ptr<TVelqorimAOBase> top;
-    try {
-      top = std::make_unique<TVelqorimAOTableExpr>(std::move(root), std::move(items), grouping, std::move(S.GroupBy),
-                                                   std::move(S.Having));
-    } catch (...) {
-      BindingAO = saved;
-      throw;
-    }
-    BindingAO = saved;
+    std::unique_ptr<TVelqorimAOBase> top = std::make_unique<TVelqorimAOTableExpr>(
+        std::move(root), std::move(items), grouping, std::move(S.GroupBy), std::move(S.Having));
     top->FinalDistinct = S.Distinct;
     top->FinalOrder = keys;
     if (S.Top >= 0 || S.FirstRow > 1) {
@@ -938,11 +952,40 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
 
 namespace {
 
+std::atomic<int64_t> SubqueryParses{0};
+
 class TSQLSubquery : public TVelqorimSubquery {
  public:
-  explicit TSQLSubquery(TVelqorimLexer& Lexer) : FQuery(&Lexer, RunningProcessor, true) { FQuery.Parse(); }
+  explicit TSQLSubquery(TVelqorimLexer& Lexer)
+      : FLexer(Lexer),
+        FProcessor(RunningProcessor),
+        FCommandNo(Lexer.CurrentCommandNo),
+        FTokenNo(Lexer.GetCurrentTokenNo()) {
+    Parse();
+  }
+  bool Prepare(TVelqorimAO* ParentQueryAO) override {
+    // An uncorrelated query binds nothing to its parent: one build serves every parent.
+    if (FResult && (ParentQueryAO == FParent || !FCorrelated)) return FCorrelated;
+    if (FError && ParentQueryAO == FParent) std::rethrow_exception(FError);
+    // Building takes the parsed expressions into the operators: another
+    // parent needs the text read again (a query's operators are bound once in
+    // a statement, so this is rare).
+    if (FResult || FError) Reparse();
+    FResult.reset();
+    FError = nullptr;
+    FParent = ParentQueryAO;
+    const int64_t before = ParentQueryAO ? ParentQueryAO->OuterReferences : 0;
+    try {
+      FResult = FQuery->BuildAOTree(ParentQueryAO);
+    } catch (...) {
+      FError = std::current_exception();
+      throw;
+    }
+    FCorrelated = ParentQueryAO && ParentQueryAO->OuterReferences != before;
+    return FCorrelated;
+  }
   void Execute(TVelqorimAO* ParentQueryAO, TVelqorimExprCursor*) override {
-    FResult = FQuery.BuildAOTree(ParentQueryAO);
+    Prepare(ParentQueryAO);
     FResult->Run();
   }
   int FieldCount() override { return FResult->VisibleColumnCount(); }
@@ -972,24 +1015,41 @@ class TSQLSubquery : public TVelqorimSubquery {
     }
     return false;
   }
-  bool AllConditionsApplied(TVelqorimAO* AO) override {
-    try {
-      FQuery.BuildAOTree(AO);
-    } catch (const EABSException&) {
-      return false;
-    }
-    return true;
-  }
   TABSAdvancedFieldType GetFirstColumnType() override { return Built().Columns.at(0).Type; }
   int GetFirstColumnSize() override { return Built().Columns.at(0).Size; }
 
  private:
+  void Parse() {
+    SubqueryParses++;
+    FQuery = std::make_unique<TVelqorimSQLUnion>(&FLexer, FProcessor, true);
+    FQuery->Parse();
+  }
+  void Reparse() {
+    const int command = FLexer.CurrentCommandNo, token = FLexer.GetCurrentTokenNo();
+    FLexer.CurrentCommandNo = FCommandNo;
+    FLexer.SetCurrentTokenNo(FTokenNo);
+    try {
+      Parse();
+    } catch (...) {
+      FLexer.CurrentCommandNo = command;
+      FLexer.SetCurrentTokenNo(token);
+      throw;
+    }
+    FLexer.CurrentCommandNo = command;
+    FLexer.SetCurrentTokenNo(token);
+  }
   TVelqorimAOBase& Built() {
-    if (!FResult) FResult = FQuery.BuildAOTree(BindingAO);
+    if (!FResult) Prepare(FParent);
     return *FResult;
   }
-  TVelqorimSQLUnion FQuery;
+  TVelqorimLexer& FLexer;
+  TVelqorimSQLProcessor* FProcessor;
+  const int FCommandNo, FTokenNo;
+  std::unique_ptr<TVelqorimSQLUnion> FQuery;
   std::unique_ptr<TVelqorimAOBase> FResult;
+  TVelqorimAO* FParent = nullptr;
+  std::exception_ptr FError;
+  bool FCorrelated = false;
   size_t FRow = 0;
 };
 
@@ -1010,6 +1070,8 @@ class TSQLAutoincSource : public TVelqorimAutoincSource {
 };
 
 }  // namespace
+
+int64_t VelqorimSubqueryParseCount() { return SubqueryParses; }
 
 void InstallVelqorimSQLHooks() {
   InstallVelqorimExpressionHooks();
@@ -1406,9 +1468,7 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     int size = 0;
     if (IsKind(tktLeftParenthesis)) {
       GetNextToken();
-      if (!IsKind(tktInt)) Unexpected(30238, "Integer");
-      size = std::stoi(Token.Text);
-      GetNextToken();
+      size = static_cast<int>(ParseInteger(0, INT32_MAX, 30238, 30238));
       if (IsKind(tktComma)) {
         GetNextToken();
         if (!IsKind(tktInt)) Unexpected(30238, "Integer");
@@ -1466,17 +1526,7 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     FExtras.push_back(std::move(extras));
   }
   // A whole number in [Low, High] (30292 for another token, 30291 out of range).
-  int64_t ParseAttributeInteger(int64_t Low, int64_t High) {
-    if (!IsKind(tktInt)) Unexpected(30292, "Integer");
-    errno = 0;
-    char* end = nullptr;
-    const long long v = std::strtoll(Token.Text.c_str(), &end, 10);
-    if (errno == ERANGE || *end != '\0' || v < Low || v > High)
-      throw EABSException(30291, "Integer expected, but '%s' found at line %d, column %d",
-                          {Token.Text, Token.LineNum, Token.ColumnNum});
-    GetNextToken();
-    return v;
-  }
+  int64_t ParseAttributeInteger(int64_t Low, int64_t High) { return ParseInteger(Low, High, 30292, 30291); }
   void ParseDefault(TVelqorimFieldDef& D) {
     const TToken at = Token;
     auto e = ParseValueExpression();

@@ -56,6 +56,9 @@ class TVelqorimSQLCommand {
   [[noreturn]] void Unexpected(int ErrorCode, const char* What) const;
   void ExpectWord(const char* Word, int ErrorCode);
   String ParseName(int ErrorCode, const char* What);
+  // An integer token in [Low, High]: KindCode for another token, RangeCode
+  // ("Integer expected ...") for a number outside the range or past 64 bits.
+  int64_t ParseInteger(int64_t Low, int64_t High, int KindCode, int RangeCode);
   std::unique_ptr<TVelqorimExpression> ParseValueExpression();
   std::unique_ptr<TVelqorimExpression> ParseCondition();
   // The end of a statement: no token may follow.
@@ -106,3 +109,6 @@ int64_t CopyResultIntoTable(TVelqorimAOBase& Result, const String& Database, con
 
 // Installs the subquery and LASTAUTOINC hooks of the expression layer.
 void InstallVelqorimSQLHooks();
+// How many nested query texts have been parsed in this process: preparing a
+// statement parses each of its subqueries once.
+int64_t VelqorimSubqueryParseCount();

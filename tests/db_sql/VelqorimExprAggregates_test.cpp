@@ -135,7 +135,7 @@ class TFakeSubquery : public TVelqorimSubquery {
     }
     return false;
   }
-  bool AllConditionsApplied(TVelqorimAO*) override { return !FOuter; }
+  bool Prepare(TVelqorimAO*) override { return FOuter; }
   TABSAdvancedFieldType GetFirstColumnType() override { return aftInteger; }
   int GetFirstColumnSize() override { return 0; }
 

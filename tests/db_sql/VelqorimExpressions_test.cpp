@@ -250,7 +250,7 @@ TEST(VelqorimExpressions, TreeShapes) {
   ASSERT_EQ(flat.expr->Root()->Operator, doAND);
   EXPECT_EQ(flat.expr->Root()->ChildCount(), 3u);
   // Deep nesting is refused, never a stack overflow.
-  EXPECT_EQ(Eval(String(5000, '(') + "1" + String(5000, ')')), "error 30510");
+  EXPECT_EQ(Eval(String(5000, '(') + "1" + String(5000, ')')), "error 30520");
   EXPECT_EQ(Eval(String(100, '(') + "1" + String(100, ')')), "int:1");
 }
 

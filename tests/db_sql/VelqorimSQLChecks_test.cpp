@@ -1,0 +1,140 @@
+// What the SQL processor refuses or bounds: deep nesting, numbers and texts at
+// their limits, grouping rules; and that nested queries are prepared in time
+// linear in their depth.
+
+#include <gtest/gtest.h>
+
+#include "db/sql/VelqorimMain.h"
+#include "db/sql/VelqorimSQLProcessor.h"
+#include "db/support/DAZExcept.h"
+#include "tests/db/tools/SQLShell.h"
+
+namespace {
+
+class VelqorimSQLChecks : public ::testing::Test {
+ protected:
+  void SetUp() override { VelqorimMainInitialize(); }
+  void TearDown() override {
+    P.reset();
+    VelqorimMainFinalize();
+  }
+  std::string Run(const std::string& Script) { return sqlshell::Run(*P, Script); }
+  // The engine error code a script raises (0: none), with its text.
+  int ErrorOf(const std::string& Script, std::string* Text = nullptr) {
+    try {
+      Run(Script);
+    } catch (const EABSException& e) {
+      if (Text) *Text = e.Message;
+      return e.NativeError;
+    } catch (const std::exception& e) {
+      if (Text) *Text = e.what();
+      return -1;
+    }
+    return 0;
+  }
+  std::unique_ptr<TVelqorimSQLProcessor> P = std::make_unique<TVelqorimSQLProcessor>();
+};
+
+// Inner wrapped Depth times in Wrap's prefix and suffix.
+struct TWrap {
+  const char* Prefix;
+  const char* Suffix;
+};
+std::string Nest(int Depth, const std::string& Inner, TWrap Wrap) {
+  std::string q;
+  for (int i = 0; i < Depth; ++i) q += Wrap.Prefix;
+  q += Inner;
+  for (int i = 0; i < Depth; ++i) q += Wrap.Suffix;
+  return q;
+}
+
+constexpr TWrap Scalar{"SELECT (", ")"};
+constexpr TWrap InList{"SELECT a FROM t WHERE a IN (", ")"};
+constexpr TWrap Correlated{"SELECT a FROM t WHERE a IN (SELECT a FROM t u WHERE u.a = t.a AND u.a IN (", "))"};
+constexpr TWrap Derived{"SELECT * FROM (", ") AS d"};
+constexpr TWrap Union{"SELECT 1 UNION (", ")"};
+
+// Each nested query is parsed once however deep it sits: the work of
+// preparing a statement grows with its size, not exponentially with its depth.
+TEST_F(VelqorimSQLChecks, NestedQueriesParseOnce) {
+  Run("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1), (2), (3)");
+  struct Case {
+    const char* Name;
+    TWrap Wrap;
+    const char* Inner;
+    int Subqueries;  // per level, in expressions
+    const char* Rows;
+  } cases[] = {
+      {"scalar", Scalar, "SELECT 7", 1, "7\n"},
+      {"in", InList, "SELECT a FROM t", 1, "1\n2\n3\n"},
+      {"correlated", Correlated, "SELECT a FROM t", 2, "1\n2\n3\n"},
+      {"derived", Derived, "SELECT a FROM t WHERE a > 1", 0, "2\n3\n"},
+  };
+  for (const Case& c : cases) {
+    for (int depth : {5, 30}) {
+      SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(depth));
+      const int64_t before = VelqorimSubqueryParseCount();
+      EXPECT_EQ(Run(Nest(depth, c.Inner, c.Wrap)), c.Rows);
+      ASSERT_EQ(VelqorimSubqueryParseCount() - before, int64_t{c.Subqueries} * depth);
+    }
+  }
+}
+
+// One bound covers the whole statement, subqueries and their expressions
+// included: very deep nesting is a clear error, never a stack overflow.
+TEST_F(VelqorimSQLChecks, DeepNestingIsRefused) {
+  Run("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1)");
+  struct Case {
+    const char* Name;
+    std::string Script;
+  } cases[] = {
+      {"derived", Nest(20000, "SELECT a FROM t", Derived)},
+      {"parenthesised table", "SELECT a FROM " + std::string(20000, '(') + "t" + std::string(20000, ')')},
+      {"union", Nest(20000, "SELECT 1", Union)},
+      {"union chain", Nest(20000, "SELECT 1", {"", " UNION ALL SELECT 1"})},
+      {"scalar", Nest(20000, "SELECT 1", Scalar)},
+      {"in", Nest(20000, "SELECT a FROM t", InList)},
+      {"expression in subqueries", Nest(300, "SELECT ((((((((1))))))))", Scalar)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string text;
+    EXPECT_EQ(ErrorOf(c.Script, &text), 30520);
+    EXPECT_NE(text.find("nested too deeply at line 1, column"), std::string::npos) << text;
+  }
+  // The bound leaves room for what people write.
+  EXPECT_EQ(Run(Nest(100, "SELECT 1", Scalar)), "1\n");
+  EXPECT_EQ(Run(Nest(100, "SELECT a FROM t", Derived)), "1\n");
+  EXPECT_EQ(Run(Nest(60, "SELECT 1", Union)), "1\n");
+}
+
+}  // namespace
+
+// Numbers past their range and a comment left open are the engine's errors
+// with their place, not a library's message or a misleading later one.
+TEST_F(VelqorimSQLChecks, MalformedTextIsNamed) {
+  Run("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1), (2)");
+  struct Case {
+    const char* Script;
+    int Code;
+    const char* Text;
+  } cases[] = {
+      {"SELECT TOP 99999999999999999999 a FROM t", 30158,
+       "Integer expected, but '99999999999999999999' found at line 1, column 12"},
+      {"SELECT TOP 1, 99999999999999999999 a FROM t", 30159,
+       "Integer expected, but '99999999999999999999' found at line 1, column 15"},
+      {"SELECT a FROM t ORDER BY 99999999999999999999", 30187,
+       "ORDER BY column number 99999999999999999999 is out of range"},
+      {"CREATE TABLE v (s VARCHAR(99999999999999999999))", 30238,
+       "Integer expected, but '99999999999999999999' found at line 1, column 27"},
+      {"SELECT a /* x FROM t", 30063, "Unterminated comment at line 1, column 10"},
+      {"SELECT a FROM t;\n  /* the rest", 30063, "Unterminated comment at line 2, column 3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Script);
+    std::string text;
+    EXPECT_EQ(ErrorOf(c.Script, &text), c.Code);
+    EXPECT_EQ(text.substr(0, text.find(" - Native error")), c.Text);
+  }
+  EXPECT_EQ(Run("SELECT TOP 9223372036854775807 a FROM t /* closed */ ORDER BY 1"), "1\n2\n");
+}
