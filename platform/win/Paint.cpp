@@ -103,10 +103,21 @@ Window* FindPaintIn(Window* w) {
 void EnsureSurface(Window* root) {
   const int w = std::max(1, int(root->rect.right - root->rect.left));
   const int h = std::max(1, int(root->rect.bottom - root->rect.top));
-  BITMAP bm;
+  BITMAP bm{};
   if (root->surface && GetObject(root->surface, sizeof(bm), &bm) && bm.bmWidth == w && bm.bmHeight == h) return;
   HBITMAP old = root->surface;
   root->surface = CreateCompatibleBitmap(nullptr, w, h);
+  if (old) {
+    // The picture so far stays until its windows paint again: a resized
+    // window shows no black while its controls catch up.
+    HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFrom = SelectObject(from, old), oldTo = SelectObject(to, root->surface);
+    BitBlt(to, 0, 0, std::min(w, int(bm.bmWidth)), std::min(h, int(bm.bmHeight)), from, 0, 0, SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+  }
   RefreshDcs(root);
   if (old) DeleteObject(old);
 }
@@ -169,15 +180,30 @@ HRGN VisibleRegion(Window* w, bool client) {
     c = p;
   }
   if (w->style & WS_CLIPCHILDREN) {
+    // Children show only inside the client area: a child that hangs over the
+    // edge leaves the frame below it to the window's own painting.
+    HRGN kids = EmptyRgn();
     for (HWND k : w->children) {
       Window* c = Get(k);
-      if (c->style & WS_VISIBLE) SubtractWindow(rgn, c);
+      if (!(c->style & WS_VISIBLE)) continue;
+      RECT r = c->rect;
+      OffsetRect(&r, o.x + w->client.left, o.y + w->client.top);
+      HRGN one = CreateRectRgnIndirect(&r);
+      CombineRgn(kids, kids, one, RGN_OR);
+      DeleteObject(one);
     }
+    RECT cr = w->client;
+    OffsetRect(&cr, o.x, o.y);
+    IntersectRectRgn(kids, cr);
+    CombineRgn(rgn, rgn, kids, RGN_DIFF);
+    DeleteObject(kids);
   }
   return rgn;
 }
 
 void InvalidateClient(Window* w, HRGN rgn, bool erase, bool children) { Invalidate(w, rgn, erase, children ? 1 : 0); }
+
+void InvalidateAll(Window* w, HRGN rgn) { Invalidate(w, rgn, true, 2); }
 
 void InvalidateFrame(Window* w) {
   RECT wr = WindowRectOf(w);

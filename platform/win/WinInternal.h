@@ -170,6 +170,11 @@ void RefreshDcs(Window* root);  // after geometry or surface changes
 void ReleaseDcsOf(HWND wnd);
 HRGN VisibleRegion(Window* w, bool client);  // surface coordinates; caller deletes
 void InvalidateClient(Window* w, HRGN rgn, bool erase, bool children);  // rgn in client coords, null = all
+// w and every descendant inside rgn (client coords, null = all) whatever their
+// clipping styles: for places whose picture is gone (a window shown, moved or
+// resized), since nothing is drawn for hidden windows and every window of a
+// tree shares one surface.
+void InvalidateAll(Window* w, HRGN rgn);
 void InvalidateFrame(Window* w);
 void Validate(Window* w);
 Window* FindPaintWindow(HWND filter);

@@ -823,12 +823,12 @@ BOOL SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT
     if (w->parent && wasVisible && (hiding || moved || sized)) {
       Window* p = Get(w->parent);
       HRGN old = CreateRectRgnIndirect(&oldRect);
-      InvalidateClient(p, old, true, true);
+      InvalidateAll(p, old);
       DeleteObject(old);
     }
     if (Visible(w) && (showing || clientChanged || (flags & SWP_FRAMECHANGED) || (w->parent && moved))) {
       InvalidateFrame(w);
-      InvalidateClient(w, nullptr, true, true);
+      InvalidateAll(w, nullptr);
     }
   }
   // Without SWP_NOACTIVATE a shown top-level window becomes the active one.

@@ -51,3 +51,24 @@ TXDropResult XDropPaths(unsigned long Window, int X, int Y, const std::string& P
   const SourceResult r = DragAndDrop(c.D, Window, X, Y, FileUri(Path) + "\r\n");
   return {r.finished, r.finishedAccepted};
 }
+
+std::vector<uint32_t> XWindowPixels(_XDisplay* Display, unsigned long Window, int Width, int Height) {
+  std::vector<uint32_t> out;
+  XSync(Display, False);
+  XImage* img = XGetImage(Display, Window, 0, 0, unsigned(Width), unsigned(Height), AllPlanes, ZPixmap);
+  if (!img) return out;
+  out.resize(size_t(Width) * size_t(Height));
+  for (int y = 0; y < Height; ++y)
+    for (int x = 0; x < Width; ++x) out[size_t(y) * size_t(Width) + size_t(x)] = uint32_t(XGetPixel(img, x, y) & 0xFFFFFF);
+  XDestroyImage(img);
+  return out;
+}
+
+void XSyncDisplay(_XDisplay* Display) { XSync(Display, False); }
+
+void XResizeFromOutside(unsigned long Window, int Width, int Height) {
+  TConnection c;
+  if (!c.D) return;
+  XResizeWindow(c.D, Window, unsigned(Width), unsigned(Height));
+  XSync(c.D, False);
+}

@@ -4,7 +4,11 @@
 // minimum size, click through XTest, drop files by XDND. Kept apart from the
 // framework's headers, whose names clash with Xlib's.
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+struct _XDisplay;
 
 struct TXWindowFacts {
   std::string Title;
@@ -23,3 +27,13 @@ struct TXDropResult {
 };
 // Drags the paths (as file: URIs) onto Window at a root point and drops them.
 TXDropResult XDropPaths(unsigned long Window, int X, int Y, const std::string& Path);
+
+// The window's pixels as the server shows them, 0x00RRGGBB, rows top first;
+// empty when the server gives none. Read on Display (the program's own
+// connection, after its pending requests are done).
+std::vector<uint32_t> XWindowPixels(_XDisplay* Display, unsigned long Window, int Width, int Height);
+// Waits until the server has handled every request sent on Display.
+void XSyncDisplay(_XDisplay* Display);
+// What a window manager does when the user drags a frame's corner: resizes
+// the window from a connection of its own.
+void XResizeFromOutside(unsigned long Window, int Width, int Height);

@@ -18,29 +18,10 @@
 #include "platform/os/Threads.h"
 #include "platform/vcl/StdCtrls.h"
 #include "platform/win/X11Backend.h"
+#include "tests/app/AppDisplay.h"
 #include "tests/app/XClient.h"
 
 namespace {
-
-// Handles messages until Done or the time-out; false on time-out.
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-  while (!Done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Application->ProcessMessages();
-    CheckSynchronize(10);
-  }
-  return true;
-}
-
-// Writes a lavfi clip through the engine.
-void WriteClip(const String& Name, const char* Graph) {
-  TRAZeredov maker(nullptr);
-  ASSERT_TRUE(maker.LoadAVLib(""));
-  ASSERT_EQ(maker.AddTask(Graph, "-f lavfi"), 0) << maker.LastErrMsg();
-  ASSERT_GE(maker.SetOutput(0, Name, "-c:v mpeg4 -threads 1"), 0) << maker.LastErrMsg();
-  maker.Start(0);
-}
 
 TEST(AppDisplayTest, AFolderDroppedOnTheListConvertsToTheBanner) {
   if (GetEnvironmentVariable("DISPLAY").empty()) GTEST_SKIP() << "no X display (run under scripts/with-xvfb.sh)";

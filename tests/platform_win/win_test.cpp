@@ -212,6 +212,45 @@ TEST_F(WinTest, ChildrenClipToTheirParentAndClippingParentsSpareThem) {
   EXPECT_EQ(SurfacePixel(parent, o.x + 160, o.y + 70), RGB(0, 255, 0));
 }
 
+// Nothing is drawn for hidden windows, and a window's whole tree shares one
+// surface: showing or resizing a window paints every control in it again,
+// also inside clipping parents, and its frame at the new edges.
+TEST_F(WinTest, ShowingAndResizingRepaintEveryControlAndTheFrame) {
+  const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255);
+  HWND top = MakeWindow(WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 208, 127);
+  SetWindowLongPtrW(top, GWLP_USERDATA, red);
+  HWND panel = MakeWindow(WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10, 120, 60, top);
+  SetWindowLongPtrW(panel, GWLP_USERDATA, green);
+  HWND inner = MakeWindow(WS_CHILD | WS_VISIBLE, 10, 10, 40, 20, panel);
+  SetWindowLongPtrW(inner, GWLP_USERDATA, blue);
+  const POINT o{4, 23};  // client origin inside the surface
+  const auto painted = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(SurfacePixel(top, o.x + 5, o.y + 5), red);
+    EXPECT_EQ(SurfacePixel(top, o.x + 15, o.y + 15), green);
+    EXPECT_EQ(SurfacePixel(top, o.x + 25, o.y + 25), blue);
+    RECT wr;
+    GetWindowRect(top, &wr);
+    const int right = wr.right - wr.left - 1, bottom = wr.bottom - wr.top - 1;
+    EXPECT_EQ(SurfacePixel(top, right, 60), GetSysColor(COLOR_BTNSHADOW));   // right edge of the frame
+    EXPECT_EQ(SurfacePixel(top, 60, bottom), GetSysColor(COLOR_BTNSHADOW));  // bottom edge
+    EXPECT_EQ(SurfacePixel(top, right - 2, 60), GetSysColor(COLOR_ACTIVEBORDER));
+  };
+  ShowWindow(top, SW_SHOW);
+  Pump();
+  painted("shown");
+  SetWindowPos(top, nullptr, 0, 0, 160, 90, SWP_NOZORDER | SWP_NOMOVE);
+  Pump();
+  painted("made smaller");
+  SetWindowPos(top, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
+  Pump();
+  painted("made larger");
+  EXPECT_EQ(SurfacePixel(top, o.x + 125, o.y + 15), green);  // the panel's part that was outside before
+  // Until it paints again, a resized window keeps the picture it had.
+  SetWindowPos(top, nullptr, 0, 0, 320, 210, SWP_NOZORDER | SWP_NOMOVE | SWP_NOREDRAW);
+  EXPECT_EQ(SurfacePixel(top, o.x + 25, o.y + 25), blue);
+}
+
 TEST_F(WinTest, SurfaceShowsThePlainFrameAndTheClient) {
   HWND w = MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 160, 100);
   SetWindowLongPtrW(w, GWLP_USERDATA, RGB(10, 20, 30));
