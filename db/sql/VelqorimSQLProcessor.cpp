@@ -224,6 +224,7 @@ struct TSelectItem {
   String AllTable;  // t.* names its table
   std::unique_ptr<TVelqorimExpression> Expr;
   String Alias;
+  int CommandNo = -1, TokenNo = -1;  // where Expr begins, to read it again for GROUP BY
 };
 
 struct TQueryNode;
@@ -545,6 +546,8 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
           }
         }
         if (!item.AllFields) {
+          item.CommandNo = LLex->CurrentCommandNo;
+          item.TokenNo = LLex->GetCurrentTokenNo();
           item.Expr = ParseValueExpression();
           if (IsWord("AS")) {
             GetNextToken();
@@ -796,6 +799,7 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         lex->GetCurrentToken(R.On->Token);
         R.On->ParseForBooleanExpression(nullptr, lex);
       }
+      if (R.On && R.On->IsAggregated()) throw EABSException(20270, "ON condition for JOIN is not applicable");
       TABSJoinType type = R.JoinType;
       if (type == ajtInner && !R.On) type = ajtCross;
       auto j = std::make_unique<TVelqorimAOJoin>(std::move(left), std::move(right), type);
@@ -839,6 +843,8 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         parts.push_back(std::move(S.Where));
       }
       for (auto& p : parts) {
+        // Aggregates have no value for a row.
+        if (p->IsAggregated()) throw EABSException(30144, "Search condition is not applicable");
         if (!HasSubquery(p->Root()) && PushDown(*root, p, ParentQueryAO)) continue;
         root->SetFilter(std::move(p));
       }
@@ -848,6 +854,9 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     bool grouping = !S.GroupBy.empty();
     for (auto& it : S.Items)
       if (it.Expr && it.Expr->IsAggregated()) grouping = true;
+    // HAVING filters groups: without any it would be quietly ignored.
+    if (S.Having && !grouping) throw EABSException(20244, "'Having' condition is not applicable");
+    if (grouping) CheckGrouping(S, *root, ParentQueryAO);
     std::vector<TVelqorimAOTableExpr::Item> items;
     std::vector<String> names;
     for (auto& it : S.Items) {
@@ -912,6 +921,117 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
       top = std::move(t);
     }
     return top;
+  }
+
+  // GROUP BY items name columns of Input, or aliases of select items (a
+  // column's, or a computed one's, whose text is read again to group by);
+  // every visible select item must then be one value per group: a group
+  // column, an aggregate, or computed from those only.
+  void CheckGrouping(TSelect& S, TVelqorimAOBase& Input, TVelqorimAO* ParentQueryAO) {
+    std::vector<String> groupNames;  // upper case
+    std::vector<int> groupColumns;
+    for (size_t i = 0; i < S.GroupBy.size(); ++i) {
+      std::unique_ptr<TVelqorimExpression>& g = S.GroupBy[i];
+      if (!g->IsField()) {
+        // An expression groups by itself; its columns count as grouped.
+        CollectFieldNames(g->Root(), groupNames);
+        continue;
+      }
+      String table, field;
+      g->GetFieldInfo(table, field);
+      std::vector<int> hits;
+      int found = Input.FieldExists(field, table, false, &hits, false, false);
+      if (found == 0 && table.empty())
+        for (TSelectItem& it : S.Items) {
+          if (it.AllFields || UpperCase(it.Alias) != UpperCase(field) || it.Expr->IsAggregated()) continue;
+          if (it.Expr->IsField()) {
+            it.Expr->GetFieldInfo(table, field);
+            g = FieldExpression(table, field);
+            found = Input.FieldExists(field, table, false, &hits, false, false);
+          } else {
+            g = ReadAgain(it);
+            CollectFieldNames(g->Root(), groupNames);
+            found = 1;
+          }
+          break;
+        }
+      if (found == 0)
+        throw EABSException(20245,
+                            "Invalid field for 'GROUP BY.' Table name = '%s', FieldName = '%s', i = %d, "
+                            "FieldExists = %d",
+                            {table, field, static_cast<int>(i), found});
+      for (int h : hits) {
+        groupColumns.push_back(h);
+        groupNames.push_back(UpperCase(Input.Columns[static_cast<size_t>(h)].FieldName));
+      }
+    }
+    for (size_t i = 0; i < S.Items.size(); ++i) {
+      TSelectItem& it = S.Items[i];
+      if (it.AllFields || it.Expr->IsAggregated()) continue;
+      if (!it.Expr->IsField()) {
+        if (!UsableWithGroups(it.Expr->Root(), groupNames, Input)) {
+          const String name = "EXPR" + std::to_string(i + 1);
+          throw EABSException(20269,
+                              "Expression (Name=\"%s\", DisplayName=\"%s\") cannot be used with GROUP BY. Possibly "
+                              "expression is not aggregate, but it uses fields not included into group fields",
+                              {name, it.Alias.empty() ? name : it.Alias});
+        }
+        continue;
+      }
+      String table, field;
+      it.Expr->GetFieldInfo(table, field);
+      std::vector<int> hits;
+      if (Input.FieldExists(field, table, false, &hits, false, false) == 0) {
+        // A column of the enclosing query is one value here.
+        if (ParentQueryAO && ParentQueryAO->FieldExists(field, table, false, nullptr, false, false) > 0) continue;
+        throw EABSException(10341, "Cannot find field %s in table %s", {field, table});
+      }
+      const int no = hits[0];
+      const String& name = Input.Columns[static_cast<size_t>(no)].FieldName;
+      if (std::find(groupColumns.begin(), groupColumns.end(), no) == groupColumns.end() &&
+          std::find(groupNames.begin(), groupNames.end(), UpperCase(name)) == groupNames.end())
+        throw EABSException(10342,
+                            "Field is not included in GROUP BY list. Table name = '%s', Field name = '%s', "
+                            "FieldNo = %d, Found field name = '%s'",
+                            {table, field, no, name});
+    }
+  }
+  static void CollectFieldNames(TVelqorimExprNode* Node, std::vector<String>& Names) {
+    if (!Node) return;
+    if (auto* f = dynamic_cast<TVelqorimExprNodeField*>(Node)) Names.push_back(UpperCase(f->FieldName()));
+    for (auto& c : Node->Children) CollectFieldNames(c.get(), Names);
+  }
+  // Whether every column Node reads outside aggregates and subqueries is a
+  // group column (or not one of Input's: the enclosing query's).
+  static bool UsableWithGroups(TVelqorimExprNode* Node, const std::vector<String>& GroupNames,
+                               TVelqorimAOBase& Input) {
+    if (!Node || Node->IsAggregated() || dynamic_cast<TVelqorimExprNodeSubquery*>(Node)) return true;
+    if (auto* f = dynamic_cast<TVelqorimExprNodeField*>(Node))
+      return std::find(GroupNames.begin(), GroupNames.end(), UpperCase(f->FieldName())) != GroupNames.end() ||
+             Input.FieldExists(f->FieldName(), f->TableName(), false, nullptr, false, false) == 0;
+    for (auto& c : Node->Children)
+      if (!UsableWithGroups(c.get(), GroupNames, Input)) return false;
+    return true;
+  }
+  // The select item's expression parsed again from its text.
+  std::unique_ptr<TVelqorimExpression> ReadAgain(const TSelectItem& It) {
+    const int command = LLex->CurrentCommandNo, token = LLex->GetCurrentTokenNo();
+    LLex->CurrentCommandNo = It.CommandNo;
+    LLex->SetCurrentTokenNo(It.TokenNo);
+    GetCurrentToken();
+    std::unique_ptr<TVelqorimExpression> e;
+    try {
+      e = ParseValueExpression();
+    } catch (...) {
+      LLex->CurrentCommandNo = command;
+      LLex->SetCurrentTokenNo(token);
+      GetCurrentToken();
+      throw;
+    }
+    LLex->CurrentCommandNo = command;
+    LLex->SetCurrentTokenNo(token);
+    GetCurrentToken();
+    return e;
   }
 
   // Attaches Part to the deepest input of a non-outer join tree that binds it.

@@ -138,3 +138,54 @@ TEST_F(VelqorimSQLChecks, MalformedTextIsNamed) {
   }
   EXPECT_EQ(Run("SELECT TOP 9223372036854775807 a FROM t /* closed */ ORDER BY 1"), "1\n2\n");
 }
+
+// A grouped select list gives one value per group: a group column, an
+// aggregate, or a value computed from those; what is not is refused rather
+// than taken from some row of the group.
+TEST_F(VelqorimSQLChecks, GroupingChecksItsSelectList) {
+  Run("CREATE TABLE t (a INTEGER, b INTEGER); INSERT INTO t VALUES (1, 10), (1, 20), (2, 30);"
+      "CREATE TABLE u (a INTEGER, c INTEGER); INSERT INTO u VALUES (1, 5), (2, 6)");
+  struct Refused {
+    const char* Query;
+    int Code;
+  } refused[] = {
+      {"SELECT a, b, COUNT(*) FROM t GROUP BY a", 10342},
+      {"SELECT b, COUNT(*) FROM t", 10342},
+      {"SELECT t.b, SUM(u.c) FROM t JOIN u ON t.a = u.a GROUP BY u.a", 10342},
+      {"SELECT x, COUNT(*) FROM t GROUP BY a", 10341},
+      {"SELECT a + b, COUNT(*) FROM t GROUP BY a", 20269},
+      {"SELECT a, COUNT(*) FROM t GROUP BY zz", 20245},
+      {"SELECT COUNT(*) AS n FROM t GROUP BY n", 20245},
+      {"SELECT a FROM t HAVING COUNT(*) > 1", 20244},
+      {"SELECT a FROM t WHERE COUNT(*) > 1", 30144},
+      {"SELECT t.a FROM t JOIN u ON t.a = u.a AND COUNT(*) > 1", 20270},
+  };
+  for (const Refused& c : refused) {
+    SCOPED_TRACE(c.Query);
+    EXPECT_EQ(ErrorOf(c.Query), c.Code);
+  }
+  std::string text;
+  ErrorOf("SELECT a, b FROM t GROUP BY a", &text);
+  EXPECT_EQ(text.substr(0, text.find(" - Native")),
+            "Field is not included in GROUP BY list. Table name = '', Field name = 'b', FieldNo = 1, "
+            "Found field name = 'b'");
+  struct Accepted {
+    const char* Query;
+    const char* Rows;
+  } accepted[] = {
+      {"SELECT a, COUNT(*), MAX(b) FROM t GROUP BY a ORDER BY a", "1|2|20\n2|1|30\n"},
+      {"SELECT a + 1, 5, COUNT(*) FROM t GROUP BY a ORDER BY 1", "2|5|2\n3|5|1\n"},
+      {"SELECT a AS k, COUNT(*) FROM t GROUP BY k ORDER BY k", "1|2\n2|1\n"},
+      {"SELECT a * 2 AS d, SUM(b) FROM t GROUP BY d ORDER BY d", "2|30\n4|30\n"},
+      {"SELECT a + 1, COUNT(*) FROM t GROUP BY a + 1 ORDER BY 1", "2|2\n3|1\n"},
+      {"SELECT t.a, COUNT(*) FROM t GROUP BY a ORDER BY 1", "1|2\n2|1\n"},
+      {"SELECT a, (SELECT c FROM u WHERE u.a = t.a) FROM t GROUP BY a ORDER BY a", "1|5\n2|6\n"},
+      // Inside a subquery a column of the enclosing query is one value.
+      {"SELECT a, (SELECT u.a + COUNT(*) FROM t) FROM u ORDER BY a", "1|4\n2|5\n"},
+      {"SELECT COUNT(*) FROM t HAVING COUNT(*) > 2", "3\n"},
+  };
+  for (const Accepted& c : accepted) {
+    SCOPED_TRACE(c.Query);
+    EXPECT_EQ(Run(c.Query), c.Rows);
+  }
+}
