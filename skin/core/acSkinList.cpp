@@ -9,9 +9,9 @@
 TacSkinListController::TacSkinListController(const TacSkinListOwner* AOwner)
     : ImgList(std::make_unique<TsAlphaImageList>()), SkinManager(AOwner) {
   ImgList->IgnoreTransparency = true;
-  ImgList->Width = 140;
-  ImgList->Height = 100;
-  ImgList->AllowScale = false;
+  ImgList->SetAllowScale(false);
+  ImgList->SetWidth(140);
+  ImgList->SetHeight(100);
 }
 
 void TacSkinListController::AddControl(TControl* Ctrl) {
@@ -61,9 +61,8 @@ void TacSkinListController::UpdateData(bool) {
   const TacSkinListController* shared = SkinManager->DefaultList;
   if (shared && shared != this && shared->SkinManager &&
       shared->SkinManager->FullSkinDirectory == SkinManager->FullSkinDirectory) {
-    ImgList->Clear();
     SkinList = shared->SkinList;
-    for (const TsImgListItem& item : shared->ImgList->Items) ImgList->AddCopy(item);
+    ImgList->CopyImages(shared->ImgList.get());
     SendListChanged();
     return;
   }

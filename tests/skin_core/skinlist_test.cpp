@@ -45,7 +45,7 @@ TEST(SkinList, StoredSkinsThenArchivesWithTheirPreviews) {
   owner.FullSkinDirectory = dir.Path();
   owner.InternalSkins = &stored;
   TacSkinListController list(&owner);
-  EXPECT_EQ(list.ImgList->Width, 140);
+  EXPECT_EQ(list.ImgList->Width(), 140);
   ListControl a, b;
   list.AddControl(&a);  // the first control builds the list
   list.AddControl(&b);
@@ -95,7 +95,7 @@ TEST(SkinList, AnotherManagerOnTheSameFolderCopiesTheDefaultList) {
   other.UpdateData();
   EXPECT_EQ(Names(other), std::vector<std::string>{"Blue"});
   ASSERT_EQ(other.ImgList->Count(), 1);
-  EXPECT_EQ(other.ImgList->Items[0].OrigWidth, 2);
+  EXPECT_EQ(other.ImgList->Items()->Items(0)->OrigWidth, 2);
   // Another folder is read for itself.
   second.FullSkinDirectory = dir.Path() + "elsewhere";
   other.UpdateData();
