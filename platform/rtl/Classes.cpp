@@ -335,6 +335,14 @@ TComponent::TComponent(TComponent* AOwner) {
   if (AOwner) AOwner->InsertComponent(this);
 }
 
+void* TComponent::operator new(std::size_t Size) {
+  return ::operator new(Size);
+}
+
+void TComponent::operator delete(void* Block) {
+  ::operator delete(Block);
+}
+
 void TComponent::operator delete(TComponent* Self, std::destroying_delete_t) {
   void* block = dynamic_cast<void*>(Self);  // the most derived object's start
   Self->BeforeDestruction();

@@ -190,6 +190,10 @@ class TComponent : public TPersistent {
   // object (derived parts included) is still alive; an object that goes out
   // of scope skips it.
   void operator delete(TComponent* Self, std::destroying_delete_t);
+  // The allocation that pairs with that release (both go to the global heap),
+  // and the release of a block whose construction raised.
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Block);
   virtual void BeforeDestruction() {}
 
   TComponent* Owner() const { return FOwner; }

@@ -62,6 +62,9 @@ class ConverterCoreTest : public ::testing::Test {
 };
 
 TEST_F(ConverterCoreTest, ButtonStatesThroughABatch) {
+  ASSERT_TRUE(core.GiveBackMemory);
+  int givenBack = 0;
+  core.GiveBackMemory = [&] { ++givenBack; };
   EXPECT_EQ(core.Buttons(), Buttons("ArcstpzN"));
   EXPECT_EQ(view.Buttons, core.Buttons());
 
@@ -102,11 +105,13 @@ TEST_F(ConverterCoreTest, ButtonStatesThroughABatch) {
   engine.End(-1, false);
   EXPECT_EQ(core.Buttons(), Buttons("arCstpzn"));
   EXPECT_EQ(view.QueueEnds, 1);
+  EXPECT_EQ(givenBack, 1);  // the batch's memory goes back once the queue ends
   EXPECT_EQ(LogTail(5), (std::vector<String>{" ", String(47, '#'),
                                             "#" + String(10, ' ') + "All Tasks Finished " + String(14, ' '),
                                             String(47, '#'), " "}));
 
   core.Clear();
+  EXPECT_EQ(givenBack, 2);  // and again with Clear
   EXPECT_EQ(core.Buttons(), Buttons("ArcstpzN"));
   EXPECT_EQ(core.LogStore().Count(), 0);
   EXPECT_EQ(view.LogLines, 0);

@@ -10,6 +10,10 @@
 #include "app/OptionFrm.h"
 #include "app/UnitAide.h"
 #include "app/mo_en.h"
+#include "platform/os/Files.h"
+#include "platform/os/System.h"
+#include "platform/os/Threads.h"
+#include "platform/vcl/Menus.h"
 #include "platform/vcl/ListViews.h"
 #include "platform/vcl/Buttons.h"
 #include "platform/vcl/ExtCtrls.h"
@@ -199,6 +203,44 @@ TEST_F(MainWindowTest, ClosingDuringAWaitingStopEndsTheProgram) {
   };
   Named<TSpeedButton>(form, "btnStop").Click();
   EXPECT_TRUE(Application->Terminated());
+}
+
+// Play and Open Folder with a desktop opener that fails: its reason shows in
+// a message box and goes to the log.
+TEST_F(MainWindowTest, AFailingOpenerIsReported) {
+  const String root = GetTempDir() + "tarnwick-opener-" + IntToStr(getpid()) + "/";
+  ASSERT_TRUE(ForceDirectories(root));
+  const String opener = root + "opener";
+  {
+    TFileStream script(opener, fmCreate);
+    const String text = "#!/bin/sh\ncase \"$1\" in *.mp4) echo \"no player for $1\" >&2; exit 4;; esac\nexit 3\n";
+    script.WriteBuffer(text.data(), int64_t(text.size()));
+  }
+  ASSERT_EQ(chmod(opener.c_str(), 0755), 0);
+  SetShellOpener(opener);
+  inspector.Durations[root + "a.mp4"] = 1000000;
+  form->AddFileInteractive(root + "a.mp4");
+  Named<TSpeedButton>(form, "btnStart").Click();
+  engine.End(0, true);
+  engine.End(-1, false);
+  const String output = root + "a.mp4.out.mp4";
+  TFileStream(output, fmCreate);
+  const auto boxAfter = [&](const char* Item) {
+    Headless().ClearMessageBoxes();
+    Named<TMenuItem>(form, Item).Click();
+    for (int i = 0; i < 1000 && Headless().MessageBoxes().empty(); ++i) {
+      CheckSynchronize(10);
+      Application->ProcessMessages();
+    }
+    return Headless().MessageBoxes().empty() ? String() : Headless().MessageBoxes()[0].Text;
+  };
+  EXPECT_EQ(boxAfter("mnuPlay"), "Cannot open \"" + output + "\":\nno player for " + output);
+  EXPECT_NE(LogText().find("***Cannot open " + output + ": no player for " + output), String::npos) << LogText();
+  EXPECT_EQ(boxAfter("mnuOpenFolder"), "Cannot open \"" + root + "\":\nthe opener exited with status 3");
+  SetShellOpener("");
+  DeleteFile(output);
+  DeleteFile(opener);
+  RemoveDir(root);
 }
 
 }  // namespace
