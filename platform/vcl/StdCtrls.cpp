@@ -805,6 +805,7 @@ void TCustomComboBox::CreateParams(TCreateParams& Params) {
 
 void TCustomComboBox::CreateHandleDone() {
   FItems.Fill(FHandle);
+  SendMessageW(FHandle, CB_SETMINVISIBLE, WPARAM(FDropDownCount), 0);
   if (FMaxLength) SendMessageW(FHandle, CB_LIMITTEXT, WPARAM(FMaxLength), 0);
   if (FItemIndex >= 0) SendMessageW(FHandle, CB_SETCURSEL, WPARAM(FItemIndex), 0);
   else if (FStyle == csDropDown || FStyle == csSimple) SetWindowTextW(FHandle, FText.c_str());
@@ -839,6 +840,11 @@ void TCustomComboBox::SetStyle(TComboBoxStyle Value) {
 bool TCustomComboBox::DroppedDown() { return FHandle && SendMessageW(FHandle, CB_GETDROPPEDSTATE, 0, 0) != 0; }
 
 void TCustomComboBox::SetDroppedDown(bool Value) { SendMessageW(Handle(), CB_SHOWDROPDOWN, Value ? TRUE : FALSE, 0); }
+
+void TCustomComboBox::SetDropDownCount(int Value) {
+  FDropDownCount = std::max(1, Value);
+  if (FHandle) SendMessageW(FHandle, CB_SETMINVISIBLE, WPARAM(FDropDownCount), 0);
+}
 
 void TCustomComboBox::SetMaxLength(int Value) {
   FMaxLength = std::max(0, Value);

@@ -415,7 +415,7 @@ class TCustomComboBox : public TWinControl {
   TComboBoxStyle Style() const { return FStyle; }
   void SetStyle(TComboBoxStyle Value);
   int DropDownCount() const { return FDropDownCount; }
-  void SetDropDownCount(int Value) { FDropDownCount = Value; }
+  void SetDropDownCount(int Value);  // the dropped list shows this many items, then scrolls
   bool Sorted() const { return FItems.Sorted(); }
   void SetSorted(bool Value) { FItems.SetSorted(Value); }
   bool DroppedDown();

@@ -50,6 +50,7 @@ class ComboBox : public Control {
   bool focused_ = false;
   int dropHeight_ = 0;     // the whole height asked for, drop-down included
   int droppedWidth_ = 0;
+  int minVisible_ = 0;     // rows the dropped list shows; 0: as dropHeight_ holds
   int beforeDrop_ = -1;    // the choice before the list dropped
 };
 
@@ -96,12 +97,24 @@ void ComboBox::DropDown() {
   RECT r;
   GetWindowRect(hwnd, &r);
   const int count = std::max(1, int(List(LB_GETCOUNT)));
-  const int itemHeight = int(List(LB_GETITEMHEIGHT));
-  const int room = std::max(itemHeight, dropHeight_ - int(r.bottom - r.top));
-  const int height = std::min(room, count * itemHeight) + 2;
-  const int width = std::max(int(r.right - r.left), droppedWidth_);
+  const int itemHeight = std::max(1, int(List(LB_GETITEMHEIGHT)));
+  int rows = minVisible_ > 0 ? minVisible_ : std::max(1, (dropHeight_ - int(r.bottom - r.top)) / itemHeight);
+  rows = std::min(rows, count);
+  int width = std::max(int(r.right - r.left), droppedWidth_);
+  // Inside the work area: below the field, or above it where there is more room there;
+  // a list taller than the room shows fewer rows and scrolls.
+  MONITORINFO mi;
+  GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi);
+  const RECT& work = mi.rcWork;
+  const int below = int(work.bottom - r.bottom), above = int(r.top - work.top);
+  const bool up = rows * itemHeight + 2 > below && above > below;
+  rows = std::max(1, std::min(rows, ((up ? above : below) - 2) / itemHeight));
+  const int height = rows * itemHeight + 2;
+  width = std::min(width, int(work.right - work.left));
+  const int x = std::max(int(work.left), std::min(int(r.left), int(work.right) - width));
   dropped_ = true;
-  SetWindowPos(list_, HWND_TOPMOST, r.left, r.bottom, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  SetWindowPos(list_, HWND_TOPMOST, x, up ? int(r.top) - height : int(r.bottom), width, height,
+               SWP_SHOWWINDOW | SWP_NOACTIVATE);
   if (Current() >= 0) List(LB_SETTOPINDEX, WPARAM(Current()));
   SetCapture(list_);
   Redraw();
@@ -316,6 +329,11 @@ LRESULT ComboBox::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (lp) *reinterpret_cast<RECT*>(lp) = r;
       return TRUE;
     }
+    case CB_SETMINVISIBLE:
+      if (int(wp) <= 0) return FALSE;
+      minVisible_ = int(wp);
+      return TRUE;
+    case CB_GETMINVISIBLE: return minVisible_;
     case CB_SETDROPPEDWIDTH:
       droppedWidth_ = int(wp);
       return droppedWidth_;

@@ -576,6 +576,10 @@ constexpr UINT CB_SETTOPINDEX = 0x015C;
 constexpr UINT CB_GETDROPPEDWIDTH = 0x015F;
 constexpr UINT CB_SETDROPPEDWIDTH = 0x0160;
 constexpr UINT CB_GETCOMBOBOXINFO = 0x0164;
+// How many items the dropped list shows before it scrolls (0, the default: as
+// many as the height asked for at creation holds).
+constexpr UINT CB_SETMINVISIBLE = 0x1701;
+constexpr UINT CB_GETMINVISIBLE = 0x1702;
 constexpr LRESULT CB_OKAY = 0;
 constexpr LRESULT CB_ERR = -1;
 constexpr LRESULT CB_ERRSPACE = -2;

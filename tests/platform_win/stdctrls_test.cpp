@@ -221,6 +221,54 @@ TEST_F(StdControlsTest, EventsFireForProgrammaticAndUserChanges) {
   }
 }
 
+// A combo box laid out at its field's height still drops DropDownCount rows,
+// fewer when it has fewer items, and never past the work area's edge.
+TEST_F(StdControlsTest, ComboBoxDropsDropDownCountRowsInsideTheWorkArea) {
+  TForm form(nullptr);
+  ShowForm(form, 300, 120);
+  auto* combo = new TComboBox(&form);
+  combo->SetParent(&form);
+  combo->SetStyle(csDropDownList);
+  combo->SetBounds(10, 10, 120, 21);
+  RECT work;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  struct Case {
+    int dropDownCount, items, formTop;
+    int rows;
+    bool above;
+  };
+  const int itemHeight = int(SendMessageW(combo->Handle(), CB_GETITEMHEIGHT, 0, 0));
+  const int fitAbove = (int(work.bottom) - 40 + 10 - int(work.top) - 2) / itemHeight;  // field at 10 in the form
+  const Case cases[] = {
+      {8, 30, 0, 8, false},  // the default count
+      {16, 30, 0, 16, false},
+      {8, 3, 0, 3, false},                          // no blank rows below a short list
+      {8, 30, int(work.bottom) - 40, 8, true},      // no room below: it opens upwards
+      {500, 100, int(work.bottom) - 40, fitAbove, true},  // cut to the room above
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.dropDownCount << " of " << k.items << " at " << k.formTop);
+    combo->Items()->Clear();
+    for (int i = 0; i < k.items; ++i) combo->Items()->Add(IntToStr(i));
+    combo->SetDropDownCount(k.dropDownCount);
+    form.SetTop(k.formTop);
+    Application->ProcessMessages();
+    combo->SetDroppedDown(true);
+    COMBOBOXINFO info;
+    ASSERT_TRUE(GetComboBoxInfo(combo->Handle(), &info));
+    RECT field, list, client;
+    GetWindowRect(combo->Handle(), &field);
+    GetWindowRect(info.hwndList, &list);
+    GetClientRect(info.hwndList, &client);
+    EXPECT_TRUE(IsWindowVisible(info.hwndList));
+    EXPECT_EQ(client.bottom, k.rows * itemHeight);
+    EXPECT_EQ(k.above ? list.bottom : list.top, k.above ? field.top : field.bottom);
+    EXPECT_GE(list.top, work.top);
+    EXPECT_LE(list.bottom, work.bottom);
+    combo->SetDroppedDown(false);
+  }
+}
+
 TEST_F(StdControlsTest, EditKeysCanBeSwallowedAndReadOnlyAndMaxLengthHoldTyping) {
   TForm form(nullptr);
   ShowForm(form);
