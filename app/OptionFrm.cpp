@@ -269,7 +269,8 @@ void TfrmOption::ShowPreview() {
   } done{FMirroring};
   const TPreviewDisplay& d = FPreview.Display();
   TTrackBar& bar = Named<TTrackBar>("TrackBar1");
-  bar.SetEnabled(false);
+  // Enabled changes only when it must: disabling the bar in passing would take the
+  // keyboard focus (and a press in progress) from the user moving it.
   bar.SetMax(d.Max);
   bar.SetFrequency(d.Frequency);
   bar.SetPageSize(d.PageSize);

@@ -69,6 +69,14 @@ class TrackBar : public Control {
   void Scroll(WORD code, int pos) {
     if (HWND p = Parent()) SendMessageW(p, Vertical() ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos), LPARAM(hwnd));
   }
+  // The thumb follows the pointer at lp while it is dragged.
+  void Track(LPARAM lp) {
+    const int along = Vertical() ? GET_Y_LPARAM(lp) : GET_X_LPARAM(lp);
+    const int to = PosAt(along - grab_);
+    if (to == pos_) return;
+    SetPos(to, true);
+    Scroll(TB_THUMBTRACK, pos_);
+  }
   void Move(WORD code, int to) {
     SetPos(to, true);
     Scroll(code, 0);
@@ -186,18 +194,15 @@ LRESULT TrackBar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (dragging_) {
-        const int along = Vertical() ? GET_Y_LPARAM(lp) : GET_X_LPARAM(lp);
-        const int to = PosAt(along - grab_);
-        if (to != pos_) {
-          SetPos(to, true);
-          Scroll(TB_THUMBTRACK, pos_);
-        }
-      }
+      if (dragging_) Track(lp);
       return 0;
     case WM_LBUTTONUP:
       if (GetCapture() != hwnd) return 0;
-      if (dragging_) Scroll(TB_THUMBPOSITION, pos_);
+      if (dragging_) {
+        // The release may come without a move to where it happened.
+        Track(lp);
+        Scroll(TB_THUMBPOSITION, pos_);
+      }
       ReleaseCapture();
       Scroll(TB_ENDTRACK, 0);
       return 0;

@@ -187,4 +187,37 @@ TEST_F(OptionDialogTest, OkRefusesWhatCannotBeConverted) {
   EXPECT_EQ(rate.Text(), "800");
 }
 
+// The user's moves of the track bar bring the picture and its time along,
+// so marks set after them hold the moved-to time.
+TEST_F(OptionDialogTest, TrackBarClicksAndKeysMoveThePreview) {
+  dialog->Show();
+  SetActiveWindow(dialog->Handle());
+  TStepDecoder decoder;
+  dialog->ClearFrameView(true);
+  dialog->SetPreviewDecoder(&decoder);
+  Application->ProcessMessages();
+  TTrackBar& bar = Named<TTrackBar>(dialog, "TrackBar1");
+  TLabel& time = Named<TLabel>(dialog, "lblPTS");
+  Named<TButton>(dialog, "btnStartTime").Click();
+  RECT thumb;
+  SendMessageW(bar.Handle(), TBM_GETTHUMBRECT, 0, LPARAM(&thumb));
+  const TPoint at = bar.ClientToScreen(TPoint(thumb.right + 100, (thumb.top + thumb.bottom) / 2));
+  InjectMouseMove(at.X, at.Y);
+  InjectMouseButton(TMouseButton::Left, true, at.X, at.Y);
+  InjectMouseButton(TMouseButton::Left, false, at.X, at.Y);
+  Application->ProcessMessages();
+  EXPECT_EQ(bar.Position(), 5);  // a page: a twentieth of 100 frames
+  EXPECT_EQ(decoder.Current, 5);
+  EXPECT_EQ(time.Caption(), "00:00:00.200");
+  InjectKey(VK_RIGHT, true);
+  InjectKey(VK_RIGHT, false);
+  Application->ProcessMessages();
+  EXPECT_EQ(bar.Position(), 6);  // the bar keeps the focus its click gave it
+  EXPECT_EQ(time.Caption(), "00:00:00.240");
+  Named<TButton>(dialog, "btnEndTime").Click();
+  EXPECT_EQ(Named<TEdit>(dialog, "edtStartTime").Text(), "00:00:00.000");
+  EXPECT_EQ(Named<TEdit>(dialog, "edtEndTime").Text(), "00:00:00.240");
+  EXPECT_TRUE(Named<TCheckBox>(dialog, "chkCutClip").Checked());
+}
+
 }  // namespace

@@ -269,6 +269,55 @@ TEST_F(StdControlsTest, ComboBoxDropsDropDownCountRowsInsideTheWorkArea) {
   }
 }
 
+// Every way the user moves a track bar's thumb tells OnChange the new position,
+// and a drag ends with the thumb where the button went up.
+TEST_F(StdControlsTest, TrackBarTellsOnChangeOfEveryUserMove) {
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* bar = new TTrackBar(&form);
+  bar->SetParent(&form);
+  bar->SetBounds(10, 10, 216, 30);
+  bar->SetMax(100);
+  bar->SetPageSize(10);
+  std::vector<int> seen;
+  bar->OnChange = [&](TObject*) { seen.push_back(bar->Position()); };
+  RECT thumb;
+  SendMessageW(bar->Handle(), TBM_GETTHUMBRECT, 0, LPARAM(&thumb));
+  const int y = (thumb.top + thumb.bottom) / 2;
+  auto screen = [&](int x) { return bar->ClientToScreen(TPoint(x, y)); };
+  auto press = [&](int x, bool down) {
+    const TPoint p = screen(x);
+    InjectMouseButton(TMouseButton::Left, down, p.X, p.Y);
+    Application->ProcessMessages();
+  };
+  auto offset = [&](int pos) {  // the thumb's centre at a position
+    SendMessageW(bar->Handle(), TBM_GETTHUMBRECT, 0, LPARAM(&thumb));
+    return bar->Position() == pos ? int(thumb.left + thumb.right) / 2 : -1;
+  };
+
+  const int start = offset(0);
+  press(start + 150, true);  // on the channel right of the thumb: a page
+  press(start + 150, false);
+  EXPECT_EQ(seen, std::vector<int>{10});
+  seen.clear();
+  bar->SetFocus();
+  Key(VK_RIGHT);
+  Key(VK_END);
+  Key(VK_HOME);
+  EXPECT_EQ(seen, (std::vector<int>{11, 100, 0}));
+  seen.clear();
+  // A drag whose last move comes with the release: the thumb ends under the pointer.
+  const int from = offset(0);
+  press(from, true);
+  const TPoint mid = screen(from + 50), end = screen(from + 100);
+  InjectMouseMove(mid.X, mid.Y);
+  InjectMouseButton(TMouseButton::Left, false, end.X, end.Y);
+  Application->ProcessMessages();
+  EXPECT_EQ(bar->Position(), 50);  // 200 pixels of channel for 100 steps
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 50);
+}
+
 TEST_F(StdControlsTest, EditKeysCanBeSwallowedAndReadOnlyAndMaxLengthHoldTyping) {
   TForm form(nullptr);
   ShowForm(form);
