@@ -18,6 +18,8 @@ PACKAGES=(
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
   # display backend (Xlib with the shape and shared-memory extensions), display tests, opening files
   libx11-dev libxext-dev libxtst-dev xvfb xauth xdg-utils
+  # a small window manager: the display tests show the program's windows with one too
+  evilwm
   # database engine's differential tests and benchmarks only (never linked into the program)
   libsqlite3-dev
 )

@@ -37,3 +37,11 @@ void XSyncDisplay(_XDisplay* Display);
 // What a window manager does when the user drags a frame's corner: resizes
 // the window from a connection of its own.
 void XResizeFromOutside(unsigned long Window, int Width, int Height);
+
+// Starts a window manager (evilwm) on the display and waits until it has
+// taken the screen; its process id, or 0 when none could start.
+int StartWindowManager();
+// Ends the window manager StartWindowManager started and waits for it.
+void StopWindowManager(int Pid);
+// What a pager or the user asks of the window manager: a new size for the window.
+void XAskWindowManagerToResize(unsigned long Window, int Width, int Height);

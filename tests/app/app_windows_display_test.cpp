@@ -1,6 +1,7 @@
 // Every window the program shows, on a real X server (Xvfb through
-// scripts/with-xvfb.sh): the main window (also after it was resized by its
-// own request and by another client, as a window manager does), the about
+// scripts/with-xvfb.sh), without a window manager and with one (evilwm,
+// started here): the main window (also after it was resized by its own
+// request and by the window manager's, or another client's), the about
 // window, a message box, the file-open dialog on an empty folder and on one
 // with files, the options dialog with a preview, the watermark chooser, the
 // folder dialog and every combo box dropped down. What the server shows of
@@ -247,10 +248,13 @@ std::function<bool()> NewActiveWindow(std::vector<HWND> Known) {
   };
 }
 
-class WindowsDisplayTest : public ::testing::Test {
+// Each case runs without a window manager and with one (GetParam()).
+class WindowsDisplayTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     if (GetEnvironmentVariable("DISPLAY").empty()) GTEST_SKIP() << "no X display (run under scripts/with-xvfb.sh)";
+    if (GetParam() && !(windowManager = StartWindowManager()))
+      GTEST_SKIP() << "no window manager could start (scripts/install-deps.sh installs evilwm)";
     root = GetTempDir() + "tarnwick-windows-" + IntToStr(getpid()) + "/";
     ASSERT_TRUE(ForceDirectories(root + "empty"));
     ASSERT_TRUE(ForceDirectories(root + "files/sub"));
@@ -268,34 +272,40 @@ class WindowsDisplayTest : public ::testing::Test {
     main = form->Handle();
   }
   void TearDown() override {
-    if (!form) return;
-    form->Close();
-    FinishTarnwick();
-    std::filesystem::remove_all(root);
+    if (form) {
+      form->Close();
+      FinishTarnwick();
+      std::filesystem::remove_all(root);
+    }
+    StopWindowManager(windowManager);
   }
+  // The pictures' names tell which case made them.
+  String Shot(const String& Name) const { return Name + (GetParam() ? "-wm" : ""); }
 
+  int windowManager = 0;
   String root;
   TfrmConverter* form = nullptr;
   HWND main = nullptr;
 };
 
-TEST_F(WindowsDisplayTest, MainWindowAboutWindowAndMessageBox) {
-  EXPECT_EQ(CheckWindow(main, "main-window"), "");
-  EXPECT_EQ(CheckDropDowns(main, "main-window"), "");
+TEST_P(WindowsDisplayTest, MainWindowAboutWindowAndMessageBox) {
+  EXPECT_EQ(CheckWindow(main, Shot("main-window")), "");
+  EXPECT_EQ(CheckDropDowns(main, Shot("main-window")), "");
 
   // Its own size request, then a window manager's (another client resizing its X window).
   const int width = form->Width(), height = form->Height();
   form->SetBounds(form->Left(), form->Top(), width + 120, height + 80);
-  EXPECT_EQ(CheckWindow(main, "main-window-resized"), "");
-  XResizeFromOutside(Backend()->XWindowOf(main), width + 40, height + 30);
+  EXPECT_EQ(CheckWindow(main, Shot("main-window-resized")), "");
+  if (GetParam()) XAskWindowManagerToResize(Backend()->XWindowOf(main), width + 40, height + 30);
+  else XResizeFromOutside(Backend()->XWindowOf(main), width + 40, height + 30);
   ASSERT_TRUE(PumpUntil([&] { return form->Width() == width + 40; }, 5000));
   EXPECT_EQ(form->Height(), height + 30);
-  EXPECT_EQ(CheckWindow(main, "main-window-resized-from-outside"), "");
-  EXPECT_EQ(CheckDropDowns(main, "main-window-resized-from-outside"), "");
+  EXPECT_EQ(CheckWindow(main, Shot("main-window-resized-from-outside")), "");
+  EXPECT_EQ(CheckDropDowns(main, Shot("main-window-resized-from-outside")), "");
 
   FormAide->Show();
   ASSERT_TRUE(PumpUntil([&] { return FormAide->Showing(); }, 5000));
-  EXPECT_EQ(CheckWindow(FormAide->Handle(), "about-window"), "");
+  EXPECT_EQ(CheckWindow(FormAide->Handle(), Shot("about-window")), "");
   FormAide->Close();
 
   DuringModal(
@@ -305,12 +315,12 @@ TEST_F(WindowsDisplayTest, MainWindowAboutWindowAndMessageBox) {
       NewActiveWindow({main}),
       [&] {
         HWND box = GetActiveWindow();
-        EXPECT_EQ(CheckWindow(box, "message-box"), "");
+        EXPECT_EQ(CheckWindow(box, Shot("message-box")), "");
         PostMessageW(box, WM_CLOSE, 0, 0);
       });
 }
 
-TEST_F(WindowsDisplayTest, FileOpenDialogOnAnEmptyFolderAndOnOneWithFiles) {
+TEST_P(WindowsDisplayTest, FileOpenDialogOnAnEmptyFolderAndOnOneWithFiles) {
   TFileStream(root + "files/clip.mp4", fmCreate);
   TFileStream(root + "files/notes.txt", fmCreate);
   for (const char* folder : {"empty", "files"}) {
@@ -319,7 +329,7 @@ TEST_F(WindowsDisplayTest, FileOpenDialogOnAnEmptyFolderAndOnOneWithFiles) {
                 NewActiveWindow({main}),
                 [&] {
                   HWND dialog = GetActiveWindow();
-                  const String shot = String("file-open-dialog-") + folder;
+                  const String shot = Shot(String("file-open-dialog-") + folder);
                   EXPECT_EQ(CheckWindow(dialog, shot), "");
                   EXPECT_EQ(CheckDropDowns(dialog, shot), "");
                   PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -327,7 +337,7 @@ TEST_F(WindowsDisplayTest, FileOpenDialogOnAnEmptyFolderAndOnOneWithFiles) {
   }
 }
 
-TEST_F(WindowsDisplayTest, OptionsDialogWithPreviewAndItsChoosers) {
+TEST_P(WindowsDisplayTest, OptionsDialogWithPreviewAndItsChoosers) {
   const String clip = root + "files/clip.avi";
   WriteClip(clip, "testsrc=size=160x120:rate=25:duration=1");
   DuringModal([&] { form->AddFileInteractive(clip); },
@@ -335,14 +345,14 @@ TEST_F(WindowsDisplayTest, OptionsDialogWithPreviewAndItsChoosers) {
               [&] {
                 TfrmOption* dialog = form->OptionDialog();
                 HWND options = dialog->Handle();
-                EXPECT_EQ(CheckWindow(options, "options-dialog"), "");
-                EXPECT_EQ(CheckDropDowns(options, "options-dialog"), "");
+                EXPECT_EQ(CheckWindow(options, Shot("options-dialog")), "");
+                EXPECT_EQ(CheckDropDowns(options, Shot("options-dialog")), "");
                 String file;
                 DuringModal([&] { EXPECT_FALSE(dialog->ChooseWatermark(root + "files", file)); },
                             NewActiveWindow({main, options}),
                             [&] {
                               HWND chooser = GetActiveWindow();
-                              EXPECT_EQ(CheckWindow(chooser, "watermark-chooser"), "");
+                              EXPECT_EQ(CheckWindow(chooser, Shot("watermark-chooser")), "");
                               PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
                             });
                 String folder = root + "files";
@@ -350,12 +360,17 @@ TEST_F(WindowsDisplayTest, OptionsDialogWithPreviewAndItsChoosers) {
                             NewActiveWindow({main, options}),
                             [&] {
                               HWND chooser = GetActiveWindow();
-                              EXPECT_EQ(CheckWindow(chooser, "folder-dialog"), "");
+                              EXPECT_EQ(CheckWindow(chooser, Shot("folder-dialog")), "");
                               PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
                             });
                 dialog->SetModalResult(mrCancel);
               });
   EXPECT_EQ(form->Core().RowCount(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Display, WindowsDisplayTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& Case) {
+                           return Case.param ? "WithWindowManager" : "WithoutWindowManager";
+                         });
 
 }  // namespace
