@@ -117,7 +117,8 @@ extern TfrmConverter* frmConverter;
 // The program: StartTarnwick installs the display, initialises every part
 // in its order and shows the main window (the about window stays hidden);
 // RunTarnwick then runs the message loop; FinishTarnwick frees the windows
-// and undoes the initialisation in reverse.
-void StartTarnwick();
+// and undoes the initialisation in reverse. Params are the command line,
+// the program's name first.
+void StartTarnwick(const std::vector<String>& Params = {});
 void FinishTarnwick();
-int RunTarnwick();
+int RunTarnwick(const std::vector<String>& Params = {});

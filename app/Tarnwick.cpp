@@ -10,8 +10,9 @@
 #include "imaging/acPNG.h"
 #include "imaging/dxGDIPlusClasses.h"
 #include "platform/win/X11Backend.h"
+#include "skin/core/acStartup.h"
 
-void StartTarnwick() {
+void StartTarnwick(const std::vector<String>& Params) {
   UseDisplayBackendOrExit();
   // Initialisation in its fixed order; the language catalogue comes last.
   ClearLocales();
@@ -19,6 +20,7 @@ void StartTarnwick() {
   acPNGInitialize();
   BuildCaseTables();
   dxGDIPlusClassesInitialize();
+  InitSkinUnits(Params);
   RegisterEnglishLocale();
   Application->Initialize();
   Application->CreateForm(frmConverter);
@@ -31,14 +33,15 @@ void FinishTarnwick() {
   Application->DestroyComponents();
   frmConverter = nullptr;
   FormAide = nullptr;
+  DoneSkinUnits();
   dxGDIPlusClassesFinalize();
   acPNGFinalize();
   VelqorimMainFinalize();
   ClearLocales();
 }
 
-int RunTarnwick() {
-  StartTarnwick();
+int RunTarnwick(const std::vector<String>& Params) {
+  StartTarnwick(Params);
   Application->Run();
   FinishTarnwick();
   return 0;

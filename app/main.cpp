@@ -2,6 +2,6 @@
 
 #include "app/ConverterFrm.h"
 
-int main() {
-  return RunTarnwick();
+int main(int argc, char** argv) {
+  return RunTarnwick(std::vector<String>(argv, argv + argc));
 }

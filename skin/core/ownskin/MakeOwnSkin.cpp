@@ -116,8 +116,12 @@ struct Layout {
   static constexpr int kEditX = 72, kEditY = 0, kEdit = 16;
   // Form border: 1 frame of 24 x 24.
   static constexpr int kFormX = 104, kFormY = 0, kForm = 24;
-  // Check boxes and radio buttons: 3 frames of 13 x 13 each, one row per image.
+  // Check boxes: 3 frames of 13 x 13 each, one row per image (unchecked, checked, grayed).
   static constexpr int kBoxX = 128, kBox = 13;
+  // Radio buttons apart from everything else: 3 frames of 13 x 13, rows unchecked and checked.
+  static constexpr int kRadioX = 170;
+  // The track bar's channel: one frame of 16 x 6 with 2-pixel borders, centre painted.
+  static constexpr int kChannelX = 212, kChannelW = 16, kChannelH = 6;
   // Title glyphs: 3 frames of 16 x 16 each, in a row of five.
   static constexpr int kTitleY = 40, kGlyph = 16;
   // Arrows (3 frames of 9 x 9) and the track-bar thumb (3 frames of 11 x 19).
@@ -130,10 +134,11 @@ void DrawButtons(Canvas& c) {
     const int x = Layout::kButtonX + s * Layout::kButton;
     c.Fill(x + 1, 1, x + Layout::kButton - 1, Layout::kButton - 1, kKey);  // the centre shows the section's colours
     c.Frame(x, 0, x + Layout::kButton, Layout::kButton, lines[s]);
+    // The inner ring of the 2-pixel border: a light edge, darker when pressed.
+    c.Frame(x + 1, 1, x + Layout::kButton - 1, Layout::kButton - 1, s == 2 ? kAccentDark : 0xFCFAF8);
     for (auto [px, py] : {std::pair{x, 0}, {x + Layout::kButton - 1, 0}, {x, Layout::kButton - 1},
                           {x + Layout::kButton - 1, Layout::kButton - 1}})
       c.Set(px, py, kKey);
-    if (s == 2) c.Frame(x + 1, 1, x + Layout::kButton - 1, Layout::kButton - 1, kAccentDark);
   }
 }
 
@@ -154,7 +159,7 @@ void DrawBoxes(Canvas& c) {
   const TColor lines[3] = {kLine, kAccent, kAccentDark};
   for (int row = 0; row < 5; ++row)
     for (int s = 0; s < 3; ++s) {
-      const int x = Layout::kBoxX + s * Layout::kBox, y = row * Layout::kBox;
+      const int x = (row < 3 ? Layout::kBoxX : Layout::kRadioX) + s * Layout::kBox, y = (row < 3 ? row : row - 3) * Layout::kBox;
       if (row < 3) {
         c.Fill(x, y, x + Layout::kBox, y + Layout::kBox, kField);
         c.Frame(x, y, x + Layout::kBox, y + Layout::kBox, lines[s]);
@@ -170,6 +175,16 @@ void DrawBoxes(Canvas& c) {
         if (row == 4) c.Disc(x + 6.5, y + 6.5, 2.6, kAccentDark);
       }
     }
+}
+
+// The track bar's groove: a sunken line with a light bottom edge.
+void DrawChannel(Canvas& c) {
+  const int x = Layout::kChannelX, w = Layout::kChannelW, h = Layout::kChannelH;
+  c.Fill(x, 0, x + w, h, 0xD6CEC8);
+  c.Fill(x, 0, x + w, 1, kLine);
+  c.Fill(x, 0, x + 1, h, kLine);
+  c.Fill(x + w - 1, 0, x + w, h, 0xFCFAF8);
+  c.Fill(x, h - 1, x + w, h, 0xFCFAF8);
 }
 
 // Close, maximise, minimise, restore and help: light line art, brighter when hot, framed when pressed.
@@ -264,15 +279,18 @@ std::string OptionsText() {
   for (int g = 0; g < 5; ++g)
     key(kTitleGlyphs[g], Glyph(g * 3 * L::kGlyph, L::kTitleY, (g * 3 + 3) * L::kGlyph, L::kTitleY + L::kGlyph, 3));
   static const char* const kBoxes[5] = {"BOXUNCHECKED", "BOXCHECKED", "BOXGRAYED", "RADIOUNCHECKED", "RADIOCHECKED"};
-  for (int b = 0; b < 5; ++b)
-    key(kBoxes[b], Glyph(L::kBoxX, b * L::kBox, L::kBoxX + 3 * L::kBox, (b + 1) * L::kBox, 3));
+  for (int b = 0; b < 5; ++b) {
+    const int x = b < 3 ? L::kBoxX : L::kRadioX, row = b < 3 ? b : b - 3;
+    key(kBoxes[b], Glyph(x, row * L::kBox, x + 3 * L::kBox, (row + 1) * L::kBox, 3));
+  }
   for (const char* small : {"SMALLUNCHECKED", "SMALLCHECKED", "SMALLGRAYED"}) {
     const int b = small[5] == 'U' ? 0 : (small[5] == 'C' ? 1 : 2);
     key(small, Glyph(L::kBoxX, b * L::kBox, L::kBoxX + 3 * L::kBox, (b + 1) * L::kBox, 3));
   }
 
-  const std::string button = Border(L::kButtonX, L::kButtonY, L::kButtonX + 3 * L::kButton, L::kButton, 4, 3, 0);
-  const std::string field = Border(L::kEditX, L::kEditY, L::kEditX + 2 * L::kEdit, L::kEdit, 2, 2, 0);
+  // Border widths are the lines drawn: nothing transparent lies inside a border.
+  const std::string button = Border(L::kButtonX, L::kButtonY, L::kButtonX + 3 * L::kButton, L::kButton, 2, 3, 0);
+  const std::string field = Border(L::kEditX, L::kEditY, L::kEditX + 2 * L::kEdit, L::kEdit, 1, 2, 0);
   const std::string form = Border(L::kFormX, L::kFormY, L::kFormX + L::kForm, L::kForm, 4, 1, 0);
   auto arrow = [&](int dir) { return Glyph(dir * 3 * L::kArrow, L::kArrowY, (dir * 3 + 3) * L::kArrow, L::kArrowY + L::kArrow, 3); };
   const std::string gradient = Hex(0xFBF8F6) + ";0;0;" + Hex(0xE4DCD5) + ";100;0;B";
@@ -307,9 +325,8 @@ std::string OptionsText() {
       key("GRADIENTPERCENT", "100");
       key("BORDERSMASK", button);
     }
+    if (std::string(name) == "COMBOBTN") key("GLYPHMASK", arrow(3));
   }
-  section("COMBOBTN");
-  key("GLYPHMASK", arrow(3));
   for (const char* name : {"EDIT", "COMBOBOX", "LISTBOX", "MEMO"}) {
     section(name);
     if (std::string(name) != "EDIT") key("PARENTCLASS", "EDIT");
@@ -357,6 +374,7 @@ std::string OptionsText() {
   colour("COLOR", kFace);
   key("TRANSPARENCY", "100");
   key("SLIDERMASK", Glyph(L::kThumbX, L::kArrowY, L::kThumbX + 3 * L::kThumbW, L::kArrowY + L::kThumbH, 3));
+  key("SLIDERCHANNEL", Border(L::kChannelX, 0, L::kChannelX + L::kChannelW, L::kChannelH, 2, 1, 4));
   for (const char* name : {"PROGRESSH", "PROGRESSV", "GAUGE"}) {
     section(name);
     colour("COLOR", kAccent);
@@ -403,6 +421,7 @@ int main(int argc, char** argv) {
     DrawButtons(master);
     DrawFieldsAndForm(master);
     DrawBoxes(master);
+    DrawChannel(master);
     DrawTitleGlyphs(master);
     DrawArrowsAndThumb(master);
     const std::string text = OptionsText();
