@@ -289,6 +289,22 @@ void TPNGGraphic::ReadTransparency(uint8_t ColorType, uint8_t BitDepth) {
   }
 }
 
+void TPNGGraphic::ReadData(TStream& Stream) {
+  const int64_t start = Stream.Position();
+  uint32_t size = 0;
+  Stream.ReadBuffer(&size, sizeof size);
+  if (int64_t(size) > Stream.Size() - Stream.Position()) Fail(kInvalidFormat);
+  TMemoryStream data;
+  if (size) data.CopyFrom(Stream, size);
+  data.SetPosition(0);
+  if (CanLoad(data)) {
+    LoadFromStream(data);
+    return;
+  }
+  Stream.SetPosition(start);
+  TBitmap::ReadData(Stream);
+}
+
 void TPNGGraphic::LoadFromStream(TStream& Stream) {
   Assign(nullptr);
   FBasePosition = Stream.Position();

@@ -89,6 +89,9 @@ class TPNGGraphic : public TBitmap {
   void Assign(TPersistent* Source) override;
   // Loads from the stream's position; EInvalidGraphic for a damaged, truncated or unsupported file.
   void LoadFromStream(TStream& Stream) override;
+  // Window definitions hold the file's size and the file: a PNG file goes
+  // through this reader, any other is read as the bitmap's own data.
+  void ReadData(TStream& Stream) override;
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex);
   // More than 8 bytes left and the next 8 the signature; the position is kept.
   static bool CanLoad(TStream& Stream);

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Draws the program's pictures and prints them as window-definition picture
-data: hex of the class name "TBitmap", the file's size and a BMP file (a
-button's glyph has no class name: it is always a bitmap). The pictures are
-laid over the colour they are shown on (buttons' face or the list's white),
-24-bit, or 8-bit with a palette when few colours suffice. A glyph's corner
-pixels are that face colour, which the button takes as transparent.
+data. A window's picture is a PNG file under its picture class: the class
+name, then for TPNGGraphic the file's size and the file, for TdxSmartImage
+the file alone. A button's glyph is a bitmap with no class name: the BMP
+file's size and the file, 24-bit, or 8-bit with a palette when few colours
+suffice. The pictures are laid over the colour they are shown on (buttons'
+face or the list's white). A glyph's corner pixels are that face colour,
+which the button takes as transparent.
 
-    python3 app/pictures/make_pictures.py logo|reel|empty
+    python3 app/pictures/make_pictures.py logo|reel|empty [TPNGGraphic|TdxSmartImage]
     python3 app/pictures/make_pictures.py add|remove|clear|start|stop|pause|resume|exit
 
 The shapes are plain geometry, anti-aliased by 4x4 supersampling, so the
@@ -15,6 +17,7 @@ output is the same on every run.
 import math
 import struct
 import sys
+import zlib
 
 
 def render(width, height, pixel, background):
@@ -54,6 +57,18 @@ def bmp(rows):
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(data), 2835, 2835,
                        256 if bits == 8 else 0, 0)
     return header + info + palette + data
+
+
+def png(rows):
+    """The rows as an 8-bit RGB PNG file, each row unfiltered."""
+    height, width = len(rows), len(rows[0])
+    raw = b"".join(b"\x00" + b"".join(bytes(c) for c in row) for row in rows)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
 
 
 def mix(c1, c2, t):
@@ -234,8 +249,9 @@ def main():
         data = struct.pack("<I", len(picture)) + picture
     else:
         width, height, draw, background = PICTURES[name]
-        picture = bmp(render(width, height, draw, background))
-        data = bytes([len(b"TBitmap")]) + b"TBitmap" + struct.pack("<I", len(picture)) + picture
+        picture = png(render(width, height, draw, background))
+        kind = (sys.argv[2] if len(sys.argv) > 2 else "TPNGGraphic").encode()
+        data = bytes([len(kind)]) + kind + (picture if kind == b"TdxSmartImage" else struct.pack("<I", len(picture)) + picture)
     text = data.hex().upper()
     for i in range(0, len(text), 64):
         print("      " + text[i:i + 64])

@@ -1,10 +1,11 @@
 #pragma once
 // What the application's window tests share: a headless window layer with
-// the English texts registered, every form freed after each test, and the
-// controls of a definition by name.
+// the English texts and the PNG picture class registered, every form freed
+// after each test, and the controls of a definition by name.
 
 #include "app/Locale.h"
 #include "app/mo_en.h"
+#include "imaging/acPNG.h"
 #include "tests/platform_win/WinTestUtil.h"
 
 template <class T>
@@ -20,9 +21,12 @@ class AppWindowTest : public WindowTest {
     WindowTest::SetUp();
     ClearLocales();
     RegisterEnglishLocale();
+    // The windows' pictures are PNG files read by the program's own reader.
+    acPNGInitialize();
   }
   void TearDown() override {
     Application->DestroyComponents();
+    acPNGFinalize();
     ClearLocales();
     WindowTest::TearDown();
   }

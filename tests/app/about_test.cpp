@@ -39,8 +39,12 @@ TEST_F(WindowsTest, AboutWindow) {
   EXPECT_EQ(Named<TButton>(FormAide, "BtnFermer").Caption(), "Close");
   EXPECT_EQ(Named<TLabel>(FormAide, "LabelVersion").Caption(), VersionLabelText(ProgramFileVersion()));
   EXPECT_EQ(Named<TLabel>(FormAide, "LabelProduct").Caption(), "Tarnwick");
-  EXPECT_GT(Named<TImage>(FormAide, "Image1").Picture()->Width(), 0);
-  EXPECT_GT(Named<TImage>(FormAide, "Image2").Picture()->Width(), 0);
+  // The pictures come through the PNG picture class.
+  for (const auto& [name, size] : {std::pair{"Image1", 64}, std::pair{"Image2", 96}}) {
+    TGraphic* picture = Named<TImage>(FormAide, name).Picture()->Graphic();
+    ASSERT_TRUE(dynamic_cast<TPNGGraphic*>(picture)) << name;
+    EXPECT_EQ(picture->Width(), size) << name;
+  }
   EXPECT_EQ(FormAide->ClientWidth(), 404);
   Named<TButton>(FormAide, "BtnSite").Click();
   EXPECT_EQ(opened, std::vector<String>{Tlocalestrings._LienMonSite});

@@ -10,6 +10,7 @@
 #include "app/OptionFrm.h"
 #include "app/UnitAide.h"
 #include "app/mo_en.h"
+#include "imaging/acPNG.h"
 #include "platform/os/Files.h"
 #include "platform/os/System.h"
 #include "platform/os/Threads.h"
@@ -150,6 +151,12 @@ TEST_F(MainWindowTest, LayoutShowsEveryColumnAndTheOptions) {
         << name << " " << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
   }
   EXPECT_LT(bounds("mmoLog").Right, bounds("grpOption").Left);
+  // The list's empty picture and the about picture come through the PNG picture class.
+  for (const auto& [name, width] : {std::pair{"Image1", 348}, std::pair{"Image2", 64}}) {
+    TGraphic* picture = Named<TImage>(form, name).Picture()->Graphic();
+    ASSERT_TRUE(dynamic_cast<TPNGGraphic*>(picture)) << name;
+    EXPECT_EQ(picture->Width(), width) << name;
+  }
 
   // The queue buttons carry glyphs whose corners are the face they are drawn
   // over; the enabled Add button shows its glyph's colours.
