@@ -254,19 +254,9 @@ void TVelqorimDiskPageManager::WritePageRegion(const void* Buffer, int32_t PageN
   FDatabaseFile.WriteBuffer(Buffer, Count, PageOffset(PageNo) + Offset, 10475);
 }
 
-int32_t TVelqorimDiskPageManager::InternalReadPageState(int32_t PageNo) {
-  int32_t state = VelqorimFreedPageState;
-  try {
-    FDatabaseFile.ReadBuffer(&state, 4, PageOffset(PageNo) + 4, 20197);
-  } catch (const std::exception&) {
-    state = VelqorimFreedPageState;
-  }
-  return state;
-}
-
 bool TVelqorimDiskPageManager::ReadPageState(int32_t PageNo, int32_t& State) {
-  State = InternalReadPageState(PageNo);
-  return State != VelqorimFreedPageState;
+  State = VelqorimFreedPageState;
+  return FDatabaseFile.ReadBuffer(&State, 4, PageOffset(PageNo) + 4);
 }
 
 // A cached page is current when the session works on a table that cannot

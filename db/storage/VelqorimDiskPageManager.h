@@ -80,7 +80,6 @@ class TVelqorimDiskPageManager : public TVelqorimPageManager, public TVelqorimFr
     return FDatabaseFile.IsRegionLocked(PageOffset(PageNo) + Offset, Count);
   }
   // The stamp of a page in the file; VelqorimFreedPageState when it cannot be read.
-  int32_t InternalReadPageState(int32_t PageNo);
   bool ReadPageState(int32_t PageNo, int32_t& State) override;
   bool IsMultiUserDiskStore() const override { return MultiUser || ValidateCachedPages; }
   bool IsPageTableStateCurrent(int SessionID, TVelqorimPage& aPage) override;

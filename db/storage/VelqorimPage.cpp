@@ -57,13 +57,15 @@ void TVelqorimPage::EnlargePageBuffer(int NewSize) {
 void TVelqorimPage::Synchronize() {
   if (!PageManager->IsMultiUserDiskStore() || PageHeaderSize() < static_cast<int>(sizeof(TVelqorimDiskPageHeader)))
     return;
+  // A stamp or page that cannot be read again must not leave the stale copy
+  // in use: the freed stamp makes the next use read the page again.
   int32_t state = VelqorimFreedPageState;
-  const bool read = PageManager->ReadPageState(PageNo, state);
-  if (!read || state == PageHeader()->State) {
-    PageHeader()->State = read ? state : VelqorimFreedPageState;
-    return;
+  if (PageManager->ReadPageState(PageNo, state) && state == PageHeader()->State) return;
+  if (!PageManager->InternalReadPage(*this)) {
+    PageHeader()->State = VelqorimFreedPageState;
+    throw EABSException(20299, "Error reading database file page. Page No: %d, type %d",
+                        {PageNo, int{PageHeader()->PageType}});
   }
-  PageManager->InternalReadPage(*this);
 }
 
 bool TVelqorimPage::GetTableState(int SessionID, int32_t& TableState) const {

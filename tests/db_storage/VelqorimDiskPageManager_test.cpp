@@ -251,4 +251,57 @@ TEST(VelqorimDiskPageManager, DeathAtEveryWriteOfACommit) {
   }
 }
 
+// A multi-user reader checks a cached page against the file before use; a
+// check or re-read that moves too few bytes must never leave the old bytes.
+TEST(VelqorimDiskPageManager, MultiUserReReadThatFallsShortRaises) {
+  TScratchFile file;
+  std::vector<int32_t> numbers;
+  {
+    TVelqorimDiskPageManager pm;
+    pm.CreateAndOpenDatabase(file.Name, TABSPassword{}, 1024, 8);
+    numbers = WritePages(pm);
+  }
+  auto openMultiUser = [&](TVelqorimDiskPageManager& Pm) {
+    bool readOnly = false, repair = false, multiUser = true;
+    Pm.OpenDatabase(file.Name, TABSPassword{}, readOnly, repair, false, multiUser);
+    ASSERT_TRUE(multiUser);
+  };
+  FaultyDbFile* faulty = nullptr;
+  SetDbFileFactory([&] {
+    auto f = std::make_unique<FaultyDbFile>();
+    faulty = f.get();
+    return f;
+  });
+  TVelqorimDiskPageManager reader;
+  openMultiUser(reader);
+  SetDbFileFactory(nullptr);
+  auto text = [&](int32_t No) {
+    TVelqorimPage* p = reader.GetPage(0, No, ptTableRecord);
+    String t = reinterpret_cast<char*>(p->PageData());
+    reader.PutPage(p);
+    return t;
+  };
+  ASSERT_EQ(text(numbers[0]), "secret page 0");
+  int generation = 0;
+  auto changeElsewhere = [&] {
+    TVelqorimDiskPageManager writer;
+    openMultiUser(writer);
+    TVelqorimPage* p = writer.GetPage(0, numbers[0], ptTableRecord);
+    std::snprintf(reinterpret_cast<char*>(p->PageData()), 64, "changed %d", ++generation);
+    p->IsDirty = true;
+    writer.PutPage(p);
+    writer.ApplyChanges(0);
+  };
+  // Stamp and page both short: an error, and the next use reads it whole.
+  changeElsewhere();
+  faulty->ShortReadsLeft = 100;  // the file layer's own retry falls short too
+  EXPECT_EQ(NativeErrorOf([&] { text(numbers[0]); }), 20299);
+  faulty->ShortReadsLeft = 0;
+  EXPECT_EQ(text(numbers[0]), "changed 1");
+  // Only the stamp short: the page is read again rather than trusted.
+  changeElsewhere();
+  faulty->ShortReadsLeft = 2;
+  EXPECT_EQ(text(numbers[0]), "changed 2");
+}
+
 }  // namespace
