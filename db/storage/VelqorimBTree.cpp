@@ -530,10 +530,12 @@ bool TVelqorimBTreePage::DeleteLeafEntry(int SessionID, const uint8_t* Key, cons
   return true;
 }
 
-void TVelqorimBTreePage::FreeAllPages(int SessionID, bool KeepRootPage) {
+void TVelqorimBTreePage::FreeAllPages(int SessionID, bool KeepRootPage, int Depth) {
   if (Page == nullptr || PageNo() == -1) return;
+  CheckDescent(Depth);
   if (!IsLeaf())
-    for (int i = 0; i < EntryCount(); ++i) GetIndexPage(SessionID, ChildPageNo(i))->FreeAllPages(SessionID, false);
+    for (int i = 0; i < EntryCount(); ++i)
+      GetIndexPage(SessionID, ChildPageNo(i))->FreeAllPages(SessionID, false, Depth + 1);
   if (!(IsRoot() && KeepRootPage)) RemoveIndexPage(SessionID, PageNo());
 }
 
@@ -570,15 +572,24 @@ bool TVelqorimBTreePage::GetLastPosition(int SessionID, TVelqorimKeyPath& Positi
   return IsLeaf() || GetIndexPage(SessionID, ChildPageNo(n - 1))->GetLastPosition(SessionID, Position);
 }
 
-void TVelqorimBTreePage::GetFirstEntry(int SessionID, uint8_t* Key, uint8_t* Reference) {
-  if (!IsLeaf()) return GetIndexPage(SessionID, ChildPageNo(0))->GetFirstEntry(SessionID, Key, Reference);
+void TVelqorimBTreePage::CheckDescent(int Depth) const {
+  // A child link back up the tree would otherwise descend for ever.
+  if (Depth >= TVelqorimKeyPath::MaxLevels || (!IsLeaf() && EntryCount() == 0))
+    throw EABSException(20028, "Index integrity error. PageNo=%d EntryNo=%d", {PageNo(), EntryCount()});
+}
+
+void TVelqorimBTreePage::GetFirstEntry(int SessionID, uint8_t* Key, uint8_t* Reference, int Depth) {
+  CheckDescent(Depth);
+  if (!IsLeaf()) return GetIndexPage(SessionID, ChildPageNo(0))->GetFirstEntry(SessionID, Key, Reference, Depth + 1);
   if (Key != nullptr) std::memcpy(Key, GetPKey(0), KeyPrefixSize());
   if (Reference != nullptr) std::memcpy(Reference, GetPReference(0), ReferenceSize());
 }
 
-void TVelqorimBTreePage::GetLastEntry(int SessionID, uint8_t* Key, uint8_t* Reference) {
+void TVelqorimBTreePage::GetLastEntry(int SessionID, uint8_t* Key, uint8_t* Reference, int Depth) {
+  CheckDescent(Depth);
   const int last = EntryCount() - 1;
-  if (!IsLeaf()) return GetIndexPage(SessionID, ChildPageNo(last))->GetLastEntry(SessionID, Key, Reference);
+  if (!IsLeaf())
+    return GetIndexPage(SessionID, ChildPageNo(last))->GetLastEntry(SessionID, Key, Reference, Depth + 1);
   if (Key != nullptr) std::memcpy(Key, GetPKey(last), KeyPrefixSize());
   if (Reference != nullptr) std::memcpy(Reference, GetPReference(last), ReferenceSize());
 }

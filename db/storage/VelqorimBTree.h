@@ -184,7 +184,8 @@ class TVelqorimBTreePage : public TVelqorimPageController {
   // (page, entry, entries) per level visited.
   void InsertLeafEntry(int SessionID, const uint8_t* Key, const uint8_t* Reference, TVelqorimKeyPath& KeyPath);
   bool DeleteLeafEntry(int SessionID, const uint8_t* Key, const uint8_t* Reference, TVelqorimKeyPath& KeyPath);
-  void FreeAllPages(int SessionID, bool KeepRootPage);
+  // Depth counts the levels above; a tree deeper than a path can hold is damaged (20028).
+  void FreeAllPages(int SessionID, bool KeepRootPage, int Depth = 0);
   // Raises 20028..20034 / 20194 where order or links are broken.
   void CheckIntegrity(int SessionID, TVelqorimKeyPath& KeyPath);
   bool FindEntry(int SessionID, const uint8_t* Key, const uint8_t* Reference, TVelqorimKeyPath& Position);
@@ -192,8 +193,9 @@ class TVelqorimBTreePage : public TVelqorimPageController {
   bool GetLastPosition(int SessionID, TVelqorimKeyPath& Position);
   bool FindByCondition(int SessionID, bool First, const uint8_t* Key, TABSSearchCondition Operator,
                        TVelqorimKeyPath& Position);
-  void GetFirstEntry(int SessionID, uint8_t* Key, uint8_t* Reference);
-  void GetLastEntry(int SessionID, uint8_t* Key, uint8_t* Reference);
+  void CheckDescent(int Depth) const;
+  void GetFirstEntry(int SessionID, uint8_t* Key, uint8_t* Reference, int Depth = 0);
+  void GetLastEntry(int SessionID, uint8_t* Key, uint8_t* Reference, int Depth = 0);
   void InsertNodeEntry(int SessionID, const uint8_t* Key, const uint8_t* Reference, TVelqorimKeyPath& KeyPath);
   void DeleteNodeEntry(int SessionID, TVelqorimKeyPath& KeyPath, bool MergeWithLeft, const uint8_t* MovedFirstKey);
 
@@ -255,6 +257,7 @@ class TVelqorimBTreeRecordIndex : public TVelqorimIndex {
   bool FindRecord(int SessionID, bool Restart, bool GoForward, TABSScanSearchCondition* StartScanCondition,
                   TABSScanSearchCondition* EndScanCondition, uint8_t* RecordBuffer, TABSPageItemID& RecordID,
                   void* SearchInfo) override;
+  void CheckFoundRecord(int SessionID, void* SearchInfo, const uint8_t* RecordBuffer) override;
   int CompareRecordBuffersByIndex(const uint8_t* Buffer1, const uint8_t* Buffer2, int IndexFieldCount) override;
   int64_t GetApproxRangeRecordCount(int SessionID, int64_t TableRecordCount, TABSScanSearchCondition* RangeCondition1,
                                     TABSScanSearchCondition* RangeCondition2) override;
@@ -275,6 +278,8 @@ class TVelqorimBTreeRecordIndex : public TVelqorimIndex {
   void LayOutKey();
   bool NextPosition(int SessionID, TVelqorimKeyPath& Path, bool Forward);
   TABSPageItemID ReferenceAt(int SessionID, const TVelqorimKeyPath& Path);
+  // 20028 unless the record carries the key of the leaf entry at Path.
+  void CheckEntryKey(int SessionID, const TVelqorimKeyPath& Path, const uint8_t* RecordBuffer);
   void Deliver(int SessionID, TABSNavigationInfo& NavigationInfo, TABSIndexPositionCache* IndexPositionCache,
                int TableState, const TVelqorimKeyPath& Path);
   void RunOff(TABSNavigationInfo& NavigationInfo);

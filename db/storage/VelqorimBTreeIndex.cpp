@@ -16,6 +16,29 @@ struct TSearchInfo {
   TVelqorimKeyPath CurrentPosition;
 };
 
+[[noreturn]] void IndexDamaged(const TVelqorimKeyPathItem& Leaf) {
+  throw EABSException(20028, "Index integrity error. PageNo=%d EntryNo=%d", {Leaf.PageNo, Leaf.EntryNo});
+}
+
+// Notices a chain of pages that comes back on itself (a damaged link) in
+// constant memory: a remembered page is moved on at doubling distances, and
+// a loop reaches it again within twice its length.
+class TChainGuard {
+ public:
+  void Visit(int32_t PageNo) {
+    if (PageNo == FMark) IndexDamaged({PageNo, 0, 0});
+    if (++FSteps == FReach) {
+      FMark = PageNo;
+      FSteps = 0;
+      FReach *= 2;
+    }
+  }
+
+ private:
+  int32_t FMark = -1;
+  int64_t FSteps = 0, FReach = 1;
+};
+
 const uint8_t* AsBytes(const TABSPageItemID& Id) { return reinterpret_cast<const uint8_t*>(&Id); }
 
 // Restores the key's compared column count and prefix lengths on every path out.
@@ -159,9 +182,53 @@ int TVelqorimBTreeRecordIndex::CompareRecordPositionsInIndex(TObject* RecordPosi
   return static_cast<TVelqorimKeyPath*>(RecordPosition1)->Compare(*static_cast<TVelqorimKeyPath*>(RecordPosition2));
 }
 
+// Every step must move strictly on in (key, record) order. A walk that resumes
+// from a record finds that record again by its key; with that, a damaged
+// link or entry can never lead a walk back to where it has been.
 bool TVelqorimBTreeRecordIndex::NextPosition(int SessionID, TVelqorimKeyPath& Path, bool Forward) {
   TVelqorimBTreePage view(IndexManager->GetPageManager(*this), FKeyRef.get());
-  return view.StepPath(SessionID, Path, Forward, 20069, Forward ? 20070 : 20071);
+  const int keySize = FKeyRef->ShortKeySize, refSize = FKeyRef->ReferenceSize;
+  std::vector<uint8_t> before(static_cast<size_t>(keySize + refSize));
+  {
+    const TVelqorimKeyPathItem& leaf = Path.Items[Path.Count > 0 ? Path.Count - 1 : 0];
+    auto page = view.GetIndexPage(SessionID, leaf.PageNo);
+    if (Path.Count == 0 || leaf.EntryNo < 0 || leaf.EntryNo >= page->EntryCount()) IndexDamaged(leaf);
+    std::memcpy(before.data(), page->GetPKey(leaf.EntryNo), before.size());
+  }
+  if (!view.StepPath(SessionID, Path, Forward, 20069, Forward ? 20070 : 20071)) return false;
+  const TVelqorimKeyPathItem& leaf = Path.Items[Path.Count - 1];
+  auto page = view.GetIndexPage(SessionID, leaf.PageNo);
+  if (!page->IsLeaf() || leaf.EntryNo < 0 || leaf.EntryNo >= page->EntryCount()) IndexDamaged(leaf);
+  const uint8_t* after = page->GetPKey(leaf.EntryNo);
+  TCompareScope scope(*FKeyRef);
+  FKeyRef->CompareFieldCount = FKeyRef->PartCount();
+  FKeyRef->FCompareLengths.assign(FKeyRef->PartCount(), -1);
+  int c = FKeyRef->CompareShortKeys(before.data(), after, true, SessionID, before.data() + keySize, after + keySize);
+  if (c == 0) c = TVelqorimBTreeKeyRef::CompareReferences(before.data() + keySize, after + keySize, refSize);
+  if (Forward ? c >= 0 : c <= 0) IndexDamaged(leaf);
+  return true;
+}
+
+void TVelqorimBTreeRecordIndex::CheckEntryKey(int SessionID, const TVelqorimKeyPath& Path,
+                                              const uint8_t* RecordBuffer) {
+  if (Path.Count == 0) return;
+  const TVelqorimKeyPathItem& leaf = Path.Items[Path.Count - 1];
+  TVelqorimBTreePage view(IndexManager->GetPageManager(*this), FKeyRef.get());
+  auto page = view.GetIndexPage(SessionID, leaf.PageNo);
+  if (leaf.EntryNo < 0 || leaf.EntryNo >= page->EntryCount()) IndexDamaged(leaf);
+  std::vector<uint8_t> key = FKeyRef->AllocShortKeyBuffer();
+  TCompareScope scope(*FKeyRef);
+  FKeyRef->CompareFieldCount = FKeyRef->PartCount();
+  FKeyRef->FCompareLengths.assign(FKeyRef->PartCount(), -1);
+  const uint8_t* kept = FKeyRef->LRecordBuffer;
+  FKeyRef->MakeShortKeyFromRecordBuffer(RecordBuffer, key.data());
+  FKeyRef->LRecordBuffer = kept;
+  if (FKeyRef->CompareShortKeys(key.data(), page->GetPKey(leaf.EntryNo), false, SessionID, nullptr, nullptr) != 0)
+    IndexDamaged(leaf);
+}
+
+void TVelqorimBTreeRecordIndex::CheckFoundRecord(int SessionID, void* SearchInfo, const uint8_t* RecordBuffer) {
+  if (SearchInfo != nullptr) CheckEntryKey(SessionID, static_cast<TSearchInfo*>(SearchInfo)->CurrentPosition, RecordBuffer);
 }
 
 TABSPageItemID TVelqorimBTreeRecordIndex::ReferenceAt(int SessionID, const TVelqorimKeyPath& Path) {
@@ -184,6 +251,7 @@ void TVelqorimBTreeRecordIndex::Deliver(int SessionID, TABSNavigationInfo& Navig
   NavigationInfo.GetRecordMode = grmCurrent;
   try {
     IndexManager->TableData()->RecordManager->GetRecordBuffer(SessionID, NavigationInfo);
+    if (NavigationInfo.GetRecordResult == grrOK) CheckEntryKey(SessionID, Path, NavigationInfo.RecordBuffer);
   } catch (...) {
     NavigationInfo.GetRecordMode = mode;
     throw;
@@ -257,7 +325,9 @@ int64_t TVelqorimBTreeRecordIndex::GetRecNoByRecordID(int SessionID, TABSPageIte
   const TVelqorimKeyPathItem& leaf = path.Items[path.Count - 1];
   int64_t number = leaf.EntryNo + 1;
   TVelqorimBTreePage view(IndexManager->GetPageManager(*this), FKeyRef.get());
+  TChainGuard guard;
   for (int32_t no = view.GetIndexPage(SessionID, leaf.PageNo)->LeftPageNo(); no != -1;) {
+    guard.Visit(no);
     auto page = view.GetIndexPage(SessionID, no);
     number += page->EntryCount();
     no = page->LeftPageNo();
@@ -271,7 +341,9 @@ TABSPageItemID TVelqorimBTreeRecordIndex::GetRecordIDByRecNo(int SessionID, int6
     throw EABSException(20074, "Cannot retrieve record from empty index");
   TVelqorimBTreePage view(IndexManager->GetPageManager(*this), FKeyRef.get());
   int64_t before = 0;
+  TChainGuard guard;
   for (int32_t no = path.Items[path.Count - 1].PageNo; no != -1;) {
+    guard.Visit(no);
     auto page = view.GetIndexPage(SessionID, no);
     if (RecNo <= before + page->EntryCount()) {
       TABSPageItemID id;

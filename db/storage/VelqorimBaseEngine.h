@@ -72,6 +72,11 @@ class TVelqorimIndex : public TObject {
   virtual bool FindRecord(int SessionID, bool Restart, bool GoForward, TABSScanSearchCondition* StartScanCondition,
                           TABSScanSearchCondition* EndScanCondition, uint8_t* RecordBuffer,
                           TABSPageItemID& RecordID, void* SearchInfo) = 0;
+  // Raises when the record FindRecord last named does not carry the key of
+  // the index entry that named it (a damaged index).
+  virtual void CheckFoundRecord(int SessionID, void* SearchInfo, const uint8_t* RecordBuffer) {
+    (void)SessionID, (void)SearchInfo, (void)RecordBuffer;
+  }
   virtual int CompareRecordBuffersByIndex(const uint8_t* Buffer1, const uint8_t* Buffer2, int IndexFieldCount) = 0;
   // -1 for a lower bound, 1 for an upper bound, 0 otherwise; the second condition is not looked at.
   virtual int CompareConditions(const TABSScanSearchCondition& Condition1, const TABSScanSearchCondition& Condition2);

@@ -72,7 +72,11 @@ void TVelqorimInternalDBTransactedAccessFile::CreateFile(int SessionID) {
 void TVelqorimInternalDBTransactedAccessFile::DeleteFile(int SessionID, int32_t StartPageNo) {
   if (StartPageNo != -1) FStartPageNo = StartPageNo;
   int32_t pageNo = FStartPageNo;
-  while (pageNo != -1) {
+  for (int64_t left = int64_t{LPageManager->GetPageCount()} + 1; pageNo != -1; --left) {
+    // A chain that loops back is a damaged file, not a reason to run forever.
+    if (left <= 0)
+      throw EABSException(20300, "Error getting %d-th table file page. Probably database is corrupted and needs repair.",
+                          {static_cast<int>(LPageManager->GetPageCount())});
     int32_t next = -1;
     {
       TVelqorimPageHolder page(*LPageManager, LPageManager->GetPage(SessionID, pageNo, FPageTypeID));

@@ -502,7 +502,10 @@ bool TVelqorimTableData::RunScan(TVelqorimCursor& Cursor, TABSScanSearchConditio
     bool restart = Restart, found = false;
     while (rangeIndex->FindRecord(session, restart, GoForward, startCondition, endCondition, record, id, search.Get())) {
       restart = false;
-      if (!readById(id) || NullKeyRejected(startCondition, record) || NullKeyRejected(endCondition, record)) continue;
+      if (!readById(id)) continue;
+      // The next call resumes from this record: it must be the one its entry says.
+      rangeIndex->CheckFoundRecord(session, search.Get(), record);
+      if (NullKeyRejected(startCondition, record) || NullKeyRejected(endCondition, record)) continue;
       if (residual && !RecordMatchesConditions(List, Start, record, id, Cursor, End)) continue;
       show(id);
       found = true;

@@ -2,6 +2,8 @@
 // What the database file fuzz target and its seed writer share: the password
 // they use and the opening of a file through a disk database.
 
+#include <vector>
+
 #include "db/storage/VelqorimDiskDatabase.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "db/support/DAZExcept.h"
@@ -35,7 +37,38 @@ struct TFuzzCursor {
   TVelqorimLocalSession& FSession;
 };
 
-// Opens table Name and reads its rows (at most a few hundred) with every BLOB.
+// Walks the cursor's order to its end: no row limit, so that a walk that
+// never ends shows as a timeout of the fuzzer.
+inline void WalkToEnd(TVelqorimLocalCursor& Cursor, bool Forward) {
+  if (Forward) Cursor.InternalFirst();
+  else Cursor.InternalLast();
+  while (Cursor.GetRecordBuffer(Forward ? grmNext : grmPrior) == grrOK) (void)Cursor.GetRecNo();
+}
+
+// Every index of the open cursor: its whole order both ways, and a range
+// from the lowest key up (the walk an indexed "x >= constant" makes).
+inline void WalkIndexes(TFuzzCursor& T) {
+  TVelqorimLocalCursor& c = T.Cursor;
+  std::vector<String> names;
+  for (int i = 0; i < c.IndexDefs.Count() && i < 4; ++i) names.push_back(c.IndexDefs[i]->Name);
+  std::vector<uint8_t> low(static_cast<size_t>(c.RecordBufferSize), 0);
+  for (const String& name : names) {
+    try {
+      c.SetIndexName(name);
+      WalkToEnd(c, true);
+      WalkToEnd(c, false);
+      c.InternalInitKeyBuffer(low.data());
+      c.ApplyRange(low.data(), nullptr, 1, 0, false, false);
+      WalkToEnd(c, true);
+    } catch (const EABSException&) {
+    }
+    c.ResetRange();
+  }
+  c.SetIndexName("");
+}
+
+// Opens table Name and reads its rows (at most a few hundred) with every
+// BLOB, then walks its indexes.
 inline void ReadTable(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, const String& Name) {
   TFuzzCursor t(D, S, Name);
   try {
@@ -53,7 +86,9 @@ inline void ReadTable(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, co
         t.Cursor.InternalCloseBLOB(f);
       }
   } catch (const EABSException&) {
+    return;
   }
+  WalkIndexes(t);
 }
 
 // Opens the file as a session would, walks its catalogue, reads every table

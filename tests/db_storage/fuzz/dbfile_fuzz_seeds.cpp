@@ -13,7 +13,8 @@
 #include "tests/db_storage/fuzz/DbFileFuzz.h"
 
 namespace {
-// A table with an index and a BLOB field: a few rows, one BLOB spanning pages.
+// A table with two indexes and a BLOB field: rows over several index pages,
+// a few BLOBs, one spanning pages.
 void AddRows(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, const String& Name) {
   TFuzzCursor t(D, S, Name);
   TVelqorimFieldDefs fields;
@@ -30,14 +31,17 @@ void AddRows(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, const Strin
   fields[2]->BLOBCompressionAlgorithm = acaZLIB;
   fields[2]->BLOBCompressionMode = 1;
   TVelqorimIndexDefs indexes;
-  auto* index = indexes.AddCreated();
-  index->Name = "byName";
-  index->SetColumnCount(1);
-  index->GetIndexColumn(0).FieldName = "name";
+  for (const char* column : {"name", "id"}) {
+    auto* index = indexes.AddCreated();
+    index->Name = std::string("by_") + column;
+    index->SetColumnCount(1);
+    index->GetIndexColumn(0).FieldName = column;
+  }
   TVelqorimConstraintDefs constraints;
   t.Cursor.CreateTable(fields, indexes, constraints);
   t.Open();
-  for (int i = 0; i < 5; ++i) {
+  // Enough rows that each index spans several pages under a root.
+  for (int i = 0; i < 60; ++i) {
     t.Cursor.InternalInitRecord(t.Record, true);
     TABSVariant id, name;
     id.SetAsInteger(i);
@@ -45,7 +49,7 @@ void AddRows(TVelqorimDiskDatabaseData& D, TVelqorimLocalSession& S, const Strin
     name.SetAsAnsiString("row" + std::to_string(i));
     t.Cursor.SetFieldValue(name, 1, true);
     String body;
-    for (int b = 0; b < (i == 4 ? 1500 : 10 * i); ++b) body += static_cast<char>('a' + (b * 7 + i) % 26);
+    for (int b = 0; b < (i == 4 ? 1500 : i < 4 ? 10 * i : 0); ++b) body += static_cast<char>('a' + (b * 7 + i) % 26);
     TABSStream* blob = t.Cursor.InternalCreateBlobStream(true, false, 2, bomWrite, false);
     blob->Write(body.data(), static_cast<int64_t>(body.size()));
     blob->SetModified(true);
