@@ -64,7 +64,9 @@ int32_t TVelqorimDatabaseFreeSpaceManager::EAMPageNo(int Index) const {
 
 bool TVelqorimDatabaseFreeSpaceManager::IsSystemPage(int32_t PageNo) const {
   if (PageNo % FPFSPage_PagesAddressed == 0 || PageNo % FEAMPage_PagesAddressed == 0) return true;
-  return (PageNo - 1) % FPFSPage_PagesAddressed == 0 && (PageNo - 1) % FEAMPage_PagesAddressed == 0;
+  // 64 bits: a damaged link may name the lowest page number there is.
+  const int64_t before = int64_t{PageNo} - 1;
+  return before % FPFSPage_PagesAddressed == 0 && before % FEAMPage_PagesAddressed == 0;
 }
 
 void TVelqorimDatabaseFreeSpaceManager::CheckPageNoForSystemPages(int32_t PageNo) const {
