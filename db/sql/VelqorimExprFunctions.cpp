@@ -106,6 +106,36 @@ double FiniteResult(long double v, const char* Name) {
   return d;
 }
 
+// The exact value of a whole number (false for NULL and other types).
+bool WholeNumber(const TABSVariant& V, __int128& Out) {
+  if (V.IsNull() || !IsIntegerBaseFieldType(V.DataType())) return false;
+  Out = V.DataType() == bftUnsignedInt32 ? static_cast<__int128>(V.GetAsCardinal()) : V.GetAsInt64();
+  return true;
+}
+
+// Value := Value op Operand (op one of + - * /, "-" negating Value alone).
+// Whole numbers never give a wrapped result: a result that does not fit the
+// type the operation keeps raises the overflow error instead.
+void ArithmeticStep(TABSVariant& Value, const TABSVariant* Operand, TABSDataOperator Op) {
+  __int128 a = 0, b = 0;
+  const bool whole = WholeNumber(Value, a) && (!Operand || WholeNumber(*Operand, b));
+  const char* name = Op == doADD ? "+" : Op == doMUL ? "*" : Op == doDIV ? "/" : "-";
+  try {
+    switch (Op) {
+      case doADD: Value.Add(*Operand); break;
+      case doMUL: Value.Mul(*Operand); break;
+      case doDIV: Value.Division(*Operand); break;
+      default: Value.InvertValue(); break;
+    }
+  } catch (const EABSIntOverflow&) {
+    RaiseFunctionOverflow(name);
+  }
+  if (!whole) return;
+  const __int128 exact = Op == doADD ? a + b : Op == doMUL ? a * b : Op == doDIV ? a / b : -a;
+  __int128 result;
+  if (!WholeNumber(Value, result) || result != exact) RaiseFunctionOverflow(name);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -115,21 +145,17 @@ TABSVariant* TVelqorimExprNodeArithmetic::GetDataValue() {
   auto arg = [&](size_t i) { return Children[i]->GetDataValue(); };
   auto real = [&](size_t i) -> long double { return arg(i)->GetAsExtended(); };
   switch (Operator) {
-    case doADD:
+    case doADD: case doMUL:
       Value.Assign(*arg(0), true);
-      for (size_t i = 1; i < Children.size(); ++i) Value.Add(*arg(i));
+      for (size_t i = 1; i < Children.size(); ++i) ArithmeticStep(Value, arg(i), Operator);
       break;
     case doSUB:
       Value.Assign(*arg(0), true);
-      Value.InvertValue();
-      break;
-    case doMUL:
-      Value.Assign(*arg(0), true);
-      for (size_t i = 1; i < Children.size(); ++i) Value.Mul(*arg(i));
+      ArithmeticStep(Value, nullptr, doSUB);
       break;
     case doDIV:
       Value.Assign(*arg(0), true);
-      Value.Division(*arg(1));
+      ArithmeticStep(Value, arg(1), doDIV);
       break;
     case doDAZ:
       Value.Assign(*arg(0), true);

@@ -374,6 +374,21 @@ TVelqorimExprNodeComparison::TVelqorimExprNodeComparison(TABSDataOperator Op, TA
   AddChild(std::move(Node2));
 }
 
+namespace {
+
+// Whether wide text keeps every character in the 8-bit code page: text that
+// does not would compare equal to the '?' an 8-bit column stored in their place.
+bool SurvivesAnsi(const TABSVariant& Wide) {
+  if (Wide.IsNull()) return true;
+  TABSVariant narrow;
+  narrow.Assign(Wide, true);
+  narrow.Cast(bftVarchar);
+  narrow.Cast(bftWideVarchar);
+  return narrow.GetAsWideString() == Wide.GetAsWideString();
+}
+
+}  // namespace
+
 void TVelqorimExprNodeComparison::PrepareTypes() {
   TVelqorimExprNodeField* field = nullptr;
   TVelqorimExprNodeConst* constant = nullptr;
@@ -383,7 +398,8 @@ void TVelqorimExprNodeComparison::PrepareTypes() {
   }
   if (!field || !constant || (!field->LCursor && !field->LAO)) return;
   const TABSAdvancedFieldType ft = field->FFieldType;
-  if ((ft == aftChar || ft == aftString || ft == aftGuid) && constant->Value.IsWideStringDataType())
+  if ((ft == aftChar || ft == aftString || ft == aftGuid) && constant->Value.IsWideStringDataType() &&
+      SurvivesAnsi(constant->Value))
     constant->Value.Cast(bftVarchar);
 }
 

@@ -22,6 +22,17 @@
 
 namespace {
 
+// Names are 8-bit short strings (a length byte).
+constexpr size_t MaxNameLength = 255;
+// The largest page of a database file (its size is a 16-bit number).
+constexpr int64_t MaxRecordSize = 65535;
+
+[[noreturn]] void RaiseRecordTooLarge() {
+  throw EABSException(20174,
+                      "Cannot create table. Record is too large to fit in current database page. Please increase "
+                      "page size of database file or decrease record size");
+}
+
 // The processor whose script runs on this thread (subqueries and
 // LASTAUTOINC find their database through it).
 thread_local TVelqorimSQLProcessor* RunningProcessor = nullptr;
@@ -168,13 +179,18 @@ void TVelqorimSQLCommand::ExpectWord(const char* Word, int ErrorCode) {
 }
 
 String TVelqorimSQLCommand::ParseName(int ErrorCode, const char* What) {
+  String s;
   if (Token.TokenType == tktParameter && Token.ParamValue) {
-    String s = AnsiToUTF8(Token.ParamValue->GetAsAnsiString());
-    GetNextToken();
-    return s;
+    s = AnsiToUTF8(Token.ParamValue->GetAsAnsiString());
+  } else {
+    if (!(NameKinds & TokenTypeBit(Token.TokenType))) Unexpected(ErrorCode, What);
+    s = Token.Text;
   }
-  if (!(NameKinds & TokenTypeBit(Token.TokenType))) Unexpected(ErrorCode, What);
-  String s = Token.Text;
+  // Names are stored as 8-bit short strings: a longer one would be cut and
+  // then name something else, or nothing.
+  if (UTF8ToAnsi(s).size() > MaxNameLength)
+    throw EABSException(30521, "Name '%s...' is longer than %d characters at line %d, column %d",
+                        {s.substr(0, 32), static_cast<int>(MaxNameLength), Token.LineNum, Token.ColumnNum});
   GetNextToken();
   return s;
 }
@@ -1599,6 +1615,10 @@ class TVelqorimDDLTableManipulation : public TVelqorimSQLCommand {
     }
     // A GUID column holds the 38 characters of its braced text.
     if (type == aftGuid && size == 0) size = 38;
+    // A record must fit the largest page a database file can have (a table
+    // of one database is copied into another whole).
+    const bool wide = type == aftWideChar || type == aftWideString;
+    if ((int64_t{size} + 1) * (wide ? 2 : 1) > MaxRecordSize) RaiseRecordTooLarge();
     d->SetFieldDefDataType(type, size);
     // Attributes; a word this dialect does not know is an error, not ignored.
     while (Token.TokenType != tktNone && !IsKind(tktComma) && !IsKind(tktRightParenthesis)) {
@@ -1715,6 +1735,7 @@ class TVelqorimDDLCreateTable : public TVelqorimDDLTableManipulation {
       if (FIfNotExists) return;
       throw EABSException(30247, "Cannot create table. Table '%s' already exists", {FTable});
     }
+    if (FFields.GetMemoryRecordBufferSize() > MaxRecordSize) RaiseRecordTooLarge();
     TVelqorimConstraintDefs constraints;
     AddNotNullConstraints(constraints);
     t.cursor.CreateTable(FFields, FIndexes, constraints);

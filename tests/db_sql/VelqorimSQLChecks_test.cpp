@@ -189,3 +189,73 @@ TEST_F(VelqorimSQLChecks, GroupingChecksItsSelectList) {
     EXPECT_EQ(Run(c.Query), c.Rows);
   }
 }
+
+// Whole-number arithmetic gives the exact result or the overflow error SUM
+// gives, never a wrapped value.
+TEST_F(VelqorimSQLChecks, IntegerArithmeticNeverWraps) {
+  Run("CREATE TABLE n (i INTEGER, l LARGEINT, s SMALLINT);"
+      "INSERT INTO n VALUES (2147483647, 9223372036854775807, 32767)");
+  const char* overflows[] = {
+      "SELECT i + i FROM n",     "SELECT i * 2 FROM n",          "SELECT l + 1 FROM n",
+      "SELECT l * l FROM n",     "SELECT -(l + 0) - 2 FROM n",   "SELECT SUM(l) + SUM(l) FROM n",
+      "SELECT s * s * s FROM n", "SELECT CAST(2147483647 AS INTEGER) * 2",
+  };
+  for (const char* q : overflows) {
+    SCOPED_TRACE(q);
+    std::string text;
+    EXPECT_EQ(ErrorOf(q, &text), 30508);
+    EXPECT_NE(text.find("Numeric overflow in function"), std::string::npos) << text;
+  }
+  EXPECT_EQ(ErrorOf("UPDATE n SET i = i + 1"), 30508);
+  EXPECT_EQ(Run("SELECT i FROM n"), "2147483647\n");  // nothing was written
+  EXPECT_EQ(Run("SELECT i - 1, l - 1, i / -1, -i, s + 1, i + 0.5 FROM n"),
+            "2147483646|9223372036854775806|-2147483647|-2147483647|32768|2147483647.5\n");
+}
+
+// An 8-bit column keeps '?' for a character its code page lacks; that text
+// is then no longer the one written, and compares as such.
+TEST_F(VelqorimSQLChecks, TextOutsideTheCodePageStaysUnequal) {
+  Run("CREATE TABLE s (s VARCHAR(10), k INTEGER);"
+      "INSERT INTO s VALUES ('a\xCE\xA9', 1), ('a?', 2), ('\xC3\xA9t\xC3\xA9', 3)");
+  for (const char* index : {"", "CREATE INDEX si ON s (s)"}) {
+    SCOPED_TRACE(*index ? "indexed" : "not indexed");
+    if (*index) Run(index);
+    EXPECT_EQ(Run("SELECT k FROM s WHERE s = 'a\xCE\xA9'"), "");
+    EXPECT_EQ(Run("SELECT k FROM s WHERE 'a\xCE\xA9' = s"), "");
+    EXPECT_EQ(Run("SELECT k FROM s WHERE s IN ('a\xCE\xA9')"), "");
+    EXPECT_EQ(Run("SELECT COUNT(*) FROM s WHERE s <> 'a\xCE\xA9'"), "3\n");
+    EXPECT_EQ(Run("SELECT k FROM s WHERE s = 'a?' ORDER BY k"), "1\n2\n");
+    // Characters the code page has still compare as written.
+    EXPECT_EQ(Run("SELECT k FROM s WHERE s = '\xC3\xA9t\xC3\xA9'"), "3\n");
+  }
+}
+
+// Names and records past what the engine stores are refused when the table
+// is defined, not cut or failed on the first row.
+TEST_F(VelqorimSQLChecks, DefinitionsWithinTheEnginesLimits) {
+  const std::string name255(255, 'n'), name256(256, 'n');
+  struct Case {
+    std::string Script;
+    int Code;
+  } cases[] = {
+      {"CREATE TABLE " + name256 + " (a INTEGER)", 30521},
+      {"CREATE TABLE t (" + name256 + " INTEGER)", 30521},
+      {"CREATE TABLE t (a VARCHAR(2000000000))", 20174},
+      {"CREATE TABLE t (a WIDEVARCHAR(2000000000))", 20174},
+      {"CREATE TABLE t (a VARCHAR(40000), b VARCHAR(40000))", 20174},
+  };
+  for (const Case& c : cases)
+    for (const char* database : {"MEMORY", "TEMP"}) {
+      SCOPED_TRACE(c.Script.substr(0, 60) + " in " + database);
+      P->DatabaseName = database;
+      std::string text;
+      EXPECT_EQ(ErrorOf(c.Script, &text), c.Code) << text;
+    }
+  P->DatabaseName = "MEMORY";
+  Run("CREATE TABLE " + name255 + " (" + name255 + " VARCHAR(60000))");
+  Run("INSERT INTO " + name255 + " VALUES ('x')");
+  EXPECT_EQ(Run("SELECT " + name255 + " FROM " + name255), "x\n");
+  std::string text;
+  ErrorOf("SELECT a FROM " + name256, &text);
+  EXPECT_NE(text.find("is longer than 255 characters at line 1, column 15"), std::string::npos) << text;
+}
