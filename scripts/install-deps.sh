@@ -13,8 +13,8 @@ PACKAGES=(
   zlib1g-dev libbz2-dev libicu-dev libfmt-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  # graphics and pictures
-  libfreetype-dev libfontconfig1-dev fonts-dejavu-core
+  # graphics and pictures; faces: DejaVu for unknown names, Liberation for the faces window definitions name
+  libfreetype-dev libfontconfig1-dev fonts-dejavu-core fonts-liberation2
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
   # display backend (Xlib with the shape and shared-memory extensions), display tests, opening files
   libx11-dev libxext-dev libxtst-dev xvfb xauth xdg-utils

@@ -60,6 +60,15 @@ constexpr int kDefaultEm = 12;        // lfHeight 0
 constexpr int kMaxEm = 2048;          // larger requests are clamped
 const char kFallbackFamily[] = "DejaVu Sans";
 
+// Faces that window definitions name but Debian does not ship, and the free faces
+// drawn in their place: narrow sans faces whose advances are close enough that
+// text laid out for the named face fits the same controls.
+struct StandIn {
+  const char* named;
+  const char* face;
+};
+constexpr StandIn kStandIns[] = {{"Tahoma", "Liberation Sans"}, {"MS Sans Serif", "Liberation Sans"}};
+
 std::mutex& TextLock() {
   static std::mutex m;
   return m;
@@ -131,6 +140,8 @@ std::shared_ptr<FontFace> OpenFace(const LOGFONT& lf) {
   const int weight = lf.lfWeight > 0 ? int(lf.lfWeight) : FW_NORMAL;
   std::string requested(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
   if (requested.empty()) requested = kFallbackFamily;
+  for (const StandIn& s : kStandIns)
+    if (SameFamily(requested, s.named)) requested = s.face;
   Match m;
   bool found = FindFace(requested.c_str(), weight, italic, m);
   // Anything fontconfig substitutes for a missing family would measure differently per machine.

@@ -32,15 +32,6 @@ WORD AllocateCommand() {
   return 0;
 }
 
-String StripAmpersands(const String& s) {
-  String out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '&' && i + 1 < s.size()) ++i;
-    out += s[i];
-  }
-  return out;
-}
-
 std::vector<TPopupMenu*>& PopupMenus() {
   static auto* list = new std::vector<TPopupMenu*>();
   return *list;
@@ -76,6 +67,15 @@ String KeyText(WORD key) {
 }
 
 }  // namespace
+
+String StripHotkey(const String& s) {
+  String out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '&' && i + 1 < s.size()) ++i;
+    out += s[i];
+  }
+  return out;
+}
 
 // ---- Short cuts ----
 
@@ -335,9 +335,9 @@ int TMenuItem::IndexOf(const TMenuItem* Item) const {
 }
 
 TMenuItem* TMenuItem::Find(const String& ACaption) const {
-  const String wanted = StripAmpersands(ACaption);
+  const String wanted = StripHotkey(ACaption);
   for (TMenuItem* i : FItems)
-    if (SameText(StripAmpersands(i->FCaption), wanted)) return i;
+    if (SameText(StripHotkey(i->FCaption), wanted)) return i;
   return nullptr;
 }
 
@@ -349,7 +349,7 @@ void TMenuItem::MeasureItem(TCanvas* ACanvas, int& Width, int& Height) {
   if (IsLine()) {
     Height = 8;
   } else {
-    String text = StripAmpersands(FCaption);
+    String text = StripHotkey(FCaption);
     if (FShortCut != scNone) text += "   " + ShortCutToText(FShortCut);
     Width = ACanvas->TextWidth(text) + GetSystemMetrics(SM_CXMENUCHECK) + 22;
     Height = std::max(GetSystemMetrics(SM_CYMENU), ACanvas->TextHeight("Wg") + 6);
@@ -379,7 +379,7 @@ void TMenuItem::AdvancedDrawItem(TCanvas* ACanvas, TRect ARect, TOwnerDrawState 
   }
   ACanvas->Brush()->SetStyle(bsClear);
   ACanvas->Font()->SetColor(!FEnabled ? clGrayText : selected ? clHighlightText : clMenuText);
-  const String text = StripAmpersands(FCaption);
+  const String text = StripHotkey(FCaption);
   int x = ARect.Left + (TopLevel ? 6 : GetSystemMetrics(SM_CXMENUCHECK) + 6);
   if (HasBitmap() || HasImage()) {
     // The glyph takes the check column; a checked item's glyph is framed.

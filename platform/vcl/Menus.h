@@ -24,6 +24,8 @@ constexpr TShortCut scNone = 0;
 TShortCut ShortCut(WORD Key, TShiftState Shift);
 // "Ctrl+O", "Shift+Del", "F5"...; empty for scNone.
 String ShortCutToText(TShortCut Value);
+// A caption as drawn: "&" marks the next letter and goes, "&&" is one ampersand.
+String StripHotkey(const String& s);
 // The reverse of ShortCutToText; scNone for text it does not know.
 TShortCut TextToShortCut(const String& Text);
 

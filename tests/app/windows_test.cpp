@@ -252,3 +252,57 @@ TEST_F(MainWindowTest, AFailingOpenerIsReported) {
 
 }  // namespace
 
+
+namespace {
+
+// Where each caption and header of a window would not fit the room its
+// control leaves for text at the definition's size.
+std::vector<String> CutCaptions(TWinControl& Parent, TCanvas& Measure) {
+  std::vector<String> cut;
+  for (int i = 0; i < Parent.ControlCount(); ++i) {
+    TControl* c = Parent.Controls(i);
+    if (!c->Visible()) continue;
+    Measure.SetFont(c->Font());
+    const auto check = [&](const String& Text, int Room) {
+      const int wide = Measure.TextWidth(StripHotkey(Text));
+      if (!Text.empty() && wide > Room)
+        cut.push_back(c->GetName() + " \"" + Text + "\": " + IntToStr(wide) + " > " + IntToStr(Room));
+    };
+    if (auto* b = dynamic_cast<TButton*>(c)) {
+      check(b->Caption(), b->Width() - 8 - (b->Default() ? 2 : 0));  // face inset, default frame
+    } else if (dynamic_cast<TCustomCheckBox*>(c) || dynamic_cast<TRadioButton*>(c)) {
+      check(c->Caption(), c->Width() - 13 - 4);  // glyph and gap
+    } else if (auto* g = dynamic_cast<TCustomGroupBox*>(c)) {
+      check(g->Caption(), g->Width() - 16);  // text between the frame's corners
+    } else if (auto* s = dynamic_cast<TSpeedButton*>(c)) {
+      const int glyph = s->Glyph()->Empty() ? 0 : s->Glyph()->Width() / std::max(1, s->NumGlyphs()) + s->Spacing();
+      check(s->Caption(), s->Width() - 4 - glyph);
+    } else if (auto* l = dynamic_cast<TLabel*>(c)) {
+      // A label sized to its text must still end inside its parent.
+      if (!l->WordWrap()) check(l->Caption(), l->AutoSize() ? Parent.ClientWidth() - l->Left() : l->Width());
+    } else if (auto* v = dynamic_cast<TListView*>(c)) {
+      for (int k = 0; k < v->Columns()->Count(); ++k) {
+        TListColumn* col = v->Columns()->Items(k);
+        check(col->Caption(), col->Width() - 12);  // the header's padding
+      }
+    }
+    if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      auto inner = CutCaptions(*w, Measure);
+      cut.insert(cut.end(), inner.begin(), inner.end());
+    }
+  }
+  return cut;
+}
+
+TEST_F(MainWindowTest, EveryCaptionFitsItsControl) {
+  TBitmap scratch;
+  scratch.SetSize(1, 1);
+  TfrmOption options(Application);
+  options.AfterConstruction();
+  for (TForm* f : std::vector<TForm*>{form, FormAide, &options}) {
+    SCOPED_TRACE(f->Caption());
+    EXPECT_EQ(CutCaptions(*f, *scratch.Canvas()), std::vector<String>{});
+  }
+}
+
+}  // namespace

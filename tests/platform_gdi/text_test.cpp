@@ -34,20 +34,21 @@ SIZE Extent(HDC dc, const std::string& s) {
   return sz;
 }
 
-TEST(Fonts, UnknownFacesFallBackToDejaVuSans) {
-  for (const char* face : {"Tahoma", "No Such Face 123", ""}) {
+// Faces the window definitions name are drawn with their free stand-ins, faces
+// that exist are kept, and anything else is DejaVu Sans on every machine.
+TEST(Fonts, NamedFacesGetTheirStandInsAndUnknownOnesDejaVuSans) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Tahoma", "Liberation Sans"},          {"tahoma", "Liberation Sans"},
+      {"MS Sans Serif", "Liberation Sans"},   {"No Such Face 123", "DejaVu Sans"},
+      {"", "DejaVu Sans"},                    {"DejaVu Sans Mono", "DejaVu Sans Mono"},
+  };
+  for (const auto& [face, family] : cases) {
     HFONT f = MakeFont(-12, face);
     char name[64] = {};
     ASSERT_TRUE(GetFontFamilyName(f, name, sizeof name));
-    EXPECT_STREQ(name, "DejaVu Sans") << face;
+    EXPECT_STREQ(name, family) << face;
     DeleteObject(f);
   }
-  // A face that exists is kept.
-  HFONT mono = MakeFont(-12, "DejaVu Sans Mono");
-  char name[64] = {};
-  ASSERT_TRUE(GetFontFamilyName(mono, name, sizeof name));
-  EXPECT_STREQ(name, "DejaVu Sans Mono");
-  DeleteObject(mono);
 }
 
 // Relations rather than pinned numbers, so that a new release of the font
