@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/rtl/SysUtils.h"
+#include "platform/vcl/Controls.h"
 
 void MakeCacheInfo(TBitmap* Bmp, int X, int Y, TCacheInfo& CI) {
   CI.Bmp = Bmp;
@@ -254,4 +255,21 @@ void CalcGlyphCaptionLayout(const TRect& ClientRect, const TSize& GlyphSize, con
     }
   }
   TextRect = TRect(tx, ty, tx + tw, ty + th);
+}
+
+TRect ControlSizeRect(const TControl* Control) { return TRect(0, 0, Control->Width(), Control->Height()); }
+TPoint ControlTopLeft(const TControl* Control) { return TPoint(Control->Left(), Control->Top()); }
+
+void ReplaceAllStr(std::string_view S, std::string_view Old, std::string_view New, String& Result) {
+  if (Old.empty()) {
+    Result += S;
+    return;
+  }
+  size_t from = 0;
+  for (size_t at = S.find(Old); at != std::string_view::npos; at = S.find(Old, from)) {
+    Result += S.substr(from, at - from);
+    Result += New;
+    from = at + Old.size();
+  }
+  Result += S.substr(from);
 }

@@ -43,6 +43,18 @@ bool RectOverlaps(const TRect& Outer, const TRect& R);
 // R's top-left and bottom-right (Both) or either of them inside Outer widened by one to the right and bottom.
 bool RectCornersInside(const TRect& Outer, const TRect& R, bool Both);
 constexpr int LimitInt(int V, int Lo, int Hi) { return V < Lo ? Lo : (V > Hi ? Hi : V); }
+constexpr int IntMax(int A, int B) { return A > B ? A : B; }
+constexpr int IntMin(int A, int B) { return A < B ? A : B; }
+inline void SwapIntValues(int& A, int& B) { std::swap(A, B); }
+constexpr int IfThenInt(bool Flag, int A, int B) { return Flag ? A : B; }
+inline String IfThenStr(bool Flag, const String& A, const String& B) { return Flag ? A : B; }
+constexpr TPoint SetPoint(int X, int Y) { return TPoint(X, Y); }
+constexpr TSize MakeSize(int cx, int cy) { return TSize{cx, cy}; }
+// Every edge moved by D (the rectangle moved by (D, D)).
+constexpr TRect OffsetRectBoth(const TRect& Src, int D) { return OffsetRectCopy(Src, D, D); }
+class TControl;
+TRect ControlSizeRect(const TControl* Control);
+TPoint ControlTopLeft(const TControl* Control);
 // A <= V <= B; with AnyOrder the bounds may come in either order.
 constexpr bool IsBetween(int V, int A, int B, bool AnyOrder) {
   if (AnyOrder && A > B) std::swap(A, B);
@@ -60,6 +72,10 @@ int WordCountBySet(std::string_view S, const TacCharSet& Delims);
 int WordStartPos(int N, std::string_view S, const TacCharSet& Delims);
 String ExtractWordN(int N, std::string_view S, const TacCharSet& Delims);
 String RemoveChar(std::string_view S, char Ch);
+// A character code below 256 that belongs to Set.
+inline bool WideCharInByteSet(char32_t Ch, const TacCharSet& Set) { return Ch < 256 && Set.test(size_t(Ch)); }
+// Appends to Result the text S with every occurrence of Old (exact case) replaced by New.
+void ReplaceAllStr(std::string_view S, std::string_view Old, std::string_view New, String& Result);
 // Hexadecimal digits with an optional trailing "H"; any other character gives 0.
 int64_t HexToInt64(std::string_view S);
 // A folder name with its trailing delimiter ("\" as the skin files write it; a trailing "/" is kept as "\");
@@ -102,6 +118,11 @@ bool SetPropHasElement(TObject* Obj, const String& Name, const String& Element);
 void ChangeSetPropByName(TObject* Obj, const String& Name, const String& Element, bool Include);
 
 // ---- System ----
+// The folder of the program file, with its trailing delimiter.
+String AppDir();
+// Current systems only: always true; no 32-bit process runs on a 64-bit system here.
+constexpr bool IsXPOrLater() { return true; }
+constexpr bool IsWow64() { return false; }
 // lfHeight of the caption font; 0 when it cannot be read.
 int GetCaptionFontHeight();
 // A new font of the caption's (the caller deletes it); 0 when it cannot be read.

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <fstream>
 
+#include "platform/os/DynLib.h"
+#include "platform/os/Files.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/TypInfo.h"
 #include "platform/win/Controls.h"
@@ -168,3 +170,5 @@ bool MeasureTextWithFont(HFONT Font, const String& Text, UINT Flags, TSize& Size
   DeleteDC(dc);
   return ok;
 }
+
+String AppDir() { return ExtractFilePath(GetModuleFileName(nullptr)); }

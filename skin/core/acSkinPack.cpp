@@ -164,3 +164,54 @@ bool ExtractPreviewFromFile(TMemoryStream& Target, const String& FileName) {
   source.LoadFromFile(FileName);
   return ExtractPreview(Target, source);
 }
+
+namespace {
+
+// 8-bit text up to its first NUL, as UTF-8 (bytes above 127 are Latin-1 letters).
+String FieldText(const uint8_t* P, size_t Size) {
+  String s;
+  for (size_t i = 0; i < Size && P[i]; ++i) {
+    if (P[i] < 0x80) {
+      s += char(P[i]);
+    } else {
+      s += char(0xC0 | P[i] >> 6);
+      s += char(0x80 | (P[i] & 0x3F));
+    }
+  }
+  return s;
+}
+
+void PutField(std::vector<uint8_t>& Out, size_t At, size_t Size, const String& Text) {
+  // Latin-1 back from UTF-8; characters beyond it become "?". One byte stays NUL.
+  size_t n = 0;
+  for (size_t i = 0; i < Text.size() && n + 1 < Size; ++i) {
+    const auto c = uint8_t(Text[i]);
+    if (c < 0x80) {
+      Out[At + n++] = c;
+    } else if ((c & 0xFE) == 0xC2 && i + 1 < Text.size()) {
+      Out[At + n++] = uint8_t((c & 0x03) << 6 | (uint8_t(Text[++i]) & 0x3F));
+    } else if ((c & 0xC0) != 0x80) {
+      Out[At + n++] = '?';
+    }
+  }
+}
+
+}  // namespace
+
+bool TacSkinData::DecodeFrom(const uint8_t* Bytes, size_t Count) {
+  if (!Bytes || Count < kSize) return false;
+  Magic = int32_t(uint32_t(Bytes[0]) | uint32_t(Bytes[1]) << 8 | uint32_t(Bytes[2]) << 16 | uint32_t(Bytes[3]) << 24);
+  SkinName = FieldText(Bytes + 4, kNameSize);
+  SkinDir = FieldText(Bytes + 4 + kNameSize, kDirSize);
+  Data = FieldText(Bytes + 4 + kNameSize + kDirSize, kDataSize);
+  return true;
+}
+
+std::vector<uint8_t> TacSkinData::Encode() const {
+  std::vector<uint8_t> out(kSize, 0);
+  for (int i = 0; i < 4; ++i) out[size_t(i)] = uint8_t(uint32_t(Magic) >> (8 * i));
+  PutField(out, 4, kNameSize, SkinName);
+  PutField(out, 4 + kNameSize, kDirSize, SkinDir);
+  PutField(out, 4 + kNameSize + kDirSize, kDataSize, Data);
+  return out;
+}

@@ -18,6 +18,23 @@
 #include "platform/rtl/Classes.h"
 
 // The fixed part at the start of an archive.
+// The skin editor's preview buffer, a fixed record of 30,645 bytes: magic
+// (32-bit, 0xA400 when it holds a preview), the skin's name (128 bytes), its
+// folder (512) and the options text (30,001), each 8-bit text up to its first NUL.
+struct TacSkinData {
+  static constexpr size_t kSize = 30645;
+  static constexpr int32_t kMagic = 0xA400;
+  static constexpr size_t kNameSize = 128, kDirSize = 512, kDataSize = 30001;
+  int32_t Magic = 0;
+  String SkinName;
+  String SkinDir;
+  String Data;
+  // False, and nothing read, when fewer than kSize bytes are given.
+  bool DecodeFrom(const uint8_t* Bytes, size_t Count);
+  // kSize bytes; texts longer than their fields are cut.
+  std::vector<uint8_t> Encode() const;
+};
+
 struct TacSkinArchiveHeader {
   static constexpr char kSignature[4] = {'T', 'W', 'S', 'K'};
   static constexpr int kSize = 8;

@@ -17,11 +17,23 @@
 // True from the start of a load until its end.
 inline bool SkinLoadingInProgress = false;
 
-// A skin kept inside the program: its archive bytes.
+// A skin kept inside the program: its archive bytes and what the skin says of itself.
 struct TsStoredSkin {
+  TsStoredSkin() = default;
+  TsStoredSkin(String AName, String AOrigName, std::shared_ptr<TMemoryStream> Data)
+      : Name(std::move(AName)), OrigName(std::move(AOrigName)), PackedData(std::move(Data)) {}
   String Name;
   String OrigName;
   std::shared_ptr<TMemoryStream> PackedData = std::make_shared<TMemoryStream>();
+  String Author;
+  String Description;
+  int Shadow1Blur = -1;
+  int Shadow1Offset = 0;
+  int Shadow1Transparency = 0;
+  TColor BorderColor = 0xFF00FF;
+  TColor Shadow1Color = 0;
+  double Version = 0;
+  std::shared_ptr<TBitmap> MasterBitmap = std::make_shared<TBitmap>();
 };
 struct TsStoredSkins {
   std::vector<TsStoredSkin> Items;

@@ -30,9 +30,9 @@ void DrawMoved(HDC DC, const String& Text, const TRect& R, int DX, int DY, UINT 
   DrawTextCapped(DC, Text, TRect(R.Left + DX, R.Top + DY, R.Right + DX, R.Bottom + DY), Format);
 }
 
-// The glow kernel: weights rounded to 0 or 1, cut where their tails add up to
-// nothing worth a byte, normalised.
-std::vector<float> BlurKernel(int Radius) {
+}  // namespace
+
+std::vector<float> MakeBlurKernel(int Radius) {
   if (Radius <= 0) return {1.0f};  // no spread at all: the centre weight alone
   const double sigma = Radius;
   float w[33];
@@ -51,6 +51,8 @@ std::vector<float> BlurKernel(int Radius) {
   for (float& v : kernel) v /= norm;
   return kernel;
 }
+
+namespace {
 
 void BlurLine(uint8_t* p, ptrdiff_t step, int n, const std::vector<float>& kernel, std::vector<uint8_t>& out) {
   const int size = int(kernel.size() / 2);
@@ -183,7 +185,7 @@ void DrawSkinControlTextEx(TCanvas* Canvas, const String& Text, bool Enabled, in
 void BlurBitmap8(TBitmap* Bmp, int Radius) {
   const PixelRows P = Bmp && Bmp->PixelFormat() == pf8bit ? RowsOf(Bmp) : PixelRows();
   if (!P) return;
-  const std::vector<float> kernel = BlurKernel(Radius);
+  const std::vector<float> kernel = MakeBlurKernel(Radius);
   std::vector<uint8_t> scratch;
   for (int y = 0; y < P.height; ++y) BlurLine(P.Bytes(y), 1, P.width, kernel, scratch);
   for (int x = 0; x < P.width; ++x) BlurLine(P.Bytes(0) + x, P.step, P.height, kernel, scratch);

@@ -16,6 +16,10 @@ void DrawTextCapped(HDC DC, const String& Text, const TRect& R, UINT Format);
 // its background colour. Without a skin or a valid index: the canvas's colour.
 void DrawSkinTextEx(TCanvas* Canvas, const String& Text, bool UseSkinColor, const TacSkinRecords* Skin, int State,
                     int SkinIndex, UINT Format, const TRect& R);
+inline void DrawSkinText(TCanvas* Canvas, const String& Text, bool UseSkinColor, const TacSkinRecords* Skin, int State,
+                         int SkinIndex, UINT Format, const TRect& R) {
+  DrawSkinTextEx(Canvas, Text, UseSkinColor, Skin, State, SkinIndex, Format, R);
+}
 
 class TsCommonData;
 // A colour through a control's colour tone, hue offset and saturation.
@@ -27,15 +31,29 @@ TColor ControlTextColor(TColor Color, const TsCommonData& CommonData);
 // disabled). The DC's state is kept.
 void DrawSkinControlTextEx(TCanvas* Canvas, const String& Text, bool Enabled, int State,
                            const TsCommonData& CommonData, UINT Format, const TRect& R);
+inline void DrawSkinControlText(TCanvas* Canvas, const String& Text, bool Enabled, int State,
+                                const TsCommonData& CommonData, UINT Format, const TRect& R) {
+  DrawSkinControlTextEx(Canvas, Text, Enabled, State, CommonData, Format, R);
+}
 
 // The glow under text at R of a 32-bit bitmap (the text itself is not drawn).
 // GlowMask (8-bit; 255 no glow, 0 full glow) is kept by the caller and rebuilt
 // only when its size changes. Sides: bits 1 left, 2 up, 4 right, 8 down.
 void DrawTextWithGlow(TBitmap* Bmp, const String& Text, const TRect& R, std::unique_ptr<TBitmap>& GlowMask,
                       TColor GlowColor, int GlowSize, int Sides, UINT Format);
+// The glow's kernel of radius Radius: weights rounded to 0 or 1, cut where
+// their tails add up to less than 1/510, normalised (one weight 1 for Radius <= 0).
+std::vector<float> MakeBlurKernel(int Radius);
 // Blurs an 8-bit bitmap with the glow's kernel of radius Radius.
 void BlurBitmap8(TBitmap* Bmp, int Radius);
 
+// Measures in the canvas's font; CanvasTextRect is the canvas's clipped text output at (X, Y).
+inline TSize CanvasTextExtent(TCanvas* Canvas, const String& Text) { return Canvas->TextExtent(Text); }
+inline int CanvasTextWidth(TCanvas* Canvas, const String& Text) { return Canvas->TextExtent(Text).cx; }
+inline int CanvasTextHeight(TCanvas* Canvas, const String& Text) { return Canvas->TextExtent(Text).cy; }
+inline void CanvasTextRect(TCanvas* Canvas, const TRect& R, int X, int Y, const String& Text) {
+  Canvas->TextRect(R, X, Y, Text);
+}
 // The whole text on the canvas's DC.
 void DrawTextOnCanvas(TCanvas* Canvas, const String& Text, UINT Format, const TRect& R);
 // The extent of Text on DC, or without a DC in Font on a screen-compatible DC.

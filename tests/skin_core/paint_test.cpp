@@ -91,22 +91,26 @@ TEST(SkinMaskPaint, CornersShrinkByHalvesAndKeysFollowTheParent) {
 }
 
 TEST(SkinMaskPaint, MaskRowsLieOneFrameHeightBelowForEveryMaskType) {
-  // Mask type 2: a 4-row picture, its mask 4 rows below, a third part below that.
-  // Rows 4..7 say "show the picture" (0); rows 8..11 say "keep" (255). Half of R (row 6)
-  // would mix the two.
-  Skin k(8, 12);
-  for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 8; ++x)
-      SetPixel32(k.Master(), x, y, y < 4 ? 0xFF3060A0u : (y < 8 ? 0xFF000000u : 0xFFFFFFFFu));
-  TsMaskData& m = k.AddMask(TRect(0, 0, 8, 12), 1, 2, 1, 1, 1, 1);
-  ASSERT_EQ(m.Height, 4);
-  auto t = FilledBitmap(8, 4, 0xFF000000);
-  CopyMaskedPiece(TRect(0, 0, 8, 4), TRect(0, 0, 8, 4), t.get(), m, false, EmptyCI, k.Master());
-  for (int y = 0; y < 4; ++y) EXPECT_EQ(Px(t.get(), 3, y) & 0xFFFFFF, 0x3060A0u) << y;
-  auto u = FilledBitmap(8, 4, 0x00000000);
-  CopyMaskedPiece32(TRect(0, 0, 8, 4), TRect(0, 0, 8, 4), u.get(), m, EmptyCI, k.Master());
-  // The red-mask blend truncates (c * 255 shr 8); alpha 0 becomes 255 - m.
-  EXPECT_EQ(Px(u.get(), 3, 3), 0xFF000000u | (0x30 * 255 >> 8) << 16 | (0x60 * 255 >> 8) << 8 | (0xA0 * 255 >> 8));
+  // Every masked type n: a 4-row picture, its mask one picture height below (0: show
+  // the picture), and further parts below that saying "keep" (255); a half-way
+  // split of R would mix the two. (Type 0 images have no mask rows: keyed copies.)
+  for (int type = 1; type <= 3; ++type) {
+    const int h = 4 * (type + 1);
+    Skin k(8, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < 8; ++x)
+        SetPixel32(k.Master(), x, y, y < 4 ? 0xFF3060A0u : (y < 8 ? 0xFF000000u : 0xFFFFFFFFu));
+    TsMaskData& m = k.AddMask(TRect(0, 0, 8, h), 1, type, 1, 1, 1, 1);
+    ASSERT_EQ(m.Height, 4) << type;
+    auto t = FilledBitmap(8, 4, 0xFF000000);
+    CopyMaskedPiece(TRect(0, 0, 8, 4), TRect(0, 0, 8, 4), t.get(), m, false, EmptyCI, k.Master());
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(Px(t.get(), 3, y) & 0xFFFFFF, 0x3060A0u) << type << " row " << y;
+    auto u = FilledBitmap(8, 4, 0x00000000);
+    CopyMaskedPiece32(TRect(0, 0, 8, 4), TRect(0, 0, 8, 4), u.get(), m, EmptyCI, k.Master());
+    // The red-mask blend truncates (c * 255 shr 8); alpha 0 becomes 255 - m.
+    EXPECT_EQ(Px(u.get(), 3, 3), 0xFF000000u | (0x30 * 255 >> 8) << 16 | (0x60 * 255 >> 8) << 8 | (0xA0 * 255 >> 8))
+        << type;
+  }
 }
 
 TEST(SkinMaskPaint, BlendedOuterEffectKeepsOpacityAndThinEdges) {

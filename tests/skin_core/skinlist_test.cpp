@@ -101,3 +101,25 @@ TEST(SkinList, AnotherManagerOnTheSameFolderCopiesTheDefaultList) {
   other.UpdateData();
   EXPECT_TRUE(other.SkinList.empty());
 }
+
+TEST(SkinList, EditorPreviewBufferFields) {
+  TacSkinData d;
+  d.Magic = TacSkinData::kMagic;
+  d.SkinName = "Fr\u00e9d";   // a Latin-1 letter
+  d.SkinDir = std::string(600, 'd');  // longer than its field: cut, NUL kept
+  d.Data = "[GLOBALINFO]\r\nVERSION=10";
+  const std::vector<uint8_t> bytes = d.Encode();
+  ASSERT_EQ(bytes.size(), 30645u);
+  EXPECT_EQ(bytes[0], 0x00);
+  EXPECT_EQ(bytes[1], 0xA4);
+  EXPECT_EQ(bytes[4 + 2], 0xE9);
+  TacSkinData back;
+  ASSERT_TRUE(back.DecodeFrom(bytes.data(), bytes.size()));
+  EXPECT_EQ(back.Magic, 0xA400);
+  EXPECT_EQ(back.SkinName, d.SkinName);
+  EXPECT_EQ(back.SkinDir, std::string(511, 'd'));
+  EXPECT_EQ(back.Data, d.Data);
+  TacSkinData shortOne;
+  EXPECT_FALSE(shortOne.DecodeFrom(bytes.data(), bytes.size() - 1));
+  EXPECT_EQ(shortOne.Magic, 0);
+}

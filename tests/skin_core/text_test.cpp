@@ -165,3 +165,17 @@ TEST(SkinText, MeasuringWithOrWithoutADC) {
   DrawTextOnCanvas(c, "Il", 0, TRect(2, 2, 60, 20));
   EXPECT_GT(CountIf(b.get(), [](uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; }), 0);
 }
+
+TEST(SkinText, BlurKernelsAreNormalisedAndSymmetric) {
+  EXPECT_EQ(MakeBlurKernel(0), std::vector<float>{1.0f});
+  for (int radius : {1, 3, 8}) {
+    const std::vector<float> k = MakeBlurKernel(radius);
+    ASSERT_EQ(k.size() % 2, 1u) << radius;
+    float sum = 0;
+    for (size_t i = 0; i < k.size(); ++i) {
+      sum += k[i];
+      EXPECT_FLOAT_EQ(k[i], k[k.size() - 1 - i]) << radius;
+    }
+    EXPECT_NEAR(sum, 1.0f, 1e-5) << radius;
+  }
+}

@@ -155,3 +155,30 @@ TEST(SkinUtils, MeasuringTextWithAFont) {
   EXPECT_GE(wrapped.cy, 2 * one.cy);
   DeleteObject(f);
 }
+
+TEST(SkinUtils, SmallValuesTextReplacementAndTheProgramFolder) {
+  EXPECT_EQ(IntMax(-3, 2), 2);
+  EXPECT_EQ(IntMin(-3, 2), -3);
+  EXPECT_EQ(IfThenInt(false, 1, 2), 2);
+  EXPECT_EQ(IfThenStr(true, "a", "b"), "a");
+  EXPECT_EQ(OffsetRectBoth(TRect(1, 2, 3, 4), 5), TRect(6, 7, 8, 9));
+  EXPECT_TRUE(WideCharInByteSet(U';', CharSet(";,")));
+  EXPECT_FALSE(WideCharInByteSet(U'\u013B', CharSet(";")));  // 0x13B would be ';' in its low byte
+  struct Case {
+    const char *text, *old, *repl, *expected;
+  } cases[] = {
+      {"a-b-c", "-", "+-", "a+-b+-c"},  // the replacement is not searched again
+      {"aaa", "aa", "b", "ba"},
+      {"Abc", "a", "x", "Abc"},         // exact case
+      {"abc", "", "x", "abc"},
+  };
+  for (const Case& c : cases) {
+    String out = ">";
+    ReplaceAllStr(c.text, c.old, c.repl, out);
+    EXPECT_EQ(out, String(">") + c.expected) << c.text;  // appended to what was there
+  }
+  const String dir = AppDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_TRUE(DirectoryExistsEx(dir, true));
+}
