@@ -149,9 +149,9 @@ TVelqorimExprNodeSubquery::TVelqorimExprNodeSubquery(bool MustHaveOneField, bool
       FMustHaveOneRow(MustHaveOneRow),
       LDataset(Dataset),
       LLexer(Lexer) {
-  // Parsed here and only here (leaving the lexer after the query): a query
-  // that parsed its nested queries again on every question about it would
-  // cost time exponential in their depth.
+  // Parsed once, here (leaving the lexer after the query); questions about
+  // its type, size or binding and every run use that parse: parsing nested
+  // queries again for each would cost time exponential in their depth.
   if (!VelqorimSubqueryFactory) throw EABSException(ErrNoSubqueries, "Subqueries are not available here");
   FSubquery = VelqorimSubqueryFactory(*LLexer, LDataset);
 }
