@@ -14,6 +14,8 @@
 
 #include "db/sql/VelqorimDatabase.h"
 #include "db/sql/VelqorimTable.h"
+#include "db/storage/VelqorimDiskEngine.h"
+#include "db/storage/VelqorimDiskTable.h"
 #include "db/support/DAZCompression.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
@@ -1273,6 +1275,63 @@ bool ReadRecord(TOpenTable& T, TABSPageItemID Id) {
 
 bool IsLockConflict(int Code) { return Code == -12 || Code == -13; }
 
+void SleepMS(int Milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
+
+// Runs the changes of one UPDATE or DELETE as a whole. On a database file
+// outside a transaction they form one batch under the table's write lock,
+// and an error cancels the batch: no row of it stays changed. Inside a
+// transaction the transaction undoes them. Tables in memory change at once,
+// so Undo puts back what went through before the error.
+void RunAsOne(TOpenTable& T, const std::function<void()>& Changes, const std::function<void()>& Undo) {
+  TVelqorimLocalCursor& c = T.cursor;
+  if (dynamic_cast<TVelqorimDiskTableData*>(c.TableData) == nullptr) {
+    try {
+      Changes();
+    } catch (...) {
+      try {
+        Undo();
+      } catch (...) {
+        // The change's own error is the one to report.
+      }
+      throw;
+    }
+    return;
+  }
+  if (c.Session->InTransaction) return Changes();
+  bool locked = false;
+  for (int i = 0; i < RetryConfig().WriteLockTryCount && !locked; ++i) {
+    if (i > 0) SleepMS(RetryConfig().WriteLockDelayMS);
+    locked = c.LockTable(ltRW, 1, 0, true);
+  }
+  if (!locked) throw EABSException(20223, "Table is locked");
+  const bool exclusive = c.LockTable(ltXIRW, 1, 0, false);
+  auto unlock = [&] {
+    bool ok = !exclusive || c.UnlockTable(ltXIRW, true);
+    return c.UnlockTable(ltRW, true) && ok;
+  };
+  try {
+    c.BeginBatchUpdate();
+    Changes();
+    c.EndBatchUpdate();
+  } catch (...) {
+    try {
+      c.CancelBatchUpdate();
+    } catch (...) {
+      // The change's own error is the one to report.
+    }
+    unlock();
+    throw;
+  }
+  if (!unlock()) throw EABSException(20227, "Cannot unlock table");
+}
+
+// The values of every column of the current record of T.
+TVelqorimAORow RowValues(TOpenTable& T) {
+  TVelqorimAORow row(static_cast<size_t>(T.cursor.FieldDefs.Count()));
+  for (size_t i = 0; i < row.size(); ++i) T.cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+  return row;
+}
+
 }  // namespace
 
 class TVelqorimSQLInsert : public TVelqorimSQLCommand {
@@ -1412,37 +1471,69 @@ class TVelqorimSQLUpdate : public TVelqorimSQLCommand {
       fields.push_back(t.FieldNo(s.first));
       s.second->AssignAO(&view, nullptr, nullptr);
     }
-    const size_t n = view.Columns.size();
-    for (const TABSPageItemID& id : MatchingRecords(t, view, FWhere.get())) {
-      // Each record changes once: only a refused lock is tried again, never a post that went through.
-      for (int attempt = 0;; ++attempt) {
-        if (!ReadRecord(t, id)) break;
-        TVelqorimAORow row(n);
-        for (size_t i = 0; i < n; ++i) t.cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+    const std::vector<TABSPageItemID> ids = MatchingRecords(t, view, FWhere.get());
+    // What each changed record held before, for tables that cannot cancel a batch.
+    std::vector<std::pair<TABSPageItemID, TVelqorimAORow>> before;
+    int changed = 0;
+    auto change = [&] {
+      for (const TABSPageItemID& id : ids)
+        if (UpdateRecord(t, view, fields, id, before)) ++changed;
+    };
+    auto undo = [&] {
+      for (auto it = before.rbegin(); it != before.rend(); ++it) {
+        if (!ReadRecord(t, it->first)) continue;
         std::memcpy(t.edit, t.record, static_cast<size_t>(t.cursor.RecordBufferSize));
         t.cursor.InternalEdit();
-        if (IsLockConflict(t.cursor.ErrorCode) && attempt < 20) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(50));
-          continue;
-        }
         t.Check("update");
-        view.SetCurrent(&row);
+        for (size_t i = 0; i < it->second.size(); ++i) t.SetValue(it->second[i], static_cast<int>(i), false);
+        t.cursor.InternalPost(false);
+        t.Check("update");
+      }
+    };
+    RunAsOne(t, change, undo);
+    RowsAffected += changed;
+  }
+
+ private:
+  // Each record changes once: only a refused lock is tried again, never a post that went through.
+  bool UpdateRecord(TOpenTable& T, TRowView& View, const std::vector<int>& Fields, TABSPageItemID Id,
+                    std::vector<std::pair<TABSPageItemID, TVelqorimAORow>>& Before) {
+    const size_t n = View.Columns.size();
+    for (int attempt = 0;; ++attempt) {
+      if (!ReadRecord(T, Id)) return false;
+      TVelqorimAORow row(n);
+      for (size_t i = 0; i < n; ++i) T.cursor.GetFieldValue(row[i], static_cast<int>(i), true);
+      TVelqorimAORow all = RowValues(T);
+      std::memcpy(T.edit, T.record, static_cast<size_t>(T.cursor.RecordBufferSize));
+      T.cursor.InternalEdit();
+      if (IsLockConflict(T.cursor.ErrorCode) && attempt < 20) {
+        SleepMS(50);
+        continue;
+      }
+      T.Check("update");
+      View.SetCurrent(&row);
+      try {
         for (size_t i = 0; i < FSet.size(); ++i) {
           TABSVariant v;
           if (TABSVariant* x = FSet[i].second->GetValue(true)) v.Assign(*x, true);
-          t.SetValue(v, fields[i], false);
+          T.SetValue(v, Fields[i], false);
         }
-        view.SetCurrent(nullptr);
-        t.cursor.InternalPost(false);
-        if (IsLockConflict(t.cursor.ErrorCode) && attempt < 20) {
-          t.cursor.InternalCancel(false);
-          std::this_thread::sleep_for(std::chrono::milliseconds(50));
-          continue;
-        }
-        t.Check("update");
-        RowsAffected++;
-        break;
+      } catch (...) {
+        View.SetCurrent(nullptr);
+        T.cursor.InternalCancel(false);
+        throw;
       }
+      View.SetCurrent(nullptr);
+      T.cursor.InternalPost(false);
+      if (IsLockConflict(T.cursor.ErrorCode) && attempt < 20) {
+        T.cursor.InternalCancel(false);
+        SleepMS(50);
+        continue;
+      }
+      if (T.cursor.ErrorCode != 0) T.cursor.InternalCancel(false);
+      T.Check("update");
+      Before.emplace_back(Id, std::move(all));
+      return true;
     }
   }
 
@@ -1473,12 +1564,29 @@ class TVelqorimSQLDelete : public TVelqorimSQLCommand {
     t.Open();
     TRowView view(t, FAlias);
     if (FWhere) FWhere->AssignAO(&view, nullptr, nullptr);
-    for (const TABSPageItemID& id : MatchingRecords(t, view, FWhere.get())) {
-      if (!ReadRecord(t, id)) continue;
-      t.cursor.InternalDelete();
-      t.Check("delete");
-      RowsAffected++;
-    }
+    const std::vector<TABSPageItemID> ids = MatchingRecords(t, view, FWhere.get());
+    std::vector<TVelqorimAORow> gone;  // for tables that cannot cancel a batch
+    int deleted = 0;
+    auto change = [&] {
+      for (const TABSPageItemID& id : ids) {
+        if (!ReadRecord(t, id)) continue;
+        TVelqorimAORow row = RowValues(t);
+        t.cursor.InternalDelete();
+        t.Check("delete");
+        gone.push_back(std::move(row));
+        ++deleted;
+      }
+    };
+    auto undo = [&] {
+      for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
+        t.cursor.InternalInitRecord(t.record, true);
+        for (size_t i = 0; i < it->size(); ++i) t.SetValue((*it)[i], static_cast<int>(i), true);
+        t.cursor.InternalPost(true);
+        t.Check("insert");
+      }
+    };
+    RunAsOne(t, change, undo);
+    RowsAffected += deleted;
   }
 
  private:

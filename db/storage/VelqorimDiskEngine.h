@@ -115,6 +115,10 @@ struct TVelqorimRetryConfig {
   int OpenTableDelayMS = 100;
   int ReadLockTryCount = 2250;  // a reader's shared table lock
   int ReadLockDelayMS = 40;
+  int WriteLockTryCount = 1125;  // an UPDATE's or DELETE's write lock on its table
+  int WriteLockDelayMS = 80;
+  int SelectLockTryCount = 900;  // the read locks of a SELECT's tables
+  int SelectLockDelayMS = 100;
 };
 TVelqorimRetryConfig& RetryConfig();
 

@@ -229,6 +229,35 @@ TEST_P(QueryTest, ErrorsCarryTheirPlace) {
   EXPECT_FALSE(missing->Active());
 }
 
+// An UPDATE that fails on a later row leaves every row as it was: the rows
+// before it are undone (or, for temporary tables, nothing is changed at all).
+TEST_P(QueryTest, FailingUpdateChangesNoRow) {
+  Exec("CREATE TABLE u (id INTEGER, v INTEGER, note VARCHAR(10), body VARCHAR(10)); CREATE UNIQUE INDEX uv ON u (v);"
+       "INSERT INTO u VALUES (1, 1, 'a', 'one'), (2, 2, 'b', 'two'), (3, 3, 'c', 'three'), (4, 13, 'd', 'four')");
+  auto rows = [&] {
+    auto q = NewQuery("SELECT id, v, note, body FROM u ORDER BY id");
+    q->Open();
+    return Rows(*q);
+  };
+  const String original = rows();
+  // The third row would take the fourth's value.
+  EXPECT_NE(CodeOf([&] { Exec("UPDATE u SET v = v + 10, note = 'x', body = 'changed' WHERE id <= 3"); }), 0);
+  EXPECT_EQ(rows(), original);
+  // The table still takes changes that hold, and a DELETE of all of it.
+  auto u = NewQuery("UPDATE u SET v = v + 100, note = 'y' WHERE id <= 3");
+  if (GetParam() == String("TEMP")) {
+    EXPECT_NE(CodeOf([&] { u->ExecSQL(); }), 0);
+    return;
+  }
+  u->ExecSQL();
+  EXPECT_EQ(u->RowsAffected(), 3);
+  EXPECT_EQ(rows(), "1|101|y|one\n2|102|y|two\n3|103|y|three\n4|13|d|four\n");
+  auto d = NewQuery("DELETE FROM u WHERE id > 1");
+  d->ExecSQL();
+  EXPECT_EQ(d->RowsAffected(), 3);
+  EXPECT_EQ(rows(), "1|101|y|one\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, QueryTest, ::testing::Values("MEMORY", "TEMP", "DISK"));
 
 }  // namespace
