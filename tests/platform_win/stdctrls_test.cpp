@@ -318,6 +318,50 @@ TEST_F(StdControlsTest, TrackBarTellsOnChangeOfEveryUserMove) {
   EXPECT_EQ(seen.back(), 50);
 }
 
+// A click picks the radio button whose own rectangle holds it: the last pixel
+// of a button is its own, the first pixel past it its neighbour's or nobody's.
+TEST_F(StdControlsTest, RadioButtonsAnswerClicksInsideTheirOwnRectanglesOnly) {
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* group = new TRadioGroup(&form);
+  group->SetParent(&form);
+  group->SetBounds(10, 10, 330, 88);
+  group->SetColumns(6);
+  for (const char* s : {"VCD", "DVD", "3GP", "AVI", "FLV", "iPod", "MKV", "MOV"}) group->Items()->Add(s);
+  for (int i = 8; i < 24; ++i) group->Items()->Add("F" + IntToStr(i));  // four rows of six columns
+  auto* alone = new TRadioButton(&form);  // a stand-alone button beside the group
+  alone->SetParent(&form);
+  alone->SetBounds(10, 110, 60, 17);
+  TControl* gp3 = group->Controls(2);
+  TControl* mkv = group->Controls(6);
+  ASSERT_EQ(gp3->Left() + gp3->Width(), mkv->Left());  // columns touch
+  struct Case {
+    TControl* at;
+    int x, y;
+    int itemIndex;  // the group's choice after the click
+    bool aloneChecked;
+  };
+  const Case cases[] = {
+      {mkv, -1, 8, 2, false},                 // just left of MKV: 3GP's own rectangle
+      {mkv, 0, 8, 6, false},                  // MKV's first column
+      {mkv, 10, -1, 5, false},                // just above MKV: iPod
+      {mkv, 10, mkv->Height(), 7, false},     // just below: MOV
+      {alone, alone->Width(), 8, 7, false},   // right of the stand-alone button: nobody
+      {alone, 5, alone->Height(), 7, false},  // below it: nobody
+      {alone, alone->Width() - 1, alone->Height() - 1, 7, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.x << "," << k.y << " of " << k.at->Caption());
+    const TPoint p = k.at->ClientToScreen(TPoint(k.x, k.y));
+    InjectMouseMove(p.X, p.Y);
+    InjectMouseButton(TMouseButton::Left, true, p.X, p.Y);
+    InjectMouseButton(TMouseButton::Left, false, p.X, p.Y);
+    Application->ProcessMessages();
+    EXPECT_EQ(group->ItemIndex(), k.itemIndex);
+    EXPECT_EQ(alone->Checked(), k.aloneChecked);
+  }
+}
+
 TEST_F(StdControlsTest, EditKeysCanBeSwallowedAndReadOnlyAndMaxLengthHoldTyping) {
   TForm form(nullptr);
   ShowForm(form);
