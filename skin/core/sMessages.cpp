@@ -9,6 +9,7 @@
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/GeneralUtils.h"
 #include "skin/core/PixelRows.h"
+#include "skin/core/acThdTimer.h"
 #include "skin/core/sCommonData.h"
 #include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskData.h"
@@ -462,6 +463,14 @@ bool HandleCommonMessage(TMessage& Message, TsCommonData* Data) {
     case WM_PARENTNOTIFY:
       if (wc && (Message.WParam & 0xFFFF) == WM_CREATE) NotifyParentForm(wc);
       return false;
+    case WM_PRINT:
+      // Unskinned windows print without their graphic children otherwise.
+      if (wc && !Data->Skinned() && Message.WParam && wc->HandleAllocated()) {
+        const bool edge = GetWindowLongPtrW(wc->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE;
+        PaintChildrenToDC(HDC(Message.WParam), wc, false, edge ? TPoint(2, 2) : TPoint(0, 0));
+        return true;
+      }
+      return false;
     case WM_SKINCOMMAND:
       return HandleCommonSkinCommand(Message, Data);
     case CM_VISIBLECHANGED:
@@ -721,4 +730,127 @@ bool IsMouseOverControl(TControl* Control) {
     return HasParentWindow(WindowFromPoint(POINT{s.X, s.Y}), wc->Handle());
   }
   return true;
+}
+
+// ---- Regions, corners and colours from a section ----
+
+namespace {
+
+// The transparent runs of a section's border in the top and bottom rows of a Width x Height image.
+bool BorderRuns(int SkinIndex, int Width, int Height, const TacSkinRecords* Manager, std::vector<TRect>& Runs) {
+  if (!Manager || !Manager->IsValidSkinIndex(SkinIndex)) return false;
+  const int border = Manager->gd[size_t(SkinIndex)].BorderIndex;
+  if (!Manager->IsValidImgIndex(border)) return false;
+  const TsMaskData& m = Manager->ma[size_t(border)];
+  GetMaskTransparentRects(Runs, Width, m, false, 0);
+  GetMaskTransparentRects(Runs, Width, m, true, Height - m.WB);
+  return true;
+}
+
+}  // namespace
+
+HRGN CreateMaskRegion(int SkinIndex, const TSize& Size, const TacSkinRecords* Manager) {
+  std::vector<TRect> runs;
+  if (!BorderRuns(SkinIndex, Size.cx, Size.cy, Manager, runs)) return nullptr;
+  HRGN rgn = CreateRectRgn(0, 0, Size.cx, Size.cy);
+  for (const TRect& r : runs) {
+    HRGN hole = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+    CombineRgn(rgn, rgn, hole, RGN_DIFF);
+    DeleteObject(hole);
+  }
+  return rgn;
+}
+
+void FillTransparentCorners(int SkinIndex, TBitmap* Bmp, const TacSkinRecords* Manager) {
+  std::vector<TRect> runs;
+  if (!Bmp || !BorderRuns(SkinIndex, Bmp->Width(), Bmp->Height(), Manager, runs)) return;
+  for (const TRect& r : runs) FillRect32(Bmp, r, 0, 0);
+}
+
+void ApplyColorTransforms(TBitmap* Bmp, TsCommonData* Data, int State) {
+  if (!Bmp || !Data) return;
+  if (Data->FColorTone != kNoColorTone) ApplyPixelFilter(Bmp, ToneProc, int(Data->FColorTone), clFuchsia);
+  if (Data->FHUEOffset != 0) ApplyPixelFilter(Bmp, HueProc, Data->FHUEOffset, clFuchsia);
+  if (Data->FSaturation != 0)
+    ApplyPixelFilter(Bmp, SaturationProc, std::clamp(Data->FSaturation * 255 / 100, -255, 255), clFuchsia);
+  RefreshBgFromParent(Data, State, 15);
+}
+
+TColor GetSectionFontColor(HWND Wnd, int SkinIndex, const TacSkinRecords* Manager, int State) {
+  if (!Manager || !Manager->CommonSkinData.Active) return clBtnText;
+  if (State != 0 && Manager->IsValidSkinIndex(SkinIndex)) {
+    const TsGeneralData& g = Manager->gd[size_t(SkinIndex)];
+    const int s = std::min(State, 2);
+    if (s < g.States && g.Props[size_t(s)].Transparency < 40) return g.Props[size_t(s)].FontColor.Color;
+  }
+  TacStateQuery q;
+  q.State = State;
+  q.SkinIndex = SkinIndex;
+  const LRESULT answer = Wnd ? SendSkinCommand(Wnd, SKC_GETSTATESKIN, LPARAM(&q)) : 0;
+  if (answer == 0) return clBtnText;
+  if (answer != -1 && q.SkinIndex >= 0) SkinIndex = q.SkinIndex;
+  if (!Manager->IsValidSkinIndex(SkinIndex)) return Manager->Palette[pcLabelText];
+  const TsGeneralData& g = Manager->gd[size_t(SkinIndex)];
+  return g.Props[size_t(std::clamp(std::min(State, g.States - 1), 0, 2))].FontColor.Color;
+}
+
+void FinishTimerAnimation(TacThreadedTimer* Timer) {
+  if (!Timer || Timer->Destroyed) return;
+  Timer->Iteration = Timer->Iterations;
+  Timer->Glow = Timer->State <= 0 ? 0 : 255;
+  Timer->SetEnabled(false);
+  if (Timer->AnimProc) Timer->AnimProc(Timer->AnimData, Timer->Iteration);
+  Timer->BmpOut.reset();
+}
+
+namespace {
+bool gPaintingChildren = false;
+}
+
+void PaintChildrenToDC(HDC DC, TWinControl* Control, bool CheckPrint, const TPoint& Offset) {
+  if (gPaintingChildren || !Control || !DC || Control->ControlCount() == 0) return;
+  if (CheckPrint && !Control->Visible() && !(Control->ComponentState() & csDesigning)) return;
+  RECT clip{};
+  if (GetClipBox(DC, &clip) == NULLREGION || clip.right <= clip.left || clip.bottom <= clip.top) {
+    if (Control->HandleAllocated()) SendSkinCommand(Control->Handle(), SKC_SETHALFVISIBLE);
+    return;
+  }
+  gPaintingChildren = true;
+  TacBackgroundInfo bg;
+  QueryParentBgInfo(bg, Control, false);
+  const TColor bgColor = ControlBgColor(Control);
+  std::unique_ptr<TBitmap> mem;
+  std::vector<TControl*> painted;
+  for (int i = 0; i < Control->ControlCount(); ++i) {
+    TControl* ch = Control->Controls(i);
+    if (!IsPaintableGraphic(ch, nullptr)) continue;
+    if (!mem) mem = NewBitmap32(Control->Width(), Control->Height());
+    const TRect b = ch->BoundsRect();
+    // The background the child paints over.
+    if (ch->ControlStyle.Contains(csOpaque) || bg.BgType != 2 || !bg.Bmp)
+      FillRect32(mem.get(), b, ch->ControlStyle.Contains(csOpaque) ? bgColor : TColor(bg.Color), 0xFF);
+    else
+      BitBlt(mem->Canvas()->Handle(), b.Left, b.Top, b.Width(), b.Height(), bg.Bmp->Canvas()->Handle(),
+             bg.Offset.X + b.Left, bg.Offset.Y + b.Top, SRCCOPY);
+    HDC mdc = mem->Canvas()->Handle();
+    const int saved = SaveDC(mdc);
+    SetViewportOrgEx(mdc, b.Left, b.Top, nullptr);
+    IntersectClipRect(mdc, 0, 0, b.Width(), b.Height());
+    try {
+      ch->Perform(WM_PAINT, WPARAM(mdc), 0);
+    } catch (...) {
+      RestoreDC(mdc, saved);
+      gPaintingChildren = false;
+      throw;
+    }
+    RestoreDC(mdc, saved);
+    painted.push_back(ch);
+  }
+  for (TControl* ch : painted) {
+    const TRect b = ch->BoundsRect();
+    if ((GetPixel32(mem.get(), std::max(b.Left, 0), std::max(b.Top, 0)) & 0xFFFFFF) == 0xFF00FF) continue;
+    BitBlt(DC, b.Left + Offset.X, b.Top + Offset.Y, b.Width(), b.Height(), mem->Canvas()->Handle(), b.Left, b.Top,
+           SRCCOPY);
+  }
+  gPaintingChildren = false;
 }

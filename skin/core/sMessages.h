@@ -12,6 +12,7 @@
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/StdCtrls.h"
 #include "skin/core/acntTypes.h"
+#include "skin/core/sSkinRecords.h"
 
 class TsCommonData;
 
@@ -109,6 +110,28 @@ inline uint8_t DisabledBlendValue = 100;
 // Disabled look: bit 2 greys the bitmap, bit 1 blends the parent's background
 // (from CI at Pos) over it.
 void CopyParentBg(TBitmap* Bmp, int Kind, TControl* Parent, const TCacheInfo& CI, const TPoint& Pos);
+
+// ---- Regions, corners and colours from a section ----
+// The size's rectangle without the transparent runs of the section's border
+// mask in its top and bottom rows; nullptr without a border. The caller owns it.
+HRGN CreateMaskRegion(int SkinIndex, const TSize& Size, const TacSkinRecords* Manager);
+// The same runs cleared to transparent black in a 32-bit bitmap.
+void FillTransparentCorners(int SkinIndex, TBitmap* Bmp, const TacSkinRecords* Manager);
+// The record's tone, hue and saturation over a bitmap (key pixels spared),
+// then its border's transparent corners refilled from the parent.
+void ApplyColorTransforms(TBitmap* Bmp, TsCommonData* Data, int State);
+// The text colour of a section state for a window: the state's own when it is
+// readable (transparency below 40), else the section that shows through (skin
+// command 66); clBtnText when nothing skinned answers.
+TColor GetSectionFontColor(HWND Wnd, int SkinIndex, const TacSkinRecords* Manager, int State);
+// The control's visible graphic children painted over its background into DC
+// at their places plus Offset (for WM_PRINT, which paints windows only). With
+// CheckPrint nothing is painted for a hidden control; an empty clip marks the
+// control half visible instead.
+void PaintChildrenToDC(HDC DC, TWinControl* Control, bool CheckPrint, const TPoint& Offset);
+class TacThreadedTimer;
+// Jumps a running fade to its last step at once, stops it and drops its output.
+void FinishTimerAnimation(TacThreadedTimer* Timer);
 
 // ---- Window and mouse utilities ----
 TPoint SafeGetCursorPos();

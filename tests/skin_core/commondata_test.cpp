@@ -14,6 +14,7 @@
 #include "skin/core/sCommonData.h"
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinPaint.h"
+#include "skin/core/sSkinRecords.h"
 #include "tests/platform_win/WinTestUtil.h"
 
 namespace {
@@ -316,4 +317,73 @@ TEST_F(SkinCommandTest, CacheCopiesLeaveOutChildrenThatPaintThemselves) {
   CopyCacheToWndDC(panel->Handle(), &h.data, TPoint(0, 0), TRect(0, 0, 20, 10), target->Canvas()->Handle(), false, 0, 0);
   EXPECT_EQ(GetPixel32(target.get(), 12, 4) & 0xFFFFFF, 0u);  // child windows are left out
   EXPECT_EQ(GetPixel32(target.get(), 3, 3) & 0xFFFFFF, SwapRedBlue(0xABCDEFu));
+}
+
+TEST_F(SkinCommandTest, RegionsCornersAndTextColoursFromASection) {
+  // A border mask of one 6 x 6 frame whose top-left and bottom-right corner pixels are the key.
+  CodeSkin k;
+  const int sec = k.Add("TPANEL", 0, 0x0000FF);
+  k.s.MasterBitmap = NewBitmap32(6, 6);
+  FillRect32(k.s.MasterBitmap.get(), TRect(0, 0, 6, 6), 0x808080, 0xFF);
+  SetPixel32(k.s.MasterBitmap.get(), 0, 0, 0x00FF00FF);
+  SetPixel32(k.s.MasterBitmap.get(), 5, 5, 0x00FF00FF);
+  const int mask = k.s.MakeNewItem(sec, "BORDERSMASK", "TPANEL", itisaBorder, TRect(0, 0, 6, 6), 1, 0, 0);
+  TsMaskData& m = k.s.ma[size_t(mask)];
+  m.WL = m.WT = m.WR = m.WB = 2;
+  m.Width = m.Height = 6;
+  k.s.gd[size_t(sec)].BorderIndex = mask;
+
+  HRGN rgn = CreateMaskRegion(sec, TSize{20, 10}, &k.s);
+  ASSERT_NE(rgn, nullptr);
+  EXPECT_FALSE(PtInRegion(rgn, 0, 0));
+  EXPECT_TRUE(PtInRegion(rgn, 1, 0));
+  EXPECT_FALSE(PtInRegion(rgn, 19, 9));  // the right-hand run placed against the width, at the bottom
+  EXPECT_TRUE(PtInRegion(rgn, 10, 5));
+  DeleteObject(rgn);
+  EXPECT_EQ(CreateMaskRegion(k.Add("PLAIN", 0, 0), TSize{20, 10}, &k.s), nullptr);
+
+  auto bmp = NewBitmap32(20, 10);
+  FillRect32(bmp.get(), TRect(0, 0, 20, 10), 0x123456, 0xFF);
+  FillTransparentCorners(sec, bmp.get(), &k.s);
+  EXPECT_EQ(GetPixel32(bmp.get(), 0, 0), 0u);
+  EXPECT_EQ(GetPixel32(bmp.get(), 19, 9), 0u);
+  EXPECT_NE(GetPixel32(bmp.get(), 1, 0), 0u);
+
+  // Text colours: a readable hot state gives its own; state 0 asks the window, and nothing skinned answers.
+  k.s.gd[size_t(sec)].Props[1].FontColor.Color = 0x00AA00;
+  k.s.gd[size_t(sec)].Props[0].FontColor.Color = 0x0000AA;
+  EXPECT_EQ(GetSectionFontColor(nullptr, sec, &k.s, 1), TColor(0x00AA00));
+  EXPECT_EQ(GetSectionFontColor(nullptr, sec, &k.s, 0), clBtnText);
+  TForm form(nullptr);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  ShowForm(form);
+  Handler h(panel, &k.s, nullptr);
+  EXPECT_EQ(GetSectionFontColor(panel->Handle(), sec, &k.s, 0), TColor(0x0000AA));
+}
+
+TEST_F(SkinCommandTest, GraphicChildrenPaintIntoAPrintedImage) {
+  struct Box : TGraphicControl {
+    using TGraphicControl::TGraphicControl;
+    void Paint() override {
+      Canvas()->Brush()->SetColor(0x00FF00);
+      Canvas()->FillRect(TRect(0, 0, Width(), Height()));
+    }
+  };
+  TForm form(nullptr);
+  form.SetColor(0x0000FF);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 40, 20);
+  panel->SetColor(0xFF0000);
+  auto* box = new Box(&form);
+  box->SetParent(panel);
+  box->SetBounds(5, 4, 6, 6);
+  ShowForm(form);
+  auto target = NewBitmap32(50, 30);
+  FillRect32(target.get(), TRect(0, 0, 50, 30), 0, 0xFF);
+  PaintChildrenToDC(target->Canvas()->Handle(), panel, true, TPoint(3, 2));
+  EXPECT_EQ(GetPixel32(target.get(), 8, 6) & 0xFFFFFF, 0x00FF00u);   // the child at its place plus the offset
+  EXPECT_EQ(GetPixel32(target.get(), 7, 5) & 0xFFFFFF, 0u);          // not the box moved without the offset
+  EXPECT_EQ(GetPixel32(target.get(), 20, 10) & 0xFFFFFF, 0u);        // the panel itself is not painted here
 }

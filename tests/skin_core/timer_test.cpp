@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "skin/core/acThdTimer.h"
+#include "skin/core/AlphaBitmaps.h"
 #include "skin/core/sCommonData.h"
+#include "skin/core/sMessages.h"
 #include "tests/platform_win/WinTestUtil.h"
 
 namespace {
@@ -120,6 +122,17 @@ TEST_F(AnimTimerTest, StepsLeftAndTheRecordThatOwnsTheTimer) {
   data.KillAnimation();
   EXPECT_FALSE(data.AnimationRunning());
   EXPECT_EQ(data.AnimTimer->State, -1);
+
+  // A fade cut short: its last step runs at once and its output goes.
+  gSteps.clear();
+  data.AnimTimer->Glow = 0;
+  data.AnimTimer->InitData(&data, 0, &RecordStep, 1, false);
+  data.AnimTimer->BmpOut = NewBitmap32(2, 2);
+  FinishTimerAnimation(data.AnimTimer);
+  EXPECT_EQ(gSteps, std::vector<int>{6});
+  EXPECT_EQ(data.AnimTimer->Glow, 255.0);
+  EXPECT_FALSE(data.AnimTimer->Enabled());
+  EXPECT_EQ(data.AnimTimer->BmpOut, nullptr);
   delete data.AnimTimer;
   EXPECT_EQ(data.AnimTimer, nullptr);
 }
