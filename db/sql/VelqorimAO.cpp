@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "db/sql/VelqorimDatabase.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
+#include "db/support/DAZStreams.h"
 #include "db/support/DAZUnicode.h"
 
 // ---------------------------------------------------------------------------
@@ -190,6 +192,99 @@ void TVelqorimAOBase::ApplyOrder(const std::vector<TVelqorimAOSortKey>& Keys) {
   sorted.reserve(Rows.size());
   for (size_t i : order) sorted.push_back(std::move(Rows[i]));
   Rows = std::move(sorted);
+}
+
+// ---------------------------------------------------------------------------
+// Intermediate results
+
+thread_local TVelqorimAOWork AOWork;
+
+namespace {
+
+constexpr size_t SpoolChunk = 1 << 20;
+
+}  // namespace
+
+TVelqorimAORowSpool::TVelqorimAORowSpool() = default;
+TVelqorimAORowSpool::~TVelqorimAORowSpool() = default;
+
+// A row is its byte length and its number of values, then per value its type, its size (-1: NULL) and its bytes.
+void TVelqorimAORowSpool::Add(const TVelqorimAORow& Row) {
+  const size_t start = FBuffer.size();
+  uint32_t length = 0;
+  const auto values = static_cast<uint32_t>(Row.size());
+  FBuffer.append(reinterpret_cast<const char*>(&length), 4);
+  FBuffer.append(reinterpret_cast<const char*>(&values), 4);
+  for (const TABSVariant& v : Row) {
+    const uint8_t type = v.DataType();
+    const int32_t size = v.IsNull() ? -1 : v.DataSize();
+    FBuffer.push_back(static_cast<char>(type));
+    FBuffer.append(reinterpret_cast<const char*>(&size), 4);
+    if (size > 0) FBuffer.append(v.pData(), static_cast<size_t>(size));
+  }
+  length = static_cast<uint32_t>(FBuffer.size() - start - 4);
+  std::memcpy(&FBuffer[start], &length, 4);
+  FCount++;
+  AOWork.RowsSpooled++;
+  if (FFile) AOWork.RowsSpilled++;
+  if (FFile ? FBuffer.size() >= SpoolChunk : static_cast<int64_t>(FBuffer.size()) > MemoryLimit) Flush();
+}
+
+void TVelqorimAORowSpool::Flush() {
+  if (!FFile) {
+    FFile = std::make_unique<TABSTemporaryStream>();
+    FFile->SetMemoryLimit(0);
+  }
+  FFile->Write(FBuffer.data(), static_cast<int64_t>(FBuffer.size()));
+  FBuffer.clear();
+}
+
+// At least Need unread bytes in the buffer (false at the end of the rows).
+bool TVelqorimAORowSpool::Fill(size_t Need) {
+  if (FBuffer.size() - FReadPos >= Need) return true;
+  if (!FFile) return false;
+  FBuffer.erase(0, FReadPos);
+  FReadPos = 0;
+  const size_t want = std::max(Need, SpoolChunk) - FBuffer.size();
+  const size_t have = FBuffer.size();
+  FBuffer.resize(have + want);
+  const int64_t got = FFile->Read(&FBuffer[have], static_cast<int64_t>(want));
+  FBuffer.resize(have + static_cast<size_t>(std::max<int64_t>(got, 0)));
+  if (FBuffer.size() < Need && got > 0) return Fill(Need);
+  return FBuffer.size() >= Need;
+}
+
+bool TVelqorimAORowSpool::Next(TVelqorimAORow& Row) {
+  if (!FReading) {
+    FReading = true;
+    if (FFile) {
+      if (!FBuffer.empty()) Flush();
+      FFile->Seek(0, soBeginning);
+    }
+  }
+  if (!Fill(4)) return false;
+  uint32_t length;
+  std::memcpy(&length, FBuffer.data() + FReadPos, 4);
+  if (!Fill(4 + size_t{length})) throw EABSException(10183, "Invalid data type %d", {-1});
+  const char* p = FBuffer.data() + FReadPos + 4;
+  uint32_t values;
+  std::memcpy(&values, p, 4);
+  p += 4;
+  if (Row.size() != values) Row = TVelqorimAORow(values);
+  for (TABSVariant& v : Row) {
+    const auto type = static_cast<TABSBaseFieldType>(static_cast<uint8_t>(*p));
+    int32_t size;
+    std::memcpy(&size, p + 1, 4);
+    p += 5;
+    if (size < 0) {
+      v.Clear(type);
+    } else {
+      v.SetData(p, size, type, true);
+      p += size;
+    }
+  }
+  FReadPos += 4 + size_t{length};
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -419,24 +514,65 @@ void TVelqorimAOJoin::SetJoinCondition(std::unique_ptr<TVelqorimExpression> Cond
 
 void TVelqorimAOJoin::Execute() {
   Rows.clear();
+  Produce([&](TVelqorimAORow&& Row) { Rows.push_back(std::move(Row)); });
+}
+
+void TVelqorimAOJoin::ForEachLeftRow(const std::function<void()>& Ready,
+                                     const std::function<void(TVelqorimAORow&)>& Visit) {
+  // A nested inner join's rows go through a spool: memory stays bounded
+  // however many rows a level of a long join yields.
+  auto* nested = dynamic_cast<TVelqorimAOJoin*>(FLeft.get());
+  if (nested && !nested->FinalDistinct && nested->FinalOrder.empty()) {
+    TVelqorimAORowSpool spool;
+    nested->Rows.clear();
+    nested->Produce([&](TVelqorimAORow&& Row) { spool.Add(Row); });
+    Ready();
+    TVelqorimAORow row;
+    while (spool.Next(row)) Visit(row);
+    return;
+  }
   FLeft->Run();
-  FRight->Run();
+  Ready();
+  for (auto& row : FLeft->Rows) Visit(row);
+  FLeft->Rows.clear();
+}
+
+void TVelqorimAOJoin::Produce(const std::function<void(TVelqorimAORow&&)>& Emit) {
   const size_t nl = FLeft->Columns.size(), nr = FRight->Columns.size();
-  std::unordered_multimap<std::string, size_t> index;
-  if (!FKeys.empty())
-    for (size_t r = 0; r < FRight->Rows.size(); ++r) {
-      std::string k;
-      bool null = false;
-      for (auto& key : FKeys) {
-        std::string t = KeyText(FRight->Rows[r][static_cast<size_t>(key.second)]);
-        if (t.empty()) null = true;
-        k += t;
-        k += '\x1f';
-      }
-      if (!null) index.emplace(std::move(k), r);
+  auto keyOf = [&](const TVelqorimAORow& Row, bool Left, std::string& Key) {
+    Key.clear();
+    for (auto& key : FKeys) {
+      std::string t = KeyText(Row[static_cast<size_t>(Left ? key.first : key.second)]);
+      if (t.empty()) return false;
+      Key += t;
+      Key += '\x1f';
     }
-  std::vector<char> rightMatched(FRight->Rows.size(), 0);
+    return true;
+  };
+  std::unordered_multimap<std::string, size_t> index;
+  std::string key;
+  std::vector<char> rightMatched;
+  // The right input runs once the left one has (the order errors are met in).
+  auto rightReady = [&] {
+    FRight->Run();
+    if (!FKeys.empty())
+      for (size_t r = 0; r < FRight->Rows.size(); ++r)
+        if (keyOf(FRight->Rows[r], false, key)) index.emplace(key, r);
+    rightMatched.assign(FRight->Rows.size(), 0);
+  };
   const bool outer = IsOuterJoin();
+  // Outer joins apply their filters once the unmatched rows are in.
+  std::vector<TVelqorimAORow> outerRows;
+  auto pass = [&](TVelqorimAORow&& Row) {
+    if (outer) {
+      outerRows.push_back(std::move(Row));
+      return;
+    }
+    FCurrent = &Row;
+    const bool ok = PassesFilters();
+    FCurrent = nullptr;
+    if (ok) Emit(std::move(Row));
+  };
   auto compose = [&](const TVelqorimAORow* l, const TVelqorimAORow* r) {
     TVelqorimAORow row(nl + nr);
     if (l)
@@ -445,8 +581,9 @@ void TVelqorimAOJoin::Execute() {
       for (size_t i = 0; i < nr; ++i) row[nl + i].Assign((*r)[i], true);
     return row;
   };
-  auto tryPair = [&](size_t li, size_t ri, bool& matched) {
-    TVelqorimAORow row = compose(&FLeft->Rows[li], &FRight->Rows[ri]);
+  auto tryPair = [&](const TVelqorimAORow& l, size_t ri, bool& matched) {
+    if (++AOWork.PairsTried == AOWork.PairLimit) throw std::length_error("join work limit reached");
+    TVelqorimAORow row = compose(&l, &FRight->Rows[ri]);
     if (FJoinCondition) {
       FCurrent = &row;
       const bool ok = FJoinCondition->GetResult();
@@ -456,42 +593,34 @@ void TVelqorimAOJoin::Execute() {
     if (outer) {
       matched = true;
       rightMatched[ri] = 1;
-      Rows.push_back(std::move(row));
-    } else {
-      AddIfPasses(std::move(row));
     }
+    pass(std::move(row));
   };
-  for (size_t li = 0; li < FLeft->Rows.size(); ++li) {
+  std::vector<size_t> hits;
+  ForEachLeftRow(rightReady, [&](TVelqorimAORow& l) {
     bool matched = false;
     if (!FKeys.empty()) {
-      std::string k;
-      bool null = false;
-      for (auto& key : FKeys) {
-        std::string t = KeyText(FLeft->Rows[li][static_cast<size_t>(key.first)]);
-        if (t.empty()) null = true;
-        k += t;
-        k += '\x1f';
-      }
-      if (!null) {
-        auto range = index.equal_range(k);
-        std::vector<size_t> hits;
+      if (keyOf(l, true, key)) {
+        auto range = index.equal_range(key);
+        hits.clear();
         for (auto it = range.first; it != range.second; ++it) hits.push_back(it->second);
         std::sort(hits.begin(), hits.end());
-        for (size_t ri : hits) tryPair(li, ri, matched);
+        for (size_t ri : hits) tryPair(l, ri, matched);
       }
     } else {
-      for (size_t ri = 0; ri < FRight->Rows.size(); ++ri) tryPair(li, ri, matched);
+      for (size_t ri = 0; ri < FRight->Rows.size(); ++ri) tryPair(l, ri, matched);
     }
-    if (!matched && (FJoinType == ajtLeftOuter || FJoinType == ajtFullOuter))
-      Rows.push_back(compose(&FLeft->Rows[li], nullptr));
-  }
+    if (!matched && (FJoinType == ajtLeftOuter || FJoinType == ajtFullOuter)) pass(compose(&l, nullptr));
+  });
   if (FJoinType == ajtRightOuter || FJoinType == ajtFullOuter)
     for (size_t ri = 0; ri < FRight->Rows.size(); ++ri)
-      if (!rightMatched[ri]) Rows.push_back(compose(nullptr, &FRight->Rows[ri]));
-  if (outer && !FFilters.empty()) {
-    std::vector<TVelqorimAORow> all = std::move(Rows);
-    Rows.clear();
-    for (auto& r : all) AddIfPasses(std::move(r));
+      if (!rightMatched[ri]) pass(compose(nullptr, &FRight->Rows[ri]));
+  FRight->Rows.clear();
+  for (auto& r : outerRows) {
+    FCurrent = &r;
+    const bool ok = PassesFilters();
+    FCurrent = nullptr;
+    if (ok) Emit(std::move(r));
   }
 }
 
@@ -658,6 +787,27 @@ void TVelqorimAOUnion::Execute() {
     if (found == (FUnionType == autIntersect)) Rows.push_back(std::move(row));
   }
   if (FDistinct) ApplyDistinct();
+}
+
+// ---------------------------------------------------------------------------
+// Column order
+
+TVelqorimAOColumnOrder::TVelqorimAOColumnOrder(std::unique_ptr<TVelqorimAOBase> Input, std::vector<size_t> Order)
+    : FInput(std::move(Input)), FOrder(std::move(Order)) {
+  ParentQueryAO = FInput->ParentQueryAO;
+  for (size_t k : FOrder) Columns.push_back(FInput->Columns.at(k));
+}
+
+void TVelqorimAOColumnOrder::Execute() {
+  Rows.clear();
+  FInput->Run();
+  Rows.reserve(FInput->Rows.size());
+  for (auto& r : FInput->Rows) {
+    TVelqorimAORow out(FOrder.size());
+    for (size_t k = 0; k < FOrder.size(); ++k) out[k].Assign(r[FOrder[k]], true);
+    AddIfPasses(std::move(out));
+  }
+  FInput->Rows.clear();
 }
 
 // ---------------------------------------------------------------------------

@@ -5,7 +5,9 @@
 // follows (grouping, order, TOP) only ever sees rows that passed.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "db/sql/VelqorimExpressions.h"
@@ -69,6 +71,38 @@ class TVelqorimAOBase : public TVelqorimAO {
 int CompareAOValues(const TABSVariant& A, const TABSVariant& B);
 int CompareAORows(const TVelqorimAORow& A, const TVelqorimAORow& B, size_t Count);
 
+// Work done by the joins of the running thread, so that a test can bound a
+// statement's work by counting instead of timing it.
+struct TVelqorimAOWork {
+  uint64_t PairsTried = 0;   // row pairs the joins composed
+  uint64_t RowsSpooled = 0;  // rows written to intermediate results
+  uint64_t RowsSpilled = 0;  // of those, rows that went to a temporary file
+  uint64_t PairLimit = 0;    // std::length_error once PairsTried reaches it (0: none)
+};
+extern thread_local TVelqorimAOWork AOWork;
+
+// An intermediate result written once and read back in order: rows stay in
+// memory up to MemoryLimit bytes, the rest goes to a temporary file.
+class TVelqorimAORowSpool {
+ public:
+  static inline int64_t MemoryLimit = 8 << 20;
+  TVelqorimAORowSpool();
+  ~TVelqorimAORowSpool();
+  void Add(const TVelqorimAORow& Row);
+  // Reading starts at the first row; Add is not allowed afterwards.
+  bool Next(TVelqorimAORow& Row);
+  uint64_t Count() const { return FCount; }
+
+ private:
+  void Flush();
+  bool Fill(size_t Need);
+  std::string FBuffer;               // rows not yet written, or read ahead
+  size_t FReadPos = 0;
+  std::unique_ptr<class TABSTemporaryStream> FFile;  // created when the memory limit is passed
+  bool FReading = false;
+  uint64_t FCount = 0;
+};
+
 // A base table read through a local cursor of its own.
 class TVelqorimAOTable : public TVelqorimAOBase {
  public:
@@ -113,6 +147,11 @@ class TVelqorimAOJoin : public TVelqorimAOBase {
   void SetJoinCondition(std::unique_ptr<TVelqorimExpression> Condition);
 
  private:
+  // Every result row that passes, in order, to Emit.
+  void Produce(const std::function<void(TVelqorimAORow&&)>& Emit);
+  // Each row of the left input, without holding a nested join's rows in memory.
+  // Ready runs between computing the left input and visiting its rows.
+  void ForEachLeftRow(const std::function<void()>& Ready, const std::function<void(TVelqorimAORow&)>& Visit);
   std::unique_ptr<TVelqorimAOBase> FLeft, FRight;
   TABSJoinType FJoinType;
   std::vector<std::pair<int, int>> FKeys;
@@ -172,6 +211,18 @@ class TVelqorimAOUnion : public TVelqorimAOBase {
   std::unique_ptr<TVelqorimAOBase> FLeft, FRight;
   TABSUnionType FUnionType;
   bool FDistinct;
+};
+
+// Its input's columns in another order: column K is the input's Order[K].
+class TVelqorimAOColumnOrder : public TVelqorimAOBase {
+ public:
+  TVelqorimAOColumnOrder(std::unique_ptr<TVelqorimAOBase> Input, std::vector<size_t> Order);
+  void Execute() override;
+  TVelqorimAO* GetLeftAO() override { return FInput.get(); }
+
+ private:
+  std::unique_ptr<TVelqorimAOBase> FInput;
+  std::vector<size_t> FOrder;
 };
 
 // A derived table: its input's rows under the name of its alias.

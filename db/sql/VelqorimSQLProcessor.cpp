@@ -836,13 +836,20 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
   std::unique_ptr<TVelqorimAOBase> BuildSelect(TSelect& S, TVelqorimAO* ParentQueryAO,
                                                std::vector<TOrderItem>* Order) {
     std::unique_ptr<TVelqorimAOBase> root;
-    for (auto& ref : S.From) {
-      auto ao = BuildTableRef(*ref, ParentQueryAO);
+    std::vector<std::unique_ptr<TVelqorimAOBase>> refs;
+    for (auto& ref : S.From) refs.push_back(BuildTableRef(*ref, ParentQueryAO));
+    const std::vector<size_t> joinOrder = JoinOrder(refs, S.Where.get());
+    std::vector<size_t> firstColumn(refs.size()), columnCount(refs.size());
+    size_t columns = 0;
+    for (size_t i : joinOrder) {
+      firstColumn[i] = columns;
+      columnCount[i] = refs[i]->Columns.size();
+      columns += columnCount[i];
       if (!root) {
-        root = std::move(ao);
+        root = std::move(refs[i]);
         continue;
       }
-      auto j = std::make_unique<TVelqorimAOJoin>(std::move(root), std::move(ao), ajtInner);
+      auto j = std::make_unique<TVelqorimAOJoin>(std::move(root), std::move(refs[i]), ajtInner);
       j->ParentQueryAO = ParentQueryAO;
       if (S.Where) j->AddKeysFrom(*S.Where);
       root = std::move(j);
@@ -867,6 +874,14 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
         root->SetFilter(std::move(p));
       }
       S.Where.reset();
+    }
+    // Columns come in the order of FROM whatever order the tables joined in.
+    if (!std::is_sorted(joinOrder.begin(), joinOrder.end())) {
+      std::vector<size_t> order;
+      for (size_t i = 0; i < firstColumn.size(); ++i)
+        for (size_t c = 0; c < columnCount[i]; ++c) order.push_back(firstColumn[i] + c);
+      root = std::make_unique<TVelqorimAOColumnOrder>(std::move(root), std::move(order));
+      root->ParentQueryAO = ParentQueryAO;
     }
     // Select list.
     bool grouping = !S.GroupBy.empty();
@@ -1050,6 +1065,57 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     LLex->SetCurrentTokenNo(token);
     GetCurrentToken();
     return e;
+  }
+
+  // The order the tables of a FROM list join in: FROM's own order, except
+  // that a table no equality of Where ties to the tables before it waits
+  // until one does (the first table in FROM order that one ties joins
+  // next), so that a long list never builds a cross product that the
+  // conditions would have avoided.
+  static std::vector<size_t> JoinOrder(std::vector<std::unique_ptr<TVelqorimAOBase>>& Refs,
+                                       TVelqorimExpression* Where) {
+    const size_t n = Refs.size();
+    std::vector<size_t> order;
+    std::vector<std::vector<size_t>> ties(n);
+    TVelqorimExprNode* top = Where ? Where->Root() : nullptr;
+    std::vector<TVelqorimExprNode*> parts;
+    if (top && top->Operator == doAND && dynamic_cast<TVelqorimExprNodeBoolean*>(top))
+      for (auto& c : top->Children) parts.push_back(c.get());
+    else if (top)
+      parts.push_back(top);
+    // The one table a column names, or n.
+    auto tableOf = [&](TVelqorimExprNode* Node) {
+      auto* f = dynamic_cast<TVelqorimExprNodeField*>(Node);
+      size_t found = n;
+      if (!f) return n;
+      for (size_t i = 0; i < n; ++i)
+        if (Refs[i]->FieldExists(f->FieldName(), f->TableName(), false, nullptr, false, false) > 0) {
+          if (found != n) return n;
+          found = i;
+        }
+      return found;
+    };
+    if (n > 2)
+      for (TVelqorimExprNode* p : parts) {
+        auto* cmp = dynamic_cast<TVelqorimExprNodeComparison*>(p);
+        if (!cmp || cmp->Operator != doEQ || cmp->FQuantifier != qUNDEFINED || cmp->ChildCount() != 2) continue;
+        const size_t a = tableOf(cmp->Child(0)), b = tableOf(cmp->Child(1));
+        if (a == n || b == n || a == b) continue;
+        ties[a].push_back(b);
+        ties[b].push_back(a);
+      }
+    std::vector<char> joined(n, 0), tied(n, 0);
+    for (size_t step = 0; step < n; ++step) {
+      size_t next = n;
+      for (size_t i = 0; i < n && next == n; ++i)
+        if (!joined[i] && tied[i]) next = i;
+      for (size_t i = 0; i < n && next == n; ++i)
+        if (!joined[i]) next = i;
+      joined[next] = 1;
+      order.push_back(next);
+      for (size_t t : ties[next]) tied[t] = 1;
+    }
+    return order;
   }
 
   // Attaches Part to the deepest input of a non-outer join tree that binds it.
