@@ -446,6 +446,12 @@ void TVelqorimAOTable::Execute() {
   FinishKeyScan(range, lo, hi);
 }
 
+bool TVelqorimAOTable::CountWithoutReading(int64_t& Count) {
+  if (!FFilters.empty()) return false;
+  Count = Cursor.GetRecordCount();
+  return true;
+}
+
 void TVelqorimAOTable::FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8_t*& Hi) {
   if (Range.FieldNo < 0) return;
   Cursor.ResetRange();
@@ -665,13 +671,31 @@ void TVelqorimAOTableExpr::ComputeRow(const TVelqorimAORow* Source) {
 
 void TVelqorimAOTableExpr::Execute() {
   Rows.clear();
-  FInput->Run();
-  const auto& in = FInput->Rows;
   if (!FGrouping) {
-    Rows.reserve(in.size());
-    for (const auto& r : in) ComputeRow(&r);
+    FInput->Run();
+    Rows.reserve(FInput->Rows.size());
+    for (const auto& r : FInput->Rows) ComputeRow(&r);
     return;
   }
+  // COUNT(*) alone over a whole table is its record count: no row is read.
+  if (FGroupBy.empty() && !FHaving) {
+    auto* table = dynamic_cast<TVelqorimAOTable*>(FInput.get());
+    bool countOnly = table != nullptr;
+    for (auto& it : FItems) countOnly = countOnly && it.Expr->IsAggregatedCountAll();
+    int64_t count = 0;
+    if (countOnly && table->CountWithoutReading(count)) {
+      TVelqorimAORow row(FItems.size());
+      for (size_t i = 0; i < FItems.size(); ++i) {
+        FItems[i].Expr->Init();
+        FItems[i].Expr->SetCountAll(count);
+        if (TABSVariant* v = FItems[i].Expr->GetValue(true)) row[i].Assign(*v, true);
+      }
+      AddIfPasses(std::move(row));
+      return;
+    }
+  }
+  FInput->Run();
+  const auto& in = FInput->Rows;
   // Groups in the order of their keys; without GROUP BY one group, even of no rows.
   std::vector<TVelqorimAORow> keys(in.size());
   for (size_t i = 0; i < in.size(); ++i) {

@@ -109,6 +109,9 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias);
   ~TVelqorimAOTable() override;
   void Execute() override;
+  // The table's record count, read without its rows; false when filters
+  // decide which rows count.
+  bool CountWithoutReading(int64_t& Count);
 
   TVelqorimLocalSession Session;
   TVelqorimLocalCursor Cursor;
