@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "db/support/DAZExcept.h"
 
@@ -162,7 +164,7 @@ namespace {
 
 // Memory the system can hand out without swapping: MemAvailable counts the
 // reclaimable file cache too, which the bare free-page count leaves out.
-int64_t AvailablePhysicalMemory() {
+int64_t ReadAvailablePhysicalMemory() {
   if (FILE* f = std::fopen("/proc/meminfo", "r")) {
     char line[256];
     long long kb = -1;
@@ -174,6 +176,22 @@ int64_t AvailablePhysicalMemory() {
   const long pages = sysconf(_SC_AVPHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
   return (pages > 0 && pageSize > 0) ? int64_t{pages} * pageSize : 0;
+}
+
+// Every table open sizes its caches from this, so one statement may ask
+// many times: the kernel's figure is read again only after a short while.
+int64_t AvailablePhysicalMemory() {
+  using Clock = std::chrono::steady_clock;
+  static std::mutex lock;
+  static Clock::time_point readAt;
+  static int64_t available = -1;
+  const std::lock_guard<std::mutex> guard(lock);
+  const Clock::time_point now = Clock::now();
+  if (available < 0 || now - readAt > std::chrono::milliseconds(250)) {
+    available = ReadAvailablePhysicalMemory();
+    readAt = now;
+  }
+  return available;
 }
 
 }  // namespace
