@@ -134,7 +134,10 @@ void TVelqorimInternalDBTransactedAccessFile::GetFileSize(int SessionID, int32_t
   // A header that cannot be true is a damaged file, never a size to allocate
   // or a chain to follow: plain content is as long as it was before
   // compression, and no content is longer than the file's pages hold.
-  const int64_t pages = (LPageManager->DatabaseFile().GetSize() - LPageManager->PageOffset(0)) /
+  const int64_t needed = LPageManager->PageOffset(0) +
+                         (int64_t{std::max(h.Size, 0)} + LPageManager->PageDataSize() - 1) /
+                             LPageManager->PageDataSize() * LPageManager->PageSize();
+  const int64_t pages = (LPageManager->DatabaseFile().SizeAtLeast(needed) - LPageManager->PageOffset(0)) /
                         LPageManager->PageSize();
   if (h.Size < 0 || h.DecompressedSize < 0 || h.Algorithm > acaPPM ||
       (h.Algorithm == acaNone && h.Size != h.DecompressedSize) ||

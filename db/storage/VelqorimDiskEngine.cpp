@@ -126,6 +126,7 @@ int TVelqorimDatabaseFile::OpenHandle(bool Create) {
 }
 
 void TVelqorimDatabaseFile::CloseHandle() {
+  FSizeSeen = -1;
   if (FHandle) FHandle->Close();
   FHandle.reset();
   FHeld.clear();
@@ -247,13 +248,20 @@ int64_t TVelqorimDatabaseFile::GetSize() {
   if (rc != 0)
     throw EABSException(30371, "Cannot Get File Size for file: '%s'. ErrorCode:%d. ErrorMessage: %s",
                         {FFileName, rc, ErrorText(rc)});
+  FSizeSeen = size;
   return size;
+}
+
+int64_t TVelqorimDatabaseFile::SizeAtLeast(int64_t Bytes) {
+  if (FSizeSeen >= Bytes) return FSizeSeen;
+  return GetSize();
 }
 
 void TVelqorimDatabaseFile::SetSize(int64_t Value) {
   CheckOpened("SetSize");
   int rc = FHandle->SetSize(Value);
   if (rc != 0 && ReopenDatabaseFile()) rc = FHandle->SetSize(Value);
+  FSizeSeen = -1;
   if (rc != 0) FHadWriteError = true;
   if (rc != 0)
     throw EABSException(30370, "Cannot Truncate File '%s' to %d bytes. ErrorCode:%d. ErrorMessage: %s",

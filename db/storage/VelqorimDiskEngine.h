@@ -184,6 +184,10 @@ class TVelqorimDatabaseFile {
 
   int64_t GetSize();
   void SetSize(int64_t Value);
+  // The last size this handle saw when that is at least Bytes, else the
+  // file's size now: checks that only need "the file is this long" ask
+  // the system once, not at every call.
+  int64_t SizeAtLeast(int64_t Bytes);
   int64_t Position() const { return FPosition; }
   void SetPosition(int64_t Value);
   const String& FileName() const { return FFileName; }
@@ -198,6 +202,7 @@ class TVelqorimDatabaseFile {
   int DesignOpenCount = 0;
 
  private:
+  int64_t FSizeSeen = -1;
   void CheckOpened(const char* Operation) const;
   void CheckClosed(const char* Operation) const;
   // Opens the handle and takes the share-mode locks; 0 or an errno.
