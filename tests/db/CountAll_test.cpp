@@ -1,5 +1,5 @@
 // COUNT(*) alone is answered from the table's record count: the answer must
-// be the rows a scan would count, on every engine, inside a transaction
+// be the rows a scan would count, in memory and on a file, inside a transaction
 // before and after its rows change, after a rollback, and with a condition
 // (which has to read the rows).
 
@@ -17,34 +17,36 @@ class CountAll : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     VelqorimMainInitialize();
+    P = std::make_unique<TVelqorimSQLProcessor>();
     if (String(GetParam()) == "DISK") {
       FDisk = std::make_unique<TScratchDiskDatabase>();
-      P.DatabaseName = TScratchDiskDatabase::Name;
+      P->DatabaseName = TScratchDiskDatabase::Name;
     } else {
-      P.DatabaseName = GetParam();
+      P->DatabaseName = GetParam();
     }
   }
   void TearDown() override {
-    P.DatabaseName = "MEMORY";
+    // The last result holds cursors: it goes before the databases do.
+    P.reset();
     FDisk.reset();
     VelqorimMainFinalize();
   }
   void Exec(const std::string& Sql) {
-    P.PrepareStatement(Sql);
-    P.ExecuteQuery();
+    P->PrepareStatement(Sql);
+    P->ExecuteQuery();
   }
   // The first value of the first row, both as a count and as the row count a scan gives.
   int64_t Count(const std::string& Sql) {
-    P.PrepareStatement(Sql);
-    TVelqorimAOBase* res = P.OpenQuery();
+    P->PrepareStatement(Sql);
+    TVelqorimAOBase* res = P->OpenQuery();
     EXPECT_EQ(res->Rows.size(), 1u) << Sql;
     return res->Rows.empty() ? -1 : res->Rows[0][0].GetAsInt64();
   }
   int64_t Scanned() {
-    P.PrepareStatement("SELECT id FROM cnt");
-    return static_cast<int64_t>(P.OpenQuery()->Rows.size());
+    P->PrepareStatement("SELECT id FROM cnt");
+    return static_cast<int64_t>(P->OpenQuery()->Rows.size());
   }
-  TVelqorimSQLProcessor P;
+  std::unique_ptr<TVelqorimSQLProcessor> P;
   std::unique_ptr<TScratchDiskDatabase> FDisk;
 };
 
@@ -71,6 +73,6 @@ TEST_P(CountAll, CountsWhatAScanReads) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, CountAll, ::testing::Values("MEMORY", "TEMP", "DISK"));
+INSTANTIATE_TEST_SUITE_P(Databases, CountAll, ::testing::Values("MEMORY", "DISK"));
 
 }  // namespace
