@@ -49,6 +49,18 @@ class TBuilderPrompts : public IConverterPrompts {
   String FFolder;
 };
 
+// The window's core on the real encoder and decoder, output into Folder.
+struct TRealConverter {
+  explicit TRealConverter(const String& Folder) : prompts(decoder, Folder) { encoder.SetProgressInterval(10); }
+  TRAZeredov encoder{nullptr};
+  TFFDecoder decoder{nullptr};
+  TEncoderEngine engine{encoder};
+  TDecoderInspector inspector{decoder};
+  TFakeView view;
+  TBuilderPrompts prompts;
+  TConverterCore core{engine, inspector, view, prompts};
+};
+
 class ConverterMediaTest : public EncodeTest {
  protected:
   void SetUp() override {
@@ -66,15 +78,11 @@ class ConverterMediaTest : public EncodeTest {
 TEST_F(ConverterMediaTest, TwoClipsConvertTwoAtATime) {
   const String a = MakeFixture("first.mkv", "testsrc=size=160x120:rate=25:duration=2");
   const String b = MakeFixture("second.mkv", "testsrc=size=176x144:rate=25:duration=1.5");
-  TRAZeredov encoder(nullptr);
-  TFFDecoder decoder(nullptr);
-  ASSERT_TRUE(decoder.LoadAVLib(""));
-  TEncoderEngine engine(encoder);
-  TDecoderInspector inspector(decoder);
-  TFakeView view;
-  TBuilderPrompts prompts(decoder, Path(""));
-  TConverterCore core(engine, inspector, view, prompts);
-  encoder.SetProgressInterval(10);
+  TRealConverter real(Path(""));
+  ASSERT_TRUE(real.decoder.LoadAVLib(""));
+  TFakeView& view = real.view;
+  TBuilderPrompts& prompts = real.prompts;
+  TConverterCore& core = real.core;
 
   core.AddFileInteractive(a);
   core.AddFileInteractive(b);
@@ -112,15 +120,10 @@ TEST_F(ConverterMediaTest, TwoClipsConvertTwoAtATime) {
 // right after Clear, where the memory is handed back).
 TEST_F(ConverterMediaTest, StopAndClearLeaveNoLeaks) {
   const String clip = MakeFixture("long.mkv", "testsrc=size=640x360:rate=25:duration=20");
-  TRAZeredov encoder(nullptr);
-  TFFDecoder decoder(nullptr);
-  ASSERT_TRUE(decoder.LoadAVLib(""));
-  TEncoderEngine engine(encoder);
-  TDecoderInspector inspector(decoder);
-  TFakeView view;
-  TBuilderPrompts prompts(decoder, Path(""));
-  TConverterCore core(engine, inspector, view, prompts);
-  encoder.SetProgressInterval(10);
+  TRealConverter real(Path(""));
+  ASSERT_TRUE(real.decoder.LoadAVLib(""));
+  TFakeView& view = real.view;
+  TConverterCore& core = real.core;
   for (int i = 0; i < 4; ++i) core.AddFileInteractive(clip);
   ASSERT_EQ(core.RowCount(), 4) << core.LogStore().Text();
   core.Start("4");
