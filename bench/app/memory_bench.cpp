@@ -1,14 +1,16 @@
 // The program's resident memory through a batch: idle after start-up, the
 // highest while four 1080p conversions run at once (lavfi sources to H.264
 // in Matroska, as the options dialog's MKV choice writes them), after the
-// end of the queue, and after Clear. With "keep" the window does not hand
-// freed memory back to the system, for comparison.
+// end of the queue, and after Clear. With "stop" the batch is stopped
+// halfway; with "keep" the window does not hand freed memory back to the
+// system, for comparison.
 //
-// usage: bench_app_memory [seconds of each source (default 6)] [keep]   (needs DISPLAY)
+// usage: bench_app_memory [seconds of each source (default 6)] [stop] [keep]   (needs DISPLAY)
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,11 +23,20 @@
 
 namespace {
 
-double ResidentMB() {
-  std::ifstream in("/proc/self/statm");
-  long size = 0, resident = 0;
-  in >> size >> resident;
-  return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+struct TResident {
+  double Total = 0, Anonymous = 0;  // MB; the rest maps files (code and data of the libraries)
+};
+
+TResident Resident() {
+  std::ifstream in("/proc/self/status");
+  TResident r;
+  std::string key;
+  double kb = 0;
+  while (in >> key) {
+    if (key == "VmRSS:" && in >> kb) r.Total = kb / 1024;
+    if (key == "RssAnon:" && in >> kb) r.Anonymous = kb / 1024;
+  }
+  return r;
 }
 
 // Serves the window and the engine's events for a while.
@@ -41,7 +52,11 @@ void Serve(double Seconds) {
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 6;
-  const bool keep = argc > 2 && std::strcmp(argv[2], "keep") == 0;
+  bool keep = false, stop = false;
+  for (int i = 2; i < argc; ++i) {
+    keep = keep || std::strcmp(argv[i], "keep") == 0;
+    stop = stop || std::strcmp(argv[i], "stop") == 0;
+  }
   const std::filesystem::path folder = GetTempDir() + "tarnwick-memory-bench-" + std::to_string(getpid());
   std::filesystem::create_directories(folder);
   StartTarnwick();
@@ -50,7 +65,7 @@ int main(int argc, char** argv) {
   if (keep) core.GiveBackMemory = nullptr;
   if (!form->RAZeredov->LoadAVLib("")) bench::Die(form->RAZeredov->LastErrMsg());
   Serve(0.5);
-  const double idle = ResidentMB();
+  const TResident idle = Resident();
   const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
   for (int i = 0; i < 4; ++i) {
     TInputOptions in;
@@ -66,24 +81,27 @@ int main(int argc, char** argv) {
   bench::PrintLoad("before");
   const auto start = bench::Clock::now();
   core.Start("4");
-  double running = 0;
-  // The end of the queue enables Clear.
+  TResident running;
+  // The end of the queue enables Clear; a stop comes when the first task is halfway.
   while (!core.Buttons().Clear) {
     Serve(0.05);
-    running = std::max(running, ResidentMB());
+    const TResident now = Resident();
+    if (now.Total > running.Total) running = now;
+    if (stop && core.Buttons().Stop && std::atoi(core.Row(0).SubItems[rcProgress].c_str()) >= 50) core.StopQueue();
   }
   const double converting = bench::SecondsSince(start);
   Serve(0.5);
-  const double afterQueue = ResidentMB();
+  const TResident afterQueue = Resident();
   core.Clear();
   Serve(0.5);
-  const double afterClear = ResidentMB();
-  std::printf("resident memory, four 1080p H.264 conversions of %d s at once (%.1f s)%s\n", seconds, converting,
-              keep ? ", freed memory kept" : "");
-  std::printf("  idle after start-up   %7.1f MB\n", idle);
-  std::printf("  highest while running %7.1f MB\n", running);
-  std::printf("  after the queue       %7.1f MB\n", afterQueue);
-  std::printf("  after Clear           %7.1f MB\n", afterClear);
+  const TResident afterClear = Resident();
+  std::printf("resident memory, four 1080p H.264 conversions of %d s at once (%.1f s)%s%s\n", seconds, converting,
+              stop ? ", stopped halfway" : "", keep ? ", freed memory kept" : "");
+  std::printf("                         resident   of it anonymous\n");
+  const std::pair<const char*, TResident> rows[] = {
+      {"idle after start-up", idle}, {"highest while running", running}, {"after the queue", afterQueue},
+      {"after Clear", afterClear}};
+  for (const auto& [name, r] : rows) std::printf("  %-21s %8.1f MB %8.1f MB\n", name, r.Total, r.Anonymous);
   bench::PrintLoad("after");
   form->Close();
   FinishTarnwick();
