@@ -173,6 +173,9 @@ class TCustomFFmpeg : public TCustomFFmpegOpt {
   static int ParseDisposition(const String& Text, int& Flags);
 
   int ProcessInput(int FileIndex);
+  // After a stop: reads the inputs that carry only sound up to where the
+  // pictures read so far end, so the output's sound lasts as long as its pictures.
+  void ReadSoundUpToPictures();
   int GetInputPacket(TInputFile* f, AVPacket* pkt);
   int SeekToStart(TInputFile* f);
   void ResetEAgain();

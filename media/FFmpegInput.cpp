@@ -40,7 +40,8 @@ void TCustomFFmpeg::ResetEAgain() {
 }
 
 int TCustomFFmpeg::GetInputPacket(TInputFile* f, AVPacket* pkt) {
-  if (f->rate_emu) {
+  // A stopped task's last reads are not paced.
+  if (f->rate_emu && !FBroken.load()) {
     for (int i = 0; i < f->nb_streams; ++i) {
       TInputStream* ist = Finput_streams[f->ist_index + i].get();
       const int64_t pts = ff::av_rescale(ist->dts, 1000000, AV_TIME_BASE);

@@ -64,7 +64,7 @@ int StepExpired(TCustomFFmpegOpt* Task, int64_t Stamp, int TimeoutMs, const char
 
 int TCustomFFmpegOpt::ReadInterruptCallback(void* Opaque) {
   auto* task = static_cast<TCustomFFmpegOpt*>(Opaque);
-  if (task->FBroken.load()) {
+  if (task->FBroken.load() && task->Now() >= task->FStopReadsUntil.load()) {
     try {
       GlobalLogger()->Log(task, llInfo, "reading/writing broken");
     } catch (...) {

@@ -312,6 +312,9 @@ class TCustomFFmpegOpt : public TObject {
 
   // Read by the libraries' threads through the interrupt callbacks.
   std::atomic<bool> FBroken{false};
+  // After a stop, reads go on until this time (Now() µs) while the sound is
+  // read up to the end of the pictures; 0: a stop ends every read.
+  std::atomic<int64_t> FStopReadsUntil{0};
   std::atomic<int> FReadTimeout{30000};   // ms; 0 or less: no time-out
   std::atomic<int> FWriteTimeout{30000};  // ms
   // Start of the current blocking read/write (µs); 0 cancels it, INT64_MAX: no time-out.

@@ -17,6 +17,16 @@ namespace {
 
 // The time to wait between two looks at the command queue while paused (ms).
 constexpr uint32_t PausedCommandPoll = 50;
+// How long a stopped task may go on reading sound to reach its pictures' end (µs).
+constexpr int64_t StopSoundReadLimit = 1000000;
+
+// Where a stream's reading has got to (µs), AV_NOPTS_VALUE before its first packet.
+int64_t ReadPosition(const TInputStream* ist) {
+  int64_t at = AV_NOPTS_VALUE;
+  for (int64_t t : {ist->dts, ist->next_dts, ist->pts, ist->next_pts})
+    if (t != AV_NOPTS_VALUE && (at == AV_NOPTS_VALUE || t > at)) at = t;
+  return at;
+}
 
 }  // namespace
 
@@ -120,6 +130,52 @@ int TCustomFFmpeg::TranscodeStep() {
   return ReapFilters(false);
 }
 
+void TCustomFFmpeg::ReadSoundUpToPictures() {
+  auto decoded = [](const TInputStream* ist, AVMediaType Type) {
+    return ist->decoding_needed && ist->dec_ctx && ist->dec_ctx->codec_type == Type;
+  };
+  int64_t end = AV_NOPTS_VALUE;
+  for (auto& ist : Finput_streams)
+    if (decoded(ist.get(), AVMEDIA_TYPE_VIDEO)) {
+      const int64_t at = ReadPosition(ist.get());
+      if (at != AV_NOPTS_VALUE && (end == AV_NOPTS_VALUE || at > end)) end = at;
+    }
+  if (end == AV_NOPTS_VALUE) return;
+  // A video encoder holds pictures back, so its output's clock lags; an input
+  // of sound alone is read only as far as that clock and is behind the pictures.
+  FStopReadsUntil.store(Now() + StopSoundReadLimit);
+  for (size_t fi = 0; fi < Finput_files.size(); ++fi) {
+    TInputFile* f = Finput_files[fi].get();
+    std::vector<TInputStream*> sound;
+    bool pictures = false;
+    for (int i = 0; i < f->nb_streams; ++i) {
+      TInputStream* ist = Finput_streams[f->ist_index + i].get();
+      if (decoded(ist, AVMEDIA_TYPE_VIDEO)) pictures = true;
+      if (decoded(ist, AVMEDIA_TYPE_AUDIO)) sound.push_back(ist);
+    }
+    // Sound interleaved with the pictures in one file has been read along with them.
+    if (pictures || sound.empty()) continue;
+    auto behind = [&] {
+      for (const TInputStream* ist : sound) {
+        const int64_t at = ReadPosition(ist);
+        if (at == AV_NOPTS_VALUE || at < end) return true;
+      }
+      return false;
+    };
+    while (!f->eof_reached && behind() && Now() < FStopReadsUntil.load()) {
+      const int ret = ProcessInput(int(fi));
+      if (ret == AVERROR(EAGAIN) && !f->eof_reached) {
+        ResetEAgain();
+        ff::av_usleep(1000);
+        continue;
+      }
+      if (ret < 0 && ret != AVERROR(EAGAIN)) break;
+      ReapFilters(false);
+    }
+  }
+  FStopReadsUntil.store(0);
+}
+
 void TCustomFFmpeg::Transcode() {
   const int64_t timerStart = ff::av_gettime_relative();
   for (auto& f : Finput_files)
@@ -146,6 +202,7 @@ void TCustomFFmpeg::Transcode() {
     }
     PrintReport(Fjoin_file_index, false, timerStart, curTime);
   }
+  if (FBroken.load() && !FJoinMode) ReadSoundUpToPictures();
 
   for (auto& ist : Finput_streams)
     if (!Finput_files[ist->file_index]->eof_reached && ist->decoding_needed && ist->decoder_flushed != 1) {

@@ -228,3 +228,47 @@ TEST_F(TranscodeTest, FilterCommandsReachTheRunningGraphThroughItsWorker) {
   task.Stop(true);
   EXPECT_TRUE(task.Terminated());
 }
+
+// A stopped task's file is a result: its sound goes on to where its pictures
+// end, also when the video encoder holds pictures back and the tone comes
+// from an input of its own that is read only as far as the written pictures.
+TEST_F(TranscodeTest, StoppedTaskKeepsTheSoundUpToItsLastPicture) {
+  TWatchdog watchdog(120);
+  struct TCase {
+    const char* File;
+    int StopAt;  // pictures encoded before the stop
+  } const cases[] = {{"early.mp4", 25}, {"early.mkv", 25}, {"late.mp4", 100}, {"late.mkv", 100}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.File);
+    TTask task;
+    ASSERT_GE(task.AddInput("-re -f lavfi", VideoSource(8, 25, "320x240")), 0) << task.LastErrMsg();
+    ASSERT_GE(task.AddInput("-f lavfi", AudioSource(8)), 0) << task.LastErrMsg();
+    ASSERT_GE(task.SetOutput("-c:v libx264 -c:a aac", Path(c.File)), 0) << task.LastErrMsg();
+    std::atomic<int> frames{0};
+    task.FReportInterval = 0;
+    task.FOnProgress = [&](TObject*, int, int AFrameNumber, int, float, float, int64_t, int64_t, int64_t) {
+      if (AFrameNumber > 0) frames.store(AFrameNumber);
+    };
+    task.StartConvert(true);
+    ASSERT_TRUE(PumpUntil([&] { return frames.load() >= c.StopAt; }, 20000));
+    const auto stopped = Clock::now();
+    task.Stop(true);
+    EXPECT_LT(Clock::now() - stopped, std::chrono::seconds(3));
+    EXPECT_FALSE(task.Finished());
+    EXPECT_FALSE(task.FatalException()) << task.FatalMessage();
+
+    const TFileReport r = InspectFile(Path(c.File));
+    ASSERT_TRUE(r.Opened);
+    const TStreamReport* v = r.Find(AVMEDIA_TYPE_VIDEO);
+    const TStreamReport* a = r.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(v);
+    ASSERT_TRUE(a) << "no sound track";
+    EXPECT_GE(v->Frames, c.StopAt);
+    EXPECT_LT(v->Frames, 200);
+    // Decoded back: the tone lasts as long as the pictures, give or take two AAC frames.
+    const double pictures = v->EndTime - v->FirstTime;
+    EXPECT_NEAR(double(a->Samples) / 44100, pictures, 2 * 1024 / 44100.0 + 0.05)
+        << a->Samples << " samples, " << v->Frames << " pictures";
+    EXPECT_EQ(Errors(), "");
+  }
+}
