@@ -396,12 +396,13 @@ int TCustomEncoder::SetOutput(int ATaskIndex, const String& AFileName, POutputOp
   return SetOutputOf(task.get(), AFileName, AOptions);
 }
 
-int TCustomEncoder::OutputHolder(const TFFmpeg* Task, const String& AFileName) const {
+int TCustomEncoder::OutputHolder(const String& AFileName) const {
   const String path = TOutputTarget::LocalPath(ToLibraryFileName(AFileName).c_str());
   if (path.empty()) return -1;
   for (int i = 0; i < FFFmpegList.Count(); ++i) {
     const std::shared_ptr<TFFmpeg> other = FFFmpegList.Find(i);
-    if (!other || other.get() == Task || other->Terminated()) continue;
+    // The task itself too: a second output of the same name would replace its first.
+    if (!other || other->Terminated()) continue;
     for (const auto& of : other->Foutput_files)
       if (of->target && of->target->Kind() == TOutputTarget::TKind::Replace && of->target->Refers(path)) return i;
   }
@@ -410,8 +411,8 @@ int TCustomEncoder::OutputHolder(const TFFmpeg* Task, const String& AFileName) c
 
 int TCustomEncoder::SetOutputOf(TFFmpeg* Task, const String& AFileName, POutputOptions AOptions) {
   const int index = int(Task->Foutput_files.size());
-  // Two tasks writing one file would each replace the other's result.
-  if (const int holder = OutputHolder(Task, AFileName); holder >= 0) {
+  // Two outputs writing one file, of two tasks or of one, would each replace the other's result.
+  if (const int holder = OutputHolder(AFileName); holder >= 0) {
     FLastErrMsg = Format("The output file \"%s\" is already the output of task #%d.", {AFileName, holder});
     return -1;
   }

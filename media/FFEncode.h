@@ -355,9 +355,9 @@ class TCustomEncoder : public TFFBaseComponent {
   // The shared steps of the overloads.
   int AddInputTo(const std::shared_ptr<TFFmpeg>& Task, const String& AFileName, PInputOptions AOptions);
   int SetOutputOf(TFFmpeg* Task, const String& AFileName, POutputOptions AOptions);
-  // The index of another task still to run or running whose output file is
-  // AFileName, or -1.
-  int OutputHolder(const TFFmpeg* Task, const String& AFileName) const;
+  // The index of a task still to run or running (the asking one included)
+  // whose output file is AFileName, or -1.
+  int OutputHolder(const String& AFileName) const;
   std::shared_ptr<TFFmpeg> ReleasedCheck(int ATaskIndex, const String& Operation);
   void RefreshTaskSettings(TFFmpeg* Task);
   void WireTask(TFFmpeg* Task);

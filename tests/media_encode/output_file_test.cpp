@@ -160,6 +160,12 @@ TEST_F(EncodeTest, NoOverwriteAndSharedOutputsAreRefused) {
   EXPECT_LT(encoder.SetOutput(1, Path("fresh.mkv"), ShortOutputOptions), 0);
   EXPECT_EQ(encoder.LastErrMsg(), "The output file \"" + Path("fresh.mkv") + "\" is already the output of task #0.");
   ASSERT_EQ(encoder.SetOutput(1, Path("other.mkv"), ShortOutputOptions), 0) << encoder.LastErrMsg();
+  // Nor can one task write one file twice: its second output would replace the first.
+  EXPECT_LT(encoder.SetOutput(1, Path("other.mkv"), ShortOutputOptions), 0);
+  EXPECT_EQ(encoder.LastErrMsg(), "The output file \"" + Path("other.mkv") + "\" is already the output of task #1.");
+  // An output that failed to open holds no name.
+  EXPECT_LT(encoder.SetOutput(1, Path("third.mkv"), "-c:v nosuchcodec"), 0);
+  ASSERT_EQ(encoder.SetOutput(1, Path("third.mkv"), ShortOutputOptions), 1) << encoder.LastErrMsg();
 
   TNoticeLog log;
   log.Attach(encoder);
@@ -168,6 +174,7 @@ TEST_F(EncodeTest, NoOverwriteAndSharedOutputsAreRefused) {
   EXPECT_TRUE(log.Notices[0].Finished) << log.Notices[0].ExceptionMsg;
   EXPECT_TRUE(OpensWithStreams(Path("fresh.mkv")));
   EXPECT_TRUE(OpensWithStreams(Path("other.mkv")));
+  EXPECT_TRUE(OpensWithStreams(Path("third.mkv")));
 }
 
 TEST_F(EncodeTest, DevicesAndFifosAreWrittenInPlaceAndKept) {
