@@ -317,8 +317,8 @@ class TCustomEncoder : public TFFBaseComponent {
   TSharedEvent<TEncFrameHookEvent> OnFrameOutputHook;
 
  protected:
-  // Stops and frees every task (waiting for their threads) and ends the
-  // delivery queue; later notices are dropped. Safe to repeat. The dispatchers are virtual:
+  // Detaches every event, then stops and frees every task (waiting for their
+  // threads) and ends the delivery queue; later notices are dropped. Safe to repeat. The dispatchers are virtual:
   // a derived class calls it first in its destructor, so that no worker
   // calls into an object that is being torn down.
   void Shutdown();

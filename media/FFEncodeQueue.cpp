@@ -45,6 +45,18 @@ TCustomEncoder::~TCustomEncoder() {
 
 void TCustomEncoder::Shutdown() {
   FClosing.store(true);
+  // Waiting for the workers below serves the calls they queued for the main
+  // thread; those must find no handler, whose objects may be gone already.
+  OnAudioInputHook = nullptr;
+  OnAudioOutputHook = nullptr;
+  OnBeforeFindStreamInfo = nullptr;
+  OnPreviewBitmap = nullptr;
+  OnProgress = nullptr;
+  OnTerminate = nullptr;
+  OnVideoInputHook = nullptr;
+  OnVideoOutputHook = nullptr;
+  OnFrameInputHook = nullptr;
+  OnFrameOutputHook = nullptr;
   {
     TLock lock(FTerminateLock);
     FPendingTasks = 0;

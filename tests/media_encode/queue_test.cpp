@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -200,6 +201,31 @@ TEST_F(EncodeTest, DestroyedWhileTasksRun) {
   // Self-freeing workers leave soon after their end.
   EXPECT_TRUE(WaitServing([&] { return ThreadsOfProcess() <= before; }, 5000))
       << ThreadsOfProcess() << " threads, " << before << " before: " << ThreadNames();
+}
+
+// Handler objects may be gone once their encoder is destroyed: no handler of
+// its may run from then on, also none a worker queued for the main thread.
+TEST_F(EncodeTest, DestroyedMidRunCallsNoHandlerOnceDestructionBegan) {
+  std::atomic<bool> destroying{false};
+  std::atomic<int> reports{0}, late{0};
+  auto encoder = std::make_unique<TRAZeredov>(nullptr);
+  for (int i = 0; i < 2; ++i)
+    AddClipTask(*encoder, Path("m" + std::to_string(i) + ".mkv"), "testsrc=size=96x64:rate=25:duration=30");
+  encoder->SetProgressInterval(10);
+  encoder->OnProgress = [&](TObject*, PProgressInfo) {
+    if (destroying.load()) late.fetch_add(1);
+    reports.fetch_add(1);
+  };
+  encoder->OnTerminate = [&](TObject*, const TTerminateInfo&) {
+    if (destroying.load()) late.fetch_add(1);
+  };
+  encoder->Start(2);
+  ASSERT_TRUE(WaitServing([&] { return RunningTasks(*encoder) == 2 && reports.load() > 0; }));
+  // The workers' next reports wait, unserved, for the main thread.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  destroying.store(true);
+  encoder.reset();
+  EXPECT_EQ(late.load(), 0);
 }
 
 }  // namespace
