@@ -4,8 +4,9 @@
 // each committed to stable storage. Rounds alternate between the sides; min
 // and median per phase and the ratios engine / SQLite are printed.
 //
-// Every side syncs its commits: the engine with SyncOnCommit, SQLite with
-// journal_mode=DELETE and synchronous=FULL. The engine runs twice: the record
+// Every side syncs its commits: the engine with SyncOnCommit; SQLite three
+// times: journal_mode=DELETE with synchronous=FULL, its defaults (no
+// pragmas), and journal_mode=WAL; the modes each runs in are printed. The engine runs twice: the record
 // store alone (record pages and their page tree through the page manager),
 // and a table of a database file through a local session and cursor (with a
 // unique index on id, kept up to date by every insert). SQLite's side is its
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -225,13 +227,39 @@ void Check(int Result, sqlite3* Db, int Expected = SQLITE_OK) {
   if (Result != Expected) bench::Die(std::string("sqlite: ") + sqlite3_errmsg(Db));
 }
 
-TPhases RunSQLite(const std::string& Name, int Rows, const std::vector<int>& Order) {
+// SQLite's settings for one side: pragmas run on every connection.
+struct TSQLiteMode {
+  const char* Label;
+  const char* Pragmas;
+};
+constexpr TSQLiteMode SQLiteModes[] = {
+    {"SQLite DELETE, FULL", "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"},
+    {"SQLite defaults", ""},
+    {"SQLite WAL", "PRAGMA journal_mode=WAL;"},
+};
+
+// "journal_mode=... synchronous=..." as the connection answers.
+std::string ModeText(sqlite3* Db) {
+  std::string text;
+  for (const char* pragma : {"journal_mode", "synchronous"}) {
+    sqlite3_stmt* q = nullptr;
+    Check(sqlite3_prepare_v2(Db, ("PRAGMA " + std::string(pragma)).c_str(), -1, &q, nullptr), Db);
+    Check(sqlite3_step(q), Db, SQLITE_ROW);
+    text += std::string(text.empty() ? "" : " ") + pragma + "=" +
+            reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+    sqlite3_finalize(q);
+  }
+  return text;
+}
+
+TPhases RunSQLite(const std::string& Name, int Rows, const std::vector<int>& Order, const TSQLiteMode& Mode,
+                  std::string& ModeRead) {
   TPhases t;
   sqlite3* db = nullptr;
   Check(sqlite3_open(Name.c_str(), &db), db);
   Check(sqlite3_exec(db,
-                     "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA page_size=4096;"
-                     "CREATE TABLE bench(id INTEGER, val INTEGER, name VARCHAR(20));",
+                     (std::string(Mode.Pragmas) + "CREATE TABLE bench(id INTEGER, val INTEGER, name VARCHAR(20));")
+                         .c_str(),
                      nullptr, nullptr, nullptr),
         db);
   sqlite3_stmt* insert = nullptr;
@@ -253,8 +281,8 @@ TPhases RunSQLite(const std::string& Name, int Rows, const std::vector<int>& Ord
   // From the file: a new connection with an empty cache.
   sqlite3_close(db);
   Check(sqlite3_open(Name.c_str(), &db), db);
-  Check(sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr),
-        db);
+  Check(sqlite3_exec(db, Mode.Pragmas, nullptr, nullptr, nullptr), db);
+  ModeRead = ModeText(db);
   sqlite3_finalize(insert);
   Check(sqlite3_prepare_v2(db, "INSERT INTO bench(id, val, name) VALUES(?, ?, ?)", -1, &insert, nullptr), db);
 
@@ -303,27 +331,33 @@ int main(int argc, char** argv) {
   DatabaseDataList->Add(new TVelqorimTemporaryDatabaseData);
   bench::PrintLoad("before");
   constexpr int Phases = 4;
-  std::vector<double> e[Phases], tb[Phases], s[Phases], ratio[Phases], tableRatio[Phases];
+  constexpr int Modes = int(std::size(SQLiteModes));
+  std::vector<double> e[Phases], tb[Phases], s[Modes][Phases], ratio[Modes][Phases], tableRatio[Modes][Phases];
+  std::string modeRead[Modes];
   for (int r = 0; r < rounds; ++r) {
     const std::string engineFile = (folder.Path() / ("engine" + std::to_string(r) + ".vdb")).string();
     const std::string tableFile = (folder.Path() / ("table" + std::to_string(r) + ".vdb")).string();
     const std::string sqliteFile = (folder.Path() / ("sqlite" + std::to_string(r) + ".db")).string();
     const TPhases a = RunEngine(engineFile, rows, order);
     const TPhases c = RunTable(tableFile, rows, order);
-    const TPhases b = RunSQLite(sqliteFile, rows, order);
-    if (a.Checksum != b.Checksum || c.Checksum != b.Checksum) bench::Die("the sides read different values");
     std::remove(engineFile.c_str());
     std::remove(tableFile.c_str());
-    std::remove(sqliteFile.c_str());
     const double ea[Phases] = {a.Insert, a.Scan, a.Read, a.Committed};
     const double tc[Phases] = {c.Insert, c.Scan, c.Read, c.Committed};
-    const double sb[Phases] = {b.Insert, b.Scan, b.Read, b.Committed};
     for (int p = 0; p < Phases; ++p) {
       e[p].push_back(ea[p] * 1000);
       tb[p].push_back(tc[p] * 1000);
-      s[p].push_back(sb[p] * 1000);
-      ratio[p].push_back(ea[p] / sb[p]);
-      tableRatio[p].push_back(tc[p] / sb[p]);
+    }
+    for (int m = 0; m < Modes; ++m) {
+      const TPhases b = RunSQLite(sqliteFile, rows, order, SQLiteModes[m], modeRead[m]);
+      if (a.Checksum != b.Checksum || c.Checksum != b.Checksum) bench::Die("the sides read different values");
+      for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((sqliteFile + suffix).c_str());
+      const double sb[Phases] = {b.Insert, b.Scan, b.Read, b.Committed};
+      for (int p = 0; p < Phases; ++p) {
+        s[m][p].push_back(sb[p] * 1000);
+        ratio[m][p].push_back(ea[p] / sb[p]);
+        tableRatio[m][p].push_back(tc[p] / sb[p]);
+      }
     }
   }
   delete DatabaseDataList;
@@ -331,13 +365,17 @@ int main(int argc, char** argv) {
   const std::string n = std::to_string(rows);
   const std::string names[Phases] = {n + " inserts, one synced commit", "full scan of " + n,
                                      n + " reads by record id, shuffled", "1,000 single-row synced commits"};
+  for (int m = 0; m < Modes; ++m) std::printf("%s: %s\n", SQLiteModes[m].Label, modeRead[m].c_str());
   for (int p = 0; p < Phases; ++p) {
     std::printf("%s\n", names[p].c_str());
     bench::PrintSpread("engine (record pages)", e[p], " ms");
     bench::PrintSpread("engine (table, cursor)", tb[p], " ms");
-    bench::PrintSpread("SQLite (file, rowid)", s[p], " ms");
-    bench::PrintSpread("ratio record pages / SQLite", ratio[p]);
-    bench::PrintSpread("ratio table / SQLite", tableRatio[p]);
+    for (int m = 0; m < Modes; ++m) {
+      const std::string label = SQLiteModes[m].Label;
+      bench::PrintSpread((label + " (file, rowid)").c_str(), s[m][p], " ms");
+      bench::PrintSpread(("ratio record pages / " + label).c_str(), ratio[m][p]);
+      bench::PrintSpread(("ratio table / " + label).c_str(), tableRatio[m][p]);
+    }
   }
   bench::PrintLoad("after");
   return 0;
