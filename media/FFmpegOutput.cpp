@@ -106,6 +106,9 @@ void TCustomFFmpeg::MuxPacket(AVFormatContext* s, AVPacket* pkt, TOutputStream* 
                                 TsText(pkt->dts), TimeText(pkt->dts, st->time_base), pkt->size}));
   StampWrite();
   const int ret = ff::av_interleaved_write_frame(s, pkt);
+  if (ret >= 0 && s->pb)
+    if (TOutputTarget* target = Foutput_files[ost->file_index]->target.get())
+      target->Written(ff::avio_seek(s->pb, 0, SEEK_CUR));
   if (ret < 0) {
     GlobalLogger()->Log(this, llError,
                         ErrorCodeToText("av_interleaved_write_frame()", ret) + ". " +

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -32,11 +33,26 @@ void RemoveIfOurs(const String& Name, dev_t Dev, ino_t Ino, bool EmptyOnly) {
   ::unlink(Name.c_str());
 }
 
+// Write-back of a temporary file starts after each this many bytes.
+constexpr int64_t WritebackStep = 1 << 20;
+// The muxer's buffer may still hold this much below its position, and may
+// go back a little (headers, sizes): the next range starts that far back.
+constexpr int64_t WritebackOverlap = 256 << 10;
+
+void SyncFolderOf(const String& Path) {
+  const int fd = ::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 TOutputTarget::~TOutputTarget() { Abandon(); }
 
 void TOutputTarget::Abandon() {
+  if (FTempFd >= 0) ::close(FTempFd);
+  FTempFd = -1;
   if (!FTemp.empty()) RemoveIfOurs(FTemp, FTempDev, FTempIno, false);
   FTemp.clear();
   if (FReserved && !FCommitted) RemoveIfOurs(FPath, FDev, FIno, true);
@@ -161,10 +177,23 @@ int TOutputTarget::BeginWrite(bool NoOverwrite, String& WriteName, String& Error
   return 0;
 }
 
+void TOutputTarget::Written(int64_t Position) {
+  if (FKind != TKind::Replace || FTemp.empty() || Position - FWrittenBack < WritebackStep) return;
+  if (FTempFd < 0) {
+    FTempFd = ::open(FTemp.c_str(), O_WRONLY | O_CLOEXEC);
+    if (FTempFd < 0) return;
+  }
+  const int64_t from = std::max<int64_t>(0, FWrittenBack - WritebackOverlap);
+  // Starts the writing and returns; pages already on their way are skipped.
+  ::sync_file_range(FTempFd, from, Position - from, SYNC_FILE_RANGE_WRITE);
+  FWrittenBack = Position;
+}
+
 int TOutputTarget::Commit(String& Error) {
   if (FKind == TKind::InPlace || FCommitted || FTemp.empty()) return 0;
   // On disk before the name moves, so that a crash cannot swap the old file for an empty one.
-  const int fd = ::open(FTemp.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = FTempFd >= 0 ? FTempFd : ::open(FTemp.c_str(), O_RDONLY | O_CLOEXEC);
+  FTempFd = -1;
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);
@@ -177,5 +206,7 @@ int TOutputTarget::Commit(String& Error) {
   }
   FTemp.clear();
   FCommitted = true;
+  // The new name on disk too.
+  SyncFolderOf(FPath);
   return 0;
 }

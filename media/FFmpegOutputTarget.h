@@ -36,9 +36,14 @@ class TOutputTarget {
   // the target itself (InPlace). An existing file other than the reservation
   // is refused under NoOverwrite. 0, or a negative code with Error set.
   int BeginWrite(bool NoOverwrite, String& WriteName, String& Error);
-  // Renames the finished temporary file over the target (nothing to do in
-  // place). Call after the muxer closed the file. 0, or a negative code with
-  // Error set; the temporary file then stays where it is.
+  // The muxer has written up to Position of the temporary file: every few
+  // megabytes the kernel is asked to start writing them to disk, so that
+  // the sync before the rename finds little left to do.
+  void Written(int64_t Position);
+  // Syncs the finished temporary file, renames it over the target and syncs
+  // the folder (nothing to do in place). Call after the muxer closed the
+  // file. 0, or a negative code with Error set; the temporary file then
+  // stays where it is.
   int Commit(String& Error);
 
   // Whether Path names this target: the same file (device and inode) or the
@@ -67,4 +72,6 @@ class TOutputTarget {
   ino_t FIno = 0;
   dev_t FTempDev = 0;
   ino_t FTempIno = 0;
+  int FTempFd = -1;            // the temporary file, for its write-back
+  int64_t FWrittenBack = 0;    // write-back was started up to here
 };

@@ -6,9 +6,11 @@
 // durations within 1 %, so that the bare loop is held to the engine's
 // result. The two sides alternate over the rounds (their order swapping each
 // round); the program prints the minimum and median wall and processor time
-// of each and of the per-round ratio.
+// of each and of the per-round ratio. The engine's output is durable (synced
+// before its rename, its folder after) and the bare loop's is not, so the
+// ratio includes what that costs; the goal is a median of at most 1.02.
 //
-// usage: bench_transcode [rounds (default 5)]
+// usage: bench_transcode [rounds (default 9)]
 
 #include <sys/resource.h>
 
@@ -292,7 +294,7 @@ void CompareOutputs(const String& Engine, const String& Bare) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
   InitMainThread();
   if (!FFLoader().Load(EncoderLibraries)) Die("loading the libraries");
   GlobalLogger()->SetLogLevel(llError);
@@ -330,5 +332,6 @@ int main(int argc, char** argv) {
   bench::PrintSpread("engine cpu", engineCpu, " s");
   bench::PrintSpread("bare loop cpu", bareCpu, " s");
   bench::PrintSpread("ratio cpu engine / bare", cpuRatio);
+  std::printf("goal: median wall ratio at most 1.02\n");
   return 0;
 }
