@@ -153,7 +153,15 @@ TVelqorimExprNodeSubquery::TVelqorimExprNodeSubquery(bool MustHaveOneField, bool
   // its type, size or binding and every run use that parse: parsing nested
   // queries again for each would cost time exponential in their depth.
   if (!VelqorimSubqueryFactory) throw EABSException(ErrNoSubqueries, "Subqueries are not available here");
+  const std::pair<int32_t, int32_t> at(LLexer->CurrentCommandNo, LLexer->GetCurrentTokenNo());
+  auto parsed = LLexer->ParsedQueries.find(at);
+  if (parsed != LLexer->ParsedQueries.end()) {
+    FSubquery = std::static_pointer_cast<TVelqorimSubquery>(parsed->second.Query);
+    LLexer->SetCurrentTokenNo(parsed->second.EndTokenNo);
+    return;
+  }
   FSubquery = VelqorimSubqueryFactory(*LLexer, LDataset);
+  LLexer->ParsedQueries[at] = {FSubquery, LLexer->GetCurrentTokenNo()};
 }
 
 void TVelqorimExprNodeSubquery::AssignCursor(TVelqorimExprCursor* Cursor, TVelqorimAO*, TVelqorimExprCursor*) {

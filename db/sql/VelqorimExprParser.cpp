@@ -436,23 +436,19 @@ TVelqorimExprNodePtr TVelqorimExprParser::ParseInRest(TVelqorimExprNodePtr value
   return n;
 }
 
+// A query, bare or in one pair of parentheses: further parentheses group a
+// value around it (as in "((SELECT a) + 1) = 2") and are the primaries' to read.
 TVelqorimExprNodePtr TVelqorimExprParser::ParseSubquery(bool OneField, bool OneRow) {
   const int start = Pos();
-  int parens = 0;
-  while (Is(tktLeftParenthesis)) {
-    Next();
-    parens++;
-  }
+  const bool bracketed = Is(tktLeftParenthesis);
+  if (bracketed) Next();
   if (!IsWord(rwSELECT)) {
     Restore(start);
     return nullptr;
   }
   auto sub = std::make_unique<TVelqorimExprNodeSubquery>(OneField, OneRow, E.LDataset, E.LLex);
   Cur();
-  for (int i = 0; i < parens; ++i) {
-    if (!Is(tktRightParenthesis)) Expected(ErrSyntax, ")");
-    Next();
-  }
+  if (bracketed) Expect(tktRightParenthesis, ErrSyntax, ")");
   return sub;
 }
 

@@ -387,7 +387,7 @@ class TVelqorimExprNodeSubquery : public TVelqorimExprNode {
   TVelqorimAO* LAO = nullptr;
   TVelqorimExprCursor* LCursor = nullptr;
   uint8_t* LCursorRecordBuffer = nullptr;
-  std::unique_ptr<TVelqorimSubquery> FSubquery;
+  std::shared_ptr<TVelqorimSubquery> FSubquery;
   TABSVariant FPriorValueToCheck;
   bool FPriorResult = false;
   bool FPriorResultInitalized = false;

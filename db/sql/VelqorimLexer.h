@@ -5,6 +5,7 @@
 // current command and a current token, going back to remembered positions.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -117,6 +118,15 @@ class TVelqorimLexer {
   // Levels the parsers walking this lexer's statement are nested in (see
   // TVelqorimNesting): statement and expression parsers, subqueries included.
   int32_t NestingDepth = 0;
+  // Subqueries parsed so far in the statement being parsed, by the command
+  // and token where each begins, with the token after it: a parser that goes
+  // back over one takes that parse instead of repeating it (nested ones and
+  // all). Cleared once the statement is parsed.
+  struct TParsedQuery {
+    std::shared_ptr<void> Query;
+    int32_t EndTokenNo = 0;
+  };
+  std::map<std::pair<int32_t, int32_t>, TParsedQuery> ParsedQueries;
 
  private:
   void Tokenize();

@@ -1052,10 +1052,14 @@ class TVelqorimSQLUnion : public TVelqorimSQLCommand {
     LLex->CurrentCommandNo = It.CommandNo;
     LLex->SetCurrentTokenNo(It.TokenNo);
     GetCurrentToken();
+    // New nested queries: the item's own are bound to its expression.
+    LLex->ParsedQueries.clear();
     std::unique_ptr<TVelqorimExpression> e;
     try {
       e = ParseValueExpression();
+      LLex->ParsedQueries.clear();
     } catch (...) {
+      LLex->ParsedQueries.clear();
       LLex->CurrentCommandNo = command;
       LLex->SetCurrentTokenNo(token);
       GetCurrentToken();
@@ -1228,17 +1232,22 @@ class TSQLSubquery : public TVelqorimSubquery {
     FQuery = std::make_unique<TVelqorimSQLUnion>(&FLexer, FProcessor, true);
     FQuery->Parse();
   }
+  // Fresh objects throughout: the statement's parse is over, so no nested
+  // query is taken from it.
   void Reparse() {
     const int command = FLexer.CurrentCommandNo, token = FLexer.GetCurrentTokenNo();
     FLexer.CurrentCommandNo = FCommandNo;
     FLexer.SetCurrentTokenNo(FTokenNo);
+    FLexer.ParsedQueries.clear();
     try {
       Parse();
     } catch (...) {
+      FLexer.ParsedQueries.clear();
       FLexer.CurrentCommandNo = command;
       FLexer.SetCurrentTokenNo(token);
       throw;
     }
+    FLexer.ParsedQueries.clear();
     FLexer.CurrentCommandNo = command;
     FLexer.SetCurrentTokenNo(token);
   }
@@ -2251,6 +2260,7 @@ TVelqorimAOBase* TVelqorimSQLProcessor::OpenQuery() {
 }
 
 bool TVelqorimSQLProcessor::ParseNextCommand() {
+  FLex->ParsedQueries.clear();
   if (!FLex->GetNextCommand()) return false;
   TToken first;
   if (!FLex->GetCurrentToken(first)) throw EABSException(30146, "Blank SQL command");
@@ -2321,6 +2331,8 @@ bool TVelqorimSQLProcessor::ParseNextCommand() {
                         {first.Text, first.LineNum, first.ColumnNum});
   }
   c->Parse();
+  // The statement owns its nested queries from here.
+  FLex->ParsedQueries.clear();
   FQuery = std::move(c);
   return true;
 }

@@ -53,6 +53,10 @@ constexpr TWrap InList{"SELECT a FROM t WHERE a IN (", ")"};
 constexpr TWrap Correlated{"SELECT a FROM t WHERE a IN (SELECT a FROM t u WHERE u.a = t.a AND u.a IN (", "))"};
 constexpr TWrap Derived{"SELECT * FROM (", ") AS d"};
 constexpr TWrap Union{"SELECT 1 UNION (", ")"};
+constexpr TWrap Bracketed{"SELECT a FROM t WHERE ((a IN (", ")) AND NOT (a > 5))"};
+constexpr TWrap Exists{"SELECT a FROM t WHERE NOT EXISTS (SELECT * FROM t u WHERE u.a > 3 AND u.a IN (", "))"};
+// The parser goes back over the bracketed query before it meets "> 0".
+constexpr TWrap LeftScalar{"SELECT a FROM t WHERE ((SELECT COUNT(*) FROM t u WHERE u.a IN (", ")) > 0)"};
 
 // Each nested query is parsed once however deep it sits: the work of
 // preparing a statement grows with its size, not exponentially with its depth.
@@ -69,6 +73,9 @@ TEST_F(VelqorimSQLChecks, NestedQueriesParseOnce) {
       {"in", InList, "SELECT a FROM t", 1, "1\n2\n3\n"},
       {"correlated", Correlated, "SELECT a FROM t", 2, "1\n2\n3\n"},
       {"derived", Derived, "SELECT a FROM t WHERE a > 1", 0, "2\n3\n"},
+      {"bracketed", Bracketed, "SELECT a FROM t", 1, "1\n2\n3\n"},
+      {"exists", Exists, "SELECT a FROM t", 2, "1\n2\n3\n"},
+      {"left scalar", LeftScalar, "SELECT a FROM t", 2, "1\n2\n3\n"},
   };
   for (const Case& c : cases) {
     for (int depth : {5, 30}) {
