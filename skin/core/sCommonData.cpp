@@ -519,6 +519,32 @@ bool TsCommonData::IsStateTransparent(int State) const {
   return (GetPixel32(img, x, y) & 0x80) != 0;
 }
 
+bool TsCommonData::MouseInOwner() const {
+  HWND wnd = OwnerHandle();
+  if (!wnd || !IsWindowVisible(wnd)) return false;
+  POINT p{0, 0};
+  GetCursorPos(&p);
+  RECT client{};
+  if (!FOwnerControl) {
+    RECT wr{};
+    GetWindowRect(wnd, &wr);
+    p.x -= wr.left;
+    p.y -= wr.top;
+  } else {
+    ScreenToClient(wnd, &p);
+  }
+  GetClientRect(wnd, &client);
+  if (p.x < client.left || p.y < client.top || p.x >= client.right || p.y >= client.bottom) return false;
+  HDC dc = GetDC(wnd);
+  RECT clip{};
+  GetClipBox(dc, &clip);
+  ReleaseDC(wnd, dc);
+  if (p.x < clip.left || p.y < clip.top || p.x >= clip.right || p.y >= clip.bottom) return false;
+  if (auto* other = dynamic_cast<TWinControl*>(ControlAtCursor()); other && other->HandleAllocated())
+    return HasParentWindow(other->Handle(), wnd);
+  return true;
+}
+
 void TsCommonData::FillBgInfo(TacBackgroundInfo& Info, int State, HWND Wnd) {
   auto answerCache = [&] {
     Info.BgType = 2;

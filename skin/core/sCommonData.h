@@ -149,6 +149,8 @@ class TsCommonData : public TPersistent {
   void UpdateSkinColors(bool DoInvalidate);
   void ApplyStateColors(bool Silent);
   bool IsStateTransparent(int State) const;
+  // The cursor lies on the visible owner window's client area (or a window inside it).
+  bool MouseInOwner() const;
   // The answer to a child's background request (skin command 34).
   void FillBgInfo(TacBackgroundInfo& Info, int State, HWND Wnd = nullptr);
   // The background behind the control as a cache record.

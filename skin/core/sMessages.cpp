@@ -481,6 +481,8 @@ bool HandleCommonMessage(TMessage& Message, TsCommonData* Data) {
         Data->ApplyStateColors(true);
       return false;
     case CM_MOUSELEAVE:
+      // A leave between the control and a window of its own is no leave.
+      if (Data->MouseInOwner()) return false;
       if (!IsHoverSelfKind(Data->COC)) Data->FMouseAbove = false;
       if (Data->Skinned() && IsStateColorsKind(Data->COC) && Data->CurrentState() == 0) Data->ApplyStateColors(true);
       return false;
@@ -853,4 +855,17 @@ void PaintChildrenToDC(HDC DC, TWinControl* Control, bool CheckPrint, const TPoi
            SRCCOPY);
   }
   gPaintingChildren = false;
+}
+
+TControl* ControlAtCursor() {
+  const TPoint p = SafeGetCursorPos();
+  HWND w = WindowFromPoint(POINT{p.X, p.Y});
+  TWinControl* wc = w ? TWinControl::FindControl(w) : nullptr;
+  if (!wc) return nullptr;
+  const TPoint c = wc->ScreenToClient(p);
+  for (int i = wc->ControlCount() - 1; i >= 0; --i) {
+    const TRect b = wc->Controls(i)->BoundsRect();
+    if (c.X >= b.Left && c.X < b.Right && c.Y >= b.Top && c.Y < b.Bottom) return wc->Controls(i);
+  }
+  return wc;
 }

@@ -143,4 +143,9 @@ class TCustomForm;
 TCustomForm* OwnerFormOf(TComponent* Component);
 UINT AlignToDrawTextFlags(TAlignment Alignment);
 bool MouseInWindow(HWND Wnd);
+// The control under the cursor: the framework window there, or its last child
+// whose bounds hold the cursor; nullptr over no framework window.
+TControl* ControlAtCursor();
+// The framework's style services are never on here.
+constexpr bool VclStylesEnabled() { return false; }
 bool IsMouseOverControl(TControl* Control);

@@ -387,3 +387,35 @@ TEST_F(SkinCommandTest, GraphicChildrenPaintIntoAPrintedImage) {
   EXPECT_EQ(GetPixel32(target.get(), 7, 5) & 0xFFFFFF, 0u);          // not the box moved without the offset
   EXPECT_EQ(GetPixel32(target.get(), 20, 10) & 0xFFFFFF, 0u);        // the panel itself is not painted here
 }
+
+TEST_F(SkinCommandTest, HoverFollowsTheCursorIntoChildWindows) {
+  CodeSkin k;
+  k.Add("TPANEL", 0, 0);
+  TForm form(nullptr);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(10, 10, 100, 60);
+  auto* edit = new TEdit(&form);
+  edit->SetParent(panel);
+  edit->SetBounds(10, 10, 40, 20);
+  auto* label = new TLabel(&form);
+  label->SetParent(panel);
+  label->SetBounds(60, 10, 20, 20);
+  ShowForm(form);
+  Handler h(panel, &k.s, nullptr);
+  auto moveTo = [&](TWinControl* c, int x, int y) {
+    const TPoint s = c->ClientToScreen(TPoint(x, y));
+    InjectMouseMove(s.X, s.Y);
+  };
+  panel->Perform(CM_MOUSEENTER, 0, 0);
+  EXPECT_TRUE(h.data.FMouseAbove);
+  moveTo(panel, 20, 15);  // over the edit, a window inside the panel
+  EXPECT_EQ(ControlAtCursor(), edit);
+  panel->Perform(CM_MOUSELEAVE, 0, 0);
+  EXPECT_TRUE(h.data.FMouseAbove);
+  moveTo(panel, 65, 15);
+  EXPECT_EQ(ControlAtCursor(), label);
+  moveTo(panel, 200, 200);  // off the panel
+  panel->Perform(CM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(h.data.FMouseAbove);
+}
