@@ -1,7 +1,6 @@
 #include "db/sql/VelqorimAO.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <unordered_map>
@@ -465,16 +464,23 @@ void TVelqorimAOTable::FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8
 
 namespace {
 
-// A text under which values that may compare equal meet (a superset of
-// equality: the join condition still decides). Empty for NULL.
-std::string KeyText(const TABSVariant& v) {
-  if (v.IsNull()) return std::string();
-  if (v.IsNumericDataType()) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "n%.17g", v.GetAsDouble());
-    return buf;
+// Appends the form under which values that may compare equal meet (a
+// superset of equality: the join condition still decides): numbers as the
+// bytes of their double, text upper-cased. False for NULL, which meets nothing.
+bool AppendKey(const TABSVariant& V, std::string& Key) {
+  if (V.IsNull()) return false;
+  if (V.IsNumericDataType()) {
+    int64_t whole = 0;
+    double d = ReadWholeNumber(V, whole) ? static_cast<double>(whole) : V.GetAsDouble();
+    if (d == 0) d = 0;  // -0 meets 0
+    Key += 'n';
+    Key.append(reinterpret_cast<const char*>(&d), sizeof d);
+  } else {
+    Key += 's';
+    Key += UpperCase(AnsiToUTF8(V.GetAsAnsiString()));
+    Key += '\x1f';
   }
-  return "s" + UpperCase(AnsiToUTF8(v.GetAsAnsiString()));
+  return true;
 }
 
 }  // namespace
@@ -547,12 +553,8 @@ void TVelqorimAOJoin::Produce(const std::function<void(TVelqorimAORow&&)>& Emit)
   const size_t nl = FLeft->Columns.size(), nr = FRight->Columns.size();
   auto keyOf = [&](const TVelqorimAORow& Row, bool Left, std::string& Key) {
     Key.clear();
-    for (auto& key : FKeys) {
-      std::string t = KeyText(Row[static_cast<size_t>(Left ? key.first : key.second)]);
-      if (t.empty()) return false;
-      Key += t;
-      Key += '\x1f';
-    }
+    for (auto& key : FKeys)
+      if (!AppendKey(Row[static_cast<size_t>(Left ? key.first : key.second)], Key)) return false;
     return true;
   };
   std::unordered_multimap<std::string, size_t> index;
