@@ -1,11 +1,14 @@
 #include "db/sql/VelqorimAO.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 #include <unordered_map>
 
 #include "db/sql/VelqorimDatabase.h"
+#include "db/storage/VelqorimDiskEngine.h"
 #include "db/support/DAZExcept.h"
 #include "db/support/DAZMemory.h"
 #include "db/support/DAZStreams.h"
@@ -410,7 +413,30 @@ bool TVelqorimAOTable::FindKeyRange(TKeyRange& Range) {
   return Range.FieldNo >= 0;
 }
 
+// A table is read under a shared table lock, so that a writer of another
+// process commits before or after the read, never in the middle of it. The
+// lock is tried again while a writer holds the table; a table that stays
+// locked is an error, never a short result.
 void TVelqorimAOTable::Execute() {
+  bool locked = false;
+  for (int attempt = 0; attempt < RetryConfig().SelectLockTryCount && !locked; ++attempt) {
+    if (attempt > 0) {
+      if (!Cursor.UnlockTable(ltS, true)) throw EABSException(20226, "Cannot unlock table");
+      std::this_thread::sleep_for(std::chrono::milliseconds(RetryConfig().SelectLockDelayMS));
+    }
+    locked = Cursor.LockTable(ltS, 1, 0, true);
+  }
+  if (!locked) throw EABSException(20225, "Table is locked");
+  try {
+    Scan();
+  } catch (...) {
+    Cursor.UnlockTable(ltS, true);
+    throw;
+  }
+  if (!Cursor.UnlockTable(ltS, true)) throw EABSException(20227, "Cannot unlock table");
+}
+
+void TVelqorimAOTable::Scan() {
   Rows.clear();
   const size_t n = Columns.size();
   TKeyRange range;

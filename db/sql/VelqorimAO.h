@@ -131,6 +131,7 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   // the constant (false when it was cut, rounded or does not convert).
   bool ExactColumnValue(const TABSVariant& Constant, int FieldNo, TABSVariant& Value);
   void FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8_t*& Hi);
+  void Scan();
   uint8_t* FRecord = nullptr;
 };
 
