@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 #include <unordered_map>
@@ -418,6 +419,10 @@ bool TVelqorimAOTable::FindKeyRange(TKeyRange& Range) {
 // lock is tried again while a writer holds the table; a table that stays
 // locked is an error, never a short result.
 void TVelqorimAOTable::Execute() {
+  ReadLocked([this] { Scan(); });
+}
+
+void TVelqorimAOTable::ReadLocked(const std::function<void()>& Read) {
   bool locked = false;
   for (int attempt = 0; attempt < RetryConfig().SelectLockTryCount && !locked; ++attempt) {
     if (attempt > 0) {
@@ -428,7 +433,7 @@ void TVelqorimAOTable::Execute() {
   }
   if (!locked) throw EABSException(20225, "Table is locked");
   try {
-    Scan();
+    Read();
   } catch (...) {
     Cursor.UnlockTable(ltS, true);
     throw;
@@ -473,7 +478,7 @@ void TVelqorimAOTable::Scan() {
 
 bool TVelqorimAOTable::CountWithoutReading(int64_t& Count) {
   if (!FFilters.empty()) return false;
-  Count = Cursor.GetRecordCount();
+  ReadLocked([&] { Count = Cursor.GetRecordCount(); });
   return true;
 }
 

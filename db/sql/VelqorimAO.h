@@ -132,6 +132,8 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   bool ExactColumnValue(const TABSVariant& Constant, int FieldNo, TABSVariant& Value);
   void FinishKeyScan(const TKeyRange& Range, uint8_t*& Lo, uint8_t*& Hi);
   void Scan();
+  // Runs Read under the table's shared lock (20225 when it stays locked).
+  void ReadLocked(const std::function<void()>& Read);
   uint8_t* FRecord = nullptr;
 };
 

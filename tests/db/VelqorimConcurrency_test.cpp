@@ -95,6 +95,7 @@ TEST(VelqorimConcurrency, SelectMeetsAWriterOfAnotherProcess) {
   String text;
   EXPECT_EQ(NativeErrorOf([&] { text = Rows("READER", count); }), 20225) << text;
   EXPECT_EQ(ErrorOf([&] { Rows("READER", "SELECT id FROM t"); }).find("Table is locked"), 0u);
+  EXPECT_EQ(NativeErrorOf([&] { Rows("READER", "SELECT COUNT(*) FROM t"); }), 20225);
   ASSERT_EQ(writer.Ask('u'), "unlocked");
   EXPECT_EQ(Rows("READER", count), "40\n");
 }
