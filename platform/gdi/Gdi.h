@@ -252,6 +252,11 @@ COLORREF GetSysColor(int index);
 using TSysColorOverride = bool (*)(int index, COLORREF* color, HBRUSH* brush);
 void SetSysColorOverride(TSysColorOverride fn);
 TSysColorOverride GetSysColorOverride();
+// The pen colours' override beside it: when set, CreatePen passes the colour
+// it is given through it (style and width unchanged). nullptr removes it.
+using TPenColorOverride = COLORREF (*)(COLORREF color);
+void SetPenColorOverride(TPenColorOverride fn);
+TPenColorOverride GetPenColorOverride();
 
 // ---- Regions (band lists) ----
 constexpr int ERROR = 0;

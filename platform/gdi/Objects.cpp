@@ -344,10 +344,18 @@ HPEN CreatePenIndirect(const LOGPEN* pen) {
   return p;
 }
 
+namespace {
+std::atomic<TPenColorOverride> penColorOverride{nullptr};
+}
+
+void SetPenColorOverride(TPenColorOverride fn) { penColorOverride = fn; }
+TPenColorOverride GetPenColorOverride() { return penColorOverride.load(); }
+
 HPEN CreatePen(int style, int width, COLORREF color) {
   LOGPEN log;
   log.lopnStyle = UINT(style);
   log.lopnWidth.x = width;
+  if (TPenColorOverride o = penColorOverride.load()) color = o(color);
   log.lopnColor = color;
   return CreatePenIndirect(&log);
 }

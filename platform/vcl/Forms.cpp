@@ -454,6 +454,7 @@ TApplication::~TApplication() = default;
 void TApplication::Initialize() {
   InitMainThread();
   InstallWindowMessagePump();
+  Handle();
   // Nested waits (a thread's WaitFor, the engine's stop) then handle messages the
   // way the loop does: OnMessage sees them, and WM_QUIT ends the application.
   SetMessagePump([this] {
@@ -465,6 +466,45 @@ void TApplication::Initialize() {
       HandleException(this);
     }
   });
+}
+
+namespace {
+constexpr char kAppWindowClass[] = "TApplication";
+}
+
+HWND TApplication::Handle() {
+  if (FHandle && IsWindow(FHandle)) return FHandle;
+  WNDCLASSEXW existing;
+  if (!GetClassInfoExW(nullptr, kAppWindowClass, &existing)) {
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = &TApplication::AppWndProc;
+    wc.lpszClassName = kAppWindowClass;
+    RegisterClassExW(&wc);
+  }
+  FHandle = CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClass, FTitle.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                            nullptr, nullptr);
+  return FHandle;
+}
+
+void TApplication::HookMainWindow(const void* Key, TWindowHook Hook) {
+  FWindowHooks.emplace_back(Key, std::move(Hook));
+}
+
+void TApplication::UnhookMainWindow(const void* Key) {
+  std::erase_if(FWindowHooks, [Key](const auto& h) { return h.first == Key; });
+}
+
+LRESULT TApplication::AppWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  TApplication* app = Application;
+  TMessage m{Msg, WParam, LParam, 0};
+  // A hook may unhook itself or others while it runs: the list is re-read
+  // at every step and the running hook is a copy.
+  for (size_t i = 0; i < app->FWindowHooks.size(); ++i) {
+    TWindowHook hook = app->FWindowHooks[i].second;
+    if (hook && hook(m)) return m.Result;
+  }
+  if (Msg == WM_ACTIVATEAPP) PostMessageW(Wnd, WParam ? CM_ACTIVATE : CM_DEACTIVATE, 0, 0);
+  return DefWindowProcW(Wnd, Msg, WParam, LParam);
 }
 
 void TApplication::Minimize() {
@@ -503,6 +543,7 @@ void TApplication::ResetForTests() {
   OnMessage = nullptr;
   OnException = nullptr;
   OnIdle = nullptr;
+  FWindowHooks.clear();
 }
 
 bool TApplication::ProcessMessage(MSG& Msg) {

@@ -234,6 +234,18 @@ class TApplication : public TComponent {
   bool Minimized() const { return FMinimized; }
   TNotifyEvent OnRestore;
 
+  // The hidden top-level window of class "TApplication" that stands for the
+  // whole program, made by Initialize (or on first use). Its messages pass
+  // the main-window hooks first; when the program gains or loses activation
+  // (WM_ACTIVATEAPP) it posts itself CM_ACTIVATE or CM_DEACTIVATE.
+  HWND Handle();
+  // A hook sees each message of the application window before the window
+  // handles it; answering true consumes it (Result is what the sender gets).
+  // Key names the hook for UnhookMainWindow; hooks run in the order added.
+  using TWindowHook = std::function<bool(TMessage&)>;
+  void HookMainWindow(const void* Key, TWindowHook Hook);
+  void UnhookMainWindow(const void* Key);
+
   // The caption of message boxes shown without one.
   String Title() const { return FTitle; }
   void SetTitle(const String& Value);
@@ -282,6 +294,9 @@ class TApplication : public TComponent {
   std::atomic<bool> FTerminated{false};  // Terminate may come from any thread
   bool FRunning = false;
   bool FMinimized = false;
+  HWND FHandle = nullptr;
+  std::vector<std::pair<const void*, TWindowHook>> FWindowHooks;
+  static LRESULT AppWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 };
 
 extern TApplication* Application;

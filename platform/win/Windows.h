@@ -165,6 +165,14 @@ constexpr UINT WM_MOUSELEAVE = 0x02A3;
 constexpr UINT WM_PRINT = 0x0317;
 constexpr UINT WM_PRINTCLIENT = 0x0318;
 constexpr UINT WM_THEMECHANGED = 0x031A;
+// Desktop composition's messages: named so that code can compare them; the
+// layer never sends them (composition is never on).
+constexpr UINT WM_DWMCOMPOSITIONCHANGED = 0x031E;
+constexpr UINT WM_DWMNCRENDERINGCHANGED = 0x031F;
+constexpr UINT WM_DWMCOLORIZATIONCOLORCHANGED = 0x0320;
+constexpr UINT WM_DWMWINDOWMAXIMIZEDCHANGE = 0x0321;
+constexpr UINT WM_DWMSENDICONICTHUMBNAIL = 0x0323;
+constexpr UINT WM_DWMSENDICONICLIVEPREVIEWBITMAP = 0x0326;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -304,6 +312,13 @@ struct WNDCLASSEXW {
   const char* lpszMenuName = nullptr;
   const char* lpszClassName = nullptr;
   HICON hIconSm = nullptr;
+};
+
+// WM_COPYDATA's LParam: Size bytes at Data, valid only while the message is handled.
+struct COPYDATASTRUCT {
+  ULONG_PTR dwData = 0;
+  DWORD cbData = 0;
+  void* lpData = nullptr;
 };
 
 struct CREATESTRUCTW {

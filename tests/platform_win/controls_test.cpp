@@ -53,6 +53,25 @@ TEST_F(ControlsTest, SystemQueriesAnswerDocumentedDefaultsAndColoursCanBeOverrid
   EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));
   SetSysColorOverride(nullptr);
   EXPECT_EQ(GetSysColor(COLOR_BTNFACE), face);
+
+  // Pens: the colour passes through the override; style and width stay.
+  SetPenColorOverride([](COLORREF c) { return c == RGB(192, 192, 192) ? RGB(5, 6, 7) : c; });
+  LOGPEN lp;
+  HPEN pen = CreatePen(PS_DASH, 3, RGB(192, 192, 192));
+  GetObject(pen, sizeof(lp), &lp);
+  EXPECT_EQ(lp.lopnColor, RGB(5, 6, 7));
+  EXPECT_EQ(lp.lopnStyle, UINT(PS_DASH));
+  EXPECT_EQ(lp.lopnWidth.x, 3);
+  DeleteObject(pen);
+  pen = CreatePen(PS_SOLID, 1, RGB(1, 1, 1));
+  GetObject(pen, sizeof(lp), &lp);
+  EXPECT_EQ(lp.lopnColor, RGB(1, 1, 1));
+  DeleteObject(pen);
+  SetPenColorOverride(nullptr);
+  pen = CreatePen(PS_SOLID, 1, RGB(192, 192, 192));
+  GetObject(pen, sizeof(lp), &lp);
+  EXPECT_EQ(lp.lopnColor, RGB(192, 192, 192));
+  DeleteObject(pen);
   EXPECT_EQ(GetSysColorBrush(99), nullptr);
   EXPECT_EQ(GetSysColor(99), 0u);
 }

@@ -58,6 +58,79 @@ class NotesForm : public TForm {
   std::vector<std::string> Notes{"unsaved"};
 };
 
+TEST_F(FormsTest, ApplicationWindowIsHiddenAndItsHooksSeeMessagesFirst) {
+  HWND app = Application->Handle();
+  ASSERT_TRUE(IsWindow(app));
+  EXPECT_EQ(Application->Handle(), app);
+  EXPECT_FALSE(IsWindowVisible(app));
+  EXPECT_EQ(GetParent(app), nullptr);
+  char cls[32];
+  GetClassNameW(app, cls, sizeof(cls));
+  EXPECT_STREQ(cls, "TApplication");
+
+  // Hooks run in the order added; the first to answer true consumes the
+  // message and its Result is what the sender gets.
+  std::vector<std::string> seen;
+  int a = 0, b = 0;
+  Application->HookMainWindow(&a, [&](TMessage& m) {
+    if (m.Msg == WM_USER + 1) seen.push_back("a");
+    return false;
+  });
+  Application->HookMainWindow(&b, [&](TMessage& m) {
+    if (m.Msg != WM_USER + 1) return false;
+    seen.push_back("b");
+    m.Result = 42;
+    return m.WParam == 1;
+  });
+  EXPECT_EQ(SendMessageW(app, WM_USER + 1, 1, 0), 42);
+  EXPECT_EQ(SendMessageW(app, WM_USER + 1, 0, 0), 0);  // not consumed: the window's own answer
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "a", "b"}));
+  Application->UnhookMainWindow(&b);
+  seen.clear();
+  EXPECT_EQ(SendMessageW(app, WM_USER + 1, 1, 0), 0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"a"}));
+
+  // Activation of the program arrives as CM_ACTIVATE / CM_DEACTIVATE posted
+  // to the application window, once per switch.
+  std::vector<UINT> cms;
+  Application->HookMainWindow(&b, [&](TMessage& m) {
+    if (m.Msg == CM_ACTIVATE || m.Msg == CM_DEACTIVATE) cms.push_back(m.Msg);
+    return false;
+  });
+  TForm f(Application);
+  ShowForm(f);
+  f.Hide();  // nothing else to activate: the program loses activation
+  Application->ProcessMessages();
+  EXPECT_EQ(cms, (std::vector<UINT>{CM_ACTIVATE, CM_DEACTIVATE}));
+  // A hook may take itself out while it runs.
+  Application->HookMainWindow(&cms, [&](TMessage&) {
+    Application->UnhookMainWindow(&cms);
+    return true;
+  });
+  EXPECT_EQ(SendMessageW(app, WM_USER + 2, 0, 0), 0);
+  Application->UnhookMainWindow(&a);
+  Application->UnhookMainWindow(&b);
+}
+
+TEST_F(FormsTest, CopyDataCarriesItsBytesToTheReceiver) {
+  HWND app = Application->Handle();
+  std::string got;
+  Application->HookMainWindow(&got, [&](TMessage& m) {
+    if (m.Msg != WM_COPYDATA) return false;
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(m.LParam);
+    got.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+    m.Result = LRESULT(cds->dwData);
+    return true;
+  });
+  char text[] = "preview";
+  COPYDATASTRUCT cds{7, 7, text};
+  EXPECT_EQ(SendMessageW(app, WM_COPYDATA, 0, LPARAM(&cds)), 7);
+  EXPECT_EQ(got, "preview");
+  Application->UnhookMainWindow(&got);
+  EXPECT_EQ(WM_DWMSENDICONICTHUMBNAIL, 0x0323u);
+  EXPECT_EQ(WM_DWMSENDICONICLIVEPREVIEWBITMAP, 0x0326u);
+}
+
 TEST_F(FormsTest, OnDestroySeesTheDerivedFormWhole) {
   std::vector<std::string> seen;
   auto watch = [&](NotesForm* f) {
