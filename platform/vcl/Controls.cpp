@@ -839,6 +839,29 @@ TGraphicControl* TWinControl::GraphicControlAt(const TPoint& P) const {
   return nullptr;
 }
 
+void TWinControl::PaintTo(HDC DC, int X, int Y) {
+  const int saved = SaveDC(DC);
+  POINT org;
+  GetViewportOrgEx(DC, &org);
+  SetViewportOrgEx(DC, org.x + X, org.y + Y, nullptr);
+  IntersectClipRect(DC, 0, 0, FWidth, FHeight);
+  HWND wnd = Handle();
+  SendMessageW(wnd, WM_PRINT, WPARAM(DC), PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT);
+  // The windowed children by the framework's Visible, not their windows' state:
+  // a form that is not shown yet prints whole.
+  RECT wr, cr;
+  GetWindowRect(wnd, &wr);
+  GetClientRect(wnd, &cr);
+  POINT client{0, 0};
+  ::ClientToScreen(wnd, &client);
+  const int cx = client.x - wr.left, cy = client.y - wr.top;
+  IntersectClipRect(DC, cx, cy, cx + cr.right, cy + cr.bottom);
+  for (TControl* c : FControls)
+    if (auto* child = dynamic_cast<TWinControl*>(c); child && child->Visible())
+      child->PaintTo(DC, cx + child->Left(), cy + child->Top());
+  RestoreDC(DC, saved);
+}
+
 void TWinControl::PaintControls(HDC dc) {
   for (TControl* c : FControls) {
     auto* g = dynamic_cast<TGraphicControl*>(c);

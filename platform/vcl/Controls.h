@@ -388,6 +388,10 @@ class TWinControl : public TControl {
   TGraphicControl* GraphicControlAt(const TPoint& P) const;
   // Paints the visible graphic children into dc (client coordinates), bottom first.
   void PaintControls(HDC dc);
+  // Draws the control as it looks, frame and visible children included (shown
+  // or not yet), into DC with its top-left corner at (X, Y), through WM_PRINT;
+  // the windows are made when missing.
+  void PaintTo(HDC DC, int X, int Y);
 
  protected:
   void WndProc(TMessage& Message) override;

@@ -95,7 +95,9 @@ void TCustomForm::UpdateFrameStyle() {
   if (!FHandle) return;
   TCreateParams p;
   CreateParams(p);
-  SetWindowLongPtrW(FHandle, GWL_STYLE, LONG_PTR(p.Style));
+  // A style write stores WS_VISIBLE as given: the window stays as shown as it is.
+  const LONG_PTR shown = GetWindowLongPtrW(FHandle, GWL_STYLE) & LONG_PTR(WS_VISIBLE);
+  SetWindowLongPtrW(FHandle, GWL_STYLE, LONG_PTR(p.Style) | shown);
   SetWindowLongPtrW(FHandle, GWL_EXSTYLE, LONG_PTR(p.ExStyle));
   SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -83,12 +83,18 @@ Window* MouseTarget(POINT pt, LRESULT& hit, UINT mouseMsg) {
     return c;
   }
   Window* w = Get(WindowFromPoint(pt));
-  // Transparent windows pass the mouse to what lies beneath within the same parent.
+  // Transparent windows pass the mouse to what lies beneath: a child to its
+  // parent, a top-level window to the window under it.
   while (w) {
     hit = Send(w, WM_NCHITTEST, 0, PointToLParam(pt));
     if (!(w = Get(w->handle))) return nullptr;
-    if (hit != HTTRANSPARENT || !w->parent) break;
-    w = Get(w->parent);
+    if (hit != HTTRANSPARENT) break;
+    if (w->parent) {
+      w = Get(w->parent);
+    } else {
+      Window* below = TopLevelAt(pt, w->handle);
+      w = below ? DeepestAt(below, pt) : nullptr;
+    }
   }
   if (!w) return nullptr;
   Send(w, WM_SETCURSOR, WPARAM(w->handle), MAKELPARAM(int(hit), int(mouseMsg)));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <vector>
 
 #include "platform/win/WinInternal.h"
 
@@ -57,8 +58,15 @@ void IntersectRectRgn(HRGN rgn, const RECT& r) {
 }
 
 // Invalidation mode for children: 0 none, 1 unless WS_CLIPCHILDREN, 2 all.
+// A window that shows a picture given by UpdateLayeredWindow is never painted
+// (nor erased): its picture stays until the next update.
+bool PictureWindow(Window* w) {
+  const Window* root = Root(w);
+  return (root->exStyle & WS_EX_LAYERED) && root->perPixelAlpha;
+}
+
 void Invalidate(Window* w, HRGN rgn, bool erase, int childMode) {
-  if (!Visible(w)) return;
+  if (!Visible(w) || PictureWindow(w)) return;
   RECT cr = ClientRectOf(w);
   HRGN add = CreateRectRgnIndirect(&cr);
   if (rgn) CombineRgn(add, add, rgn, RGN_AND);
@@ -206,6 +214,7 @@ void InvalidateClient(Window* w, HRGN rgn, bool erase, bool children) { Invalida
 void InvalidateAll(Window* w, HRGN rgn) { Invalidate(w, rgn, true, 2); }
 
 void InvalidateFrame(Window* w) {
+  if (PictureWindow(w)) return;
   RECT wr = WindowRectOf(w);
   if (!EqualRect(&wr, &w->client)) w->ncPending = true;
 }
@@ -232,6 +241,109 @@ Window* FindPaintWindow(HWND filter) {
   return nullptr;
 }
 
+bool ViewPixels(HBITMAP bmp, PixelRows32& v) {
+  DIBSECTION ds;
+  if (!bmp || GetObject(bmp, sizeof(ds), &ds) != int(sizeof(ds)) || !ds.dsBm.bmBits || ds.dsBm.bmBitsPixel != 32)
+    return false;
+  v.bits = static_cast<uint8_t*>(ds.dsBm.bmBits);
+  v.width = ds.dsBm.bmWidth;
+  v.height = ds.dsBm.bmHeight;
+  v.stride = ds.dsBm.bmWidthBytes;
+  v.bottomUp = ds.dsBmih.biHeight > 0;
+  return true;
+}
+
+namespace {
+
+// One top-level window's surface laid over the screen picture (origin at
+// screen point org) as the display shows it: inside its region, its key colour
+// left out, its per-pixel or constant alpha applied.
+void ComposeWindow(const PixelRows32& screen, POINT org, Window* w) {
+  PixelRows32 src;
+  if (!ViewPixels(w->surface, src)) return;
+  const bool layered = w->exStyle & WS_EX_LAYERED;
+  const bool perPixel = layered && w->perPixelAlpha;
+  const bool keyed = layered && (w->layeredFlags & LWA_COLORKEY);
+  const unsigned constant = layered && (w->layeredFlags & LWA_ALPHA) ? w->layeredAlpha : 255;
+  std::vector<RECT> parts;
+  const RECT whole{0, 0, std::min(src.width, int(w->rect.right - w->rect.left)),
+                   std::min(src.height, int(w->rect.bottom - w->rect.top))};
+  if (w->shape) {
+    parts.resize(size_t(std::max(0, GetRegionRects(w->shape, nullptr, 0))));
+    if (!parts.empty()) GetRegionRects(w->shape, parts.data(), int(parts.size()));
+  } else {
+    parts.push_back(whole);
+  }
+  const POINT at{w->rect.left - org.x, w->rect.top - org.y};
+  for (RECT r : parts) {
+    IntersectRect(&r, &r, &whole);
+    const int x0 = std::max(int(r.left), -int(at.x)), x1 = std::min(int(r.right), screen.width - int(at.x));
+    const int y0 = std::max(int(r.top), -int(at.y)), y1 = std::min(int(r.bottom), screen.height - int(at.y));
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src.Row(y) + x0 * 4;
+      uint8_t* d = screen.Row(y + at.y) + (x0 + at.x) * 4;
+      for (int x = x0; x < x1; ++x, s += 4, d += 4) {
+        if (keyed && RGB(s[2], s[1], s[0]) == w->layeredKey) continue;
+        if (perPixel) {  // premultiplied source, scaled by the constant alpha
+          const unsigned a = s[3] * constant / 255;
+          for (int c = 0; c < 3; ++c) d[c] = uint8_t(std::min(255u, (s[c] * constant + d[c] * (255 - a)) / 255));
+        } else if (constant < 255) {
+          for (int c = 0; c < 3; ++c) d[c] = uint8_t((s[c] * constant + d[c] * (255 - constant)) / 255);
+        } else {
+          d[0] = s[0], d[1] = s[1], d[2] = s[2];
+        }
+        d[3] = 255;
+      }
+    }
+  }
+}
+
+HBITMAP ComposeScreen(POINT& origin) {
+  origin = POINT{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
+  const int width = std::max(1, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const int height = std::max(1, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  HBITMAP image = CreateCompatibleBitmap(nullptr, width, height);
+  PixelRows32 screen;
+  if (!ViewPixels(image, screen)) return image;
+  for (int y = 0; y < height; ++y) {  // the desktop: black
+    uint8_t* d = screen.Row(y);
+    for (int x = 0; x < width; ++x) d[x * 4 + 0] = d[x * 4 + 1] = d[x * 4 + 2] = 0, d[x * 4 + 3] = 255;
+  }
+  const auto& order = S().topLevel;
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    Window* w = Get(*it);
+    if (w && (w->style & WS_VISIBLE) && !(w->style & WS_MINIMIZE)) ComposeWindow(screen, origin, w);
+  }
+  return image;
+}
+
+void InvalidateScreen(HRGN area, bool erase, int childMode, bool frame) {
+  std::vector<HWND> order = S().topLevel;
+  for (HWND h : order) {
+    Window* w = Get(h);
+    if (!w || !Visible(w)) continue;
+    HRGN part = CreateRectRgnIndirect(&w->rect);
+    if (area) CombineRgn(part, part, area, RGN_AND);
+    if (!RgnEmpty(part)) {
+      HRGN inClient = CreateRectRgn(0, 0, 0, 0);
+      CombineRgn(inClient, part, nullptr, RGN_COPY);
+      OffsetRgn(inClient, -(w->rect.left + w->client.left), -(w->rect.top + w->client.top));
+      Invalidate(w, inClient, erase, childMode);
+      DeleteObject(inClient);
+      // The frame too, where the area meets it.
+      RECT cr = w->client;
+      OffsetRect(&cr, w->rect.left, w->rect.top);
+      HRGN client = CreateRectRgnIndirect(&cr);
+      CombineRgn(part, part, client, RGN_DIFF);
+      DeleteObject(client);
+      if (frame || !RgnEmpty(part)) InvalidateFrame(w);
+    }
+    DeleteObject(part);
+  }
+}
+
+}  // namespace
+
 }  // namespace win
 
 using namespace win;
@@ -247,6 +359,18 @@ POINT GetWindowSurfaceOffset(HWND wnd) {
 }
 
 HDC GetDCEx(HWND wnd, HRGN clip, DWORD flags) {
+  if (!wnd) {
+    // The screen: a picture of what the top-level windows show now; drawing
+    // into it changes nothing on screen.
+    DcRecord d;
+    POINT origin;
+    d.screenImage = ComposeScreen(origin);
+    d.dc = CreateCompatibleDC(nullptr);
+    d.oldBitmap = SelectObject(d.dc, d.screenImage);
+    SetViewportOrgEx(d.dc, -origin.x, -origin.y, nullptr);
+    S().dcs.push_back(d);
+    return d.dc;
+  }
   Window* w = Get(wnd);
   if (!w) return nullptr;
   DcRecord d;
@@ -277,6 +401,7 @@ int ReleaseDC(HWND, HDC dc) {
   SelectObject(d.dc, d.oldBitmap);
   DeleteDC(d.dc);
   if (d.extraClip) DeleteObject(d.extraClip);
+  if (d.screenImage) DeleteObject(d.screenImage);
   if (Window* w = Get(d.wnd)) {
     Window* root = Root(w);
     POINT o = SurfaceOrigin(w);
@@ -294,6 +419,10 @@ HWND WindowFromDC(HDC dc) {
 }
 
 BOOL InvalidateRgn(HWND wnd, HRGN rgn, BOOL erase) {
+  if (!wnd) {
+    InvalidateScreen(rgn, erase, 1, false);
+    return TRUE;
+  }
   Window* w = Get(wnd);
   if (!w) return FALSE;
   Invalidate(w, rgn, erase, 1);
@@ -302,9 +431,10 @@ BOOL InvalidateRgn(HWND wnd, HRGN rgn, BOOL erase) {
 
 BOOL InvalidateRect(HWND wnd, const RECT* r, BOOL erase) {
   Window* w = Get(wnd);
-  if (!w) return FALSE;
+  if (!w && wnd) return FALSE;
   HRGN rgn = r ? CreateRectRgnIndirect(r) : nullptr;
-  Invalidate(w, rgn, erase, 1);
+  if (w) Invalidate(w, rgn, erase, 1);
+  else InvalidateScreen(rgn, erase, 1, false);
   if (rgn) DeleteObject(rgn);
   return TRUE;
 }
@@ -325,11 +455,29 @@ BOOL ValidateRect(HWND wnd, const RECT* r) {
 }
 
 BOOL RedrawWindow(HWND wnd, const RECT* r, HRGN rgn, UINT flags) {
-  Window* w = Get(wnd);
-  if (!w) return FALSE;
   const int childMode = (flags & RDW_ALLCHILDREN) ? 2 : (flags & RDW_NOCHILDREN) ? 0 : 1;
   HRGN area = rgn ? nullptr : r ? CreateRectRgnIndirect(r) : nullptr;
   HRGN use = rgn ? rgn : area;
+  if (!wnd) {
+    // The desktop: every top-level window the area (screen coordinates) meets.
+    std::vector<HWND> met;
+    for (HWND h : S().topLevel) {
+      Window* t = Get(h);
+      RECT box{}, x;
+      if (use) GetRgnBox(use, &box);
+      if (t && Visible(t) && (!use || IntersectRect(&x, &box, &t->rect))) met.push_back(h);
+    }
+    if (flags & RDW_INVALIDATE) InvalidateScreen(use, flags & RDW_ERASE, childMode, flags & RDW_FRAME);
+    if (area) DeleteObject(area);
+    if (flags & (RDW_UPDATENOW | RDW_ERASENOW))
+      for (HWND h : met) UpdateWindow(h);
+    return TRUE;
+  }
+  Window* w = Get(wnd);
+  if (!w) {
+    if (area) DeleteObject(area);
+    return FALSE;
+  }
   if (flags & RDW_INVALIDATE) {
     Invalidate(w, use, flags & RDW_ERASE, childMode);
     if ((flags & RDW_FRAME) && Visible(w)) InvalidateFrame(w);

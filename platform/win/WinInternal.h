@@ -78,7 +78,19 @@ struct DcRecord {
   bool window = false;  // GetWindowDC: origin at the window's corner
   HRGN extraClip = nullptr;  // further clip, the DC's own coordinates
   HGDIOBJ oldBitmap = nullptr;
+  HBITMAP screenImage = nullptr;  // the screen DC's composed picture, freed with the DC
 };
+
+// The pixels of a 32-bit DIB section (blue, green, red, alpha), rows top first.
+struct PixelRows32 {
+  uint8_t* bits = nullptr;
+  int width = 0, height = 0;
+  long stride = 0;
+  bool bottomUp = true;
+  uint8_t* Row(int y) const { return bits + (bottomUp ? height - 1 - y : y) * stride; }
+};
+// False for a bitmap that is not a 32-bit DIB section.
+bool ViewPixels(HBITMAP bmp, PixelRows32& v);
 
 struct TimerRecord {
   HWND wnd;
@@ -138,6 +150,14 @@ POINT ScreenOrigin(const Window* w);  // of the window's corner
 POINT SurfaceOrigin(const Window* w);  // of the window's corner inside its root's surface
 RECT ClientRectOf(const Window* w);  // (0, 0, w, h)
 RECT WindowRectOf(const Window* w);  // (0, 0, w, h)
+// Mouse input passes through a top-level window at this screen point: a
+// layered window marked WS_EX_TRANSPARENT, or a per-pixel-alpha one whose pixel there has alpha 0.
+bool ClickThrough(Window* w, POINT screen);
+// The front visible top-level window under the point that takes the mouse,
+// starting below the top-level window `below` (null: from the front).
+Window* TopLevelAt(POINT p, HWND below);
+// The deepest visible child of w under the point, through client areas (w itself when none).
+Window* DeepestAt(Window* w, POINT p);
 
 // Messages
 LRESULT Send(Window* w, UINT msg, WPARAM wp, LPARAM lp);

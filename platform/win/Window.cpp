@@ -591,11 +591,15 @@ LONG_PTR SetWindowLongPtrW(HWND wnd, int index, LONG_PTR value) {
       const WPARAM which = WPARAM(index);
       Send(w, WM_STYLECHANGING, which, LPARAM(&ss));
       if (!(w = Get(wnd))) return old;
+      // WS_VISIBLE is stored as given, like WM_SETREDRAW: no show or hide
+      // messages and nothing mapped or unmapped; a window without it paints nothing.
       if (index == GWL_STYLE) {
-        // Visibility changes only through ShowWindow and SetWindowPos; a style write keeps WS_VISIBLE.
-        w->style = (ss.styleNew & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
+        w->style = ss.styleNew;
       } else {
         w->exStyle = ss.styleNew;
+        // Whether the window lets clicks through is part of its shape on a display.
+        if (IsTopLevel(w) && ((ss.styleOld ^ ss.styleNew) & (WS_EX_LAYERED | WS_EX_TRANSPARENT)))
+          WindowBackend().ShapeChanged(wnd);
       }
       Send(w, WM_STYLECHANGED, which, LPARAM(&ss));
       return old;
@@ -724,23 +728,50 @@ Window* ChildAt(Window* p, POINT screen, bool skipDisabled) {
 }
 }  // namespace
 
-HWND WindowFromPoint(POINT p) {
-  for (HWND t : S().topLevel) {
-    Window* w = Get(t);
-    if (!(w->style & WS_VISIBLE) || !Covers(w, p)) continue;
-    // Descend into children that cover the point (through the client area only).
-    for (;;) {
-      RECT cr = w->client;
-      POINT o = ScreenOrigin(w);
-      OffsetRect(&cr, o.x, o.y);
-      if (!PtInRect(&cr, p)) break;
-      Window* c = ChildAt(w, p, false);
-      if (!c) break;
-      w = c;
-    }
-    return w->handle;
+namespace win {
+
+bool ClickThrough(Window* w, POINT screen) {
+  if (!(w->exStyle & WS_EX_LAYERED)) return false;
+  if (w->exStyle & WS_EX_TRANSPARENT) return true;
+  PixelRows32 v;
+  if (!w->perPixelAlpha || !ViewPixels(w->surface, v)) return false;
+  const int x = screen.x - w->rect.left, y = screen.y - w->rect.top;
+  return x >= 0 && y >= 0 && x < v.width && y < v.height && v.Row(y)[x * 4 + 3] == 0;
+}
+
+Window* TopLevelAt(POINT p, HWND below) {
+  auto& list = S().topLevel;
+  auto it = list.begin();
+  if (below) {
+    it = std::find(list.begin(), list.end(), below);
+    if (it == list.end()) return nullptr;
+    ++it;
+  }
+  for (; it != list.end(); ++it) {
+    Window* w = Get(*it);
+    if ((w->style & WS_VISIBLE) && Covers(w, p) && !ClickThrough(w, p)) return w;
   }
   return nullptr;
+}
+
+Window* DeepestAt(Window* w, POINT p) {
+  // Descend into children that cover the point (through the client area only).
+  for (;;) {
+    RECT cr = w->client;
+    POINT o = ScreenOrigin(w);
+    OffsetRect(&cr, o.x, o.y);
+    if (!PtInRect(&cr, p)) return w;
+    Window* c = ChildAt(w, p, false);
+    if (!c) return w;
+    w = c;
+  }
+}
+
+}  // namespace win
+
+HWND WindowFromPoint(POINT p) {
+  Window* w = TopLevelAt(p, nullptr);
+  return w ? DeepestAt(w, p)->handle : nullptr;
 }
 
 HWND ChildWindowFromPoint(HWND parent, POINT clientPoint) {

@@ -491,6 +491,8 @@ BOOL ClientToScreen(HWND wnd, POINT* p);
 BOOL ScreenToClient(HWND wnd, POINT* p);
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 BOOL AdjustWindowRectEx(RECT* r, DWORD style, BOOL menu, DWORD exStyle);
+// Skips hidden windows and click-through ones: layered windows with
+// WS_EX_TRANSPARENT, and per-pixel-alpha windows where the pixel's alpha is 0.
 HWND WindowFromPoint(POINT p);
 HWND ChildWindowFromPoint(HWND parent, POINT clientPoint);
 
@@ -574,7 +576,9 @@ constexpr UINT RDW_FRAME = 0x0400;
 constexpr UINT RDW_NOFRAME = 0x0800;
 
 // Rectangles and regions are in client coordinates. Without WS_CLIPCHILDREN the
-// children under the area are invalidated too.
+// children under the area are invalidated too. A null window stands for the
+// screen: every visible top-level window the area (screen coordinates, null:
+// all) meets is invalidated, its frame too where the area meets it.
 BOOL InvalidateRect(HWND wnd, const RECT* r, BOOL erase);
 BOOL InvalidateRgn(HWND wnd, HRGN rgn, BOOL erase);
 BOOL ValidateRect(HWND wnd, const RECT* r);
@@ -591,6 +595,9 @@ BOOL EndPaint(HWND wnd, const PAINTSTRUCT* ps);
 // A DC over the client area (GetDC) or the whole window (GetWindowDC), drawing
 // into the top-level window's surface, clipped to the visible part. Every DC
 // must be released; DCs stay valid when windows move or surfaces are re-made.
+// A null window gives a DC over a picture of the whole screen (screen
+// coordinates): the visible top-level windows composed back to front as they
+// show, inside their regions and with their alpha; drawing into it is discarded.
 HDC GetDC(HWND wnd);
 HDC GetWindowDC(HWND wnd);
 constexpr DWORD DCX_WINDOW = 0x00000001;

@@ -390,6 +390,7 @@ void TX11Backend::Impl::ApplyShape(Mirror& m, win::Window* w) {
                       reinterpret_cast<unsigned char*>(&v), 1);
     }
   }
+  ApplyInputShape(m, w);
   if (!w->shape && !alphaShape && !keyShape) {
     XShapeCombineMask(dpy, m.xid, ShapeBounding, 0, 0, None, ShapeSet);
     return;
@@ -420,13 +421,34 @@ void TX11Backend::Impl::ApplyShape(Mirror& m, win::Window* w) {
   }
 }
 
+void TX11Backend::Impl::ApplyInputShape(Mirror& m, win::Window* w) {
+  // The layer routes the mouse past click-through windows itself; the server
+  // must not hand their clicks to them either, or another program's window
+  // beneath would never get them.
+  const bool layered = w->exStyle & WS_EX_LAYERED;
+  if (layered && (w->exStyle & WS_EX_TRANSPARENT)) {
+    XShapeCombineRectangles(dpy, m.xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+    return;
+  }
+  // Shown through the compositor, fully transparent pixels keep their place in
+  // the bounding shape: only the input shape leaves them out.
+  SurfaceView v;
+  if (layered && w->perPixelAlpha && m.argb && ViewSurface(w->handle, v)) {
+    const int width = std::min(v.width, int(w->rect.right - w->rect.left));
+    const int height = std::min(v.height, int(w->rect.bottom - w->rect.top));
+    std::vector<XRectangle> mask = MaskRects(width, height, [&](int x, int y) { return v.Row(y)[x * 4 + 3] != 0; });
+    XShapeCombineRectangles(dpy, m.xid, ShapeInput, 0, 0, mask.data(), int(mask.size()), ShapeSet, YXBanded);
+    return;
+  }
+  XShapeCombineMask(dpy, m.xid, ShapeInput, 0, 0, None, ShapeSet);
+}
+
 void TX11Backend::Impl::FlushImages() {
   lastFlush = Now();
   for (auto& [h, m] : mirrors) {
     win::Window* w = win::Get(h);
     if (!w || !m.xid) continue;
-    const bool pixelShape = (w->exStyle & WS_EX_LAYERED) &&
-                            ((w->perPixelAlpha && !m.argb) || (w->layeredFlags & LWA_COLORKEY));
+    const bool pixelShape = (w->exStyle & WS_EX_LAYERED) && (w->perPixelAlpha || (w->layeredFlags & LWA_COLORKEY));
     if (m.shapeDirty || (pixelShape && !RectEmptyOrNull(m.dirty))) ApplyShape(m, w);
     if (!m.mapped || RectEmptyOrNull(m.dirty)) continue;
     SurfaceView v;

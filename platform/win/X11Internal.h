@@ -123,6 +123,7 @@ struct TX11Backend::Impl {
   void WriteIcon(x11::Mirror& m);  // the property for m.icon
   void FlushImages();
   void ApplyShape(x11::Mirror& m, win::Window* w);
+  void ApplyInputShape(x11::Mirror& m, win::Window* w);
   void CheckCompositor();
   void Handle(XEvent& e);
   void HandleKey(XKeyEvent& e, x11::Mirror* m);

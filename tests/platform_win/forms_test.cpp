@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/vcl/ExtCtrls.h"
 #include "tests/platform_win/WinTestUtil.h"
 
 namespace {
@@ -386,3 +387,23 @@ TEST_F(FormsTest, GraphicChildrenPaintInTheParentAndGetItsMouse) {
 }
 
 }  // namespace
+
+TEST_F(FormsTest, PaintToDrawsTheControlAndItsChildrenAtAPoint) {
+  TForm form(nullptr);
+  form.SetColor(clRed);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBevelOuter(bvNone);
+  panel->SetColor(clBlue);
+  panel->SetBounds(10, 10, 30, 20);
+  ShowForm(form, 100, 80);
+  TBitmap out(120, 100);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(Rect(0, 0, 120, 100));
+  form.PaintTo(out.Canvas()->Handle(), 5, 7);
+  EXPECT_EQ(out.Canvas()->Pixels(2, 2), clWhite);
+  EXPECT_EQ(out.Canvas()->Pixels(6, 8), clRed);
+  EXPECT_EQ(out.Canvas()->Pixels(5 + 20, 7 + 15), clBlue);
+  EXPECT_EQ(out.Canvas()->Pixels(5 + 99, 7 + 79), clRed);
+  EXPECT_EQ(out.Canvas()->Pixels(5 + 100, 7 + 80), clWhite);
+}

@@ -559,3 +559,164 @@ TEST_F(WinTest, DroppedFilesReachTheAcceptingWindowWithTheirPoint) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the show and hide notifications a display backend would map and unmap on.
+class ShowCountingBackend : public THeadlessBackend {
+ public:
+  void WindowShown(HWND, bool) override { ++shown; }
+  int shown = 0;
+};
+
+// A premultiplied 32-bit picture, one colour and alpha per half (left, right).
+std::unique_ptr<TBitmap> HalvesPicture(int w, int h, uint32_t left, uint32_t right) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetPixelFormat(pf32bit);
+  b->SetSize(w, h);
+  for (int y = 0; y < h; ++y) {
+    auto* row = static_cast<uint32_t*>(b->ScanLine(y));
+    for (int x = 0; x < w; ++x) row[x] = x < w / 2 ? left : right;
+  }
+  return b;
+}
+
+void ShowPicture(HWND w, TBitmap& pic, BYTE alpha = 255) {
+  POINT origin{0, 0};
+  SIZE size{pic.Width(), pic.Height()};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+  UpdateLayeredWindow(w, nullptr, nullptr, &size, pic.Canvas()->Handle(), &origin, 0, &blend, ULW_ALPHA);
+  SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+LRESULT TransparentHitProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return m == WM_NCHITTEST ? HTTRANSPARENT : DefWindowProcW(w, m, wp, lp);
+}
+
+}  // namespace
+
+TEST_F(WinTest, StyleWriteStoresVisibleWithoutShowingOrHiding) {
+  auto backend = std::make_unique<ShowCountingBackend>();
+  ShowCountingBackend* spy = backend.get();
+  SetWindowBackend(std::move(backend));
+  HWND w = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 50, 50);
+  SetWindowLongPtrW(w, GWLP_USERDATA, RGB(255, 0, 0));
+  UpdateWindow(w);
+  ASSERT_EQ(SurfacePixel(w, 5, 5), RGB(255, 0, 0));
+  MessageRecorder rec;
+  SetWindowLongPtrW(w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&PaintingProc)));
+  const int shownBefore = spy->shown;
+
+  const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
+  SetWindowLongPtrW(w, GWL_STYLE, style & ~LONG_PTR(WS_VISIBLE));
+  EXPECT_FALSE(IsWindowVisible(w));
+  // Hidden by its style, the window paints nothing.
+  SetWindowLongPtrW(w, GWLP_USERDATA, RGB(0, 255, 0));
+  InvalidateRect(w, nullptr, TRUE);
+  UpdateWindow(w);
+  EXPECT_EQ(SurfacePixel(w, 5, 5), RGB(255, 0, 0));
+
+  SetWindowLongPtrW(w, GWL_STYLE, style);
+  EXPECT_TRUE(IsWindowVisible(w));
+  InvalidateRect(w, nullptr, TRUE);
+  UpdateWindow(w);
+  EXPECT_EQ(SurfacePixel(w, 5, 5), RGB(0, 255, 0));
+  EXPECT_EQ(spy->shown, shownBefore);
+  for (UINT m : rec.MessagesOf(w)) EXPECT_TRUE(m != WM_SHOWWINDOW && m != WM_WINDOWPOSCHANGED) << MessageName(m);
+}
+
+TEST_F(WinTest, ClickThroughWindowsLeaveTheMouseToTheWindowBelow) {
+  MessageRecorder rec;
+  HWND form = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 200, 100);
+  HWND marked = MakeWindow(WS_POPUP, 0, 0, 200, 100, nullptr, WS_EX_LAYERED | WS_EX_TRANSPARENT);
+  auto solid = HalvesPicture(200, 100, 0xFF0000FF, 0xFF0000FF);
+  ShowPicture(marked, *solid);
+  EXPECT_EQ(WindowFromPoint(POINT{20, 20}), form);
+  SetWindowLongPtrW(marked, GWL_EXSTYLE, WS_EX_LAYERED);
+  EXPECT_EQ(WindowFromPoint(POINT{20, 20}), marked);
+  DestroyWindow(marked);
+
+  // Per-pixel alpha: the clear half lets the mouse through, the opaque half takes it.
+  HWND halves = MakeWindow(WS_POPUP, 0, 0, 200, 100, nullptr, WS_EX_LAYERED);
+  auto pic = HalvesPicture(200, 100, 0x00000000, 0xFF00FF00);
+  ShowPicture(halves, *pic);
+  EXPECT_EQ(WindowFromPoint(POINT{20, 20}), form);
+  EXPECT_EQ(WindowFromPoint(POINT{150, 20}), halves);
+  DestroyWindow(halves);
+
+  // A top-level window answering HTTRANSPARENT hands the click to the one beneath.
+  HWND passing = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 200, 100);
+  SetWindowLongPtrW(passing, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&TransparentHitProc)));
+  EXPECT_EQ(WindowFromPoint(POINT{20, 20}), passing);
+  rec.log.clear();
+  InjectMouseButton(TMouseButton::Left, true, 20, 20);
+  InjectMouseButton(TMouseButton::Left, false, 20, 20);
+  Pump();
+  std::vector<UINT> got = rec.MessagesOf(form);
+  EXPECT_NE(std::find(got.begin(), got.end(), UINT(WM_LBUTTONDOWN)), got.end()) << Names(got);
+  for (UINT m : rec.MessagesOf(passing)) EXPECT_TRUE(m != WM_LBUTTONDOWN && m != WM_NCLBUTTONDOWN);
+}
+
+TEST_F(WinTest, ScreenDcShowsTheComposedWindowsAndKeepsNothingDrawn) {
+  Headless().SetMonitors({TMonitorDesc{RECT{0, 0, 400, 300}, RECT{0, 0, 400, 280}, true}});
+  HWND back = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 260, 100);
+  SetWindowLongPtrW(back, GWLP_USERDATA, RGB(255, 0, 0));
+  UpdateWindow(back);
+  // Left half clear, right half blue at alpha 128 (premultiplied).
+  HWND glass = MakeWindow(WS_POPUP, 100, 0, 200, 100, nullptr, WS_EX_LAYERED);
+  auto pic = HalvesPicture(200, 100, 0x00000000, 0x80000080);
+  ShowPicture(glass, *pic);
+  HWND hidden = MakeWindow(WS_POPUP, 0, 200, 50, 50);
+  SetWindowLongPtrW(hidden, GWLP_USERDATA, RGB(0, 255, 0));
+  // A region cuts the corner of a green window open.
+  HWND cut = MakeWindow(WS_POPUP | WS_VISIBLE, 300, 200, 50, 50);
+  SetWindowLongPtrW(cut, GWLP_USERDATA, RGB(0, 255, 0));
+  SetWindowRgn(cut, CreateRectRgn(10, 10, 50, 50), TRUE);
+  UpdateWindow(cut);
+
+  HDC dc = GetDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  struct Probe {
+    int x, y;
+    COLORREF want;
+  } probes[] = {
+      {10, 10, RGB(255, 0, 0)},     // the back window alone
+      {150, 10, RGB(255, 0, 0)},    // under the clear half
+      {250, 10, RGB(127, 0, 128)},  // red through blue at alpha 128
+      {290, 10, RGB(0, 0, 128)},    // the same over the black desktop
+      {20, 220, RGB(0, 0, 0)},      // a hidden window shows nothing
+      {305, 205, RGB(0, 0, 0)},     // outside the region
+      {320, 220, RGB(0, 255, 0)},
+  };
+  for (const Probe& p : probes) EXPECT_EQ(GetPixel(dc, p.x, p.y), p.want) << p.x << "," << p.y;
+  RECT all{0, 0, 400, 300};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(nullptr, dc);
+  EXPECT_EQ(SurfacePixel(back, 10, 10), RGB(255, 0, 0));
+  dc = GetDC(nullptr);
+  EXPECT_EQ(GetPixel(dc, 10, 10), RGB(255, 0, 0));
+  ReleaseDC(nullptr, dc);
+}
+
+TEST_F(WinTest, InvalidationWithoutAWindowReachesEveryTopLevelWindowItMeets) {
+  MessageRecorder rec;
+  HWND a = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 100, 100);
+  HWND b = MakeWindow(WS_POPUP | WS_VISIBLE, 200, 0, 100, 100);
+  HWND framed = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 200, 200, 150);
+  for (HWND h : {a, b, framed}) UpdateWindow(h);
+  RECT r{50, 50, 250, 60};
+  InvalidateRect(nullptr, &r, TRUE);
+  RECT ua, ub, uf;
+  GetUpdateRect(a, &ua, FALSE);
+  GetUpdateRect(b, &ub, FALSE);
+  const RECT wantA{50, 50, 100, 60}, wantB{0, 50, 50, 60};
+  EXPECT_TRUE(EqualRect(&ua, &wantA));
+  EXPECT_TRUE(EqualRect(&ub, &wantB));
+  EXPECT_FALSE(GetUpdateRect(framed, &uf, FALSE));
+
+  rec.log.clear();
+  RedrawWindow(nullptr, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+  for (HWND h : {a, b, framed}) EXPECT_FALSE(GetUpdateRect(h, &uf, FALSE));
+  std::vector<UINT> got = rec.MessagesOf(framed);
+  EXPECT_NE(std::find(got.begin(), got.end(), UINT(WM_NCPAINT)), got.end()) << Names(got);
+}
