@@ -136,7 +136,8 @@ bool DebuggerAttached();
 void ShowWarningBox(const String& Text);
 void WarningMessage(const String& Text);
 void ShowErrorBox(const String& Text);
-// Busy until Delay milliseconds of the tick count have passed since Start (right across a wrap of the count).
+// Busy until Delay milliseconds of the tick count have passed since Start (right across a wrap of the count);
+// under the headless backend's virtual clock the wait moves the clock on instead.
 void WaitTicks(DWORD Start, DWORD Delay);
 // Serves the application's messages until Ms milliseconds have passed.
 void WaitProcessingMessages(DWORD Ms);

@@ -10,6 +10,7 @@
 #include "platform/os/Files.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/TypInfo.h"
+#include "platform/win/Backend.h"
 #include "platform/win/Controls.h"
 #include "skin/core/GeneralUtils.h"
 
@@ -129,6 +130,12 @@ void ShowErrorBox(const String& Text) { MessageDlgOk(Text, "Error", MB_ICONERROR
 
 void WaitTicks(DWORD Start, DWORD Delay) {
   // Unsigned differences stay right across a wrap of the tick count.
+  const DWORD passed = GetTickCount() - Start;
+  // A virtual clock moves only when told: the wait itself moves it.
+  if (THeadlessBackend* virtualClock = HeadlessBackend()) {
+    if (passed < Delay) virtualClock->AdvanceClock(Delay - passed);
+    return;
+  }
   while (DWORD(GetTickCount() - Start) < Delay) {
   }
 }

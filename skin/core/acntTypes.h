@@ -1,6 +1,7 @@
 #pragma once
-// Types every skin painter passes around.
+// Types every skin painter passes around, and the base of the layered helper windows.
 
+#include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
 
 // How a child copies its parent's background. Ready: Bmp holds the parent's
@@ -28,4 +29,24 @@ struct TacBackgroundInfo {
   uint8_t BgType = 0;      // 0 no answer yet, 1 colour, 2 bitmap, 3 the parent's image is not ready
   bool PleaseDraw = false; // in: the parent paints itself into DC
   HDC DC = nullptr;
+};
+
+// ---- Layered helper windows ----
+
+// The Tag mark of a component the skinning leaves alone.
+inline constexpr intptr_t kNoSkinTag = 0x100;
+
+// The base of the library's layered helper windows (glows, covers, animation
+// pictures, borders): a frameless top-level form that never activates, carries
+// the no-skin mark and, while TransparentMouse is on, lets every click through
+// to the windows below it.
+class TacGlowForm : public TCustomForm {
+ public:
+  explicit TacGlowForm(TComponent* AOwner);
+  // Set before the window is made: it decides whether the window is click-through.
+  bool TransparentMouse = true;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void WndProc(TMessage& Message) override;
 };

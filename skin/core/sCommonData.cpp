@@ -9,7 +9,9 @@
 #include "platform/vcl/Forms.h"
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/PixelRows.h"
+#include "skin/core/acGlow.h"
 #include "skin/core/acThdTimer.h"
+#include "skin/core/sFade.h"
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinPaint.h"
 #include "skin/core/sTextPaint.h"
@@ -111,6 +113,7 @@ TsCommonData::TsCommonData(TObject* AOwner, bool CreateCacheBmp)
 }
 
 TsCommonData::~TsCommonData() {
+  HideGlow(GlowID, false);
   RemoveCommonProp();
   SkinIndex = -1;
   FSkinManager = nullptr;
@@ -171,6 +174,7 @@ void TsCommonData::EmptyCache() {
 
 void TsCommonData::SetSkinSection(const String& Value) {
   if (Value == FSkinSection) return;
+  HideGlow(GlowID, false);
   FSkinSection = AnsiUpperCase(Value);
   const TacSkinRecords* skin = SkinManager();
   if (skin && !skin->gd.empty()) {
@@ -414,6 +418,78 @@ void TsCommonData::KillAnimation() {
   AnimTimer->BmpTo.reset();
   AnimTimer->BmpFrom.reset();
   AnimTimer->BmpOut.reset();
+}
+
+namespace {
+// The part of a window on screen that its DC may draw (screen coordinates).
+TRect VisibleScreenRect(HWND Wnd) {
+  RECT wr{};
+  GetWindowRect(Wnd, &wr);
+  HDC dc = GetWindowDC(Wnd);
+  RECT clip;
+  const int kind = GetClipBox(dc, &clip);
+  ReleaseDC(Wnd, dc);
+  if (kind != ERROR && kind != NULLREGION) {
+    OffsetRect(&clip, wr.left, wr.top);
+    IntersectRect(&wr, &wr, &clip);
+  }
+  return wr;
+}
+}  // namespace
+
+void TsCommonData::UpdateGlow(bool KeepExisting, HWND Wnd, int ASkinIndex, bool Animate, int Alpha) {
+  const TacSkinRecords* skin = SkinManager();
+  if (ASkinIndex < 0) ASkinIndex = SkinIndex;
+  if (!EffectsAllowGlowing || !skin || !skin->IsValidSkinIndex(ASkinIndex) || NoMouseHover || GetCapture() ||
+      skin->gd[size_t(ASkinIndex)].GlowCount < 1)
+    return;
+  const TsGeneralData& section = skin->gd[size_t(ASkinIndex)];
+  if (!FOwnerControl) {
+    // A window without a framework control.
+    if (FMouseAbove && !KeepExisting) {
+      if (GlowID < 0 && Wnd)
+        GlowID = ShowGlow(VisibleScreenRect(Wnd), FSkinSection, "GLOW", section.GlowMargin, Alpha, Wnd, this);
+    } else {
+      HideGlow(GlowID, false);
+    }
+    return;
+  }
+  if (!FMouseAbove) {
+    HideGlow(GlowID, Animate);
+    return;
+  }
+  if (FOwnerControl->ControlState.Contains(csLButtonDown) || (KeepExisting && GlowID >= 0)) return;
+  // The glow stays above the form (or the control the form is embedded in).
+  HWND parentWnd = Wnd;
+  if (TCustomForm* form = FOwnerControl->GetParentForm()) {
+    TWinControl* host = form->Parent() ? form->Parent() : form;
+    parentWnd = TopParentWindow(host->Handle());
+  }
+  if (!EffectsAllowAnimation) Animate = false;
+  if (GlowID < 0) {
+    TRect r;
+    String name;
+    if (auto* wc = dynamic_cast<TWinControl*>(FOwnerControl)) {
+      if (!wc->HandleAllocated()) return;
+      r = VisibleScreenRect(wc->Handle());
+      name = section.ClassName;
+    } else if (TWinControl* parent = FOwnerControl->Parent(); parent && parent->HandleAllocated()) {
+      const TPoint o = parent->ClientOrigin();
+      RECT rr = FOwnerControl->BoundsRect();
+      OffsetRect(&rr, o.X, o.Y);
+      const RECT visible = VisibleScreenRect(parent->Handle());
+      IntersectRect(&rr, &rr, &visible);
+      r = rr;
+      name = FSkinSection;
+    } else {
+      return;
+    }
+    GlowID = ShowGlow(r, name, "GLOW", section.GlowMargin, Animate ? 0 : Alpha, parentWnd, this);
+  }
+  if (Animate && GlowID >= 0) {
+    BGChanged = false;
+    AnimateStateChange(this, 1, &GlowFadeStep, true, false, false);
+  }
 }
 
 bool TsCommonData::SizeChangeNeedsRepaint() const {

@@ -138,6 +138,10 @@ class TsCommonData : public TPersistent {
   void PrepareCacheBmp();
   bool AnimationRunning() const;
   void KillAnimation();
+  // Shows the control's glow while the mouse is over it (the section's "GLOW"
+  // mask; ASkinIndex -1: the record's section), or hides it. KeepExisting
+  // keeps a shown glow; Animate fades a new glow in from 0 instead of showing it at Alpha.
+  void UpdateGlow(bool KeepExisting, HWND Wnd, int ASkinIndex, bool Animate, int Alpha);
   bool CommandQueryResult() const { return true; }
   bool SizeChangeNeedsRepaint() const;
   bool OuterEffectsAllowed() const;
