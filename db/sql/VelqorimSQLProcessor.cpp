@@ -2158,7 +2158,7 @@ class TVelqorimDDLCreateIndex : public TVelqorimSQLCommand {
     t.Open();
     TVelqorimIndexDefs defs;
     AddIndexDef(defs, IndexName, Fields, Unique, false);
-    t.cursor.AddIndex(*static_cast<TVelqorimIndexDef*>(defs.GetDef(0)));
+    ChangeIndexesExclusively(t.cursor, [&] { t.cursor.AddIndex(*static_cast<TVelqorimIndexDef*>(defs.GetDef(0))); });
   }
 
   bool Unique = false;
@@ -2187,7 +2187,7 @@ class TVelqorimDDLDropIndex : public TVelqorimSQLCommand {
   void ExecSQL() override {
     TOpenTable t(DatabaseOf(Processor), TableName);
     t.Open();
-    t.cursor.DeleteIndex(IndexName);
+    ChangeIndexesExclusively(t.cursor, [&] { t.cursor.DeleteIndex(IndexName); });
   }
 
   String IndexName, TableName;

@@ -333,18 +333,22 @@ void TVelqorimTable::AddIndex(const String& Name, const String& Fields, TIndexOp
     const int32_t bufferSize = Cursor.RecordBufferSize;
     Cursor.InternalInitFieldDefs();
     if (&Cursor == FHandle) Cursor.RecordBufferSize = bufferSize;
-    if (!Cursor.LockTable(ltX, 50, 100, true))
-      throw EABSException(20228, "Cannot access table '%s' in exclusive mode. Table is open by another user",
-                          {FTableName});
-    try {
-      Cursor.AddIndex(def);
-    } catch (...) {
-      Cursor.UnlockTable(ltX, false);
-      throw;
-    }
-    Cursor.UnlockTable(ltX, false);
+    ChangeIndexesExclusively(Cursor, [&] { Cursor.AddIndex(def); });
   });
   IndexDefs().Updated = false;
+}
+
+void ChangeIndexesExclusively(TVelqorimCursor& Cursor, const std::function<void()>& Change) {
+  if (!Cursor.LockTable(ltX, RetryConfig().OpenTableTryCount, RetryConfig().OpenTableDelayMS, true))
+    throw EABSException(20228, "Cannot access table '%s' in exclusive mode. Table is open by another user",
+                        {Cursor.TableName});
+  try {
+    Change();
+  } catch (...) {
+    Cursor.UnlockTable(ltX, false);
+    throw;
+  }
+  Cursor.UnlockTable(ltX, false);
 }
 
 void TVelqorimTable::DeleteIndex(const String& Name) {
@@ -353,7 +357,7 @@ void TVelqorimTable::DeleteIndex(const String& Name) {
     const int32_t bufferSize = Cursor.RecordBufferSize;
     Cursor.InternalInitFieldDefs();
     if (&Cursor == FHandle) Cursor.RecordBufferSize = bufferSize;
-    Cursor.DeleteIndex(Name);
+    ChangeIndexesExclusively(Cursor, [&] { Cursor.DeleteIndex(Name); });
   });
   IndexDefs().Updated = false;
 }
@@ -364,7 +368,7 @@ void TVelqorimTable::DeleteAllIndexes() {
     const int32_t bufferSize = Cursor.RecordBufferSize;
     Cursor.InternalInitFieldDefs();
     if (&Cursor == FHandle) Cursor.RecordBufferSize = bufferSize;
-    Cursor.DeleteAllIndexes();
+    ChangeIndexesExclusively(Cursor, [&] { Cursor.DeleteAllIndexes(); });
   });
   IndexDefs().Updated = false;
 }

@@ -13,6 +13,12 @@
 #include "db/sql/VelqorimDialogs.h"
 #include "db/sql/VelqorimTableExport.h"
 
+// Adds or drops indexes of the cursor's table under its exclusive table lock,
+// so that no other session holds changes of the table that the index would
+// miss or that would land in pages of a dropped index: Change runs with the
+// lock held (tried as often as a table open is); 20228 when it cannot be had.
+void ChangeIndexesExclusively(TVelqorimCursor& Cursor, const std::function<void()>& Change);
+
 // ---- data transfer: types (VelqorimTableTransfer.cpp) ----
 using TVelqorimDataSetNotifyEvent = std::function<void(TObject* DataSet)>;
 // ---- end of data transfer types ----

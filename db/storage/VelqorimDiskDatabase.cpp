@@ -1,5 +1,8 @@
 #include "db/storage/VelqorimDiskDatabase.h"
 
+#include <algorithm>
+#include <exception>
+
 #include "db/storage/VelqorimDiskTable.h"
 #include "db/storage/VelqorimLocalEngine.h"
 #include "db/support/DAZExcept.h"
@@ -95,6 +98,7 @@ void TVelqorimDiskDatabaseData::CloseDatabaseFile() {
   }
   PageManager = nullptr;
   FSingleUserConnected = false;
+  FTableClaims.clear();
   FTablesLockCount = 0;
 }
 
@@ -111,7 +115,13 @@ void TVelqorimDiskDatabaseData::ConnectSession(TVelqorimBaseSession* Session) {
   if (MultiUser) {
     Session->SessionID = FActiveSessionsFile->MultiUserConnect();
   } else {
-    Session->SessionID = 0;
+    // The smallest id no connected session has and no uncommitted changes are left under.
+    int id = 0;
+    while (SessionHasChanges(id) ||
+           std::any_of(SessionList.begin(), SessionList.end(),
+                       [id](const TVelqorimBaseSession* s) { return s->SessionID == id; }))
+      ++id;
+    Session->SessionID = id;
     if (!FSingleUserConnected) {
       FSingleUserConnected = FActiveSessionsFile->SingleUserConnect();
       if (!FSingleUserConnected) {
@@ -127,6 +137,20 @@ void TVelqorimDiskDatabaseData::ConnectSession(TVelqorimBaseSession* Session) {
 
 void TVelqorimDiskDatabaseData::DisconnectSession(TVelqorimBaseSession* Session) {
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  // What the session leaves uncommitted goes with it (before its slot and its
+  // locks do); the session leaves also when that fails, and the failure is raised.
+  std::exception_ptr failure;
+  if (FPageManager && std::find(SessionList.begin(), SessionList.end(), Session) != SessionList.end()) {
+    try {
+      if (Session->InTransaction)
+        Session->Rollback();
+      else if (SessionHasChanges(Session->SessionID))
+        TVelqorimDatabaseData::Rollback(Session->SessionID);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    ReleaseTableClaims(Session->SessionID);
+  }
   if (!SessionList.empty() && FActiveSessionsFile) {
     try {
       if (Session->MultiUser && MultiUser) {
@@ -143,14 +167,8 @@ void TVelqorimDiskDatabaseData::DisconnectSession(TVelqorimBaseSession* Session)
     }
   }
   std::erase(SessionList, Session);
-  if (!SessionList.empty()) return;
-  if (Session->InTransaction) {
-    Session->Rollback();
-  } else if (FPageManager) {
-    // Nothing uncommitted may outlive the file.
-    TVelqorimDatabaseData::Rollback(Session->SessionID);
-  }
-  CloseDatabaseFile();
+  if (SessionList.empty()) CloseDatabaseFile();
+  if (failure) std::rethrow_exception(failure);
 }
 
 bool TVelqorimDiskDatabaseData::FreeIfNoSessionsConnected() {
@@ -191,10 +209,7 @@ int TVelqorimDiskDatabaseData::GetNewObjectId() {
 void TVelqorimDiskDatabaseData::Commit(int SessionID, bool DoFlushBuffers) {
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
   if (!FPageManager) return;
-  TVelqorimSessionPageInfo* pages = FPageManager->FindSession(SessionID);
-  const bool changed =
-      pages != nullptr && (pages->DirtyPages->Count() > 0 || pages->AddedPageNumbers->ItemCount > 0 ||
-                           pages->RemovedPageNumbers->ItemCount > 0);
+  const bool changed = SessionHasChanges(SessionID);
   // A read-only connection shares the file with its writers: it must never write into it.
   if (changed && ReadOnly) throw EABSException(20304, "Cannot commit changes. Database is open read-only");
   if (MultiUser && !FTableLockManager->AddRWLocksBeforeCommit(SessionID))
@@ -209,6 +224,9 @@ void TVelqorimDiskDatabaseData::Commit(int SessionID, bool DoFlushBuffers) {
   }
   FPageManager->SyncOnCommit = sync;
   if (DoFlushBuffers) FPageManager->FlushBuffers();
+  ReleaseTableClaims(SessionID);
+  // What other sessions hold in memory of the tables may predate the commit.
+  for (TVelqorimTableData* t : FTableDataList) static_cast<TVelqorimDiskTableData*>(t)->ChangesCommitted(SessionID);
   if (MultiUser) FTableLockManager->ClearTransactionLocks(SessionID);
 }
 
@@ -216,6 +234,33 @@ void TVelqorimDiskDatabaseData::Rollback(int SessionID) {
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
   if (MultiUser && FTableLockManager) FTableLockManager->ClearTransactionLocks(SessionID);
   TVelqorimDatabaseData::Rollback(SessionID);
+  ReleaseTableClaims(SessionID);
+}
+
+bool TVelqorimDiskDatabaseData::SessionHasChanges(int SessionID) {
+  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  const TVelqorimSessionPageInfo* pages = FPageManager ? FPageManager->FindSession(SessionID) : nullptr;
+  return pages != nullptr && (pages->DirtyPages->Count() > 0 || pages->AddedPageNumbers->ItemCount > 0 ||
+                              pages->RemovedPageNumbers->ItemCount > 0);
+}
+
+bool TVelqorimDiskDatabaseData::TableClaimedByOther(int32_t TableID, int SessionID) {
+  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  if (MultiUser) return false;
+  const auto claim = FTableClaims.find(TableID);
+  return claim != FTableClaims.end() && claim->second != SessionID && SessionHasChanges(claim->second);
+}
+
+void TVelqorimDiskDatabaseData::ClaimTable(int32_t TableID, int SessionID) {
+  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  if (MultiUser || SessionID < 0) return;
+  if (TableClaimedByOther(TableID, SessionID)) throw EABSException(20225, "Table is locked");
+  FTableClaims[TableID] = SessionID;
+}
+
+void TVelqorimDiskDatabaseData::ReleaseTableClaims(int SessionID) {
+  TVelqorimLockGuard<TVelqorimDatabaseData> lock(*this);
+  std::erase_if(FTableClaims, [SessionID](const auto& claim) { return claim.second == SessionID; });
 }
 
 void TVelqorimDiskDatabaseData::FlushBuffers() {

@@ -4,8 +4,15 @@
 // slots in single- or multi-user mode, keeps the table catalogue (re-read
 // from the file under the tables lock before every change, so that another
 // process's change is never lost) and commits under the table locks.
+//
+// Every session has a session id of its own, in single-user mode too, and so
+// its own uncommitted pages: one session never sees, commits or rolls back
+// another's changes. Between the sessions of a single-user database a table's
+// uncommitted changes belong to one session at a time (ClaimTable), as the
+// table locks see to between the sessions of a multi-user database.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "db/storage/VelqorimBaseEngine.h"
@@ -22,7 +29,7 @@ class TVelqorimDiskDatabaseData : public TVelqorimDatabaseData {
   void CreateDatabase() override;
   // The first session opens the file; 20235 when modes differ, 20094 without a free slot.
   void ConnectSession(TVelqorimBaseSession* Session) override;
-  // The last session rolls back its open transaction and closes the file.
+  // A session leaves with its uncommitted changes rolled back; the last one closes the file.
   void DisconnectSession(TVelqorimBaseSession* Session) override;
   bool FreeIfNoSessionsConnected() override;
   void GetTablesList(TStrings& List) override;
@@ -56,6 +63,17 @@ class TVelqorimDiskDatabaseData : public TVelqorimDatabaseData {
   void ApplySystemChanges();
   void CancelSystemChanges();
 
+  // Single-user: SessionID becomes the session whose uncommitted changes the
+  // table holds; 20225 "Table is locked" while another session's changes of
+  // it are neither committed nor rolled back. Nothing in multi-user mode.
+  void ClaimTable(int32_t TableID, int SessionID);
+  // Whether another session holds uncommitted changes of the table (single-user).
+  bool TableClaimedByOther(int32_t TableID, int SessionID);
+  // The session's changes were committed or dropped: its tables are free again.
+  void ReleaseTableClaims(int SessionID);
+  // Whether the session has pages it changed, added or removed and not committed.
+  bool SessionHasChanges(int SessionID);
+
   TVelqorimDiskPageManager* DiskPageManager() const { return FPageManager.get(); }
   TVelqorimDatabaseTableLockManager* TableLockManager() const { return FTableLockManager.get(); }
   bool Encrypted() const { return FPageManager && FPageManager->Encrypted(); }
@@ -79,6 +97,7 @@ class TVelqorimDiskDatabaseData : public TVelqorimDatabaseData {
   std::unique_ptr<TVelqorimDatabaseTableLockManager> FTableLockManager;
   std::unique_ptr<TVelqorimDiskPageManager> FPageManager;
   bool FSingleUserConnected = false;
+  std::map<int32_t, int> FTableClaims;  // table id -> session with uncommitted changes of it
   int FTablesLockCount = 0;  // the tables byte nests within the process
 };
 

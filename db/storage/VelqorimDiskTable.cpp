@@ -63,6 +63,7 @@ class TVelqorimDiskTableData::TReadView {
       : FTable(Table), FSession(SessionOf(&Cursor)), FMultiUser(Table.MultiUser()) {
     if (!FMultiUser) {
       if (Table.DiskPages()->ValidateCachedPages) Table.LoadMostUpdated(FSession);
+      else Table.FollowSession(Cursor);
       Locked = true;
       return;
     }
@@ -165,11 +166,15 @@ void TVelqorimDiskTableData::ApplyChanges(int SessionID, bool InTransaction) {
   }
   TVelqorimTableData::ApplyChanges(SessionID, InTransaction);
   if (TemporaryPageManager) TemporaryPageManager->ApplyChanges(SessionID);
+  if (InTransaction) return;
+  Disk().ReleaseTableClaims(SessionID);
+  ChangesCommitted(SessionID);
 }
 
 void TVelqorimDiskTableData::CancelChanges(int SessionID, bool InTransaction) {
   TVelqorimTableData::CancelChanges(SessionID, InTransaction);
   if (TemporaryPageManager) TemporaryPageManager->CancelChanges(SessionID);
+  if (!InTransaction) Disk().ReleaseTableClaims(SessionID);
 }
 
 // ---------------------------------------------------------------- stored state
@@ -215,6 +220,7 @@ void TVelqorimDiskTableData::SaveMostUpdated(int SessionID) {
   }
   TableMostUpdatedFile->WriteFile(SessionID, buffer.data(), offset, acaNone, 0);
   LastUsedTableState = RecordManager->TableState;
+  FStateSessionID = SessionID;
 }
 
 void TVelqorimDiskTableData::LoadMostUpdated(int SessionID) {
@@ -237,6 +243,29 @@ void TVelqorimDiskTableData::LoadMostUpdated(int SessionID) {
   Records().LoadMostUpdated(buffer.data(), offset, decompressed);
   LastUsedTableState = RecordManager->TableState;
   cache.SetIsMostUpdatedLoaded(SessionID, TableID, LastUsedTableState);
+  FStateSessionID = SessionID;
+}
+
+bool TVelqorimDiskTableData::FollowSession(int SessionID) {
+  if (MultiUser() || !RecordManager || FStateSessionID == SessionID) return false;
+  LoadMostUpdated(SessionID);
+  return true;
+}
+
+void TVelqorimDiskTableData::FollowSession(TVelqorimCursor& Cursor) {
+  if (FollowSession(SessionOf(&Cursor))) SynchronizeTemporaryIndexes(Cursor);
+}
+
+void TVelqorimDiskTableData::BeginChange(TVelqorimCursor& Cursor) {
+  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
+  if (MultiUser() || !RecordManager) return;
+  Disk().ClaimTable(TableID, SessionOf(&Cursor));
+  FollowSession(Cursor);
+}
+
+void TVelqorimDiskTableData::ChangesCommitted(int SessionID) {
+  int loaded = FStateSessionID.load();
+  if (loaded != SessionID) FStateSessionID.compare_exchange_strong(loaded, -1);
 }
 
 void TVelqorimDiskTableData::RepairLoad(int SessionID) {
@@ -340,6 +369,11 @@ void TVelqorimDiskTableData::OpenTable(TVelqorimCursor* Cursor) {
     }
   }
   TVelqorimTableData::OpenTable(Cursor);
+  if (Cursor->Exclusive && disk.TableClaimedByOther(TableID, session)) {
+    CloseTable(Cursor);
+    throw EABSException(20208, "Cannot access table '%s' in exclusive mode. Table is open by another user",
+                        {TableName});
+  }
   if (MultiUser()) {
     const TABSLockType type = Cursor->Exclusive ? ltX : ltIS;
     bool locked = false;
@@ -435,6 +469,7 @@ void TVelqorimDiskTableData::EmptyTable(TVelqorimCursor* Cursor) {
   OpenTable(Cursor);
   const int session = SessionOf(Cursor);
   try {
+    BeginChange(*Cursor);
     TVelqorimTableData::EmptyTable(Cursor);
     BlobManager->Empty(session);
     RecordManager->Empty(session);
@@ -484,6 +519,7 @@ void TVelqorimDiskTableData::RenameField(const String& FieldName, const String& 
 void TVelqorimDiskTableData::AddIndex(TVelqorimIndexDef& IndexDef, TVelqorimCursor* Cursor) {
   TVelqorimLockGuard<TVelqorimTableData> lock(*this);
   const int session = SessionOf(Cursor);
+  if (Cursor != nullptr && !IndexDef.Temporary) BeginChange(*Cursor);
   TVelqorimTableData::AddIndex(IndexDef, Cursor);
   SaveMetadata(session);
   ApplyChanges(session, CursorInTransaction(Cursor));
@@ -493,6 +529,7 @@ void TVelqorimDiskTableData::DeleteIndex(int IndexID, TVelqorimCursor* Cursor) {
   TVelqorimLockGuard<TVelqorimTableData> lock(*this);
   const TVelqorimIndexDef* def = IndexManager->IndexDefs.GetIndexDefByObjectId(IndexID);
   const bool temporary = def != nullptr && def->Temporary;
+  if (Cursor != nullptr && !temporary) BeginChange(*Cursor);
   TVelqorimTableData::DeleteIndex(IndexID, Cursor);
   if (Cursor == nullptr) return;
   const int session = SessionOf(Cursor);
@@ -590,6 +627,8 @@ int64_t TVelqorimDiskTableData::InternalGetRecordCount(TVelqorimCursor& Cursor) 
 }
 
 int64_t TVelqorimDiskTableData::LastAutoincValue(int FieldNo, TVelqorimBaseSession* Session) {
+  TVelqorimLockGuard<TVelqorimTableData> lock(*this);
+  if (Session != nullptr) FollowSession(Session->SessionID);
   return FieldManager->GetLastAutoinc(Session, FieldNo);
 }
 
@@ -718,6 +757,7 @@ bool TVelqorimDiskTableData::InsertRecord(TVelqorimCursor*& Cursor) {
   if (Cursor->CurrentRecordBuffer == nullptr) throw EABSException(20136, "Nil pointer occured");
   TVelqorimCursor& cursor = *Cursor;
   const int session = SessionOf(Cursor);
+  BeginChange(cursor);
   return RunChange(cursor, [&] {
     if (MultiUser()) SynchronizeTemporaryIndexes(cursor);
     BlobManager->WriteBlobs(session, cursor.CurrentRecordBuffer);
@@ -733,6 +773,7 @@ bool TVelqorimDiskTableData::DeleteRecord(TVelqorimCursor& Cursor) {
   TVelqorimLockGuard<TVelqorimTableData> lock(*this);
   if (!RecordManager) throw EABSException(20137, "Nil pointer occured");
   const int session = SessionOf(&Cursor);
+  BeginChange(Cursor);
   if (MultiUser()) {
     LoadMostUpdated(session);
     SynchronizeTemporaryIndexes(Cursor);
@@ -767,6 +808,7 @@ bool TVelqorimDiskTableData::UpdateRecord(TVelqorimCursor& Cursor) {
   if (!RecordManager) throw EABSException(20138, "Nil pointer occured");
   if (Cursor.CurrentRecordBuffer == nullptr) throw EABSException(20139, "Nil pointer occured");
   const int session = SessionOf(&Cursor);
+  BeginChange(Cursor);
   if (MultiUser()) {
     LoadMostUpdated(session);
     SynchronizeTemporaryIndexes(Cursor);

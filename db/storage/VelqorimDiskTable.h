@@ -15,8 +15,12 @@
 // transaction. In a multi-user database every read runs under a shared table
 // lock after reloading the most-updated state, so another process's commit
 // is seen; a single-user reader that shares the file with writers reloads it
-// too (its page cache checks every page against the file).
+// too (its page cache checks every page against the file). Between the
+// sessions of one single-user database, the counters in memory are reloaded
+// whenever another session than the last one works with the table, so that
+// each sees its own uncommitted changes and no other's.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -91,6 +95,12 @@ class TVelqorimDiskTableData : public TVelqorimTableData {
   // 20176 without the page-file.
   void LoadMostUpdated(int SessionID);
   void ClearModifiedBLOBFieldsInRecordBuffer(uint8_t* RecordBuffer);
+  // Before a change of the cursor's session: in single-user mode the table
+  // becomes the session's to change (20225 while another session holds
+  // uncommitted changes of it) and the counters in memory its own.
+  void BeginChange(TVelqorimCursor& Cursor);
+  // A session committed: counters in memory that another session loaded are stale.
+  void ChangesCommitted(int SessionID);
   // Table and record locks between processes; in a database that is not
   // multi-user they do nothing and succeed.
   bool LockTable(int SessionID, TABSLockType LockType, int TryCount, int Delay, bool AllowXIRWAfterSIRW);
@@ -123,6 +133,11 @@ class TVelqorimDiskTableData : public TVelqorimTableData {
   // The managers and page-file objects of an open table go (not its pages).
   void ReleaseTable();
   void SynchronizeTemporaryIndexes(TVelqorimCursor& Cursor);
+  // Single-user: reloads the counters when another session than SessionID
+  // loaded or stored them last; true when it did.
+  bool FollowSession(int SessionID);
+  // The same for the cursor's session, temporary indexes caught up after a reload.
+  void FollowSession(TVelqorimCursor& Cursor);
   // Ends a record change: saves the state and commits unless in a batch or a transaction.
   void FinishChange(TVelqorimCursor& Cursor);
   // Drops what a failed record change left in the session, and the counts with it.
@@ -132,4 +147,8 @@ class TVelqorimDiskTableData : public TVelqorimTableData {
   // Runs Read under the view refresh; false when the shared lock cannot be had.
   template <class Read>
   bool WithFreshView(TVelqorimCursor& Cursor, Read&& Apply);
+
+  // The session whose view of the table the counters in memory hold; -1 none.
+  // A commit clears it without the table's lock, which its holder may be waiting on the database for.
+  std::atomic<int> FStateSessionID{-1};
 };

@@ -736,6 +736,8 @@ void TVelqorimLocalCursor::InternalCancel(bool ToInsert) {
 void TVelqorimLocalCursor::PostProper(bool ToInsert) {
   const int session = Session != nullptr ? Session->SessionID : 0;
   try {
+    // The table is this session's to change, with the counters of its own view.
+    if (DiskTable() != nullptr) DiskTable()->BeginChange(*this);
     // Autoincrement values continue from what other processes stored.
     if (ToInsert && DiskTable() != nullptr && DiskTable()->MultiUser()) DiskTable()->LoadMostUpdated(session);
     if (ToInsert) TableData->FieldManager->ApplyAutoincsToRecordBuffer(Session, CurrentRecordBuffer);

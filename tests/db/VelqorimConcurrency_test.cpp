@@ -58,11 +58,22 @@ String Rows(const String& Name, const String& Sql) {
   return s;
 }
 
+void Exec(const String& Name, const String& Sql) {
+  TVelqorimQuery q(nullptr);
+  q.SetDatabaseName(Name);
+  q.SQL().SetText(Sql);
+  q.ExecSQL();
+}
+
 // Short waits for the test; the defaults come back afterwards.
 struct TShortWaits {
   TShortWaits() {
     RetryConfig().SelectLockTryCount = RetryConfig().ReadLockTryCount = 3;
     RetryConfig().SelectLockDelayMS = RetryConfig().ReadLockDelayMS = 10;
+    RetryConfig().WriteLockTryCount = RetryConfig().LongLockTryCount = 3;
+    RetryConfig().WriteLockDelayMS = RetryConfig().LongLockDelayMS = 10;
+    RetryConfig().OpenTableTryCount = 3;
+    RetryConfig().OpenTableDelayMS = 10;
   }
   ~TShortWaits() { RetryConfig() = FSaved; }
   TVelqorimRetryConfig FSaved = RetryConfig();
@@ -98,6 +109,70 @@ TEST(VelqorimConcurrency, SelectMeetsAWriterOfAnotherProcess) {
   EXPECT_EQ(NativeErrorOf([&] { Rows("READER", "SELECT COUNT(*) FROM t"); }), 20225);
   ASSERT_EQ(writer.Ask('u'), "unlocked");
   EXPECT_EQ(Rows("READER", count), "40\n");
+}
+
+// Two database components on one file in one process each have a unit of
+// work of their own, in single-user and in multi-user mode: the second sees
+// neither the rows nor the counts of the first's open transaction, cannot
+// change the table the first has changed until it ends, cannot commit the
+// first's changes with its own, and the first's rollback (or its closing
+// within the transaction) takes its row away while the second's committed
+// row on another table stays.
+TEST(VelqorimConcurrency, ComponentsOfOneProcessHaveTransactionsOfTheirOwn) {
+  TStarted started;
+  TShortWaits waits;
+  for (const bool multiUser : {false, true}) {
+    SCOPED_TRACE(multiUser ? "multi-user" : "single-user");
+    TSharedFile file(3);
+    {
+      auto maker = OpenDatabase("MAKER", file.Name, false);
+      Exec("MAKER", "CREATE TABLE u (id INTEGER); CREATE INDEX tid ON t (id)");
+    }
+    auto one = OpenDatabase("ONE", file.Name, multiUser);
+    auto two = OpenDatabase("TWO", file.Name, multiUser);
+    const char* count = "SELECT COUNT(*) FROM t";
+    const char* pending = "SELECT id FROM t WHERE id = 100";
+    Exec("ONE", "START TRANSACTION");
+    Exec("ONE", "INSERT INTO t VALUES (100, 1)");
+    EXPECT_EQ(Rows("ONE", count), "4\n");
+    EXPECT_EQ(Rows("ONE", pending), "100\n");
+    EXPECT_EQ(Rows("TWO", count), "3\n");
+    EXPECT_EQ(Rows("TWO", "SELECT COUNT(id) FROM t WHERE id >= 0"), "3\n");
+    EXPECT_EQ(Rows("TWO", pending), "");
+    for (const char* change : {"INSERT INTO t VALUES (200, 2)", "UPDATE t SET v = 5", "DELETE FROM t",
+                               "DROP TABLE t", "CREATE INDEX tv ON t (v)", "DROP INDEX t.tid"})
+      EXPECT_NE(ErrorOf([&] { Exec("TWO", change); }), "") << change;
+    Exec("TWO", "START TRANSACTION");
+    Exec("TWO", "INSERT INTO u VALUES (7)");
+    Exec("TWO", "COMMIT");
+    EXPECT_EQ(Rows("TWO", pending), "");
+    EXPECT_EQ(Rows("ONE", pending), "100\n");
+    EXPECT_EQ(Rows("ONE", "SELECT id FROM u"), "7\n");
+    Exec("ONE", "ROLLBACK");
+    EXPECT_FALSE(one->InTransaction());
+    for (const char* name : {"ONE", "TWO"}) {
+      EXPECT_EQ(Rows(name, pending), "") << name;
+      EXPECT_EQ(Rows(name, count), "3\n") << name;
+      EXPECT_EQ(Rows(name, "SELECT id FROM u"), "7\n") << name;
+    }
+    // Once the first commits, the second sees its row and may change the table.
+    Exec("ONE", "START TRANSACTION");
+    Exec("ONE", "INSERT INTO t VALUES (100, 1)");
+    Exec("ONE", "COMMIT");
+    EXPECT_EQ(Rows("TWO", pending), "100\n");
+    Exec("TWO", "INSERT INTO t VALUES (200, 2)");
+    EXPECT_EQ(Rows("ONE", count), "5\n");
+    // A component closed within its transaction leaves nothing of it behind.
+    Exec("ONE", "START TRANSACTION");
+    Exec("ONE", "INSERT INTO t VALUES (300, 3)");
+    one.reset();
+    EXPECT_EQ(Rows("TWO", count), "5\n");
+    Exec("TWO", "INSERT INTO t VALUES (400, 4)");
+    two.reset();
+    auto again = OpenDatabase("AGAIN", file.Name, false);
+    EXPECT_EQ(Rows("AGAIN", "SELECT id FROM t WHERE id >= 100 ORDER BY id"), "100\n200\n400\n");
+    EXPECT_EQ(Rows("AGAIN", "SELECT id FROM u"), "7\n");
+  }
 }
 
 }  // namespace
