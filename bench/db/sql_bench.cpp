@@ -257,7 +257,7 @@ void RunTarget(const TData& Data, int Rounds, bool OnFile) {
     bench::PrintSpread(OnFile ? "SQLite (file)" : "SQLite (:memory:)", s[p], " ms");
     bench::PrintSpread("ratio engine / SQLite", ratio[p]);
   }
-  std::printf("summary (median ratio engine / SQLite):\n");
+  std::printf("summary (median ratio engine / SQLite over %d rounds):\n", Rounds);
   for (int p = 0; p < PhaseCount; ++p)
     std::printf("  %-46s %7.2f\n", PhaseNames[p], bench::Spread(ratio[p]).Median);
 }
