@@ -254,6 +254,7 @@ class TVelqorimBTreeRecordIndex : public TVelqorimIndex {
   void ApplyDistinctToRecordBitmap(int SessionID, TVelqorimRecordBitmap& Bitmap, int DistinctFieldCount) override;
   void* CreateSearchInfo() override;
   void FreeSearchInfo(void* SearchInfo) override;
+  std::shared_ptr<void> CreateSharedSearchInfo() override;
   bool FindRecord(int SessionID, bool Restart, bool GoForward, TABSScanSearchCondition* StartScanCondition,
                   TABSScanSearchCondition* EndScanCondition, uint8_t* RecordBuffer, TABSPageItemID& RecordID,
                   void* SearchInfo) override;

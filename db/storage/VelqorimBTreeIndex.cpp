@@ -386,6 +386,10 @@ void* TVelqorimBTreeRecordIndex::CreateSearchInfo() { return new TSearchInfo; }
 
 void TVelqorimBTreeRecordIndex::FreeSearchInfo(void* SearchInfo) { delete static_cast<TSearchInfo*>(SearchInfo); }
 
+std::shared_ptr<void> TVelqorimBTreeRecordIndex::CreateSharedSearchInfo() {
+  return std::shared_ptr<void>(new TSearchInfo, [](void* p) { delete static_cast<TSearchInfo*>(p); });
+}
+
 bool TVelqorimBTreeRecordIndex::FindKeyCondition(int SessionID, bool First, const TABSScanSearchCondition& Condition,
                                                  bool PartialCompare, TVelqorimKeyPath& Path) {
   TCompareScope scope(*FKeyRef);

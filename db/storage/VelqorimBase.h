@@ -449,6 +449,7 @@ class TVelqorimCursor : public TObject {
   std::vector<std::unique_ptr<TABSStream>> BLOBStreams;
   std::unique_ptr<TVelqorimRecordBitmap> RecordBitmap;
   TABSIndexPositionCache IndexPositionCache;
+  TABSRangeScanCache RangeScanCache;
   bool TableLockedByCursor = false;
   bool InBatchUpdate = false;
   bool DisableTempFiles = false;

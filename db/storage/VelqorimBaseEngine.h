@@ -69,6 +69,9 @@ class TVelqorimIndex : public TObject {
   virtual void ApplyDistinctToRecordBitmap(int SessionID, TVelqorimRecordBitmap& Bitmap, int DistinctFieldCount) = 0;
   virtual void* CreateSearchInfo() = 0;
   virtual void FreeSearchInfo(void* SearchInfo) = 0;
+  // A search info that frees itself, for walks kept between a cursor's
+  // steps; empty where the index keeps none.
+  virtual std::shared_ptr<void> CreateSharedSearchInfo() { return {}; }
   virtual bool FindRecord(int SessionID, bool Restart, bool GoForward, TABSScanSearchCondition* StartScanCondition,
                           TABSScanSearchCondition* EndScanCondition, uint8_t* RecordBuffer,
                           TABSPageItemID& RecordID, void* SearchInfo) = 0;

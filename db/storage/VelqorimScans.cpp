@@ -403,6 +403,24 @@ class TIndexPosition {
   TObject* FPos;
 };
 
+// The bytes of a range's conditions: two walks with equal ones cover the same entries.
+std::vector<uint8_t> RangeFingerprint(const TABSScanSearchCondition* Start, const TABSScanSearchCondition* End) {
+  std::vector<uint8_t> bytes;
+  for (const TABSScanSearchCondition* c : {Start, End}) {
+    if (c == nullptr) {
+      bytes.push_back(0);
+      continue;
+    }
+    const int32_t head[] = {1, static_cast<int32_t>(c->Condition), c->IndexID, c->KeyFieldCount,
+                            c->PartialCompare ? 1 : 0, c->KeyRecordBuffer ? c->KeyRecordBufferSize : 0};
+    const auto* h = reinterpret_cast<const uint8_t*>(head);
+    bytes.insert(bytes.end(), h, h + sizeof head);
+    if (c->KeyRecordBuffer && c->KeyRecordBufferSize > 0)
+      bytes.insert(bytes.end(), c->KeyRecordBuffer, c->KeyRecordBuffer + c->KeyRecordBufferSize);
+  }
+  return bytes;
+}
+
 class TSearchInfo {
  public:
   explicit TSearchInfo(TVelqorimIndex* Index) : FIndex(Index), FInfo(Index->CreateSearchInfo()) {}
@@ -493,18 +511,29 @@ bool TVelqorimTableData::RunScan(TVelqorimCursor& Cursor, TABSScanSearchConditio
   TABSScanSearchCondition* startCondition = &List[Start];
   TABSScanSearchCondition* endCondition = End >= 0 ? &List[End] : nullptr;
   TVelqorimIndex* rangeIndex = IndexManager->OpenIndex(startCondition->IndexID);
-  TSearchInfo search(rangeIndex);
 
   if (Cursor.IndexID != -1 && startCondition->IndexID == Cursor.IndexID) {
-    // The range is in the cursor's order: the first qualifying entry is the answer.
+    // The range is in the cursor's order: the first qualifying entry is the
+    // answer. A step that follows the cursor's last one over the same range
+    // goes on from that record's entry; any other starts a new walk.
+    TABSRangeScanCache& walk = Cursor.RangeScanCache;
+    std::vector<uint8_t> range = RangeFingerprint(startCondition, endCondition);
+    const bool resume = !Restart && walk.SearchInfo && walk.Table == this && walk.IndexID == startCondition->IndexID &&
+                        walk.SessionID == session && walk.TableState == RecordManager->TableState &&
+                        walk.RecordID == Cursor.CurrentRecordID && walk.GoForward == GoForward && walk.Range == range;
+    std::shared_ptr<void> info = resume ? walk.SearchInfo : rangeIndex->CreateSharedSearchInfo();
+    walk.SearchInfo.reset();
+    std::unique_ptr<TSearchInfo> own;
+    if (!info) own = std::make_unique<TSearchInfo>(rangeIndex);
+    void* search = info ? info.get() : own->Get();
     TABSPageItemID id = Cursor.CurrentRecordID;
-    if (!Restart && !readById(id)) return false;
+    if (!Restart && !resume && !readById(id)) return false;
     bool restart = Restart, found = false;
-    while (rangeIndex->FindRecord(session, restart, GoForward, startCondition, endCondition, record, id, search.Get())) {
+    while (rangeIndex->FindRecord(session, restart, GoForward, startCondition, endCondition, record, id, search)) {
       restart = false;
       if (!readById(id)) continue;
       // The next call resumes from this record: it must be the one its entry says.
-      rangeIndex->CheckFoundRecord(session, search.Get(), record);
+      rangeIndex->CheckFoundRecord(session, search, record);
       if (NullKeyRejected(startCondition, record) || NullKeyRejected(endCondition, record)) continue;
       if (residual && !RecordMatchesConditions(List, Start, record, id, Cursor, End)) continue;
       show(id);
@@ -512,8 +541,19 @@ bool TVelqorimTableData::RunScan(TVelqorimCursor& Cursor, TABSScanSearchConditio
       RecordID = id;
       if (!FillBitmap) break;
     }
+    if (found && !FillBitmap && info) {
+      walk.SearchInfo = std::move(info);
+      walk.Table = this;
+      walk.IndexID = startCondition->IndexID;
+      walk.SessionID = session;
+      walk.TableState = RecordManager->TableState;
+      walk.RecordID = RecordID;
+      walk.GoForward = GoForward;
+      walk.Range = std::move(range);
+    }
     return found;
   }
+  TSearchInfo search(rangeIndex);
 
   // The range is on another index than the cursor's order: walk it all and
   // keep the qualifying record that comes next in the cursor's order.

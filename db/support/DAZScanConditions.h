@@ -51,6 +51,24 @@ class TABSIndexPositionCache : public TObject {
   int32_t TableState = -1;
 };
 
+// A cursor's walk through an index range, kept between its steps so that
+// the next step goes on from the entry of the last record found instead of
+// searching the index again. SearchInfo is the index's own walk state
+// (made by the index); it is valid while the table, its state, the session,
+// the cursor's record, the direction and the range's conditions (Range,
+// byte for byte) all match the request.
+class TABSRangeScanCache {
+ public:
+  std::shared_ptr<void> SearchInfo;
+  const void* Table = nullptr;
+  int32_t IndexID = -1;
+  int32_t SessionID = -1;
+  int32_t TableState = -1;
+  TABSPageItemID RecordID{0, 0};
+  bool GoForward = true;
+  std::vector<uint8_t> Range;
+};
+
 class TABSScanSearchCondition : public TObject {
  public:
   explicit TABSScanSearchCondition(bool ExternalKeyRecordBuffer = false)

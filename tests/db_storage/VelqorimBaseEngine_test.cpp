@@ -573,6 +573,49 @@ TEST(VelqorimTableData, ScansAgreeWithAVectorModel) {
   }
 }
 
+// Steps through an index range go on from the last record's entry; a step
+// after the table, the range or the direction changed starts over from the
+// cursor's record.
+TEST(VelqorimTableData, RangeStepsFollowChangesBetweenSteps) {
+  EvaluatorInstall evaluator;
+  doubles::TMapPageManager pages(1 << 16);
+  Fixture fx(&pages);
+  for (int32_t a = 1; a <= 6; ++a) fx.Insert(a, 0);  // record ids 0 to 5
+  fx.cursor.SetIndexName("IA");
+  std::vector<uint8_t> lo(fx.cursor.RecordBufferSize, 0), hi(fx.cursor.RecordBufferSize, 0);
+  auto range = [&](int32_t From, int32_t To) {
+    std::memcpy(lo.data() + fx.cursor.FieldDefs[0]->MemoryOffset, &From, 4);
+    std::memcpy(hi.data() + fx.cursor.FieldDefs[0]->MemoryOffset, &To, 4);
+    fx.cursor.ApplyRange(lo.data(), hi.data(), 1, 1, false, false);
+  };
+  auto step = [&](TABSGetRecordMode Mode) {
+    const TABSGetRecordResult r = fx.table->GetRecordBuffer(fx.cursor, Mode);
+    return r == grrOK ? fx.cursor.CurrentRecordID.PageNo : -1;
+  };
+  range(2, 5);
+  fx.cursor.FirstPosition = true;
+  EXPECT_EQ(step(grmNext), 1);
+  EXPECT_EQ(step(grmNext), 2);
+  EXPECT_EQ(step(grmPrior), 1);  // the direction turns
+  EXPECT_EQ(step(grmNext), 2);
+  const TABSPageItemID on = fx.cursor.CurrentRecordID;
+  fx.Insert(4, 0);  // record 6, inside the range, while the cursor is on a = 3
+  fx.cursor.CurrentRecordID = on;
+  EXPECT_EQ(step(grmNext), 3);
+  EXPECT_EQ(step(grmNext), 6);
+  TABSPageItemID gone{4, 0};  // a = 5, the range's last record
+  ASSERT_TRUE(fx.table->RecordManager->DeleteRecord(0, gone));
+  EXPECT_EQ(step(grmNext), -1);
+  range(3, 6);  // a new range around the cursor's record
+  fx.cursor.FirstPosition = true;
+  EXPECT_EQ(step(grmNext), 2);
+  EXPECT_EQ(step(grmNext), 3);
+  range(4, 6);
+  EXPECT_EQ(step(grmNext), 6);
+  EXPECT_EQ(step(grmNext), 5);
+  EXPECT_EQ(step(grmNext), -1);
+}
+
 TEST(VelqorimTableData, RestrictedCountsFollowTableChanges) {
   EvaluatorInstall evaluator;
   Fixture fx;
