@@ -231,18 +231,34 @@ TEST_F(TranscodeTest, FilterCommandsReachTheRunningGraphThroughItsWorker) {
 
 // A stopped task's file is a result: its sound goes on to where its pictures
 // end, also when the video encoder holds pictures back and the tone comes
-// from an input of its own that is read only as far as the written pictures.
+// from an input of its own that is read only as far as the written pictures,
+// and when picture and tone come interleaved from one input.
 TEST_F(TranscodeTest, StoppedTaskKeepsTheSoundUpToItsLastPicture) {
-  TWatchdog watchdog(120);
+  TWatchdog watchdog(150);
   struct TCase {
     const char* File;
     int StopAt;  // pictures encoded before the stop
-  } const cases[] = {{"early.mp4", 25}, {"early.mkv", 25}, {"late.mp4", 100}, {"late.mkv", 100}};
+    bool OneInput;
+  } const cases[] = {{"early.mp4", 25, false}, {"early.mkv", 25, false}, {"late.mp4", 100, false},
+                     {"late.mkv", 100, false}, {"one.mp4", 25, true},    {"one.mkv", 100, true}};
+  // The interleaved input, made once by a run to its end.
+  {
+    TTask make;
+    ASSERT_GE(make.AddInput("-f lavfi", VideoSource(8, 25, "320x240")), 0) << make.LastErrMsg();
+    ASSERT_GE(make.AddInput("-f lavfi", AudioSource(8)), 0) << make.LastErrMsg();
+    ASSERT_GE(make.SetOutput("-c:v libx264 -preset ultrafast -c:a aac", Path("both.mkv")), 0) << make.LastErrMsg();
+    make.RunHere();
+    ASSERT_TRUE(make.Finished()) << make.FatalMessage();
+  }
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.File);
     TTask task;
-    ASSERT_GE(task.AddInput("-re -f lavfi", VideoSource(8, 25, "320x240")), 0) << task.LastErrMsg();
-    ASSERT_GE(task.AddInput("-f lavfi", AudioSource(8)), 0) << task.LastErrMsg();
+    if (c.OneInput) {
+      ASSERT_GE(task.AddInput("-re", Path("both.mkv")), 0) << task.LastErrMsg();
+    } else {
+      ASSERT_GE(task.AddInput("-re -f lavfi", VideoSource(8, 25, "320x240")), 0) << task.LastErrMsg();
+      ASSERT_GE(task.AddInput("-f lavfi", AudioSource(8)), 0) << task.LastErrMsg();
+    }
     ASSERT_GE(task.SetOutput("-c:v libx264 -c:a aac", Path(c.File)), 0) << task.LastErrMsg();
     std::atomic<int> frames{0};
     task.FReportInterval = 0;
