@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "media/FFUtils.h"
 #include "platform/os/Files.h"
@@ -33,11 +33,10 @@ void RemoveIfOurs(const String& Name, dev_t Dev, ino_t Ino, bool EmptyOnly) {
   ::unlink(Name.c_str());
 }
 
-// Write-back of a temporary file starts after each this many bytes.
-constexpr int64_t WritebackStep = 1 << 20;
-// The muxer's buffer may still hold this much below its position, and may
-// go back a little (headers, sizes): the next range starts that far back.
-constexpr int64_t WritebackOverlap = 256 << 10;
+// A temporary file is synced while it is written after each this many bytes.
+// Its blocks are then allocated and on disk before the end, where the last
+// sync would otherwise wait for all of them (and the journal behind them).
+constexpr int64_t SyncStep = 2 << 20;
 
 void SyncFolderOf(const String& Path) {
   const int fd = ::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -51,6 +50,7 @@ void SyncFolderOf(const String& Path) {
 TOutputTarget::~TOutputTarget() { Abandon(); }
 
 void TOutputTarget::Abandon() {
+  StopSyncing();
   if (FTempFd >= 0) ::close(FTempFd);
   FTempFd = -1;
   if (!FTemp.empty()) RemoveIfOurs(FTemp, FTempDev, FTempIno, false);
@@ -178,25 +178,67 @@ int TOutputTarget::BeginWrite(bool NoOverwrite, String& WriteName, String& Error
 }
 
 void TOutputTarget::Written(int64_t Position) {
-  if (FKind != TKind::Replace || FTemp.empty() || Position - FWrittenBack < WritebackStep) return;
+  if (FKind != TKind::Replace || FTemp.empty() || Position - FSyncAsked < SyncStep) return;
+  FSyncAsked = Position;
   if (FTempFd < 0) {
     FTempFd = ::open(FTemp.c_str(), O_WRONLY | O_CLOEXEC);
     if (FTempFd < 0) return;
   }
-  const int64_t from = std::max<int64_t>(0, FWrittenBack - WritebackOverlap);
-  // Starts the writing and returns; pages already on their way are skipped.
-  ::sync_file_range(FTempFd, from, Position - from, SYNC_FILE_RANGE_WRITE);
-  FWrittenBack = Position;
+  if (!FSyncer.joinable()) {
+    try {
+      FSyncer = std::thread([this] { SyncWhileWritten(); });
+    } catch (const std::system_error&) {
+      return;  // the sync before the rename does it all
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(FSyncLock);
+    FSyncWanted = Position;
+  }
+  FSyncWake.notify_one();
+}
+
+void TOutputTarget::SyncWhileWritten() {
+  std::unique_lock<std::mutex> lock(FSyncLock);
+  int64_t done = 0;
+  for (;;) {
+    FSyncWake.wait(lock, [&] { return FSyncStop || FSyncWanted > done; });
+    if (FSyncStop) return;
+    done = FSyncWanted;
+    lock.unlock();
+    const int failed = ::fdatasync(FTempFd) != 0 ? errno : 0;
+    lock.lock();
+    // A failed write is reported once per descriptor: kept for the commit.
+    if (failed && !FSyncError) FSyncError = failed;
+  }
+}
+
+void TOutputTarget::StopSyncing() {
+  if (!FSyncer.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(FSyncLock);
+    FSyncStop = true;
+  }
+  FSyncWake.notify_one();
+  FSyncer.join();
 }
 
 int TOutputTarget::Commit(String& Error) {
   if (FKind == TKind::InPlace || FCommitted || FTemp.empty()) return 0;
-  // On disk before the name moves, so that a crash cannot swap the old file for an empty one.
+  StopSyncing();
+  // On disk before the name moves, so that a crash cannot swap the old file
+  // for an empty one; a file that is not whole on disk replaces nothing.
   const int fd = FTempFd >= 0 ? FTempFd : ::open(FTemp.c_str(), O_RDONLY | O_CLOEXEC);
   FTempFd = -1;
+  int failed = fd < 0 ? errno : FSyncError;
   if (fd >= 0) {
-    ::fsync(fd);
+    if (::fsync(fd) != 0 && !failed) failed = errno;
     ::close(fd);
+  }
+  if (failed) {
+    const int code = AVERROR(failed);
+    Error = ErrorCodeToText(Format("The output could not be written to disk; %s was not replaced", {FPath}), code);
+    return code;
   }
   if (::rename(FTemp.c_str(), FPath.c_str()) != 0) {
     const int code = ErrnoCode();

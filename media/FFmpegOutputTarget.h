@@ -16,6 +16,10 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "platform/rtl/SysUtils.h"
 
 class TOutputTarget {
@@ -37,13 +41,16 @@ class TOutputTarget {
   // is refused under NoOverwrite. 0, or a negative code with Error set.
   int BeginWrite(bool NoOverwrite, String& WriteName, String& Error);
   // The muxer has written up to Position of the temporary file: every few
-  // megabytes the kernel is asked to start writing them to disk, so that
-  // the sync before the rename finds little left to do.
+  // megabytes a thread of the target's own syncs what was written, so that
+  // the muxer never waits for the disk and the sync before the rename finds
+  // only the last megabytes left to do.
   void Written(int64_t Position);
   // Syncs the finished temporary file, renames it over the target and syncs
   // the folder (nothing to do in place). Call after the muxer closed the
-  // file. 0, or a negative code with Error set; the temporary file then
-  // stays where it is.
+  // file. 0, or a negative code with Error set: a file that could not be
+  // synced is not renamed (the target keeps what it had, the temporary file
+  // is removed with the target); one that could not be renamed stays where
+  // it is.
   int Commit(String& Error);
 
   // Whether Path names this target: the same file (device and inode) or the
@@ -62,6 +69,9 @@ class TOutputTarget {
 
  private:
   void Abandon();
+  // The syncing thread's loop, and its end (joined; safe to repeat).
+  void SyncWhileWritten();
+  void StopSyncing();
 
   TKind FKind = TKind::Replace;
   String FPath;   // resolved
@@ -72,6 +82,14 @@ class TOutputTarget {
   ino_t FIno = 0;
   dev_t FTempDev = 0;
   ino_t FTempIno = 0;
-  int FTempFd = -1;            // the temporary file, for its write-back
-  int64_t FWrittenBack = 0;    // write-back was started up to here
+  int FTempFd = -1;        // the temporary file, for its syncs
+  int64_t FSyncAsked = 0;  // the muxer's thread asked for a sync up to here
+
+  std::thread FSyncer;  // started with the first sync asked for
+  std::mutex FSyncLock;
+  std::condition_variable FSyncWake;
+  // Under FSyncLock: these three.
+  int64_t FSyncWanted = 0;
+  bool FSyncStop = false;
+  int FSyncError = 0;  // errno of the first failed sync: the file is not whole
 };

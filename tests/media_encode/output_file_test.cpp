@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -113,6 +114,45 @@ TEST_F(EncodeTest, StoppedTaskStillReplacesItsTarget) {
   EXPECT_NE(ReadAll(target), OldBytes);
   EXPECT_TRUE(OpensWithStreams(target));
   EXPECT_EQ(FolderNames(FFolder), std::vector<String>{"stopped.mkv"});
+}
+
+// An output of many megabytes is synced while it is written, by a thread of
+// its target's own: the file that replaces the target is whole, whether the
+// run ends or is stopped midway, and the thread ends with the task.
+TEST_F(EncodeTest, LargeOutputSyncedWhileWrittenReplacesItsTargetWhole) {
+  constexpr int64_t FrameBytes = 320 * 240 * 3;
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped midway" : "run to its end");
+    std::filesystem::remove_all(FFolder);
+    std::filesystem::create_directories(FFolder);
+    const String target = Path("big.nut");
+    WriteAll(target, OldBytes);
+    TRAZeredov encoder(nullptr);
+    encoder.SetProgressInterval(10);
+    TNoticeLog log;
+    log.Attach(encoder);
+    std::atomic<int64_t> written{0};
+    encoder.OnProgress = [&](TObject*, PProgressInfo Info) {
+      written.store(Info->CurrentSize);
+      if (stopped && Info->CurrentSize > 6 * FrameBytes * 4) encoder.Stop();
+    };
+    AddClipTask(encoder, target, stopped ? "testsrc=size=320x240:rate=25:duration=60" : "testsrc=size=320x240:rate=25:duration=2",
+                "-c:v rawvideo -pix_fmt rgb24");
+    encoder.Start(1);
+    ASSERT_TRUE(WaitServing([&] { return log.QueueEnded(); }));
+    ASSERT_EQ(log.Notices.size(), 2u);
+    EXPECT_FALSE(log.Notices[0].Exception) << log.Notices[0].ExceptionMsg;
+    EXPECT_EQ(log.Notices[0].Finished, !stopped);
+    const auto size = int64_t(std::filesystem::file_size(target));
+    if (stopped) {
+      EXPECT_GT(size, 6 * FrameBytes * 4);
+      EXPECT_LT(size, 1500 * FrameBytes);
+    } else {
+      EXPECT_GT(size, 50 * FrameBytes);
+    }
+    EXPECT_TRUE(OpensWithStreams(target));
+    EXPECT_EQ(FolderNames(FFolder), std::vector<String>{"big.nut"});
+  }
 }
 
 TEST_F(EncodeTest, OutputThatIsAnInputIsRefused) {
