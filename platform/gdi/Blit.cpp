@@ -1,5 +1,7 @@
 // Copies between bitmaps: raster operations, stretching, keyed copies and alpha blending.
 
+#include <vector>
+
 #include "platform/gdi/GdiInternal.h"
 
 #if defined(__SSE2__)
@@ -260,13 +262,38 @@ BOOL StretchBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, 
   };
   const RECT target = Extent(d, w, h);
 
+  // Nearest source pixel for each target pixel.
+  auto srcXOf = [&](int px) {
+    int i = px - d.x;
+    if (mirrorX) i = w - 1 - i;
+    return s.x + int((2 * int64_t(i) + 1) * sw / (2 * int64_t(w)));
+  };
+  auto srcYOf = [&](int py) {
+    int j = py - d.y;
+    if (mirrorY) j = h - 1 - j;
+    return s.y + int((2 * int64_t(j) + 1) * sh / (2 * int64_t(h)));
+  };
+  if (dst->st.stretchMode != HALFTONE && rop == SRCCOPY && SameLayout(sb, db) && db->bitCount == 32) {
+    // Whole pixels of one layout: copied row by row (every frame of a growing animation is one of these).
+    dst->visible.ForEachRectIn(target, [&](const RECT& c) {
+      std::vector<int> cols(size_t(c.right - c.left));
+      for (int px = c.left; px < c.right; ++px) cols[size_t(px - c.left)] = srcXOf(px);
+      for (int py = c.top; py < c.bottom; ++py) {
+        const int sy2 = srcYOf(py);
+        if (sy2 < 0 || sy2 >= sb->height) continue;
+        const auto* from = reinterpret_cast<const uint32_t*>(sb->Row(sy2));
+        auto* to = reinterpret_cast<uint32_t*>(db->Row(py));
+        for (int px = c.left; px < c.right; ++px) {
+          const int sx2 = cols[size_t(px - c.left)];
+          if (sx2 >= 0 && sx2 < sb->width) to[px] = from[sx2];
+        }
+      }
+    });
+    return TRUE;
+  }
   if (dst->st.stretchMode != HALFTONE) {
     ForEachVisiblePixel(dst, target, [&](int px, int py) {
-      int i = px - d.x, j = py - d.y;
-      if (mirrorX) i = w - 1 - i;
-      if (mirrorY) j = h - 1 - j;
-      const int srcX = s.x + int((2 * int64_t(i) + 1) * sw / (2 * int64_t(w)));
-      const int srcY = s.y + int((2 * int64_t(j) + 1) * sh / (2 * int64_t(h)));
+      const int srcX = srcXOf(px), srcY = srcYOf(py);
       if (inSource(srcX, srcY)) put(px, py, sb->Read(srcX, srcY));
     });
     return TRUE;
