@@ -12,6 +12,7 @@
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/StdCtrls.h"
 #include "platform/win/Backend.h"
+#include "bench/skin/SkinBench.h"
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/acAlphaImageList.h"
 #include "skin/core/ownskin/PngWrite.h"
@@ -19,15 +20,6 @@
 #include "skin/core/sMessages.h"
 
 namespace {
-
-void StartWindowLayer() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  InitMainThread();
-  SetWindowBackend(std::make_unique<THeadlessBackend>());
-  Application->Initialize();
-}
 
 // Three state cells of 32 x 32 side by side, with graded alpha.
 std::vector<uint8_t> StatePng(uint32_t Seed) {

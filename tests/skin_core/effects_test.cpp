@@ -19,6 +19,7 @@
 #include "skin/core/sSkinRecords.h"
 #include "skin/core/sVclUtils.h"
 #include "tests/platform_win/WinTestUtil.h"
+#include "tests/skin_core/GlowSkin.h"
 
 namespace {
 
@@ -44,27 +45,6 @@ class PushRecorder : public THeadlessBackend {
   HWND ignore = nullptr;
   TBitmap last;
   std::function<void(TBitmap&)> onPush;
-};
-
-// A skin whose section "TPANEL" has a glow picture (20 x 20, borders 10 and 8).
-struct GlowSkin {
-  TacSkinRecords s;
-  int sec = -1;
-  int glow = -1;
-  GlowSkin() {
-    s.CommonSkinData.Active = true;
-    sec = s.AddNewSection("TPANEL", -1, 3, 0, 0x808080, 0);
-    s.gd[size_t(sec)].GlowCount = 1;
-    s.gd[size_t(sec)].GlowMargin = 2;
-    s.AddNewSection("BARE", -1, 3, 0, 0x808080, 0);
-    s.MasterBitmap = NewBitmap32(20, 20);
-    FillRect32(s.MasterBitmap.get(), TRect(0, 0, 20, 20), 0x00FFFF, 0xFF);
-    glow = s.MakeNewItem(sec, "GLOW0", "TPANEL", itisaGlow, TRect(0, 0, 20, 20), 1, 0, 0);
-    TsMaskData& m = s.ma[size_t(glow)];
-    m.WL = m.WR = 10;
-    m.WT = m.WB = 8;
-    m.Width = m.Height = 20;
-  }
 };
 
 // The form's skin provider as the animations see it: its painted image is

@@ -1,0 +1,63 @@
+#include "tests/skin_display/XServer.h"
+
+#include <string>
+
+#include "platform/win/X11Backend.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/shape.h>
+
+namespace xserver {
+
+int DifferingPixels(TX11Backend& x, HWND wnd, bool OpaqueOnly, std::string& first) {
+  x.Flush();
+  XSync(x.XDisplay(), False);
+  DIBSECTION ds;
+  if (GetObject(GetWindowSurface(wnd), sizeof(ds), &ds) != int(sizeof(ds))) return -1;
+  const int w = ds.dsBm.bmWidth, h = ds.dsBm.bmHeight;
+  XImage* img = XGetImage(x.XDisplay(), ::Window(x.XWindowOf(wnd)), 0, 0, unsigned(w), unsigned(h), AllPlanes,
+                          ZPixmap);
+  if (!img) {
+    first = "no image";
+    return w * h;
+  }
+  int bad = 0;
+  for (int y = 0; y < h; ++y) {
+    const int row = ds.dsBmih.biHeight > 0 ? h - 1 - y : y;
+    const auto* p = static_cast<const uint8_t*>(ds.dsBm.bmBits) + long(row) * ds.dsBm.bmWidthBytes;
+    for (int c = 0; c < w; ++c, p += 4) {
+      if (OpaqueOnly && p[3] == 0) continue;
+      const unsigned long want = (unsigned long)(p[2]) << 16 | (unsigned long)(p[1]) << 8 | p[0];
+      if ((XGetPixel(img, c, y) & 0xFFFFFF) != want && bad++ == 0)
+        first = "at " + std::to_string(c) + "," + std::to_string(y);
+    }
+  }
+  XDestroyImage(img);
+  return bad;
+}
+
+int InputShapeRects(TX11Backend& x, HWND wnd) {
+  x.Flush();
+  XSync(x.XDisplay(), False);
+  int count = 0, ordering = 0;
+  XRectangle* r = XShapeGetRectangles(x.XDisplay(), ::Window(x.XWindowOf(wnd)), ShapeInput, &count, &ordering);
+  if (r) XFree(r);
+  return count;
+}
+
+void Click(TX11Backend& x, int X, int Y) {
+  Display* d = x.XDisplay();
+  XTestFakeMotionEvent(d, DefaultScreen(d), X, Y, CurrentTime);
+  XTestFakeButtonEvent(d, 1, True, CurrentTime);
+  XTestFakeButtonEvent(d, 1, False, CurrentTime);
+  XFlush(d);
+}
+
+void Sync(TX11Backend& x) {
+  x.Flush();
+  XSync(x.XDisplay(), False);
+}
+
+}  // namespace xserver
