@@ -30,6 +30,10 @@ inline const TacSkinRecords* DefaultManager = nullptr;
 inline bool HotEditsAllowed = false;
 // The manager's "no mouse hover" option: no hot look from the mouse.
 inline bool NoMouseHover = false;
+// Every window handler's record keeps the control's own font.
+inline bool ForceCustomFont = false;
+// Set while a form or dialog plays its show or hide animation: handlers do not paint meanwhile.
+inline bool WindowAnimationActive = false;
 
 class TsCommonData;
 class TacThreadedTimer;

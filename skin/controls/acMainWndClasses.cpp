@@ -1,0 +1,30 @@
+// The handler class of each kind of control the skin manager lists by class
+// name; kinds whose handler is not written yet have no factory.
+
+#include "skin/controls/acMainWnd.h"
+
+const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
+    {"TacEditWnd", nullptr},
+    {"TacButtonWnd", nullptr},
+    {"TacBitBtnWnd", nullptr},
+    {"TacCheckBoxWnd", nullptr},
+    {"TacComboBoxWnd", nullptr},
+    {"TacGridWnd", nullptr},
+    {"TacGroupBoxWnd", nullptr},
+    {"TacListViewWnd", nullptr},
+    {"TacPanelWnd", nullptr},
+    {"TacTreeViewWnd", nullptr},
+    {"TacWWComboBoxWnd", nullptr},
+    {"TacGridEhWnd", nullptr},
+    {"TacVirtualTreeViewWnd", nullptr},
+    {"TacPageControlWnd", nullptr},
+    {"TacTabControlWnd", nullptr},
+    {"TacToolBarVCLWnd", nullptr},
+    {"TacStatusBarWnd", nullptr},
+    {"TacEditWnd", nullptr},  // speed buttons: the adapter skins them as graphic items
+    {"TacScrollBoxWnd", nullptr},
+    {"TacSpinWnd", nullptr},
+    {"TacSBWnd", nullptr},
+    {"TacStaticTextWnd", nullptr},
+    {"TacNativePaint", nullptr},
+}};
