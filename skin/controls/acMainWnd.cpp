@@ -216,11 +216,35 @@ bool TacMainWnd::SkinCommand(TMessage& Message) {
       }
       if (auto* wc = dynamic_cast<TWinControl*>(owner)) RefreshChildControls(wc);
       return true;
-    case SKC_ISSKINNED:
-      Message.Result = 1;
-      return true;
     case SKC_ISUPDATING:
       Message.Result = d->GetUpdating() ? 1 : 0;
+      return true;
+    case SKC_COMPLEXBG:
+      return owner && HandleCommonSkinCommand(Message, d);
+    case SKC_PREPARECACHE:
+      PrepareCtrlCache(d, CtrlHandle, false);
+      return false;
+    case SKC_GETBGINFO:
+      if (Message.LParam)
+        d->FillBgInfo(*reinterpret_cast<TacBackgroundInfo*>(Message.LParam), d->CurrentState(), CtrlHandle);
+      return true;
+    case SKC_SETPRINTDC:
+      if (Message.LParam)
+        d->CtrlSkinState |= ACS_PRINTING;
+      else
+        d->CtrlSkinState &= ~ACS_PRINTING;
+      d->PrintDC = reinterpret_cast<HDC>(Message.LParam);
+      return false;
+    default:
+      return HandlerAnswer(Message) || HandleCommonSkinCommand(Message, d);
+  }
+}
+
+bool TacMainWnd::HandlerAnswer(TMessage& Message) {
+  TsCommonData* d = SkinData;
+  switch (SkinCommandOf(Message)) {
+    case SKC_ISSKINNED:
+      Message.Result = 1;
       return true;
     case SKC_GETHANDLER:
       Message.Result = LRESULT(this);
@@ -233,38 +257,22 @@ bool TacMainWnd::SkinCommand(TMessage& Message) {
         Message.Result = 0;
       }
       return true;
-    case SKC_COMPLEXBG:
-      return owner && HandleCommonSkinCommand(Message, d);
     case SKC_GETBGCOLOR:
       Forward(Message);
       if (Message.Result == 0) Message.Result = LRESULT(d->GetControlColor(d->CurrentState(), CtrlHandle));
       return true;
-    case SKC_PREPARECACHE:
-      PrepareCtrlCache(d, CtrlHandle, false);
-      return false;
-    case SKC_GETBGINFO:
-      if (Message.LParam)
-        d->FillBgInfo(*reinterpret_cast<TacBackgroundInfo*>(Message.LParam), d->CurrentState(), CtrlHandle);
-      return true;
     case SKC_GETSKINDATA:
       Message.Result = LRESULT(d);
       return true;
-    case SKC_SETPRINTDC:
-      if (Message.LParam)
-        d->CtrlSkinState |= ACS_PRINTING;
-      else
-        d->CtrlSkinState &= ~ACS_PRINTING;
-      d->PrintDC = reinterpret_cast<HDC>(Message.LParam);
-      return false;
     case SKC_GETAPPLICATION:
       Message.Result = LRESULT(Application);
       return true;
-    default:
-      return HandleCommonSkinCommand(Message, d);
   }
+  return false;
 }
 
 void TacMainWnd::WMDestroy(TMessage& Message) {
+  WindowEnding = true;
   TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
   if (SkinData) SkinData->KillAnimation();
   if (auto* wc = dynamic_cast<TWinControl*>(owner))
@@ -311,6 +319,7 @@ void ReleaseWndHandler(HWND, bool Repaint, TacMainWnd* H) {
   if (IsWindowVisible(H->CtrlHandle)) UpdateWndFrame(H->CtrlHandle, Repaint);
   if (H->OwnSkinData && H->SkinData) H->SkinData->ClearLinks();
   H->Destroyed = released;
+  if (released) H->Released();
 }
 
 void TacMainWnd::BeforeDestruction() {

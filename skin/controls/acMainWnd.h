@@ -67,8 +67,10 @@ class TacMainWnd : public TObject {
   // The handler's window procedure.
   virtual void acWndProc(TMessage& Message);
 
-  // The handler still sits in the window's message path, or nowhere: see Destroyed.
+  // The handler has a previous procedure to pass messages to.
   bool Subclassing() const { return OldProc || OldWndProc; }
+  // The message goes on to the previous procedure; its answer becomes the result.
+  void Forward(TMessage& Message) { Message.Result = CallPrevWndProc(CtrlHandle, Message.Msg, Message.WParam, Message.LParam); }
 
   bool DlgMode = false;
   bool Destroyed = false;    // the handler has let go of its window
@@ -91,6 +93,7 @@ class TacMainWnd : public TObject {
   TsCommonData* SkinData = nullptr;  // owned when OwnSkinData
   WNDPROC NewWndProcInstance = nullptr;
   TObject* Adapter = nullptr;  // the form adapter that made the handler, if one did
+  bool WindowEnding = false;   // WM_DESTROY or WM_NCDESTROY is being handled
 
  protected:
   friend struct TacHandlerDeleter;
@@ -101,6 +104,8 @@ class TacMainWnd : public TObject {
   virtual void RestoreStdParams();
   virtual void SetSkinParams();
   virtual void InitSkinData();
+  // The handler has just let go of its window (ReleaseWndHandler).
+  virtual void Released() {}
   // The handler is about to be freed: it lets go of its window (its overrides still run).
   virtual void BeforeDestruction();
   // Takes the window's messages. Handlers with their own attachment override it.
@@ -113,7 +118,8 @@ class TacMainWnd : public TObject {
   void WMDestroy(TMessage& Message);
   // Handles a skin command; false when it goes on to the previous procedure.
   bool SkinCommand(TMessage& Message);
-  void Forward(TMessage& Message) { Message.Result = CallPrevWndProc(CtrlHandle, Message.Msg, Message.WParam, Message.LParam); }
+  // The answers every handler gives alike (skinned, handler, section, colour, record, application).
+  bool HandlerAnswer(TMessage& Message);
 
  private:
   // The state the window procedure instance shares with the handler: a
