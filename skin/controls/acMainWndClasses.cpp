@@ -2,6 +2,8 @@
 // name; kinds whose handler is not written yet have no factory.
 
 #include "skin/controls/acMainWnd.h"
+#include "skin/controls/acSBWnd.h"
+#include "skin/controls/acSpinWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", nullptr},
@@ -23,8 +25,8 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacStatusBarWnd", nullptr},
     {"TacEditWnd", nullptr},  // speed buttons: the adapter skins them as graphic items
     {"TacScrollBoxWnd", nullptr},
-    {"TacSpinWnd", nullptr},
-    {"TacSBWnd", nullptr},
+    {"TacSpinWnd", MakeHandlerOf<TacSpinWnd>},
+    {"TacSBWnd", MakeHandlerOf<TacSBWnd>},
     {"TacStaticTextWnd", nullptr},
     {"TacNativePaint", nullptr},
 }};

@@ -182,6 +182,8 @@ void PaintCenteredGlyph(TBitmap* Bmp, const TRect& R, const TsMaskData& Mask, in
   PaintMaskFrame(Bmp, TPoint(R.Left + (R.Width() - sz.X) / 2, R.Top + (R.Height() - sz.Y) / 2), State, ci, Mask, 1);
 }
 
+}  // namespace
+
 void PaintScrollButton(const TRect& R, int State, TBitmap* BarBmp, const TacSkinRecords* Skin, int Side) {
   if (R.Width() <= 0 || R.Height() <= 0) return;
   const TacConstElementData& e = Skin->ConstData.ScrollBtns[Side];
@@ -221,6 +223,8 @@ void PaintScrollThumb(const TRect& R, int State, TBitmap* BarBmp, const TacSkinR
     PaintCenteredGlyph(piece, TRect(0, 0, R.Width(), R.Height()), Skin->ma[size_t(e.GlyphIndex)], std::min(State, 2));
   PutOnBar(BarBmp, piece, R);
 }
+
+namespace {
 
 // The track elements before and after the thumb's middle, the arrows and (ThumbStart >= 0) the thumb, into Bmp.
 struct BarLook {

@@ -94,6 +94,11 @@ void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int ThumbPos, HDC DC);
 // One bar at R (window coordinates); PressedPart and ThumbPos -1 for none.
 void PaintScrollBar(TacScrollBar* Bar, HWND Wnd, HDC DC, const TRect& R, int PressedPart, int ThumbPos);
 
+// An arrow button (Side: asLeft, asTop, asRight, asBottom) and a thumb painted at R
+// of a bar's bitmap in a state (0 normal, 1 hot, 2 pressed), over what the bitmap holds there.
+void PaintScrollButton(const TRect& R, int State, TBitmap* BarBmp, const TacSkinRecords* Skin, int Side);
+void PaintScrollThumb(const TRect& R, int State, TBitmap* BarBmp, const TacSkinRecords* Skin, bool Vertical);
+
 // ---- Mouse tracking ----
 
 // Parts of a bar: 0 first arrow, 1 second arrow, 2 page before the thumb,
