@@ -9,6 +9,7 @@
 #include "skin/core/GeneralUtils.h"
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinPaint.h"
+#include "skin/core/sVclUtils.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "skin/core/sMaskPaint.h"
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinPaint.h"
+#include "skin/core/sVclUtils.h"
 
 namespace {
 

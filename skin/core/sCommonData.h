@@ -32,8 +32,6 @@ inline bool HotEditsAllowed = false;
 inline bool NoMouseHover = false;
 // Every window handler's record keeps the control's own font.
 inline bool ForceCustomFont = false;
-// Set while a form or dialog plays its show or hide animation: handlers do not paint meanwhile.
-inline bool WindowAnimationActive = false;
 
 class TsCommonData;
 class TacThreadedTimer;
