@@ -345,7 +345,7 @@ TVelqorimDiskPageHeader TVelqorimInternalDBDirectAccessFile::ReadChainHeader(int
   return h;
 }
 
-void TVelqorimInternalDBDirectAccessFile::OpenFile(int32_t StartPageNo) {
+int32_t TVelqorimInternalDBDirectAccessFile::OpenFile(int32_t StartPageNo) {
   if (StartPageNo != -1) FStartPageNo = StartPageNo;
   FFilePages.clear();
   const int32_t size = GetSize();
@@ -369,6 +369,7 @@ void TVelqorimInternalDBDirectAccessFile::OpenFile(int32_t StartPageNo) {
         20300, "Error getting %d-th table file page. Probably database is corrupted and needs repair.",
         {static_cast<int>(FFilePages.size())});
   FFileSize = count == 1 ? dataSize - VelqorimPageFileHeaderSize : size;
+  return size;
 }
 
 int32_t TVelqorimInternalDBDirectAccessFile::GetSize() {

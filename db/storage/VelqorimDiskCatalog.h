@@ -72,7 +72,8 @@ class TVelqorimInternalDBDirectAccessFile : public TObject {
   // Pages added in the system session, written plain when it commits. 20157 when open.
   void CreateFile(int32_t Size);
   void DeleteFile(int32_t StartPageNo = -1);
-  void OpenFile(int32_t StartPageNo);
+  // Walks the file's page chain; returns its stored size.
+  int32_t OpenFile(int32_t StartPageNo);
   void CloseFile() {
     FStartPageNo = -1;
     FFilePages.clear();

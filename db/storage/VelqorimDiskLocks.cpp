@@ -77,8 +77,7 @@ void TVelqorimTableLocksFile::DeleteFile() {
 
 void TVelqorimTableLocksFile::OpenFile(int32_t aStartPageNo) {
   FHandle = std::make_unique<TVelqorimInternalDBDirectAccessFile>(LPageManager, ptTableLocks);
-  FHandle->OpenFile(aStartPageNo);
-  FMaxSessionCount = FHandle->GetSize() / 12;
+  FMaxSessionCount = FHandle->OpenFile(aStartPageNo) / 12;
 }
 
 bool TVelqorimTableLocksFile::LockTable(int SessionID, TABSLockType LockType) {
