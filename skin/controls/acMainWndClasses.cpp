@@ -1,12 +1,13 @@
 // The handler class of each kind of control the skin manager lists by class
 // name; kinds whose handler is not written yet have no factory.
 
+#include "skin/controls/acEditWnd.h"
 #include "skin/controls/acMainWnd.h"
 #include "skin/controls/acSBWnd.h"
 #include "skin/controls/acSpinWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
-    {"TacEditWnd", nullptr},
+    {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
     {"TacButtonWnd", nullptr},
     {"TacBitBtnWnd", nullptr},
     {"TacCheckBoxWnd", nullptr},
