@@ -161,8 +161,9 @@ Window* DeepestAt(Window* w, POINT p);
 
 // Messages
 LRESULT Send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
-// The window's tracking limits: the system's, as WM_GETMINMAXINFO leaves them
-// (the window may be gone afterwards).
+// The window's tracking limits and maximised place: the system's, as
+// WM_GETMINMAXINFO leaves them (the window may be gone afterwards).
+// ptMaxPosition counts from the corner of the work area of the window's monitor.
 MINMAXINFO AskMinMaxInfo(Window* w);
 void PostInput(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 bool CallCbtHook(int code, WPARAM wp, LPARAM lp);  // true: cancelled

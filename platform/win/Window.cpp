@@ -25,6 +25,12 @@ bool IsTopLevel(const Window* w) { return w->parent == nullptr; }
 
 MINMAXINFO AskMinMaxInfo(Window* w) {
   MINMAXINFO mmi{};
+  // Maximised, the frame lies just outside the work area of the window's monitor.
+  MONITORINFO mi;
+  GetMonitorInfoW(MonitorFromWindow(w->handle, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const int border = MetricsFor(w->style, w->exStyle).border;
+  mmi.ptMaxPosition = POINT{-border, -border};
+  mmi.ptMaxSize = POINT{mi.rcWork.right - mi.rcWork.left + 2 * border, mi.rcWork.bottom - mi.rcWork.top + 2 * border};
   mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
   mmi.ptMaxTrackSize = POINT{32767, 32767};
   Send(w, WM_GETMINMAXINFO, 0, LPARAM(&mmi));
@@ -922,9 +928,13 @@ BOOL ShowWindow(HWND wnd, int cmd) {
   if (newState != state) {
     if (state == 0) w->normalRect = w->rect;
     if (newState == WS_MAXIMIZE && IsTopLevel(w)) {
+      // The window's answer places it; the position counts from the work area's corner.
+      const MINMAXINFO mmi = AskMinMaxInfo(w);
+      if (!(w = Get(wnd))) return wasVisible;
       MONITORINFO mi;
       GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTOPRIMARY), &mi);
-      target = mi.rcWork;
+      const int left = mi.rcWork.left + mmi.ptMaxPosition.x, top = mi.rcWork.top + mmi.ptMaxPosition.y;
+      target = RECT{left, top, left + std::max(0, int(mmi.ptMaxSize.x)), top + std::max(0, int(mmi.ptMaxSize.y))};
     } else if (newState == WS_MINIMIZE) {
       MONITORINFO mi;
       GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTOPRIMARY), &mi);

@@ -2,6 +2,7 @@
 // hit testing, injected input, capture and timers.
 
 #include <functional>
+#include <optional>
 
 #include "tests/platform_win/WinTestUtil.h"
 
@@ -719,4 +720,66 @@ TEST_F(WinTest, InvalidationWithoutAWindowReachesEveryTopLevelWindowItMeets) {
   for (HWND h : {a, b, framed}) EXPECT_FALSE(GetUpdateRect(h, &uf, FALSE));
   std::vector<UINT> got = rec.MessagesOf(framed);
   EXPECT_NE(std::find(got.begin(), got.end(), UINT(WM_NCPAINT)), got.end()) << Names(got);
+}
+
+namespace {
+// Answers WM_GETMINMAXINFO with its own maximised place when one is set.
+std::optional<std::pair<POINT, POINT>> gMaxPlace;
+MINMAXINFO gAskedDefaults{};
+LRESULT MaxPlaceProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_GETMINMAXINFO) {
+    auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
+    gAskedDefaults = *mmi;
+    if (gMaxPlace) {
+      mmi->ptMaxPosition = gMaxPlace->first;
+      mmi->ptMaxSize = gMaxPlace->second;
+    }
+    return 0;
+  }
+  return PaintingProc(w, m, wp, lp);
+}
+}  // namespace
+
+TEST_F(WinTest, MaximisingTakesThePlaceTheWindowAnswersToGetMinMaxInfo) {
+  // A work area that does not start at the screen's corner (a panel at the top).
+  Headless().SetMonitors({{RECT{0, 0, 1024, 768}, RECT{0, 30, 1024, 768}, true}});
+  struct Case {
+    const char* name;
+    DWORD style;
+    std::optional<std::pair<POINT, POINT>> answer;
+    RECT expected;
+  };
+  const Case cases[] = {
+      // Defaults: the work area grown by the frame on every side.
+      {"sizeable", WS_OVERLAPPEDWINDOW, std::nullopt, RECT{-4, 26, 1028, 772}},
+      {"dialog frame", WS_POPUP | WS_CAPTION | WS_SYSMENU, std::nullopt, RECT{-3, 27, 1027, 771}},
+      {"no frame", WS_POPUP, std::nullopt, RECT{0, 30, 1024, 768}},
+      // The window's own answer, counted from the work area's corner.
+      {"answered", WS_OVERLAPPEDWINDOW, std::make_pair(POINT{-6, 20}, POINT{1036, 724}), RECT{-6, 50, 1030, 774}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gMaxPlace = c.answer;
+    HWND w = MakeWindow(c.style, 100, 120, 300, 200);
+    SetWindowLongPtrW(w, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&MaxPlaceProc)));
+    ShowWindow(w, SW_SHOWMAXIMIZED);
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, c.expected.left);
+    EXPECT_EQ(r.top, c.expected.top);
+    EXPECT_EQ(r.right, c.expected.right);
+    EXPECT_EQ(r.bottom, c.expected.bottom);
+    EXPECT_TRUE(IsZoomed(w));
+    // Restoring gives the window its place from before.
+    ShowWindow(w, SW_RESTORE);
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 120);
+    EXPECT_EQ(r.right - r.left, 300);
+    EXPECT_EQ(r.bottom - r.top, 200);
+    DestroyWindow(w);
+  }
+  EXPECT_EQ(gAskedDefaults.ptMaxPosition.x, -4);  // the last window was sizeable
+  EXPECT_EQ(gAskedDefaults.ptMaxSize.y, 738 + 8);
+  gMaxPlace.reset();
 }
