@@ -261,6 +261,8 @@ void TControl::MouseMessage(TMessage& Message) {
         ControlState.Include(csLButtonDown);
       }
       if (Message.Msg % 3 == WM_LBUTTONDBLCLK % 3) shift.Include(ssDouble);
+      // A press anywhere ends a mode the form's active control is in (an open drop-down).
+      if (TCustomForm* form = GetParentForm()) form->SendCancelMode(this);
       if (OnMouseDown) OnMouseDown(this, TMouseButtonKind(k), shift, x, y);
       if (Message.Msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
       break;
@@ -432,13 +434,28 @@ void TWinControl::DestroyHandle() {
 }
 
 void TWinControl::RecreateWnd() {
-  if (!FHandle) return;
-  DestroyHandle();
-  HandleNeeded();
+  if (FHandle) Perform(CM_RECREATEWND, 0, 0);
+}
+
+void TWinControl::SetDoubleBuffered(bool Value) {
+  if (FDoubleBuffered == Value) return;
+  FDoubleBuffered = Value;
+  Invalidate();
+}
+
+void TWinControl::NotifyControlList(UINT Msg, TControl* AControl, bool Inserting) {
+  // A parent on its way out tells nobody: its children are only being let go.
+  if (ComponentState() & csDestroying) return;
+  Perform(Msg, WPARAM(AControl), Inserting ? 1 : 0);
+}
+
+void TWinControl::Broadcast(TMessage& Message) {
+  for (TControl* c : std::vector<TControl*>(FControls)) c->WindowProc(Message);
 }
 
 void TWinControl::InsertControl(TControl* AControl) {
   if (std::find(FControls.begin(), FControls.end(), AControl) != FControls.end()) return;
+  NotifyControlList(CM_CONTROLLISTCHANGING, AControl, true);
   FControls.push_back(AControl);
   AControl->FParent = this;
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
@@ -453,9 +470,14 @@ void TWinControl::InsertControl(TControl* AControl) {
   } else {
     AControl->Invalidate();
   }
+  NotifyControlList(CM_CONTROLLISTCHANGE, AControl, true);
 }
 
 void TWinControl::RemoveControl(TControl* AControl) {
+  if (std::find(FControls.begin(), FControls.end(), AControl) == FControls.end()) return;
+  NotifyControlList(CM_CONTROLLISTCHANGING, AControl, false);
+  NotifyControlList(CM_CONTROLLISTCHANGE, AControl, false);
+  // A handler may have taken the control out already.
   auto it = std::find(FControls.begin(), FControls.end(), AControl);
   if (it == FControls.end()) return;
   AControl->Invalidate();
@@ -903,8 +925,36 @@ void TWinControl::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == opRemove && AComponent == FMouseGraphic) FMouseGraphic = nullptr;
 }
 
+bool TWinControl::PaintBuffered(TMessage& Message) {
+  if (Message.Msg != WM_PAINT || Message.WParam || !FDoubleBuffered || !FHandle) return false;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(FHandle, &ps);
+  RECT r;
+  GetClientRect(FHandle, &r);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, std::max(1, int(r.right)), std::max(1, int(r.bottom)));
+  HGDIOBJ old = SelectObject(mem, bmp);
+  auto finish = [&] {
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    EndPaint(FHandle, &ps);
+  };
+  try {
+    Perform(WM_ERASEBKGND, WPARAM(mem), LPARAM(mem));
+    Perform(WM_PAINT, WPARAM(mem), 0);
+    if (FHandle) BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, SRCCOPY);
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+  return true;
+}
+
 void TWinControl::WndProc(TMessage& Message) {
   if (GraphicControlMouse(Message)) return;
+  if (PaintBuffered(Message)) return;
   switch (Message.Msg) {
     case WM_SETCURSOR:
       if (HCURSOR screen = Screen->CursorHandle()) {
@@ -1021,7 +1071,34 @@ void TWinControl::WndProc(TMessage& Message) {
       Message.Result = 0;
       return;
     case WM_ERASEBKGND:
+      // Double-buffered windows erase into their image while painting, never on the screen.
+      if (FDoubleBuffered && Message.WParam != WPARAM(Message.LParam)) {
+        Message.Result = 1;
+        return;
+      }
       EraseBackground(Message);
+      return;
+    case CM_RECREATEWND: {
+      if (!FHandle) return;
+      ControlState.Include(csRecreating);
+      try {
+        DestroyHandle();
+        HandleNeeded();
+      } catch (...) {
+        ControlState.Exclude(csRecreating);
+        throw;
+      }
+      ControlState.Exclude(csRecreating);
+      return;
+    }
+    case CM_CONTROLLISTCHANGING:
+    case CM_CONTROLLISTCHANGE:
+      // Everything above hears of changes below it (a form sees controls added to its panels).
+      if (FParent) FParent->WindowProc(Message);
+      return;
+    case CM_SYSFONTCHANGED:
+    case CM_FOCUSCHANGED:
+      Broadcast(Message);
       return;
     case WM_PRINTCLIENT:
       // Printing paints the client into the given DC like a WM_PAINT would.
@@ -1115,6 +1192,7 @@ TCustomControl::TCustomControl(TComponent* AOwner)
 TCustomControl::~TCustomControl() { FCanvas->FreeHandle(); }
 
 void TCustomControl::WndProc(TMessage& Message) {
+  if (PaintBuffered(Message)) return;
   if (Message.Msg == WM_PAINT) {
     PaintWithCanvas(this, FCanvas.get(), [this] { Paint(); }, reinterpret_cast<HDC>(Message.WParam));
     return;
@@ -1179,7 +1257,7 @@ void THintWindow::CreateParams(TCreateParams& Params) {
   Params.WindowClass.style = CS_SAVEBITS;
 }
 
-TRect THintWindow::CalcHintRect(int MaxWidth, const String& AHint) {
+TRect THintWindow::CalcHintRect(int MaxWidth, const String& AHint, void*) {
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, FFont.Handle());
   RECT r{0, 0, MaxWidth, 0};
@@ -1203,6 +1281,8 @@ void THintWindow::ActivateHint(TRect Rect, const String& AHint) {
                SWP_SHOWWINDOW | SWP_NOACTIVATE);
   Invalidate();
 }
+
+void THintWindow::ActivateHintData(TRect Rect, const String& AHint, void*) { ActivateHint(Rect, AHint); }
 
 void THintWindow::ReleaseHandle() {
   FActive = false;

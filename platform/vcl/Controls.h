@@ -57,6 +57,7 @@ constexpr UINT CM_RELEASE = CM_BASE + 33;
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
 constexpr UINT CM_RECREATEWND = CM_BASE + 51;
 constexpr UINT CM_SYSFONTCHANGED = CM_BASE + 53;
+constexpr UINT CM_CONTROLLISTCHANGING = CM_BASE + 76;
 
 // Notifications a parent hands back to the control they came from (WM_COMMAND,
 // WM_NOTIFY, scrolling, colours, owner drawing) and keys the application hands
@@ -336,10 +337,14 @@ class TWinControl : public TControl {
   void HandleNeeded() { Handle(); }
   // Destroys the window; it is made again when next needed.
   void DestroyHandle();
+  // Sends CM_RECREATEWND, whose default handling destroys the window and makes it again.
   void RecreateWnd();
 
   int ControlCount() const { return int(FControls.size()); }
   TControl* Controls(int Index) const { return FControls.at(size_t(Index)); }
+  // Both tell the control and its parents: CM_CONTROLLISTCHANGING before the
+  // list changes, CM_CONTROLLISTCHANGE after an insertion and before a removal
+  // (WParam the child, LParam 1 when inserted, 0 when removed).
   void InsertControl(TControl* AControl);
   void RemoveControl(TControl* AControl);
 
@@ -392,6 +397,11 @@ class TWinControl : public TControl {
   // or not yet), into DC with its top-left corner at (X, Y), through WM_PRINT;
   // the windows are made when missing.
   void PaintTo(HDC DC, int X, int Y);
+  // While set, WM_PAINT erases and paints into an off-screen image first and
+  // copies it to the window at once, so that nothing flickers; the window's
+  // own background erase is skipped.
+  bool DoubleBuffered() const { return FDoubleBuffered; }
+  void SetDoubleBuffered(bool Value);
 
  protected:
   void WndProc(TMessage& Message) override;
@@ -414,6 +424,12 @@ class TWinControl : public TControl {
   void UpdateBounds();
   // Erases the background with Color.
   void EraseBackground(TMessage& Message);
+  // Hands Message to every child.
+  void Broadcast(TMessage& Message);
+  // The WM_PAINT of a double-buffered window: erases and paints through
+  // WM_ERASEBKGND (WParam = LParam = the image's DC) and WM_PAINT (WParam = that DC)
+  // into an off-screen image, then copies it. False when the message is not such a paint.
+  bool PaintBuffered(TMessage& Message);
   // The part of the client area that aligned children share (a border or caption takes the rest).
   virtual void AdjustClientRect(TRect& Rect) { (void)Rect; }
   virtual void AlignControls(TRect Rect);
@@ -446,6 +462,8 @@ class TWinControl : public TControl {
   LRESULT MainWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
   // Hands a mouse message to the graphic child under it (or holding the mouse); true when it took it.
   bool GraphicControlMouse(TMessage& Message);
+  // Sends a control-list message about AControl, unless this control is being destroyed.
+  void NotifyControlList(UINT Msg, TControl* AControl, bool Inserting);
   TGraphicControl* FMouseGraphic = nullptr;  // holds the mouse between press and release
   WNDPROC FObjectInstance = nullptr;
   std::vector<TControl*> FControls;
@@ -459,6 +477,7 @@ class TWinControl : public TControl {
   int FLaidOutHeight = -1;
   HBRUSH FColorBrush = nullptr;
   TColor FColorBrushColor = clNone;
+  bool FDoubleBuffered = false;
 };
 
 // Reads a window's control for key handling: the control of the window or of its nearest ancestor.
@@ -511,10 +530,13 @@ void PaintWithCanvas(TWinControl* Control, TControlCanvas* Canvas, const std::fu
 class THintWindow : public TCustomControl {
  public:
   explicit THintWindow(TComponent* AOwner);
-  // The bounds (at 0, 0) that Hint needs, wrapped at MaxWidth.
-  virtual TRect CalcHintRect(int MaxWidth, const String& AHint);
+  // The bounds (at 0, 0) that Hint needs, wrapped at MaxWidth; AData is what
+  // the hint's description carries for windows that show more than text.
+  virtual TRect CalcHintRect(int MaxWidth, const String& AHint, void* AData = nullptr);
   // Shows the window at Rect (screen coordinates) with AHint as its text.
   virtual void ActivateHint(TRect Rect, const String& AHint);
+  // As ActivateHint, with the description's data (ignored here).
+  virtual void ActivateHintData(TRect Rect, const String& AHint, void* AData);
   // Hides the window (it is made again by the next ActivateHint).
   void ReleaseHandle();
   bool Active() const { return FActive; }
@@ -526,4 +548,27 @@ class THintWindow : public TCustomControl {
 
  private:
   bool FActive = false;
+};
+
+// Makes the window that shows hints; compare with HintWindowClassOf<T> to
+// learn which class it makes.
+using THintWindowClass = THintWindow* (*)(TComponent* AOwner);
+template <class T>
+THintWindow* HintWindowClassOf(TComponent* AOwner) {
+  return new T(AOwner);
+}
+
+// What the application is about to show as a hint; OnShowHint may change any of it.
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  THintWindowClass HintWindowClass = nullptr;
+  TPoint HintPos;  // screen position of the window's top-left corner
+  int HintMaxWidth = 0;
+  TColor HintColor = clInfoBk;
+  TRect CursorRect;  // in the control's coordinates: the hint holds while the pointer stays inside
+  TPoint CursorPos;  // the pointer, in the control's coordinates
+  int ReshowTimeout = 0;
+  int HideTimeout = 0;  // ms the hint stays up
+  String HintStr;
+  void* HintData = nullptr;
 };

@@ -11,6 +11,7 @@
 
 TApplication* Application = new TApplication(nullptr);
 TScreen* Screen = new TScreen(nullptr);
+THintWindowClass HintWindowClass = &HintWindowClassOf<THintWindow>;
 
 // ---- TCustomForm ----
 
@@ -276,10 +277,16 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
 }
 
 void TCustomForm::ControlFocused(TWinControl* Control) {
-  if (Control == FActiveControl) return;
-  if (FActiveControl) RemoveFreeNotification(FActiveControl);
-  FActiveControl = Control;
-  if (Control) FreeNotification(Control);
+  if (Control != FActiveControl) {
+    if (FActiveControl) RemoveFreeNotification(FActiveControl);
+    FActiveControl = Control;
+    if (Control) FreeNotification(Control);
+  }
+  Perform(CM_FOCUSCHANGED, 0, LPARAM(Control));
+}
+
+void TCustomForm::SendCancelMode(TControl* Sender) {
+  if (Active() && FActiveControl) FActiveControl->Perform(CM_CANCELMODE, 0, LPARAM(Sender));
 }
 
 void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
@@ -300,7 +307,10 @@ void TCustomForm::SetMenu(TMainMenu* Value) {
     Value->FForm = this;
     FreeNotification(Value);
   }
-  if (HandleAllocated()) ::SetMenu(FHandle, Value && !(Value->ComponentState() & csDestroying) ? Value->Handle() : nullptr);
+  if (HandleAllocated()) {
+    ::SetMenu(FHandle, Value && !(Value->ComponentState() & csDestroying) ? Value->Handle() : nullptr);
+    if (!(ComponentState() & csDestroying)) Perform(CM_MENUCHANGED, 0, 0);
+  }
 }
 
 void TCustomForm::CreateHandleDone() {
@@ -342,7 +352,13 @@ void TCustomForm::Paint() {
 
 void TCustomForm::WndProc(TMessage& Message) {
   if (FMenu && FMenu->WindowMessage(Message)) return;
+  if (PaintBuffered(Message)) return;
   switch (Message.Msg) {
+    case WM_SETTINGCHANGE:
+      // The system's fonts changed: the form and every control hear of it.
+      if (Message.WParam == SPI_SETNONCLIENTMETRICS || Message.WParam == SPI_SETICONTITLELOGFONT)
+        Perform(CM_SYSFONTCHANGED, 0, 0);
+      break;
     case WM_CLOSE:
       Close();
       return;
@@ -531,6 +547,9 @@ void TApplication::ResetForTests() {
   FHintControl = nullptr;
   delete FHintWindow;
   FHintWindow = nullptr;
+  FHintWindowClass = nullptr;
+  HintWindowClass = &HintWindowClassOf<THintWindow>;
+  OnShowHint = nullptr;
   FHintShowing = false;
   FSwallowChar = 0;
   ShowHint = true;
@@ -614,18 +633,37 @@ void TApplication::CancelHint() {
 
 void TApplication::ActivateHint(TControl* Control) {
   if (!Control || Control->Hint.empty()) return;
-  if (!FHintWindow) {
-    FHintWindow = new THintWindow(nullptr);
-    FHintWindow->SetColor(HintColor);
-  }
   POINT p;
   GetCursorPos(&p);
-  TRect r = FHintWindow->CalcHintRect(Screen->Width(), Control->Hint);
+  THintInfo info;
+  info.HintControl = Control;
+  info.HintWindowClass = HintWindowClass;
   // Below the pointer, clear of its shape.
-  r = Bounds(p.x, p.y + GetSystemMetrics(SM_CYCURSOR) - 12, r.Width(), r.Height());
-  FHintWindow->ActivateHint(r, Control->Hint);
+  info.HintPos = TPoint(p.x, p.y + GetSystemMetrics(SM_CYCURSOR) - 12);
+  info.HintMaxWidth = Screen->Width();
+  info.HintColor = HintColor;
+  info.CursorRect = Control->ClientRect();
+  info.CursorPos = Control->ScreenToClient(TPoint(p));
+  info.HideTimeout = HintHidePause;
+  info.HintStr = Control->Hint;
+  bool canShow = true;
+  if (OnShowHint) OnShowHint(info.HintStr, canShow, info);
+  if (!canShow || info.HintStr.empty()) return;
+  THintWindowClass make = info.HintWindowClass ? info.HintWindowClass : &HintWindowClassOf<THintWindow>;
+  if (FHintWindow && FHintWindowClass != make) {
+    delete FHintWindow;
+    FHintWindow = nullptr;
+  }
+  if (!FHintWindow) {
+    FHintWindow = make(nullptr);
+    FHintWindowClass = make;
+  }
+  FHintWindow->SetColor(info.HintColor);
+  TRect r = FHintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
+  r = Bounds(info.HintPos.X, info.HintPos.Y, r.Width(), r.Height());
+  FHintWindow->ActivateHintData(r, info.HintStr, info.HintData);
   FHintShowing = true;
-  StartHintTimer(HintHidePause);
+  StartHintTimer(info.HideTimeout);
 }
 
 void TApplication::HintMouseMessage(const MSG& Msg) {

@@ -88,11 +88,16 @@ class TCustomForm : public TWinControl {
   // The control that has (or gets, when the form is activated) the focus.
   TWinControl* ActiveControl() const { return FActiveControl; }
   void SetActiveControl(TWinControl* Control);
-  // A control of the form received the focus.
+  // A control of the form received the focus: it becomes ActiveControl and the
+  // form and all its controls get CM_FOCUSCHANGED (LParam the control).
   void ControlFocused(TWinControl* Control);
+  // Tells the active control (CM_CANCELMODE, LParam Sender) to leave any mode it
+  // is in, because Sender was pressed; only while the form is active.
+  void SendCancelMode(TControl* Sender);
   // The form sees its controls' keys first (OnKeyDown, OnKeyPress, OnKeyUp).
   bool KeyPreview = false;
   // The main menu shown as the form's menu bar; its items get the menu's messages.
+  // The form gets CM_MENUCHANGED when the menu is set or changed while it has a window.
   TMainMenu* Menu() const { return FMenu; }
   void SetMenu(TMainMenu* Value);
 
@@ -195,6 +200,13 @@ class TScreen : public TComponent {
 using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
 using TExceptionEvent = std::function<void(TObject* Sender, Exception& E)>;
 using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
+// Asked before a hint shows: CanShow = false drops it; the text and the
+// description (place, width, colour, window class, timeout) may change.
+using TShowHintEvent = std::function<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+
+// The class of the window the application shows hints in (by default the plain
+// THintWindow); a change takes effect at the next hint.
+extern THintWindowClass HintWindowClass;
 
 class TApplication : public TComponent {
  public:
@@ -265,11 +277,13 @@ class TApplication : public TComponent {
   int HintPause = 500;
   int HintHidePause = 2500;
   TColor HintColor = clInfoBk;
-  // The hint window while a hint shows, else nullptr (owned by the application).
+  // The window of the last hint shown, of the class its description named, or
+  // nullptr before the first (owned by the application).
   THintWindow* HintWindow() const { return FHintWindow; }
   void CancelHint();
-  // Shows Control's hint now (tests, and the pause timer).
+  // Shows Control's hint now (tests, and the pause timer), once OnShowHint agreed.
   void ActivateHint(TControl* Control);
+  TShowHintEvent OnShowHint;
 
  private:
   friend class TCustomForm;
@@ -282,6 +296,7 @@ class TApplication : public TComponent {
   void StopHintTimer();
   TControl* FHintControl = nullptr;
   THintWindow* FHintWindow = nullptr;
+  THintWindowClass FHintWindowClass = nullptr;  // what made FHintWindow
   UINT_PTR FHintTimer = 0;
   bool FHintShowing = false;
   WPARAM FSwallowChar = 0;

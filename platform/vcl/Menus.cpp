@@ -540,7 +540,10 @@ bool TMenu::WindowMessage(TMessage& Message) {
 // ---- TMainMenu ----
 
 void TMainMenu::MenuChanged() {
-  if (FForm && !(FForm->ComponentState() & csDestroying) && FForm->HandleAllocated()) DrawMenuBar(FForm->Handle());
+  if (FForm && !(FForm->ComponentState() & csDestroying) && FForm->HandleAllocated()) {
+    DrawMenuBar(FForm->Handle());
+    FForm->Perform(CM_MENUCHANGED, 0, 0);
+  }
 }
 
 // ---- TPopupMenu ----

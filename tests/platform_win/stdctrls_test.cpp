@@ -5,9 +5,11 @@
 #include <cctype>
 #include <deque>
 #include <functional>
+#include <tuple>
 
 #include "platform/vcl/Buttons.h"
 #include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/Menus.h"
 #include "platform/vcl/RangeControls.h"
 #include "platform/vcl/StdCtrls.h"
 #include "platform/vcl/TypInfo.h"
@@ -35,6 +37,15 @@ class StdControlsTest : public WindowTest {
   void Type(const std::string& text) {
     for (char c : text) InjectChar(char32_t(c));
     Application->ProcessMessages();
+  }
+  // A button of the form at (10, Top) with a hint.
+  TButton* HintedButton(TForm& form, int Top, const String& Hint, bool ShowHint) {
+    auto* b = new TButton(&form);
+    b->SetParent(&form);
+    b->SetBounds(10, Top, 75, 25);
+    b->Hint = Hint;
+    if (ShowHint) b->SetShowHint(true);
+    return b;
   }
 };
 
@@ -842,15 +853,8 @@ TEST_F(StdControlsTest, SplitterDragResizesItsNeighbourWithinMinSize) {
 TEST_F(StdControlsTest, HintShowsAfterThePauseAndHidesWhenThePointerLeaves) {
   TForm form(nullptr);
   ShowForm(form);
-  auto* button = new TButton(&form);
-  button->SetParent(&form);
-  button->SetBounds(10, 10, 75, 25);
-  button->Hint = "Starts the queue";
-  button->SetShowHint(true);
-  auto* plain = new TButton(&form);
-  plain->SetParent(&form);
-  plain->SetBounds(10, 100, 75, 25);
-  plain->Hint = "not shown";  // ShowHint off
+  TButton* button = HintedButton(form, 10, "Starts the queue", true);
+  TButton* plain = HintedButton(form, 100, "not shown", false);
   auto moveTo = [&](TControl* c) {
     const TPoint p = c->ClientToScreen(TPoint(5, 5));
     InjectMouseMove(p.X, p.Y);
@@ -879,6 +883,249 @@ TEST_F(StdControlsTest, HintShowsAfterThePauseAndHidesWhenThePointerLeaves) {
   Headless().AdvanceClock(Application->HintHidePause + 1);
   Application->ProcessMessages();
   EXPECT_FALSE(showing());
+}
+
+// A hint window that keeps what the application handed it.
+class TNoteHintWindow : public THintWindow {
+ public:
+  using THintWindow::THintWindow;
+  void ActivateHintData(TRect Rect, const String& AHint, void* AData) override {
+    Data = AData;
+    THintWindow::ActivateHintData(Rect, AHint, AData);
+  }
+  void* Data = nullptr;
+};
+
+TEST_F(StdControlsTest, HintEventAndHintWindowClassDecideWhatShowsAndWhere) {
+  TForm form(nullptr);
+  ShowForm(form);
+  TButton* button = HintedButton(form, 10, "Starts the queue", true);
+  TButton* other = HintedButton(form, 100, "Refused", true);
+  auto hover = [&](TControl* c) {
+    const TPoint p = c->ClientToScreen(TPoint(5, 6));
+    InjectMouseMove(p.X, p.Y);
+    Application->ProcessMessages();
+    Headless().AdvanceClock(Application->HintPause + 1);
+    Application->ProcessMessages();
+  };
+  auto showing = [] { return Application->HintWindow() && IsWindowVisible(Application->HintWindow()->Handle()); };
+
+  int note = 7;
+  THintInfo seen;
+  Application->OnShowHint = [&](String& HintStr, bool& CanShow, THintInfo& Info) {
+    seen = Info;
+    if (Info.HintControl == other) {
+      CanShow = false;
+      return;
+    }
+    HintStr = "Queue: " + HintStr;
+    Info.HintPos = TPoint(300, 200);
+    Info.HintWindowClass = &HintWindowClassOf<TNoteHintWindow>;
+    Info.HintData = &note;
+    Info.HideTimeout = 100;
+  };
+  hover(button);
+  EXPECT_EQ(seen.HintControl, button);
+  EXPECT_EQ(seen.HintStr, "Starts the queue");
+  EXPECT_EQ(seen.CursorPos, TPoint(5, 6));
+  EXPECT_EQ(seen.CursorRect, button->ClientRect());
+  EXPECT_EQ(seen.HideTimeout, Application->HintHidePause);
+  ASSERT_TRUE(showing());
+  auto* window = dynamic_cast<TNoteHintWindow*>(Application->HintWindow());
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->Caption(), "Queue: Starts the queue");
+  EXPECT_EQ(window->Data, &note);
+  RECT r;
+  GetWindowRect(window->Handle(), &r);
+  EXPECT_EQ(r.left, 300);
+  EXPECT_EQ(r.top, 200);
+  // The event's timeout holds, not HintHidePause.
+  Headless().AdvanceClock(101);
+  Application->ProcessMessages();
+  EXPECT_FALSE(showing());
+
+  // CanShow = false: nothing shows.
+  hover(other);
+  EXPECT_EQ(seen.HintControl, other);
+  EXPECT_FALSE(showing());
+
+  // Without the event the application's class is used: the plain window comes
+  // back, and a changed class replaces it at the next hint.
+  Application->OnShowHint = nullptr;
+  hover(button);
+  ASSERT_TRUE(showing());
+  EXPECT_EQ(dynamic_cast<TNoteHintWindow*>(Application->HintWindow()), nullptr);
+  EXPECT_EQ(Application->HintWindow()->Caption(), "Starts the queue");
+  HintWindowClass = &HintWindowClassOf<TNoteHintWindow>;
+  hover(other);
+  ASSERT_TRUE(showing());
+  EXPECT_NE(dynamic_cast<TNoteHintWindow*>(Application->HintWindow()), nullptr);
+  EXPECT_EQ(Application->HintWindow()->Caption(), "Refused");
+}
+
+// ---- Framework notifications ----
+
+// Logs the framework messages (CM_*) a control gets through its WindowProc.
+struct FrameworkSpy {
+  struct Entry {
+    TControl* to;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  std::vector<Entry> log;
+  void Watch(TControl* c) {
+    TWndMethod old = c->WindowProc;
+    c->WindowProc = [this, c, old](TMessage& m) {
+      if (m.Msg >= CM_BASE && m.Msg < CN_BASE && m.Msg != CM_MOUSEENTER && m.Msg != CM_MOUSELEAVE)
+        log.push_back({c, m.Msg, m.WParam, m.LParam});
+      old(m);
+    };
+  }
+  // The messages of one kind, as (receiver, WParam, LParam).
+  std::vector<std::tuple<TControl*, WPARAM, LPARAM>> Of(UINT msg) const {
+    std::vector<std::tuple<TControl*, WPARAM, LPARAM>> out;
+    for (const Entry& e : log)
+      if (e.msg == msg) out.emplace_back(e.to, e.wParam, e.lParam);
+    return out;
+  }
+};
+
+TEST_F(StdControlsTest, FrameworkTellsControlsOfListFocusFontMenuAndWindowChanges) {
+  using T = std::vector<std::tuple<TControl*, WPARAM, LPARAM>>;
+  FrameworkSpy spy;  // outlives the form, which still talks while it goes
+  TForm form(nullptr);
+  ShowForm(form);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 200, 150);
+  auto* button = new TButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(220, 10, 75, 25);
+  spy.Watch(&form);
+  spy.Watch(panel);
+  spy.Watch(button);
+
+  // Control lists: the parent and every control above it hear of it, the
+  // removal while the child is still in the list.
+  auto* edit = new TEdit(&form);
+  int countAtRemoval = -1;
+  form.WindowProc = [&, old = form.WindowProc](TMessage& m) {
+    if (m.Msg == CM_CONTROLLISTCHANGE && !m.LParam) countAtRemoval = panel->ControlCount();
+    old(m);
+  };
+  edit->SetParent(panel);
+  const WPARAM e = WPARAM(static_cast<TControl*>(edit));
+  EXPECT_EQ(spy.Of(CM_CONTROLLISTCHANGING), (T{{panel, e, 1}, {&form, e, 1}}));
+  EXPECT_EQ(spy.Of(CM_CONTROLLISTCHANGE), (T{{panel, e, 1}, {&form, e, 1}}));
+  spy.log.clear();
+  edit->SetParent(nullptr);
+  EXPECT_EQ(spy.Of(CM_CONTROLLISTCHANGING), (T{{panel, e, 0}, {&form, e, 0}}));
+  EXPECT_EQ(spy.Of(CM_CONTROLLISTCHANGE), (T{{panel, e, 0}, {&form, e, 0}}));
+  EXPECT_EQ(countAtRemoval, 1);
+  edit->SetParent(panel);
+  spy.Watch(edit);
+
+  // Focus: the form and all its controls learn which control has it; a press
+  // elsewhere tells the focused control to leave its mode.
+  spy.log.clear();
+  edit->SetFocus();
+  Application->ProcessMessages();
+  const LPARAM el = LPARAM(static_cast<TControl*>(edit));
+  EXPECT_EQ(spy.Of(CM_FOCUSCHANGED), (T{{&form, 0, el}, {panel, 0, el}, {edit, 0, el}, {button, 0, el}}));
+  spy.log.clear();
+  const TPoint p = button->ClientToScreen(TPoint(5, 5));
+  InjectMouseButton(TMouseButton::Left, true, p.X, p.Y);
+  InjectMouseButton(TMouseButton::Left, false, p.X, p.Y);
+  Application->ProcessMessages();
+  ASSERT_FALSE(spy.Of(CM_CANCELMODE).empty());
+  EXPECT_EQ(spy.Of(CM_CANCELMODE).front(), (std::tuple<TControl*, WPARAM, LPARAM>{edit, 0, LPARAM(static_cast<TControl*>(button))}));
+
+  // System fonts: every control of the form, once.
+  spy.log.clear();
+  SendMessageW(form.Handle(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
+  EXPECT_EQ(spy.Of(CM_SYSFONTCHANGED), (T{{&form, 0, 0}, {panel, 0, 0}, {edit, 0, 0}, {button, 0, 0}}));
+  spy.log.clear();
+  SendMessageW(form.Handle(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_TRUE(spy.Of(CM_SYSFONTCHANGED).empty());
+
+  // A new window: announced first, made by the default handling, with the same text.
+  edit->SetTextValue("kept");
+  const HWND before = edit->Handle();
+  bool recreatingSeen = false;
+  edit->WindowProc = [&, old = edit->WindowProc](TMessage& m) {
+    old(m);
+    if (m.Msg == CM_RECREATEWND) recreatingSeen = edit->HandleAllocated() && !edit->ControlState.Contains(csRecreating);
+  };
+  spy.log.clear();
+  edit->RecreateWnd();
+  EXPECT_EQ(spy.Of(CM_RECREATEWND), (T{{edit, 0, 0}}));
+  EXPECT_TRUE(recreatingSeen);
+  EXPECT_FALSE(IsWindow(before));
+  EXPECT_TRUE(edit->HandleAllocated());
+  EXPECT_EQ(edit->Text(), "kept");
+
+  // Menus: set on the form, and changed while shown.
+  TMainMenu menu(&form);
+  auto* file = new TMenuItem(&form);
+  file->SetCaption("&File");
+  menu.Items()->Add(file);
+  spy.log.clear();
+  form.SetMenu(&menu);
+  EXPECT_EQ(spy.Of(CM_MENUCHANGED).size(), 1u);
+  file->SetCaption("&Queue");
+  EXPECT_EQ(spy.Of(CM_MENUCHANGED).size(), 2u);
+  form.SetMenu(nullptr);
+  EXPECT_EQ(spy.Of(CM_MENUCHANGED).size(), 3u);
+}
+
+// A control whose paint covers its left half; the rest shows the erased background.
+class THalfPainted : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  std::vector<std::pair<WPARAM, LPARAM>> erases;
+  std::vector<HDC> paints;
+
+ protected:
+  void WndProc(TMessage& Message) override {
+    if (Message.Msg == WM_ERASEBKGND) erases.emplace_back(Message.WParam, Message.LParam);
+    if (Message.Msg == WM_PAINT) paints.push_back(reinterpret_cast<HDC>(Message.WParam));
+    TCustomControl::WndProc(Message);
+  }
+  void Paint() override {
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(Rect(0, 0, Width() / 2, Height()));
+  }
+};
+
+TEST_F(StdControlsTest, DoubleBufferedControlsEraseAndPaintOffScreenWithTheSamePixels) {
+  TForm form(nullptr);
+  ShowForm(form);
+  for (bool buffered : {false, true}) {
+    SCOPED_TRACE(buffered ? "buffered" : "direct");
+    auto* c = new THalfPainted(&form);
+    c->SetColor(clBlue);
+    c->SetDoubleBuffered(buffered);
+    c->SetParent(&form);
+    c->SetBounds(10, 10, 100, 40);
+    Application->ProcessMessages();
+    EXPECT_EQ(SurfacePixel(form.Handle(), 10 + 20, 10 + 20), RGB(255, 0, 0));
+    EXPECT_EQ(SurfacePixel(form.Handle(), 10 + 80, 10 + 20), RGB(0, 0, 255));
+    ASSERT_FALSE(c->paints.empty());
+    if (buffered) {
+      // The window's own erase is skipped; the image is erased and painted instead.
+      ASSERT_GE(c->paints.size(), 2u);
+      const HDC image = c->paints[1];
+      EXPECT_NE(image, nullptr);
+      EXPECT_EQ(WindowFromDC(image), nullptr);
+      bool erasedImage = false;
+      for (auto [w, l] : c->erases) erasedImage |= w == WPARAM(image) && l == LPARAM(image);
+      EXPECT_TRUE(erasedImage);
+    } else {
+      for (HDC dc : c->paints) EXPECT_EQ(dc, nullptr);  // the plain paint cycle
+    }
+    delete c;
+  }
 }
 
 // ---- Window definitions ----
