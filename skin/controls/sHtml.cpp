@@ -115,16 +115,18 @@ void ApplyFontAttributes(TFont* Font, const String& s) {
   for (size_t w = 0; w + 1 < words.size(); ++w) {
     const std::string_view name = words[w], value = words[w + 1];
     if (name == "SIZE") {
-      int size = 0;
+      int64_t size = 0;
       if (value[0] == '-' || value[0] == '+') {
         // A relative size that is not a number changes nothing.
         int step = 0;
         if (value.size() == 1 || !TryStrToInt(value.substr(1), step)) continue;
-        size = value[0] == '-' ? Font->Size() - step : Font->Size() + step;
-      } else if (!TryStrToInt(value, size)) {
+        size = value[0] == '-' ? int64_t(Font->Size()) - step : int64_t(Font->Size()) + step;
+      } else if (int v = 0; TryStrToInt(value, v)) {
+        size = v;
+      } else {
         size = 8;
       }
-      Font->SetSize(std::clamp(size, kMinFontSize, kMaxFontSize));
+      Font->SetSize(int(std::clamp<int64_t>(size, kMinFontSize, kMaxFontSize)));
     } else if (name == "COLOR") {
       if (value[0] == '#') {
         Font->SetColor(HexColor(value.substr(1)));
