@@ -252,6 +252,8 @@ COLORREF GetSysColor(int index);
 using TSysColorOverride = bool (*)(int index, COLORREF* color, HBRUSH* brush);
 void SetSysColorOverride(TSysColorOverride fn);
 TSysColorOverride GetSysColorOverride();
+// The system's own colour, whatever the override answers (0 for unknown indices).
+COLORREF GetSystemOwnColor(int index);
 // The pen colours' override beside it: when set, CreatePen passes the colour
 // it is given through it (style and width unchanged). nullptr removes it.
 using TPenColorOverride = COLORREF (*)(COLORREF color);

@@ -492,6 +492,10 @@ COLORREF GetSysColor(int index) {
     COLORREF c = 0;
     if (o(index, &c, nullptr)) return c;
   }
+  return GetSystemOwnColor(index);
+}
+
+COLORREF GetSystemOwnColor(int index) {
   static const COLORREF table[31] = {
       RGB(200, 200, 200),  // COLOR_SCROLLBAR
       RGB(0, 128, 128),    // COLOR_BACKGROUND

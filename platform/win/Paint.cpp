@@ -566,8 +566,9 @@ HBRUSH GetSysColorBrush(int index) {
   if (o && o(index, &color, &given)) {
     if (given) return given;
   } else {
+    // The override declined the brush: the system's brush, in the system's colour.
     if (index < 0 || index > COLOR_MENUBAR) return nullptr;
-    color = GetSysColor(index);
+    color = GetSystemOwnColor(index);
   }
   std::lock_guard<std::mutex> g(lock);
   HBRUSH& b = (*brushes)[color];

@@ -8,12 +8,9 @@
 
 #include "platform/vcl/Controls.h"
 #include "skin/core/acAlphaImageList.h"
+#include "skin/core/sMessages.h"
 #include "skin/core/sSkinLoader.h"
 
-// The skin library's command message: the sub-command in WParam's high word.
-inline constexpr UINT WM_SKINCOMMAND = 0xA100;
-inline constexpr int SKC_LISTSKINCHANGED = 74;  // posted: the skin changed
-inline constexpr int SKC_SKINLISTCHANGED = 75;  // sent: the list of skins changed
 
 enum TacSkinMode { smInternal, smExtPacked, smExtUnpacked };
 struct TacSkinListData {

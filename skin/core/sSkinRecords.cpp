@@ -19,6 +19,30 @@ TacSkinRecords::~TacSkinRecords() {
     if (b) DeleteObject(b);
 }
 
+void TacSkinRecords::TakeSkin(TacSkinRecords& From) {
+  std::swap(ma, From.ma);
+  std::swap(gd, From.gd);
+  std::swap(oe, From.oe);
+  std::swap(ExtArray, From.ExtArray);
+  std::swap(MasterBitmap, From.MasterBitmap);
+  std::swap(ShdaTemplate, From.ShdaTemplate);
+  std::swap(ShdiTemplate, From.ShdiTemplate);
+  std::swap(Palette, From.Palette);
+  std::swap(Brushes, From.Brushes);
+  std::swap(ConstData, From.ConstData);
+  std::swap(FormShadowSize, From.FormShadowSize);
+  std::swap(SkinIsPacked, From.SkinIsPacked);
+  const bool active = CommonSkinData.Active;
+  const TColor inactiveBorder = CommonSkinData.SysInactiveBorderColor;
+  std::swap(CommonSkinData, From.CommonSkinData);
+  CommonSkinData.Active = active;
+  CommonSkinData.SysInactiveBorderColor = inactiveBorder;
+  for (TsMaskData& m : ma)
+    if (m.Manager) m.Manager = this;
+  for (TsMaskData& m : From.ma)
+    if (m.Manager) m.Manager = &From;
+}
+
 int TacSkinRecords::GetSkinIndex(const String& SkinSection) const {
   if (SkinSection.empty()) return -1;
   for (size_t i = 0; i < gd.size(); ++i)

@@ -250,6 +250,11 @@ class TacSkinRecords {
   int ScaleInt(int Value) const;
   // Recreates the six solid brushes of Palette[0..5].
   void UpdateBrushes();
+  // Takes the whole skin of From (which receives this one's, to be freed
+  // with it), so that these records, and pointers to them, stay the ones
+  // painters use. Active, the system's inactive border colour and the
+  // scale step stay this one's.
+  void TakeSkin(TacSkinRecords& From);
 
  private:
   // The section named by a section's PARENTCLASS, or -1.

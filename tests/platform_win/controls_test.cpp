@@ -51,6 +51,16 @@ TEST_F(ControlsTest, SystemQueriesAnswerDocumentedDefaultsAndColoursCanBeOverrid
   GetObject(GetSysColorBrush(COLOR_BTNFACE), sizeof(lb), &lb);
   EXPECT_EQ(lb.lbColor, RGB(10, 20, 30));
   EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));
+  // An override that answers the colour but declines the brush leaves the system's brush.
+  SetSysColorOverride(nullptr);
+  HBRUSH systemWindow = GetSysColorBrush(COLOR_WINDOW);
+  SetSysColorOverride([](int index, COLORREF* c, HBRUSH* b) {
+    if (index != COLOR_WINDOW || b) return false;
+    *c = RGB(9, 9, 9);
+    return true;
+  });
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW), RGB(9, 9, 9));
+  EXPECT_EQ(GetSysColorBrush(COLOR_WINDOW), systemWindow);
   SetSysColorOverride(nullptr);
   EXPECT_EQ(GetSysColor(COLOR_BTNFACE), face);
 
