@@ -111,6 +111,11 @@ struct TScaleChangeData {
   int OldScalePercent = 100, NewScalePercent = 100;
 };
 using TScaleChangeEvent = std::function<void(TObject* Sended, const TScaleChangeData& ScaleChangeData)>;
+// A system dialog about to be skinned; AllowSkinning false leaves it plain.
+struct TacSysDlgData {
+  HWND WindowHandle = nullptr;
+};
+using TacSysDlgInit = std::function<void(TacSysDlgData& DlgData, bool& AllowSkinning)>;
 
 class TacOptions {
  public:
@@ -242,6 +247,7 @@ class TsSkinManager : public TComponent, public TacSkinRecords {
 
   TNotifyEvent OnActivate, OnDeactivate, OnSkinLoading, OnAfterChange, OnBeforeChange, OnSkinListChanged;
   TScaleChangeEvent OnScaleModeChange;
+  TacSysDlgInit OnSysDlgInit;
 
   // ---- Updating ----
   // When active: every window takes the skin again.

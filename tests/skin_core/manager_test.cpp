@@ -290,7 +290,7 @@ TEST_F(ManagerTest, SystemColoursAndPensFollowTheSkinWhileTheHookIsInstalled) {
   EXPECT_EQ(GetSysColor(COLOR_WINDOW), window);
 }
 
-TEST_F(ManagerTest, SkinEditorPreviewArrivesThroughCopyData) {
+TEST_F(ManagerTest, ApplicationWindowTakesTheEditorPreviewAndRepaintsFormsOnActivation) {
   auto m = Manager();
   HWND app = Application->Handle();
   int posted = 0;
@@ -339,6 +339,21 @@ TEST_F(ManagerTest, SkinEditorPreviewArrivesThroughCopyData) {
   EXPECT_EQ(m->Palette[pcEditBG], TColor(0x0F0F0F));
   EXPECT_TRUE(PreviewWasLoaded);
   Application->UnhookMainWindow(&posted);
+
+  // The program's activation has every form repaint itself, the last one first.
+  std::vector<TCustomForm*> order;
+  TForm f1(Application), f2(Application);
+  for (TForm* f : {&f1, &f2}) {
+    TWndMethod old = f->WindowProc;
+    f->WindowProc = [&order, f, old](TMessage& msg) {
+      if (msg.Msg == WM_SKINCOMMAND && SkinCommandOf(msg) == SKC_INVALIDATE) order.push_back(f);
+      old(msg);
+    };
+    f->HandleNeeded();
+  }
+  PostMessageW(app, CM_ACTIVATE, 0, 0);
+  Application->ProcessMessages();
+  EXPECT_EQ(order, (std::vector<TCustomForm*>{&f2, &f1}));
 }
 
 TEST_F(ManagerTest, ScaleStepsAndSkinFolders) {
