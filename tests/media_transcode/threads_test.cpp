@@ -254,7 +254,8 @@ TEST_F(TranscodeTest, StoppedTaskKeepsTheSoundUpToItsLastPicture) {
     SCOPED_TRACE(c.File);
     TTask task;
     if (c.OneInput) {
-      ASSERT_GE(task.AddInput("-re", Path("both.mkv")), 0) << task.LastErrMsg();
+      // One decoder thread: the library's own frame threads hand buffers over in code the thread checker cannot see.
+      ASSERT_GE(task.AddInput("-re -threads 1", Path("both.mkv")), 0) << task.LastErrMsg();
     } else {
       ASSERT_GE(task.AddInput("-re -f lavfi", VideoSource(8, 25, "320x240")), 0) << task.LastErrMsg();
       ASSERT_GE(task.AddInput("-f lavfi", AudioSource(8)), 0) << task.LastErrMsg();
