@@ -3,13 +3,14 @@
 
 #include "skin/controls/acEditWnd.h"
 #include "skin/controls/acMainWnd.h"
+#include "skin/controls/acBtnWnd.h"
 #include "skin/controls/acSBWnd.h"
 #include "skin/controls/acSpinWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
-    {"TacButtonWnd", nullptr},
-    {"TacBitBtnWnd", nullptr},
+    {"TacButtonWnd", MakeHandlerOf<TacButtonWnd>},
+    {"TacBitBtnWnd", MakeHandlerOf<TacBitBtnWnd>},
     {"TacCheckBoxWnd", nullptr},
     {"TacComboBoxWnd", nullptr},
     {"TacGridWnd", nullptr},
