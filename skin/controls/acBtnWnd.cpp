@@ -19,6 +19,18 @@
 
 HWND ManagerActiveControl() { return ActiveControlProc ? ActiveControlProc() : nullptr; }
 
+void FadeDisabledCache(TacMainWnd* H, const TCacheInfo& bg) {
+  TBitmap* bmp = H->SkinData->FCacheBmp.get();
+  if (bg.Ready && bg.Bmp) {
+    const TRect src(bg.X + H->WndPos.X, bg.Y + H->WndPos.Y, bg.X + H->WndPos.X + H->WndSize.cx - 1,
+                    bg.Y + H->WndPos.Y + H->WndSize.cy - 1);
+    CopyBitmapKeyed(bmp, 0, 0, clFuchsia, DefDisabledBlend, src, bg.Bmp);
+  } else {
+    const TColor fill = bg.FillColor == clFuchsia ? ControlBgColorOfWnd(H->ParentWnd) : bg.FillColor;
+    MixBitmapWithColor(bmp, DefDisabledBlend, TColor(ColorToRGB(fill)));
+  }
+}
+
 // ---- The push button ----
 
 void TacBtnWnd::AfterCreation() {
@@ -125,17 +137,7 @@ void TacBtnWnd::PrepareCache() {
   PaintControlItem(*SkinData, bg, bmp, WndPos, all, SectionState(CurrentState()), true);
   DrawCaption();
   DrawGlyph();
-  if (!IsWindowEnabled(CtrlHandle)) {
-    // Disabled: the parent's image shows through.
-    if (bg.Ready && bg.Bmp) {
-      const TRect src(bg.X + WndPos.X, bg.Y + WndPos.Y, bg.X + WndPos.X + WndSize.cx - 1,
-                      bg.Y + WndPos.Y + WndSize.cy - 1);
-      CopyBitmapKeyed(bmp, 0, 0, clFuchsia, DefDisabledBlend, src, bg.Bmp);
-    } else {
-      const TColor fill = bg.FillColor == clFuchsia ? ControlBgColorOfWnd(ParentWnd) : bg.FillColor;
-      MixBitmapWithColor(bmp, DefDisabledBlend, TColor(ColorToRGB(fill)));
-    }
-  }
+  if (!IsWindowEnabled(CtrlHandle)) FadeDisabledCache(this, bg);
   SkinData->BGChanged = false;
 }
 

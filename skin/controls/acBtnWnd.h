@@ -21,6 +21,9 @@ inline TacButtonsOptions ButtonsOptions;
 inline std::function<HWND()> ActiveControlProc;
 HWND ManagerActiveControl();
 
+// A disabled control's cached image with the parent's background (Bg) showing through.
+void FadeDisabledCache(TacMainWnd* Handler, const TCacheInfo& Bg);
+
 class TacBtnWnd : public TacMainWnd {
  public:
   void acWndProc(TMessage& Message) override;

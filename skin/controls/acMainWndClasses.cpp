@@ -4,6 +4,7 @@
 #include "skin/controls/acEditWnd.h"
 #include "skin/controls/acMainWnd.h"
 #include "skin/controls/acBtnWnd.h"
+#include "skin/controls/acCheckBoxWnd.h"
 #include "skin/controls/acSBWnd.h"
 #include "skin/controls/acSpinWnd.h"
 
@@ -11,10 +12,10 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
     {"TacButtonWnd", MakeHandlerOf<TacButtonWnd>},
     {"TacBitBtnWnd", MakeHandlerOf<TacBitBtnWnd>},
-    {"TacCheckBoxWnd", nullptr},
+    {"TacCheckBoxWnd", MakeHandlerOf<TacCheckBoxWnd>},
     {"TacComboBoxWnd", nullptr},
     {"TacGridWnd", nullptr},
-    {"TacGroupBoxWnd", nullptr},
+    {"TacGroupBoxWnd", MakeHandlerOf<TacGroupBoxWnd>},
     {"TacListViewWnd", nullptr},
     {"TacPanelWnd", nullptr},
     {"TacTreeViewWnd", nullptr},

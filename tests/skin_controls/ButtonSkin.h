@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
+
 #include "skin/controls/acBtnWnd.h"
 #include "skin/core/acGlow.h"
 #include "skin/core/sMessages.h"
@@ -31,6 +34,31 @@ struct ButtonSkin {
     InitConstantIndexes(s, false);
   }
 };
+
+// Colour of frame f (0 normal, 1 hot, 2 pressed) of check glyph g (0 unchecked,
+// 1 checked, 2 grayed, 3 radio off, 4 radio on).
+constexpr TColor GlyphColor(int g, int f) { return TColor(0x900000 | (0x40 + 0x40 * f) << 8 | (0x30 + 0x30 * g)); }
+constexpr int kGlyph = 10;
+
+// Five glyphs of three 10 x 10 frames in the master bitmap, one row each.
+inline void AddCheckGlyphs(TacSkinRecords& s) {
+  s.MasterBitmap = std::make_unique<TBitmap>();
+  s.MasterBitmap->SetPixelFormat(pf32bit);
+  s.MasterBitmap->SetSize(3 * kGlyph, 5 * kGlyph);
+  std::array<int, 5> idx{};
+  for (int g = 0; g < 5; ++g) {
+    for (int f = 0; f < 3; ++f) {
+      s.MasterBitmap->Canvas()->Brush()->SetColor(GlyphColor(g, f));
+      s.MasterBitmap->Canvas()->FillRect(TRect(f * kGlyph, g * kGlyph, (f + 1) * kGlyph, (g + 1) * kGlyph));
+    }
+    idx[size_t(g)] = s.MakeNewItem(-1, "GLYPH" + std::to_string(g), "CHECKBOX", itisaGlyph,
+                                   TRect(0, g * kGlyph, 3 * kGlyph, (g + 1) * kGlyph), 3, 0, 0);
+    s.ma[size_t(idx[size_t(g)])].Width = kGlyph;
+    s.ma[size_t(idx[size_t(g)])].Height = kGlyph;
+  }
+  s.ConstData.CheckBox = {idx[0], idx[1], idx[2]};
+  s.ConstData.RadioButton = {idx[3], idx[4]};
+}
 
 // The default manager's hot-control tracking: one active window told when it enters and leaves.
 struct FakeManager {

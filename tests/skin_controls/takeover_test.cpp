@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win/Controls.h"
+#include "skin/controls/acCheckBoxWnd.h"
 #include "tests/skin_controls/ButtonSkin.h"
 
 namespace {
@@ -24,6 +25,10 @@ const Case kCases[] = {
     {"bitmap", "BUTTON", BS_PUSHBUTTON | BS_BITMAP, MakeHandlerOf<TacBitBtnWnd>, "BUTTON"},
     {"framework-kind", "BUTTON", BS_DEFPUSHBUTTON, MakeHandlerOf<TacButtonWnd>, "BUTTON"},
     {"split", "BUTTON", BS_SPLITBUTTON, MakeHandlerOf<TacSplitBtnWnd>, "BUTTON"},
+    {"check", "BUTTON", BS_AUTOCHECKBOX, MakeHandlerOf<TacCheckBoxWnd>, "CHECKBOX"},
+    {"radio", "BUTTON", BS_AUTORADIOBUTTON, MakeHandlerOf<TacCheckBoxWnd>, "CHECKBOX"},
+    {"owner-drawn", "BUTTON", BS_OWNERDRAW, MakeHandlerOf<TacCheckBoxWnd>, "CHECKBOX"},
+    {"group", "BUTTON", BS_GROUPBOX, MakeHandlerOf<TacGroupBoxWnd>, "GROUPBOX"},
 };
 
 class TakeOverTest : public WindowTest {};
@@ -63,5 +68,5 @@ TEST_F(TakeOverTest, EveryHandlerGivesItsWindowBackIntact) {
       if (std::string(e.Name) == n) return e.Create != nullptr;
     return false;
   };
-  for (const char* n : {"TacButtonWnd", "TacBitBtnWnd"}) EXPECT_TRUE(named(n)) << n;
+  for (const char* n : {"TacButtonWnd", "TacBitBtnWnd", "TacCheckBoxWnd", "TacGroupBoxWnd"}) EXPECT_TRUE(named(n)) << n;
 }
