@@ -1,6 +1,7 @@
 // The handler class of each kind of control the skin manager lists by class
 // name; kinds whose handler is not written yet have no factory.
 
+#include "skin/controls/acContainerWnd.h"
 #include "skin/controls/acEditWnd.h"
 #include "skin/controls/acMainWnd.h"
 #include "skin/controls/acBtnWnd.h"
@@ -27,9 +28,9 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacToolBarVCLWnd", nullptr},
     {"TacStatusBarWnd", nullptr},
     {"TacEditWnd", nullptr},  // speed buttons: the adapter skins them as graphic items
-    {"TacScrollBoxWnd", nullptr},
+    {"TacScrollBoxWnd", MakeHandlerOf<TacScrollBoxWnd>},
     {"TacSpinWnd", MakeHandlerOf<TacSpinWnd>},
     {"TacSBWnd", MakeHandlerOf<TacSBWnd>},
-    {"TacStaticTextWnd", nullptr},
-    {"TacNativePaint", nullptr},
+    {"TacStaticTextWnd", MakeHandlerOf<TacStaticTextWnd>},
+    {"TacNativePaint", MakeHandlerOf<TacNativePaint>},
 }};

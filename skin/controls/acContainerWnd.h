@@ -1,0 +1,73 @@
+#pragma once
+// Handlers that give plain windows and simple controls a skinned background
+// and border: foreign containers and search bands (border from the cache),
+// scroll boxes with skinned bars, controls that paint their own client under
+// a skinned border (native paint), and static-text controls.
+
+#include "platform/vcl/ExtCtrls.h"
+#include "skin/controls/acSBUtils.h"
+
+// Foreign container windows: the client from the cache, a skinned border with WS_EX_CLIENTEDGE.
+class TacContainerWnd : public TacMainWnd {
+ public:
+  void acWndProc(TMessage& Message) override;
+  TRect ClientRect;
+  int BorderWidth = 0;
+
+ protected:
+  void AfterCreation() override;
+  void PrepareCache();
+  void AC_WMPaint();
+  void AC_WMPrint(HDC DC);
+  void AC_WMNCPaint();
+};
+
+// A foreign search band: only its three-pixel border is painted.
+class TacSearchWnd : public TacMainWnd {
+ public:
+  void acWndProc(TMessage& Message) override;
+  TRect ClientRect;
+
+ protected:
+  void AfterCreation() override;
+  void PrepareCache();
+  void AC_WMNCPaint();
+};
+
+class TacScrollBoxWnd : public TacScrollWnd {
+ public:
+  void acWndProc(TMessage& Message) override;
+
+ protected:
+  void AfterCreation() override;
+  void PrepareCache();
+  void AC_WMPaint(HDC DC);
+  void AC_WMNCPaint(HDC DC);
+  // The skin commands and the messages of a skinned container control; false when the message goes on.
+  bool ContainerMessage(TMessage& Message);
+};
+
+// A scroll box whose client the control paints itself.
+class TacNativePaint : public TacScrollBoxWnd {
+ public:
+  void acWndProc(TMessage& Message) override;
+
+ protected:
+  void AfterCreation() override;
+};
+
+class TacStaticTextWnd : public TacMainWnd {
+ public:
+  void acWndProc(TMessage& Message) override;
+  TWinControl* Control = nullptr;
+
+ protected:
+  void AfterCreation() override;
+  bool PrepareCache();
+  void AC_WMPaint(HDC DC);
+  void AC_WMNCPaint(HDC DC);
+  void WriteText(const TRect& R, TCanvas* Canvas);
+};
+
+// The section of a static text from its bevels (kind none: transparent).
+String StaticTextSection(bool HasBevelKind, TBevelCut Outer, TBevelCut Inner);
