@@ -1,8 +1,10 @@
 #pragma once
 // A skin made in code with every scroll section in its own colour.
 
+#include "skin/controls/acSBUtils.h"
 #include "skin/core/sSkinIndexes.h"
 #include "skin/core/sSkinRecords.h"
+#include "tests/platform_win/WinTestUtil.h"
 
 namespace scrollskin {
 
@@ -32,6 +34,22 @@ struct ScrollSkin {
     add("SCROLLSLIDERV", kThumb);
     add("SCROLLSLIDERH", kThumb);
     InitConstantIndexes(s, false);
+  }
+};
+
+// Window tests whose skinned scroll bars take the skin's width; no tracking
+// state passes from one test to the next.
+class SkinnedScrollsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
+    ScrollTrack = TacScrollTrackState();
+  }
+  void TearDown() override {
+    ScrollsOptions = TacScrollBarsSupport();
+    ScrollTrack = TacScrollTrackState();
+    WindowTest::TearDown();
   }
 };
 

@@ -25,16 +25,8 @@ struct BoxSkin : ScrollSkin {
   }
 };
 
-class ContainerHandlerTest : public WindowTest {
+class ContainerHandlerTest : public SkinnedScrollsTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
-  }
-  void TearDown() override {
-    ScrollsOptions = TacScrollBarsSupport();
-    WindowTest::TearDown();
-  }
   COLORREF At(HWND w, int x, int y) {
     const POINT o = GetWindowSurfaceOffset(w);
     return SurfacePixel(w, o.x + x, o.y + y);

@@ -17,17 +17,8 @@ namespace {
 
 constexpr TColor kEditFont = 0x2040C0;
 
-class EditHandlerTest : public WindowTest {
+class EditHandlerTest : public SkinnedScrollsTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
-    ScrollTrack = TacScrollTrackState();
-  }
-  void TearDown() override {
-    ScrollsOptions = TacScrollBarsSupport();
-    WindowTest::TearDown();
-  }
   static void SetEditFont(ScrollSkin& k) {
     const int i = k.s.GetSkinIndex("EDIT");
     for (auto& st : k.s.gd[size_t(i)].Props) st.FontColor.Color = kEditFont;

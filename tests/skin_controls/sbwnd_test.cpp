@@ -12,16 +12,8 @@
 
 namespace {
 
-class ScrollBarHandlerTest : public WindowTest {
+class ScrollBarHandlerTest : public SkinnedScrollsTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
-  }
-  void TearDown() override {
-    ScrollsOptions = TacScrollBarsSupport();
-    WindowTest::TearDown();
-  }
   // A vertical bar 16 x 160 over 0..100 with a page of 10.
   TScrollBar* Bar(TForm& form) {
     auto* b = new TScrollBar(&form);

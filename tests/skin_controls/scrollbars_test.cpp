@@ -35,18 +35,8 @@ struct ScrollLog {
   }
 };
 
-class SkinnedScrollBarTest : public WindowTest {
+class SkinnedScrollBarTest : public SkinnedScrollsTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
-    ScrollTrack = TacScrollTrackState();
-  }
-  void TearDown() override {
-    ScrollsOptions = TacScrollBarsSupport();
-    ScrollTrack = TacScrollTrackState();
-    WindowTest::TearDown();
-  }
   // A memo of 100 lines with a vertical bar on a shown form.
   TMemo* Memo(TForm& form) {
     auto* memo = new TMemo(&form);

@@ -24,16 +24,8 @@ namespace {
 constexpr TColor kStaticFont = 0x0000FF;
 constexpr COLORREF kBmpColour = 0x00C08040;
 
-class StaticHandlerTest : public WindowTest {
+class StaticHandlerTest : public SkinnedScrollsTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
-  }
-  void TearDown() override {
-    ScrollsOptions = TacScrollBarsSupport();
-    WindowTest::TearDown();
-  }
   static void SetFont(ScrollSkin& k) {
     for (auto& st : k.s.gd[size_t(k.s.GetSkinIndex("EDIT"))].Props) st.FontColor.Color = kStaticFont;
   }
