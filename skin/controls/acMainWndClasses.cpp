@@ -27,7 +27,7 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacTabControlWnd", nullptr},
     {"TacToolBarVCLWnd", nullptr},
     {"TacStatusBarWnd", nullptr},
-    {"TacEditWnd", nullptr},  // speed buttons: the adapter skins them as graphic items
+    {"TacEditWnd", MakeHandlerOf<TacEditWnd>},  // a windowed control listed with the speed buttons
     {"TacScrollBoxWnd", MakeHandlerOf<TacScrollBoxWnd>},
     {"TacSpinWnd", MakeHandlerOf<TacSpinWnd>},
     {"TacSBWnd", MakeHandlerOf<TacSBWnd>},
