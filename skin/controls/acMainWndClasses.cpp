@@ -8,6 +8,7 @@
 #include "skin/controls/acCheckBoxWnd.h"
 #include "skin/controls/acSBWnd.h"
 #include "skin/controls/acSpinWnd.h"
+#include "skin/controls/acStatusBarWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
@@ -26,7 +27,7 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacPageControlWnd", nullptr},
     {"TacTabControlWnd", nullptr},
     {"TacToolBarVCLWnd", nullptr},
-    {"TacStatusBarWnd", nullptr},
+    {"TacStatusBarWnd", MakeHandlerOf<TacStatusBarWnd>},
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},  // a windowed control listed with the speed buttons
     {"TacScrollBoxWnd", MakeHandlerOf<TacScrollBoxWnd>},
     {"TacSpinWnd", MakeHandlerOf<TacSpinWnd>},
