@@ -9,6 +9,7 @@
 #include "skin/core/GeneralUtils.h"
 #include "skin/core/sMaskData.h"
 #include "skin/core/sMessages.h"
+#include "skin/core/sMaskPaint.h"
 #include "skin/core/sSkinPaint.h"
 #include "skin/core/sTextPaint.h"
 #include "skin/core/sVclUtils.h"
@@ -451,12 +452,16 @@ bool TacStaticTextWnd::PrepareCache() {
   } else {
     PaintControlItem(*d, ci, bmp, Control ? TPoint(Control->Left(), Control->Top()) : TPoint(0, 0), all, 0, true);
   }
-  RECT c{};
-  GetClientRect(CtrlHandle, &c);
   bmp->Canvas()->Brush()->SetStyle(bsClear);
-  WriteText(TRect(0, 0, c.right - c.left, c.bottom - c.top), bmp->Canvas());
+  WriteText(TextRect(), bmp->Canvas());
   d->BGChanged = false;
   return true;
+}
+
+TRect TacStaticTextWnd::TextRect() {
+  RECT c{};
+  GetClientRect(CtrlHandle, &c);
+  return TRect(0, 0, c.right - c.left, c.bottom - c.top);
 }
 
 void TacStaticTextWnd::AC_WMPaint(HDC DC) {
@@ -584,4 +589,245 @@ void TacStaticTextWnd::acWndProc(TMessage& M) {
   }
   TacMainWnd::acWndProc(M);
   if (!Destroyed && M.Msg == WM_WINDOWPOSCHANGING) SendMessageW(CtrlHandle, WM_NCPAINT, 0, 0);
+}
+
+// ---- Size grips ----
+
+void TacSizerWnd::AfterCreation() {
+  DefaultSection(SkinData, "TRANSPARENT");
+  TacMainWnd::AfterCreation();
+}
+
+void TacSizerWnd::AC_WMPaint() {
+  UpdateWndGeometry(this);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(CtrlHandle, &ps);
+  const TacSkinRecords* skin = SkinData->SkinManager();
+  // Without a grip image the window is left as it is.
+  if (skin && skin->IsValidImgIndex(skin->ConstData.GripRightBottom) && WndSize.cx > 0 && WndSize.cy > 0) {
+    auto b = NewBitmap32(WndSize.cx, WndSize.cy);
+    TacBackgroundInfo info;
+    info.DC = b->Canvas()->Handle();
+    info.R = TRect(0, 0, WndSize.cx, WndSize.cy);
+    info.Offset = WndPos;
+    QueryWndBgInfo(info, ParentWnd, true);
+    const TsMaskData& m = skin->ma[size_t(skin->ConstData.GripRightBottom)];
+    const TPoint sz = MaskSize(m);
+    TCacheInfo self;
+    MakeCacheInfo(b.get(), 0, 0, self);
+    PaintMaskFrame(b.get(), TPoint(std::max(WndSize.cx - sz.X, 0), std::max(WndSize.cy - sz.Y, 0)), 0, self, m, 1);
+    BitBlt(dc, 0, 0, WndSize.cx, WndSize.cy, b->Canvas()->Handle(), 0, 0, SRCCOPY);
+  }
+  EndPaint(CtrlHandle, &ps);
+}
+
+void TacSizerWnd::acWndProc(TMessage& M) {
+  if (!Destroyed) switch (M.Msg) {
+      case WM_PAINT:
+        AC_WMPaint();
+        return;
+      case WM_ERASEBKGND:
+      case WM_NCPAINT:
+        M.Result = 1;
+        return;
+    }
+  TacMainWnd::acWndProc(M);
+  if (Destroyed || M.Msg != WM_NCHITTEST) return;
+  if (IsWindowEnabled(CtrlHandle) && DefaultManager && SetActiveControlProc) SetActiveControlProc(nullptr);
+  M.Result = HTBOTTOMRIGHT;
+}
+
+// ---- Transparent panels ----
+
+void TacTransPanelWnd::AfterCreation() {
+  DefaultSection(SkinData, "TRANSPARENT");
+  TacMainWnd::AfterCreation();
+}
+
+void TacTransPanelWnd::AC_WMPaint(HDC DC) {
+  GetWindowRect(CtrlHandle, reinterpret_cast<RECT*>(&WndRect));
+  WndSize = TSize{WndRect.Width(), WndRect.Height()};
+  HDC dc = DC ? DC : GetWindowDC(CtrlHandle);
+  SkinData->BGChanged = true;
+  PrepareCtrlCache(SkinData, CtrlHandle, DlgMode);
+  if (SkinData->FCacheBmp)
+    CopyCacheToWndDC(CtrlHandle, SkinData, TPoint(0, 0), TRect(0, 0, WndSize.cx, WndSize.cy), dc, false, 0, 0);
+  if (!DC) ReleaseDC(CtrlHandle, dc);
+}
+
+void TacTransPanelWnd::acWndProc(TMessage& M) {
+  if (!Destroyed) switch (M.Msg) {
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(CtrlHandle, &ps);
+        AC_WMPaint(ps.hdc);
+        EndPaint(CtrlHandle, &ps);
+        M.Result = 0;
+        return;
+      }
+      case WM_ERASEBKGND:
+        AC_WMPaint(reinterpret_cast<HDC>(M.WParam));
+        M.Result = 1;
+        return;
+      case WM_NCPAINT:
+        M.Result = 0;
+        return;
+    }
+  TacMainWnd::acWndProc(M);
+}
+
+// ---- Panels ----
+
+String PanelSection(TBevelCut Outer, TBevelCut Inner, bool HasBorderStyle) {
+  if (Outer == bvLowered || Outer == bvRaised) return StaticTextSection(true, Outer, Inner);
+  return HasBorderStyle ? "PANEL_LOW" : "TRANSPARENT";
+}
+
+void TacPanelWnd::AfterCreation() {
+  TsCommonData* d = SkinData;
+  if (TControl* owner = d->FOwnerControl) {
+    const bool updating = d->FUpdating;
+    d->FUpdating = true;
+    Control = dynamic_cast<TWinControl*>(owner);
+    Panel = dynamic_cast<TacAccessPanel*>(owner);
+    if (d->SkinSection().empty())
+      d->SetSkinSection(Panel ? PanelSection(Panel->BevelOuter(), Panel->BevelInner(), Panel->BorderStyle() != bsNone)
+                              : String("TRANSPARENT"));
+    if (Control) {
+      TMessage m{WM_SKINCOMMAND, SkinCommandWParam(SKC_SKINCHANGED), LPARAM(d->SkinManager()), 0};
+      BroadcastToChildren(Control, m);
+    }
+    d->FUpdating = updating;
+  } else {
+    Panel = nullptr;
+    DefaultSection(d, "TRANSPARENT");
+  }
+  TacMainWnd::AfterCreation();
+}
+
+TRect TacPanelWnd::TextRect() {
+  if (!Panel) return TacStaticTextWnd::TextRect();
+  TRect r = Panel->ClientRect();
+  int e = Panel->BorderWidth();
+  if (Panel->BevelOuter() != bvNone) e += Panel->BevelWidth();
+  if (Panel->BevelInner() != bvNone) e += Panel->BevelWidth();
+  return TRect(r.Left + e, r.Top + e, r.Right - e, r.Bottom - e);
+}
+
+void TacPanelWnd::WriteText(const TRect& R, TCanvas* Canvas) {
+  TControl* owner = SkinData->FOwnerControl;
+  if (owner && owner->Tag == kSilentPanelTag) return;
+  UINT flags = DT_CENTER | DT_VCENTER;
+  bool enabled = true;
+  if (owner) {
+    Canvas->Font()->Assign(owner->Font());
+    enabled = owner->Enabled();
+  }
+  Canvas->Brush()->SetStyle(bsClear);
+  if (Panel) flags = AlignToDrawTextFlags(Panel->Alignment()) | DT_WORDBREAK | DT_VCENTER;
+  // One text line high, in the middle of the room.
+  const int h = Canvas->TextHeight("Wg");
+  TRect band = R;
+  band.Top = R.Top + (R.Height() - h) / 2;
+  band.Bottom = band.Top + h;
+  DrawSkinControlText(Canvas, Caption, enabled, 0, *SkinData, flags, band);
+}
+
+void TacPanelWnd::AC_WMPaint(HDC DC) {
+  TsCommonData* d = SkinData;
+  if (OwnerBusy(Control) || d->CheckUpdating(false)) return;
+  UpdateWndGeometry(this);
+  HDC dc = DC ? DC : GetDC(CtrlHandle);
+  const int saved = SaveDC(dc);
+  const bool rebuild = d->HalfVisible || d->BGChanged;
+  if (d->RepaintIfMoved() && Panel) {
+    RECT clip{};
+    GetClipBox(dc, &clip);
+    d->HalfVisible = clip.right - clip.left < Panel->Width() || clip.bottom - clip.top < Panel->Height();
+  } else {
+    d->HalfVisible = false;
+  }
+  if (!rebuild || PrepareCache()) {
+    const int b = HalfFrame(CtrlHandle);
+    if (Panel) {
+      CopyCacheToDC(Panel, d, TPoint(b, b), TRect(0, 0, WndSize.cx - 2 * b, WndSize.cy - 2 * b), dc, true, 0, 0);
+      PaintChildrenToDC(dc, Panel, false, TPoint(0, 0));
+      RefreshChildControls(Panel);
+    } else if (d->FCacheBmp) {
+      BitBlt(dc, 0, 0, WndSize.cx, WndSize.cy, d->FCacheBmp->Canvas()->Handle(), 0, 0, SRCCOPY);
+    }
+  }
+  RestoreDC(dc, saved);
+  if (!DC) ReleaseDC(CtrlHandle, dc);
+}
+
+void TacPanelWnd::acWndProc(TMessage& M) {
+  TsCommonData* d = SkinData;
+  if (Destroyed || !d || !Control || !Control->ControlStyle.Contains(csAcceptsControls)) {
+    TacMainWnd::acWndProc(M);
+    return;
+  }
+  if (M.Msg == WM_SKINCOMMAND) {
+    switch (SkinCommandOf(M)) {
+      case SKC_REFRESH:
+        if (d->FUpdating) {
+          d->FUpdating = false;
+          RedrawWindow(CtrlHandle, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
+        RefreshChildControls(Control);
+        return;
+      case SKC_PREPARECACHE:
+        PrepareCache();
+        return;
+    }
+  }
+  const bool visible = IsWindowVisible(CtrlHandle);
+  switch (M.Msg) {
+    case WM_ERASEBKGND:
+      if (!d->Skinned()) break;
+      if (visible) AC_WMPaint(reinterpret_cast<HDC>(M.WParam));
+      M.Result = 1;
+      return;
+    case WM_NCPAINT:
+      if (!d->Skinned()) break;
+      if (visible) AC_WMNCPaint(nullptr);
+      M.Result = 0;
+      return;
+    case WM_PRINTCLIENT: {
+      if (!d->Skinned()) break;
+      HDC dc = reinterpret_cast<HDC>(M.WParam);
+      d->BGChanged = true;
+      d->FUpdating = false;
+      AC_WMNCPaint(dc);
+      const int b = HalfFrame(CtrlHandle);
+      POINT org{};
+      GetViewportOrgEx(dc, &org);
+      SetViewportOrgEx(dc, org.x + b, org.y + b, nullptr);
+      AC_WMPaint(dc);
+      SetViewportOrgEx(dc, org.x, org.y, nullptr);
+      return;
+    }
+    case CM_VISIBLECHANGED:
+      d->BGChanged = true;
+      d->FUpdating = false;
+      if (M.WParam == 1) {
+        PrepareCache();
+        TacMainWnd::acWndProc(M);
+        if (!Destroyed) RefreshChildControls(Control);
+      } else {
+        TacMainWnd::acWndProc(M);
+      }
+      return;
+    case CM_SHOWINGCHANGED:
+      if (Control->Visible()) {
+        NotifyParentForm(Control);
+        TMessage changed{WM_SKINCOMMAND, SkinCommandWParam(SKC_SKINCHANGED), LPARAM(d->SkinManager()), 0};
+        BroadcastSkinMessage(Control, CtrlHandle, changed);
+        TMessage loaded{WM_SKINCOMMAND, SkinCommandWParam(SKC_SKINLOADED), LPARAM(d->SkinManager()), 0};
+        BroadcastSkinMessage(Control, CtrlHandle, loaded);
+      }
+      break;
+  }
+  TacStaticTextWnd::acWndProc(M);
 }

@@ -19,7 +19,7 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacGridWnd", nullptr},
     {"TacGroupBoxWnd", MakeHandlerOf<TacGroupBoxWnd>},
     {"TacListViewWnd", nullptr},
-    {"TacPanelWnd", nullptr},
+    {"TacPanelWnd", MakeHandlerOf<TacPanelWnd>},
     {"TacTreeViewWnd", nullptr},
     {"TacWWComboBoxWnd", nullptr},
     {"TacGridEhWnd", nullptr},

@@ -8,6 +8,7 @@
 
 #include "platform/win/Controls.h"
 #include "skin/controls/acCheckBoxWnd.h"
+#include "skin/controls/acContainerWnd.h"
 #include "tests/skin_controls/ButtonSkin.h"
 
 namespace {
@@ -29,6 +30,9 @@ const Case kCases[] = {
     {"radio", "BUTTON", BS_AUTORADIOBUTTON, MakeHandlerOf<TacCheckBoxWnd>, "CHECKBOX"},
     {"owner-drawn", "BUTTON", BS_OWNERDRAW, MakeHandlerOf<TacCheckBoxWnd>, "CHECKBOX"},
     {"group", "BUTTON", BS_GROUPBOX, MakeHandlerOf<TacGroupBoxWnd>, "GROUPBOX"},
+    {"size-grip", "SCROLLBAR", SBS_SIZEGRIP, MakeHandlerOf<TacSizerWnd>, "TRANSPARENT"},
+    {"transparent-panel", "STATIC", 0, MakeHandlerOf<TacTransPanelWnd>, "TRANSPARENT"},
+    {"foreign-panel", "STATIC", 0, MakeHandlerOf<TacPanelWnd>, "TRANSPARENT"},
 };
 
 class TakeOverTest : public WindowTest {};
@@ -68,5 +72,5 @@ TEST_F(TakeOverTest, EveryHandlerGivesItsWindowBackIntact) {
       if (std::string(e.Name) == n) return e.Create != nullptr;
     return false;
   };
-  for (const char* n : {"TacButtonWnd", "TacBitBtnWnd", "TacCheckBoxWnd", "TacGroupBoxWnd"}) EXPECT_TRUE(named(n)) << n;
+  for (const char* n : {"TacButtonWnd", "TacBitBtnWnd", "TacCheckBoxWnd", "TacGroupBoxWnd", "TacPanelWnd"}) EXPECT_TRUE(named(n)) << n;
 }
