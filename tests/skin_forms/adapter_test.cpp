@@ -12,7 +12,7 @@
 #include "platform/vcl/StdCtrls.h"
 #include "skin/forms/acCtrlAdapter.h"
 #include "skin/core/sMessages.h"
-#include "tests/skin_forms/FormSkin.h"
+#include "tests/skin_forms/AdapterSkin.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ class AdapterTest : public WindowTest {
 
   void SetUp() override {
     WindowTest::SetUp();
-    manager = formskin::MakeFormSkinManager();
+    manager = adapterskin::MakeFormSkinManager();
     form = new TForm(Application);
     host.form = form;
     host.manager = manager.get();

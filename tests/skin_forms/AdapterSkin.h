@@ -8,7 +8,7 @@
 #include "skin/core/sSkinManager.h"
 #include "tests/platform_win/WinTestUtil.h"
 
-namespace formskin {
+namespace adapterskin {
 
 inline void AddFlatSection(TacSkinRecords& s, const char* name, TColor c) {
   const int i = s.AddNewSection(name, -1, 3, 0, c, 0);
@@ -32,4 +32,4 @@ inline std::unique_ptr<TsSkinManager> MakeFormSkinManager() {
   return m;
 }
 
-}  // namespace formskin
+}  // namespace adapterskin
