@@ -561,6 +561,7 @@ void TApplication::ResetForTests() {
   FMinimized = false;
   OnRestore = nullptr;
   ShowMainForm = true;
+  MainFormOnTaskBar = false;
   OnMessage = nullptr;
   OnException = nullptr;
   OnIdle = nullptr;

@@ -262,6 +262,9 @@ class TApplication : public TComponent {
   String Title() const { return FTitle; }
   void SetTitle(const String& Value);
   bool ShowMainForm = true;
+  // The main form stands for the program on the task bar (rather than the
+  // application window); a minimised main form then offers no Maximize.
+  bool MainFormOnTaskBar = false;
   // Sees every queued message before it is dispatched; Handled stops it.
   TMessageEvent OnMessage;
   TExceptionEvent OnException;

@@ -1386,7 +1386,9 @@ HMENU GetSystemMenu(HWND wnd, BOOL revert) {
     }
     return nullptr;
   }
-  if (!(w->style & WS_SYSMENU)) return nullptr;
+  // A window made with a system menu keeps it when WS_SYSMENU is taken away
+  // later (a frame that draws its own caption buttons still offers the menu).
+  if (!(w->style & WS_SYSMENU) && !w->madeWithSysMenu) return nullptr;
   if (it != m.systemMenus.end() && Rec(it->second)) return it->second;
   HMENU menu = MakeSystemMenu();
   m.systemMenus[wnd] = menu;

@@ -184,7 +184,8 @@ HMENU GetMenu(HWND wnd);
 BOOL DrawMenuBar(HWND wnd);
 // The window's own copy of the standard window menu (restore, move, size,
 // minimise, maximise, close), made on first request; revert = TRUE destroys
-// the copy and answers nullptr.
+// the copy and answers nullptr. A window made with WS_SYSMENU keeps its menu
+// when the style bit is removed later; one made without it has none.
 HMENU GetSystemMenu(HWND wnd, BOOL revert);
 
 // Shows the menu at a screen point and tracks it until an item is chosen or

@@ -60,6 +60,7 @@ struct Window {
   bool ncActive = false;
   bool destroying = false;
   bool created = false;     // WM_CREATE returned
+  bool madeWithSysMenu = false;  // WS_SYSMENU at creation: the system menu outlives the style bit
   RECT normalRect;          // position before minimise or maximise
   HBITMAP surface = nullptr;  // top-level only
   HRGN shape = nullptr;       // SetWindowRgn, window coordinates; nullptr = the rectangle

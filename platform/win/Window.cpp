@@ -295,6 +295,7 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* windowNam
   // The hook may have changed the creation data.
   style = DWORD(cs.style);
   w->style = style & ~WS_VISIBLE;
+  w->madeWithSysMenu = (style & WS_SYSMENU) != 0;
   w->exStyle = exStyle = cs.dwExStyle;
   w->rect = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
   PlaceInZOrder(w, cbt.hwndInsertAfter);

@@ -385,6 +385,18 @@ TEST_F(MenuTest, TheSystemMenuIsAPerWindowCopyThatRevertDiscards) {
   EXPECT_FALSE(IsMenu(fresh));  // gone with its window
 }
 
+TEST_F(MenuTest, TheSystemMenuOutlivesTheStyleBitButAWindowMadeWithoutItHasNone) {
+  // Taken away before the first request: the menu is still made, and kept.
+  SetWindowLongPtrW(owner_, GWL_STYLE, GetWindowLongPtrW(owner_, GWL_STYLE) & ~LONG_PTR(WS_SYSMENU));
+  HMENU sys = GetSystemMenu(owner_, FALSE);
+  ASSERT_NE(sys, nullptr);
+  EXPECT_EQ(GetSystemMenu(owner_, FALSE), sys);
+  HWND plain = CreateWindowExW(0, "MenuOwner", "Plain", WS_POPUP | WS_CAPTION, 0, 0, 100, 80, nullptr, nullptr,
+                               nullptr, nullptr);
+  EXPECT_EQ(GetSystemMenu(plain, FALSE), nullptr);
+  DestroyWindow(plain);
+}
+
 // ---- Message boxes ----
 
 HWND ChildWithId(HWND parent, int id) {
