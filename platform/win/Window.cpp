@@ -245,7 +245,10 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* windowNam
   State& s = S();
   auto owned = std::make_unique<Window>();
   Window* w = owned.get();
-  w->handle = reinterpret_cast<HWND>(s.nextHandle += 4);
+  s.nextHandle += 4;
+  // That value stands for the desktop: a window holding it would be taken for the desktop.
+  if (s.nextHandle == reinterpret_cast<uintptr_t>(GetDesktopWindow())) s.nextHandle += 4;
+  w->handle = reinterpret_cast<HWND>(s.nextHandle);
   w->cls = cls;
   w->proc = cls->wc.lpfnWndProc;
   w->instance = instance;

@@ -204,3 +204,25 @@ void UpdateWndFrame(HWND Wnd, bool UseFrameChange);
 void AdaptTopParent(HWND Wnd);
 // Validates the update region without drawing.
 void ValidateByEmptyPaint(HWND Wnd);
+
+// ---- The handler of a child control of a standard dialog ----
+
+enum TacDlgCtrlFlag {
+  dcRepaintFromCache = 1,  // repaint at once when the dialog's handler has its cache
+  dcDlgMode = 2,           // the handler paints in dialog mode
+  dcAllowPaint = 4,        // the dialog's handler stops validating WM_PAINT without painting
+  dcSpinOffset = 8,        // the spin button's buttons start 2 pixels in
+};
+struct TacDlgCtrlChoice {
+  const char* Handler = nullptr;  // the handler class; nullptr: the control is left alone
+  const char* Section = "";
+  int Flags = 0;
+};
+// The handler for a control of class LowerClass (lower case) with these
+// styles, visibility and window height. Buttons go by their type (the low
+// four bits), so check boxes and radio buttons with their text on the left
+// are still check boxes.
+TacDlgCtrlChoice ChooseDialogControlHandler(const String& LowerClass, DWORD Style, DWORD ExStyle, bool Visible,
+                                            int Height);
+// The factory of a handler class by name; nullptr for a class not written yet.
+TacHandlerFactory HandlerFactoryOf(const char* Name);

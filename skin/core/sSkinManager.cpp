@@ -137,6 +137,7 @@ TsThirdPartyList::TsThirdPartyList() {
 // ---- Construction ----
 
 TsSkinManager::TsSkinManager(TComponent* AOwner) : TComponent(AOwner) {
+  FSkinableMenus = std::make_unique<TsSkinableMenus>(this);
   CommonSkinData.Active = false;
   CommonSkinData.SysInactiveBorderColor = TColor(GetSysColor(COLOR_INACTIVEBORDER));
   // The system's scale step would come from its display settings; this platform has none (100 %).
@@ -164,6 +165,8 @@ TsSkinManager::~TsSkinManager() {
   TimerCheckHot.reset();
   if (FActive && CommonSkinData.Active) SendRemoveSkin();
   FActive = false;
+  // Hooked menu items must not keep handlers of a freed manager.
+  if (FSkinableMenus->Active()) FSkinableMenus->SetActive(false);
   if (IsDefault()) {
     UnInstallHook();
     DefaultManager = nullptr;
@@ -445,6 +448,11 @@ void TsSkinManager::SendNewSkin(bool Repaint) {
   SkinChangingFlag = false;
   CommonSkinData.Active = true;
   if (IsDefault()) InstallHook();
+  // Menus measure against the new skin: its border width is read again and the backgrounds rebuilt.
+  if (MenuSupport.IcoLineSkin.empty()) MenuSupport.IcoLineSkin = "ICOLINE";
+  FSkinableMenus->SetSkinBorderWidth(-1);
+  ClearMenuInfo();
+  FSkinableMenus->UpdateMenus();
   if (Repaint) RepaintForms(false);
 }
 
@@ -453,6 +461,8 @@ void TsSkinManager::SendRemoveSkin() {
   FreeAllGlows(false);
   UnInstallHook();
   CommonSkinData.Active = false;
+  FSkinableMenus->UpdateMenus();
+  ClearMenuInfo();
   TMessage m = SkinMessage(SKC_SKINREMOVED, AsParam());
   SendToAll(m);
   FreeSkinData();
@@ -692,10 +702,30 @@ bool TsSkinManager::ApplicationHook(TMessage& Message) {
       return false;
     case WM_THEMECHANGED:
       return true;
+    case WM_DRAWMENUBORDER:
+      DrawMenuBorderOf(reinterpret_cast<TMenuItem*>(Message.LParam));
+      return false;
     default:
       // Taskbar previews need desktop composition, which is never on here.
       return false;
   }
+}
+
+void TsSkinManager::DrawMenuBorderOf(TMenuItem* Item) {
+  // The popup window is the one under the centre of the menu's first item.
+  TMenuItem* parent = Item ? Item->Parent() : nullptr;
+  if (!parent || parent->Count() == 0) return;
+  RECT r;
+  if (!GetMenuItemRect(nullptr, parent->Handle(), 0, &r)) return;
+  HWND wnd = WindowFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  if (!wnd || GetWndClassName(wnd) != "#32768") return;
+  HDC dc = CreateCompatibleDC(nullptr);
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  if (TacMenuInfo* mi = FSkinableMenus->GetMenuInfo(parent->Items(0), &canvas, wnd))
+    FSkinableMenus->DrawWndBorder(wnd, mi->Bmp.get());
+  canvas.SetHandle(nullptr);
+  DeleteDC(dc);
 }
 
 void TsSkinManager::LoadPreview() {
@@ -728,6 +758,25 @@ void TsSkinManager::UnInstallHook() {
   HookProviders.reset();
   RemoveSysColorRedirection();
   FGlobalHookInstalled = false;
+}
+
+bool DefaultHookRules(TacHookRules& Rules) {
+  TsSkinManager* m = DefaultSkinManager();
+  if (!m) return false;
+  Rules.Active = m->Active();
+  Rules.SkinnedPopups = m->SkinnedPopups();
+  Rules.SkinningRules = m->SkinningRules();
+  return true;
+}
+
+bool AllowSysDialogSkinning(HWND Dialog) {
+  TsSkinManager* m = DefaultSkinManager();
+  bool allow = true;
+  if (m && m->OnSysDlgInit) {
+    TacSysDlgData data{Dialog};
+    m->OnSysDlgInit(data, allow);
+  }
+  return allow;
 }
 
 void PurgeProviders() {
@@ -771,8 +820,9 @@ LRESULT CBTHookProc(int Code, WPARAM WParam, LPARAM LParam) {
         if (m && m->SkinnedPopups() && !IsWindowSkinned(wnd) && HookServices.SkinPopupMenu)
           HookServices.SkinPopupMenu(wnd);
       }
-    } else if (GetWndClassName(wnd) == "TPUtilWindow" && GetWindowLongPtrW(wnd, GWL_STYLE) &&
-               GetWindowLongPtrW(wnd, GWL_EXSTYLE) && !GetParent(wnd)) {
+    } else if (cls && GetWndClassName(wnd) != "TPUtilWindow" && cbt->lpcs->style && cbt->lpcs->dwExStyle &&
+               !GetParent(wnd)) {
+      // Framework helper windows are never skinned; other parentless windows may be.
       TCustomForm* main = Application->MainForm();
       if (!main || !main->HandleAllocated() || main->Handle() != wnd) TrySkinWindow(wnd, nullptr);
     }

@@ -25,13 +25,13 @@
 #include "skin/core/acSkinPack.h"
 #include "skin/core/sCommonData.h"
 #include "skin/core/sSkinLoader.h"
+#include "skin/core/sSkinManagerHook.h"
+#include "skin/core/sSkinMenus.h"
 #include "skin/core/sSkinRecords.h"
 #include "skin/core/sVclUtils.h"
 
 class TsSkinManager;
 
-enum TacSkinningRule { srStdForms, srStdDialogs, srThirdParty };
-using TacSkinningRules = TSet<TacSkinningRule>;
 enum TacScaleMode { sm100, sm125, sm150, sm200, smAuto, smOldMode };
 enum TacOptimizingPriority { opSpeed, opMemory };
 enum TacBtnEvent { beMouseEnter, beMouseLeave, beMouseDown, beMouseUp };
@@ -111,11 +111,6 @@ struct TScaleChangeData {
   int OldScalePercent = 100, NewScalePercent = 100;
 };
 using TScaleChangeEvent = std::function<void(TObject* Sended, const TScaleChangeData& ScaleChangeData)>;
-// A system dialog about to be skinned; AllowSkinning false leaves it plain.
-struct TacSysDlgData {
-  HWND WindowHandle = nullptr;
-};
-using TacSysDlgInit = std::function<void(TacSysDlgData& DlgData, bool& AllowSkinning)>;
 
 class TacOptions {
  public:
@@ -151,37 +146,6 @@ class TsThirdPartyList {
   TsThirdPartyList();
   std::array<String, kCount> Items;
 };
-
-// ---- Window-creation hook ----
-
-// A window the creation hook skinned. The control-skinning library derives
-// its provider from this; the manager only needs the window and whether the
-// provider still works.
-class TacProvider {
- public:
-  explicit TacProvider(HWND Wnd) : CtrlHandle(Wnd) {}
-  virtual ~TacProvider() = default;
-  // False once the provider's handler is gone (PurgeProviders frees it).
-  virtual bool Alive() const { return IsWindow(CtrlHandle); }
-  HWND CtrlHandle;
-};
-// The providers the hook made (null until the hook is first installed).
-inline std::unique_ptr<std::vector<std::unique_ptr<TacProvider>>> HookProviders;
-// Frees every provider whose window or handler is gone.
-void PurgeProviders();
-
-// What the hook does with a window it is offered, filled in by the
-// control-skinning library: a dialog, an activated window, or a framework
-// utility window that may be skinned; a popup menu window to skin while the
-// manager skins popups; and freeing the popup menus' handlers.
-struct TacHookServices {
-  std::function<void(HWND Wnd, void* Params)> TrySkinWindow;
-  std::function<void(HWND Wnd)> SkinPopupMenu;
-  std::function<void()> ClearHookedMenus;
-};
-inline TacHookServices HookServices;
-// The window-creation hook's procedure (WH_CBT).
-LRESULT CBTHookProc(int Code, WPARAM WParam, LPARAM LParam);
 
 // ---- The manager ----
 
@@ -249,6 +213,13 @@ class TsSkinManager : public TComponent, public TacSkinRecords {
   TScaleChangeEvent OnScaleModeChange;
   TacSysDlgInit OnSysDlgInit;
 
+  // ---- Menus ----
+  TacMenuSupport MenuSupport;
+  // The owner-drawn menus of the application (hooked while a skin is active).
+  TsSkinableMenus* SkinableMenus() const { return FSkinableMenus.get(); }
+  TacGetExtraLineData OnGetMenuExtraLineData;
+  TacGetPopupItemData OnGetPopupItemData;
+
   // ---- Updating ----
   // When active: every window takes the skin again.
   void UpdateSkin(bool Repaint = true);
@@ -293,6 +264,8 @@ class TsSkinManager : public TComponent, public TacSkinRecords {
   bool GlobalHookInstalled() const { return FGlobalHookInstalled; }
   // Loads the skin-editor preview waiting in PreviewBuffer.
   void LoadPreview();
+  // The border of the popup window showing Item's menu (WM_DRAWMENUBORDER).
+  void DrawMenuBorderOf(TMenuItem* Item);
 
   // ---- Hot control ----
   HWND ActiveControl() const { return FActiveControl; }
@@ -337,6 +310,7 @@ class TsSkinManager : public TComponent, public TacSkinRecords {
   TacSkinListOwner FListOwner;
   std::unique_ptr<TacSkinListController> FSkinListController;
   std::unique_ptr<TStringList> FPreviewText;
+  std::unique_ptr<TsSkinableMenus> FSkinableMenus;
   bool FCopyingData = false;
   friend class TacOptions;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "skin/core/AlphaBitmaps.h"
@@ -354,4 +355,58 @@ void DrawBitmapToCanvas(TCanvas* Canvas, TBitmap* Bmp, const TRect& R, bool Refl
     BlendBitmapOverEx(all, all, tmp.get(), false, 0, kNoColor, false, EmptyCI, scaled.get());
   }
   BitBlt(Canvas->Handle(), R.Left, R.Top, w, th, tmp->Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+// ---- Symbol glyphs ----
+
+bool FontFaceAvailable(const String& Face) {
+  LOGFONT lf;
+  std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", Face.c_str());
+  HFONT f = CreateFontIndirect(&lf);
+  char name[LF_FACESIZE] = {};
+  const bool ok = f && GetFontFamilyName(f, name, sizeof name) && SameText(String(name), Face);
+  if (f) DeleteObject(f);
+  return ok;
+}
+
+void DrawSymbolGlyphShape(HDC DC, const TRect& R, TacSymbolGlyph Glyph, TColor Color) {
+  // The glyph's box: a square of about two thirds of the smaller side, centred.
+  const int side = std::max(4, std::min(R.Width(), R.Height()) * 2 / 3);
+  const int x = R.Left + (R.Width() - side) / 2, y = R.Top + (R.Height() - side) / 2;
+  HBRUSH b = CreateSolidBrush(ColorToRGB(Color));
+  auto fill = [&](int l, int t, int r, int btm) {
+    RECT rc{l, t, r, btm};
+    FillRect(DC, &rc, b);
+  };
+  auto box = [&](int l, int t, int r, int btm, int top) {  // an outline with a thicker top edge
+    fill(l, t, r, t + top);
+    fill(l, btm - 1, r, btm);
+    fill(l, t, l + 1, btm);
+    fill(r - 1, t, r, btm);
+  };
+  switch (Glyph) {
+    case sgMinimize:
+      fill(x, y + side - 2, x + side, y + side);
+      break;
+    case sgMaximize:
+      box(x, y, x + side, y + side, 2);
+      break;
+    case sgRestore: {
+      const int s = side * 3 / 4, d = side - s;
+      box(x + d, y, x + side, y + s, 2);
+      RECT inner{x + 1, y + d + 2, x + s - 1, y + side - 1};
+      HBRUSH bg = CreateSolidBrush(GetBkColor(DC));
+      if (GetBkMode(DC) == OPAQUE) FillRect(DC, &inner, bg);
+      DeleteObject(bg);
+      box(x, y + d, x + s, y + side, 2);
+      break;
+    }
+    case sgClose:
+      for (int i = 0; i < side; ++i) {
+        fill(x + i, y + i, x + i + 2, y + i + 1);
+        fill(x + side - i - 2, y + i, x + side - i, y + i + 1);
+      }
+      break;
+  }
+  DeleteObject(b);
 }

@@ -78,3 +78,11 @@ void DrawGlyphFromStrip(TBitmap* Source, TBitmap* Target, const TRect& R, bool R
 // to R when their size differs, mirrored below R when Reflected and of R's
 // size), others drawn as they are.
 void DrawBitmapToCanvas(TCanvas* Canvas, TBitmap* Bmp, const TRect& R, bool Reflected);
+
+// ---- Symbol glyphs ----
+// The face a font of that name really draws with is the one asked for (the
+// symbol faces are often missing and map to the fallback face).
+bool FontFaceAvailable(const String& Face);
+enum TacSymbolGlyph { sgMinimize, sgMaximize, sgRestore, sgClose };
+// A window-command glyph as line shapes centred in R, for when the symbol face is missing.
+void DrawSymbolGlyphShape(HDC DC, const TRect& R, TacSymbolGlyph Glyph, TColor Color);

@@ -738,6 +738,17 @@ LRESULT MaxPlaceProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   }
   return PaintingProc(w, m, wp, lp);
 }
+TEST_F(WinTest, NoWindowIsGivenTheDesktopsHandle) {
+  // Walking a childless window's children must end there, never at the top-level windows.
+  std::vector<HWND> made;
+  for (int i = 0; i < 12; ++i) {
+    made.push_back(MakeWindow(WS_POPUP, 0, 0, 10, 10));
+    EXPECT_NE(made.back(), GetDesktopWindow());
+    EXPECT_EQ(GetTopWindow(made.back()), nullptr);
+  }
+  for (HWND w : made) DestroyWindow(w);
+}
+
 }  // namespace
 
 TEST_F(WinTest, MaximisingTakesThePlaceTheWindowAnswersToGetMinMaxInfo) {
