@@ -9,6 +9,7 @@
 #include "skin/controls/acSBWnd.h"
 #include "skin/controls/acSpinWnd.h"
 #include "skin/controls/acStatusBarWnd.h"
+#include "skin/controls/acTabControlWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
@@ -24,8 +25,8 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacWWComboBoxWnd", nullptr},
     {"TacGridEhWnd", nullptr},
     {"TacVirtualTreeViewWnd", nullptr},
-    {"TacPageControlWnd", nullptr},
-    {"TacTabControlWnd", nullptr},
+    {"TacPageControlWnd", MakeHandlerOf<TacPageControlWnd>},
+    {"TacTabControlWnd", MakeHandlerOf<TacTabControlWnd>},
     {"TacToolBarVCLWnd", nullptr},
     {"TacStatusBarWnd", MakeHandlerOf<TacStatusBarWnd>},
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},  // a windowed control listed with the speed buttons
