@@ -1,10 +1,13 @@
 // Hint templates: their pictures, sizes and draw modes, copying, change
 // notification and the template file.
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/os/Files.h"
 #include "skin/controls/acAlphaHints.h"
+#include "skin/core/AlphaBitmaps.h"
 
 namespace {
 
@@ -114,7 +117,53 @@ void ReadPicture(TemplateReader& R, TacHintImage* Img) {
   }
 }
 
+// Distance of (X, Y) outside the rectangle with rounded corners of Radius (negative inside).
+double RoundRectDistance(double X, double Y, const TRect& R, double Radius) {
+  const double qx = std::max({R.Left + Radius - X, X - (R.Right - Radius), 0.0});
+  const double qy = std::max({R.Top + Radius - Y, Y - (R.Bottom - Radius), 0.0});
+  if (qx > 0 || qy > 0) return std::hypot(qx, qy) - Radius;
+  return -std::min({X - R.Left, R.Right - X, Y - R.Top, R.Bottom - Y});
+}
+
+// The built-in hint picture, 27 x 27 with straight alpha: a light rounded body
+// with a grey frame over a soft shadow that falls to the lower right. Its body
+// lies inside the shadow sizes (left 6, top 5, right 7, bottom 8).
+std::unique_ptr<TBitmap> DefaultHintPicture() {
+  constexpr int kSide = 27;
+  constexpr uint32_t kBody = 0xFFFFFFF0, kFrame = 0xFF808080;
+  auto b = NewBitmap32(kSide, kSide);
+  const TRect body(6, 5, kSide - 7, kSide - 8), shadow(7, 7, kSide - 6, kSide - 6);
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const double px = x + 0.5, py = y + 0.5;
+      const double d = RoundRectDistance(px, py, body, 3);
+      uint32_t v;
+      if (d <= -1)
+        v = kBody;
+      else if (d <= 0)
+        v = kFrame;
+      else
+        v = uint32_t(std::clamp(70.0 - 12.0 * std::max(RoundRectDistance(px, py, shadow, 3), 0.0), 0.0, 70.0)) << 24;
+      SetPixel32(b.get(), x, y, v);
+    }
+  return b;
+}
+
 }  // namespace
+
+TacHintTemplate* DefaultHintTemplate() {
+  static const std::unique_ptr<TacHintTemplate> t = [] {
+    auto d = std::make_unique<TacHintTemplate>();
+    TacHintImage* img = d->ImageDefault();
+    auto pic = DefaultHintPicture();
+    img->SetImage(pic.get());
+    img->BordersWidths()->SetValues(11, 10, 14, 15);
+    img->ShadowSizes()->SetValues(6, 5, 7, 8);
+    img->ClientMargins()->SetValues(11, 8, 16, 15);
+    return d;
+  }();
+  return t.get();
+}
 
 // ---- Sizes and draw modes ----
 

@@ -1,0 +1,171 @@
+// Alpha hints: the application's hints through the component's window class,
+// the picture composed from the built-in template and faded in on the virtual
+// clock, the anchor of a hint at a point, and a handler's refusal honoured
+// for every kind of hint.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/vcl/ExtCtrls.h"
+#include "skin/controls/acAlphaHints.h"
+#include "skin/core/AlphaBitmaps.h"
+#include "tests/platform_win/WinTestUtil.h"
+
+namespace {
+
+// Records each picture pushed into a layered window with its opacity.
+class PushRecorder : public THeadlessBackend {
+ public:
+  struct Push {
+    HWND wnd;
+    BYTE alpha;
+  };
+  void ShapeChanged(HWND wnd) override {
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (GetLayeredWindowAttributes(wnd, nullptr, &alpha, &flags) && (flags & LWA_ALPHA)) pushes.push_back({wnd, alpha});
+  }
+  std::vector<BYTE> AlphasOf(HWND wnd) const {
+    std::vector<BYTE> out;
+    for (const Push& p : pushes)
+      if (p.wnd == wnd && p.alpha > 0) out.push_back(p.alpha);
+    return out;
+  }
+  std::vector<Push> pushes;
+};
+
+class AlphaHintsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    SetWindowBackend(std::make_unique<PushRecorder>());
+    recorder = static_cast<PushRecorder*>(HeadlessBackend());
+  }
+  void Run(int ms) {
+    for (int t = 0; t < ms; t += 12) {
+      Headless().AdvanceClock(12);
+      Application->ProcessMessages();
+    }
+  }
+  // A form with a panel at (50, 50, 150, 90) carrying a hint.
+  TPanel* HintedPanel(TForm& form) {
+    auto* p = new TPanel(&form);
+    p->SetParent(&form);
+    p->SetBounds(50, 50, 100, 40);
+    p->Hint = "Convert the files";
+    p->SetShowHint(true);
+    ShowForm(form);
+    return p;
+  }
+  static uint32_t Pixel(TBitmap& b, int x, int y) { return GetPixel32(&b, x, y); }
+  // Each byte within 2 of the expected one (stretching smooths the picture a little).
+  static bool Near(uint32_t a, uint32_t b) {
+    for (int s = 0; s < 32; s += 8)
+      if (std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)) > 2) return false;
+    return true;
+  }
+  PushRecorder* recorder = nullptr;
+};
+
+}  // namespace
+
+TEST_F(AlphaHintsTest, ApplicationHintFadesInWithTheTemplatesPicture) {
+  TForm form(nullptr);
+  HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Loaded();
+  EXPECT_EQ(HintWindowClass, &HintWindowClassOf<TacPngHintWindow>);
+  EXPECT_EQ(Application->HintHidePause, 5000);
+
+  InjectMouseMove(80, 60);
+  Application->ProcessMessages();
+  Run(Application->HintPause + 12);
+  ASSERT_NE(dynamic_cast<TacPngHintWindow*>(Application->HintWindow()), nullptr);
+  ASSERT_TRUE(hints.AnimWindow);
+  HWND anim = hints.AnimWindow->Handle();
+  // The anchor is below the pointer; the picture's shadow (6, 5) lies before it.
+  const int anchorY = 60 + GetSystemMetrics(SM_CYCURSOR) - 12;
+  EXPECT_EQ(hints.NewBounds.Left, 80 - 6);
+  EXPECT_EQ(hints.NewBounds.Top, anchorY - 5);
+
+  Run(30 * 12);
+  const std::vector<BYTE> alphas = recorder->AlphasOf(anim);
+  ASSERT_GE(alphas.size(), 20u);
+  // Twenty steps of 12 ms up to full opacity, then the picture stays at 255.
+  for (size_t i = 1; i < 20; ++i) EXPECT_GT(alphas[i], alphas[i - 1]) << i;
+  EXPECT_LT(alphas[18], 255);
+  EXPECT_EQ(alphas[19], 255);
+  EXPECT_EQ(alphas.back(), 255);
+  EXPECT_EQ(Application->HintPause, 100) << "hints that follow come quicker while one is up";
+
+  // The picture: the template's light body inside its grey frame, clear corners, a shadow at the lower right.
+  TBitmap pic;
+  GetWindowSurfaceBitmap(anim, pic);
+  const int w = pic.Width(), h = pic.Height();
+  EXPECT_EQ(w, hints.NewBounds.Width());
+  EXPECT_EQ(Pixel(pic, 0, 0) >> 24, 0u) << "outside the body and its shadow";
+  EXPECT_PRED2(Near, Pixel(pic, 6, h / 2), 0xFF808080u) << "frame";
+  EXPECT_PRED2(Near, Pixel(pic, 8, h / 2), 0xFFFFFFF0u) << "body";
+  const uint32_t shade = Pixel(pic, w - 4, h - 4) >> 24;
+  EXPECT_GT(shade, 0u);
+  EXPECT_LT(shade, 0x50u);
+  int text = 0;
+  for (int y = 8; y < h - 15; ++y)
+    for (int x = 11; x < w - 16; ++x) text += (Pixel(pic, x, y) & 0xFF) < 0x60;
+  EXPECT_GT(text, 10) << "the hint's text in the template's font colour";
+}
+
+TEST_F(AlphaHintsTest, HandlerRefusalSuppressesEveryKindOfHint) {
+  TForm form(nullptr);
+  TPanel* panel = HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Loaded();
+  hints.Animated = false;
+  for (bool refuse : {true, false}) {
+    SCOPED_TRACE(refuse);
+    hints.HideAll();
+    Application->CancelHint();
+    int asked = 0;
+    hints.OnShowHint = [&](String&, bool& canShow, THintInfo&, TFrame*&) {
+      ++asked;
+      canShow = !refuse;
+    };
+    InjectMouseMove(80, 60);
+    Application->ProcessMessages();
+    Application->ActivateHint(panel);
+    EXPECT_EQ(bool(hints.AnimWindow), !refuse) << "the application's hint";
+    hints.HideAll();
+
+    hints.ShowHint(TPoint(100, 100), "At a point", 0);
+    EXPECT_EQ(bool(hints.AnimWindow), !refuse) << "a hint at a point";
+    if (!refuse) {
+      // The body's corner stands at the anchor, the shadow before it.
+      EXPECT_EQ(hints.AnimWindow->Left(), 94);
+      EXPECT_EQ(hints.AnimWindow->Top(), 95);
+    }
+    hints.HideAll();
+    hints.ShowHint(panel, "For a control", 0);
+    EXPECT_EQ(bool(hints.AnimWindow), !refuse) << "a hint for a control";
+    EXPECT_EQ(asked, 3);
+  }
+}
+
+TEST_F(AlphaHintsTest, TimedHintGoesAfterItsTimeAndCleansUp) {
+  TForm form(nullptr);
+  HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.SetActive(true);
+  InjectMouseMove(300, 250);
+  Application->ProcessMessages();
+  hints.ShowHint(TPoint(100, 100), "Two seconds", 2000);
+  ASSERT_TRUE(hints.HintWindow);
+  Run(1900);
+  EXPECT_TRUE(hints.HintWindow) << "still up before its time";
+  Run(200);
+  EXPECT_FALSE(hints.HintWindow);
+  Run(kHintShortPause + 300 + 24);
+  EXPECT_FALSE(hints.AnimWindow) << "the layered window goes once no hint follows";
+  EXPECT_FALSE(hints.OldAlphaBmp);
+}
