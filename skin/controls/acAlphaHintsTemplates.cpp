@@ -105,7 +105,8 @@ void ReadPicture(TemplateReader& R, TacHintImage* Img) {
     if (kind == '0') {
       TBitmap bmp;
       if (n > 0) bmp.LoadFromStream(bytes);
-      Img->SetImage(&bmp);
+      // The picture only: the borders and margins just read stay as the file gave them.
+      Img->Image()->Assign(&bmp);
       Img->ImageData()->Clear();
     } else {
       Img->ImageData()->Clear();

@@ -83,6 +83,8 @@ TEST(HintTemplates, PictureSetsBordersAndTheFileRoundTrips) {
   TBitmap plain;
   plain.SetSize(5, 7);
   t->Img_RightTop()->SetImage(&plain);
+  t->Img_RightTop()->BordersWidths()->SetValues(1, 2, 3, 4);
+  t->Img_RightTop()->ClientMargins()->SetValues(5, 6, 7, 8);
   SaveHintTemplateToStream(t, file);
   TacHintTemplate* four = LoadHintTemplateFromStream(templates, file);
   EXPECT_EQ(four->Font()->Color(), 0);
@@ -91,6 +93,10 @@ TEST(HintTemplates, PictureSetsBordersAndTheFileRoundTrips) {
   EXPECT_EQ(four->Img_RightTop()->ImageWidth(), 5);
   EXPECT_EQ(four->Img_RightTop()->ImageHeight(), 7);
   EXPECT_EQ(four->Img_RightTop()->ImageData()->Size(), 0);
+  // A bitmap picture keeps the borders and margins the file gave it.
+  EXPECT_EQ(four->Img_RightTop()->BordersWidths()->Left(), 1);
+  EXPECT_EQ(four->Img_RightTop()->BordersWidths()->Bottom(), 4);
+  EXPECT_EQ(four->Img_RightTop()->ClientMargins()->Top(), 6);
 
   // From a file: named after the file, cut at its first dot.
   skintest::TempFolder dir;
