@@ -16,7 +16,7 @@ export TSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:s
 deps:
 	@bash scripts/install-deps.sh
 
-# The ThreadSanitizer pass and short fuzz runs of the option parser, the picture readers, the SQL expression parser, the database-file opener and catalogue, the skin archive and options readers and the HTML caption renderer go first so that ctest's closing summary of the full suite is the last thing printed.
+# The ThreadSanitizer pass and short fuzz runs of the option parser, the picture readers, the SQL expression parser, the database-file opener and catalogue, the skin archive and options readers, the HTML caption renderer and the hint template reader go first so that ctest's closing summary of the full suite is the last thing printed.
 test: deps
 	@$(MAKE) --no-print-directory test-tsan
 	@bash scripts/fuzz-parse.sh 20
@@ -25,6 +25,7 @@ test: deps
 	@bash scripts/fuzz-disk.sh 20
 	@bash scripts/fuzz-skin.sh 20
 	@bash scripts/fuzz-html.sh 20
+	@bash scripts/fuzz-hint-templates.sh 20
 	@bash scripts/fuzz-dbfile.sh 10
 	@$(MAKE) --no-print-directory test-asan
 
