@@ -390,6 +390,10 @@ class TacPngHintWindow : public TacCustomHintWindow {
   void DoDestroy() override;
 };
 
+// Registers the component for window definitions, its templates with their
+// pictures' file bytes ("ImgData") included (done at start-up).
+void RegisterAlphaHintsClasses();
+
 // The layered window that shows a hint's picture: borderless, hidden, no
 // owner, never activated, click-through, topmost, left alone by the skinning.
 std::unique_ptr<TCustomForm> CreateHintWindow(const TRect& R);

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "platform/vcl/Definitions.h"
 #include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/TypInfo.h"
 #include "platform/vcl/Forms.h"
 #include "skin/controls/acAlphaHints.h"
 #include "skin/core/acThdTimer.h"
@@ -339,3 +341,166 @@ TacHintTemplate* TsAlphaHints::LoadFromStream(TStream& AStream) { return LoadHin
 TacHintTemplate* TsAlphaHints::LoadFromFile(const String& FileName) {
   return LoadHintTemplateFromFile(*FTemplates, FileName);
 }
+
+// ---- Window definitions ----
+//
+// The templates are stored as a collection of items whose properties are
+// dotted paths: Name, HintAlign, Font.*, and for each picture its offsets,
+// sizes and draw modes, its file bytes as "ImgData" (always written) and,
+// when it came without file bytes, its bitmap as "Image".
+
+namespace {
+
+constexpr const char* kPictureNames[4] = {"ImageDefault", "Img_LeftBottom", "Img_RightBottom", "Img_RightTop"};
+constexpr const char* kSideNames[5] = {"Top", "Left", "Bottom", "Right", "Center"};
+
+TacBordersSizes* SizesNamed(TacHintImage* Img, const String& Name) {
+  if (Name == "BordersWidths") return Img->BordersWidths();
+  if (Name == "ClientMargins") return Img->ClientMargins();
+  if (Name == "ShadowSizes") return Img->ShadowSizes();
+  return nullptr;
+}
+
+int SideIndex(const String& Name) {
+  for (int i = 0; i < 5; ++i)
+    if (Name == kSideNames[i]) return i;
+  return -1;
+}
+
+TDefProperty IntValue(const String& Name, int64_t V) {
+  TDefProperty p;
+  p.Name = Name;
+  p.Value.Kind = TDefValue::vInteger;
+  p.Value.Int = V;
+  return p;
+}
+
+TDefProperty TextValue(const String& Name, const String& V, TDefValue::TKind Kind = TDefValue::vString) {
+  TDefProperty p;
+  p.Name = Name;
+  p.Value.Kind = Kind;
+  p.Value.Str = V;
+  return p;
+}
+
+TDefProperty BinaryValue(const String& Name, TBytes V) {
+  TDefProperty p;
+  p.Name = Name;
+  p.Value.Kind = TDefValue::vBinary;
+  p.Value.Binary = std::move(V);
+  return p;
+}
+
+TDefItem DescribeTemplate(TacHintTemplate* T) {
+  TDefItem item;
+  auto& out = item.Properties;
+  out.push_back(TextValue("Name", T->Name));
+  out.push_back(TextValue("HintAlign", T->HintAlign == haVertCenter ? "haVertCenter" : "haHorzCenter", TDefValue::vIdent));
+  out.push_back(TextValue("Font.Name", T->Font()->Name()));
+  out.push_back(IntValue("Font.Size", T->Font()->Size()));
+  out.push_back(IntValue("Font.Color", T->Font()->Color()));
+  out.push_back(IntValue("Font.Style", T->Font()->Style().Bits()));
+  for (int i = 0; i < 4; ++i) {
+    TacHintImage* img = T->GetImg(i);
+    const String p = String(kPictureNames[i]) + ".";
+    out.push_back(IntValue(p + "OffsetHorz", img->OffsetHorz()));
+    out.push_back(IntValue(p + "OffsetVert", img->OffsetVert()));
+    for (const char* s : {"BordersWidths", "ClientMargins", "ShadowSizes"})
+      for (int side = 0; side < 4; ++side)
+        out.push_back(IntValue(p + s + "." + kSideNames[side], SizesNamed(img, s)->GetInteger(side)));
+    for (int side = 0; side < 5; ++side)
+      out.push_back(TextValue(p + "BorderDrawModes." + kSideNames[side],
+                              img->BorderDrawModes()->Get(side) == dmRepeat ? "dmRepeat" : "dmStretch",
+                              TDefValue::vIdent));
+    out.push_back(BinaryValue(p + "ImgData", img->ImageData()->Bytes()));
+    if (img->ImageData()->Size() == 0 && !img->Image()->Empty()) {
+      TMemoryStream bmp;
+      img->Image()->SaveToStream(bmp);
+      out.push_back(BinaryValue(p + "Image", bmp.Bytes()));
+    }
+  }
+  return item;
+}
+
+// One stored property into the template; names it does not know are refused.
+void ReadTemplateProperty(TacHintTemplate* T, const TDefProperty& P) {
+  const TDefValue& v = P.Value;
+  if (P.Name == "Name") return void(T->Name = v.Str);
+  if (P.Name == "HintAlign") return void(T->HintAlign = v.Str == "haVertCenter" ? haVertCenter : haHorzCenter);
+  if (P.Name == "Font.Name") return T->Font()->SetName(v.Str);
+  if (P.Name == "Font.Size") return T->Font()->SetSize(int(v.Int));
+  if (P.Name == "Font.Color") return T->Font()->SetColor(TColor(v.Int));
+  if (P.Name == "Font.Style") return T->Font()->SetStyle(TFontStyles::FromBits(uint32_t(v.Int)));
+  const size_t dot = P.Name.find('.');
+  for (int i = 0; i < 4 && dot != String::npos; ++i) {
+    if (P.Name.compare(0, dot, kPictureNames[i]) != 0) continue;
+    TacHintImage* img = T->GetImg(i);
+    const String rest = P.Name.substr(dot + 1);
+    if (rest == "OffsetHorz") return img->SetOffsetHorz(int(v.Int));
+    if (rest == "OffsetVert") return img->SetOffsetVert(int(v.Int));
+    if (rest == "ImgData" || rest == "Image") {
+      TMemoryStream bytes;
+      if (!v.Binary.empty()) bytes.WriteBuffer(v.Binary.data(), int64_t(v.Binary.size()));
+      if (rest == "ImgData") {
+        img->ImageData()->Clear();
+        if (bytes.Size() > 0) img->ImageData()->CopyFrom(bytes, 0);
+        img->StreamChanged();
+      } else if (bytes.Size() > 0) {
+        bytes.SetPosition(0);
+        TBitmap bmp;
+        bmp.LoadFromStream(bytes);
+        img->Image()->Assign(&bmp);
+      }
+      return;
+    }
+    const size_t dot2 = rest.find('.');
+    const int side = dot2 == String::npos ? -1 : SideIndex(rest.substr(dot2 + 1));
+    if (side < 0) break;
+    const String group = rest.substr(0, dot2);
+    if (group == "BorderDrawModes") return img->BorderDrawModes()->Set(side, v.Str == "dmRepeat" ? dmRepeat : dmStretch);
+    if (TacBordersSizes* s = SizesNamed(img, group); s && side < 4) return s->SetInteger(side, int(v.Int));
+    break;
+  }
+  throw EReadError("Unknown hint template property " + P.Name);
+}
+
+}  // namespace
+
+void RegisterAlphaHintsClasses() {
+  using A = TsAlphaHints;
+  RegisterPropertyClass<TsAlphaHints>(
+      "TsAlphaHints",
+      {BoolProp<A>("Active", [](A* a) { return a->Active(); }, [](A* a, bool v) { a->SetActive(v); }),
+       BoolProp<A>("Animated", [](A* a) { return a->Animated; }, [](A* a, bool v) { a->Animated = v; }),
+       BoolProp<A>("AutoAlignment", [](A* a) { return a->AutoAlignment(); },
+                   [](A* a, bool v) { a->SetAutoAlignment(v); }),
+       BoolProp<A>("HTMLMode", [](A* a) { return a->HTMLMode; }, [](A* a, bool v) { a->HTMLMode = v; }),
+       IntProp<A>("MaxWidth", [](A* a) { return a->MaxWidth; }, [](A* a, int v) { a->MaxWidth = v; }),
+       IntProp<A>("PauseHide", [](A* a) { return a->PauseHide(); }, [](A* a, int v) { a->SetPauseHide(v); }),
+       StrProp<A>("SkinSection", [](A* a) { return a->SkinSection; }, [](A* a, const String& v) { a->SkinSection = v; }),
+       BoolProp<A>("UseSkinData", [](A* a) { return a->UseSkinData(); }, [](A* a, bool v) { a->SetUseSkinData(v); }),
+       DefinedProp<A>(
+           "Templates",
+           [](A* a, const TDefValue& v) {
+             a->Templates()->Clear();
+             for (const TDefItem& item : v.Items) {
+               TacHintTemplate* t = a->Templates()->Add();
+               for (const TDefProperty& p : item.Properties) ReadTemplateProperty(t, p);
+             }
+             a->SetTemplateName(a->TemplateName());
+           },
+           [](A* a, TDefValue& v) {
+             v.Kind = TDefValue::vCollection;
+             v.Items.clear();
+             for (int i = 0; i < a->Templates()->Count(); ++i) v.Items.push_back(DescribeTemplate(a->Templates()->Items(i)));
+             return !v.Items.empty();
+           }),
+       // After the templates, so that the name finds its template.
+       StrProp<A>("TemplateName", [](A* a) { return a->TemplateName(); },
+                  [](A* a, const String& v) { a->SetTemplateName(v); })});
+}
+
+namespace {
+// Window definitions find the component by name from the start.
+const bool kAlphaHintsRegistered = (RegisterAlphaHintsClasses(), true);
+}  // namespace

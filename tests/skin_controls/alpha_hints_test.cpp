@@ -3,62 +3,16 @@
 // clock, the anchor of a hint at a point, and a handler's refusal honoured
 // for every kind of hint.
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <vector>
 
-#include "platform/vcl/ExtCtrls.h"
-#include "skin/controls/acAlphaHints.h"
 #include "skin/core/AlphaBitmaps.h"
-#include "tests/platform_win/WinTestUtil.h"
+#include "tests/skin_controls/HintFixture.h"
 
 namespace {
 
-// Records each picture pushed into a layered window with its opacity.
-class PushRecorder : public THeadlessBackend {
- public:
-  struct Push {
-    HWND wnd;
-    BYTE alpha;
-  };
-  void ShapeChanged(HWND wnd) override {
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    if (GetLayeredWindowAttributes(wnd, nullptr, &alpha, &flags) && (flags & LWA_ALPHA)) pushes.push_back({wnd, alpha});
-  }
-  std::vector<BYTE> AlphasOf(HWND wnd) const {
-    std::vector<BYTE> out;
-    for (const Push& p : pushes)
-      if (p.wnd == wnd && p.alpha > 0) out.push_back(p.alpha);
-    return out;
-  }
-  std::vector<Push> pushes;
-};
-
-class AlphaHintsTest : public WindowTest {
+class AlphaHintsTest : public HintTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    SetWindowBackend(std::make_unique<PushRecorder>());
-    recorder = static_cast<PushRecorder*>(HeadlessBackend());
-  }
-  void Run(int ms) {
-    for (int t = 0; t < ms; t += 12) {
-      Headless().AdvanceClock(12);
-      Application->ProcessMessages();
-    }
-  }
-  // A form with a panel at (50, 50, 150, 90) carrying a hint.
-  TPanel* HintedPanel(TForm& form) {
-    auto* p = new TPanel(&form);
-    p->SetParent(&form);
-    p->SetBounds(50, 50, 100, 40);
-    p->Hint = "Convert the files";
-    p->SetShowHint(true);
-    ShowForm(form);
-    return p;
-  }
   static uint32_t Pixel(TBitmap& b, int x, int y) { return GetPixel32(&b, x, y); }
   // Each byte within 2 of the expected one (stretching smooths the picture a little).
   static bool Near(uint32_t a, uint32_t b) {
@@ -66,7 +20,6 @@ class AlphaHintsTest : public WindowTest {
       if (std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)) > 2) return false;
     return true;
   }
-  PushRecorder* recorder = nullptr;
 };
 
 }  // namespace
