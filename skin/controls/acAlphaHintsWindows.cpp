@@ -545,7 +545,7 @@ std::unique_ptr<TBitmap> TacCustomHintWindow::MakeMaskBmp() {
   // An unusual fill: what the section leaves uncovered keeps it.
   constexpr TColor kProbe = TColor(0xFE00FF);
   auto mask = PaintHintSection(SkinIndex, BGIndex, W, H, kProbe);
-  const uint32_t probe = GetPixel32(mask.get(), 0, 0) | 0xFF000000u;
+  const uint32_t probe = 0xFF000000u | SwapRedBlue(uint32_t(kProbe));
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) {
       const bool uncovered = (GetPixel32(mask.get(), x, y) | 0xFF000000u) == probe;
