@@ -122,3 +122,38 @@ TEST_F(AlphaHintsTest, TimedHintGoesAfterItsTimeAndCleansUp) {
   EXPECT_FALSE(hints.AnimWindow) << "the layered window goes once no hint follows";
   EXPECT_FALSE(hints.OldAlphaBmp);
 }
+
+TEST_F(AlphaHintsTest, RecordHintPutsItsPictureBesideTheCaption) {
+  TForm form(nullptr);
+  HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Animated = false;
+  hints.SetActive(true);
+  auto img = NewBitmap32(16, 16);
+  FillRect32(img.get(), TRect(0, 0, 16, 16), 0x0000FF, 255);
+  TacShowHintData data;
+  data.Width = 140;
+  data.Height = 40;
+  data.Position = TPoint(100, 100);
+  data.Caption = "Beside";
+  data.Image = img.get();
+  data.ImageAlignment = asLeft;
+  hints.ShowHint(data, 0);
+  ASSERT_TRUE(hints.AnimWindow);
+  EXPECT_EQ(hints.AnimWindow->Left(), 94);
+  TBitmap pic;
+  GetWindowSurfaceBitmap(hints.AnimWindow->Handle(), pic);
+  EXPECT_EQ(pic.Width(), 140 + 11 + 16) << "the record's size plus the template's margins";
+  // The picture at the content's left (margin 11), centred in the record's height.
+  EXPECT_PRED2(Near, Pixel(pic, 11, 12), 0xFFFF0000u);
+  EXPECT_PRED2(Near, Pixel(pic, 26, 27), 0xFFFF0000u);
+  // The caption's black text: only right of the picture and its 4-pixel gap.
+  int gap = 0, right = 0;
+  for (int y = 8; y < 40; ++y)
+    for (int x = 27; x < 151; ++x) {
+      const uint32_t p = Pixel(pic, x, y);
+      if (((p >> 16) & 0xFF) < 0x60 && (p & 0xFF) < 0x60) ++(x < 11 + 16 + 4 ? gap : right);
+    }
+  EXPECT_EQ(gap, 0);
+  EXPECT_GT(right, 10);
+}

@@ -157,3 +157,34 @@ TEST_F(LabelTest, LinksOpenThroughTheLauncherOnlyWhenAllowed) {
     EXPECT_EQ(l->HotLink, -1);
   }
 }
+
+TEST_F(LabelTest, HtmlCaptionFollowsTheAlignment) {
+  TForm form(nullptr);
+  form.SetColor(clWhite);
+  ShowForm(form);
+  auto* l = Make<TsHTMLLabel>(form, "<b>Wide</b> text");
+  l->SetAutoSize(false);
+  l->SetBounds(10, 10, 300, 20);
+  l->Font()->SetColor(clBlack);
+  struct Case {
+    TAlignment align;
+    int from, to;  // the quarter of the label that holds all the text
+  } cases[] = {{taLeftJustify, 0, 75}, {taCenter, 75, 225}, {taRightJustify, 225, 300}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.align);
+    l->SetAlignment(c.align);
+    form.Invalidate();
+    Application->ProcessMessages();
+    TBitmap b;
+    GetWindowSurfaceBitmap(form.Handle(), b);
+    const POINT o = GetWindowSurfaceOffset(form.Handle());
+    int inside = 0, outside = 0;
+    for (int x = 0; x < 300; ++x)
+      for (int y = 0; y < 20; ++y) {
+        const bool dark = (GetPixel32(&b, o.x + 10 + x, o.y + 10 + y) & 0xFF) < 0x80;
+        (x >= c.from && x < c.to ? inside : outside) += dark;
+      }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(outside, 0);
+  }
+}
