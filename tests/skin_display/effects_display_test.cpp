@@ -1,4 +1,4 @@
-// Glow and animation windows on a real X server (Xvfb through
+// Glow, animation and hint windows on a real X server (Xvfb through
 // scripts/with-xvfb.sh): the X window shows what the layer's surface holds,
 // and a click on them reaches the form beneath.
 
@@ -13,6 +13,7 @@
 #include "platform/os/Threads.h"
 #include "platform/vcl/Forms.h"
 #include "platform/win/X11Backend.h"
+#include "skin/controls/acAlphaHints.h"
 #include "skin/core/acGlow.h"
 #include "skin/core/sCommonData.h"
 #include "skin/core/sVclUtils.h"
@@ -122,6 +123,36 @@ TEST_F(EffectsDisplayTest, HideAnimationWindowShowsItsSurfaceAndTakesNoClick) {
   EXPECT_EQ(xserver::DifferingPixels(*x_, anim, true, where), 0) << where;
   EXPECT_EQ(xserver::InputShapeRects(*x_, anim), 0);
   xserver::Click(*x_, 180, 170);
+  EXPECT_TRUE(PumpUntil([&] { return clicks > 0; }));
+  form.WindowProc = old;
+}
+
+TEST_F(EffectsDisplayTest, HintShowsItsPictureAndLetsTheClickThroughToTheForm) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetColor(clOlive);
+  form.SetBounds(100, 100, 300, 200);
+  form.Show();
+  int clicks = 0;
+  TWndMethod old = form.WindowProc;
+  form.WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_LBUTTONDOWN) ++clicks;
+    old(m);
+  };
+  Settle();
+
+  TsAlphaHints hints(nullptr);
+  hints.Animated = false;
+  hints.SetActive(true);
+  hints.ShowHint(TPoint(150, 150), "A hint on the screen", 0);
+  ASSERT_TRUE(hints.AnimWindow);
+  HWND picture = hints.AnimWindow->Handle();
+  Settle();
+  std::string where;
+  EXPECT_EQ(xserver::DifferingPixels(*x_, picture, true, where), 0) << where;
+  EXPECT_EQ(xserver::InputShapeRects(*x_, picture), 0);
+  // Both the picture and the framework's invisible hint window lie over the point.
+  xserver::Click(*x_, 170, 160);
   EXPECT_TRUE(PumpUntil([&] { return clicks > 0; }));
   form.WindowProc = old;
 }
