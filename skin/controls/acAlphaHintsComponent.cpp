@@ -185,7 +185,9 @@ void TsAlphaHints::FreeHintFrame() {
 }
 
 void TsAlphaHints::HideHint() {
-  HintFrame = nullptr;  // forgotten, not freed: the window that showed it is going
+  // The frame is painted into the picture, never parented to a window that would free it.
+  delete HintFrame;
+  HintFrame = nullptr;
   HintWindow.reset();
   HintTimeCtrl = nullptr;
 }
