@@ -483,6 +483,11 @@ void TacCustomHintWindow::PaintHintContent(TBitmap* Bitmap) {
   if (a->OnPaint) a->OnPaint(text, a->CurrentHintInfo, c, Bitmap, defaultDraw);
   if (!defaultDraw) return;
   if (TFrame* f = a->HintFrame) {
+    // The frame lives in the (invisible) hint window and is painted into the picture.
+    f->SetVisible(false);
+    f->SetBounds(c.Left, c.Top, f->Width(), f->Height());
+    f->SetParent(this);
+    f->SetVisible(true);
     f->PaintTo(cv->Handle(), c.Left, c.Top);
     SetAlphaInRect(Bitmap, Bounds(c.Left, c.Top, f->Width(), f->Height()), 255, 0x1FFFFFFF);
     return;

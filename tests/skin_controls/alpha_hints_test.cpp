@@ -157,3 +157,33 @@ TEST_F(AlphaHintsTest, RecordHintPutsItsPictureBesideTheCaption) {
   EXPECT_EQ(gap, 0);
   EXPECT_GT(right, 10);
 }
+
+TEST_F(AlphaHintsTest, FrameFromTheHandlerIsTheHintsContent) {
+  TForm form(nullptr);
+  TPanel* panel = HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Animated = false;
+  hints.SetActive(true);
+  hints.OnShowHint = [](String&, bool&, THintInfo&, TFrame*& frame) {
+    frame = new TFrame(nullptr);
+    frame->SetBounds(0, 0, 60, 30);
+    frame->SetColor(0x00C000);
+  };
+  hints.ShowHint(TPoint(100, 100), "Framed", 2000);
+  ASSERT_TRUE(hints.AnimWindow);
+  TBitmap pic;
+  GetWindowSurfaceBitmap(hints.AnimWindow->Handle(), pic);
+  EXPECT_EQ(pic.Width(), 60 + 11 + 16) << "the frame's size plus the template's margins";
+  EXPECT_EQ(pic.Height(), 30 + 8 + 15);
+  EXPECT_PRED2(Near, Pixel(pic, 11 + 30, 8 + 15), 0xFF00C000u);
+  Run(2100);  // the timed hint goes and takes the frame with it
+  EXPECT_EQ(hints.HintFrame, nullptr);
+
+  // The application's hint: the frame goes when the application's window closes the hint.
+  hints.Loaded();
+  Application->ActivateHint(panel);
+  ASSERT_NE(hints.HintFrame, nullptr);
+  EXPECT_EQ(hints.HintFrame->Parent(), Application->HintWindow());
+  Application->CancelHint();
+  EXPECT_EQ(hints.HintFrame, nullptr);
+}
