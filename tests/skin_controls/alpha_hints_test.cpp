@@ -187,3 +187,50 @@ TEST_F(AlphaHintsTest, FrameFromTheHandlerIsTheHintsContent) {
   Application->CancelHint();
   EXPECT_EQ(hints.HintFrame, nullptr);
 }
+
+TEST_F(AlphaHintsTest, TagAndTemplateNameChooseWhatTheComponentDoes) {
+  {
+    TsAlphaHints skipped(nullptr);
+    skipped.Tag = kNoSkinTag;
+    skipped.Loaded();
+    EXPECT_FALSE(Application->OnShowHint) << "a component tagged to be left alone takes no hints";
+  }
+  TsAlphaHints hints(nullptr);
+  hints.Templates()->Add()->Name = "Plain";
+  hints.Templates()->Add()->Name = "Glass";
+  struct Case {
+    const char* name;
+    int index;
+  } cases[] = {{"glass", 1}, {"PLAIN", 0}, {"Stone", -1}};
+  for (const Case& c : cases) {
+    hints.SetTemplateName(c.name);
+    EXPECT_EQ(hints.TemplateIndex(), c.index) << c.name;
+    hints.InitTemplate();
+    EXPECT_EQ(CurrentHintTemplate, c.index < 0 ? DefaultHintTemplate() : hints.Templates()->Items(c.index));
+  }
+}
+
+TEST_F(AlphaHintsTest, PaintHandlerCanReplaceTheContent) {
+  TForm form(nullptr);
+  HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Animated = false;
+  hints.SetActive(true);
+  TRect given;
+  hints.OnPaint = [&](const String&, const THintInfo&, TRect r, TBitmap* bmp, bool& defaultDraw) {
+    given = r;
+    FillRect32(bmp, TRect(r.Left, r.Top, r.Left + 4, r.Top + 4), 0x0000FF, 255);
+    defaultDraw = false;
+  };
+  hints.ShowHint(TPoint(100, 100), "Drawn by the handler", 0);
+  ASSERT_TRUE(hints.AnimWindow);
+  EXPECT_EQ(given.Left, 11);
+  EXPECT_EQ(given.Top, 8);
+  TBitmap pic;
+  GetWindowSurfaceBitmap(hints.AnimWindow->Handle(), pic);
+  EXPECT_PRED2(Near, Pixel(pic, 12, 9), 0xFFFF0000u);
+  int dark = 0;
+  for (int y = 8; y < pic.Height() - 15; ++y)
+    for (int x = 16; x < pic.Width() - 16; ++x) dark += (Pixel(pic, x, y) & 0xFF) < 0x60;
+  EXPECT_EQ(dark, 0) << "no text of the default drawing";
+}
