@@ -215,28 +215,24 @@ TacMousePosition TacCustomHintWindow::GetArrowPos(TRect& Rect, const TPoint& mPo
     const RECT& m = mi.rcMonitor;
     const bool skinned = HintSkinned();
     const bool single = CurrentHintTemplate && CurrentHintTemplate->SingleImageUsed();
-    auto placeTop = [&](int t) { Rect = TRect(Rect.Left, t, Rect.Left + w, t + h); };
-    auto placeLeft = [&](int l) { Rect = TRect(l, Rect.Top, l + w, Rect.Top + h); };
-    if (Rect.Bottom > m.bottom) {
-      placeTop(skinned ? m.bottom - h : single ? mPos.Y + m.bottom - Rect.Bottom : mPos.Y - h);
-      top = false;
-      moved = true;
-    }
-    if (Rect.Top < m.top) {
-      placeTop(m.top);
-      top = true;
-      moved = true;
-    }
-    if (Rect.Right > m.right) {
-      placeLeft(skinned ? m.right - w : single ? mPos.X + m.right - Rect.Right : mPos.X - w);
-      left = false;
-      moved = true;
-    }
-    if (Rect.Left < m.left) {
-      placeLeft(m.left);
-      left = true;
-      moved = true;
-    }
+    // One axis: the edge Lo of a side Size long is brought back onto the monitor's [MLo, MHi);
+    // AtStart tells whether the pointer ends at the axis's start (top or left).
+    auto fit = [&](int Lo, int Size, int MLo, int MHi, int Anchor, bool& AtStart) {
+      if (Lo + Size > MHi) {
+        Lo = skinned ? MHi - Size : single ? Anchor + MHi - (Lo + Size) : Anchor - Size;
+        AtStart = false;
+        moved = true;
+      }
+      if (Lo < MLo) {
+        Lo = MLo;
+        AtStart = true;
+        moved = true;
+      }
+      return Lo;
+    };
+    const int y = fit(Rect.Top, h, m.top, m.bottom, mPos.Y, top);
+    const int x = fit(Rect.Left, w, m.left, m.right, mPos.X, left);
+    Rect = Bounds(x, y, w, h);
     if (moved) FMousePos = kArrowPosTable[top][left];
   }
   Rect = TRect(Rect.Left - sh.Left, Rect.Top - sh.Top, Rect.Right + sh.Right, Rect.Bottom + sh.Bottom);
