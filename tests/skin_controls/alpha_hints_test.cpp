@@ -234,3 +234,20 @@ TEST_F(AlphaHintsTest, PaintHandlerCanReplaceTheContent) {
     for (int x = 16; x < pic.Width() - 16; ++x) dark += (Pixel(pic, x, y) & 0xFF) < 0x60;
   EXPECT_EQ(dark, 0) << "no text of the default drawing";
 }
+
+TEST_F(AlphaHintsTest, UntimedHintStaysWhileTheMouseStaysOnItsControl) {
+  TForm form(nullptr);
+  HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Animated = false;
+  hints.SetActive(true);
+  InjectMouseMove(80, 60);
+  Application->ProcessMessages();
+  hints.ShowHint(TPoint(100, 100), "Untimed", 0);
+  Run(3000);
+  EXPECT_TRUE(hints.AnimWindow) << "the mouse is still on the panel";
+  InjectMouseMove(300, 250);
+  Application->ProcessMessages();
+  Run(300);
+  EXPECT_FALSE(hints.AnimWindow) << "gone at the first check after the mouse left";
+}

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/vcl/TypInfo.h"
 #include "skin/controls/sLabel.h"
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/sSkinIndexes.h"
@@ -187,4 +188,14 @@ TEST_F(LabelTest, HtmlCaptionFollowsTheAlignment) {
     EXPECT_GT(inside, 20);
     EXPECT_EQ(outside, 0);
   }
+}
+
+TEST_F(LabelTest, EditLabelTellsItsOwnerWhenItGoes) {
+  struct Owner : TacBoundLabelOwner {
+    int gone = 0;
+    void LabelDestroyed() override { ++gone; }
+  } owner;
+  delete new TsEditLabel(nullptr, &owner);
+  EXPECT_EQ(owner.gone, 1);
+  EXPECT_NE(FindClassInfo("TsEditLabel"), nullptr) << "window definitions know it by name";
 }
