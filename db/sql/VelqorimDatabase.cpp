@@ -587,7 +587,7 @@ void TVelqorimSession::DropConnections() {
   }
 }
 
-TVelqorimBaseSession* StatementSession(TVelqorimLocalSession& Own, const String& DatabaseName) {
+TVelqorimBaseSession* DatabaseComponentHandle(const String& DatabaseName) {
   if (SessionList != nullptr)
     for (int i = 0; i < SessionList->Count(); ++i)
       for (int d = 0; d < SessionList->GetSession(i)->DatabaseCount(); ++d) {
@@ -595,6 +595,11 @@ TVelqorimBaseSession* StatementSession(TVelqorimLocalSession& Own, const String&
         if (database->Handle() != nullptr && SameText(database->DatabaseName(), DatabaseName))
           return database->Handle();
       }
+  return nullptr;
+}
+
+TVelqorimBaseSession* StatementSession(TVelqorimLocalSession& Own, const String& DatabaseName) {
+  if (TVelqorimBaseSession* handle = DatabaseComponentHandle(DatabaseName)) return handle;
   Own.DatabaseName = DatabaseName;
   Own.SetConnected(true);
   return &Own;

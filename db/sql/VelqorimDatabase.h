@@ -27,6 +27,8 @@ void InstallVelqorimDatabaseHooks();
 // transaction and reach its file), else Own, connected to the process-wide
 // database of that name.
 TVelqorimBaseSession* StatementSession(TVelqorimLocalSession& Own, const String& DatabaseName);
+// The open handle of a database component named DatabaseName; nullptr when none is open.
+TVelqorimBaseSession* DatabaseComponentHandle(const String& DatabaseName);
 
 class TVelqorimDatabase : public TComponent, public IVelqorimPasswordTarget {
  public:

@@ -133,6 +133,58 @@ struct TOpenTable {
 
 }  // namespace
 
+// A table an INSERT opened within a transaction, left open for the
+// transaction's next INSERT into it: opening a table of a file reads its
+// definitions and lock file, which costs more than the row itself. The
+// session has it closed before its transaction ends or it disconnects; the
+// processor closes it before any other statement.
+class TVelqorimHeldTable final : public TVelqorimBaseSession::THeldOpen {
+ public:
+  TVelqorimHeldTable() = default;
+  TVelqorimHeldTable(const TVelqorimHeldTable&) = delete;
+  TVelqorimHeldTable& operator=(const TVelqorimHeldTable&) = delete;
+  ~TVelqorimHeldTable() { Clear(); }
+
+  // The held table when it is table Name of Database in the same open
+  // transaction (the statement owns it until it hands it back), else nullptr.
+  // The hold ends either way.
+  std::unique_ptr<TOpenTable> Take(const String& Database, const String& Name) {
+    std::unique_ptr<TOpenTable> table;
+    if (FTable && FSession != nullptr && FSession->InTransaction && SameText(FDatabase, Database) &&
+        SameText(FTable->cursor.TableName, Name) && DatabaseComponentHandle(Database) == FSession)
+      table = std::move(FTable);
+    Clear();
+    return table;
+  }
+  // Keeps Table open when its session is within a transaction on a file.
+  void Keep(std::unique_ptr<TOpenTable> Table, const String& Database) {
+    Clear();
+    TVelqorimBaseSession* session = Table->cursor.Session;
+    if (session == nullptr || !session->InTransaction ||
+        dynamic_cast<TVelqorimDiskTableData*>(Table->cursor.TableData) == nullptr)
+      return;
+    session->Hold(this);
+    FSession = session;
+    FDatabase = Database;
+    FTable = std::move(Table);
+  }
+  void Clear() {
+    if (FSession != nullptr) FSession->Unhold(this);
+    FSession = nullptr;
+    FTable.reset();
+  }
+  // The session lets go of it (and has already forgotten it).
+  void Release() override {
+    FSession = nullptr;
+    FTable.reset();
+  }
+
+ private:
+  TVelqorimBaseSession* FSession = nullptr;
+  String FDatabase;
+  std::unique_ptr<TOpenTable> FTable;
+};
+
 // ---------------------------------------------------------------------------
 // Statement base
 
@@ -1460,8 +1512,22 @@ class TVelqorimSQLInsert : public TVelqorimSQLCommand {
     CheckEnd(30209);
   }
   void ExecSQL() override {
-    TOpenTable t(DatabaseOf(Processor), FTable);
-    t.Open();
+    const String database = DatabaseOf(Processor);
+    std::unique_ptr<TOpenTable> held;
+    if (Processor && Processor->HeldTable) held = Processor->HeldTable->Take(database, FTable);
+    if (!held) {
+      held = std::make_unique<TOpenTable>(database, FTable);
+      held->Open();
+    }
+    TOpenTable& t = *held;
+    Insert(t);
+    if (!Processor) return;
+    if (!Processor->HeldTable) Processor->HeldTable = std::make_unique<TVelqorimHeldTable>();
+    Processor->HeldTable->Keep(std::move(held), database);
+  }
+
+ private:
+  void Insert(TOpenTable& t) {
     std::vector<int> fields;
     if (FColumns.empty())
       for (int i = 0; i < t.cursor.FieldDefs.Count(); ++i) fields.push_back(i);
@@ -1501,7 +1567,6 @@ class TVelqorimSQLInsert : public TVelqorimSQLCommand {
           row.size());
   }
 
- private:
   String FTable;
   std::vector<String> FColumns;
   std::vector<std::vector<std::unique_ptr<TVelqorimExpression>>> FRows;
@@ -2236,6 +2301,7 @@ TVelqorimSQLProcessor::TVelqorimSQLProcessor() {
 
 TVelqorimSQLProcessor::~TVelqorimSQLProcessor() {
   FQuery.reset();
+  HeldTable.reset();
   if (Session.GetConnected()) Session.SetConnected(false);
 }
 
@@ -2248,6 +2314,7 @@ TVelqorimAOBase* TVelqorimSQLProcessor::OpenQuery() {
   RunningProcessor = this;
   try {
     while (ParseNextCommand()) {
+      if (HeldTable && !dynamic_cast<TVelqorimSQLInsert*>(FQuery.get())) HeldTable->Clear();
       FQuery->ExecSQL();
       FRowsAffected += FQuery->RowsAffected;
     }

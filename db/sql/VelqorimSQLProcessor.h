@@ -21,6 +21,7 @@ bool IsNotFinite(long double X);
 #include "db/sql/VelqorimLexer.h"
 
 class TVelqorimSQLProcessor;
+class TVelqorimHeldTable;
 
 // A live (editable) result: the base table itself, seen through the query's
 // WHERE condition, its select list and its order.
@@ -95,6 +96,10 @@ class TVelqorimSQLProcessor {
   TVelqorimSQLParams FSQLParams;
   // The session of transaction statements.
   TVelqorimLocalSession Session;
+  // The table this processor's INSERTs went into within the open
+  // transaction, kept open for the next INSERT into it; let go at any other
+  // statement and whenever the transaction ends.
+  std::unique_ptr<TVelqorimHeldTable> HeldTable;
 
  private:
   bool ParseNextCommand();

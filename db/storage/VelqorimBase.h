@@ -532,6 +532,22 @@ class TVelqorimBaseSession : public TObject {
   virtual void Rollback() = 0;
   virtual void FlushBuffers() = 0;
 
+  // Something a caller keeps open on the session's tables for the rest of a
+  // transaction (an SQL processor keeps the table its INSERTs go into). The
+  // session has each one let go before its transaction commits or rolls back
+  // and before it disconnects, so nothing outlives the unit of work it was
+  // opened for.
+  class THeldOpen {
+   public:
+    virtual void Release() = 0;
+
+   protected:
+    ~THeldOpen() = default;
+  };
+  void Hold(THeldOpen* Held);
+  void Unhold(THeldOpen* Held);
+  void ReleaseHeld();
+
   int ObjectCount() const { return static_cast<int>(FObjects.size()); }
 
   String DatabaseName;
@@ -550,4 +566,5 @@ class TVelqorimBaseSession : public TObject {
 
  private:
   std::vector<std::unique_ptr<TVelqorimSessionNamedObject>> FObjects;
+  std::vector<THeldOpen*> FHeld;
 };

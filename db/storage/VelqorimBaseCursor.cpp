@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -316,4 +317,19 @@ TVelqorimSessionNamedObject* TVelqorimBaseSession::GetObjectByID(int id) {
 
 void TVelqorimBaseSession::DeleteObject(int id) {
   std::erase_if(FObjects, [id](const auto& o) { return o->ObjectID == id; });
+}
+
+void TVelqorimBaseSession::Hold(THeldOpen* Held) {
+  if (std::find(FHeld.begin(), FHeld.end(), Held) == FHeld.end()) FHeld.push_back(Held);
+}
+
+void TVelqorimBaseSession::Unhold(THeldOpen* Held) { std::erase(FHeld, Held); }
+
+void TVelqorimBaseSession::ReleaseHeld() {
+  // Each one unholds itself as it lets go; take them one at a time from the end.
+  while (!FHeld.empty()) {
+    THeldOpen* held = FHeld.back();
+    FHeld.pop_back();
+    held->Release();
+  }
 }

@@ -95,6 +95,7 @@ void TVelqorimDatabaseDataList::FreeAll() {
 
 TVelqorimLocalSession::~TVelqorimLocalSession() {
   try {
+    ReleaseHeld();
     SetConnected(false);
   } catch (...) {
     // A destructor must not raise.
@@ -152,6 +153,7 @@ void TVelqorimLocalSession::SetConnected(bool Value) {
     }
     return;
   }
+  ReleaseHeld();
   TVelqorimDatabaseData* d = DatabaseData;
   d->DisconnectSession(this);
   DatabaseData = nullptr;
@@ -197,12 +199,14 @@ void TVelqorimLocalSession::StartTransaction() {
 
 void TVelqorimLocalSession::Commit(bool DoFlushBuffers) {
   if (!InTransaction) throw EABSException(20229, "Database is not within a transaction. Cannot perform operation");
+  ReleaseHeld();
   if (DatabaseData != nullptr) DatabaseData->Commit(SessionID, DoFlushBuffers);
   InTransaction = false;
 }
 
 void TVelqorimLocalSession::Rollback() {
   if (!InTransaction) throw EABSException(20229, "Database is not within a transaction. Cannot perform operation");
+  ReleaseHeld();
   if (DatabaseData != nullptr) DatabaseData->Rollback(SessionID);
   InTransaction = false;
 }
@@ -279,6 +283,12 @@ TVelqorimLocalCursor::~TVelqorimLocalCursor() {
   }
 }
 
+// A change of a whole table, or an exclusive open, needs the table free of
+// what the session's statements keep open for their transaction.
+void TVelqorimLocalCursor::LetGoOfHeldTables() {
+  if (Session != nullptr) Session->ReleaseHeld();
+}
+
 void TVelqorimLocalCursor::RefreshDatabaseData() {
   auto* session = dynamic_cast<TVelqorimLocalSession*>(Session);
   if (session == nullptr) throw EABSException(20151, "Pointer is nil");
@@ -320,6 +330,7 @@ bool TVelqorimLocalCursor::LockTableWaiting(TVelqorimDiskTableData& Table, TABSL
 
 void TVelqorimLocalCursor::CreateTable(TVelqorimFieldDefs& aFieldDefs, TVelqorimIndexDefs& aIndexDefs,
                                        TVelqorimConstraintDefs& aConstraintDefs) {
+  LetGoOfHeldTables();
   RefreshDatabaseData();
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   CloseTable();
@@ -344,6 +355,7 @@ void TVelqorimLocalCursor::CreateTable(TVelqorimFieldDefs& aFieldDefs, TVelqorim
 }
 
 void TVelqorimLocalCursor::DeleteTable() {
+  LetGoOfHeldTables();
   RefreshDatabaseData();
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   CloseTable();
@@ -367,6 +379,7 @@ void TVelqorimLocalCursor::DeleteTable() {
 }
 
 void TVelqorimLocalCursor::EmptyTable() {
+  LetGoOfHeldTables();
   RefreshDatabaseData();
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   CloseTable();
@@ -385,6 +398,7 @@ void TVelqorimLocalCursor::EmptyTable() {
 }
 
 void TVelqorimLocalCursor::RenameTable(const String& NewTableName) {
+  LetGoOfHeldTables();
   RefreshDatabaseData();
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   CloseTable();
@@ -425,6 +439,7 @@ void TVelqorimLocalCursor::InternalInitFieldDefs() {
 void TVelqorimLocalCursor::OpenTableByFieldDefs(TVelqorimFieldDefs* aFieldDefs, TVelqorimIndexDefs* aIndexDefs,
                                                 TVelqorimConstraintDefs* aConstraintDefs) {
   if (IsOpen) return;
+  if (Exclusive) LetGoOfHeldTables();
   RefreshDatabaseData();
   TVelqorimLockGuard<TVelqorimDatabaseData> lock(*DatabaseData);
   TVelqorimTableData* t = DatabaseData->FindTableData(*this);

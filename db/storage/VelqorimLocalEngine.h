@@ -204,6 +204,7 @@ class TVelqorimLocalCursor : public TVelqorimCursor {
 
  private:
   void RefreshDatabaseData();
+  void LetGoOfHeldTables();
   void RefreshIndexDefs();
   bool IsTemporaryTable() const;
   // The open table when it is a disk table, else nullptr.

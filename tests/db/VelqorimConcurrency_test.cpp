@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "db/sql/VelqorimQuery.h"
+#include "db/sql/VelqorimSQLProcessor.h"
 #include "db/sql/VelqorimTable.h"
 #include "db/storage/VelqorimDiskEngine.h"
 #include "platform/os/Files.h"
@@ -16,9 +17,9 @@
 
 namespace {
 
-// A database file with table t of Rows rows, removed afterwards.
+// A database file with table t of Rows rows, and what More makes, removed afterwards.
 struct TSharedFile {
-  explicit TSharedFile(int Rows) : Name(GetTempDir() + "/velqorim-shared-" + std::to_string(::getpid()) + ".vdb") {
+  explicit TSharedFile(int Rows, const String& More = "") : Name(GetTempDir() + "/velqorim-shared-" + std::to_string(::getpid()) + ".vdb") {
     TVelqorimDatabase d(nullptr);
     d.SetDatabaseName("MAKER");
     d.SetDatabaseFileName(Name);
@@ -26,6 +27,7 @@ struct TSharedFile {
     d.Open();
     String sql = "CREATE TABLE t (id INTEGER, v INTEGER); INSERT INTO t VALUES (0, 0)";
     for (int i = 1; i < Rows; ++i) sql += ", (" + std::to_string(i) + ", 0)";
+    if (!More.empty()) sql += "; " + More;
     TVelqorimQuery q(nullptr);
     q.SetDatabaseName("MAKER");
     q.SQL().SetText(sql);
@@ -123,11 +125,7 @@ TEST(VelqorimConcurrency, ComponentsOfOneProcessHaveTransactionsOfTheirOwn) {
   TShortWaits waits;
   for (const bool multiUser : {false, true}) {
     SCOPED_TRACE(multiUser ? "multi-user" : "single-user");
-    TSharedFile file(3);
-    {
-      auto maker = OpenDatabase("MAKER", file.Name, false);
-      Exec("MAKER", "CREATE TABLE u (id INTEGER); CREATE INDEX tid ON t (id)");
-    }
+    TSharedFile file(3, "CREATE TABLE u (id INTEGER); CREATE INDEX tid ON t (id)");
     auto one = OpenDatabase("ONE", file.Name, multiUser);
     auto two = OpenDatabase("TWO", file.Name, multiUser);
     const char* count = "SELECT COUNT(*) FROM t";
@@ -172,6 +170,59 @@ TEST(VelqorimConcurrency, ComponentsOfOneProcessHaveTransactionsOfTheirOwn) {
     auto again = OpenDatabase("AGAIN", file.Name, false);
     EXPECT_EQ(Rows("AGAIN", "SELECT id FROM t WHERE id >= 100 ORDER BY id"), "100\n200\n400\n");
     EXPECT_EQ(Rows("AGAIN", "SELECT id FROM u"), "7\n");
+  }
+}
+
+// A processor that runs INSERT after INSERT within a transaction keeps the
+// table open between them, but only for as long as the transaction: a
+// failing INSERT leaves the next ones working, an exclusive open of the table
+// within the transaction is not refused, and once the transaction ends by the
+// component's own Commit or Rollback (no further statement of the processor)
+// another component may change the table's indexes. Closing the component
+// within the transaction leaves nothing of it behind.
+TEST(VelqorimConcurrency, InsertsKeepTheirTableOpenOnlyForTheTransaction) {
+  TStarted started;
+  TShortWaits waits;
+  for (const bool multiUser : {false, true}) {
+    SCOPED_TRACE(multiUser ? "multi-user" : "single-user");
+    TSharedFile file(3, "CREATE UNIQUE INDEX tid ON t (id)");
+    auto one = OpenDatabase("ONE", file.Name, multiUser);
+    auto two = OpenDatabase("TWO", file.Name, multiUser);
+    auto p = std::make_unique<TVelqorimSQLProcessor>();
+    p->DatabaseName = "ONE";
+    auto run = [&](const String& Sql) {
+      p->PrepareStatement(Sql);
+      p->OpenQuery();
+    };
+    const char* count = "SELECT COUNT(*) FROM t";
+    run("START TRANSACTION");
+    run("INSERT INTO t VALUES (100, 1)");
+    run("INSERT INTO t VALUES (101, 1)");
+    EXPECT_NE(ErrorOf([&] { run("INSERT INTO t VALUES (100, 9)"); }), "");
+    run("INSERT INTO t VALUES (102, 1)");
+    if (!multiUser) {
+      TVelqorimTable alone(nullptr);
+      alone.SetDatabaseName("ONE");
+      alone.SetTableName("t");
+      alone.SetExclusive(true);
+      EXPECT_EQ(ErrorOf([&] { alone.Open(); }), "");
+      alone.Close();
+    }
+    run("INSERT INTO t VALUES (103, 1)");
+    one->Commit(false);
+    EXPECT_EQ(ErrorOf([&] { Exec("TWO", "CREATE INDEX tv ON t (v)"); }), "");
+    EXPECT_EQ(Rows("TWO", count), "7\n");
+    run("START TRANSACTION");
+    run("INSERT INTO t VALUES (200, 2)");
+    one->Rollback();
+    EXPECT_EQ(ErrorOf([&] { Exec("TWO", "DROP INDEX t.tv"); }), "");
+    EXPECT_EQ(Rows("ONE", count), "7\n");
+    run("START TRANSACTION");
+    run("INSERT INTO t VALUES (300, 3)");
+    one.reset();
+    EXPECT_EQ(Rows("TWO", count), "7\n");
+    EXPECT_EQ(ErrorOf([&] { Exec("TWO", "CREATE INDEX tv ON t (v)"); }), "");
+    p.reset();
   }
 }
 
