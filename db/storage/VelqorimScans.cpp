@@ -536,7 +536,9 @@ bool TVelqorimTableData::RunScan(TVelqorimCursor& Cursor, TABSScanSearchConditio
       rangeIndex->CheckFoundRecord(session, search, record);
       if (NullKeyRejected(startCondition, record) || NullKeyRejected(endCondition, record)) continue;
       if (residual && !RecordMatchesConditions(List, Start, record, id, Cursor, End)) continue;
-      show(id);
+      // Only a walk that fills the bitmap makes it active; bits shown by a
+      // single step would never be read (the next filling starts afresh).
+      if (FillBitmap) show(id);
       found = true;
       RecordID = id;
       if (!FillBitmap) break;
