@@ -379,10 +379,11 @@ LRESULT ListBox::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 void ListBox::Paint(HDC dc) {
   const RECT c = Client();
   HWND owner = combo ? combo : hwnd;
-  HWND notify = GetParent(owner);
+  // A combo's drop-down list asks its combo box, which asks the combo's parent.
+  HWND notify = combo ? combo : GetParent(hwnd);
   HBRUSH bg = nullptr;
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  if (notify) bg = reinterpret_cast<HBRUSH>(SendMessageW(notify, WM_CTLCOLORLISTBOX, WPARAM(dc), LPARAM(owner)));
+  if (notify) bg = reinterpret_cast<HBRUSH>(SendMessageW(notify, WM_CTLCOLORLISTBOX, WPARAM(dc), LPARAM(hwnd)));
   if (!bg) bg = GetSysColorBrush(COLOR_WINDOW);
   const COLORREF text = GetTextColor(dc);
   FillRect(dc, &c, bg);

@@ -3,6 +3,9 @@
 
 #include "skin/controls/acContainerWnd.h"
 #include "skin/controls/acEditWnd.h"
+#include "skin/controls/acGridTreeWnd.h"
+#include "skin/controls/acComboWnd.h"
+#include "skin/controls/acListViewWnd.h"
 #include "skin/controls/acMainWnd.h"
 #include "skin/controls/acBtnWnd.h"
 #include "skin/controls/acCheckBoxWnd.h"
@@ -16,12 +19,12 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacButtonWnd", MakeHandlerOf<TacButtonWnd>},
     {"TacBitBtnWnd", MakeHandlerOf<TacBitBtnWnd>},
     {"TacCheckBoxWnd", MakeHandlerOf<TacCheckBoxWnd>},
-    {"TacComboBoxWnd", nullptr},
-    {"TacGridWnd", nullptr},
+    {"TacComboBoxWnd", MakeHandlerOf<TacComboBoxWnd>},
+    {"TacGridWnd", MakeHandlerOf<TacGridWnd>},
     {"TacGroupBoxWnd", MakeHandlerOf<TacGroupBoxWnd>},
-    {"TacListViewWnd", nullptr},
+    {"TacListViewWnd", MakeHandlerOf<TacListViewWnd>},
     {"TacPanelWnd", MakeHandlerOf<TacPanelWnd>},
-    {"TacTreeViewWnd", nullptr},
+    {"TacTreeViewWnd", MakeHandlerOf<TacTreeViewWnd>},
     {"TacWWComboBoxWnd", nullptr},
     {"TacGridEhWnd", nullptr},
     {"TacVirtualTreeViewWnd", nullptr},

@@ -689,6 +689,38 @@ TEST_F(ControlsTest, ComboBoxDropsItsListPicksAndCancels) {
   EXPECT_FALSE(IsWindow(list));
 }
 
+TEST_F(ControlsTest, DroppedListAsksItsComboBoxForColoursAndTheComboAsksItsParent) {
+  HWND cb = Make("COMBOBOX", CBS_DROPDOWNLIST, 10, 10, 120, 200);
+  SendMessageW(cb, CB_ADDSTRING, 0, LPARAM("one"));
+  COMBOBOXINFO info;
+  ASSERT_TRUE(GetComboBoxInfo(cb, &info));
+  // What the combo box hears from its list, in front of its own procedure.
+  static LPARAM comboHeard;
+  static WNDPROC comboProc;
+  comboHeard = 0;
+  comboProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(cb, GWLP_WNDPROC));
+  SetWindowLongPtrW(cb, GWLP_WNDPROC, LONG_PTR(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                      if (m == WM_CTLCOLORLISTBOX) comboHeard = lp;
+                      return CallWindowProcW(comboProc, w, m, wp, lp);
+                    }));
+  static LPARAM parentHeard;
+  static WNDPROC parentProc;
+  parentHeard = 0;
+  parentProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent, GWLP_WNDPROC));
+  SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                      if (m == WM_CTLCOLORLISTBOX) parentHeard = lp;
+                      return CallWindowProcW(parentProc, w, m, wp, lp);
+                    }));
+  SendMessageW(cb, CB_SHOWDROPDOWN, TRUE, 0);
+  RedrawWindow(info.hwndList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(comboHeard, LPARAM(info.hwndList));
+  EXPECT_EQ(parentHeard, LPARAM(cb));
+  SendMessageW(cb, CB_SHOWDROPDOWN, FALSE, 0);
+  SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(parentProc));
+  SetWindowLongPtrW(cb, GWLP_WNDPROC, LONG_PTR(comboProc));
+  DestroyWindow(cb);
+}
+
 TEST_F(ControlsTest, EditableComboBoxPassesItsEditsOn) {
   HWND cb = Make("COMBOBOX", CBS_DROPDOWN, 10, 10, 120, 200, "start");
   COMBOBOXINFO info;
