@@ -12,6 +12,7 @@
 #include "skin/core/sMaskPaint.h"
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinPaint.h"
+#include "skin/core/sTextPaint.h"
 
 namespace {
 
@@ -204,6 +205,85 @@ void TacComboBoxWnd::Invalidate() {
   }
 }
 
+void TacComboBoxWnd::DrawItem(int Index, const TRect& Rect, UINT State, HDC DC) {
+  TsCommonData* d = SkinData;
+  auto* owner = dynamic_cast<TCustomComboBox*>(d->FOwnerControl);
+  const TacSkinRecords* skin = d->SkinManager();
+  if (!owner || !skin || Rect.Right <= 0 || Rect.Bottom <= 0) return;
+  constexpr UINT kFlags = DT_SINGLELINE | DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
+  if (d->BGChanged) PrepareCtrlCache(d, CtrlHandle, false);
+  auto bmp = NewBitmap32(Rect.Right, Rect.Bottom);
+  TCanvas* c = bmp->Canvas();
+  c->SetFont(owner->Font());
+  HDC bdc = c->Handle();
+  SetBkMode(bdc, TRANSPARENT);
+  const bool edit = (State & ODS_COMBOBOXEDIT) != 0;
+  const int states = skin->IsValidSkinIndex(d->SkinIndex) ? skin->gd[size_t(d->SkinIndex)].States : 1;
+  TBitmap* cache = d->FCacheBmp.get();
+  bool hot = states > 1;
+  if (edit) hot = hot && (d->CurrentState() != 0 || owner->Focused() || d->FFocused);
+  const size_t h = hot ? 1 : 0;
+  const String text = Index >= 0 && Index < owner->Items()->Count() ? owner->Items()->Strings(Index) : String();
+  const TRect r = Rect;
+  const RECT rr{r.Left, r.Top, r.Right, r.Bottom};
+  const int selection = skin->ConstData.Sections[ssSelection];
+  const bool selected = (State & ODS_SELECTED) != 0;
+  auto background = [&] {
+    if (edit && cache) {
+      BitBlt(bdc, r.Left, r.Top, r.Width(), r.Height(), cache->Canvas()->Handle(), r.Left, r.Top, SRCCOPY);
+    } else {
+      HBRUSH b = CreateSolidBrush(ColorToRGB(edit || !skin->IsValidSkinIndex(d->SkinIndex)
+                                                 ? Color
+                                                 : skin->gd[size_t(d->SkinIndex)].Props[h].Color));
+      FillRect(bdc, &rr, b);
+      DeleteObject(b);
+    }
+  };
+  background();
+  if (selected) {
+    if (skin->IsValidSkinIndex(selection)) {
+      TCacheInfo ci;
+      ci.Bmp = bmp.get();
+      ci.Ready = true;
+      PaintSkinItem(selection, ci, -1, -1, skin, bmp.get(), TPoint(0, 0), r, 1);
+    } else {
+      HBRUSH b = CreateSolidBrush(ColorToRGB(skin->GetHighLightColor(true)));
+      FillRect(bdc, &rr, b);
+      DeleteObject(b);
+    }
+    c->Font()->SetColor(skin->GetHighLightFontColor(true));
+  } else if (skin->IsValidSkinIndex(d->SkinIndex)) {
+    c->Font()->SetColor(skin->gd[size_t(d->SkinIndex)].Props[h].FontColor.Color);
+  }
+  if (Index >= 0 && Index < owner->Items()->Count()) {
+    UINT flags = kFlags;
+    if (GetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE) & WS_EX_RIGHT) flags |= DT_RIGHT;
+    if (GetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE) & WS_EX_RTLREADING) flags |= DT_RTLREADING;
+    SelectObject(bdc, c->Font()->Handle());
+    SetTextColor(bdc, ColorToRGB(c->Font()->Color()));
+    if (edit && owner->Style() == csDropDown) {
+      DrawTextCapped(bdc, owner->Text(), r, flags);
+    } else {
+      const TRect t(r.Left + 2, r.Top, r.Right - 2, r.Bottom);
+      if (selected && skin->IsValidSkinIndex(selection)) {
+        DrawSkinText(c, text, true, skin, 1, selection, flags, t);
+      } else {
+        DrawTextCapped(bdc, text, t, flags);
+        if (State & ODS_FOCUS) DrawDottedFocusRect(c, r, c->Font()->Color(), clNone);
+      }
+    }
+  }
+  BitBlt(DC, r.Left, r.Top, r.Width(), r.Height(), bdc, r.Left, r.Top, SRCCOPY);
+}
+
+void TacComboBoxWnd::CNDrawItem(TMessage& M) {
+  const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(M.LParam);
+  if (!dis) return;
+  DrawItem(int(dis->itemID), TRect(dis->rcItem.left, dis->rcItem.top, dis->rcItem.right, dis->rcItem.bottom),
+           dis->itemState & 0xFFFF, dis->hDC);
+  M.Result = 1;
+}
+
 void TacComboBoxWnd::CtlColorListBox(TMessage& M) {
   if (LBoxOpening) return;
   LBoxOpening = true;
@@ -314,6 +394,12 @@ void TacComboBoxWnd::acWndProc(TMessage& M) {
     case WM_CTLCOLORLISTBOX:
       CtlColorListBox(M);
       return;
+    case CN_DRAWITEM:
+      if (EasyComboBox())
+        CNDrawItem(M);
+      else
+        Forward(M);
+      return;
     case CB_SETCURSEL:
     case CM_TEXTCHANGED_MSG:
     case CM_ITEMCHANGED_MSG:
@@ -339,7 +425,15 @@ void TacComboBoxWnd::acWndProc(TMessage& M) {
       } else {
         PrepareCtrlCache(d, CtrlHandle, DlgMode);
       }
-      PaintText();
+      if (auto* cb = dynamic_cast<TCustomComboBox*>(d->FOwnerControl); cb && cb->ItemIndex() >= 0 && d->FCacheBmp) {
+        RECT wr{};
+        GetWindowRect(CtrlHandle, &wr);
+        const TRect field(kComboEdge, kComboEdge, wr.right - wr.left - ButtonRect().Width(),
+                          wr.bottom - wr.top - kComboEdge);
+        DrawItem(cb->ItemIndex(), field, ODS_COMBOBOXEDIT, d->FCacheBmp->Canvas()->Handle());
+      } else {
+        PaintText();
+      }
       FillCacheCorners(d, 0, this);
       HDC dc = reinterpret_cast<HDC>(M.WParam);
       if (TBitmap* cache = d->FCacheBmp.get(); cache && dc) {

@@ -31,6 +31,11 @@ class TacComboBoxWnd : public TacEditWnd {
   bool ListShown() const;
   // The brush answering the list's colour request: one per handler, remade only when the colour changes.
   HBRUSH ListBrush(TColor Color);
+  // A framework combo's item (ODS_* state; ODS_COMBOBOXEDIT: the edit part)
+  // on the skin: a selected item on the selection section, others on the
+  // combo's colours; an index outside the items draws only the background.
+  void DrawItem(int Index, const TRect& Rect, UINT State, HDC DC);
+  void CNDrawItem(TMessage& Message);
 
   HWND FListHandle = nullptr;
   bool LBoxOpening = false;

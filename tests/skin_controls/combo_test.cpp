@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/vcl/StdCtrls.h"
 #include "skin/controls/acComboWnd.h"
 #include "tests/skin_controls/ListSkin.h"
 
@@ -165,4 +166,42 @@ TEST_F(ComboHandlerTest, RightToLeftComboHasItsButtonAtTheLeft) {
   EXPECT_EQ(br.Top, 2);
   ReleaseWndHandler(w, true, true, h);
   DestroyWindow(w);
+}
+
+TEST_F(ComboHandlerTest, FrameworkComboDrawsSelectedItemsOnTheSelectionSection) {
+  ListSkin k;
+  TForm form(nullptr);
+  auto* cb = new TComboBox(&form);
+  cb->SetParent(&form);
+  cb->SetBounds(20, 20, 150, 24);
+  cb->SetStyle(csOwnerDrawFixed);
+  for (const char* s : {"alpha", "beta"}) cb->Items()->Add(s);
+  ShowForm(form);
+  TacSkinParams p;
+  p.Control = cb;
+  auto h = CreateWndHandler<TacComboBoxWnd>(cb->Handle(), nullptr, &k.s, p, true);
+  EXPECT_TRUE(h->EasyComboBox());
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(150, 60);
+  HDC dc = target.Canvas()->Handle();
+  auto item = [&](int index, UINT state, int top) {
+    DRAWITEMSTRUCT dis;
+    dis.CtlType = ODT_COMBOBOX;
+    dis.itemID = UINT(index);
+    dis.itemState = state;
+    dis.hDC = dc;
+    dis.rcItem = RECT{0, top, 150, top + 20};
+    return SendMessageW(cb->Handle(), CN_DRAWITEM, 0, LPARAM(&dis));
+  };
+  EXPECT_EQ(item(0, ODS_SELECTED | ODS_FOCUS, 0), 1);
+  item(1, 0, 20);
+  item(7, ODS_SELECTED, 40);  // outside the items: only the background
+  EXPECT_EQ(ColorToRGB(target.Canvas()->Pixels(140, 10)), COLORREF(kSelection));
+  EXPECT_EQ(ColorToRGB(target.Canvas()->Pixels(140, 30)), COLORREF(kCombo));
+  bool text = false;
+  for (int x = 2; x < 60 && !text; ++x)
+    for (int y = 22; y < 38 && !text; ++y) text = ColorToRGB(target.Canvas()->Pixels(x, y)) != COLORREF(kCombo);
+  EXPECT_TRUE(text) << "the unselected item's text";
+  ReleaseWndHandler(cb->Handle(), true, true, h);
 }
