@@ -1,6 +1,7 @@
 #include "skin/controls/acGridTreeWnd.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "platform/vcl/ComCtrls.h"
 #include "skin/controls/acListViewWnd.h"
@@ -12,48 +13,74 @@ namespace {
 
 constexpr TColor kBlack = 0x000000, kWhite = 0xFFFFFF;
 
-// The skin's colours a grid row takes.
+// The skin's values a grid row takes.
 enum class GridValue { Main, LabelText, Border, Grid, FromGradient, MirrorFrom, MirrorTo, Highlight, HighlightText,
-                       DataLine, MainNormal, SectionFont };
+                       DataLine, MainNormal, SectionFont, EvenRow, OddRow, BrightLine, DarkLine, LightMain, Zero, Two,
+                       Three };
 
-// One published colour of a grid: the property (a dotted path), whether the
-// grid must also publish "ControlLook", where its own value is kept, whether it
-// is kept as RGB, whether it is saved at all (a row restored from another's
-// value is not), whether it is a gradient colour (clNone kept as clBtnFace),
-// and the skin's value.
+// Conditions and treatments of a grid row.
+enum : unsigned {
+  rfNeedsLook = 1,      // only when the grid also publishes "ControlLook"
+  rfRgb = 2,            // kept as RGB
+  rfNotSaved = 4,       // restored from another row's value
+  rfGradient = 8,       // a kept clNone becomes clBtnFace
+  rfNoneIsWindow = 16,  // a kept clNone becomes clWindow as RGB
+  rfRowsDiffer = 32,    // written only when the kept even and odd row colours differ
+  rfParentColor = 64,   // written only while the property's owner has ParentColor set
+};
+
+// One published value of a grid: the property (a dotted path), where the
+// grid's own value is kept, its treatment and the skin's value.
+template <class H>
 struct GridRow {
   const char* Path;
-  bool NeedsControlLook;
-  TColor TacGridWnd::*Field;
-  bool Rgb;
-  bool Saved;
-  bool Gradient;
+  TColor H::*Field;
+  unsigned Flags;
   GridValue Value;
 };
 
-const GridRow kGridRows[] = {
-    {"FixedColor", false, &TacGridWnd::FixedColor, true, true, false, GridValue::Main},
-    {"TitleFont.Color", false, &TacGridWnd::TitleFontColor, false, true, false, GridValue::LabelText},
-    {"FixedFont.Color", true, &TacGridWnd::TitleFontColor, true, true, false, GridValue::LabelText},
-    {"GridFixedLineColor", true, &TacGridWnd::GridFixedLineColor, false, true, false, GridValue::Border},
-    {"GridLineColor", true, &TacGridWnd::GridLineColor, false, true, false, GridValue::Grid},
-    {"ControlLook.FixedGradientFrom", false, &TacGridWnd::FixedGradientFrom, false, true, true, GridValue::FromGradient},
-    {"ControlLook.FixedGradientTo", false, &TacGridWnd::FixedGradientTo, false, true, true, GridValue::Main},
-    {"ControlLook.FixedGradientMirrorFrom", false, &TacGridWnd::FixedGradientMirrorFrom, false, true, true,
-     GridValue::MirrorFrom},
-    {"ControlLook.FixedGradientMirrorTo", false, &TacGridWnd::FixedGradientMirrorTo, false, true, true,
-     GridValue::MirrorTo},
-    {"SelectionColor", true, &TacGridWnd::SelectionColor, false, true, false, GridValue::Highlight},
-    {"SelectionTextColor", true, &TacGridWnd::SelectionTextColor, false, true, false, GridValue::HighlightText},
-    {"GridStyle.Title.StartColor", false, &TacGridWnd::FixedGradientFrom, false, true, false, GridValue::FromGradient},
-    {"GridStyle.Title.EndColor", false, &TacGridWnd::FixedGradientTo, false, true, false, GridValue::Main},
-    {"LineColors.FixedColor", false, &TacGridWnd::GridFixedLineColor, false, true, false, GridValue::Border},
-    {"LineColors.DataColor", false, &TacGridWnd::GridLineColor, false, true, false, GridValue::DataLine},
-    {"LineColors.ShadowColor", false, &TacGridWnd::GridLineColor, false, false, false, GridValue::DataLine},
-    {"FooterColor", false, &TacGridWnd::FooterColor, false, true, false, GridValue::MainNormal},
-    {"FooterCellColor", false, &TacGridWnd::FooterCellColor, false, true, false, GridValue::MainNormal},
-    {"TitleColor", false, &TacGridWnd::TitleColor, false, true, false, GridValue::MainNormal},
-    {"IndicatorIconColor", false, &TacGridWnd::IndColor, false, true, false, GridValue::SectionFont},
+const GridRow<TacGridWnd> kGridRows[] = {
+    {"FixedColor", &TacGridWnd::FixedColor, rfRgb, GridValue::Main},
+    {"TitleFont.Color", &TacGridWnd::TitleFontColor, 0, GridValue::LabelText},
+    {"FixedFont.Color", &TacGridWnd::TitleFontColor, rfNeedsLook | rfRgb, GridValue::LabelText},
+    {"GridFixedLineColor", &TacGridWnd::GridFixedLineColor, rfNeedsLook, GridValue::Border},
+    {"GridLineColor", &TacGridWnd::GridLineColor, rfNeedsLook, GridValue::Grid},
+    {"ControlLook.FixedGradientFrom", &TacGridWnd::FixedGradientFrom, rfGradient, GridValue::FromGradient},
+    {"ControlLook.FixedGradientTo", &TacGridWnd::FixedGradientTo, rfGradient, GridValue::Main},
+    {"ControlLook.FixedGradientMirrorFrom", &TacGridWnd::FixedGradientMirrorFrom, rfGradient, GridValue::MirrorFrom},
+    {"ControlLook.FixedGradientMirrorTo", &TacGridWnd::FixedGradientMirrorTo, rfGradient, GridValue::MirrorTo},
+    {"SelectionColor", &TacGridWnd::SelectionColor, rfNeedsLook, GridValue::Highlight},
+    {"SelectionTextColor", &TacGridWnd::SelectionTextColor, rfNeedsLook, GridValue::HighlightText},
+    {"GridStyle.Title.StartColor", &TacGridWnd::FixedGradientFrom, 0, GridValue::FromGradient},
+    {"GridStyle.Title.EndColor", &TacGridWnd::FixedGradientTo, 0, GridValue::Main},
+    {"LineColors.FixedColor", &TacGridWnd::GridFixedLineColor, 0, GridValue::Border},
+    {"LineColors.DataColor", &TacGridWnd::GridLineColor, 0, GridValue::DataLine},
+    {"LineColors.ShadowColor", &TacGridWnd::GridLineColor, rfNotSaved, GridValue::DataLine},
+    {"FooterColor", &TacGridWnd::FooterColor, 0, GridValue::MainNormal},
+    {"FooterCellColor", &TacGridWnd::FooterCellColor, 0, GridValue::MainNormal},
+    {"TitleColor", &TacGridWnd::TitleColor, 0, GridValue::MainNormal},
+    {"IndicatorIconColor", &TacGridWnd::IndColor, 0, GridValue::SectionFont},
+};
+
+const GridRow<TacGridEhWnd> kGridEhRows[] = {
+    {"EvenRowColor", &TacGridEhWnd::EvenRowColor, rfNoneIsWindow | rfRowsDiffer, GridValue::EvenRow},
+    {"OddRowColor", &TacGridEhWnd::OddRowColor, rfNoneIsWindow | rfRowsDiffer, GridValue::OddRow},
+    {"GridLineParams.BrightColor", &TacGridEhWnd::BrightColor, 0, GridValue::BrightLine},
+    {"GridLineParams.DataHorzColor", &TacGridEhWnd::DataHorzColor, 0, GridValue::Grid},
+    {"GridLineParams.DataVertColor", &TacGridEhWnd::DataVertColor, 0, GridValue::Grid},
+    {"GridLineParams.DarkColor", &TacGridEhWnd::DarkColor, 0, GridValue::DarkLine},
+    {"IndicatorParams.Color", &TacGridEhWnd::IndColor, 0, GridValue::Main},
+    {"IndicatorParams.HorzLines", &TacGridEhWnd::IndHorzLines, 0, GridValue::Zero},
+    {"IndicatorParams.VertLines", &TacGridEhWnd::IndVertLines, 0, GridValue::Zero},
+    {"IndicatorParams.FillStyle", &TacGridEhWnd::InfFillStyle, 0, GridValue::Two},
+    {"TitleParams.Color", &TacGridEhWnd::TitleColor, 0, GridValue::Main},
+    {"TitleParams.SecondColor", &TacGridEhWnd::FixedGradientTo, 0, GridValue::LightMain},
+    {"TitleParams.FillStyle", &TacGridEhWnd::TitleFillStyle, 0, GridValue::Three},
+    {"TitleParams.VertLineColor", &TacGridEhWnd::GridFixedLineColor, 0, GridValue::Border},
+    {"DataGrouping.Color", &TacGridEhWnd::DataGroupColor, rfParentColor, GridValue::LightMain},
+    {"RowCategories.Color", &TacGridEhWnd::CategoriesColor, 0, GridValue::LightMain},
+    {"RowCategories.Font.Color", &TacGridEhWnd::CategoriesFontColor, 0, GridValue::LabelText},
+    {"RowDetailPanel.Color", &TacGridEhWnd::RowDetailColor, 0, GridValue::Main},
 };
 
 TColor SectionColor(const TacSkinRecords* Skin, int Index, bool Font, int State = 0) {
@@ -64,31 +91,73 @@ TColor SectionColor(const TacSkinRecords* Skin, int Index, bool Font, int State 
 }
 
 TColor SkinValue(GridValue V, const TacSkinRecords* S, int SkinIndex) {
+  const TColor main = S->Palette[pcMainColor];
   switch (V) {
-    case GridValue::Main: return S->Palette[pcMainColor];
+    case GridValue::Main: return main;
     case GridValue::LabelText: return S->Palette[pcLabelText];
     case GridValue::Border: return S->Palette[pcBorder];
     case GridValue::Grid: return S->Palette[pcGrid];
-    case GridValue::FromGradient: return MixColors(S->Palette[pcMainColor], S->GetActiveEditColor(), 127);
-    case GridValue::MirrorFrom: return MixColors(S->Palette[pcMainColor], kBlack, 243);
-    case GridValue::MirrorTo: return MixColors(S->Palette[pcMainColor], kWhite, 230);
+    case GridValue::FromGradient: return MixColors(main, S->GetActiveEditColor(), 127);
+    case GridValue::MirrorFrom: return MixColors(main, kBlack, 243);
+    case GridValue::MirrorTo: return MixColors(main, kWhite, 230);
     case GridValue::Highlight: return S->GetHighLightColor(true);
     case GridValue::HighlightText: return S->GetHighLightFontColor(true);
     case GridValue::DataLine: return MixColors(S->GetActiveEditColor(), S->GetActiveEditFontColor(), 205);
     case GridValue::MainNormal: return SectionColor(S, S->ConstData.IndexGLobalInfo, false);
     case GridValue::SectionFont: return SectionColor(S, SkinIndex, true);
+    case GridValue::EvenRow: return S->Palette[pcEditBG_EvenRow];
+    case GridValue::OddRow: return S->Palette[pcEditBG_OddRow];
+    case GridValue::BrightLine: return MixColors(kWhite, S->GetActiveEditColor(), 51);
+    case GridValue::DarkLine: return MixColors(kBlack, S->GetGlobalColor(), 77);
+    case GridValue::LightMain: return MixColors(kWhite, main, 26);
+    case GridValue::Zero: return 0;
+    case GridValue::Two: return 2;
+    case GridValue::Three: return 3;
   }
   return clNone;
 }
 
 // The row's property on the grid: its owner object and name; nullptr when the grid lacks it.
-TObject* RowTarget(TObject* Grid, const GridRow& Row, String& Name) {
-  if (Row.NeedsControlLook && !HasProperty(Grid, "ControlLook")) return nullptr;
+template <class H>
+TObject* RowTarget(TObject* Grid, const GridRow<H>& Row, String& Name) {
+  if ((Row.Flags & rfNeedsLook) && !HasProperty(Grid, "ControlLook")) return nullptr;
   TObject* o = PropPathOwner(Grid, Row.Path, Name);
   return o && HasProperty(o, Name) ? o : nullptr;
 }
 
 bool OwnerAlive(TControl* C) { return C && !(C->ComponentState() & csDestroying); }
+
+template <class H, size_t N>
+void SaveRows(H* Handler, TObject* Grid, const GridRow<H> (&Rows)[N]) {
+  for (const auto& row : Rows) {
+    String name;
+    TObject* o = RowTarget(Grid, row, name);
+    if (!o || (row.Flags & rfNotSaved)) continue;
+    TColor v = TColor(GetOrdPropByName(o, name));
+    if ((row.Flags & rfGradient) && v == clNone) v = clBtnFace;
+    if ((row.Flags & rfNoneIsWindow) && v == clNone) v = TColor(ColorToRGB(clWindow));
+    Handler->*row.Field = (row.Flags & rfRgb) ? TColor(ColorToRGB(v)) : v;
+  }
+}
+
+template <class H, size_t N>
+void WriteRows(H* Handler, TObject* Grid, const GridRow<H> (&Rows)[N], const TacSkinRecords* Skin) {
+  for (const auto& row : Rows) {
+    String name;
+    TObject* o = RowTarget(Grid, row, name);
+    if (!o) continue;
+    if ((row.Flags & rfParentColor) && GetOrdPropByName(o, "ParentColor") <= 0) continue;
+    if (Skin) {
+      if constexpr (std::is_same_v<H, TacGridEhWnd>) {
+        if ((row.Flags & rfRowsDiffer) && Handler->EvenRowColor == Handler->OddRowColor) continue;
+      }
+      const TColor v = SkinValue(row.Value, Skin, Handler->SkinData->SkinIndex);
+      if (GetOrdPropByName(o, name) != int64_t(v)) SetOrdPropByName(o, name, v);
+    } else if (Handler->*row.Field != clNone) {
+      SetOrdPropByName(o, name, Handler->*row.Field);
+    }
+  }
+}
 
 }  // namespace
 
@@ -106,41 +175,20 @@ TObject* PropPathOwner(TObject* Obj, const String& Path, String& Name) {
 
 void TacGridWnd::SaveStdParams() {
   TacEditWnd::SaveStdParams();
-  TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr;
-  if (!grid) return;
-  for (const GridRow& row : kGridRows) {
-    String name;
-    TObject* o = RowTarget(grid, row, name);
-    if (!o || !row.Saved) continue;
-    TColor v = TColor(GetOrdPropByName(o, name));
-    if (row.Gradient && v == clNone) v = clBtnFace;
-    this->*row.Field = row.Rgb ? TColor(ColorToRGB(v)) : v;
-  }
+  if (TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr) SaveRows(this, grid, kGridRows);
 }
 
 void TacGridWnd::SetSkinParams() {
   TacEditWnd::SetSkinParams();
   TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr;
   const TacSkinRecords* skin = SkinData ? SkinData->SkinManager() : nullptr;
-  if (!grid || !skin || Destroyed) return;
-  for (const GridRow& row : kGridRows) {
-    String name;
-    if (TObject* o = RowTarget(grid, row, name)) {
-      const TColor v = SkinValue(row.Value, skin, SkinData->SkinIndex);
-      if (GetOrdPropByName(o, name) != int64_t(v)) SetOrdPropByName(o, name, v);
-    }
-  }
+  if (grid && skin && !Destroyed) WriteRows(this, grid, kGridRows, skin);
 }
 
 void TacGridWnd::RestoreStdParams() {
   TacEditWnd::RestoreStdParams();
   TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr;
-  if (!OwnerAlive(grid)) return;
-  for (const GridRow& row : kGridRows) {
-    String name;
-    if (TObject* o = RowTarget(grid, row, name); o && this->*row.Field != clNone)
-      SetOrdPropByName(o, name, this->*row.Field);
-  }
+  if (OwnerAlive(grid)) WriteRows(this, grid, kGridRows, nullptr);
 }
 
 void TacGridWnd::acWndProc(TMessage& M) {
@@ -194,6 +242,35 @@ void TacGridWnd::acWndProc(TMessage& M) {
   } else if (M.Msg == WM_WINDOWPOSCHANGED && IsWindowVisible(CtrlHandle)) {
     ProcessMessage(WM_NCPAINT, 0, 0);
   }
+}
+
+// ---- Extended grids ----
+
+void TacGridEhWnd::SaveStdParams() {
+  TacGridWnd::SaveStdParams();
+  if (TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr) SaveRows(this, grid, kGridEhRows);
+}
+
+void TacGridEhWnd::SetSkinParams() {
+  TacGridWnd::SetSkinParams();
+  TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr;
+  const TacSkinRecords* skin = SkinData ? SkinData->SkinManager() : nullptr;
+  if (!grid || !skin || Destroyed) return;
+  WriteRows(this, grid, kGridEhRows, skin);
+  NotifyParentForm(grid);
+}
+
+void TacGridEhWnd::RestoreStdParams() {
+  TacGridWnd::RestoreStdParams();
+  TControl* grid = SkinData ? SkinData->FOwnerControl : nullptr;
+  if (OwnerAlive(grid)) WriteRows(this, grid, kGridEhRows, nullptr);
+}
+
+void TacGridEhWnd::acWndProc(TMessage& M) {
+  TacGridWnd::acWndProc(M);
+  if (Destroyed || !SkinData || M.Msg != WM_WINDOWPOSCHANGED || !IsWindowVisible(CtrlHandle)) return;
+  if (const auto* pos = reinterpret_cast<const WINDOWPOS*>(M.LParam); pos && (pos->flags & SWP_FRAMECHANGED))
+    NotifyParentForm(SkinData->FOwnerControl);
 }
 
 // ---- Tree views ----

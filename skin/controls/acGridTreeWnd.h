@@ -24,6 +24,25 @@ class TacGridWnd : public TacEditWnd {
   void SetSkinParams() override;
 };
 
+// An extended grid: the grid's colours plus its row, line, indicator, title,
+// grouping, category and detail-panel colours, its indicator and title line
+// and fill styles.
+class TacGridEhWnd : public TacGridWnd {
+ public:
+  void acWndProc(TMessage& Message) override;
+
+  bool Fixed3D = false;
+  TColor DarkColor = clNone, BrightColor = clNone, DataHorzColor = clNone, DataVertColor = clNone,
+         DataGroupColor = clNone, CategoriesColor = clNone, CategoriesFontColor = clNone, RowDetailColor = clNone;
+  // Styles and line flags, kept as the properties' ordinal values.
+  TColor IndHorzLines = 0, IndVertLines = 0, InfFillStyle = 0, TitleHorzLines = 0, TitleFillStyle = 0;
+
+ protected:
+  void SaveStdParams() override;
+  void RestoreStdParams() override;
+  void SetSkinParams() override;
+};
+
 class TacTreeViewWnd : public TacEditWnd {
  public:
   void acWndProc(TMessage& Message) override;

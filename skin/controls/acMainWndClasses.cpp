@@ -26,7 +26,7 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacPanelWnd", MakeHandlerOf<TacPanelWnd>},
     {"TacTreeViewWnd", MakeHandlerOf<TacTreeViewWnd>},
     {"TacWWComboBoxWnd", nullptr},
-    {"TacGridEhWnd", nullptr},
+    {"TacGridEhWnd", MakeHandlerOf<TacGridEhWnd>},
     {"TacVirtualTreeViewWnd", nullptr},
     {"TacPageControlWnd", MakeHandlerOf<TacPageControlWnd>},
     {"TacTabControlWnd", MakeHandlerOf<TacTabControlWnd>},

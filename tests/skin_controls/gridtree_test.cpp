@@ -56,6 +56,38 @@ class TFakeLookGrid : public TFakeGrid {
   TFakeLook Look;
 };
 
+// The indicator and grouping parameters of an extended grid.
+class TFakeParams : public TPersistent {
+ public:
+  TColor Color = 0x0C0C0C;
+  int FillStyle = 0;
+  bool ParentColor = false;
+};
+
+// An extended grid: row colours, indicator parameters and a grouping whose colour follows its parent's only when set.
+class TFakeGridEh : public TWinControl {
+ public:
+  explicit TFakeGridEh(TComponent* Owner) : TWinControl(Owner) {
+    RegisterPropertyClass<TFakeParams>(
+        "TFakeParams", {ColorProp<TFakeParams>("Color", [](TFakeParams* p) { return p->Color; },
+                                               [](TFakeParams* p, TColor c) { p->Color = c; }),
+                        IntProp<TFakeParams>("FillStyle", [](TFakeParams* p) { return p->FillStyle; },
+                                             [](TFakeParams* p, int v) { p->FillStyle = v; }),
+                        BoolProp<TFakeParams>("ParentColor", [](TFakeParams* p) { return p->ParentColor; },
+                                              [](TFakeParams* p, bool v) { p->ParentColor = v; })});
+    RegisterPropertyClass<TFakeGridEh, TWinControl>(
+        "TFakeGridEh",
+        {ColorProp<TFakeGridEh>("EvenRowColor", [](TFakeGridEh* g) { return g->Even; },
+                                [](TFakeGridEh* g, TColor c) { g->Even = c; }),
+         ColorProp<TFakeGridEh>("OddRowColor", [](TFakeGridEh* g) { return g->Odd; },
+                                [](TFakeGridEh* g, TColor c) { g->Odd = c; }),
+         ObjectProp<TFakeGridEh>("IndicatorParams", pkClass, [](TFakeGridEh* g) { return &g->Indicator; }),
+         ObjectProp<TFakeGridEh>("DataGrouping", pkClass, [](TFakeGridEh* g) { return &g->Grouping; })});
+  }
+  TColor Even = clNone, Odd = clNone;
+  TFakeParams Indicator, Grouping;
+};
+
 class GridHandlerTest : public SkinnedScrollsTest {
  protected:
   static void SetPalette(ListSkin& k) {
@@ -127,6 +159,38 @@ TEST_F(GridHandlerTest, PublishedColoursTakeTheSkinAndComeBack) {
       EXPECT_EQ(look->Look.From, clBtnFace);  // no gradient colour comes back as the button face
       EXPECT_EQ(look->Look.To, TColor(0x010101));
     }
+  }
+}
+
+TEST_F(GridHandlerTest, ExtendedGridTakesItsRowsIndicatorAndGroupingColoursByRule) {
+  ListSkin k;
+  SetPalette(k);
+  k.s.Palette[pcEditBG_EvenRow] = 0x0E0E0E;
+  k.s.Palette[pcEditBG_OddRow] = 0x0D0D0D;
+  TForm form(nullptr);
+  auto* equal = Grid<TFakeGridEh>(form);
+  auto* differ = Grid<TFakeGridEh>(form);
+  differ->Odd = 0x00FF00;
+  differ->Grouping.ParentColor = true;
+  ShowForm(form);
+  for (TFakeGridEh* g : {equal, differ}) {
+    SCOPED_TRACE(g == equal ? "equal rows" : "different rows");
+    TacSkinParams p;
+    p.Control = g;
+    auto h = CreateWndHandler<TacGridEhWnd>(g->Handle(), nullptr, &k.s, p, true);
+    RedrawWindow(g->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+    EXPECT_EQ(g->Indicator.Color, kMain);
+    EXPECT_EQ(g->Indicator.FillStyle, 2);
+    // Row colours that were equal stay equal: the grid keeps its own.
+    EXPECT_EQ(g->Even, g == equal ? clNone : TColor(0x0E0E0E));
+    EXPECT_EQ(g->Odd, g == equal ? clNone : TColor(0x0D0D0D));
+    // The grouping colour is written only while it follows its parent.
+    EXPECT_EQ(g->Grouping.Color, g == equal ? TColor(0x0C0C0C) : MixColors(0xFFFFFF, kMain, 26));
+    ReleaseWndHandler(g->Handle(), true, true, h);
+    EXPECT_EQ(g->Indicator.Color, TColor(0x0C0C0C));
+    EXPECT_EQ(g->Indicator.FillStyle, 0);
+    EXPECT_EQ(g->Grouping.Color, TColor(0x0C0C0C));
+    EXPECT_EQ(g->Odd, g == equal ? TColor(ColorToRGB(clWindow)) : TColor(0x00FF00));
   }
 }
 
