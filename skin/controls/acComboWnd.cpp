@@ -628,3 +628,70 @@ void TacComboListWnd::acWndProc(TMessage& M) {
   TacEditWnd::acWndProc(M);
   if (!Destroyed && M.Msg == WM_WINDOWPOSCHANGED) UpdateScrolls(this, true);
 }
+
+// ---- The combo with a child list box ----
+
+TacWWComboBoxWnd::~TacWWComboBoxWnd() { ReleaseListBox(); }
+
+bool TacWWComboBoxWnd::HasDropDownButton(TControl* Box) {
+  auto* cb = dynamic_cast<TCustomComboBox*>(Box);
+  return !cb || cb->Style() == csDropDown || cb->Style() == csDropDownList;
+}
+
+void TacWWComboBoxWnd::AfterCreation() {
+  ListBox = nullptr;
+  if (TControl* c = SkinData->FOwnerControl) FShowButton = HasDropDownButton(c);
+  TacComboBoxWnd::AfterCreation();
+}
+
+TRect TacWWComboBoxWnd::ButtonRect() {
+  RECT wr{};
+  GetWindowRect(CtrlHandle, &wr);
+  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+  const int width = FShowButton ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+  constexpr int m = 2;
+  const int left = (GetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE) & WS_EX_RTLREADING) ? m : w - width - m;
+  return TRect(left, m, left + width, h - m);
+}
+
+void TacWWComboBoxWnd::ReleaseListBox() {
+  if (ListBoxSW && ListBox && ListBox->HandleAllocated()) ReleaseWndHandler(ListBox->Handle(), true, false, ListBoxSW);
+  ListBoxSW.reset();
+  ListBoxSkinData.reset();
+  ListBox = nullptr;
+}
+
+void TacWWComboBoxWnd::RestoreStdParams() {
+  ReleaseListBox();
+  TacComboBoxWnd::RestoreStdParams();
+}
+
+void TacWWComboBoxWnd::AdoptListBox() {
+  auto* owner = dynamic_cast<TWinControl*>(SkinData->FOwnerControl);
+  if (!owner) return;
+  for (int i = 0; i < owner->ControlCount(); ++i) {
+    auto* lb = dynamic_cast<TCustomListBox*>(owner->Controls(i));
+    if (!lb) continue;
+    if (ListBoxSW && (ListBoxSW->Destroyed || lb != ListBox)) ReleaseListBox();
+    ListBox = lb;
+    if (ListBoxSW) continue;
+    ListBoxSkinData = std::make_unique<TsScrollWndData>(lb, true);
+    ListBoxSkinData->FSkinManager = SkinData->SkinManager();
+    ListBoxSkinData->SetSkinSection("EDIT");
+    ListBoxSkinData->FOwnerControl = lb;
+    TacSkinParams p;
+    p.Control = lb;
+    ListBoxSW = CreateWndHandler<TacEditWnd>(lb->Handle(), ListBoxSkinData.get(), SkinData->SkinManager(), p, true);
+  }
+}
+
+void TacWWComboBoxWnd::acWndProc(TMessage& M) {
+  if (M.Msg == WM_CTLCOLORLISTBOX && !Destroyed) {
+    Forward(M);
+    return;
+  }
+  TacComboBoxWnd::acWndProc(M);
+  if (!Destroyed && M.Msg == WM_PARENTNOTIFY && LOWORD(M.WParam) == WM_CREATE && SkinData && SkinData->Skinned())
+    AdoptListBox();
+}
+

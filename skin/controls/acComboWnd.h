@@ -6,9 +6,12 @@
 // and skinned scroll bars. The list's colour request is answered with one
 // brush that the combo's handler keeps for its whole life.
 
+#include <memory>
+
 #include "skin/controls/acEditWnd.h"
 
 class TacComboListWnd;
+class TCustomListBox;
 
 class TacComboBoxWnd : public TacEditWnd {
  public:
@@ -76,3 +79,30 @@ class TacComboListWnd : public TacEditWnd {
  private:
   void PaintFrame(HDC DC);
 };
+
+// A combo component outside the framework whose list is a child list box and
+// whose button is the system's scroll-bar width: the list box gets an edit
+// handler of its own when the component creates it; the list's colour request
+// is the component's.
+class TacWWComboBoxWnd : public TacComboBoxWnd {
+ public:
+  ~TacWWComboBoxWnd() override;
+  void acWndProc(TMessage& Message) override;
+  TRect ButtonRect() override;
+  // False only for a framework combo box without a drop-down.
+  static bool HasDropDownButton(TControl* Box);
+
+  bool FShowButton = true;
+  TCustomListBox* ListBox = nullptr;
+  TacHandlerPtr<TacEditWnd> ListBoxSW;
+  std::unique_ptr<TsScrollWndData> ListBoxSkinData;
+
+ protected:
+  void AfterCreation() override;
+  void RestoreStdParams() override;
+
+ private:
+  void AdoptListBox();
+  void ReleaseListBox();
+};
+

@@ -25,7 +25,7 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacListViewWnd", MakeHandlerOf<TacListViewWnd>},
     {"TacPanelWnd", MakeHandlerOf<TacPanelWnd>},
     {"TacTreeViewWnd", MakeHandlerOf<TacTreeViewWnd>},
-    {"TacWWComboBoxWnd", nullptr},
+    {"TacWWComboBoxWnd", MakeHandlerOf<TacWWComboBoxWnd>},
     {"TacGridEhWnd", MakeHandlerOf<TacGridEhWnd>},
     {"TacVirtualTreeViewWnd", nullptr},
     {"TacPageControlWnd", MakeHandlerOf<TacPageControlWnd>},

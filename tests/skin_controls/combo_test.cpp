@@ -205,3 +205,45 @@ TEST_F(ComboHandlerTest, FrameworkComboDrawsSelectedItemsOnTheSelectionSection) 
   EXPECT_TRUE(text) << "the unselected item's text";
   ReleaseWndHandler(cb->Handle(), true, true, h);
 }
+
+namespace {
+// A combo component outside the framework whose list is a child list box.
+class TFakeWWCombo : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+};
+}  // namespace
+
+TEST_F(ComboHandlerTest, ComboWithAChildListBoxSkinsTheListBoxWhenItIsMade) {
+  ListSkin k;
+  TForm form(nullptr);
+  auto* combo = new TFakeWWCombo(&form);
+  combo->SetParent(&form);
+  combo->SetBounds(10, 10, 160, 24);
+  ShowForm(form);
+  TacSkinParams p;
+  p.Control = combo;
+  auto h = CreateWndHandler<TacWWComboBoxWnd>(combo->Handle(), nullptr, &k.s, p, true);
+  EXPECT_TRUE(h->FShowButton);
+  const TRect br = h->ButtonRect();
+  EXPECT_EQ(br.Width(), GetSystemMetrics(SM_CXVSCROLL));
+  EXPECT_EQ(br.Right, 160 - 2);
+  EXPECT_EQ(br.Top, 2);
+  auto* list = new TListBox(combo);
+  list->SetParent(combo);
+  list->SetBounds(0, 0, 100, 80);
+  list->HandleNeeded();
+  ASSERT_EQ(h->ListBox, list);
+  ASSERT_NE(h->ListBoxSW, nullptr);
+  EXPECT_EQ(SendSkinCommand(list->Handle(), SKC_ISSKINNED), 1);
+  // The list's colour request is the component's own: no drop-down handler is attached that way.
+  SendMessageW(combo->Handle(), WM_CTLCOLORLISTBOX, 0, LPARAM(list->Handle()));
+  EXPECT_EQ(h->ListSW, nullptr);
+  EXPECT_EQ(h->FListHandle, nullptr);
+  ReleaseWndHandler(combo->Handle(), true, true, h);
+  EXPECT_EQ(GetPropW(list->Handle(), kSkinDataProp), nullptr);
+  auto* simple = new TComboBox(&form);
+  simple->SetStyle(csSimple);
+  EXPECT_FALSE(TacWWComboBoxWnd::HasDropDownButton(simple));
+  EXPECT_TRUE(TacWWComboBoxWnd::HasDropDownButton(combo));
+}
