@@ -251,3 +251,22 @@ TEST_F(AlphaHintsTest, UntimedHintStaysWhileTheMouseStaysOnItsControl) {
   Run(300);
   EXPECT_FALSE(hints.AnimWindow) << "gone at the first check after the mouse left";
 }
+
+TEST_F(AlphaHintsTest, RepaintAsksTheHandlerAgainAndShowsTheNewPicture) {
+  TForm form(nullptr);
+  HintedPanel(form);
+  TsAlphaHints hints(nullptr);
+  hints.Animated = false;
+  hints.SetActive(true);
+  int asked = 0;
+  hints.OnShowHint = [&](String&, bool&, THintInfo&, TFrame*&) { ++asked; };
+  hints.ShowHint(TPoint(100, 100), "Repainted", 0);
+  ASSERT_TRUE(hints.AnimWindow);
+  const size_t before = recorder->AlphasOf(hints.AnimWindow->Handle()).size();
+  hints.RepaintHint();
+  EXPECT_EQ(asked, 2);
+  const std::vector<BYTE> after = recorder->AlphasOf(hints.AnimWindow->Handle());
+  ASSERT_EQ(after.size(), before + 1);
+  EXPECT_EQ(after.back(), 255);
+  EXPECT_TRUE(hints.OldAlphaBmp) << "kept for the next hint to cross-fade from";
+}
