@@ -1,5 +1,5 @@
-# The common start of the libFuzzer projects in tests/*/fuzz (built apart from
-# the main tree): clang only, C++20, every object instrumented for coverage
+# The settings of the libFuzzer project (cmake/fuzz, built apart from the main
+# tree): clang only, C++20, every object instrumented for coverage
 # with AddressSanitizer and UndefinedBehaviourSanitizer; only the targets link
 # the fuzzer's main (-fsanitize=fuzzer).
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -12,25 +12,11 @@ add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-
 add_link_options(-fsanitize=address,undefined)
 get_filename_component(TARNWICK_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
-# tarnwick_fuzz_libraries(<folder> ...)
-# Builds only the named folders of the tree (paths from its root, lowest layer
-# first), each in a binary folder of its last name, with the tree's settings.
-# For projects that need a few libraries rather than the whole tree.
-macro(tarnwick_fuzz_libraries)
-  find_package(Threads REQUIRED)
-  find_package(PkgConfig REQUIRED)
-  include(${TARNWICK_ROOT}/cmake/Tarnwick.cmake)
-  include_directories(${TARNWICK_ROOT})
-  foreach(folder ${ARGN})
-    get_filename_component(binary ${folder} NAME)
-    add_subdirectory(${TARNWICK_ROOT}/${folder} ${binary})
-  endforeach()
-endmacro()
-
 # tarnwick_fuzz_target(<name> <library> ...)
-# A fuzz target from <name>.cpp, linked with the libraries and the fuzzer's main.
+# A fuzz target from <name>.cpp beside the file that names it, linked with the
+# libraries and the fuzzer's main.
 function(tarnwick_fuzz_target name)
-  add_executable(${name} ${name}.cpp)
+  add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
   target_link_libraries(${name} PRIVATE ${ARGN})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()

@@ -2,21 +2,21 @@
 # Builds the PPM decoder and compressed BLOB reader fuzz targets with clang and
 # runs each for the given time.
 #   scripts/fuzz-compression.sh [seconds per target]     (default 20)
-# Without clang it says so and succeeds. Findings land in build/fuzz-compression/run.
+# Without clang it says so and succeeds. Findings land in build/fuzz/run/<target>.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-compression"
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-compression: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/db_support/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target ppm_decode_fuzz blob_read_fuzz -j "${JOBS:-3}"
+cmake --build "$build" --target ppm_decode_fuzz blob_read_fuzz -j "${JOBS:-$(nproc)}"
 
 for target in ppm_decode_fuzz blob_read_fuzz; do
   seeds="$root/tests/db_support/fuzz/corpus/${target%%_*}"

@@ -3,23 +3,23 @@
 # database files, seeded with small valid files its seed writer makes.
 #   scripts/fuzz-dbfile.sh [seconds]     (default 20)
 # Inputs that once failed (tests/db_storage/fuzz/regressions) run every time.
-# Without clang it says so and succeeds. Findings land in build/fuzz-disk/dbfile-run.
+# Without clang it says so and succeeds. Findings land in build/fuzz/run/dbfile.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-disk"  # shared with the other database file target
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-dbfile: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/db_storage/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target dbfile_fuzz dbfile_fuzz_seeds -j "${JOBS:-3}"
+cmake --build "$build" --target dbfile_fuzz dbfile_fuzz_seeds -j "${JOBS:-$(nproc)}"
 
-run="$build/dbfile-run"
+run="$build/run/dbfile"
 mkdir -p "$run/corpus" "$run/seeds"
 "$build/dbfile_fuzz_seeds" "$run/seeds"
 cd "$run"

@@ -2,23 +2,23 @@
 # Builds the database-file fuzz target with clang and runs it on mutated
 # database files, seeded with small valid files the target writes itself.
 #   scripts/fuzz-disk.sh [seconds]     (default 20)
-# Without clang it says so and succeeds. Findings land in build/fuzz-disk/run.
+# Without clang it says so and succeeds. Findings land in build/fuzz/run/disk.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-disk"
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-disk: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/db_storage/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target disk_file_fuzz -j "${JOBS:-3}"
+cmake --build "$build" --target disk_file_fuzz -j "${JOBS:-$(nproc)}"
 
-run="$build/run"
+run="$build/run/disk"
 mkdir -p "$run/corpus" "$run/seeds"
 cd "$run"
 DISK_FUZZ_SEEDS="$run/seeds" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16" \

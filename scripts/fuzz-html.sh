@@ -2,23 +2,23 @@
 # Builds the HTML caption fuzz target with clang and runs it.
 #   scripts/fuzz-html.sh [seconds]     (default 20)
 # Without clang it says so and succeeds: the fuzz run is an extra, not a gate
-# for machines that cannot build it. Findings land in build/fuzz-html/run.
+# for machines that cannot build it. Findings land in build/fuzz/run/html.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-html"
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-html: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/skin_controls/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target html_fuzz -j "${JOBS:-3}"
+cmake --build "$build" --target html_fuzz -j "${JOBS:-$(nproc)}"
 
-run="$build/run"
+run="$build/run/html"
 mkdir -p "$run/corpus"
 cd "$run"
 # A small quarantine keeps the address sanitizer's memory flat over many runs.

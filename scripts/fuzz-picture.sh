@@ -3,21 +3,21 @@
 # the given time, seeded with the committed corpus and, when it is there, the
 # PngSuite files of ../shared/oracles.
 #   scripts/fuzz-picture.sh [seconds per target]     (default 20)
-# Without clang it says so and succeeds. Findings land in build/fuzz-picture/run.
+# Without clang it says so and succeeds. Findings land in build/fuzz/run/<target>.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-picture"
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-picture: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/imaging/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target png_read_fuzz bmp_read_fuzz -j "${JOBS:-4}"
+cmake --build "$build" --target png_read_fuzz bmp_read_fuzz -j "${JOBS:-$(nproc)}"
 
 suite=""
 for dir in "${TARNWICK_SHARED_DIR:-}" "$root/../shared" "$root/../../shared"; do

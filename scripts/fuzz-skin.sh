@@ -2,23 +2,23 @@
 # Builds the packed-skin archive reader and options-file loader fuzz targets
 # with clang and runs each for the given time, seeded with the test skins.
 #   scripts/fuzz-skin.sh [seconds per target]     (default 20)
-# Without clang it says so and succeeds. Findings land in build/fuzz-skin/run.
+# Without clang it says so and succeeds. Findings land in build/fuzz/run/<target>.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-skin"
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-skin: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/skin_core/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target skin_archive_fuzz skin_options_fuzz skin_fuzz_seeds -j "${JOBS:-3}"
+cmake --build "$build" --target skin_archive_fuzz skin_options_fuzz skin_fuzz_seeds -j "${JOBS:-$(nproc)}"
 
-seeds="$build/run/seeds"
+seeds="$build/run/skin-seeds"
 mkdir -p "$seeds/archive" "$seeds/options"
 "$build/skin_fuzz_seeds" "$seeds/archive" "$seeds/options"
 

@@ -3,23 +3,23 @@
 # parser, then whole statements through the SQL processor (seeded with the
 # statements of the shared sqllogictest scripts when they are there).
 #   scripts/fuzz-sql.sh [seconds]     (default 20, for each target)
-# Without clang it says so and succeeds. Findings land in build/fuzz-sql/run.
+# Without clang it says so and succeeds. Findings land in build/fuzz/run/sql.
 set -euo pipefail
 
 seconds="${1:-20}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/fuzz-sql"
+build="$root/build/fuzz"  # one project for every fuzz target
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
   echo "fuzz-sql: clang is not installed; skipped"
   exit 0
 fi
 
-cmake -S "$root/tests/db_sql/fuzz" -B "$build" -G Ninja \
+cmake -S "$root/cmake/fuzz" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target sql_expr_fuzz sql_statement_fuzz -j "${JOBS:-3}"
+cmake --build "$build" --target sql_expr_fuzz sql_statement_fuzz -j "${JOBS:-$(nproc)}"
 
-run="$build/run"
+run="$build/run/sql"
 mkdir -p "$run/corpus"
 cd "$run"
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16" \
