@@ -59,7 +59,7 @@ String CalcText(TMenuItem* Item) {
 TSize TextRectSize(TCanvas* Canvas, const String& Text, int Width) {
   RECT r{0, 0, Width, 0};
   DrawText(Canvas->Handle(), Text.c_str(), int(Text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOCLIP);
-  return TSize(r.right - r.left, r.bottom - r.top);
+  return TSize{r.right - r.left, r.bottom - r.top};
 }
 
 }  // namespace skinmenus
@@ -254,11 +254,11 @@ int TsSkinableMenus::ExtraWidth(const TacMenuInfo& mi) const {
 }
 
 TSize TsSkinableMenus::ItemGlyphSize(TMenuItem* Item) {
-  if (Item->Bitmap() && !Item->Bitmap()->Empty()) return TSize(Item->Bitmap()->Width(), Item->Bitmap()->Height());
-  if (Item->Parent() && Item->Parent()->SubMenuImages()) return TSize(Item->Parent()->SubMenuImages()->Width(), 0);
+  if (Item->Bitmap() && !Item->Bitmap()->Empty()) return TSize{Item->Bitmap()->Width(), Item->Bitmap()->Height()};
+  if (Item->Parent() && Item->Parent()->SubMenuImages()) return TSize{Item->Parent()->SubMenuImages()->Width(), 0};
   TMenu* menu = Item->GetParentMenu();
-  if (menu && menu->Images()) return TSize(menu->Images()->Width(), menu->Images()->Height());
-  return TSize(kDefaultGlyphSize, kDefaultGlyphSize);
+  if (menu && menu->Images()) return TSize{menu->Images()->Width(), menu->Images()->Height()};
+  return TSize{kDefaultGlyphSize, kDefaultGlyphSize};
 }
 
 bool TsSkinableMenus::IsCaptionItem(TMenuItem* Item) {

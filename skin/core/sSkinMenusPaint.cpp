@@ -34,12 +34,12 @@ ItemGlyph GlyphOf(TMenuItem* Item) {
   ItemGlyph g;
   if (!Item->Bitmap()->Empty()) {
     g.Bitmap = Item->Bitmap();
-    g.Size = TSize(g.Bitmap->Width(), g.Bitmap->Height());
+    g.Size = TSize{g.Bitmap->Width(), g.Bitmap->Height()};
   } else if (TCustomImageList* list = Item->ImageList(); list && Item->ImageIndex() >= 0 &&
                                                            Item->ImageIndex() < list->Count()) {
     g.List = list;
     g.Index = Item->ImageIndex();
-    g.Size = TSize(list->Width(), list->Height());
+    g.Size = TSize{list->Width(), list->Height()};
   }
   return g;
 }
