@@ -6,6 +6,9 @@ RUN_DIR    ?= build/release
 BENCH_DIR  ?= build/bench
 GENERATOR  := -G Ninja
 WERROR     := $(if $(CI),ON,OFF)
+# The test trees keep line tables only: the sanitizers' reports need file and line,
+# and the trees compile and link faster without full debug information.
+TEST_DEBUG := -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1
 export ASAN_OPTIONS  ?= detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
@@ -30,13 +33,13 @@ test: deps
 	@$(MAKE) --no-print-directory test-asan
 
 test-asan:
-	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=$(WERROR)
+	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug $(TEST_DEBUG) -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=$(WERROR)
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	@# The display tests run against a private Xvfb server (they skip, said once, where it cannot start).
 	cd $(TEST_DIR) && bash $(CURDIR)/scripts/with-xvfb.sh ctest --output-on-failure -j $(JOBS)
 
 test-tsan:
-	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=$(WERROR)
+	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug $(TEST_DEBUG) -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=$(WERROR)
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target tarnwick_threads_tests
 	@if (cd $(TSAN_DIR) && ctest -N -L threads | grep -q "Total Tests: 0"); then \
 	  echo "tsan: no threaded tests yet"; \

@@ -7,7 +7,11 @@ if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
 endif()
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
-set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "")
+# Unoptimised with line tables only: the short runs need a fast build more than
+# fast code, and the sanitizers' reports need only file and line.
+set(CMAKE_BUILD_TYPE Debug CACHE STRING "")
+set(CMAKE_C_FLAGS_DEBUG "-gline-tables-only")
+set(CMAKE_CXX_FLAGS_DEBUG "-gline-tables-only")
 add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
 add_link_options(-fsanitize=address,undefined)
 get_filename_component(TARNWICK_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
