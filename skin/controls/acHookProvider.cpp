@@ -198,7 +198,9 @@ void TrySkinWindow(HWND Handle) {
     // MDI children of a frame form come with the MDI client's support.
     return;
   }
-  if ((name != "#32770" && name != "NativeHWNDHost") || GetParent(Handle)) return;
+  // A dialog nested in another window is left alone; an owned one (a message
+  // box over its form) is not nested: GetParent answers a popup's owner.
+  if ((name != "#32770" && name != "NativeHWNDHost") || (style & WS_CHILD)) return;
   if (!rules.SkinningRules.Contains(srStdDialogs)) return;
   if (VisibleDialogCount() >= MaxVisibleDialogs && !HasChildOfClass(Handle, "toolbarwindow32")) return;
   if (!AllowSysDialogSkinning(Handle)) return;
