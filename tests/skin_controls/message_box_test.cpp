@@ -15,10 +15,18 @@
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinManager.h"
 #include "tests/platform_win/WinTestUtil.h"
+#include "tests/skin_controls/ManagedSkin.h"
 #include "tests/skin_core/SkinFiles.h"
 #include "tests/skin_core/SkinFixtures.h"
 
 using namespace skintest;
+
+std::shared_ptr<void> StartSkinManager(const std::string& Directory, const std::string& SkinName) {
+  auto m = std::make_shared<TsSkinManager>(nullptr);
+  m->SetSkinDirectory(Directory);
+  m->SetSkinName(SkinName);
+  return m;
+}
 
 namespace {
 
