@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -121,6 +122,23 @@ bool FindFace(const char* family, int weight, bool italic, Match& out) {
   return ok;
 }
 
+// FindFace remembered by the name, weight and slant asked for: matching is
+// by far the dearest step of making a font, and programs make the same
+// fonts over and over. Caller holds TextLock.
+bool FindFaceOnce(const std::string& family, int weight, bool italic, Match& out) {
+  static std::map<std::tuple<std::string, int, bool>, std::optional<Match>> found;
+  const auto key = std::make_tuple(family, weight, italic);
+  auto it = found.find(key);
+  if (it == found.end()) {
+    Match m;
+    const bool ok = FindFace(family.c_str(), weight, italic, m);
+    it = found.emplace(key, ok ? std::optional<Match>(m) : std::nullopt).first;
+  }
+  if (!it->second) return false;
+  out = *it->second;
+  return true;
+}
+
 bool SameFamily(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -143,12 +161,18 @@ std::shared_ptr<FontFace> OpenFace(const LOGFONT& lf) {
   for (const StandIn& s : kStandIns)
     if (SameFamily(requested, s.named)) requested = s.face;
   Match m;
-  bool found = FindFace(requested.c_str(), weight, italic, m);
+  bool found = FindFaceOnce(requested, weight, italic, m);
   // Anything fontconfig substitutes for a missing family would measure differently per machine.
-  if (!found || !SameFamily(m.family, requested)) found = FindFace(kFallbackFamily, weight, italic, m);
+  if (!found || !SameFamily(m.family, requested)) found = FindFaceOnce(kFallbackFamily, weight, italic, m);
   if (!found) return nullptr;
   const bool wantBold = weight >= FW_SEMIBOLD, haveBold = m.weight >= FC_WEIGHT_DEMIBOLD;
   const bool wantItalic = italic, haveItalic = m.slant != FC_SLANT_ROMAN;
+  // A face already open at a character height is shared without opening the file again.
+  if (lf.lfHeight <= 0) {
+    const int em = std::clamp(lf.lfHeight < 0 ? int(-lf.lfHeight) : kDefaultEm, 1, kMaxEm);
+    if (auto cached = cache[std::make_tuple(m.file, m.index, em, wantBold && !haveBold, wantItalic && !haveItalic)].lock())
+      return cached;
+  }
 
   FT_Face face = nullptr;
   if (FT_New_Face(lib, m.file.c_str(), m.index, &face) != 0) return nullptr;

@@ -280,7 +280,25 @@ void TsSkinableMenus::SetItemFont(TCanvas* Canvas, TMenuItem* Item, bool /*IsCap
   Canvas->Font()->Assign(CaptionFont());
   if (Bold) Canvas->Font()->SetStyle(TFontStyles{fsBold});
   if (FOwner) Canvas->Font()->SetHeight(FOwner->ScaleInt(Canvas->Font()->Height(), FOwner->SysFontScale));
+  KeepFace(Canvas->Font());
   Canvas->TextExtent("");  // selects the font into the DC for the DrawText calls that follow
+}
+
+void TsSkinableMenus::KeepFace(TFont* Font) {
+  constexpr size_t kMaxKept = 8;
+  for (const auto& f : FFaceKeepers)
+    if (f->Name() == Font->Name() && f->Height() == Font->Height() && f->Style() == Font->Style()) return;
+  if (FFaceKeepers.size() >= kMaxKept) FFaceKeepers.erase(FFaceKeepers.begin());
+  auto kept = std::make_unique<TFont>();
+  kept->Assign(Font);
+  // A font opens its face when first measured with.
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, kept->Handle());
+  SIZE size;
+  GetTextExtentPoint32(dc, "x", 1, &size);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  FFaceKeepers.push_back(std::move(kept));
 }
 
 int TsSkinableMenus::ItemHeight(TCanvas* Canvas, TMenuItem* Item) {

@@ -164,9 +164,14 @@ class TsSkinableMenus : public TPersistent {
   void HookPopupEvents(TMenuItem* Item, bool A);
   void HookLineEvents(TMenuItem* Item, bool A);
 
+  // Keeps the font's face loaded: the layer frees a face with its last font,
+  // and menus make and free their fonts item by item.
+  void KeepFace(TFont* Font);
+
   int FSkinBorderWidth = 0;
   bool FActive = false;
   TFont FCaptionFont;
+  std::vector<std::unique_ptr<TFont>> FFaceKeepers;
 };
 
 // Set when a skinned item was measured: the popup-menu window handler then

@@ -241,4 +241,30 @@ TEST(DrawText, EllipsisPrefixAndAlignment) {
     for (int x = 5; x < 300; ++x) ASSERT_EQ(s.At(x, y), 0x00FFFFFFu);
 }
 
+// Faces are found once and shared: a font made while another of its face
+// lives, or again after all were freed, measures exactly as the first did.
+TEST(Fonts, TheSameFontMadeAgainMeasuresTheSame) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  for (int height : {-13, 0, 16}) {
+    for (const char* face : {"DejaVu Sans", "No Such Face 123"}) {
+      SIZE first, shared, again;
+      {
+        FontScope a(dc, MakeFont(height, face, FW_BOLD));
+        first = Extent(dc, "Menu item");
+        HFONT other = MakeFont(height, face, FW_BOLD);
+        FontScope b(dc, other);
+        shared = Extent(dc, "Menu item");
+      }
+      {
+        FontScope c(dc, MakeFont(height, face, FW_BOLD));
+        again = Extent(dc, "Menu item");
+      }
+      EXPECT_EQ(shared.cx, first.cx) << face << " " << height;
+      EXPECT_EQ(again.cx, first.cx) << face << " " << height;
+      EXPECT_EQ(again.cy, first.cy) << face << " " << height;
+    }
+  }
+  DeleteDC(dc);
+}
+
 }  // namespace
