@@ -26,9 +26,10 @@ struct BenchProvider : TObject, TacAnimatedForm {
   explicit BenchProvider(TForm* f) : form(f) {}
   TCustomForm* AnimForm() override { return form; }
   TsCommonData* AnimSkinData() override { return &data; }
-  void PaintAll() override {
+  bool PaintAll() override {
     data.FCacheBmp = NewBitmap32(form->Width(), form->Height());
     form->PaintTo(data.FCacheBmp->Canvas()->Handle(), 0, 0);
+    return true;
   }
 };
 

@@ -45,8 +45,8 @@ class TacAnimatedForm {
   virtual TCustomForm* AnimForm() = 0;
   // The provider's skin record: its FCacheBmp is the form's painted image, frame included.
   virtual TsCommonData* AnimSkinData() = 0;
-  // Repaints the frame into the painted image.
-  virtual void PaintAll() = 0;
+  // Repaints the frame into the painted image; false when it could not be made yet.
+  virtual bool PaintAll() = 0;
   // The transparent corner pieces of the painted frame (window coordinates).
   virtual std::vector<TRect> FrameCorners() { return {}; }
   // Provider state bits; 0x200: the image is already prepared for hiding.

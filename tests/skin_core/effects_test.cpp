@@ -57,13 +57,14 @@ struct FakeProvider : TObject, TacAnimatedForm {
   explicit FakeProvider(TForm* f) : form(f), data(nullptr, true) {}
   TCustomForm* AnimForm() override { return form; }
   TsCommonData* AnimSkinData() override { return &data; }
-  void PaintAll() override {
+  bool PaintAll() override {
     if (!withImage) {
       data.FCacheBmp.reset();
-      return;
+      return true;
     }
     data.FCacheBmp = NewBitmap32(form->Width(), form->Height());
     form->PaintTo(data.FCacheBmp->Canvas()->Handle(), 0, 0);
+    return true;
   }
   void AfterAnimation(TacAnimEvent e) override { events.push_back(e); }
 };

@@ -1,0 +1,645 @@
+#pragma once
+// The skin provider of a form: the component that skins one form. It takes
+// over the form's WindowProc, keeps the form's skin record (section "FORM"),
+// paints the whole non-client frame (borders, title, title buttons, menu line)
+// from the skin into the record's cached 32-bit image, copies that image to
+// the window on WM_NCPAINT, WM_PAINT and WM_ERASEBKGND, gives the window a
+// region cut from the skin's corner shapes, and answers the library's skin
+// commands on the form's behalf.
+//
+// The unit is split by subject: sSkinProvider.cpp (life cycle, window
+// procedure, setters), sSkinProviderMetrics.cpp (frame measures and title
+// layout), sSkinProviderPaint.cpp (the painted image), sSkinProviderRegion.cpp
+// (window regions), sSkinProviderOutput.cpp (getting the image to the screen).
+// Everything runs on the thread that owns the form's window.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/Classes.h"
+#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/Forms.h"
+#include "platform/vcl/Menus.h"
+#include "platform/vcl/StdCtrls.h"
+#include "skin/controls/acMainWnd.h"
+#include "skin/forms/acCtrlAdapter.h"
+#include "skin/core/acntTypes.h"
+#include "skin/core/sCommonData.h"
+#include "skin/core/sSkinManager.h"
+#include "skin/core/sVclUtils.h"
+
+class TsSkinProvider;
+class TacThreadedTimer;
+class TacScrollWnd;    // the form's scroll-bar handler (skin/controls/acSBUtils.h)
+class TsTitleBar;      // the title-bar component
+
+// ---- Title buttons ----
+
+// Which title glyph of the skin paints a button (index into ConstData.TitleGlyphs).
+enum TacTitleGlyph : uint8_t {
+  tgCloseAlone, tgClose, tgMax, tgMin, tgNormal, tgHelp, tgSmallClose, tgSmallMax, tgSmallMin, tgSmallNormal,
+  tgSmallHelp, tgUser, tgNone
+};
+
+// Hit codes of the skinned frame beyond the system's own.
+inline constexpr int HTMDICLOSE = 101, HTMDIMAX = 102, HTMDIMIN = 103;
+inline constexpr int HTUDBTN = 1000;      // + index of a user title button
+inline constexpr int HTTITLEITEM = 2000;  // + index of a title-bar item
+
+// One title button: state, place in the painted image, hit code and glyph.
+struct TsCaptionButton {
+  int cpState = 0;     // 0 normal, 1 hot, 2 pressed; -1 not repainted
+  int cpGlowID = -1;   // the glow window shown while hot; -1 none (glow ids start at 0)
+  TRect cpRect;        // in the painted image, shadow margins included
+  unsigned cpHitCode = 0;
+  TacThreadedTimer* cpTimer = nullptr;  // running state animation, owned by the button's holder
+  bool cpHaveAlignment = false;         // follows the skin's vertical alignment of big buttons
+  TacTitleGlyph cpGlyphType = tgNone;
+};
+
+// ---- Option objects of the provider ----
+
+// The icon at the left of the caption.
+class TsTitleIcon : public TPersistent {
+ public:
+  explicit TsTitleIcon(TsSkinProvider* AOwner);
+  ~TsTitleIcon() override;
+  int Height() const { return FHeight; }
+  void SetHeight(int Value) { FHeight = Value; }
+  int Width() const { return FWidth; }
+  void SetWidth(int Value) { FWidth = Value; }
+  TBitmap* Glyph() const { return FGlyph.get(); }
+  void SetGlyph(TBitmap* Value);
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool Value);
+
+  int FHeight = 0;
+  int FWidth = 0;
+  TsSkinProvider* FOwner;
+  std::unique_ptr<TBitmap> FGlyph;
+  bool FVisible = true;
+};
+
+// An extra button in the title bar, left of the system buttons.
+class TsTitleButton : public TCollectionItem {
+ public:
+  explicit TsTitleButton(TCollection* ACollection);
+  ~TsTitleButton() override;
+  void AssignTo(TPersistent* Dest) override;
+  String GetDisplayName() override;
+
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool Value) { FEnabled = Value; }
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool Value);
+  bool UseSkinData() const { return FUseSkinData; }
+  void SetUseSkinData(bool Value) { FUseSkinData = Value; }
+  const String& Name() const { return FName; }
+  void SetName(const String& Value) { FName = Value; }
+  TBitmap* Glyph() const { return FGlyph.get(); }
+  void SetGlyph(TBitmap* Value);
+  const String& Hint() const { return FHint; }
+  void SetHint(const String& Value) { FHint = Value; }
+
+  TMouseEvent FOnMouseUp;
+  TMouseEvent FOnMouseDown;
+  bool FEnabled = true;
+  bool FVisible = true;
+  bool FUseSkinData = true;
+  String FName;
+  std::unique_ptr<TBitmap> FGlyph;
+  String FHint;
+  THintWindow* HintWnd = nullptr;  // owned while shown
+  TsCaptionButton Data;
+};
+
+class TsTitleButtons : public TCollection {
+ public:
+  explicit TsTitleButtons(TsSkinProvider* AOwner);
+  ~TsTitleButtons() override;
+  TsTitleButton* Items(int Index) const { return static_cast<TsTitleButton*>(TCollection::Items(Index)); }
+  TsSkinProvider* FOwner;
+
+ protected:
+  TPersistent* GetOwner() override;
+  void Update(TCollectionItem* Item) override;
+};
+
+// A second text painted after the form's caption.
+class TacAddedTitle : public TPersistent {
+ public:
+  TacAddedTitle();
+  ~TacAddedTitle() override;
+  bool ShowMainCaption() const { return FShowMainCaption; }
+  void SetShowMainCaption(bool Value);
+  TFont* Font() { return FFont.get(); }
+  const String& Text() const { return FText; }
+  void SetText(const String& Value);
+
+  bool FShowMainCaption = true;
+  std::unique_ptr<TFont> FFont;  // colour 0x1FFFFFFF: the title section's text colour
+  String FText;
+  TsSkinProvider* FOwner = nullptr;
+};
+
+// A band at the top of the client area painted with the form-header section.
+class TacFormHeader : public TPersistent {
+ public:
+  explicit TacFormHeader(TsSkinProvider* AOwner) : FOwner(AOwner) {}
+  int AdditionalHeight() const { return FAdditionalHeight; }
+  void SetAdditionalHeight(int Value);
+  TsSkinProvider* FOwner;
+  int FAdditionalHeight = 0;
+};
+
+enum TacMenuItemPos { ipTop, ipBottom, ipBeforeClose };
+
+// The user's sub-menu of the skinned system menu.
+class TacSysSubMenu : public TPersistent {
+ public:
+  explicit TacSysSubMenu(TsSkinProvider*) {}
+  String Caption;
+  TacMenuItemPos Position = ipBeforeClose;
+  TPopupMenu* PopupMenu = nullptr;
+};
+
+// The popup menu the skinned frame shows as the system menu, and what the
+// frame painter and hit test ask of it.
+class TsCustomSysMenu : public TPopupMenu {
+ public:
+  explicit TsCustomSysMenu(TComponent* AOwner) : TPopupMenu(AOwner) {}
+  virtual bool VisibleClose() = 0;
+  virtual bool VisibleMax() = 0;
+  virtual bool VisibleMin() = 0;
+  virtual bool EnabledMax() = 0;
+  virtual bool EnabledMin() = 0;
+  virtual bool EnabledRestore() = 0;
+};
+
+// The form provider's system menu: mirrors the window's own system menu.
+class TsSystemMenu : public TsCustomSysMenu {
+ public:
+  explicit TsSystemMenu(TsSkinProvider* AOwner);
+  void Generate();
+  void UpdateItems(bool Full = false);
+  void UpdateGlyphs() {}
+  void MakeSkinItems();
+
+  bool VisibleClose() override;
+  bool VisibleMax() override;
+  bool VisibleMin() override;
+  bool EnabledMax() override;
+  bool EnabledMin() override;
+  bool EnabledRestore() override;
+  bool VisibleRestore();
+  bool VisibleSize();
+  bool EnabledClose();
+  bool EnabledMove();
+  bool EnabledSize();
+
+  void RestoreClick(TObject* Sender);
+  void MoveClick(TObject* Sender);
+  void SizeClick(TObject* Sender);
+  void MinClick(TObject* Sender);
+  void MaxClick(TObject* Sender);
+  void CloseClick(TObject* Sender);
+  void ExtClick(TObject* Sender);
+  void SkinSelect(TObject* Sender);
+
+  TMenuItem* SubMenu = nullptr;
+  TMenuItem* ItemMove = nullptr;
+  TMenuItem* ItemSize = nullptr;
+  TMenuItem* ItemClose = nullptr;
+  TMenuItem* ItemRestore = nullptr;
+  TMenuItem* ItemMinimize = nullptr;
+  TMenuItem* ItemMaximize = nullptr;
+  int ExtItemsCount = 0;
+  TsSkinProvider* FOwner;
+  TCustomForm* FForm;
+};
+
+// The extended-border window of a form (or a skinned dialog): a layered
+// window that shows the whole painted image, shadow included, around it.
+// Extended borders are not built yet: the provider never makes one, and every
+// branch that needs one is dead until they are.
+class TacBorderForm : public TPersistent {
+ public:
+  explicit TacBorderForm(TObject* AOwner);
+  ~TacBorderForm() override;
+  // The window the border belongs to (0 when the owner has none).
+  HWND OwnerHandle() const;
+  TRect ShadowSize() const;
+  void UpdateExBordersPos(bool Redraw = true, uint8_t Blend = 255);
+
+  TPoint LastTopLeft;
+  TPoint LastMousePos{-9999, -9999};
+  bool LeftPressed = false, MainRgnReady = false, acInMouseMsg = false, MovRgnChanged = false, MaxMoving = false;
+  TObject* FOwner;
+  TsSkinProvider* sp = nullptr;
+  bool ExBorderShowing = false, ResetRgn = false;
+  TacGlowForm* AForm = nullptr;  // owned
+  TBitmap* ShadowTemplate = nullptr;
+  HWND ParentHandle = nullptr;
+  TsCommonData* SkinData = nullptr;
+};
+
+// ---- The provider ----
+
+enum TsGripMode { gmNone, gmRightBottom };
+enum TsResizeMode { rmStandard, rmBorder };
+
+using TacAfterAnimation = std::function<void(TacAnimEvent AnimType)>;
+using TacNCHitTest = std::function<void(TMessage& Msg)>;
+
+struct TMenuItemData {
+  TMenuItem* Item = nullptr;
+  TRect R;
+};
+
+struct TacLabelColor {
+  TColor Color = 0;
+  TControl* Control = nullptr;
+  bool ParentFont = false;
+};
+
+// FormState bits.
+enum : unsigned {
+  FS_SIZING = 0x1,            // the border window is resized with the form
+  FS_BLENDMOVING = 0x80,      // dragged with blend-on-moving
+  FS_ANIMMINIMIZING = 0x100,  // minimise animation
+  FS_ANIMCLOSING = 0x200,     // hide snapshot taken or shown
+  FS_ANIMRESTORING = 0x400,   // restore animation
+  FS_THUMBDRAWING = 0x800,    // taskbar pictures being made
+  FS_CHANGING = 0x1000,       // the manager changes the skin under a cover (with 0x10000)
+  FS_ANIMSHOWING = 0x2000,    // show animation around the show call
+  FS_FULLHEIGHT = 0x4000,     // stretched to the work-area height
+  FS_FULLWIDTH = 0x8000,      // stretched to the work-area width
+  FS_SKINCHANGING = 0x10000,
+  FS_SCROLLSINIT = 0x20000,   // the scroll-bar handler is being attached
+  FS_SLAVE = 0x40000,         // a glued form moved by its master
+  FS_MAXIMIZING = 0x80000,
+  FS_DISABLED = 0x100000,     // disabled look shown
+  FS_ACTIVATED = 0x200000,    // first activation handled
+  FS_RESTORINGFROMTB = 0x400000
+};
+
+class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdapterHost {
+ public:
+  // A provider on a form (any other owner: a warning, and it stays unattached).
+  explicit TsSkinProvider(TComponent* AOwner);
+  // A provider made at run time for a form the window hook found: it
+  // prepares itself at the first frame paint, hit test or showing.
+  TsSkinProvider(TComponent* AOwner, bool InitRT);
+  ~TsSkinProvider() override;
+  void Loaded();
+  virtual int TitleButtonsTop();
+
+  // ---- Published properties ----
+  bool AllowAnimation = true;
+  bool AllowBlendOnMoving = true;
+  bool AllowSkin3rdParty() const override { return FAllowSkin3rdParty; }
+  void SetAllowSkin3rdParty(bool Value) { FAllowSkin3rdParty = Value; }
+  bool DrawClientArea = true;
+  bool MakeSkinMenu = false;
+  bool ScreenSnap = false;
+  bool DisabledBlured = false;
+  bool AllowExtBorders() const { return FAllowExtBorders; }
+  void SetAllowExtBorders(bool Value) { SetBoolean(0, Value); }
+  bool DrawNonClientArea() const { return FDrawNonClientArea; }
+  void SetDrawNonClientArea(bool Value) { SetBoolean(1, Value); }
+  bool ShowAppIcon() const { return FShowAppIcon; }
+  void SetShowAppIcon(bool Value) { SetBoolean(2, Value); }
+  bool UseGlobalColor() const { return FUseGlobalColor; }
+  void SetUseGlobalColor(bool Value) { SetBoolean(3, Value); }
+  const String& TitleSkin() const { return FTitleSkin; }
+  void SetTitleSkin(const String& Value) { SetSkinString(0, Value); }
+  const String& MenuLineSkin() const { return FMenuLineSkin; }
+  void SetMenuLineSkin(const String& Value) { SetSkinString(1, Value); }
+  TacAddedTitle* AddedTitle() const { return FAddedTitle.get(); }
+  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  void SetCaptionAlignment(TAlignment Value);
+  uint8_t DisabledBlendValue() const { return FDisabledBlendValue; }
+  void SetDisabledBlendValue(uint8_t Value);
+  TColor DisabledBlendColor() const { return FDisabledBlendColor; }
+  void SetDisabledBlendColor(TColor Value);
+  TacFormHeader* FormHeader() const { return FFormHeader.get(); }
+  TStringList* GluedForms() const { return FGluedForms.get(); }
+  void SetGluedForms(const TStrings& Value);
+  TsScrollWndData* SkinData() const { return FCommonData.get(); }
+  TsGripMode GripMode = gmNone;
+  TsResizeMode ResizeMode() const { return FResizeMode; }
+  void SetResizeMode(TsResizeMode) { FResizeMode = rmStandard; }  // sizing is always the system's
+  int SnapBuffer = 10;
+  TacSysSubMenu* SysSubMenu() const { return FSysSubMenu.get(); }
+  TsTitleBar* TitleBar() const { return FTitleBar; }
+  void SetTitleBar(TsTitleBar* Value);
+  TsTitleButtons* TitleButtons() const { return FTitleButtons.get(); }
+  void SetTitleButtons(TsTitleButtons* Value);
+  TsTitleIcon* TitleIcon() const { return FTitleIcon.get(); }
+  TsThirdPartyList* ThirdParty() const { return FThirdParty.get(); }
+  TacAfterAnimation OnAfterAnimation;
+  TacNCHitTest OnExtHitTest;
+  TAddItemEvent OnSkinItem;
+  TAddItemExEvent OnSkinItemEx;
+
+  // ---- Public properties ----
+  const TRect& IconRect() const { return FIconRect; }
+  unsigned FormState() const { return FFormState; }
+  // Setting or clearing a minimise or restore bit holds the form's alignment meanwhile.
+  void SetFormState(unsigned Value);
+
+  // ---- Life cycle and window procedure ----
+  void PrepareForm();
+  // Takes the manager's (new) skin: the record's and the title's sections, the
+  // system menu, the window style and the title buttons. Also while the
+  // manager broadcasts a skin change (its skin reads inactive meanwhile).
+  void ResolveSkin();
+  void LoadInit();
+  // MDI: the MDI form's client window (no MDI in the platform yet: nothing happens).
+  void HookMDI(bool Active = true);
+  void KillAnimations();
+  void NewWndProc(TMessage& Message);
+  // Runs a message (Result 0) through NewWndProc and answers its Result.
+  LRESULT ProcessMessage(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+  bool MenuPresent();
+  int LinesCount();
+
+  // ---- Frame metrics ----
+  int BorderWidth(bool CheckSkin = true);
+  int BorderHeight(bool CheckSkin = true);
+  int CaptionHeight(bool CheckSkin = true);
+  int CaptionWidth();
+  int HeaderHeight();
+  int MenuHeight();
+  int OffsetX();
+  int OffsetY();
+  TRect ShadowSize();
+  int ExTitleHeight(bool Max);
+  int ExtraTitleHeight(bool Max);
+  bool IconVisible();
+  int TitleIconWidth();
+  int TitleIconHeight();
+  int TitleBtnWidth(const TsCaptionButton& Button);
+  int TitleBtnHeight();
+  int SysButtonsCount();
+  int ButtonsWidth();
+  int UserButtonWidth(TsTitleButton* Btn);
+  void InitButtons();
+  // Lays out the title icon, the title buttons and the title bar.
+  void CalcItems();
+  bool GripVisible();
+  TPoint GripPos(int MaskIndex);
+  bool UseExtBorders();
+  void WMGetMinMaxInfo(TMessage& Message);
+  // Height of the painted image (Part of the image layout, with CaptionWidth its width).
+  int ImageHeight();
+
+  // ---- Frame painting ----
+  // Paints the whole frame into the cached image; false when the parent's
+  // background was not ready (the form is marked updating).
+  bool PaintAll() override;
+  TColor FormColor();
+  void PaintTitleIcon();
+  void PaintTitleBackground(int W);
+  void PaintCaptionText(int W);
+  // Title buttons: painted into the image, repainted alone on screen.
+  void PaintTitleButtons(int W);
+  void PaintTitleButton(TsCaptionButton& Button, bool Enabled);
+  void RepaintButton(int HitCode);
+  void SaveButtonsBackground(int W, bool Full);
+  void RestoreButtonsBackground(int W);
+  // Hit code of the screen point of a hit-test message (no extended borders).
+  int HitTest(TMessage& Message);
+  int TitleElementAt(const TPoint& P);
+  void ShowButtonHint(TsTitleButton* Btn);
+  void HideButtonHint(TsTitleButton* Btn);
+  // The hot title element (hit code; -1 forces a change).
+  void SetHotHT(int i, bool Repaint = true);
+  void DropSysMenu(int X, int Y);
+
+  // ---- Menu line ----
+  void PrepareMenuLine();
+  bool UpdateMenu();
+  void InitMenuItems(bool A);
+  void RepaintMenu();
+  void UpdateTitleBar();
+
+  // ---- Regions ----
+  void UpdateRgnRects();
+  // A new region of the frame at (X, Y) without the transparent corner pieces; the caller owns it.
+  HRGN MakeRgn(int X = 0, int Y = 0);
+  void UpdateRgn(bool Repaint = true, bool SetOnly = false);
+
+  // ---- Frame output ----
+  void PaintNonClient(HDC DC);
+  void WMNCPaint();
+  void WMPaint(TMessage& Message);
+  void PaintClientBackground(HDC DC);
+  void PaintClient(HDC DC, const TRect& R, bool Children);
+  void PaintGripToDC(HDC DC);
+  void UpdateNonClient();
+
+  // ---- Extended borders and caption cover ----
+  void UpdateExBorders(bool Allow);
+  void ShowCaptionCover();
+  void HideCaptionCover();
+
+  // ---- Services ----
+  void InitLabel(TControl* Control, bool Skinned) override;
+  void ReadThirdLists();
+  void WriteThirdLists();
+  void InitScrolls();
+  void UpdateSysMenuStyle(bool Skinning);
+  void StartMoveWithBlend();
+
+  // ---- Skin commands and the skin-editor link ----
+  // Each answers true when it handled the command (Message.Result set).
+  bool EarlySkinCommand(TMessage& Message);
+  bool UnskinnedSkinCommand(TMessage& Message);
+  void SkinCommand(TMessage& Message);
+  void WMSkinEditor(TMessage& Message);
+  void WMCopyData(TMessage& Message);
+
+  // ---- TacAdapterHost ----
+  TForm* HostForm() const override { return dynamic_cast<TForm*>(Form); }
+  const TAddItemEvent& SkinItemEvent() const override { return OnSkinItem; }
+  const TAddItemExEvent& SkinItemExEvent() const override { return OnSkinItemEx; }
+  // The form's own class-name lists when any is filled, else the manager's.
+  const TacThirdLists* ThirdLists() const override;
+  void AdaptChildForm(TForm* ChildForm, const String& Section) override;
+
+  // ---- TacAnimatedForm ----
+  TCustomForm* AnimForm() override { return Form; }
+  TsCommonData* AnimSkinData() override { return FCommonData.get(); }
+  std::vector<TRect> FrameCorners() override { return Rects; }
+  unsigned AnimFormState() override { return FFormState; }
+  void AfterAnimation(TacAnimEvent AnimType) override {
+    if (OnAfterAnimation) OnAfterAnimation(AnimType);
+  }
+
+  // ---- Fields ----
+  int CurrentHT = 0;
+  int UserBtnIndex = -1;
+  bool ControlsChanged = false;
+  bool FirstInitialized = false;
+  TRect FIconRect;
+  TRect FHintRect;
+  std::unique_ptr<TTimer> FHintTimer;
+
+  bool DoReinit = false;
+  bool RgnChanged = true;
+  bool FSysExHeight = false;
+  bool ClearButtons = false;
+  bool OwnThirdLists = false;
+  bool FMenuOwnerDraw = false;
+  bool MenusInitialized = false;
+  int LockCount = 0;
+  int FLinesCount = -1;
+  int FHeaderIndex = -1;
+  int FHeaderHeight = 0;
+  int FTitleSkinIndex = -1;
+  int FCaptionSkinIndex = -1;
+  TRect NormalBounds;
+  TRect LastClientRect;
+  std::unique_ptr<TBitmap> FGlow1, FGlow2;
+  std::unique_ptr<TBitmap> TempBmp;
+  std::unique_ptr<TBitmap> CoverBmp;
+  std::unique_ptr<TBitmap> MenuLineBmp;
+  TsCaptionButton MDIMin, MDIMax, ButtonMin, ButtonMax, ButtonHelp, ButtonClose, MDIClose;
+  std::vector<TRect> Rects;
+  TMenuItemData HotItem;
+  TacGlowForm* LayerForm = nullptr;
+  TacGlowForm* CoverForm = nullptr;
+  TacThreadedTimer* FormTimer = nullptr;
+  std::vector<TacLabelColor> SavedLabelColors;
+
+  bool RTInit = false;
+  bool RTEmpty = false;
+  bool InAero = false;
+  bool InMenu = false;
+  bool biClicked = false;
+  bool fAnimating = false;
+  bool BigButtons = false;
+  bool FormActive = true;
+  bool MenuChanged = true;
+  bool RgnChanging = false;
+  bool RightPressed = false;
+  bool SkipAnimation = false;
+  // FInAnimation lives in TacAnimatedForm.
+
+  TCustomForm* Form = nullptr;
+  TacGlowForm* CaptForm = nullptr;
+  TacThirdLists FThirdLists;  // one class-name list per handler kind
+  int VCenter = 0;
+  TObject* MDIForm = nullptr;
+  TacScrollWnd* ListSW = nullptr;  // owned; freed by FreeListSW
+  TWndMethod OldWndProc;
+  std::unique_ptr<TacCtrlAdapter> Adapter;
+  TShowAction ShowAction = saIgnore;
+  TsSystemMenu* SystemMenu = nullptr;  // owned (a component of the provider)
+  TacBorderForm* BorderForm = nullptr;  // owned; extended borders are not built yet
+
+  // The record's skin, and the skin manager it belongs to (nullptr for records of no manager).
+  const TacSkinRecords* Skin() const { return FCommonData ? FCommonData->SkinManager() : nullptr; }
+  TsSkinManager* Manager() const override { return SkinManagerOf(Skin()); }
+  // The skin is loaded and active.
+  bool SkinActive() const;
+  // The form or the provider is gone or going.
+  bool FormDestroying() const;
+  bool BGChanged() const { return FCommonData && FCommonData->BGChanged; }
+  void SetBGChanged(bool Value) {
+    if (FCommonData) FCommonData->BGChanged = Value;
+  }
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  void Construct(TComponent* AOwner);
+  void AfterConstruction();
+  void SetBoolean(int Index, bool Value);
+  void SetSkinString(int Index, const String& Value);
+  // Steps of the window procedure.
+  void UnskinnedMessage(TMessage& Message);
+  void SkinnedMessage(TMessage& Message);
+  void CallOld(TMessage& Message) {
+    if (OldWndProc) OldWndProc(Message);
+  }
+  // Runs the previous procedure with the window's redraw off, so that the
+  // layer paints none of its plain frame, then repaints the skinned frame.
+  void CallOldWithoutFrame(TMessage& Message);
+  void WMNCActivate(TMessage& Message);
+  void WMSetText(TMessage& Message);
+  void WMSize(TMessage& Message);
+  void WMSetRedraw(TMessage& Message);
+  void WMEraseBkgnd(TMessage& Message);
+  bool CheckRTInit();
+
+  bool FAllowSkin3rdParty = true;
+  bool FAllowExtBorders = true;
+  bool FDrawNonClientArea = true;
+  bool FShowAppIcon = true;
+  bool FUseGlobalColor = true;
+  bool FReplacedWndProc = false;
+  String FTitleSkin, FMenuLineSkin;
+  std::unique_ptr<TsTitleIcon> FTitleIcon;
+  std::unique_ptr<TStringList> FGluedForms;
+  TsResizeMode FResizeMode = rmStandard;
+  std::unique_ptr<TacAddedTitle> FAddedTitle;
+  std::unique_ptr<TacSysSubMenu> FSysSubMenu;
+  std::unique_ptr<TsTitleButtons> FTitleButtons;
+  TAlignment FCaptionAlignment = taLeftJustify;
+  std::unique_ptr<TacFormHeader> FFormHeader;
+  std::unique_ptr<TsThirdPartyList> FThirdParty;
+  uint8_t FDisabledBlendValue = 255;
+  TColor FDisabledBlendColor = 0;
+  TsTitleBar* FTitleBar = nullptr;
+  std::unique_ptr<TsScrollWndData> FCommonData;
+  unsigned FFormState = 0;
+};
+
+// ---- Frame measures (also used by the dialog handlers) ----
+
+int SysBorderWidth(HWND Handle, TacBorderForm* bf, bool CheckSkin = true);
+int SysBorderWidthNoEx(HWND Handle, TacBorderForm* bf, bool CheckSkin = true);
+int SysCaptionHeight(TCustomForm* Form);
+int SkinExTitleHeight(TacBorderForm* bf);
+int SkinExBorderWidth(TacBorderForm* bf);
+int DiffTitle(TacBorderForm* bf);
+int DiffBorder(TacBorderForm* bf);
+bool IsSizeable(HWND Handle);
+bool HaveBorder(TsSkinProvider* sp);
+bool FormHasMenuLine(TsSkinProvider* sp);
+bool MDIChildMaximizedWithMenu(TsSkinProvider* sp);
+int WndWidth(HWND Handle);
+int WndHeight(HWND Handle);
+int WndClientWidth(HWND Handle);
+int WndClientHeight(HWND Handle);
+int IconSizeFor(int Height);
+bool IsSingleImageMask(int MaskIndex, const TacSkinRecords* Skin);
+// Drops the cached caption heights (after a settings change).
+void ResetCaptionHeights();
+// The form's BorderWidth property (the framework has none here: 0).
+inline int FormBorderWidth(TCustomForm*) { return 0; }
+
+// ---- Seams filled by the units that own the objects ----
+void FreeListSW(TsSkinProvider* sp);
+
+// ---- Unit globals ----
+inline TsSkinProvider* MDISkinProvider = nullptr;
+inline TsSkinProvider* ChildProvider = nullptr;
+inline bool MDICreating = false;
+inline TForm* MDIIconsForm = nullptr;
+inline bool PreviewRequested = false;
+// The program's command-line parameters (the first is the program), set at start.
+inline std::vector<String> ProgramParams;
+inline HWND PreviewFormHandle = nullptr;
+
+void LinkToSkinEditor(HWND Handle);
+// The provider of the form that owns Component (through skin command 4), or nullptr.
+TsSkinProvider* ProviderOfComponent(TComponent* Component);
+void RemoveGluedSlave(TForm* Form);
+bool AeroIsEnabled();
+void SetTransitionsDisabled(HWND Wnd, bool Disable);
