@@ -407,7 +407,7 @@ void PaintSkinItem(int SkinIndex, const TCacheInfo& CI, int TextureIndex, int Ho
 
 void PaintControlBg(const TsCommonData& CommonData, const TCacheInfo& CI, int State, TBitmap* Bmp, const TPoint& Offset,
                     const TRect& R) {
-  const TacSkinRecords* skin = CommonData.FSkinManager;
+  const TacSkinRecords* skin = CommonData.SkinManager();
   if (!skin || !skin->IsValidSkinIndex(CommonData.SkinIndex)) return;
   const TColor custom = CommonData.FCustomColor && CommonData.FOwnerControl
                             ? TColor(ColorToRGB(CommonData.FOwnerControl->Color()))
@@ -418,7 +418,7 @@ void PaintControlBg(const TsCommonData& CommonData, const TCacheInfo& CI, int St
 
 void PaintControlItem(const TsCommonData& CommonData, const TCacheInfo& CI, TBitmap* Bmp, const TPoint& Offset,
                       const TRect& R, int State, bool UpdateCorners) {
-  const TacSkinRecords* skin = CommonData.FSkinManager;
+  const TacSkinRecords* skin = CommonData.SkinManager();
   if (!skin || !Bmp || !skin->IsValidSkinIndex(CommonData.SkinIndex) ||
       !RectCornersInside(BitmapRect(Bmp), R, true))
     return;

@@ -144,7 +144,7 @@ TColor ControlTextColor(TColor Color, const TsCommonData& CommonData) {
 void DrawSkinControlTextEx(TCanvas* Canvas, const String& Text, bool Enabled, int State,
                            const TsCommonData& CommonData, UINT Format, const TRect& R) {
   if (!Canvas || Text.empty()) return;
-  const TacSkinRecords* skin = CommonData.FSkinManager;
+  const TacSkinRecords* skin = CommonData.SkinManager();
   // A hot link button underlines its text.
   if (State != 0 && skin && CommonData.SkinIndex >= 0 && CommonData.SkinIndex == skin->ConstData.Sections[ssWebBtn])
     Canvas->Font()->SetStyle(Canvas->Font()->Style() + TFontStyles{fsUnderline});

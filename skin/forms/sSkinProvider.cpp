@@ -523,15 +523,17 @@ void TsSkinProvider::SkinnedMessage(TMessage& Message) {
   CallOld(Message);
 }
 
-void TsSkinProvider::CallOldWithoutFrame(TMessage& Message) {
+void TsSkinProvider::CallOldWithoutFrame(TMessage& Message, bool Client) {
   HWND h = Form->Handle();
   const bool visible = IsWindowVisible(h);
   if (visible) ProcessMessage(WM_SETREDRAW, 0);
   CallOld(Message);
-  if (visible && IsWindow(h)) {
-    ProcessMessage(WM_SETREDRAW, 1);
+  if (!visible || !IsWindow(h)) return;
+  ProcessMessage(WM_SETREDRAW, 1);
+  if (Client)
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW | RDW_FRAME);
+  else
     ProcessMessage(WM_NCPAINT);
-  }
 }
 
 void TsSkinProvider::WMNCActivate(TMessage& Message) {
@@ -548,7 +550,7 @@ void TsSkinProvider::WMNCActivate(TMessage& Message) {
     FormActive = active;
     SetBGChanged(true);
   }
-  CallOldWithoutFrame(Message);
+  CallOldWithoutFrame(Message, true);
   PurgeProviders();
 }
 
@@ -561,7 +563,7 @@ void TsSkinProvider::WMSetText(TMessage& Message) {
   FGlow1.reset();
   FGlow2.reset();
   SetBGChanged(true);
-  CallOldWithoutFrame(Message);
+  CallOldWithoutFrame(Message, false);
 }
 
 void TsSkinProvider::WMSize(TMessage& Message) {

@@ -568,8 +568,9 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
     if (OldWndProc) OldWndProc(Message);
   }
   // Runs the previous procedure with the window's redraw off, so that the
-  // layer paints none of its plain frame, then repaints the skinned frame.
-  void CallOldWithoutFrame(TMessage& Message);
+  // layer paints none of its plain frame, then repaints the skinned frame
+  // (with Client, the whole window).
+  void CallOldWithoutFrame(TMessage& Message, bool Client);
   void WMNCActivate(TMessage& Message);
   void WMSetText(TMessage& Message);
   void WMSize(TMessage& Message);

@@ -43,9 +43,10 @@ inline skintest::SkinFiles FramedFormSkin() {
     }
     global.emplace_back(kNames[g], skintest::GlyphValue(TRect(g * 3 * kGlyph, 40, (g + 1) * 3 * kGlyph, 40 + kGlyph), 3, 0));
   }
-  global.emplace_back("BISPACING", "2");
-  global.emplace_back("BIRIGHTMARGIN", "3");
-  global.emplace_back("BILEFTMARGIN", "2");
+  s.options.sections[1].second.emplace_back("HOTCOLOR", std::to_string(kFormColor));
+  global.emplace_back("BISPACE", "2");
+  global.emplace_back("BIRIGHT", "3");
+  global.emplace_back("BILEFT", "2");
   s.options.Section("FORMTITLE")
       .Key("COLOR", long(kTitleColor))
       .Key("HOTCOLOR", long(kTitleColor))
@@ -62,6 +63,10 @@ class FormSkinTest : public WindowTest {
   std::unique_ptr<TsSkinManager> manager;
   void SetUp() override {
     WindowTest::SetUp();
+    SetUpSkin();
+  }
+  // Monitors of 1600 x 1000 (work area 960 high) and the skin, once the backend is set.
+  void SetUpSkin() {
     Headless().SetMonitors({TMonitorDesc{RECT{0, 0, 1600, 1000}, RECT{0, 0, 1600, 960}, true}});
     FramedFormSkin().WriteFolder(dir.Path() + "Framed");
     manager = std::make_unique<TsSkinManager>(nullptr);
