@@ -13,7 +13,7 @@ namespace {
 // Guards RemoveAllItems of every adapter: freeing handlers sends messages that may come back here.
 bool RemovingItems = false;
 
-bool Skipped(const TComponent* C) { return (C->Tag & kSkipSkinTag) != 0; }
+bool Skipped(const TComponent* C) { return (C->Tag & kNoSkinTag) != 0; }
 
 }  // namespace
 
@@ -89,6 +89,7 @@ void TacCtrlAdapter::AddAllItems(TWinControl* OwnerCtrl) {
   if (!OwnerCtrl) OwnerCtrl = Provider->HostForm();
   if (!OwnerCtrl) return;
   bFlag = true;
+  if (OwnerCtrl == Provider->HostForm()) ControlsAddedSinceWalk = false;
   CleanItems();
   // A control may be met both as an owned component and as a child control:
   // it is adapted and walked into once.

@@ -6,7 +6,7 @@
 // skin commands on to the live handlers and lets every handler go when the
 // skin is removed, leaving each control as it was.
 //
-// A control whose Tag has kSkipSkinTag set is never adapted.
+// A control whose Tag has kNoSkinTag set (acntTypes.h) is never adapted.
 
 #include <array>
 #include <functional>
@@ -15,12 +15,11 @@
 
 #include "platform/vcl/Forms.h"
 #include "skin/controls/acMainWnd.h"
+#include "skin/core/acntTypes.h"
 
 class TsSkinManager;
 class TFrame;
 
-// A control is left alone by the skinning when its Tag holds this bit.
-inline constexpr intptr_t kSkipSkinTag = 0x100;
 
 // Asked for each child before it is skinned: CanBeAdded false leaves it plain;
 // the section may be changed.
@@ -98,6 +97,8 @@ class TacCtrlAdapter : public TPersistent {
 
   // Section of the controls added through the one-argument AddNewItem.
   String DefaultSection;
+  // A control was made or inserted since the last walk (custom-draw notices walk only then).
+  bool ControlsAddedSinceWalk = false;
   std::vector<std::unique_ptr<TacAdapterItem>> Items;
   TacAdapterHost* Provider = nullptr;  // borrowed: the provider owns the adapter
 

@@ -109,7 +109,7 @@ TEST_F(AdapterTest, ListedControlsGetTheirHandlersAndAreGivenBackAsTheyWere) {
     const char* handler;  // nullptr: left plain
   };
   auto* skipped = Add<TButton>(form, 120);
-  skipped->Tag = kSkipSkinTag | 1;
+  skipped->Tag = kNoSkinTag | 1;
   const std::vector<Expect> cases{
       {Add<TButton>(form, 0), "TacButtonWnd"},        {Add<TEdit>(form, 30), "TacEditWnd"},
       {Add<TCheckBox>(form, 60), "TacCheckBoxWnd"},   {Add<TScrollBar>(form, 90), "TacSBWnd"},
