@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
+
+#include "platform/win/Backend.h"
 
 #include "skin/controls/acDialogs.h"
 #include "skin/controls/acHookProvider.h"
@@ -121,6 +124,46 @@ TEST_F(DialogFrameTest, TitleButtonsAnswerTheirCodesAndTheRestFallsBackToTheDial
   HitAt(150, 100);
   EXPECT_EQ(f->CurrentHT, 0);
   EXPECT_EQ(f->ButtonClose.cpState, 0);
+}
+
+// Records the system commands the dialog receives.
+WNDPROC recordedProc = nullptr;
+std::vector<WPARAM> sysCommands;
+LRESULT RecordSysCommands(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_SYSCOMMAND) {
+    sysCommands.push_back(wp & 0xFFF0);
+    return 0;
+  }
+  return CallWindowProcW(recordedProc, w, m, wp, lp);
+}
+
+TEST_F(DialogFrameTest, ATitleButtonActsOnlyWhenReleasedOverItself) {
+  TacDialogWnd* f = Frame();
+  ASSERT_NE(f, nullptr);
+  sysCommands.clear();
+  recordedProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&RecordSysCommands))));
+  RECT wr{};
+  GetWindowRect(dlg, &wr);
+  const TRect close = f->ButtonClose.cpRect, min = f->ButtonMin.cpRect;
+  auto press = [&](const TRect& down, POINT up) {
+    const POINT p{wr.left + (down.Left + down.Right) / 2, wr.top + (down.Top + down.Bottom) / 2};
+    InjectMouseMove(p.x, p.y);
+    InjectMouseButton(TMouseButton::Left, true, p.x, p.y);
+    Application->ProcessMessages();
+    InjectMouseMove(wr.left + up.x, wr.top + up.y);
+    InjectMouseButton(TMouseButton::Left, false, wr.left + up.x, wr.top + up.y);
+    Application->ProcessMessages();
+  };
+  // Pressed on close, released on the client: nothing happens and the button is normal again.
+  press(close, POINT{150, 100});
+  EXPECT_TRUE(sysCommands.empty());
+  EXPECT_EQ(f->ButtonClose.cpState, 0);
+  EXPECT_TRUE(IsWindow(dlg));
+  // Pressed and released on minimise: the dialog is asked to minimise.
+  press(min, POINT{(min.Left + min.Right) / 2, (min.Top + min.Bottom) / 2});
+  EXPECT_EQ(sysCommands, std::vector<WPARAM>{SC_MINIMIZE});
+  SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(recordedProc)));
 }
 
 TEST_F(DialogFrameTest, BackgroundBrushIsOnePerHandler) {
