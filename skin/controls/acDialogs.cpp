@@ -431,6 +431,20 @@ void TacDialogWnd::acWndProc(TMessage& Message) {
       }
       Forward(Message);
       return;
+    case WM_NCLBUTTONDBLCLK:
+      if (Message.WParam == HTCAPTION && (EnabledMax() || EnabledRestore()))
+        SendMessageW(CtrlHandle, WM_SYSCOMMAND,
+                     IsZoomed(CtrlHandle) || IsIconic(CtrlHandle) ? SC_RESTORE : SC_MAXIMIZE, 0);
+      else if (Message.WParam == HTSYSMENU)
+        SendMessageW(CtrlHandle, WM_SYSCOMMAND, SC_CLOSE, 0);
+      Message.Result = 0;
+      return;
+    case WM_NCRBUTTONDOWN:
+      if (Message.WParam == HTCAPTION || Message.WParam == HTSYSMENU) {
+        Message.Result = 0;
+        return;
+      }
+      break;
     case WM_LBUTTONUP:
     case WM_NCLBUTTONUP:
       if (TacDialogButton* b = ButtonOf(CurrentHT); b && b->cpState == 2) {

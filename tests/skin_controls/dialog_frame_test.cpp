@@ -166,6 +166,18 @@ TEST_F(DialogFrameTest, ATitleButtonActsOnlyWhenReleasedOverItself) {
   SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(recordedProc)));
 }
 
+TEST_F(DialogFrameTest, DoubleClicksOnTheTitle) {
+  sysCommands.clear();
+  recordedProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&RecordSysCommands))));
+  // No maximise box: a double click on the caption does nothing; on the icon it closes.
+  SendMessageW(dlg, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+  EXPECT_TRUE(sysCommands.empty());
+  SendMessageW(dlg, WM_NCLBUTTONDBLCLK, HTSYSMENU, 0);
+  EXPECT_EQ(sysCommands, std::vector<WPARAM>{SC_CLOSE});
+  SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(recordedProc)));
+}
+
 TEST_F(DialogFrameTest, BackgroundBrushIsOnePerHandler) {
   const LRESULT a = SendMessageW(dlg, WM_CTLCOLORDLG, 0, LPARAM(dlg));
   const LRESULT b = SendMessageW(dlg, WM_CTLCOLORDLG, 0, LPARAM(dlg));
