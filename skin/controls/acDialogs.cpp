@@ -472,6 +472,19 @@ void TacDialogWnd::acWndProc(TMessage& Message) {
           if (SkinData) SkinData->BGChanged = true;
           Message.Result = 0;
           return;
+        case SKC_GETBGINFO: {
+          // Children ask in client coordinates; the cache holds the whole window.
+          auto* info = reinterpret_cast<TacBackgroundInfo*>(Message.LParam);
+          if (!info || !SkinData) break;
+          UpdateWndGeometry(this);
+          const TPoint client(OffsetX(), OffsetY());
+          if (SkinData->BGChanged || !SkinData->FCacheBmp || SkinData->FCacheBmp->Empty()) PaintAll();
+          if (info->PleaseDraw) info->Offset = TPoint(info->Offset.X + client.X, info->Offset.Y + client.Y);
+          SkinData->FillBgInfo(*info, 0, CtrlHandle);
+          if (!info->PleaseDraw && info->Bmp == SkinData->FCacheBmp.get()) info->Offset = client;
+          Message.Result = 0;
+          return;
+        }
         case SKC_GETBORDERWIDTH: {
           Message.Result = BorderWidth();
           return;

@@ -178,6 +178,23 @@ TEST_F(DialogFrameTest, DoubleClicksOnTheTitle) {
   SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(recordedProc)));
 }
 
+TEST_F(DialogFrameTest, ChildrenGetTheBackgroundAtTheClientArea) {
+  TacDialogWnd* f = Frame();
+  ASSERT_NE(f, nullptr);
+  // A plain dialog section answers its colour, with the framed image placed at the client's origin.
+  TacBackgroundInfo info;
+  SendSkinCommand(dlg, SKC_GETBGINFO, LPARAM(&info));
+  ASSERT_EQ(info.Bmp, f->SkinData->FCacheBmp.get());
+  EXPECT_EQ(info.Offset.X, f->OffsetX());
+  EXPECT_EQ(info.Offset.Y, f->OffsetY());
+  const int x = info.Offset.X + 20, y = info.Offset.Y + 20;
+  const auto* row = static_cast<const uint8_t*>(info.Bmp->ScanLine(y));
+  EXPECT_EQ(RGB(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]), SurfacePixel(dlg, x, y));
+  if (info.BgType == 1) {
+    EXPECT_EQ(COLORREF(info.Color), SurfacePixel(dlg, x, y));
+  }
+}
+
 TEST_F(DialogFrameTest, BackgroundBrushIsOnePerHandler) {
   const LRESULT a = SendMessageW(dlg, WM_CTLCOLORDLG, 0, LPARAM(dlg));
   const LRESULT b = SendMessageW(dlg, WM_CTLCOLORDLG, 0, LPARAM(dlg));
