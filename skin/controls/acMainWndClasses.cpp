@@ -13,6 +13,7 @@
 #include "skin/controls/acSpinWnd.h"
 #include "skin/controls/acStatusBarWnd.h"
 #include "skin/controls/acTabControlWnd.h"
+#include "skin/controls/acTrackWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
@@ -97,6 +98,10 @@ TacHandlerFactory HandlerFactoryOf(const char* Name) {
       {"TacSplitBtnWnd", MakeHandlerOf<TacSplitBtnWnd>}, {"TacBtnWnd", MakeHandlerOf<TacBtnWnd>},
       {"TacSpinWnd", MakeHandlerOf<TacSpinWnd>},         {"TacLinkWnd", MakeHandlerOf<TacLinkWnd>},
       {"TacContainerWnd", MakeHandlerOf<TacContainerWnd>}, {"TacSearchWnd", MakeHandlerOf<TacSearchWnd>},
+      {"TacComboBoxWnd", MakeHandlerOf<TacComboBoxWnd>},   {"TacListViewWnd", MakeHandlerOf<TacListViewWnd>},
+      {"TacTabControlWnd", MakeHandlerOf<TacTabControlWnd>}, {"TacTrackWnd", MakeHandlerOf<TacTrackWnd>},
+      {"TacPanelWnd", MakeHandlerOf<TacPanelWnd>},         {"TacTransPanelWnd", MakeHandlerOf<TacTransPanelWnd>},
+      {"TacSizerWnd", MakeHandlerOf<TacSizerWnd>},
   };
   if (!Name) return nullptr;
   for (const auto& [n, f] : kFactories)

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -34,45 +38,56 @@ TEST(CreationHookTable, ChildControlsOfDialogsGetTheirHandlers) {
     const char* handler;  // nullptr: none
     const char* section;
     int flags;
+    bool made;  // the hook has a handler class to create (tool bars have none yet)
   };
   const Case cases[] = {
-      {"button", BS_PUSHBUTTON, 0, true, 20, "TacBtnWnd", "", 0},
-      {"button", BS_DEFPUSHBUTTON, 0, true, 20, "TacBtnWnd", "", 0},
-      {"button", BS_AUTOCHECKBOX, 0, true, 20, "TacCheckBoxWnd", "", 0},
+      {"button", BS_PUSHBUTTON, 0, true, 20, "TacBtnWnd", "", 0, true},
+      {"button", BS_DEFPUSHBUTTON, 0, true, 20, "TacBtnWnd", "", 0, true},
+      {"button", BS_AUTOCHECKBOX, 0, true, 20, "TacCheckBoxWnd", "", 0, true},
       // Text on the left does not make a check box or radio button a push button.
-      {"button", BS_AUTOCHECKBOX | BS_LEFTTEXT, 0, true, 20, "TacCheckBoxWnd", "", 0},
-      {"button", BS_AUTORADIOBUTTON | BS_LEFTTEXT, 0, true, 20, "TacCheckBoxWnd", "", 0},
-      {"button", BS_AUTO3STATE | BS_LEFTTEXT | WS_TABSTOP, 0, true, 20, "TacCheckBoxWnd", "", 0},
-      {"button", BS_GROUPBOX, 0, true, 20, "TacGroupBoxWnd", "GROUPBOX", 0},
-      {"button", 0x0C, 0, true, 20, "TacSplitBtnWnd", "", 0},
+      {"button", BS_AUTOCHECKBOX | BS_LEFTTEXT, 0, true, 20, "TacCheckBoxWnd", "", 0, true},
+      {"button", BS_AUTORADIOBUTTON | BS_LEFTTEXT, 0, true, 20, "TacCheckBoxWnd", "", 0, true},
+      {"button", BS_AUTO3STATE | BS_LEFTTEXT | WS_TABSTOP, 0, true, 20, "TacCheckBoxWnd", "", 0, true},
+      {"button", BS_GROUPBOX, 0, true, 20, "TacGroupBoxWnd", "GROUPBOX", 0, true},
+      {"button", 0x0C, 0, true, 20, "TacSplitBtnWnd", "", 0, true},
       // Owner-drawn and command-link buttons are left alone, unless they are framework buttons.
-      {"button", BS_OWNERDRAW, 0, true, 20, nullptr, "", 0},
-      {"button", 0x0F, 0, true, 20, nullptr, "", 0},
-      {"tbutton", BS_OWNERDRAW, 0, true, 20, "TacBtnWnd", "", 0},
-      {"tbutton", 0x0F, 0, true, 20, "TacSplitBtnWnd", "", 0},
-      {"static", SS_LEFT, 0, true, 20, "TacStaticWnd", "", 0},
-      {"static", SS_ICON, 0, true, 20, "TacIconWnd", "", 0},
-      {"static", SS_ICON, WS_EX_STATICEDGE, true, 20, "TacEdgeWnd", "EDIT", 0},
-      {"static", 0x05, 0, true, 20, nullptr, "", 0},  // filled rectangles draw themselves
-      {"static", 0x0D, 0, true, 20, nullptr, "", 0},
-      {"edit", 0, 0, true, 20, "TacEditWnd", "EDIT", dcRepaintFromCache | dcDlgMode | dcAllowPaint},
-      {"edit", 0, 0, false, 20, nullptr, "", dcAllowPaint},
-      {"listbox", 0, 0, true, 80, "TacEditWnd", "EDIT", dcDlgMode | dcAllowPaint},
-      {"scrollbar", SBS_SIZEGRIP, 0, true, 16, "TacSizerWnd", "", 0},
-      {"scrollbar", 0, 0, true, 16, nullptr, "", 0},
-      {"systabcontrol32", 0, 0, true, 40, "TacTabControlWnd", "PAGECONTROL", 0},
-      {"systabcontrol32", TCS_OWNERDRAWFIXED, 0, true, 40, nullptr, "", 0},
-      {"msctls_updown32", 0, 0, true, 20, "TacSpinWnd", "SPEEDBUTTON_SMALL", dcSpinOffset},
-      {"toolbarwindow32", 0x200, 0, true, 24, "TacToolBarWnd", "BAR", 0},
-      {"toolbarwindow32", 0, 0, true, 24, "TacToolBarWnd", "TRANSPARENT", 0},
-      {"rebarwindow32", 0, 0, true, 24, "TacContainerWnd", "", 0},
-      {"rebarwindow32", 0, 0, false, 24, nullptr, "", 0},
-      {"directuihwnd", 0, 0, true, 24, "TacSearchWnd", "", 0},
-      {"directuihwnd", 0, 0, true, 23, nullptr, "", 0},
-      {"directuihwnd", 0, 0, true, 25, nullptr, "", 0},
-      {"#32770", 0, 0, true, 100, "TacTransPanelWnd", "", 0},
-      {"ctrlnotifysink", 0, 0, true, 10, nullptr, "", 0},
-      {"something else", 0, 0, true, 10, nullptr, "", 0},
+      {"button", BS_OWNERDRAW, 0, true, 20, nullptr, "", 0, false},
+      {"button", 0x0F, 0, true, 20, nullptr, "", 0, false},
+      {"tbutton", BS_OWNERDRAW, 0, true, 20, "TacBtnWnd", "", 0, true},
+      {"tbutton", 0x0F, 0, true, 20, "TacSplitBtnWnd", "", 0, true},
+      {"static", SS_LEFT, 0, true, 20, "TacStaticWnd", "", 0, true},
+      {"static", SS_ICON, 0, true, 20, "TacIconWnd", "", 0, true},
+      {"static", SS_ICON, WS_EX_STATICEDGE, true, 20, "TacEdgeWnd", "EDIT", 0, true},
+      {"static", 0x05, 0, true, 20, nullptr, "", 0, false},  // filled rectangles draw themselves
+      {"static", 0x0D, 0, true, 20, nullptr, "", 0, false},
+      {"edit", 0, 0, true, 20, "TacEditWnd", "EDIT", dcRepaintFromCache | dcDlgMode | dcAllowPaint, true},
+      {"edit", 0, 0, false, 20, nullptr, "", dcAllowPaint, false},
+      {"listbox", 0, 0, true, 80, "TacEditWnd", "EDIT", dcDlgMode | dcAllowPaint, true},
+      {"scrollbar", SBS_SIZEGRIP, 0, true, 16, "TacSizerWnd", "", 0, true},
+      {"scrollbar", 0, 0, true, 16, nullptr, "", 0, false},
+      {"systabcontrol32", 0, 0, true, 40, "TacTabControlWnd", "PAGECONTROL", 0, true},
+      {"systabcontrol32", TCS_OWNERDRAWFIXED, 0, true, 40, nullptr, "", 0, false},
+      {"msctls_updown32", 0, 0, true, 20, "TacSpinWnd", "SPEEDBUTTON_SMALL", dcSpinOffset, true},
+      {"toolbarwindow32", 0x200, 0, true, 24, "TacToolBarWnd", "BAR", 0, false},
+      {"toolbarwindow32", 0, 0, true, 24, "TacToolBarWnd", "TRANSPARENT", 0, false},
+      {"rebarwindow32", 0, 0, true, 24, "TacContainerWnd", "", 0, true},
+      {"rebarwindow32", 0, 0, false, 24, nullptr, "", 0, false},
+      {"directuihwnd", 0, 0, true, 24, "TacSearchWnd", "", 0, true},
+      {"directuihwnd", 0, 0, true, 23, nullptr, "", 0, false},
+      {"directuihwnd", 0, 0, true, 25, nullptr, "", 0, false},
+      {"#32770", 0, 0, true, 100, "TacTransPanelWnd", "", 0, true},
+      {"combobox", CBS_DROPDOWNLIST, 0, true, 24, "TacComboBoxWnd", "COMBOBOX",
+       dcRepaintFromCache | dcDlgMode | dcAllowPaint, true},
+      {"comboboxex32", 0, 0, true, 24, "TacComboBoxWnd", "COMBOBOX", dcAllowPaint, true},
+      {"combolbox", 0, 0, true, 80, "TacEditWnd", "COMBOBOX", dcAllowPaint, true},
+      {"syslistview32", 0, 0, true, 80, "TacListViewWnd", "EDIT", dcDlgMode, true},
+      {"msctls_trackbar32", 0, 0, true, 30, "TacTrackWnd", "TRACKBAR", 0, true},
+      {"tpanel", 0, 0, true, 40, "TacPanelWnd", "TRANSPARENT", 0, true},
+      {"tsilentpaintpanel", 0, 0, true, 40, "TacPanelWnd", "GROUPBOX", 0, true},
+      {"shbrowseforfolder", 0, 0, true, 100, "TacTransPanelWnd", "", 0, true},
+      {"msctls_progress32", 0, 0, true, 20, "TacContainerWnd", "", 0, true},
+      {"ctrlnotifysink", 0, 0, true, 10, nullptr, "", 0, false},
+      {"something else", 0, 0, true, 10, nullptr, "", 0, false},
   };
   for (const Case& c : cases) {
     const TacDlgCtrlChoice got = ChooseDialogControlHandler(c.cls, c.style, c.ex, c.visible, c.height);
@@ -81,6 +96,7 @@ TEST(CreationHookTable, ChildControlsOfDialogsGetTheirHandlers) {
       ASSERT_NE(got.Handler, nullptr);
       EXPECT_STREQ(got.Handler, c.handler);
       EXPECT_STREQ(got.Section, c.section);
+      EXPECT_EQ(HandlerFactoryOf(got.Handler) != nullptr, c.made) << got.Handler;
     } else {
       EXPECT_EQ(got.Handler, nullptr);
     }
@@ -126,6 +142,20 @@ class CreationHookTest : public WindowTest {
     return dlg;
   }
   static TacMainWnd* HandlerOf(HWND w) { return reinterpret_cast<TacMainWnd*>(SendSkinCommand(w, SKC_GETHANDLER, 0)); }
+  // The class, by name, of the handler the dialog's provider keeps for the
+  // window ("" for none): the scroll-bar handlers' headers cannot be included
+  // beside the manager's.
+  static std::string KindOf(HWND dlg, HWND w) {
+    const TacMainWnd* h = nullptr;
+    for (const auto& c : FindProvider(dlg)->acSkinnedCtrls)
+      if (c->CtrlHandle == w) h = c.get();
+    if (!h) return "";
+    int status = 0;
+    char* name = abi::__cxa_demangle(typeid(*h).name(), nullptr, nullptr, &status);
+    std::string out = status == 0 && name ? name : "";
+    std::free(name);
+    return out;
+  }
 };
 
 TEST_F(CreationHookTest, StandardDialogIsSkinnedWithItsControlsWhenItShows) {
@@ -146,6 +176,33 @@ TEST_F(CreationHookTest, StandardDialogIsSkinnedWithItsControlsWhenItShows) {
   EXPECT_EQ(VisibleDialogCount(), 1);
 
   // Gone with its window: the provider is purged and its handlers freed.
+  DestroyWindow(dlg);
+  Application->ProcessMessages();
+  EXPECT_EQ(VisibleDialogCount(), 0);
+  EXPECT_EQ(FindProvider(dlg), nullptr);
+}
+
+TEST_F(CreationHookTest, DialogCombosListsTabsTrackBarsAndGripsGetTheirHandlers) {
+  auto m = Manager();
+  HWND dlg = CreateWindowExW(WS_EX_DLGMODALFRAME, MAKEINTATOM(0x8002), "Dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                             50, 50, 400, 300, nullptr, nullptr, nullptr, nullptr);
+  made.push_back(dlg);
+  auto child = [&](const char* cls, DWORD style, int y, int h) {
+    return CreateWindowExW(0, cls, "", WS_CHILD | WS_VISIBLE | style, 10, y, 200, h, dlg, nullptr, nullptr, nullptr);
+  };
+  HWND combo = child("COMBOBOX", CBS_DROPDOWNLIST, 10, 24);
+  HWND list = child("SysListView32", 0, 40, 80);
+  HWND tabs = child("SysTabControl32", 0, 130, 40);
+  HWND track = child("msctls_trackbar32", 0, 180, 30);
+  HWND grip = child("SCROLLBAR", SBS_SIZEGRIP, 220, 16);
+  ShowWindow(dlg, SW_SHOW);
+  Application->ProcessMessages();
+  ASSERT_NE(FindProvider(dlg), nullptr);
+  EXPECT_EQ(KindOf(dlg, combo), "TacComboBoxWnd");
+  EXPECT_EQ(KindOf(dlg, list), "TacListViewWnd");
+  EXPECT_EQ(KindOf(dlg, tabs), "TacTabControlWnd");
+  EXPECT_EQ(KindOf(dlg, track), "TacTrackWnd");
+  EXPECT_EQ(KindOf(dlg, grip), "TacSizerWnd");
   DestroyWindow(dlg);
   Application->ProcessMessages();
   EXPECT_EQ(VisibleDialogCount(), 0);
