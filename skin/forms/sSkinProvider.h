@@ -102,6 +102,11 @@ class TsTitleButton : public TCollectionItem {
   void SetGlyph(TBitmap* Value);
   const String& Hint() const { return FHint; }
   void SetHint(const String& Value) { FHint = Value; }
+  // Raise OnMouseDown / OnMouseUp with the button as Sender (the frame's mouse handling calls them).
+  void MouseDown(TMouseButtonKind Button, TShiftState Shift, int X, int Y);
+  void MouseUp(TMouseButtonKind Button, TShiftState Shift, int X, int Y);
+  // The provider of the button's collection (nullptr outside one).
+  TsSkinProvider* Provider() const;
 
   TMouseEvent FOnMouseUp;
   TMouseEvent FOnMouseDown;
@@ -135,8 +140,13 @@ class TacAddedTitle : public TPersistent {
   bool ShowMainCaption() const { return FShowMainCaption; }
   void SetShowMainCaption(bool Value);
   TFont* Font() { return FFont.get(); }
+  void SetFont(TFont* Value);
   const String& Text() const { return FText; }
   void SetText(const String& Value);
+  // The font differs from a new one of the state colour (so a form file stores it).
+  bool FontStored() const;
+  // Repaints the frame unless the provider is loading.
+  void UpdateTitle();
 
   bool FShowMainCaption = true;
   std::unique_ptr<TFont> FFont;  // colour 0x1FFFFFFF: the title section's text colour
