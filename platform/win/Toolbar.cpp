@@ -191,7 +191,15 @@ class Toolbar : public Control {
         Notify(NM_RCLICK, &m.hdr);
         return 0;
       }
-      case WM_ERASEBKGND: return 1;
+      case WM_ERASEBKGND: {
+        // The face goes down on the erase, so that a window that takes the erase
+        // over keeps its own background under the buttons.
+        FillSys(reinterpret_cast<HDC>(wp), Client(), COLOR_BTNFACE);
+        return 1;
+      }
+      case WM_PRINTCLIENT:
+        if (lp & PRF_ERASEBKGND) SendMessageW(hwnd, WM_ERASEBKGND, wp, 0);
+        break;
     }
     return Control::Handle(msg, wp, lp);
   }
@@ -207,7 +215,6 @@ class Toolbar : public Control {
     cd.clrBtnHighlight = GetSysColor(COLOR_BTNHIGHLIGHT);
     const LRESULT pre = Stage(cd, CDDS_PREPAINT);
     if (pre & CDRF_SKIPDEFAULT) return;
-    FillSys(dc, c, COLOR_BTNFACE);
     for (int i = 0; i < Count(); ++i) {
       const Button& btn = buttons_[size_t(i)];
       if ((btn.b.fsState & TBSTATE_HIDDEN) || IsRectEmpty(&btn.rect)) continue;

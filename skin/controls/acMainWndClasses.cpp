@@ -14,6 +14,7 @@
 #include "skin/controls/acStatusBarWnd.h"
 #include "skin/controls/acTabControlWnd.h"
 #include "skin/controls/acTrackWnd.h"
+#include "skin/controls/acToolBarWnd.h"
 
 const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},
@@ -31,7 +32,7 @@ const std::array<TacHandlerClass, kThirdPartyKinds> ThirdPartyHandlerClasses{{
     {"TacVirtualTreeViewWnd", nullptr},
     {"TacPageControlWnd", MakeHandlerOf<TacPageControlWnd>},
     {"TacTabControlWnd", MakeHandlerOf<TacTabControlWnd>},
-    {"TacToolBarVCLWnd", nullptr},
+    {"TacToolBarVCLWnd", MakeHandlerOf<TacToolBarVCLWnd>},
     {"TacStatusBarWnd", MakeHandlerOf<TacStatusBarWnd>},
     {"TacEditWnd", MakeHandlerOf<TacEditWnd>},  // a windowed control listed with the speed buttons
     {"TacScrollBoxWnd", MakeHandlerOf<TacScrollBoxWnd>},

@@ -560,6 +560,35 @@ TEST_F(ToolbarTest, FlatToolBarTracksTheHotButtonAndLetsTheParentDraw) {
   EXPECT_EQ(Pixel(tb, (r1.left + r1.right) / 2, (r1.top + r1.bottom) / 2), RGB(0, 0, 0));
 }
 
+namespace {
+WNDPROC gBarProc = nullptr;
+// Takes the bar's erase over with a colour of its own.
+LRESULT RedErase(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m != WM_ERASEBKGND) return CallWindowProcW(gBarProc, w, m, wp, lp);
+  RECT r;
+  GetClientRect(w, &r);
+  HBRUSH b = CreateSolidBrush(RGB(200, 0, 0));
+  FillRect(reinterpret_cast<HDC>(wp), &r, b);
+  DeleteObject(b);
+  return 1;
+}
+}  // namespace
+
+TEST_F(ToolbarTest, ToolBarPutsItsFaceDownOnTheEraseSoASubclassCanReplaceIt) {
+  HWND tb = MakeBar();
+  const RECT last = ItemRect(tb, 6);
+  const int x = last.right + 20, y = 10;
+  RedrawWindow(tb, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_EQ(Pixel(tb, x, y), GetSysColor(COLOR_BTNFACE));
+  gBarProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(tb, GWLP_WNDPROC, LONG_PTR(&RedErase)));
+  RedrawWindow(tb, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_EQ(Pixel(tb, x, y), RGB(200, 0, 0));
+  // Its own procedure back, the bar shows its face again.
+  SetWindowLongPtrW(tb, GWLP_WNDPROC, LONG_PTR(gBarProc));
+  RedrawWindow(tb, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_EQ(Pixel(tb, x, y), GetSysColor(COLOR_BTNFACE));
+}
+
 TEST_F(ToolbarTest, ToolBarWithoutPlacementStylesSitsAlongTheParentsTop) {
   HWND tb = Make(TOOLBARCLASSNAMEW, 0, 50, 50, 10, 10);
   TBBUTTON b{0, 1, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, -1};
