@@ -83,9 +83,9 @@ TRect TacComboBoxWnd::ButtonRect() {
   const int w = wr.right - wr.left, h = wr.bottom - wr.top;
   int width;
   if (DlgMode && Kind() != CBS_DROPDOWNLIST)
-    width = Kind() == CBS_DROPDOWN ? GetScrollWidth() : 0;
+    width = Kind() == CBS_DROPDOWN ? GetScrollWidth(SkinManager) : 0;
   else
-    width = GetScrollWidth() + 2;
+    width = GetScrollWidth(SkinManager) + 2;
   const TacSkinRecords* skin = SkinData ? SkinData->SkinManager() : nullptr;
   const int m = skin ? skin->CommonSkinData.ComboBoxMargin : 0;
   const int left = (GetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE) & WS_EX_RTLREADING) ? m : w - width - m;

@@ -9,6 +9,7 @@
 #include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskPaint.h"
 #include "skin/core/sMessages.h"
+#include "skin/core/sSkinManager.h"
 #include "skin/core/sSkinPaint.h"
 #include "skin/core/sVclUtils.h"
 
@@ -46,7 +47,20 @@ int MulDivRound(int A, int B, int C) {
   return int((n < 0) != (C < 0) ? -q : q);
 }
 
-int GetScrollWidth() { return ScrollsOptions.ScrollSize >= 0 ? ScrollsOptions.ScrollSize : GetSystemMetrics(SM_CXVSCROLL); }
+namespace {
+
+// The manager whose scroll options apply to a control skinned by Manager.
+const TsSkinManager* OptionsManager(const TacSkinRecords* Manager) {
+  if (const TsSkinManager* m = SkinManagerOf(Manager)) return m;
+  return DefaultSkinManager();
+}
+
+}  // namespace
+
+int GetScrollWidth(const TacSkinRecords* Manager) {
+  const TsSkinManager* m = OptionsManager(Manager);
+  return m ? m->GetScrollWidth() : GetSystemMetrics(SM_CXVSCROLL);
+}
 
 // ---- Metrics and geometry ----
 
@@ -54,14 +68,16 @@ int ScrollBarMetric(TacScrollBar* Bar, bool Thickness) {
   if (!Bar) return 0;
   auto* data = Bar->sw ? dynamic_cast<TsScrollWndData*>(Bar->sw->SkinData) : nullptr;
   TacScrollData* own = data ? (Bar->Vertical() ? data->VertScrollData() : data->HorzScrollData()) : nullptr;
+  const TacSkinRecords* manager = Bar->sw ? Bar->sw->SkinManager : nullptr;
   if (Thickness) {
     if (own && own->FScrollWidth >= 0) return own->FScrollWidth;
-    return GetScrollWidth();
+    return GetScrollWidth(manager);
   }
   if (own && own->FButtonsSize >= 0) return own->FButtonsSize;
-  if (ScrollsOptions.ButtonsSize >= 0) return ScrollsOptions.ButtonsSize;
+  if (const TsSkinManager* m = OptionsManager(manager); m && m->ScrollsOptions.ButtonsSize() >= 0)
+    return m->ScrollsOptions.ButtonsSize();
   if (Bar->nArrowLength >= 0) return Bar->nArrowLength;
-  return GetScrollWidth();
+  return GetScrollWidth(manager);
 }
 
 TRect GetHScrollRect(TacScrollWnd* sw, HWND Wnd) {

@@ -12,15 +12,10 @@
 #include "platform/win/Controls.h"
 #include "skin/controls/acMainWnd.h"
 
-// The skin-wide scroll-bar options (set by the skin manager): thickness and
-// button length, -1 where the skin does not set them.
-struct TacScrollBarsSupport {
-  int ScrollSize = -1;
-  int ButtonsSize = -1;
-};
-inline TacScrollBarsSupport ScrollsOptions;
-// The skin-wide thickness: the options' size when set, else the system's.
-int GetScrollWidth();
+// The scroll-bar thickness of the skin manager that skins a control (the
+// default manager when Manager is none or no manager): the manager's scroll
+// options' size when set, else the system's.
+int GetScrollWidth(const TacSkinRecords* Manager);
 
 constexpr int kDefaultMinThumbSize = 16;
 

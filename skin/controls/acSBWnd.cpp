@@ -32,7 +32,7 @@ TSize TacSBWnd::ClientSize() const {
 }
 
 int TacSBWnd::Length() const { return Vertical() ? ClientSize().cy : ClientSize().cx; }
-int TacSBWnd::SysBtnSize() const { return GetScrollWidth(); }
+int TacSBWnd::SysBtnSize() const { return GetScrollWidth(SkinManager); }
 int TacSBWnd::WorkSize() const { return Length() - 2 * SysBtnSize(); }
 
 int TacSBWnd::SliderSize() const {

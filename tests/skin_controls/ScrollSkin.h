@@ -1,7 +1,10 @@
 #pragma once
 // A skin made in code with every scroll section in its own colour.
 
+#include <memory>
+
 #include "skin/controls/acSBUtils.h"
+#include "skin/core/sSkinManager.h"
 #include "skin/core/sSkinIndexes.h"
 #include "skin/core/sSkinRecords.h"
 #include "tests/platform_win/WinTestUtil.h"
@@ -37,17 +40,20 @@ struct ScrollSkin {
   }
 };
 
-// Window tests whose skinned scroll bars take the skin's width; no tracking
-// state passes from one test to the next.
+// Window tests whose skinned scroll bars take the skin's width from the
+// default manager's scroll options; no tracking state passes from one test to
+// the next.
 class SkinnedScrollsTest : public WindowTest {
  protected:
+  std::unique_ptr<TsSkinManager> manager;
   void SetUp() override {
     WindowTest::SetUp();
-    ScrollsOptions = TacScrollBarsSupport{kSkinWidth, -1};
+    manager = std::make_unique<TsSkinManager>(nullptr);
+    manager->ScrollsOptions.SetScrollSize(kSkinWidth);
     ScrollTrack = TacScrollTrackState();
   }
   void TearDown() override {
-    ScrollsOptions = TacScrollBarsSupport();
+    manager.reset();
     ScrollTrack = TacScrollTrackState();
     WindowTest::TearDown();
   }

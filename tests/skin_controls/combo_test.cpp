@@ -47,7 +47,7 @@ TEST_F(ComboHandlerTest, ButtonAndArrowPaintFromTheSkinAndShowPressedWhileTheLis
   RECT wr{};
   GetWindowRect(w, &wr);
   EXPECT_EQ(br.Right, wr.right - wr.left);  // no margin in this skin
-  EXPECT_EQ(br.Width(), GetScrollWidth() + 2);
+  EXPECT_EQ(br.Width(), GetScrollWidth(nullptr) + 2);
   // The frame from the combo's section, the button from the button section with the arrow in its font colour.
   EXPECT_EQ(At(w, 1, (wr.bottom - wr.top) / 2), COLORREF(kCombo));
   EXPECT_EQ(At(w, br.Left + 1, br.Top + 1), COLORREF(kBtnNormal));
