@@ -76,6 +76,24 @@ class SkinnedScrollBarTest : public SkinnedScrollsTest {
 
 }  // namespace
 
+// A control takes the scroll width of the manager that skins it; skin
+// records that are no manager, or none, fall back to the default manager, and
+// without any manager the system's width applies.
+TEST_F(SkinnedScrollBarTest, ScrollWidthComesFromTheSkinningManager) {
+  ScrollSkin k;
+  TsSkinManager other(nullptr);
+  other.ScrollsOptions.SetScrollSize(9);
+  ASSERT_EQ(DefaultSkinManager(), manager.get());
+  const struct {
+    const TacSkinRecords* skinnedBy;
+    int width;
+  } cases[] = {{&other, 9}, {manager.get(), kSkinWidth}, {&k.s, kSkinWidth}, {nullptr, kSkinWidth}};
+  for (const auto& c : cases) EXPECT_EQ(GetScrollWidth(c.skinnedBy), c.width);
+  manager.reset();
+  EXPECT_EQ(DefaultSkinManager(), nullptr);
+  EXPECT_EQ(GetScrollWidth(&k.s), GetSystemMetrics(SM_CXVSCROLL));
+}
+
 TEST_F(SkinnedScrollBarTest, BarTakesTheSkinsWidthAndPaintsItsSections) {
   ScrollSkin k;
   TForm form(nullptr);
