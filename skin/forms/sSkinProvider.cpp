@@ -35,6 +35,8 @@ TsSkinProvider::TsSkinProvider(TComponent* AOwner, bool) : TComponent(nullptr) {
 
 void TsSkinProvider::Construct(TComponent* AOwner) {
   FThirdParty = std::make_unique<TsThirdPartyList>();
+  // The form's own lists start empty: until one is filled the manager's decide.
+  for (String& l : FThirdParty->Items) l.clear();
   for (TStringList& l : FThirdLists) l.SetCaseSensitive(true);
   auto* form = dynamic_cast<TCustomForm*>(AOwner);
   if (!form) {
@@ -109,6 +111,9 @@ TsSkinProvider::~TsSkinProvider() {
     delete std::exchange(BorderForm, nullptr);
     FAddedTitle.reset();
     if (!Designing(this)) KillAnimations();
+    // The handlers chained after the provider let go before its procedure does.
+    Adapter.reset();
+    FreeListSW(this);
     if (Form) {
       UnregisterSkinnedForm(Form);
       if (FReplacedWndProc) Form->WindowProc = OldWndProc;
@@ -198,10 +203,7 @@ void TsSkinProvider::ResolveSkin() {
 void TsSkinProvider::LoadInit() {
   if (Form && Form->HandleAllocated()) SetTransitionsDisabled(Form->Handle(), FDrawNonClientArea);
   PrepareForm();
-  if (!Adapter && !Designing(Form) && FCommonData->Skinned()) {
-    Adapter = std::make_unique<TacCtrlAdapter>(this);
-    Adapter->AddAllItems(nullptr);
-  }
+  AdaptAllControls();
   if (SystemMenu) SystemMenu->UpdateItems(false);
   for (int i = 0; i < FTitleButtons->Count(); ++i) {
     TsTitleButton* b = FTitleButtons->Items(i);
@@ -518,6 +520,11 @@ void TsSkinProvider::SkinnedMessage(TMessage& Message) {
     case WM_STYLECHANGED:
       CallOld(Message);
       InitButtons();
+      return;
+    case CM_CONTROLLISTCHANGE:
+    case WM_PARENTNOTIFY:
+    case WM_NOTIFY:
+      ChildControlMessage(Message);
       return;
   }
   CallOld(Message);

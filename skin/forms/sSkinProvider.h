@@ -471,6 +471,15 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   void SkinCommand(TMessage& Message);
   void WMSkinEditor(TMessage& Message);
   void WMCopyData(TMessage& Message);
+  // The skin of the provider's own manager is removed: the adapter, the
+  // scroll-bar handler and the labels' colours go, the form is plain again.
+  void SkinRemoved(TMessage& Message);
+  // The answer to a child's background request.
+  void BackgroundInfo(TacBackgroundInfo& Info);
+  // Control-list changes, child-window creation and custom-draw notices: the adapter skins new controls.
+  void ChildControlMessage(TMessage& Message);
+  // Makes the adapter when missing (a skinned form at run time) and adapts every control.
+  void AdaptAllControls();
 
   // ---- TacAdapterHost ----
   TForm* HostForm() const override { return dynamic_cast<TForm*>(Form); }
@@ -649,6 +658,20 @@ inline std::vector<String> ProgramParams;
 inline HWND PreviewFormHandle = nullptr;
 
 void LinkToSkinEditor(HWND Handle);
+// A form whose position another form's moves carry along.
+struct TacFormsCouple {
+  TForm* Slave = nullptr;
+  TForm* Master = nullptr;
+  TPoint Pos;
+};
+inline std::vector<TacFormsCouple> FormsCouples;
+// A - B when A lies within Range of B (inclusive), else 0.
+int SnapDelta(int A, int B, int Range);
+// The first windowed control owned (at any depth) by Component whose window has the identifier Id.
+TComponent* FindControlById(int Id, TComponent* Component);
+// The answer of composition calls that find no composition.
+inline constexpr int32_t kDwmNotImplemented = int32_t(0x80004001u);
+int32_t SetDwmAttribute(HWND Wnd, DWORD Attr, const void* Value, DWORD Size);
 // The provider of the form that owns Component (through skin command 4), or nullptr.
 TsSkinProvider* ProviderOfComponent(TComponent* Component);
 void RemoveGluedSlave(TForm* Form);
