@@ -298,6 +298,10 @@ TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& Tab
   Cursor.TableName = TableName;
   if (!Cursor.Session->TableExists(TableName)) throw EABSException(30190, "Table '%s' not found", {TableName});
   Cursor.OpenTableByFieldDefs(nullptr, nullptr, nullptr);
+  if (Cursor.Session != &Session) {
+    FHeldBy = Cursor.Session;
+    FHeldBy->Hold(this);
+  }
   FRecord = Cursor.AllocateRecordBuffer();
   Cursor.CurrentRecordBuffer = FRecord;
   const String name = Alias.empty() ? TableName : Alias;
@@ -308,8 +312,22 @@ TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& Tab
 }
 
 TVelqorimAOTable::~TVelqorimAOTable() {
+  if (FHeldBy != nullptr) FHeldBy->Unhold(this);
   Cursor.CloseTable();
   MemoryManager().FreeAndNillMem(FRecord);
+}
+
+// The rows read stay; the table and the database it belongs to may be gone
+// by the time this node is destroyed.
+void TVelqorimAOTable::Release() {
+  FHeldBy = nullptr;
+  try {
+    Cursor.CloseTable();
+  } catch (...) {
+    // The session goes on letting go of the rest.
+  }
+  Cursor.DatabaseData = nullptr;
+  Cursor.Session = nullptr;
 }
 
 namespace {

@@ -104,7 +104,12 @@ class TVelqorimAORowSpool {
 };
 
 // A base table read through a local cursor of its own.
-class TVelqorimAOTable : public TVelqorimAOBase {
+// A base table read through a cursor of its own. On a database component's
+// session the cursor is held open with the session, which has it closed
+// when it commits, rolls back, changes a whole table or disconnects, so a
+// statement kept after its database component closed lets go of nothing
+// twice.
+class TVelqorimAOTable : public TVelqorimAOBase, private TVelqorimBaseSession::THeldOpen {
  public:
   TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias);
   ~TVelqorimAOTable() override;
@@ -134,7 +139,11 @@ class TVelqorimAOTable : public TVelqorimAOBase {
   void Scan();
   // Runs Read under the table's shared lock (20225 when it stays locked).
   void ReadLocked(const std::function<void()>& Read);
+  void Release() override;
   uint8_t* FRecord = nullptr;
+  // The database component's session the cursor is held with (nullptr on
+  // the table's own session, or once that session let go of it).
+  TVelqorimBaseSession* FHeldBy = nullptr;
 };
 
 

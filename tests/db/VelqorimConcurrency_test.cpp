@@ -226,4 +226,36 @@ TEST(VelqorimConcurrency, InsertsKeepTheirTableOpenOnlyForTheTransaction) {
   }
 }
 
+
+// A processor whose last statement left its result open outlives the database
+// component it ran on, closed or destroyed: it lets the table go with the
+// session, and the file is whole and free for an exclusive open afterwards.
+TEST(VelqorimConcurrency, ProcessorOutlivesItsDatabaseComponent) {
+  TStarted started;
+  for (const bool destroy : {false, true})
+    for (const bool multiUser : {false, true}) {
+      SCOPED_TRACE(String(destroy ? "destroyed" : "closed") + (multiUser ? ", multi-user" : ", single-user"));
+      TSharedFile file(3, "CREATE INDEX tid ON t (id)");
+      auto one = OpenDatabase("ONE", file.Name, multiUser);
+      auto p = std::make_unique<TVelqorimSQLProcessor>();
+      p->DatabaseName = "ONE";
+      for (const char* sql : {"SELECT v FROM t WHERE id = 1", "SELECT COUNT(*) FROM t", "SELECT v FROM t WHERE id = 2"}) {
+        p->PrepareStatement(sql);
+        ASSERT_NE(p->OpenQuery(), nullptr);
+      }
+      if (destroy) one.reset();
+      else one->Close();
+      p.reset();
+      one.reset();
+      auto again = OpenDatabase("AGAIN", file.Name, multiUser);
+      TVelqorimTable alone(nullptr);
+      alone.SetDatabaseName("AGAIN");
+      alone.SetTableName("t");
+      alone.SetExclusive(true);
+      EXPECT_EQ(ErrorOf([&] { alone.Open(); }), "");
+      EXPECT_EQ(alone.RecordCount(), 3);
+      alone.Close();
+    }
+}
+
 }  // namespace
