@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "skin/controls/acHookProvider.h"
+#include "skin/core/GeneralUtils.h"
 #include "skin/core/sCommonData.h"
 #include "skin/core/sMaskPaint.h"
 #include "skin/core/sMessages.h"
@@ -182,7 +183,7 @@ void TacDialogWnd::PaintBorderIcons(TBitmap* Bmp) {
     const int w = SysButtonWidth(b), h = ButtonHeight(b);
     const int top = common.BIVAlign == 1 ? 0 : (BorderWidth() + CaptionHeight() - h) / 2;
     b.cpRect = TRect(x - w, top, x, top + h);
-    PaintMaskFrame(Bmp, TPoint(b.cpRect.Left, top), b.cpState, EmptyCI, SkinManager->ma[size_t(mask)],
+    PaintMaskFrame(Bmp, TPoint(b.cpRect.Left, top), b.cpState, SelfCacheInfo(Bmp), SkinManager->ma[size_t(mask)],
                    FFormActive && enabled ? 1 : 2);
     x = spaced ? b.cpRect.Left - common.BISpacing : b.cpRect.Left;
   };

@@ -23,6 +23,12 @@ constexpr int RectHeightEx(const TRect& R, bool NoNegative) {
 }
 // A ready cache record over Bmp with the child's origin at (X, Y).
 void MakeCacheInfo(TBitmap* Bmp, int X, int Y, TCacheInfo& CI);
+// A ready cache record of Bmp over itself: key pixels painted into Bmp keep what Bmp shows there.
+inline TCacheInfo SelfCacheInfo(TBitmap* Bmp) {
+  TCacheInfo ci;
+  MakeCacheInfo(Bmp, 0, 0, ci);
+  return ci;
+}
 
 // ---- Geometry and values ----
 inline TRect BitmapRect(const TBitmap* Bmp) { return TRect(0, 0, Bmp->Width(), Bmp->Height()); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "skin/core/GeneralUtils.h"
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/sMaskData.h"
 #include "skin/core/sMaskPaint.h"
@@ -162,7 +163,7 @@ void TsSkinProvider::PaintGripToDC(HDC DC) {
   const TPoint p = GripPos(g);
   // A top-level form's background here is its own image.
   BitBlt(t->Canvas()->Handle(), 0, 0, size.X, size.Y, img->Canvas()->Handle(), p.X, p.Y, SRCCOPY);
-  PaintMaskFrame(t.get(), TPoint(0, 0), 0, EmptyCI, m, 1);
+  PaintMaskFrame(t.get(), TPoint(0, 0), 0, SelfCacheInfo(t.get()), m, 1);
   BitBlt(DC, p.X, p.Y, size.X, size.Y, t->Canvas()->Handle(), 0, 0, SRCCOPY);
 }
 

@@ -107,7 +107,7 @@ bool TsSkinProvider::PaintAll() {
     if (GripVisible()) {
       SetBGChanged(false);
       const int g = s->ConstData.GripRightBottom;
-      if (s->IsValidImgIndex(g)) PaintMaskFrame(img, GripPos(g), 0, EmptyCI, s->ma[size_t(g)], 1);
+      if (s->IsValidImgIndex(g)) PaintMaskFrame(img, GripPos(g), 0, SelfCacheInfo(img), s->ma[size_t(g)], 1);
     }
     if (ch != 0 && FDrawNonClientArea) {
       SaveButtonsBackground(W, true);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "skin/core/GeneralUtils.h"
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/acGlow.h"
 #include "skin/core/acThdTimer.h"
@@ -59,7 +60,7 @@ void TsSkinProvider::PaintTitleButton(TsCaptionButton& Button, bool Enabled) {
   // A running animation draws its own frames over frame 0.
   const bool plain = Button.cpState == 0 || Button.cpTimer;
   const int state = Button.cpTimer ? 0 : std::max(0, Button.cpState);
-  PaintMaskFrame(img, Button.cpRect.TopLeft(), state, EmptyCI, *m, plain && dimmed ? 2 : 1);
+  PaintMaskFrame(img, Button.cpRect.TopLeft(), state, SelfCacheInfo(img), *m, plain && dimmed ? 2 : 1);
 }
 
 void TsSkinProvider::PaintTitleButtons(int W) {
@@ -94,7 +95,7 @@ void TsSkinProvider::PaintTitleButtons(int W) {
     const int sysBW = SysBorderWidth(wnd, BorderForm, true);
     TsSystemMenu* child = ChildProvider->SystemMenu;
     auto draw = [&](TsCaptionButton& B, const TsMaskData* M, bool Enabled) {
-      if (M) PaintMaskFrame(img, B.cpRect.TopLeft(), std::max(0, B.cpState), EmptyCI, *M, Enabled ? 1 : 2);
+      if (M) PaintMaskFrame(img, B.cpRect.TopLeft(), std::max(0, B.cpState), SelfCacheInfo(img), *M, Enabled ? 1 : 2);
     };
     if (const TsMaskData* m = GlyphMask(s, MDIMin.cpGlyphType)) {
       MDIMin.cpRect = Bounds(W - sysBW - 3 * w - sh.Right - 3, y, w, h);
@@ -192,9 +193,9 @@ void TsSkinProvider::RepaintButton(int HitCode) {
     const int state = std::max(0, B->cpState);
     if (!user) {
       const bool faded = (disabled || state == 0) && (disabled || !FormActive);
-      PaintMaskFrame(img, B->cpRect.TopLeft(), state, EmptyCI, *m, faded ? 2 : 1);
+      PaintMaskFrame(img, B->cpRect.TopLeft(), state, SelfCacheInfo(img), *m, faded ? 2 : 1);
     } else if (user->UseSkinData()) {
-      PaintMaskFrame(img, B->cpRect.TopLeft(), state, EmptyCI, *m, state == 0 && !FormActive ? 2 : 1);
+      PaintMaskFrame(img, B->cpRect.TopLeft(), state, SelfCacheInfo(img), *m, state == 0 && !FormActive ? 2 : 1);
     }
   }
   if (user)

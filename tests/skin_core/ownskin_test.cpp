@@ -124,6 +124,23 @@ TEST(OwnSkin, EverySectionPaintsCleanlyOverItsWholeRectangle) {
             1);
 }
 
+TEST(OwnSkin, EveryStateOfASectionHasColoursOfItsOwn) {
+  // A hot or pressed state the skin gives no colour reads the loader's
+  // opaque white: an active form's client area, a hot check box or panel
+  // would turn white.
+  std::unique_ptr<TacSkinRecords> s;
+  ASSERT_TRUE(ReloadSkin(OwnSource(), s));
+  const TsGenState blank;
+  for (const TsGeneralData& g : s->gd)
+    for (int state = 1; state < std::min(g.States, 3) && g.ClassName != "GLOBALINFO"; ++state) {
+      const TsGenState& p = g.Props[size_t(state)];
+      const TsGenState& normal = g.Props[0];
+      const bool unset = p.Color == blank.Color && p.Transparency == blank.Transparency && p.GradientPercent == 0;
+      EXPECT_FALSE(unset && (normal.Color != blank.Color || normal.Transparency != 0))
+          << g.ClassName << " state " << state;
+    }
+}
+
 TEST(OwnSkin, BoxesGlyphsAndTheChannelHaveImagesOfTheirOwn) {
   std::unique_ptr<TacSkinRecords> s;
   ASSERT_TRUE(ReloadSkin(OwnSource(), s));

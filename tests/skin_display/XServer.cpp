@@ -1,8 +1,11 @@
 #include "tests/skin_display/XServer.h"
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/win/X11Backend.h"
+#include "skin/core/ownskin/PngWrite.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -36,6 +39,26 @@ int DifferingPixels(TX11Backend& x, HWND wnd, bool OpaqueOnly, std::string& firs
   }
   XDestroyImage(img);
   return bad;
+}
+
+bool WritePng(TX11Backend& x, HWND wnd, const std::string& fileName) {
+  x.Flush();
+  XSync(x.XDisplay(), False);
+  RECT r;
+  if (!GetWindowRect(wnd, &r)) return false;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  XImage* img = XGetImage(x.XDisplay(), ::Window(x.XWindowOf(wnd)), 0, 0, unsigned(w), unsigned(h), AllPlanes,
+                          ZPixmap);
+  if (!img) return false;
+  std::vector<uint32_t> px(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int c = 0; c < w; ++c) px[size_t(y) * size_t(w) + size_t(c)] = 0xFF000000u | (XGetPixel(img, c, y) & 0xFFFFFF);
+  XDestroyImage(img);
+  const std::vector<uint8_t> png = ownskin::EncodePng(w, h, px);
+  std::ofstream out(fileName, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+  return bool(out);
 }
 
 int InputShapeRects(TX11Backend& x, HWND wnd) {

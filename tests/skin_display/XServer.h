@@ -13,6 +13,8 @@ namespace xserver {
 // Pixels of the window's X window whose colour differs from its surface;
 // with OpaqueOnly only where the surface's alpha is above 0. first: where the first one lies.
 int DifferingPixels(TX11Backend& x, HWND wnd, bool OpaqueOnly, std::string& first);
+// Writes what the X window shows as a PNG file; false when it cannot.
+bool WritePng(TX11Backend& x, HWND wnd, const std::string& fileName);
 // Rectangles of the X window's input shape.
 int InputShapeRects(TX11Backend& x, HWND wnd);
 // A left click at a screen point through the server's pointer.

@@ -4,62 +4,28 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/os/Threads.h"
 #include "platform/vcl/Forms.h"
-#include "platform/win/X11Backend.h"
 #include "skin/controls/acAlphaHints.h"
 #include "skin/core/acGlow.h"
 #include "skin/core/sCommonData.h"
 #include "skin/core/sVclUtils.h"
 #include "tests/skin_core/GlowSkin.h"
-#include "tests/skin_display/XServer.h"
+#include "tests/skin_display/DisplayFixture.h"
 
 namespace {
 
-class EffectsDisplayTest : public ::testing::Test {
+class EffectsDisplayTest : public XDisplayTest {
  protected:
-  void SetUp() override {
-    const char* display = getenv("DISPLAY");
-    if (!display || !*display) GTEST_SKIP() << "no display: run the tests through scripts/with-xvfb.sh";
-    InitMainThread();
-    ResetWindowLayer();
-    std::string error;
-    auto backend = TX11Backend::Open(nullptr, error);
-    ASSERT_TRUE(backend) << error;
-    x_ = backend.get();
-    SetWindowBackend(std::move(backend));
-    Application->ResetForTests();
-    Application->Initialize();
-  }
   void TearDown() override {
     if (!x_) return;
     FreeAllGlows(true);
     delete HideTimer;
-    Application->ResetForTests();
-    ResetWindowLayer();
-    SetWindowBackend(std::make_unique<THeadlessBackend>());
+    XDisplayTest::TearDown();
   }
-  // Serves the layer until done() holds or the time is up.
-  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-    const uint64_t end = x_->Now() + uint64_t(timeoutMs);
-    for (;;) {
-      Application->ProcessMessages();
-      if (done()) return true;
-      if (x_->Now() >= end) return false;
-      x_->Wait({}, 10);
-    }
-  }
-  void Settle() {
-    PumpUntil([] { return false; }, 100);
-    xserver::Sync(*x_);
-  }
-  TX11Backend* x_ = nullptr;
 };
 
 }  // namespace

@@ -295,7 +295,11 @@ std::string OptionsText() {
   auto arrow = [&](int dir) { return Glyph(dir * 3 * L::kArrow, L::kArrowY, (dir * 3 + 3) * L::kArrow, L::kArrowY + L::kArrow, 3); };
   const std::string gradient = Hex(0xFBF8F6) + ";0;0;" + Hex(0xE4DCD5) + ";100;0;B";
 
+  // Sections that look the same whether hot or not have one state: a state
+  // without colours of its own would read the loader's white, opaque.
+  auto oneState = [&] { key("STATES", "1"); };
   section("FORM");
+  oneState();
   colour("COLOR", kFace);
   colour("FONTCOLOR", kText);
   key("BORDERSMASK", form);
@@ -341,6 +345,7 @@ std::string OptionsText() {
   }
   for (const char* name : {"PANEL", "TOOLBAR", "STATUSBAR", "GROUPBOX", "TABSHEET", "PAGECONTROL", "CHECKBOX"}) {
     section(name);
+    oneState();
     colour("COLOR", kFace);
     colour("FONTCOLOR", kText);
     key("TRANSPARENCY", std::string(name) == "CHECKBOX" || std::string(name) == "GROUPBOX" ? "100" : "0");
@@ -350,6 +355,7 @@ std::string OptionsText() {
   section("TABTOP");
   key("PARENTCLASS", "BUTTON");
   section("SPLITTER");
+  oneState();
   colour("COLOR", 0xDCD4CE);
   section("MENUITEM");
   colour("COLOR", kField);
@@ -357,9 +363,11 @@ std::string OptionsText() {
   colour("HOTCOLOR", kAccent);
   colour("HOTFONTCOLOR", 0xFFFFFF);
   section("MAINMENU");
+  oneState();
   colour("COLOR", kFace);
   colour("FONTCOLOR", kText);
   section("MENULINE");
+  oneState();
   colour("COLOR", kFace);
   section("SELECTION");
   colour("COLOR", 0xE8D2BA);
@@ -367,16 +375,19 @@ std::string OptionsText() {
   colour("HOTCOLOR", kAccent);
   colour("HOTFONTCOLOR", 0xFFFFFF);
   section("HINT");
+  oneState();
   colour("COLOR", 0xE1FFFF);
   colour("FONTCOLOR", kText);
   key("BORDERSMASK", field);
   section("TRACKBAR");
+  oneState();
   colour("COLOR", kFace);
   key("TRANSPARENCY", "100");
   key("SLIDERMASK", Glyph(L::kThumbX, L::kArrowY, L::kThumbX + 3 * L::kThumbW, L::kArrowY + L::kThumbH, 3));
   key("SLIDERCHANNEL", Border(L::kChannelX, 0, L::kChannelX + L::kChannelW, L::kChannelH, 2, 1, 4));
   for (const char* name : {"PROGRESSH", "PROGRESSV", "GAUGE"}) {
     section(name);
+    oneState();
     colour("COLOR", kAccent);
     key("BORDERSMASK", field);
   }
@@ -388,6 +399,7 @@ std::string OptionsText() {
   }
   for (const char* name : {"SCROLLBAR1H", "SCROLLBAR1V", "SCROLLBAR2H", "SCROLLBAR2V"}) {
     section(name);
+    oneState();
     colour("COLOR", 0xF2EEEA);
   }
   for (const char* name : {"SCROLLSLIDERH", "SCROLLSLIDERV"}) {
