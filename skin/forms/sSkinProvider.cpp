@@ -2,6 +2,7 @@
 // dispatch of the form's messages and the property setters.
 
 #include "skin/forms/sSkinProvider.h"
+#include "skin/forms/sTitleBar.h"
 
 #include "skin/core/GeneralUtils.h"
 #include "skin/core/acGlow.h"
@@ -236,6 +237,7 @@ void TsSkinProvider::KillAnimations() {
   for (TsCaptionButton* b : {&ButtonMin, &ButtonMax, &ButtonClose, &ButtonHelp}) delete std::exchange(b->cpTimer, nullptr);
   if (FTitleButtons)
     for (int i = 0; i < FTitleButtons->Count(); ++i) delete std::exchange(FTitleButtons->Items(i)->Data.cpTimer, nullptr);
+  if (!(ComponentState() & csDestroying)) KillTitleBarAnimations(this);
 }
 
 bool TsSkinProvider::CheckRTInit() {

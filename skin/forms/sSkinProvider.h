@@ -34,6 +34,7 @@ class TsSkinProvider;
 class TacThreadedTimer;
 class TacScrollWnd;    // the form's scroll-bar handler (skin/controls/acSBUtils.h)
 class TsTitleBar;      // the title-bar component
+class TacTitleBarItem;
 
 // ---- Title buttons ----
 
@@ -435,6 +436,8 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   void InitMenuItems(bool A);
   void RepaintMenu();
   void UpdateTitleBar();
+  // Draws a title-bar item at R of Bmp (the painted image or the item's own picture).
+  void DrawTitleItem(TacTitleBarItem* Item, const TRect& R, TBitmap* Bmp);
 
   // ---- Regions ----
   void UpdateRgnRects();

@@ -6,6 +6,7 @@
 
 #include "skin/core/sMaskPaint.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/forms/sTitleBar.h"
 
 namespace {
 
@@ -415,7 +416,7 @@ void TsSkinProvider::CalcItems() {
       place(b->Data, UserButtonWidth(b));
     }
   }
-  // The title bar component (its own unit) lays its items out between the icon and x.
+  LayoutTitleBar(this, R, x);
 }
 
 // ---- Size grip ----

@@ -16,6 +16,7 @@
 #include "skin/core/sTextPaint.h"
 #include "platform/win/Controls.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/forms/sTitleBar.h"
 
 namespace {
 
@@ -219,8 +220,10 @@ void TsSkinProvider::PaintCaptionText(int W) {
   const TsSkinData& c = s->CommonSkinData;
 
   TRect T;
-  // A title bar component (its own unit) sets the limits itself.
-  if (FCaptionAlignment == taCenter) {
+  if (FTitleBar) {
+    T.Left = FTitleBar->BarRect().Left + FTitleBar->LeftWidth() + 8;
+    T.Right = FTitleBar->BarRect().Right - FTitleBar->RightWidth() - 8;
+  } else if (FCaptionAlignment == taCenter) {
     T.Left = sysBW + shadow.Left;
     T.Right = W - shadow.Right;
   } else {
@@ -230,7 +233,7 @@ void TsSkinProvider::PaintCaptionText(int W) {
   }
   T.Bottom = titleBottom;
   T.Top = Zoomed(Form) ? (BorderForm ? shadow.Top + 1 : 3) : shadow.Top + 2;
-  const bool showCaption = FAddedTitle->ShowMainCaption();
+  const bool showCaption = FTitleBar ? FTitleBar->ShowCaption() : FAddedTitle->ShowMainCaption();
   if (T.Right <= T.Left || T.Bottom <= T.Top) return;
 
   const String added = FAddedTitle->Text();
@@ -252,7 +255,7 @@ void TsSkinProvider::PaintCaptionText(int W) {
                                                   s->ScaleStep > 0
                                               ? 1
                                               : 0);
-  T.Top = VCenter - th / 2;
+  T.Top = (FTitleBar ? FTitleBar->FBarVCenter : VCenter) - th / 2;
   T.Bottom = T.Top + th;
   const TAlignment align = FCaptionAlignment;
   if (align == taRightJustify) {

@@ -19,7 +19,6 @@ void TsSkinProvider::PrepareMenuLine() {}
 bool TsSkinProvider::UpdateMenu() { return false; }
 void TsSkinProvider::InitMenuItems(bool) {}
 void TsSkinProvider::RepaintMenu() {}
-void TsSkinProvider::UpdateTitleBar() {}
 
 // ---- Extended borders and caption cover ----
 

@@ -13,6 +13,7 @@
 #include "skin/core/sGraphUtils.h"
 #include "skin/core/sMaskPaint.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/forms/sTitleBar.h"
 
 namespace {
 
@@ -80,8 +81,7 @@ void TsSkinProvider::PaintTitleButtons(int W) {
     b->Data.cpHitCode = unsigned(HTUDBTN + i);
     DrawUserGlyph(img, b->Glyph(), b->Data.cpRect, UserButtonWidth(b), TitleBtnHeight(), false);
   }
-  // The title bar's items (drawn last to first, pressed tab-style items on top)
-  // come with the title-bar component.
+  PaintTitleBarItems(this, W);
 
   // The buttons of a maximized MDI child in the MDI form's menu line.
   if (img && MDIChildMaximizedWithMenu(this) && ChildProvider && ChildProvider->SystemMenu) {
@@ -156,7 +156,14 @@ void TsSkinProvider::RepaintButton(int HitCode) {
         if (!user->Visible()) return;
         B = &user->Data;
       }
-      // Title-bar items (codes from HTTITLEITEM) repaint with the title-bar component.
+      if (TacTitleBarItem* item = TitleBarItemOf(this, HitCode)) {
+        // Items fade through their own layered window.
+        if (!item->Visible()) return;
+        TsSkinManager* sm = Manager();
+        const int steps = sm && sm->Effects.AllowAnimation ? 10 : 1;
+        AnimateTitleItem(item, steps, item->State() != 0, BorderForm ? BorderForm->AForm : nullptr);
+        return;
+      }
   }
   TBitmap* img = FCommonData->FCacheBmp.get();
   const TacSkinRecords* s = Skin();
@@ -271,7 +278,8 @@ int TsSkinProvider::TitleElementAt(const TPoint& P) {
     ++n;
     if (b->Visible() && hit(b->Data)) return n;
   }
-  return 0;
+  // Spacers and information fields answer as what lies under them.
+  return std::max(0, TitleBarElementAt(this, P, n));
 }
 
 int TsSkinProvider::HitTest(TMessage& Message) {
@@ -292,7 +300,10 @@ int TsSkinProvider::HitTest(TMessage& Message) {
     int code = HTCLIENT;
     if (n > k) {
       const int i = n - k - 1;
-      if (i < FTitleButtons->Count()) code = FTitleButtons->Items(i)->Enabled() ? HTUDBTN + i : HTCLIENT;
+      if (i < FTitleButtons->Count())
+        code = FTitleButtons->Items(i)->Enabled() ? HTUDBTN + i : HTCLIENT;
+      else
+        code = TitleBarHitCode(this, i - FTitleButtons->Count());
     } else if (n == 1) {
       code = SystemMenu->EnabledClose() ? HTCLOSE : HTCAPTION;
     } else if (n == 2) {

@@ -91,6 +91,22 @@ class FormSkinTest : public WindowTest {
     const POINT o = GetWindowSurfaceOffset(form.Handle());
     return SurfacePixel(form.Handle(), o.x + x, o.y + y);
   }
+  // Rebuilds the painted image and puts it on the window.
+  static void Repaint(TsSkinProvider* sp) {
+    sp->SetBGChanged(true);
+    sp->PaintAll();
+    sp->ProcessMessage(WM_NCPAINT);
+  }
+  static TPoint Centre(const TRect& r) { return TPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2); }
+  // The hit code the provider computes for a point in window coordinates.
+  static int Hit(TsSkinProvider* sp, TPoint p) {
+    RECT wr;
+    GetWindowRect(sp->Form->Handle(), &wr);
+    TMessage m{};
+    m.Msg = WM_NCHITTEST;
+    m.LParam = MAKELPARAM(p.X + wr.left, p.Y + wr.top);
+    return sp->HitTest(m);
+  }
   // The painted image's pixel (RGB as a COLORREF).
   static COLORREF ImageAt(TsSkinProvider& sp, int x, int y) {
     const uint32_t p = GetPixel32(sp.SkinData()->FCacheBmp.get(), x, y);

@@ -33,21 +33,6 @@ class TitleButtonsTest : public FormSkinTest {
     return sp;
   }
   static TsTitleButton* User(TsSkinProvider* sp, int i) { return sp->TitleButtons()->Items(i); }
-  static void Repaint(TsSkinProvider* sp) {
-    sp->SetBGChanged(true);
-    sp->PaintAll();
-    sp->ProcessMessage(WM_NCPAINT);
-  }
-  static TPoint Centre(const TRect& r) { return TPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2); }
-  // The hit code the provider computes for a point in window coordinates.
-  static int Hit(TsSkinProvider* sp, TPoint p) {
-    RECT wr;
-    GetWindowRect(sp->Form->Handle(), &wr);
-    TMessage m{};
-    m.Msg = WM_NCHITTEST;
-    m.LParam = MAKELPARAM(p.X + wr.left, p.Y + wr.top);
-    return sp->HitTest(m);
-  }
   static constexpr TColor kGlyphColor = 0x2040E0;
 };
 
