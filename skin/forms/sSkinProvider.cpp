@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr UINT WM_POPUPSYSTEMMENU = 0x0313;  // the taskbar asks for the system menu
+
 bool Going(const TComponent* C) { return C && (C->ComponentState() & csDestroying); }
 bool Designing(const TComponent* C) { return C && (C->ComponentState() & csDesigning); }
 
@@ -434,14 +436,46 @@ void TsSkinProvider::SkinnedMessage(TMessage& Message) {
     case WM_COPYDATA:
       WMCopyData(Message);
       return;
-    case WM_NCHITTEST: {
-      CheckRTInit();
-      CallOld(Message);
-      // Title buttons answer their own codes; the frame and caption are the layer's.
-      if (Message.Result == HTCAPTION || Message.Result == HTSYSMENU) {
-        const int code = HitTest(Message);
-        if (code > HTCLIENT) Message.Result = code;
-      }
+    case WM_NCHITTEST:
+      WMNCHitTest(Message);
+      return;
+    case WM_NCMOUSEMOVE:
+      WMNCMouseMove(Message);
+      return;
+    case WM_MOUSEMOVE:
+      WMMouseMove(Message);
+      return;
+    case WM_MOUSELEAVE:
+    case WM_NCMOUSELEAVE:
+    case CM_MOUSELEAVE:
+      WMMouseLeave(Message);
+      return;
+    case CM_MOUSEENTER:
+      CMMouseEnter(Message);
+      return;
+    case WM_SETCURSOR:
+      WMSetCursor(Message);
+      return;
+    case WM_NCLBUTTONDOWN:
+      WMNCLButtonDown(Message);
+      return;
+    case WM_NCLBUTTONUP:
+    case WM_LBUTTONUP:
+      WMNCLButtonUp(Message);
+      return;
+    case WM_NCLBUTTONDBLCLK:
+      WMNCLButtonDblClk(Message);
+      return;
+    case WM_NCRBUTTONDOWN:
+      WMNCRButtonDown(Message);
+      return;
+    case WM_NCRBUTTONUP:
+      WMNCRButtonUp(Message);
+      return;
+    case WM_POPUPSYSTEMMENU: {
+      POINT c;
+      GetCursorPos(&c);
+      DropSysMenu(c.x, c.y);
       return;
     }
     case WM_NCPAINT:

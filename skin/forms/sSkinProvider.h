@@ -428,7 +428,13 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   void HideButtonHint(TsTitleButton* Btn);
   // The hot title element (hit code; -1 forces a change).
   void SetHotHT(int i, bool Repaint = true);
+  // The pressed title element: state 2 until the button goes up.
+  void SetPressedHT(int HT);
+  // The skinned system menu with its top-left at the screen point.
   void DropSysMenu(int X, int Y);
+  // The frame origin on screen, and a screen point in frame coordinates.
+  void FormOrigin(TPoint& P);
+  void ScreenToFrame(int X, int Y, TPoint& P);
 
   // ---- Menu line ----
   void PrepareMenuLine();
@@ -593,6 +599,22 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   // layer paints none of its plain frame, then repaints the skinned frame
   // (with Client, the whole window).
   void CallOldWithoutFrame(TMessage& Message, bool Client);
+  // Mouse on the frame (sSkinProviderInput.cpp).
+  void WMNCHitTest(TMessage& Message);
+  void WMNCMouseMove(TMessage& Message);
+  void WMMouseMove(TMessage& Message);
+  void WMMouseLeave(TMessage& Message);
+  void CMMouseEnter(TMessage& Message);
+  void WMSetCursor(TMessage& Message);
+  void WMNCLButtonDown(TMessage& Message);
+  void WMNCLButtonUp(TMessage& Message);
+  void WMNCLButtonDblClk(TMessage& Message);
+  void WMNCRButtonDown(TMessage& Message);
+  void WMNCRButtonUp(TMessage& Message);
+  // A code of -1 (from the border window) resolved by the border window's hit test.
+  int ResolveHitCode(int Code, LPARAM ScreenPos);
+  // The element pressed while biClicked: its action runs only on a release over it.
+  int FPressedHT = 0;
   void WMNCActivate(TMessage& Message);
   void WMSetText(TMessage& Message);
   void WMSize(TMessage& Message);

@@ -8,11 +8,6 @@
 #include "skin/core/sMessages.h"
 #include "skin/forms/sSkinProvider.h"
 
-// ---- Title buttons ----
-
-void TsSkinProvider::SetHotHT(int i, bool) { CurrentHT = i; }
-void TsSkinProvider::DropSysMenu(int, int) {}
-
 // ---- Menu line ----
 
 void TsSkinProvider::PrepareMenuLine() {}
