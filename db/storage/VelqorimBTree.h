@@ -286,6 +286,8 @@ class TVelqorimBTreeRecordIndex : public TVelqorimIndex {
   void RunOff(TABSNavigationInfo& NavigationInfo);
   bool FindKeyCondition(int SessionID, bool First, const TABSScanSearchCondition& Condition, bool PartialCompare,
                         TVelqorimKeyPath& Path);
+  // Whether the leaf entry at Path has the key Condition searches for.
+  bool EntryHasKey(int SessionID, const TABSScanSearchCondition& Condition, const TVelqorimKeyPath& Path);
   void InsertEntry(int SessionID, const uint8_t* RecordBuffer, TABSPageItemID RecordID);
   bool DeleteEntry(int SessionID, const uint8_t* RecordBuffer, TABSPageItemID RecordID);
   static int CursorSession(const TVelqorimCursor* Cursor);

@@ -13,6 +13,10 @@ struct TSearchInfo {
   bool GoForward = true;
   bool Started = false;
   std::unique_ptr<TVelqorimKeyPath> EndPosition;
+  // A walk over the entries of one key ends at the first entry with another
+  // key, found on the way, instead of at an end position found by a second
+  // descent.
+  bool OneKey = false;
   TVelqorimKeyPath CurrentPosition;
 };
 
@@ -400,6 +404,21 @@ bool TVelqorimBTreeRecordIndex::FindKeyCondition(int SessionID, bool First, cons
   return Root(SessionID, 20124)->FindByCondition(SessionID, First, key.data(), Condition.Condition, Path);
 }
 
+bool TVelqorimBTreeRecordIndex::EntryHasKey(int SessionID, const TABSScanSearchCondition& Condition,
+                                            const TVelqorimKeyPath& Path) {
+  if (Path.Count == 0) throw EABSException(20068, "Index error: invalid position");
+  const TVelqorimKeyPathItem& leaf = Path.Items[Path.Count - 1];
+  TVelqorimBTreePage view(IndexManager->GetPageManager(*this), FKeyRef.get());
+  auto page = view.GetIndexPage(SessionID, leaf.PageNo);
+  if (!page->IsLeaf() || leaf.EntryNo < 0 || leaf.EntryNo >= page->EntryCount()) IndexDamaged(leaf);
+  TCompareScope scope(*FKeyRef);
+  FKeyRef->CompareFieldCount = Condition.KeyFieldCount;
+  std::vector<uint8_t> key = FKeyRef->AllocShortKeyBuffer();
+  FKeyRef->MakeShortKeyFromRecordBuffer(Condition.KeyRecordBuffer, key.data());
+  return FKeyRef->CompareShortKeys(key.data(), page->GetPKey(leaf.EntryNo), true, SessionID, nullptr,
+                                   page->GetPReference(leaf.EntryNo)) == 0;
+}
+
 bool TVelqorimBTreeRecordIndex::FindRecord(int SessionID, bool Restart, bool GoForward,
                                            TABSScanSearchCondition* StartScanCondition,
                                            TABSScanSearchCondition* EndScanCondition, uint8_t* RecordBuffer,
@@ -429,7 +448,10 @@ bool TVelqorimBTreeRecordIndex::FindRecord(int SessionID, bool Restart, bool GoF
     } else if (!GetIndexPosition(SessionID, RecordID, RecordBuffer, &current)) {
       return false;
     }
-    if (!info.Started && StartScanCondition != nullptr) {
+    info.OneKey = StartScanCondition != nullptr && StartScanCondition->Condition == scEqual &&
+                  !StartScanCondition->PartialCompare &&
+                  (EndScanCondition == nullptr || EndScanCondition == StartScanCondition);
+    if (!info.Started && StartScanCondition != nullptr && !info.OneKey) {
       const TABSScanSearchCondition& end = EndScanCondition != nullptr ? *EndScanCondition : *StartScanCondition;
       info.EndPosition = std::make_unique<TVelqorimKeyPath>();
       if (!FindKeyCondition(SessionID, !GoForward, end, StartScanCondition->PartialCompare, *info.EndPosition))
@@ -449,6 +471,7 @@ bool TVelqorimBTreeRecordIndex::FindRecord(int SessionID, bool Restart, bool GoF
     const int c = current.Compare(*info.EndPosition);
     if (GoForward ? c > 0 : c < 0) return false;
   }
+  if (info.OneKey && !EntryHasKey(SessionID, *StartScanCondition, current)) return false;
   RecordID = ReferenceAt(SessionID, current);
   if (!info.Started) {
     info.GoForward = GoForward;
