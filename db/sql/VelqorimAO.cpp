@@ -293,7 +293,7 @@ bool TVelqorimAORowSpool::Next(TVelqorimAORow& Row) {
 // ---------------------------------------------------------------------------
 // Base table
 
-TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias) {
+TVelqorimTableOpen::TVelqorimTableOpen(const String& DatabaseName, const String& TableName) {
   Cursor.Session = StatementSession(Session, DatabaseName);
   Cursor.TableName = TableName;
   if (!Cursor.Session->TableExists(TableName)) throw EABSException(30190, "Table '%s' not found", {TableName});
@@ -302,6 +302,52 @@ TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& Tab
     FHeldBy = Cursor.Session;
     FHeldBy->Hold(this);
   }
+}
+
+TVelqorimTableOpen::~TVelqorimTableOpen() {
+  if (FHeldBy != nullptr) FHeldBy->Unhold(this);
+  try {
+    Cursor.CloseTable();
+  } catch (...) {
+    // A destructor must not raise.
+  }
+}
+
+// The table and the database it belongs to may be gone by the time the open is destroyed.
+void TVelqorimTableOpen::Release() {
+  FHeldBy = nullptr;
+  try {
+    Cursor.CloseTable();
+  } catch (...) {
+    // The session goes on letting go of the rest.
+  }
+  Cursor.DatabaseData = nullptr;
+  Cursor.Session = nullptr;
+}
+
+thread_local TVelqorimTableOpenPool* AOTableOpens = nullptr;
+
+std::unique_ptr<TVelqorimTableOpen> TVelqorimTableOpenPool::Take(TVelqorimBaseSession* Session,
+                                                               const String& TableName) {
+  for (auto it = FOpens.begin(); it != FOpens.end(); ++it)
+    if ((*it)->HeldBy() == Session && SameText((*it)->Cursor.TableName, TableName)) {
+      std::unique_ptr<TVelqorimTableOpen> open = std::move(*it);
+      FOpens.erase(it);
+      return open;
+    }
+  return nullptr;
+}
+
+TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias)
+    : FOpen([&] {
+        std::unique_ptr<TVelqorimTableOpen> open;
+        // A table kept open must still be there under its name.
+        if (TVelqorimBaseSession* handle = AOTableOpens ? DatabaseComponentHandle(DatabaseName) : nullptr)
+          if (handle->TableExists(TableName)) open = AOTableOpens->Take(handle, TableName);
+        return open ? std::move(open) : std::make_unique<TVelqorimTableOpen>(DatabaseName, TableName);
+      }()),
+      Cursor(FOpen->Cursor),
+      FPool(AOTableOpens) {
   FRecord = Cursor.AllocateRecordBuffer();
   Cursor.CurrentRecordBuffer = FRecord;
   const String name = Alias.empty() ? TableName : Alias;
@@ -311,23 +357,12 @@ TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& Tab
   }
 }
 
+// Back to the pool of the processor that built it while that processor runs
+// (a table on the node's own session, or one its session let go of, closes).
 TVelqorimAOTable::~TVelqorimAOTable() {
-  if (FHeldBy != nullptr) FHeldBy->Unhold(this);
-  Cursor.CloseTable();
+  Cursor.CurrentRecordBuffer = nullptr;
   MemoryManager().FreeAndNillMem(FRecord);
-}
-
-// The rows read stay; the table and the database it belongs to may be gone
-// by the time this node is destroyed.
-void TVelqorimAOTable::Release() {
-  FHeldBy = nullptr;
-  try {
-    Cursor.CloseTable();
-  } catch (...) {
-    // The session goes on letting go of the rest.
-  }
-  Cursor.DatabaseData = nullptr;
-  Cursor.Session = nullptr;
+  if (FPool != nullptr && FPool == AOTableOpens && FOpen->HeldBy() != nullptr) FPool->Put(std::move(FOpen));
 }
 
 namespace {

@@ -103,13 +103,55 @@ class TVelqorimAORowSpool {
   uint64_t FCount = 0;
 };
 
-// A base table read through a local cursor of its own.
-// A base table read through a cursor of its own. On a database component's
-// session the cursor is held open with the session, which has it closed
-// when it commits, rolls back, changes a whole table or disconnects, so a
-// statement kept after its database component closed lets go of nothing
-// twice.
-class TVelqorimAOTable : public TVelqorimAOBase, private TVelqorimBaseSession::THeldOpen {
+// An open table: the cursor a statement reads it through, and the session
+// the cursor connects when no database component is open under the name. On
+// a database component's session the open is held with that session, which
+// has it closed when it commits, rolls back, changes a whole table or
+// disconnects: a statement kept after its database component closed lets go
+// of nothing twice.
+class TVelqorimTableOpen final : public TVelqorimBaseSession::THeldOpen {
+ public:
+  // Opens TableName of DatabaseName (30190 when the table is not there).
+  TVelqorimTableOpen(const String& DatabaseName, const String& TableName);
+  ~TVelqorimTableOpen();
+  TVelqorimTableOpen(const TVelqorimTableOpen&) = delete;
+  TVelqorimTableOpen& operator=(const TVelqorimTableOpen&) = delete;
+  void Release() override;
+  // The database component's session the table is held with; nullptr on
+  // the open's own session, or once the session let go of it.
+  TVelqorimBaseSession* HeldBy() const { return FHeldBy; }
+
+  TVelqorimLocalSession Session;
+  TVelqorimLocalCursor Cursor;
+
+ private:
+  TVelqorimBaseSession* FHeldBy = nullptr;
+};
+
+// The tables the last statement of an SQL processor read on database
+// components, kept open for its next SELECT: opening a table of a file reads
+// its definitions and lock file, which costs more than a lookup. What the
+// next SELECT does not take is closed when it ends; any other statement
+// closes them all before it runs, so the tables open between statements are
+// those the last one read, as when each statement keeps its own.
+class TVelqorimTableOpenPool {
+ public:
+  ~TVelqorimTableOpenPool() { Clear(); }
+  // An open of TableName held with Session, which leaves the pool; nullptr when there is none.
+  std::unique_ptr<TVelqorimTableOpen> Take(TVelqorimBaseSession* Session, const String& TableName);
+  void Put(std::unique_ptr<TVelqorimTableOpen> Open) { FOpens.push_back(std::move(Open)); }
+  void Clear() { FOpens.clear(); }
+
+ private:
+  std::vector<std::unique_ptr<TVelqorimTableOpen>> FOpens;
+};
+
+// The pool of the SQL processor running a statement on this thread (nullptr
+// when none runs): base tables are taken from it and handed back to it.
+extern thread_local TVelqorimTableOpenPool* AOTableOpens;
+
+// A base table read through a cursor of its own.
+class TVelqorimAOTable : public TVelqorimAOBase {
  public:
   TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias);
   ~TVelqorimAOTable() override;
@@ -117,9 +159,6 @@ class TVelqorimAOTable : public TVelqorimAOBase, private TVelqorimBaseSession::T
   // The table's record count, read without its rows; false when filters
   // decide which rows count.
   bool CountWithoutReading(int64_t& Count);
-
-  TVelqorimLocalSession Session;
-  TVelqorimLocalCursor Cursor;
 
  private:
   // The index key range the filters allow, as values of the column's own
@@ -139,11 +178,12 @@ class TVelqorimAOTable : public TVelqorimAOBase, private TVelqorimBaseSession::T
   void Scan();
   // Runs Read under the table's shared lock (20225 when it stays locked).
   void ReadLocked(const std::function<void()>& Read);
-  void Release() override;
+
+  std::unique_ptr<TVelqorimTableOpen> FOpen;
+  TVelqorimLocalCursor& Cursor;
+  // The pool of the processor that built this node, the one it goes back to.
+  TVelqorimTableOpenPool* FPool = nullptr;
   uint8_t* FRecord = nullptr;
-  // The database component's session the cursor is held with (nullptr on
-  // the table's own session, or once that session let go of it).
-  TVelqorimBaseSession* FHeldBy = nullptr;
 };
 
 

@@ -2307,22 +2307,32 @@ TVelqorimSQLProcessor::~TVelqorimSQLProcessor() {
 
 TVelqorimAOBase* TVelqorimSQLProcessor::OpenQuery() {
   FRowsAffected = 0;
-  FQuery.reset();
-  FLex = std::make_unique<TVelqorimLexer>(FSqlText, false, &FSQLParams);
-  if (FLex->NumCommands == 0) throw EABSException(30145, "Blank SQL command");
   TVelqorimSQLProcessor* saved = RunningProcessor;
+  TVelqorimTableOpenPool* savedOpens = AOTableOpens;
   RunningProcessor = this;
+  AOTableOpens = &FTableOpens;
+  auto restore = [&] {
+    RunningProcessor = saved;
+    AOTableOpens = savedOpens;
+  };
   try {
+    // The last statement's tables wait in the pool for the next SELECT.
+    FQuery.reset();
+    FLex = std::make_unique<TVelqorimLexer>(FSqlText, false, &FSQLParams);
+    if (FLex->NumCommands == 0) throw EABSException(30145, "Blank SQL command");
     while (ParseNextCommand()) {
+      if (!dynamic_cast<TVelqorimSQLUnion*>(FQuery.get())) FTableOpens.Clear();
       if (HeldTable && !dynamic_cast<TVelqorimSQLInsert*>(FQuery.get())) HeldTable->Clear();
       FQuery->ExecSQL();
+      FTableOpens.Clear();
       FRowsAffected += FQuery->RowsAffected;
     }
   } catch (...) {
-    RunningProcessor = saved;
+    FTableOpens.Clear();
+    restore();
     throw;
   }
-  RunningProcessor = saved;
+  restore();
   return FQuery ? FQuery->GetResult() : nullptr;
 }
 

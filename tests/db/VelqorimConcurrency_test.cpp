@@ -258,4 +258,67 @@ TEST(VelqorimConcurrency, ProcessorOutlivesItsDatabaseComponent) {
     }
 }
 
+// A processor that reads table after table keeps them open from one SELECT
+// to the next; what another component does to them in between shows in its
+// next answer as in a fresh processor's, whether the change succeeded or was
+// refused, and its own statements that change tables find them free.
+TEST(VelqorimConcurrency, ProcessorReadsWhatOthersChangeBetweenItsSelects) {
+  TStarted started;
+  TShortWaits waits;
+  for (const bool multiUser : {false, true}) {
+    SCOPED_TRACE(multiUser ? "multi-user" : "single-user");
+    TSharedFile file(5, "CREATE INDEX tid ON t (id); CREATE TABLE u (id INTEGER); INSERT INTO u VALUES (1)");
+    auto one = OpenDatabase("ONE", file.Name, multiUser);
+    auto two = OpenDatabase("TWO", file.Name, multiUser);
+    TVelqorimSQLProcessor kept;
+    kept.DatabaseName = "ONE";
+    // The answer of Sql through processor P, or its error.
+    auto answer = [&](TVelqorimSQLProcessor& P, const String& Sql) {
+      String s;
+      try {
+        P.PrepareStatement(Sql);
+        TVelqorimAOBase* r = P.OpenQuery();
+        if (r == nullptr) return s;
+        for (auto& row : r->Rows) {
+          for (size_t i = 0; i < r->Columns.size(); ++i)
+            if (!r->Columns[i].Hidden) s += (i ? "|" : "") + (row[i].IsNull() ? "NULL" : row[i].GetAsAnsiString());
+          s += "\n";
+        }
+      } catch (const Exception& e) {
+        s = "error: " + e.Message;
+      }
+      return s;
+    };
+    auto fresh = [&](const String& Sql) {
+      TVelqorimSQLProcessor p;
+      p.DatabaseName = "ONE";
+      return answer(p, Sql);
+    };
+    const std::vector<String> queries = {"SELECT * FROM t WHERE id = 2", "SELECT COUNT(*) FROM t WHERE id >= 1",
+                                         "SELECT t.id, u.id FROM t, u WHERE t.id = u.id", "SELECT * FROM t ORDER BY id"};
+    struct TStep {
+      const char* Who;
+      const char* Sql;
+    };
+    const TStep steps[] = {{"TWO", "INSERT INTO t VALUES (2, 20)"},
+                           {"TWO", "UPDATE t SET v = 7 WHERE id = 2"},
+                           {"TWO", "CREATE INDEX tv ON t (v)"},
+                           {"TWO", "DROP INDEX t.tid"},
+                           {"ONE", "CREATE INDEX tid ON t (id)"},
+                           {"TWO", "ALTER TABLE t ADD w INTEGER"},
+                           {"TWO", "DELETE FROM t WHERE id = 2"},
+                           {"ONE", "DROP TABLE u"},
+                           {"ONE", "DROP TABLE t"},
+                           {"ONE", "CREATE TABLE t (id INTEGER, s VARCHAR(5)); INSERT INTO t VALUES (2, 'x')"}};
+    for (const TStep& step : steps) {
+      SCOPED_TRACE(step.Sql);
+      for (const String& q : queries) (void)answer(kept, q);
+      if (String(step.Who) == "ONE") (void)answer(kept, step.Sql);
+      else (void)ErrorOf([&] { Exec(step.Who, step.Sql); });
+      for (const String& q : queries) EXPECT_EQ(answer(kept, q), fresh(q)) << q;
+    }
+    EXPECT_EQ(answer(kept, queries[0]), "2|x\n");
+  }
+}
+
 }  // namespace
