@@ -293,7 +293,8 @@ bool TVelqorimAORowSpool::Next(TVelqorimAORow& Row) {
 // ---------------------------------------------------------------------------
 // Base table
 
-TVelqorimTableOpen::TVelqorimTableOpen(const String& DatabaseName, const String& TableName) {
+TVelqorimTableOpen::TVelqorimTableOpen(const String& DatabaseName, const String& TableName)
+    : FDatabaseName(DatabaseName) {
   Cursor.Session = StatementSession(Session, DatabaseName);
   Cursor.TableName = TableName;
   if (!Cursor.Session->TableExists(TableName)) throw EABSException(30190, "Table '%s' not found", {TableName});
@@ -325,25 +326,32 @@ void TVelqorimTableOpen::Release() {
   Cursor.Session = nullptr;
 }
 
+bool TVelqorimTableOpen::Serves(const String& DatabaseName, TVelqorimBaseSession* Handle,
+                                const String& TableName) const {
+  if (!Cursor.IsOpen || !SameText(Cursor.TableName, TableName)) return false;
+  if (Handle != nullptr) return FHeldBy == Handle;
+  return FHeldBy == nullptr && Cursor.Session == &Session && SameText(FDatabaseName, DatabaseName);
+}
+
 thread_local TVelqorimTableOpenPool* AOTableOpens = nullptr;
 
-std::unique_ptr<TVelqorimTableOpen> TVelqorimTableOpenPool::Take(TVelqorimBaseSession* Session,
+std::unique_ptr<TVelqorimTableOpen> TVelqorimTableOpenPool::Take(const String& DatabaseName,
                                                                const String& TableName) {
-  for (auto it = FOpens.begin(); it != FOpens.end(); ++it)
-    if ((*it)->HeldBy() == Session && SameText((*it)->Cursor.TableName, TableName)) {
-      std::unique_ptr<TVelqorimTableOpen> open = std::move(*it);
-      FOpens.erase(it);
-      return open;
-    }
+  TVelqorimBaseSession* handle = DatabaseComponentHandle(DatabaseName);
+  for (auto it = FOpens.begin(); it != FOpens.end(); ++it) {
+    if (!(*it)->Serves(DatabaseName, handle, TableName)) continue;
+    // A table kept open must still be there under its name.
+    if (!(*it)->Cursor.Session->TableExists(TableName)) return nullptr;
+    std::unique_ptr<TVelqorimTableOpen> open = std::move(*it);
+    FOpens.erase(it);
+    return open;
+  }
   return nullptr;
 }
 
 TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& TableName, const String& Alias)
     : FOpen([&] {
-        std::unique_ptr<TVelqorimTableOpen> open;
-        // A table kept open must still be there under its name.
-        if (TVelqorimBaseSession* handle = AOTableOpens ? DatabaseComponentHandle(DatabaseName) : nullptr)
-          if (handle->TableExists(TableName)) open = AOTableOpens->Take(handle, TableName);
+        std::unique_ptr<TVelqorimTableOpen> open = AOTableOpens ? AOTableOpens->Take(DatabaseName, TableName) : nullptr;
         return open ? std::move(open) : std::make_unique<TVelqorimTableOpen>(DatabaseName, TableName);
       }()),
       Cursor(FOpen->Cursor),
@@ -358,11 +366,11 @@ TVelqorimAOTable::TVelqorimAOTable(const String& DatabaseName, const String& Tab
 }
 
 // Back to the pool of the processor that built it while that processor runs
-// (a table on the node's own session, or one its session let go of, closes).
+// (a table its session let go of closes).
 TVelqorimAOTable::~TVelqorimAOTable() {
   Cursor.CurrentRecordBuffer = nullptr;
   MemoryManager().FreeAndNillMem(FRecord);
-  if (FPool != nullptr && FPool == AOTableOpens && FOpen->HeldBy() != nullptr) FPool->Put(std::move(FOpen));
+  if (FPool != nullptr && FPool == AOTableOpens && Cursor.IsOpen) FPool->Put(std::move(FOpen));
 }
 
 namespace {

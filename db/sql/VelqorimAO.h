@@ -117,28 +117,33 @@ class TVelqorimTableOpen final : public TVelqorimBaseSession::THeldOpen {
   TVelqorimTableOpen(const TVelqorimTableOpen&) = delete;
   TVelqorimTableOpen& operator=(const TVelqorimTableOpen&) = delete;
   void Release() override;
-  // The database component's session the table is held with; nullptr on
-  // the open's own session, or once the session let go of it.
-  TVelqorimBaseSession* HeldBy() const { return FHeldBy; }
+  // Whether this is table TableName of DatabaseName, still open, on the
+  // session a statement on DatabaseName would open it in now: the component's
+  // Handle, or the open's own session where there is none.
+  bool Serves(const String& DatabaseName, TVelqorimBaseSession* Handle, const String& TableName) const;
 
   TVelqorimLocalSession Session;
   TVelqorimLocalCursor Cursor;
 
  private:
+  String FDatabaseName;
+  // The database component's session the table is held with; nullptr on
+  // the open's own session, or once the session let go of it.
   TVelqorimBaseSession* FHeldBy = nullptr;
 };
 
-// The tables the last statement of an SQL processor read on database
-// components, kept open for its next SELECT: opening a table of a file reads
-// its definitions and lock file, which costs more than a lookup. What the
-// next SELECT does not take is closed when it ends; any other statement
-// closes them all before it runs, so the tables open between statements are
-// those the last one read, as when each statement keeps its own.
+// The tables the last statement of an SQL processor read, kept open for its
+// next SELECT: opening a table reads its definitions (and on a file its lock
+// file), which costs more than a lookup. What the next SELECT does not take
+// is closed when it ends; any other statement closes them all before it runs,
+// so the tables open between statements are those the last one read, as when
+// each statement keeps its own.
 class TVelqorimTableOpenPool {
  public:
   ~TVelqorimTableOpenPool() { Clear(); }
-  // An open of TableName held with Session, which leaves the pool; nullptr when there is none.
-  std::unique_ptr<TVelqorimTableOpen> Take(TVelqorimBaseSession* Session, const String& TableName);
+  // An open of TableName that a statement on DatabaseName can read through,
+  // which leaves the pool; nullptr when there is none.
+  std::unique_ptr<TVelqorimTableOpen> Take(const String& DatabaseName, const String& TableName);
   void Put(std::unique_ptr<TVelqorimTableOpen> Open) { FOpens.push_back(std::move(Open)); }
   void Clear() { FOpens.clear(); }
 

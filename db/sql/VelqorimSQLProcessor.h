@@ -100,7 +100,7 @@ class TVelqorimSQLProcessor {
   // transaction, kept open for the next INSERT into it; let go at any other
   // statement and whenever the transaction ends.
   std::unique_ptr<TVelqorimHeldTable> HeldTable;
-  // The tables the last statement read on database components, for the next SELECT.
+  // The tables the last statement read, for the next SELECT.
   TVelqorimTableOpenPool FTableOpens;
 
  private:

@@ -261,17 +261,28 @@ TEST(VelqorimConcurrency, ProcessorOutlivesItsDatabaseComponent) {
 // A processor that reads table after table keeps them open from one SELECT
 // to the next; what another component does to them in between shows in its
 // next answer as in a fresh processor's, whether the change succeeded or was
-// refused, and its own statements that change tables find them free.
+// refused, and its own statements that change tables find them free. The
+// same on tables in memory, with a second processor as the other.
 TEST(VelqorimConcurrency, ProcessorReadsWhatOthersChangeBetweenItsSelects) {
   TStarted started;
   TShortWaits waits;
-  for (const bool multiUser : {false, true}) {
-    SCOPED_TRACE(multiUser ? "multi-user" : "single-user");
-    TSharedFile file(5, "CREATE INDEX tid ON t (id); CREATE TABLE u (id INTEGER); INSERT INTO u VALUES (1)");
-    auto one = OpenDatabase("ONE", file.Name, multiUser);
-    auto two = OpenDatabase("TWO", file.Name, multiUser);
+  const char* const tables = "CREATE INDEX tid ON t (id); CREATE TABLE u (id INTEGER); INSERT INTO u VALUES (1)";
+  for (const char* target : {"single-user", "multi-user", "memory"}) {
+    SCOPED_TRACE(target);
+    const bool memory = String(target) == "memory";
+    std::unique_ptr<TSharedFile> file;
+    std::unique_ptr<TVelqorimDatabase> one, two;
+    if (memory) {
+      Exec("MEMORY", "DROP TABLE t; DROP TABLE u; CREATE TABLE t (id INTEGER, v INTEGER);"
+                     "INSERT INTO t VALUES (0, 0), (1, 0), (2, 0), (3, 0), (4, 0); " + String(tables));
+    } else {
+      file = std::make_unique<TSharedFile>(5, tables);
+      one = OpenDatabase("ONE", file->Name, String(target) == "multi-user");
+      two = OpenDatabase("TWO", file->Name, String(target) == "multi-user");
+    }
+    const String mine = memory ? "MEMORY" : "ONE", other = memory ? "MEMORY" : "TWO";
     TVelqorimSQLProcessor kept;
-    kept.DatabaseName = "ONE";
+    kept.DatabaseName = mine;
     // The answer of Sql through processor P, or its error.
     auto answer = [&](TVelqorimSQLProcessor& P, const String& Sql) {
       String s;
@@ -291,33 +302,34 @@ TEST(VelqorimConcurrency, ProcessorReadsWhatOthersChangeBetweenItsSelects) {
     };
     auto fresh = [&](const String& Sql) {
       TVelqorimSQLProcessor p;
-      p.DatabaseName = "ONE";
+      p.DatabaseName = mine;
       return answer(p, Sql);
     };
     const std::vector<String> queries = {"SELECT * FROM t WHERE id = 2", "SELECT COUNT(*) FROM t WHERE id >= 1",
                                          "SELECT t.id, u.id FROM t, u WHERE t.id = u.id", "SELECT * FROM t ORDER BY id"};
     struct TStep {
-      const char* Who;
+      bool Mine;
       const char* Sql;
     };
-    const TStep steps[] = {{"TWO", "INSERT INTO t VALUES (2, 20)"},
-                           {"TWO", "UPDATE t SET v = 7 WHERE id = 2"},
-                           {"TWO", "CREATE INDEX tv ON t (v)"},
-                           {"TWO", "DROP INDEX t.tid"},
-                           {"ONE", "CREATE INDEX tid ON t (id)"},
-                           {"TWO", "ALTER TABLE t ADD w INTEGER"},
-                           {"TWO", "DELETE FROM t WHERE id = 2"},
-                           {"ONE", "DROP TABLE u"},
-                           {"ONE", "DROP TABLE t"},
-                           {"ONE", "CREATE TABLE t (id INTEGER, s VARCHAR(5)); INSERT INTO t VALUES (2, 'x')"}};
+    const TStep steps[] = {{false, "INSERT INTO t VALUES (2, 20)"},
+                           {false, "UPDATE t SET v = 7 WHERE id = 2"},
+                           {false, "CREATE INDEX tv ON t (v)"},
+                           {false, "DROP INDEX t.tid"},
+                           {true, "CREATE INDEX tid ON t (id)"},
+                           {false, "ALTER TABLE t ADD w INTEGER"},
+                           {false, "DELETE FROM t WHERE id = 2"},
+                           {false, "DROP TABLE u"},
+                           {true, "DROP TABLE t"},
+                           {true, "CREATE TABLE t (id INTEGER, s VARCHAR(5)); INSERT INTO t VALUES (2, 'x')"}};
     for (const TStep& step : steps) {
       SCOPED_TRACE(step.Sql);
       for (const String& q : queries) (void)answer(kept, q);
-      if (String(step.Who) == "ONE") (void)answer(kept, step.Sql);
-      else (void)ErrorOf([&] { Exec(step.Who, step.Sql); });
+      if (step.Mine) (void)answer(kept, step.Sql);
+      else (void)ErrorOf([&] { Exec(other, step.Sql); });
       for (const String& q : queries) EXPECT_EQ(answer(kept, q), fresh(q)) << q;
     }
     EXPECT_EQ(answer(kept, queries[0]), "2|x\n");
+    if (memory) Exec("MEMORY", "DROP TABLE t; DROP TABLE u");
   }
 }
 
