@@ -244,8 +244,18 @@ TCollectionItem* TCollection::Items(int Index) const {
 
 TCollectionItem* TCollection::Add() {
   if (!FItemClass) throw EListError("Collection has no item class");
-  TCollectionItem* item = FItemClass(this);
+  // The item joins the collection from its base constructor, before it is
+  // what it will be: the change is told once it is made whole.
+  BeginUpdate();
+  TCollectionItem* item = nullptr;
+  try {
+    item = FItemClass(this);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
   if (item->FCollection != this) item->SetCollection(this);
+  EndUpdate();
   return item;
 }
 

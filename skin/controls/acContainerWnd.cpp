@@ -603,19 +603,21 @@ void TacSizerWnd::AC_WMPaint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(CtrlHandle, &ps);
   const TacSkinRecords* skin = SkinData->SkinManager();
-  // Without a grip image the window is left as it is.
-  if (skin && skin->IsValidImgIndex(skin->ConstData.GripRightBottom) && WndSize.cx > 0 && WndSize.cy > 0) {
+  // The parent's background always: a skin without a grip image shows no
+  // grip, but the window must not keep whatever its surface held.
+  if (skin && WndSize.cx > 0 && WndSize.cy > 0) {
     auto b = NewBitmap32(WndSize.cx, WndSize.cy);
     TacBackgroundInfo info;
     info.DC = b->Canvas()->Handle();
     info.R = TRect(0, 0, WndSize.cx, WndSize.cy);
     info.Offset = WndPos;
     QueryWndBgInfo(info, ParentWnd, true);
-    const TsMaskData& m = skin->ma[size_t(skin->ConstData.GripRightBottom)];
-    const TPoint sz = MaskSize(m);
-    TCacheInfo self;
-    MakeCacheInfo(b.get(), 0, 0, self);
-    PaintMaskFrame(b.get(), TPoint(std::max(WndSize.cx - sz.X, 0), std::max(WndSize.cy - sz.Y, 0)), 0, self, m, 1);
+    if (skin->IsValidImgIndex(skin->ConstData.GripRightBottom)) {
+      const TsMaskData& m = skin->ma[size_t(skin->ConstData.GripRightBottom)];
+      const TPoint sz = MaskSize(m);
+      PaintMaskFrame(b.get(), TPoint(std::max(WndSize.cx - sz.X, 0), std::max(WndSize.cy - sz.Y, 0)), 0,
+                     SelfCacheInfo(b.get()), m, 1);
+    }
     BitBlt(dc, 0, 0, WndSize.cx, WndSize.cy, b->Canvas()->Handle(), 0, 0, SRCCOPY);
   }
   EndPaint(CtrlHandle, &ps);

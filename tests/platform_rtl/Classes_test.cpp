@@ -248,6 +248,23 @@ TEST(RtlLists, CollectionItemsIdsAndAssign) {
   }
 }
 
+TEST(RtlLists, CollectionTellsOfAnAddedItemOnceItIsWhole) {
+  // An Update that reads its items as what they are (a status bar's panels,
+  // a list view's columns) must not meet one still inside its base constructor.
+  struct Checking : CountingCollection {
+    int whole = 0, partial = 0;
+    void Update(TCollectionItem* item) override {
+      CountingCollection::Update(item);
+      for (int i = 0; i < Count(); ++i) (dynamic_cast<NamedItem*>(Items(i)) ? whole : partial)++;
+    }
+  } items;
+  items.Add();
+  items.Insert(0);
+  EXPECT_EQ(items.partial, 0);
+  EXPECT_EQ(items.updates, 3);  // one for each item added, one for the move to the front
+  EXPECT_EQ(items.whole, 1 + 2 + 2);
+}
+
 // ---------------------------------------------------------------------------
 // Streams
 

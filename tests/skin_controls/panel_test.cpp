@@ -149,6 +149,10 @@ TEST_F(PanelHandlerTest, GripAndTransparentPanelShowTheParentsSkinnedBackground)
   }
   for (POINT pt : {POINT{0, 0}, POINT{30, 15}, POINT{59, 29}})
     EXPECT_EQ(At(trans, pt.x, pt.y), COLORREF(kPanel)) << "the transparent panel shows the panel, not its text";
+  // A skin without a grip image: the grip still shows the panel, not what its surface held.
+  k.s.ConstData.GripRightBottom = -1;
+  Repaint(p->Handle());
+  EXPECT_EQ(At(grip, 19, 19), COLORREF(kPanel));
 
   ReleaseWndHandler(grip, true, false, g);
   ReleaseWndHandler(trans, true, false, t);

@@ -174,6 +174,12 @@ TEST(OwnSkin, BoxesGlyphsAndTheChannelHaveImagesOfTheirOwn) {
       EXPECT_EQ(Px(master, m.R.Left + f * m.Width, m.R.Top) & 0xFFFFFF, 0xFF00FFu);  // a corner outside the disc
     }
   }
+  // The size grip has dots in its corner and shows its background elsewhere.
+  const int grip = s->ConstData.GripRightBottom;
+  ASSERT_GE(grip, 0);
+  const TsMaskData& g = s->ma[size_t(grip)];
+  EXPECT_NE(Px(master, g.R.Right - 4, g.R.Bottom - 4) & 0xFFFFFF, 0xFF00FFu);
+  EXPECT_EQ(Px(master, g.R.Left, g.R.Top) & 0xFFFFFF, 0xFF00FFu);
   // The track bar's channel paints over its whole rectangle.
   const int channel = s->ConstData.TrackBar[1].ChannelIndex;
   ASSERT_GE(channel, 0);

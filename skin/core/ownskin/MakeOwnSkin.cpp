@@ -126,6 +126,8 @@ struct Layout {
   static constexpr int kTitleY = 40, kGlyph = 16;
   // Arrows (3 frames of 9 x 9) and the track-bar thumb (3 frames of 11 x 19).
   static constexpr int kArrowY = 56, kArrow = 9, kThumbX = 112, kThumbW = 11, kThumbH = 19;
+  // The size grip: one frame of 12 x 12, its dots in the bottom-right corner.
+  static constexpr int kGripX = 160, kGripY = 76, kGrip = 12;
 };
 
 void DrawButtons(Canvas& c) {
@@ -243,6 +245,19 @@ void DrawArrowsAndThumb(Canvas& c) {
   }
 }
 
+// The size grip: three diagonal rows of raised dots falling to the bottom-right corner.
+void DrawGrip(Canvas& c) {
+  const int x0 = Layout::kGripX, y0 = Layout::kGripY, n = Layout::kGrip;
+  for (int row = 0; row < 3; ++row)
+    for (int k = 0; k <= row; ++k) {
+      const int x = x0 + n - 4 - (row - k) * 4, y = y0 + n - 4 - k * 4;
+      c.Fill(x, y, x + 2, y + 2, 0xFCFAF8);
+      c.Fill(x, y, x + 1, y + 1, kLine);
+      c.Set(x + 1, y, 0x9C928A);
+      c.Set(x, y + 1, 0x9C928A);
+    }
+}
+
 // A form shadow template: a soft shadow 9 pixels wide around a transparent middle.
 Bytes ShadowTemplate(int strength) {
   constexpr int kSize = 40, kEdge = 9;
@@ -287,6 +302,7 @@ std::string OptionsText() {
     const int b = small[5] == 'U' ? 0 : (small[5] == 'C' ? 1 : 2);
     key(small, Glyph(L::kBoxX, b * L::kBox, L::kBoxX + 3 * L::kBox, (b + 1) * L::kBox, 3));
   }
+  key("GRIPIMAGE", Glyph(L::kGripX, L::kGripY, L::kGripX + L::kGrip, L::kGripY + L::kGrip, 1));
 
   // Border widths are the lines drawn: nothing transparent lies inside a border.
   const std::string button = Border(L::kButtonX, L::kButtonY, L::kButtonX + 3 * L::kButton, L::kButton, 2, 3, 0);
@@ -436,6 +452,7 @@ int main(int argc, char** argv) {
     DrawChannel(master);
     DrawTitleGlyphs(master);
     DrawArrowsAndThumb(master);
+    DrawGrip(master);
     const std::string text = OptionsText();
     const std::vector<TacSkinArchiveItem> items = {
         {"Options.dat", Bytes(text.begin(), text.end())},
