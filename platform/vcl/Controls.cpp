@@ -745,9 +745,12 @@ void TWinControl::UpdateBounds() {
   if (!FHandle) return;
   RECT r;
   GetWindowRect(FHandle, &r);
-  if (FParent && FParent->HandleAllocated()) {
+  // A child window without a framework parent (a document window) counts from its window parent.
+  HWND parent = FParent && FParent->HandleAllocated() ? FParent->FHandle
+                : (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD) ? ::GetParent(FHandle) : nullptr;
+  if (parent) {
     POINT p{r.left, r.top};
-    ::ScreenToClient(FParent->FHandle, &p);
+    ::ScreenToClient(parent, &p);
     OffsetRect(&r, p.x - r.left, p.y - r.top);
   }
   AssignBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);

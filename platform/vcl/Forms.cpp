@@ -90,6 +90,79 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
   }
   if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
   Params.WindowClass.style = CS_DBLCLKS;
+  if (FFormStyle == fsMDIForm) Params.Style |= WS_CLIPCHILDREN;
+  if (FFormStyle == fsMDIChild) {
+    TCustomForm* frame = MDIFrameForm();
+    if (!frame || !frame->HandleAllocated() || !frame->FClientHandle) throw EInvalidOperation("No MDI form is open");
+    Params.Style = (Params.Style & ~WS_POPUP) | WS_CHILD | WS_CLIPSIBLINGS;
+    Params.ExStyle |= WS_EX_MDICHILD;
+    Params.WndParent = frame->FClientHandle;
+  }
+}
+
+TCustomForm* MDIFrameForm() {
+  TCustomForm* main = Application->MainForm();
+  if (main && main->FormStyle() == fsMDIForm) return main;
+  for (int i = 0; i < Screen->FormCount(); ++i)
+    if (Screen->Forms(i)->FormStyle() == fsMDIForm) return Screen->Forms(i);
+  return nullptr;
+}
+
+void TCustomForm::DefaultHandler(TMessage& Message) {
+  if (FHandle && FFormStyle == fsMDIForm && FClientHandle) {
+    Message.Result = DefFrameProcW(FHandle, FClientHandle, Message.Msg, Message.WParam, Message.LParam);
+  } else if (FHandle && FFormStyle == fsMDIChild && (GetWindowLongPtrW(FHandle, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
+    Message.Result = DefMDIChildProcW(FHandle, Message.Msg, Message.WParam, Message.LParam);
+  } else {
+    TWinControl::DefaultHandler(Message);
+  }
+}
+
+void TCustomForm::DestroyWnd() {
+  FClientHandle = nullptr;
+  TWinControl::DestroyWnd();
+}
+
+std::vector<TCustomForm*> TCustomForm::MDIChildList() const {
+  std::vector<TCustomForm*> out;
+  if (!FClientHandle) return out;
+  for (HWND c = GetWindow(FClientHandle, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (auto* f = dynamic_cast<TCustomForm*>(FindControl(c)); f && f->FFormStyle == fsMDIChild) out.push_back(f);
+  return out;
+}
+
+TCustomForm* TCustomForm::ActiveMDIChild() const {
+  if (!FClientHandle) return nullptr;
+  HWND h = reinterpret_cast<HWND>(SendMessageW(FClientHandle, WM_MDIGETACTIVE, 0, 0));
+  return dynamic_cast<TCustomForm*>(FindControl(h));
+}
+
+int TCustomForm::MDIChildCount() const { return int(MDIChildList().size()); }
+
+TCustomForm* TCustomForm::MDIChildren(int Index) const {
+  const std::vector<TCustomForm*> list = MDIChildList();
+  return Index >= 0 && size_t(Index) < list.size() ? list[size_t(Index)] : nullptr;
+}
+
+void TCustomForm::Cascade() {
+  if (FClientHandle) SendMessageW(FClientHandle, WM_MDICASCADE, 0, 0);
+}
+
+void TCustomForm::Tile() {
+  if (FClientHandle)
+    SendMessageW(FClientHandle, WM_MDITILE, TileMode == tbHorizontal ? MDITILE_HORIZONTAL : MDITILE_VERTICAL, 0);
+}
+
+void TCustomForm::ArrangeIcons() {
+  if (FClientHandle) SendMessageW(FClientHandle, WM_MDIICONARRANGE, 0, 0);
+}
+
+void TCustomForm::Next() {
+  if (FClientHandle) SendMessageW(FClientHandle, WM_MDINEXT, 0, 0);
+}
+
+void TCustomForm::Previous() {
+  if (FClientHandle) SendMessageW(FClientHandle, WM_MDINEXT, 0, 1);
 }
 
 void TCustomForm::UpdateFrameStyle() {
@@ -119,7 +192,14 @@ void TCustomForm::SetBorderIcons(TBorderIcons Value) {
 
 void TCustomForm::SetFormStyle(TFormStyle Value) {
   if (Value == FFormStyle) return;
+  const bool mdi = Value == fsMDIForm || Value == fsMDIChild || FFormStyle == fsMDIForm || FFormStyle == fsMDIChild;
   FFormStyle = Value;
+  if (mdi && FHandle) {
+    // The window is of another kind now: made again.
+    DestroyHandle();
+    UpdateShowing();
+    return;
+  }
   if (FHandle)
     SetWindowPos(FHandle, Value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -316,6 +396,15 @@ void TCustomForm::SetMenu(TMainMenu* Value) {
 void TCustomForm::CreateHandleDone() {
   TWinControl::CreateHandleDone();
   if (FMenu) ::SetMenu(FHandle, FMenu->Handle());
+  if (FFormStyle == fsMDIForm && !FClientHandle) {
+    RECT r;
+    GetClientRect(FHandle, &r);
+    CLIENTCREATESTRUCT ccs;
+    ccs.idFirstChild = 0xFF00;
+    FClientHandle = CreateWindowExW(WS_EX_CLIENTEDGE, "MDICLIENT", "",
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_HSCROLL | WS_VSCROLL,
+                                    0, 0, r.right, r.bottom, FHandle, nullptr, nullptr, &ccs);
+  }
 }
 
 void TCustomForm::FocusFirstControl() {
@@ -578,6 +667,8 @@ bool TApplication::ProcessMessage(MSG& Msg) {
   if (OnMessage) OnMessage(Msg, handled);
   if (!handled) {
     HintMouseMessage(Msg);
+    if (TCustomForm* frame = MDIFrameForm(); frame && frame->ClientHandle() && TranslateMDISysAccel(frame->ClientHandle(), &Msg))
+      return true;
     if (IsKeyMsg(Msg)) return true;
     TranslateMessage(&Msg);
     DispatchMessageW(&Msg);

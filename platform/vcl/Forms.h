@@ -17,6 +17,7 @@ enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poS
                  poMainFormCenter, poOwnerFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TTileMode { tbHorizontal, tbVertical };
 
 using TModalResult = int;
 constexpr TModalResult mrNone = 0;
@@ -101,6 +102,22 @@ class TCustomForm : public TWinControl {
   TMainMenu* Menu() const { return FMenu; }
   void SetMenu(TMainMenu* Value);
 
+  // MDI. An fsMDIForm holds its children in the "MDICLIENT" window ClientHandle
+  // (made with the form's window and filling its client area); an
+  // fsMDIChild's window is a document window inside the client of the
+  // application's MDI form (EInvalidOperation "No MDI form is open" without one).
+  HWND ClientHandle() const { return FClientHandle; }
+  // The active child, the children front first, and their arrangement.
+  TCustomForm* ActiveMDIChild() const;
+  int MDIChildCount() const;
+  TCustomForm* MDIChildren(int Index) const;
+  TTileMode TileMode = tbHorizontal;
+  void Cascade();
+  void Tile();
+  void ArrangeIcons();
+  void Next();
+  void Previous();
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
@@ -125,6 +142,11 @@ class TCustomForm : public TWinControl {
   void UpdateFrameStyle();
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void CreateHandleDone() override;
+  void DestroyWnd() override;
+  // An MDI form's messages end in the frame's default handling, an MDI child's in the child's.
+  void DefaultHandler(TMessage& Message) override;
+  std::vector<TCustomForm*> MDIChildList() const;
+  HWND FClientHandle = nullptr;
   TMainMenu* FMenu = nullptr;
   // Tab and arrows move the focus; Enter and Escape go to the default and cancel buttons.
   void DialogKey(TMessage& Message);
@@ -146,6 +168,9 @@ class TCustomForm : public TWinControl {
   bool FDefinitionLoaded = false;
   THandlerRegistry FHandlers;
 };
+
+// The application's MDI form: the main form when it is one, else the first open one.
+TCustomForm* MDIFrameForm();
 
 class TForm : public TCustomForm {
  public:

@@ -44,6 +44,7 @@ void RegisterSystemClasses() {
     RegisterClassAtom(&wc, e.atom);
   }
   RegisterDialogClass();
+  RegisterMdiClientClass();
 }
 
 // ---- Control ----

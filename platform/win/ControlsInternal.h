@@ -120,6 +120,8 @@ void SetComboListOwner(HWND list, HWND combo, std::function<void(bool accepted)>
 
 // The dialog class "#32770" (Dialog.cpp), registered with the other system classes.
 void RegisterDialogClass();
+// The MDI client class "MDICLIENT" (Mdi.cpp), registered with them too.
+void RegisterMdiClientClass();
 // A top-down 32-bit copy of part of a bitmap, alpha included (the caller deletes bitmap).
 struct Pixels32 {
   HBITMAP bitmap = nullptr;

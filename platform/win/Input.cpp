@@ -356,6 +356,10 @@ void InjectMouseButton(TMouseButton button, bool down, int x, int y) {
     }
   }
   if (w->style & WS_DISABLED) return;
+  if (down) {
+    ActivateMdiChildAt(h);
+    if (!(w = Get(h))) return;
+  }
   PostMouse(w, hit, msg, pt);
 }
 

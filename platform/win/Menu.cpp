@@ -197,6 +197,47 @@ RECT BarArea(Window* w) {
   return RECT{m.border, m.border + m.caption, width - m.border, m.border + m.caption};
 }
 
+// The layer's own bar glyphs (HBMMENU_*) are small handle values; any other is a bitmap.
+bool IsBarGlyph(HBITMAP b) { return reinterpret_cast<uintptr_t>(b) < 16; }
+
+int BarBitmapWidth(HBITMAP b, int lineHeight) {
+  if (IsBarGlyph(b)) return lineHeight;
+  BITMAP bm{};
+  if (!GetObject(b, sizeof(bm), &bm)) return lineHeight;
+  return int(bm.bmWidth) + 4;
+}
+
+// A bitmap item of the bar: the window icon of an MDI child, its buttons, or a picture.
+void PaintBarBitmap(HDC dc, const MenuItem& it, bool hot) {
+  RECT r = it.rect;
+  InflateRect(&r, -2, -2);
+  if (it.bitmap == HBMMENU_SYSTEM) {
+    HWND wnd = reinterpret_cast<HWND>(it.data);
+    HICON icon = IsWindow(wnd) ? reinterpret_cast<HICON>(SendMessageW(wnd, WM_GETICON, 0, 0)) : nullptr;
+    if (icon) {
+      DrawIconEx(dc, r.left, r.top, icon, r.right - r.left, r.bottom - r.top, 0, nullptr, DI_NORMAL);
+    } else {
+      FillSys(dc, r, COLOR_BTNFACE);
+      FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+    }
+    return;
+  }
+  const uintptr_t v = reinterpret_cast<uintptr_t>(it.bitmap);
+  if (IsBarGlyph(it.bitmap)) {
+    const LRESULT code = it.bitmap == HBMMENU_MBAR_CLOSE || it.bitmap == HBMMENU_MBAR_CLOSE_D ? HTCLOSE
+                         : it.bitmap == HBMMENU_MBAR_RESTORE                                  ? HTMAXBUTTON
+                                                                                              : HTMINBUTTON;
+    const bool dimmed = v == uintptr_t(HBMMENU_MBAR_CLOSE_D) || v == uintptr_t(HBMMENU_MBAR_MINIMIZE_D);
+    DrawCaptionButtonFace(dc, r, code, code == HTMAXBUTTON, hot, !dimmed && IsEnabled(it));
+    return;
+  }
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, it.bitmap);
+  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+}
+
 // Lays the bar's items out in lines across the window's width; returns the bar's height.
 int LayoutBar(MenuRecord* r, Window* w, int width) {
   FrameMetrics m = MetricsFor(w->style, w->exStyle);
@@ -209,6 +250,7 @@ int LayoutBar(MenuRecord* r, Window* w, int width) {
     SIZE s{0, lineHeight};
     if (it.type & MFT_OWNERDRAW) s = MeasureOwnerDrawn(w->handle, it);
     else if (IsSeparator(it)) s.cx = kBarItemPadding;
+    else if (it.bitmap && it.text.empty()) s.cx = BarBitmapWidth(it.bitmap, lineHeight);
     else s.cx = TextSize(dc, SplitText(it.text).first, false).cx + 2 * kBarItemPadding;
     const bool forced = i > 0 && (it.type & (MFT_MENUBREAK | MFT_MENUBARBREAK));
     if (forced || (x > left && x + s.cx > right)) {
@@ -220,6 +262,16 @@ int LayoutBar(MenuRecord* r, Window* w, int width) {
     x += int(s.cx);
   }
   DeleteDC(dc);
+  // A right-justified item and those after it on its line move to the line's end.
+  for (size_t k = 0; k < r->items.size(); ++k) {
+    if (!(r->items[k].type & MFT_RIGHTJUSTIFY)) continue;
+    size_t last = k;
+    while (last + 1 < r->items.size() && r->items[last + 1].rect.top == r->items[k].rect.top) ++last;
+    const int shift = right - r->items[last].rect.right;
+    if (shift > 0)
+      for (size_t j = k; j <= last; ++j) OffsetRect(&r->items[j].rect, shift, 0);
+    break;
+  }
   r->barHeight = lines * lineHeight;
   return r->barHeight;
 }
@@ -992,6 +1044,10 @@ int PaintMenuBar(Window* w, HDC dc) {
     }
     if (IsSeparator(it)) continue;
     const bool hot = it.state & MF_HILITE;
+    if (it.bitmap && it.text.empty()) {
+      PaintBarBitmap(dc, it, hot);
+      continue;
+    }
     if (hot) FillSys(dc, it.rect, COLOR_HIGHLIGHT);
     DrawItemText(dc, it, it.rect,
                  GetSysColor(!IsEnabled(it) ? COLOR_GRAYTEXT : hot ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT), false);

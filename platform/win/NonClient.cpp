@@ -103,16 +103,34 @@ void DrawButton(HDC dc, Window* w, LRESULT code) {
   RECT r = CaptionButtonRect(w, code);
   if (IsRectEmpty(&r)) return;
   const bool pressed = S().pressedButtonWnd == w->handle && S().pressedButton == code;
+  if (code == HTSYSMENU) {
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+    return;
+  }
+  DrawCaptionButtonFace(dc, r, code, false, pressed, true);
+}
+
+}  // namespace
+
+void DrawCaptionButtonFace(HDC dc, const RECT& r, LRESULT code, bool restore, bool pressed, bool enabled) {
   FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
   FrameRect(dc, &r, GetSysColorBrush(pressed ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW));
-  if (code == HTSYSMENU) return;
-  HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
+  HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   HGDIOBJ old = SelectObject(dc, pen);
   const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
   const int d = std::max(2, int(r.bottom - r.top) / 4);
   if (code == HTCLOSE) {
     Line(dc, cx - d, cy - d, cx + d + 1, cy + d + 1);
     Line(dc, cx + d, cy - d, cx - d - 1, cy + d + 1);
+  } else if (code == HTMAXBUTTON && restore) {
+    // Two boxes, the back one up and right.
+    RECT back{cx - d + 2, cy - d - 1, cx + d + 2, cy + d - 1};
+    RECT front{cx - d - 1, cy - d + 2, cx + d - 1, cy + d + 2};
+    Line(dc, back.left, back.top, back.right, back.top);
+    Line(dc, back.right - 1, back.top, back.right - 1, back.bottom);
+    FillRect(dc, &front, GetSysColorBrush(COLOR_BTNFACE));
+    FrameRect(dc, &front, GetSysColorBrush(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   } else if (code == HTMAXBUTTON) {
     RECT b{cx - d, cy - d, cx + d + 1, cy + d + 1};
     FrameRect(dc, &b, GetSysColorBrush(COLOR_BTNTEXT));
@@ -124,6 +142,7 @@ void DrawButton(HDC dc, Window* w, LRESULT code) {
   DeleteObject(pen);
 }
 
+namespace {
 }  // namespace
 
 void PaintFrame(Window* w) {

@@ -218,6 +218,11 @@ ATOM RegisterClassAtom(const WNDCLASSEXW* wc, ATOM atom);  // 0: the next free a
 int MenuBarHeight(Window* w, int width);  // lays the bar out for a window this wide; 0 without a bar
 int PaintMenuBar(Window* w, HDC dc);      // window coordinates; returns the bar's height
 bool MenuBarContains(Window* w, POINT windowPoint);
+// A press inside an MDI child that is not its client's active one activates it (Mdi.cpp).
+void ActivateMdiChildAt(HWND target);
+// A caption button's face and glyph (HTMINBUTTON, HTMAXBUTTON, HTCLOSE; restore: the maximise
+// button of a maximised window), as the frame and the menu bar's child buttons draw it.
+void DrawCaptionButtonFace(HDC dc, const RECT& r, LRESULT code, bool restore, bool pressed, bool enabled);
 void TrackFrameMenu(Window* w, POINT screen);  // SC_MOUSEMENU: the bar's popups or the system menu
 // SC_KEYMENU: the bar from the keyboard, its first item selected (ch 0) or the
 // popup whose mnemonic ch is opened; ' ' opens the system menu.

@@ -939,6 +939,29 @@ BOOL ShowWindow(HWND wnd, int cmd) {
       GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTOPRIMARY), &mi);
       const int left = mi.rcWork.left + mmi.ptMaxPosition.x, top = mi.rcWork.top + mmi.ptMaxPosition.y;
       target = RECT{left, top, left + std::max(0, int(mmi.ptMaxSize.x)), top + std::max(0, int(mmi.ptMaxSize.y))};
+    } else if (newState == WS_MAXIMIZE) {
+      // A child fills its parent's client area, its frame just outside; the
+      // window's answer to WM_GETMINMAXINFO (parent's client coordinates) places it.
+      Window* parent = Get(w->parent);
+      const RECT pc = parent ? ClientRectOf(parent) : RECT{};
+      const FrameMetrics fm = MetricsFor(w->style, w->exStyle);
+      const int side = fm.border + fm.edge;
+      const RECT grown{side, side + fm.caption, side, side};
+      MINMAXINFO mmi{};
+      mmi.ptMaxPosition = POINT{-grown.left, -grown.top};
+      mmi.ptMaxSize = POINT{pc.right + grown.left + grown.right, pc.bottom + grown.top + grown.bottom};
+      mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+      mmi.ptMaxTrackSize = POINT{32767, 32767};
+      Send(w, WM_GETMINMAXINFO, 0, LPARAM(&mmi));
+      if (!(w = Get(wnd))) return wasVisible;
+      target = RECT{mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxPosition.x + std::max(0, int(mmi.ptMaxSize.x)),
+                    mmi.ptMaxPosition.y + std::max(0, int(mmi.ptMaxSize.y))};
+    } else if (newState == WS_MINIMIZE && !IsTopLevel(w)) {
+      // A minimised child lies at the bottom left of its parent's client area.
+      Window* parent = Get(w->parent);
+      const RECT pc = parent ? ClientRectOf(parent) : RECT{};
+      const int h = GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME);
+      target = RECT{0, pc.bottom - h, 160, pc.bottom};
     } else if (newState == WS_MINIMIZE) {
       MONITORINFO mi;
       GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTOPRIMARY), &mi);

@@ -720,6 +720,7 @@ constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F4 = 0x73;
+constexpr int VK_F6 = 0x75;
 constexpr int VK_F10 = 0x79;
 // Bit 15 set while the key (or mouse button) is down.
 short GetKeyState(int vk);
@@ -953,3 +954,4 @@ BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM wD
 
 #include "platform/win/Controls.h"
 #include "platform/win/Menu.h"
+#include "platform/win/Mdi.h"
