@@ -11,7 +11,7 @@ namespace win {
 
 namespace {
 
-constexpr int kScrollLine = 8;  // pixels per line step of the client's bars
+constexpr int kScrollUnit = 8;  // pixels per position of the client's bars
 constexpr int kListedMax = 9;   // children listed in the window menu
 
 class MdiClient : public Control {
@@ -368,20 +368,22 @@ void MdiClient::UpdateScrolls() {
   ShowScrollBar(hwnd, SB_HORZ, needH);
   ShowScrollBar(hwnd, SB_VERT, needV);
   const RECT inner = Client();  // the bars may have taken room
+  // Positions count in units of a few pixels, rounded outwards.
+  auto down = [](int v) { return v >= 0 ? v / kScrollUnit : -((-v + kScrollUnit - 1) / kScrollUnit); };
+  auto up = [&](int v) { return -down(-v); };
   SCROLLINFO si;
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nPos = 0;
   if (needH) {
-    si.nMin = std::min(all.left, inner.left);
-    si.nMax = std::max(all.right, inner.right) - 1;
-    si.nPage = UINT(inner.right - inner.left);
-    si.nPos = 0;
+    si.nMin = down(std::min(all.left, inner.left));
+    si.nMax = up(std::max(all.right, inner.right)) - 1;
+    si.nPage = UINT(std::max(1, int(inner.right - inner.left) / kScrollUnit));
     SetScrollInfo(hwnd, SB_HORZ, &si, TRUE);
   }
   if (needV) {
-    si.nMin = std::min(all.top, inner.top);
-    si.nMax = std::max(all.bottom, inner.bottom) - 1;
-    si.nPage = UINT(inner.bottom - inner.top);
-    si.nPos = 0;
+    si.nMin = down(std::min(all.top, inner.top));
+    si.nMax = up(std::max(all.bottom, inner.bottom)) - 1;
+    si.nPage = UINT(std::max(1, int(inner.bottom - inner.top) / kScrollUnit));
     SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
   }
   scrolling_ = false;
@@ -395,8 +397,8 @@ void MdiClient::Scroll(int bar, WORD code, int thumb) {
   const int last = si.nMax - std::max(int(si.nPage) - 1, 0);
   int pos = si.nPos;
   switch (code) {
-    case SB_LINEUP: pos -= kScrollLine; break;
-    case SB_LINEDOWN: pos += kScrollLine; break;
+    case SB_LINEUP: pos -= 1; break;
+    case SB_LINEDOWN: pos += 1; break;
     case SB_PAGEUP: pos -= page; break;
     case SB_PAGEDOWN: pos += page; break;
     case SB_THUMBPOSITION: pos = thumb; break;
@@ -406,7 +408,7 @@ void MdiClient::Scroll(int bar, WORD code, int thumb) {
     default: return;
   }
   pos = std::clamp(pos, si.nMin, std::max(si.nMin, last));
-  const int delta = si.nPos - pos;
+  const int delta = (si.nPos - pos) * kScrollUnit;
   if (!delta) return;
   si.fMask = SIF_POS;
   si.nPos = pos;

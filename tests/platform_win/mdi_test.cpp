@@ -282,15 +282,18 @@ TEST_F(MdiTest, ChildrenBeyondTheAreaScrollIntoView) {
   GetScrollInfo(client, SB_HORZ, &si);
   RECT inner;
   GetClientRect(client, &inner);
+  // Positions count eight pixels each, the client's own area at position 0.
   EXPECT_EQ(si.nMin, 0);
-  EXPECT_EQ(si.nMax, cc.right - 50 + 200 - 1);
-  EXPECT_EQ(int(si.nPage), inner.right);
+  EXPECT_EQ(si.nMax, (cc.right - 50 + 200 + 7) / 8 - 1);
+  EXPECT_EQ(int(si.nPage), inner.right / 8);
   EXPECT_EQ(si.nPos, 0);
-  // Dropping the thumb at the end brings the child's right edge to the area's edge.
+  // Dropping the thumb at the end brings the child's right edge into the area.
   const int end = si.nMax - int(si.nPage) + 1;
   SendMessageW(client, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, end), 0);
   RECT r = InClient(kids[0]);
-  EXPECT_EQ(r.right, inner.right);
+  EXPECT_EQ(r.left, cc.right - 50 - 8 * end);
+  EXPECT_LE(r.right, inner.right);
+  EXPECT_GT(r.right, inner.right - 2 * 8);  // page and range round to whole positions
   // Back to the start, and nothing moves past it.
   SendMessageW(client, WM_HSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
   EXPECT_EQ(InClient(kids[0]).left, cc.right - 50);
