@@ -340,8 +340,11 @@ void TCustomForm::ShowingChanged() {
     ApplyPosition();
     DoShow();
     if (!FHandle || !FShowing) return;
+    // A window that never takes activation (popups, tool palettes) shows without it.
+    const bool noActivate = (GetWindowLongPtrW(FHandle, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0;
     ShowWindow(FHandle, FWindowState == wsMaximized   ? SW_SHOWMAXIMIZED
                         : FWindowState == wsMinimized ? SW_SHOWMINIMIZED
+                        : noActivate                  ? SW_SHOWNOACTIVATE
                                                       : SW_SHOWNORMAL);
   } else {
     DoHide();

@@ -407,3 +407,25 @@ TEST_F(FormsTest, PaintToDrawsTheControlAndItsChildrenAtAPoint) {
   EXPECT_EQ(out.Canvas()->Pixels(5 + 99, 7 + 79), clRed);
   EXPECT_EQ(out.Canvas()->Pixels(5 + 100, 7 + 80), clWhite);
 }
+
+TEST_F(FormsTest, AFormThatNeverTakesActivationShowsWithoutIt) {
+  TForm main(nullptr), popup(nullptr);
+  ShowForm(main);
+  popup.SetBorderStyle(bsNone);
+  popup.SetBounds(50, 50, 100, 80);
+  SetWindowLongPtrW(popup.Handle(), GWL_EXSTYLE, GetWindowLongPtrW(popup.Handle(), GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+  popup.Show();
+  Application->ProcessMessages();
+  EXPECT_TRUE(IsWindowVisible(popup.Handle()));
+  EXPECT_EQ(GetActiveWindow(), main.Handle());
+  // Shown again while visible: still not activated.
+  popup.Hide();
+  SetWindowPos(popup.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  popup.SetVisible(true);
+  EXPECT_EQ(GetActiveWindow(), main.Handle());
+  // Without the style a form is activated when shown.
+  TForm plain(nullptr);
+  plain.SetBorderStyle(bsNone);
+  plain.Show();
+  EXPECT_EQ(GetActiveWindow(), plain.Handle());
+}
