@@ -10,6 +10,7 @@
 #include "skin/core/sMessages.h"
 #include "skin/core/sSkinMenus.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/forms/sTitleBar.h"
 
 namespace {
 
@@ -97,15 +98,18 @@ void TsSkinProvider::SetHotHT(int i, bool Repaint) {
       b->cpState = 0;
       if (TsTitleButton* u = UserButtonOf(this, CurrentHT)) HideButtonHint(u);
     }
-    // Title-bar items (codes from HTTITLEITEM) leave their hot state with the title-bar component.
+    TitleItemLeave(this, CurrentHT);
     if (Repaint) RepaintButton(CurrentHT);
   }
   CurrentHT = i;
   if (biClicked || i <= 0) return;
   TsCaptionButton* b = ButtonOf(this, i);
-  if (!b) return;
-  b->cpState = 1;
-  if (TsTitleButton* u = UserButtonOf(this, i)) ShowButtonHint(u);
+  if (b) {
+    b->cpState = 1;
+    if (TsTitleButton* u = UserButtonOf(this, i)) ShowButtonHint(u);
+  } else if (!TitleItemEnter(this, i)) {
+    return;
+  }
   if (Repaint) RepaintButton(i);
   // The layer tells the frame when the mouse leaves it only when asked.
   if (Form->HandleAllocated()) {
@@ -307,8 +311,8 @@ void TsSkinProvider::WMNCLButtonDown(TMessage& Message) {
     return;
   }
   if (code >= HTTITLEITEM && code <= HTTITLEITEM + 255 && FTitleBar) {
-    // Items of the title bar take their press through the title-bar component.
-    FHintTimer.reset();
+    TitleItemPress(this, code, pos);
+    if (biClicked) FPressedHT = code;
     return;
   }
   // Anything else: the caption, the borders, the client.
@@ -442,7 +446,7 @@ void TsSkinProvider::WMNCLButtonUp(TMessage& Message) {
         break;
       }
       if (code >= HTTITLEITEM && code <= HTTITLEITEM + 255 && FTitleBar) {
-        // Items of the title bar take their release through the title-bar component.
+        TitleItemRelease(this, code, pos, clicked);
         biClicked = false;
         break;
       }
@@ -497,8 +501,8 @@ void TsSkinProvider::WMNCRButtonDown(TMessage& Message) {
     return;
   }
   if (code >= HTTITLEITEM && code <= HTTITLEITEM + 255 && FTitleBar) {
-    // The item's right press goes through the title-bar component.
     RightPressed = true;
+    TitleItemRightPress(this, code, PosOf(Message));
     return;
   }
   CallOld(Message);
@@ -524,6 +528,8 @@ void TsSkinProvider::WMNCRButtonUp(TMessage& Message) {
     RightPressed = false;
     const TPoint p = PosOf(Message);
     DropSysMenu(p.X, p.Y);
+  } else if (TitleBarItemOf(this, code)) {
+    TitleItemRightRelease(this, code, PosOf(Message));
   }
   RightPressed = false;
 }

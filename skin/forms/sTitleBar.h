@@ -314,3 +314,13 @@ int TitleBarHitCode(TsSkinProvider* sp, int Index);
 // The item of a hit code, or nullptr.
 TacTitleBarItem* TitleBarItemOf(TsSkinProvider* sp, int HitCode);
 void KillTitleBarAnimations(TsSkinProvider* sp);
+
+// ---- The frame's mouse over items, by hit code (sTitleBarInput.cpp) ----
+// The item of HitCode becomes hot; false when HitCode is no item.
+bool TitleItemEnter(TsSkinProvider* sp, int HitCode);
+void TitleItemLeave(TsSkinProvider* sp, int HitCode);
+// Left press and release at the screen point P; Clicked: the press was on this item.
+void TitleItemPress(TsSkinProvider* sp, int HitCode, const TPoint& P);
+void TitleItemRelease(TsSkinProvider* sp, int HitCode, const TPoint& P, bool Clicked);
+void TitleItemRightPress(TsSkinProvider* sp, int HitCode, const TPoint& P);
+void TitleItemRightRelease(TsSkinProvider* sp, int HitCode, const TPoint& P);

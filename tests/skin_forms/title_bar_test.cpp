@@ -278,3 +278,39 @@ TEST_F(TitleBarTest, ASecondClickOnAnOpenDropDownClosesIt) {
   it->DoMouseDown(mbLeft, {}, 0, 0);
   EXPECT_EQ(menu->shown, 4);
 }
+
+TEST_F(TitleBarTest, TheFramesMouseReachesItsItems) {
+  TForm form(nullptr);
+  auto* bar = new TsTitleBar(&form);
+  TacTitleBarItem* button = bar->Items()->Add();
+  SolidGlyph(button, 10, 10, 0xFF0000FFu);
+  int clicks = 0, enters = 0, rightUps = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  button->OnMouseEnter = [&](TObject*) { ++enters; };
+  button->OnMouseUp = [&](TObject*, TMouseButtonKind B, TShiftState, int, int) { rightUps += B == mbRight; };
+  Show(form, bsSizeable, 420, 240);
+  auto* sp = new TsSkinProvider(&form);
+  sp->UpdateTitleBar();
+  Repaint(sp);
+  RECT wr;
+  GetWindowRect(form.Handle(), &wr);
+  const TPoint c = Centre(button->Rect);
+  const LPARAM at = MAKELPARAM(c.X + wr.left, c.Y + wr.top);
+  HWND h = form.Handle();
+  const WPARAM code = HTTITLEITEM + 0;
+  SendMessageW(h, WM_NCMOUSEMOVE, code, at);
+  EXPECT_EQ(enters, 1);
+  EXPECT_EQ(button->State(), 1);
+  SendMessageW(h, WM_NCLBUTTONDOWN, code, at);
+  EXPECT_EQ(button->State(), 2);
+  EXPECT_EQ(clicks, 0);
+  SendMessageW(h, WM_NCLBUTTONUP, code, at);
+  EXPECT_EQ(clicks, 1);
+  SendMessageW(h, WM_NCRBUTTONDOWN, code, at);
+  SendMessageW(h, WM_NCRBUTTONUP, code, at);
+  EXPECT_EQ(rightUps, 1);
+  EXPECT_EQ(clicks, 1);  // the right button never clicks
+  // Moving off the item leaves it normal.
+  SendMessageW(h, WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(wr.left + 200, wr.top + 8));
+  EXPECT_EQ(button->State(), 0);
+}
