@@ -121,8 +121,16 @@ void UnlockForms(TsSkinManager* Manager, bool Repaint) {
   locked.swap(LockedForms());
   for (HWND wnd : locked)
     if (IsWindow(wnd)) SendSetRedraw(wnd, true);
-  ForEachProviderForm(Manager, [&locked, Repaint](TCustomForm* Form, TObject* Provider, void*) {
+  ForEachProviderForm(Manager, [&locked, Manager, Repaint](TCustomForm* Form, TObject* Provider, void*) {
     if (std::find(locked.begin(), locked.end(), Form->Handle()) == locked.end()) return;
+    const TacFormAnimation& change = Manager->AnimEffects.SkinChanging;
+    if (Repaint && change.Active) {
+      // A provider that leaves the frame to the system shows the new look at once.
+      auto* animated = dynamic_cast<TacAnimatedForm*>(Provider);
+      const bool frame = animated && animated->AnimDrawsNonClient();
+      AnimChangeSkin(Form, frame ? change.Time : 0, frame ? animated->AnimBlendValue() : 255,
+                     frame && change.Mode == atAero);
+    }
     const bool done = SkinChangeSteps.Finish && SkinChangeSteps.Finish(Form, Provider, Repaint);
     if (Repaint && !done)
       RedrawWindow(Form->Handle(), nullptr, nullptr,

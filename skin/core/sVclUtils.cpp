@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/GeneralUtils.h"
@@ -62,6 +63,62 @@ bool HasPaintedImage(TsCommonData* Data) {
   return Data && Data->FCacheBmp && Data->FCacheBmp->Width() > 0 && Data->FCacheBmp->Height() > 0;
 }
 
+
+// A layered, never activated window showing P at Alpha at the window
+// rectangle's top-left, shown and placed after Ref in the z-order.
+std::unique_ptr<TacGlowForm> MakeAnimWindow(TBitmap* P, uint8_t Alpha, const RECT& At, bool StayOnTop, HWND Ref) {
+  auto W = std::make_unique<TacGlowForm>(nullptr);
+  if (StayOnTop) W->SetFormStyle(fsStayOnTop);
+  HWND ww = W->Handle();
+  AddExStyle(ww, WS_EX_NOACTIVATE | WS_EX_LAYERED);
+  UpdateGlowWindow(ww, P, Alpha);
+  W->SetBounds(At.left, At.top, P->Width(), P->Height());
+  SetWindowPos(ww, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW | kAnimPlace);
+  ShowWindow(ww, SW_SHOWNOACTIVATE);
+  SetWindowPos(ww, Ref, At.left, At.top, P->Width(), P->Height(), kAnimPlace);
+  return W;
+}
+
+// Plays P into the layered window Wnd in N + 1 frames of at least 12 ms, its
+// opacity rising by BlendValue / N a frame up to BlendValue: faded whole
+// (atFading), grown from 1/32 inside its edges (atAero) or unfolded from the
+// top-left corner (atDropDown). Q holds each frame. Nothing when N is 0.
+// AfterPush, when given, runs after each frame's push with its opacity.
+void PlayFadeIn(HWND Wnd, TBitmap* P, TBitmap* Q, int N, uint8_t BlendValue, TacAnimType Mode,
+                const std::function<void(uint8_t)>& AfterPush = {}) {
+  if (N <= 0) return;
+  const double wp = P->Width(), hp = P->Height();
+  const double s = double(BlendValue) / N;
+  double a = 0, l = 0, t = 0, r = wp, b = hp, dx = 0, dy = 0;
+  if (Mode == atAero) {
+    l = wp / 32, t = hp / 32, r = wp - wp / 32, b = hp - hp / 32;
+    dx = (wp / 32) / N, dy = (hp / 32) / N;
+  } else if (Mode == atDropDown) {
+    l = t = r = b = 0;
+    dx = wp / 2, dy = hp / 2;
+  }
+  for (int k = 0; k <= N; ++k) {
+    a = std::min(double(BlendValue), a + s);
+    if (Mode == atFading) {
+      if (k == 0) CopyWhole(Q, P);
+    } else if (l < 0 || t < 0) {
+      CopyWhole(Q, P);
+    } else {
+      StretchInto(Q, P, l, t, r, b);
+    }
+    const DWORD start = GetTickCount();
+    const auto alpha = uint8_t(RoundEven(a));
+    UpdateGlowWindow(Wnd, Q, alpha);
+    if (AfterPush) AfterPush(alpha);
+    if (Mode == atAero) {
+      l -= dx, t -= dy, r += dx, b += dy;
+    } else if (Mode == atDropDown) {
+      l = t = 0, r = wp - dx, b = hp - dy;
+      dx /= 2, dy /= 2;
+    }
+    WaitTicks(start, kAnimStep);
+  }
+}
 }  // namespace
 
 // ---- Layered pictures ----
@@ -213,50 +270,11 @@ void AnimShowForm(TacAnimatedForm* Provider, uint16_t Time, uint8_t BlendValue, 
   GetWindowRect(fw, &wr);
   ClearRects(Provider->FrameCorners(), P.get());
 
-  auto W = std::make_unique<TacGlowForm>(nullptr);
   const bool topmost = IsTopmost(fw);
-  if (topmost || form->Modal()) W->SetFormStyle(fsStayOnTop);
-  HWND ref = topmost ? HWND_TOPMOST : fw;
+  auto W = MakeAnimWindow(P.get(), N > 0 ? 0 : BlendValue, wr, topmost || form->Modal(), topmost ? HWND_TOPMOST : fw);
   HWND ww = W->Handle();
-  AddExStyle(ww, WS_EX_NOACTIVATE | WS_EX_LAYERED);
-  UpdateGlowWindow(ww, P.get(), N > 0 ? 0 : BlendValue);
-  W->SetBounds(wr.left, wr.top, P->Width(), P->Height());
-  SetWindowPos(ww, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW | kAnimPlace);
-  ShowWindow(ww, SW_SHOWNOACTIVATE);
-  SetWindowPos(ww, ref, wr.left, wr.top, P->Width(), P->Height(), kAnimPlace);
-
   auto Q = NewBitmap32(P->Width(), P->Height());
-  if (N > 0) {
-    const double wp = P->Width(), hp = P->Height();
-    const double s = double(BlendValue) / N;
-    double a = 0, l = 0, t = 0, r = wp, b = hp, dx = 0, dy = 0;
-    if (Mode == atAero) {
-      l = wp / 32, t = hp / 32, r = wp - wp / 32, b = hp - hp / 32;
-      dx = (wp / 32) / N, dy = (hp / 32) / N;
-    } else if (Mode == atDropDown) {
-      l = t = r = b = 0;
-      dx = wp / 2, dy = hp / 2;
-    }
-    for (int k = 0; k <= N; ++k) {
-      a = std::min(double(BlendValue), a + s);
-      if (Mode == atFading) {
-        if (k == 0) CopyWhole(Q.get(), P.get());
-      } else if (l < 0 || t < 0) {
-        CopyWhole(Q.get(), P.get());
-      } else {
-        StretchInto(Q.get(), P.get(), l, t, r, b);
-      }
-      const DWORD start = GetTickCount();
-      UpdateGlowWindow(ww, Q.get(), uint8_t(RoundEven(a)));
-      if (Mode == atAero) {
-        l -= dx, t -= dy, r += dx, b += dy;
-      } else if (Mode == atDropDown) {
-        l = t = 0, r = wp - dx, b = hp - dy;
-        dx /= 2, dy /= 2;
-      }
-      WaitTicks(start, kAnimStep);
-    }
-  }
+  PlayFadeIn(ww, P.get(), Q.get(), N, BlendValue, Mode);
   // The last picture is the form's own, at its own opacity.
   SetWindowPos(ww, nullptr, wr.left, wr.top, P->Width(), P->Height(), kAnimPlace | SWP_NOZORDER);
   UpdateGlowWindow(ww, P.get(), BlendValue);
@@ -416,4 +434,45 @@ void AnimHideForm(TacAnimatedForm* Provider, const TacFormAnimation& FormHide) {
   StartHideAnimation(W, std::move(P), FormHide.Time, fw, FormHide.Mode, blend);
   SetWindowLayered(fw, blend != 255, blend);
   FormAnimating = false;
+}
+
+// ---- The skin-change cross-fade ----
+
+void AnimChangeSkin(TCustomForm* Form, uint16_t Time, uint8_t BlendValue, bool Aero) {
+  if (!Form || !Form->HandleAllocated()) return;
+  HWND fw = Form->Handle();
+  HWND top = GetAncestor(fw, GA_ROOT);
+  if (!IsWindowVisible(fw) || IsIconic(top ? top : fw)) return;
+  FormAnimating = true;
+  auto* provider = dynamic_cast<TacAnimatedForm*>(reinterpret_cast<TObject*>(SendSkinCommand(fw, SKC_GETPROVIDER)));
+  TsCommonData* data = provider ? provider->AnimSkinData() : nullptr;
+  if (data) provider->PaintAll();
+  if (!HasPaintedImage(data) || !LayeredWindowsAvailable) {
+    // Nothing to fade: the caller's redraw shows the new look at once.
+    FormAnimating = false;
+    return;
+  }
+  // The new look, frame and overlapping later siblings included, over the still frozen old one.
+  TBitmap* cache = data->FCacheBmp.get();
+  auto P = NewBitmap32(cache->Width(), cache->Height());
+  PaintControlToBitmap(P.get(), Form, 0, 0, provider, true);
+  SetAlphaInRect(P.get(), BitmapRect(P.get()), 255, 0x1FFFFFFF);
+  ClearRects(provider->FrameCorners(), P.get());
+  const int N = Time / int(kAnimStep);
+  RECT wr;
+  GetWindowRect(fw, &wr);
+  const bool topmost = IsTopmost(fw);
+  HWND above = GetWindow(fw, GW_HWNDPREV);
+  auto W = MakeAnimWindow(P.get(), N > 0 ? 0 : BlendValue, wr, topmost,
+                          topmost ? HWND_TOPMOST : above ? above : HWND_TOP);
+  SkinChangeWindow = W.get();
+  auto Q = NewBitmap32(P->Width(), P->Height());
+  PlayFadeIn(W->Handle(), P.get(), Q.get(), N, BlendValue, Aero ? atAero : atFading);
+
+  // The form takes over, drawn in the new skin under the last picture.
+  FormAnimating = false;
+  SendSetRedraw(fw, true);
+  RedrawWindow(fw, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+  SkinChangeWindow = nullptr;
+  W.reset();
 }

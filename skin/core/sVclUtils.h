@@ -53,6 +53,8 @@ class TacAnimatedForm {
   virtual unsigned AnimFormState() { return 0; }
   // The form's own opacity: 255, or its alpha-blend value.
   virtual uint8_t AnimBlendValue() { return 255; }
+  // The provider paints the form's frame (a skin change then fades it in with the rest).
+  virtual bool AnimDrawsNonClient() { return true; }
   // A snapshot window of the form made before it hides, or nullptr; the hide animation takes it over.
   virtual TacGlowForm* TakeCoverForm() { return nullptr; }
   // The animation ended (the provider's OnAfterAnimation).
@@ -134,3 +136,19 @@ inline TacHideTimer* HideTimer = nullptr;
 // animation ends at once first. Time below 12 ms frees both at once.
 void StartHideAnimation(TacGlowForm* W, std::unique_ptr<TBitmap> Bmp, int Time, HWND ParentWnd, TacAnimType Mode,
                         uint8_t BlendValue);
+
+// ---- The skin-change cross-fade ----
+
+// The animation window of the running skin-change cross-fade; nullptr when none runs.
+inline TacGlowForm* SkinChangeWindow = nullptr;
+
+// Fades Form's look in the new skin in over its still frozen old look: a
+// picture of the form (its provider's painted image with the children and
+// the later siblings over it) in a layered window just above the form, in
+// Time div 12 + 1 frames of 12 ms rising to BlendValue (grown from 1/32
+// inside its edges with Aero), the last frame being the new picture at
+// BlendValue; then the form's drawing comes back and it is redrawn under the
+// picture before the window goes. A hidden or minimised form is left alone;
+// a form without a painted image (or without layered windows) only has
+// FormAnimating cleared. Time 0 shows the new picture once at BlendValue.
+void AnimChangeSkin(TCustomForm* Form, uint16_t Time, uint8_t BlendValue, bool Aero);

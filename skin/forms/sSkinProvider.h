@@ -503,6 +503,7 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   TsCommonData* AnimSkinData() override { return FCommonData.get(); }
   std::vector<TRect> FrameCorners() override { return Rects; }
   unsigned AnimFormState() override { return FFormState; }
+  bool AnimDrawsNonClient() override { return FDrawNonClientArea; }
   void AfterAnimation(TacAnimEvent AnimType) override {
     if (OnAfterAnimation) OnAfterAnimation(AnimType);
   }

@@ -362,3 +362,106 @@ TEST_F(EffectsTest, FadeToHotAndBackStepsOnTheVirtualClockWithItsGlow) {
   AnimateStateChange(&data, 1, &FadeStep, true, false, false);
   EXPECT_FALSE(data.AnimTimer->Enabled());
 }
+
+namespace {
+
+// The skin change as the manager plays it on a frozen form: the form shows
+// its old look (red) until the fade hands over; the new look is green.
+class SkinChangeAnimTest : public EffectsTest {
+ protected:
+  void Prepare(TForm& form, FakeProvider& provider) {
+    BuildForm(form, 120, 90);
+    old = form.WindowProc;
+    form.WindowProc = [this, &provider](TMessage& m) {
+      if (m.Msg == WM_SKINCOMMAND && SkinCommandOf(m) == SKC_GETPROVIDER) {
+        m.Result = LRESULT(static_cast<TObject*>(&provider));
+        return;
+      }
+      old(m);
+    };
+    form.Show();
+    Application->ProcessMessages();
+    // Frozen for the change, then drawing allowed again but not yet done, as the manager leaves it.
+    SendSetRedraw(form.Handle(), false);
+    form.SetColor(clLime);
+    SendSetRedraw(form.Handle(), true);
+    rec->ignore = form.Handle();
+    rec->pushes.clear();
+  }
+  TWndMethod old;
+};
+
+}  // namespace
+
+TEST_F(SkinChangeAnimTest, FadesTheNewLookInOverTheOldInTimeDivTwelveStepsAndHandsOver) {
+  struct Case {
+    uint16_t time;
+    uint8_t blend;
+    std::vector<BYTE> alphas;  // the first push, then one per frame k = 0 .. N: min(blend, (k + 1) * blend / N)
+  };
+  const Case cases[] = {
+      {120, 255, {0, 26, 51, 76, 102, 128, 153, 178, 204, 230, 255, 255}},
+      {48, 200, {0, 50, 100, 150, 200, 200}},  // a translucent form ends at its own opacity
+      {0, 255, {255}},                    // no frames: the new look at once
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.time);
+    TForm form(nullptr);
+    FakeProvider provider(&form);
+    Prepare(form, provider);
+    std::vector<TColor> formSeen, animSeen;
+    rec->onPush = [&](TBitmap& b) {
+      formSeen.push_back(SurfacePixel(form.Handle(), 5, 5));
+      animSeen.push_back(TColor(SwapRedBlue(GetPixel32(&b, 5, 5)) & 0xFFFFFF));
+    };
+    const uint64_t start = rec->Now();
+
+    AnimChangeSkin(&form, c.time, c.blend, false);
+
+    EXPECT_EQ(rec->Now() - start, c.time / 12 ? (c.time / 12 + 1) * kAnimStep : 0u);
+    HWND anim = nullptr;
+    for (const auto& p : rec->pushes)
+      if (p.wnd != form.Handle()) anim = p.wnd;
+    ASSERT_NE(anim, nullptr);
+    EXPECT_EQ(AlphasOf(anim), c.alphas);
+    // Every frame shows the new look over the old one still on the form.
+    for (TColor seen : formSeen) EXPECT_EQ(seen, clRed);
+    for (TColor seen : animSeen) EXPECT_EQ(seen, clLime);
+    // The last picture is exactly the form as it now draws itself.
+    TBitmap printed(120, 90);
+    form.PaintTo(printed.Canvas()->Handle(), 0, 0);
+    int differing = 0;
+    for (int y = 0; y < 90; ++y)
+      for (int x = 0; x < 120; ++x)
+        differing += (GetPixel32(&rec->last, x, y) & 0xFFFFFF) != (GetPixel32(&printed, x, y) & 0xFFFFFF);
+    EXPECT_EQ(differing, 0);
+    // Handed over: the form drawn in its new look, the window gone, nothing marked.
+    EXPECT_EQ(SurfacePixel(form.Handle(), 5, 5), clLime);
+    EXPECT_FALSE(IsWindow(anim));
+    EXPECT_EQ(SkinChangeWindow, nullptr);
+    EXPECT_FALSE(FormAnimating);
+    rec->onPush = nullptr;
+    form.WindowProc = old;
+  }
+}
+
+TEST_F(SkinChangeAnimTest, HiddenOrImagelessFormsAreNotAnimated) {
+  TForm form(nullptr);
+  FakeProvider provider(&form);
+  Prepare(form, provider);
+  form.Hide();
+  FormAnimating = true;  // a hidden form leaves the flag as it was
+  AnimChangeSkin(&form, 120, 255, false);
+  EXPECT_TRUE(FormAnimating);
+  FormAnimating = false;
+  EXPECT_TRUE(rec->pushes.empty());
+
+  form.Show();
+  provider.withImage = false;
+  rec->pushes.clear();
+  FormAnimating = true;
+  AnimChangeSkin(&form, 120, 255, false);
+  EXPECT_FALSE(FormAnimating);
+  for (const auto& p : rec->pushes) EXPECT_EQ(p.wnd, form.Handle());
+  form.WindowProc = old;
+}
