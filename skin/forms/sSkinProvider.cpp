@@ -557,6 +557,11 @@ void TsSkinProvider::SkinnedMessage(TMessage& Message) {
       CallOld(Message);
       InitButtons();
       return;
+    case WM_SYSCOMMAND:
+      // The minimise and restore animations start before the window changes state.
+      StartSysCommandAnimation(this, Message.WParam);
+      CallOld(Message);
+      return;
     case CM_CONTROLLISTCHANGE:
     case WM_PARENTNOTIFY:
     case WM_NOTIFY:

@@ -703,3 +703,80 @@ TsSkinProvider* ProviderOfComponent(TComponent* Component);
 void RemoveGluedSlave(TForm* Form);
 bool AeroIsEnabled();
 void SetTransitionsDisabled(HWND Wnd, bool Disable);
+
+// ---- Minimise, restore and move animations ----
+
+// Flies a picture of the form to its target (shrinking and fading) when it is
+// minimised, and back (growing) when it is restored; one step per 12 ms tick.
+// There is no taskbar to fly to here: the target is the empty rectangle at
+// the screen's top-left corner.
+class TacMinTimer : public TacThreadedTimer {
+ public:
+  explicit TacMinTimer(TsSkinProvider* AOwner);
+  ~TacMinTimer() override;
+  // The picture's starting opacity: 255 (forms have no alpha-blend value here).
+  uint8_t AlphaFrom() const { return 255; }
+  TRect GetRectTo();
+  void UpdateDstRect();
+  void InitData();
+  void TimeHandler() override;
+
+  double CurrentAlpha = 0, BlendStep = 0;
+  double CurRight = 0, CurLeft = 0, CurTop = 0, CurBottom = 0;
+  int StepCount = 1;
+  int XFrom = 0, YFrom = 0, XTo = 0, YTo = 0;
+  double DeltaX = 0, DeltaY = 0, DeltaW = 0, DeltaH = 0;
+  uint8_t AlphaOrigin = 255, AlphaTo = 0;
+  TRect RectFrom, RectTo;
+  TacGlowForm* AnimForm = nullptr;
+  TsSkinProvider* sp = nullptr;
+  HWND FormHandle = nullptr;
+  TacBorderForm* BorderForm = nullptr;
+  std::unique_ptr<TBitmap> SavedImage;
+  std::unique_ptr<TBitmap> AlphaBmp;
+  // False while minimising; true once minimised and while restoring.
+  bool Minimized = false;
+  bool AlphaFormWasCreated = false;
+
+ private:
+  void EndMinimizing();
+  void EndRestoring();
+  void ShowFrame();
+};
+
+// Keeps the form translucent while it is dragged: its opacity falls from 255
+// to BlendValue by BlendStep a tick.
+class TacMoveTimer : public TacThreadedTimer {
+ public:
+  explicit TacMoveTimer(TComponent* AOwner) : TacThreadedTimer(AOwner, true) {}
+  void TimeHandler() override;
+
+  uint8_t BlendValue = 255;
+  HWND FormHandle = nullptr;
+  TacBorderForm* BorderForm = nullptr;
+  double BlendStep = 0;
+  double CurrentBlendValue = 255;
+};
+
+// Starts the minimise animation: true when it runs (or already ran); the
+// caller then minimises the window. False when the manager's minimise
+// animation is off.
+bool StartMinimizing(TsSkinProvider* Provider);
+// Starts flying the picture of a form minimised by the animation back; the
+// caller then restores the window, which stays invisible until the picture
+// has arrived. Always true.
+bool StartRestoring(TsSkinProvider* Provider);
+// Starts the animation a system command plays (minimising a form other than
+// the main form, restoring a minimised one) before the command runs.
+void StartSysCommandAnimation(TsSkinProvider* Provider, WPARAM Command);
+// Makes the form translucent for a drag; with DoMove also runs the layer's
+// move loop and ends the blend when the button goes up.
+void StartFormBlendOnMoving(TsSkinProvider* Provider, bool DoMove);
+// Gives the dragged form its opacity back (Cover: the snapshot shown over the switch, taken; may be nullptr).
+void EndBlendOnMoving(TsSkinProvider* Provider, TacGlowForm* Cover);
+// A shown top-most layered snapshot of Wnd (its transparent frame corners
+// cleared); the caller owns it.
+TacGlowForm* MakeCoverForm(HWND Wnd);
+// A picture of the whole form with its controls, or nullptr without a
+// painted image; with FreeCache the painted image is freed afterwards.
+std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool FreeCache);

@@ -119,6 +119,7 @@ void TsSkinProvider::StartMoveWithBlend() {
     SetBGChanged(true);
   }
   if (Form && Form->CanFocus()) Form->SetFocus();
+  StartFormBlendOnMoving(this, true);
 }
 
 // ---- Glued forms ----
