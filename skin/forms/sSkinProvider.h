@@ -780,3 +780,51 @@ TacGlowForm* MakeCoverForm(HWND Wnd);
 // A picture of the whole form with its controls, or nullptr without a
 // painted image; with FreeCache the painted image is freed afterwards.
 std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool FreeCache);
+
+// ---- Title-button fades ----
+
+// The hot or pressed look of one title button fading in over the frame in a
+// small layered window of its own, and out again, one step per 12 ms tick.
+// The button's cpTimer points at it; its provider owns it.
+class TacSBAnimation : public TacThreadedTimer {
+ public:
+  explicit TacSBAnimation(TsSkinProvider* AOwner);
+  ~TacSBAnimation() override;
+  void ChangeState(int NewState, bool ToUp);
+  void StartAnimation(int NewState, bool ToUp);
+  // The opacity a step adds or takes: 255 div MaxIterations, 0 once shown in full.
+  int Step() const { return MaxIterations > 0 ? 255 / MaxIterations : 0; }
+  // How far a hot system button's glow picture reaches beyond the button (0 without one).
+  int Offset() const;
+  // The picture's screen rectangle.
+  TRect GetFormBounds() const;
+  void MakeForm();
+  void MakeImg();
+  void UpdateForm(uint8_t Blend);
+  void CheckMouseLeave();
+  void OnAnimTimer(TObject* Sender);
+
+  int CurrentLevel = 0;
+  int CurrentState = 0;   // 0 normal, 1 hot, 2 pressed, -1 after a finished fade-out
+  int MaxIterations = 0;  // -1 once the fade-in reached full opacity
+  TacBorderForm* BorderForm = nullptr;
+  TsCommonData* SkinData = nullptr;
+  HWND FormHandle = nullptr;
+  TsCaptionButton* PBtnData = nullptr;
+  bool Up = false;  // fading in
+  TacGlowForm* AForm = nullptr;  // owned
+  std::unique_ptr<TBitmap> ABmp;
+  TsSkinProvider* Provider = nullptr;
+
+ private:
+  bool Glowing() const;
+  int GlowMask() const;
+};
+
+// Starts the fade of Btn towards its cpState (fading in with Up) in
+// Iterations steps, or retargets the running one. Nothing while the
+// application is terminating.
+void AnimateCaptionButton(TsCaptionButton* Btn, int State, int Iterations, bool Up, TsSkinProvider* Provider);
+// A user button's glyph centred in R's W x H (one pixel right and down while
+// pressed): with its alpha when 32-bit, else keyed by its bottom-left pixel.
+void DrawTitleGlyph(TBitmap* Image, TBitmap* Glyph, const TRect& R, int W, int H, bool Pressed);

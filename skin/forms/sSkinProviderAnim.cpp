@@ -1,7 +1,7 @@
-// Animations of a skinned form's window: the picture that flies away when the
-// form is minimised and back when it is restored, and the translucency of a
-// form while it is dragged. Each runs on a timer kept in the provider's
-// FormTimer, one step every 12 ms.
+// Animations of a skinned form: the picture that flies away when the form is
+// minimised and back when it is restored, the translucency of a form while it
+// is dragged (each on a timer kept in the provider's FormTimer), and the fades
+// of its title buttons (a timer per button), one step every 12 ms.
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,9 @@
 
 #include "skin/core/AlphaBitmaps.h"
 #include "skin/core/GeneralUtils.h"
+#include "skin/core/acGlow.h"
 #include "skin/core/acThdTimer.h"
+#include "skin/core/sMaskPaint.h"
 #include "skin/core/sMessages.h"
 #include "skin/core/sVclUtils.h"
 #include "skin/forms/sSkinProvider.h"
@@ -373,4 +375,194 @@ void EndBlendOnMoving(TsSkinProvider* Provider, TacGlowForm* Cover) {
   SendSkinCommand(fw, SKC_MOVEDONE);
   SetSlavesAlpha(fw, 255, true);
   delete std::exchange(Provider->FormTimer, nullptr);
+}
+
+// ---- Title-button fades ----
+
+TacSBAnimation::TacSBAnimation(TsSkinProvider* AOwner) : TacThreadedTimer(AOwner, false), Provider(AOwner) {
+  SetOnTimer([this](TObject* Sender) { OnAnimTimer(Sender); });
+}
+
+TacSBAnimation::~TacSBAnimation() {
+  SetEnabled(false);
+  delete std::exchange(AForm, nullptr);
+  ABmp.reset();
+  if (PBtnData && PBtnData->cpTimer == this) PBtnData->cpTimer = nullptr;
+}
+
+void TacSBAnimation::ChangeState(int, bool ToUp) {
+  Up = ToUp;
+  SetEnabled(true);
+}
+
+void TacSBAnimation::StartAnimation(int NewState, bool ToUp) {
+  if (NewState == CurrentState) return;
+  CurrentState = NewState;
+  if (NewState != 0) {
+    if (NewState == 2) {
+      delete std::exchange(AForm, nullptr);
+      ABmp.reset();
+    }
+    CurrentLevel = 1;
+    Up = ToUp;
+    UpdateForm(uint8_t(std::min(Step(), 255)));
+    CurrentLevel = 2;
+  } else {
+    Up = false;
+    --CurrentLevel;
+    UpdateForm(uint8_t(std::min(Step(), 255)));
+  }
+  if (MaxIterations > 1) SetEnabled(true);
+}
+
+void TacSBAnimation::OnAnimTimer(TObject*) {
+  if (Up) {
+    if (CurrentLevel >= MaxIterations) {
+      // Shown in full: the timer now only watches for the mouse leaving without a message.
+      CheckMouseLeave();
+      if (MaxIterations != -1) {
+        MaxIterations = -1;
+        UpdateForm(255);
+      }
+      return;
+    }
+    UpdateForm(uint8_t(std::clamp(Step() * CurrentLevel, 0, 255)));
+    ++CurrentLevel;
+    return;
+  }
+  if (CurrentLevel <= 0) {
+    CurrentState = -1;
+    SetEnabled(false);
+    ABmp.reset();
+    delete std::exchange(AForm, nullptr);
+    return;
+  }
+  UpdateForm(uint8_t(std::clamp(Step() * CurrentLevel, 0, 255)));
+  --CurrentLevel;
+}
+
+void TacSBAnimation::CheckMouseLeave() {
+  POINT p;
+  GetCursorPos(&p);
+  RECT wr{};
+  GetWindowRect(BorderForm && BorderForm->AForm ? BorderForm->AForm->Handle() : FormHandle, &wr);
+  if (PBtnData && PBtnData->cpRect.Contains(TPoint(p.x - wr.left, p.y - wr.top))) return;
+  SetEnabled(false);
+  SendMessageW(FormHandle, WM_MOUSELEAVE, 0, 0);
+}
+
+bool TacSBAnimation::Glowing() const {
+  const unsigned code = PBtnData ? PBtnData->cpHitCode : 0;
+  return EffectsAllowGlowing && CurrentState == 1 && (code == HTMINBUTTON || code == HTMAXBUTTON || code == HTCLOSE);
+}
+
+// The skin's glow picture of a hot system button, or -1.
+int TacSBAnimation::GlowMask() const {
+  const TacSkinRecords* s = SkinData ? SkinData->SkinManager() : nullptr;
+  if (!s || !Glowing() || PBtnData->cpGlyphType >= tgHelp) return -1;
+  const std::vector<int>& glows = s->ConstData.TitleGlows[PBtnData->cpGlyphType];
+  return !glows.empty() && s->IsValidImgIndex(glows[0]) ? glows[0] : -1;
+}
+
+int TacSBAnimation::Offset() const {
+  const TacSkinRecords* s = SkinData ? SkinData->SkinManager() : nullptr;
+  return GlowMask() >= 0 ? s->ConstData.GlowMargins[PBtnData->cpGlyphType] : 0;
+}
+
+TRect TacSBAnimation::GetFormBounds() const {
+  RECT wr{};
+  GetWindowRect(BorderForm && BorderForm->AForm ? BorderForm->AForm->Handle() : FormHandle, &wr);
+  const TRect& c = PBtnData->cpRect;
+  const int offset = Offset();
+  if (offset != 0) {
+    const TsMaskData& glow = SkinData->SkinManager()->ma[size_t(GlowMask())];
+    return Bounds(wr.left + c.Left - offset, wr.top + c.Top - offset, glow.Width, glow.Height);
+  }
+  return Bounds(wr.left + c.Left, wr.top + c.Top, c.Width(), c.Height());
+}
+
+void TacSBAnimation::MakeForm() {
+  if (AForm) return;
+  AForm = new TacGlowForm(nullptr);
+  if (IsWindow(FormHandle) && (GetWindowLongPtrW(FormHandle, GWL_EXSTYLE) & WS_EX_TOPMOST))
+    AForm->SetFormStyle(fsStayOnTop);
+}
+
+void TacSBAnimation::MakeImg() {
+  if (CurrentState == 0 && ABmp) return;
+  const TacSkinRecords* s = SkinData ? SkinData->SkinManager() : nullptr;
+  if (!s || !PBtnData) return;
+  const TRect R = GetFormBounds();
+  TacTitleGlyph glyph = PBtnData->cpGlyphType;
+  if (PBtnData->cpHitCode == HTMINBUTTON && IsIconic(FormHandle)) glyph = tgNormal;  // the restore look
+  const int g = glyph < tgNone ? s->ConstData.TitleGlyphs[glyph] : -1;
+  const int glow = s->IsValidImgIndex(g) ? GlowMask() : -1;
+  if (!ABmp) ABmp = NewBitmap32(R.Width(), R.Height());
+  if (glow < 0) {
+    FillRect32(ABmp.get(), BitmapRect(ABmp.get()), 0, 0);
+    if (s->IsValidImgIndex(g))
+      PaintMaskFrame(ABmp.get(), TPoint(0, 0), std::max(0, PBtnData->cpState), EmptyCI, s->ma[size_t(g)], 1);
+    PremultiplyBitmap(ABmp.get());
+  } else if (TBitmap* picture = s->ma[size_t(glow)].Bmp.get()) {
+    StretchBlt(ABmp->Canvas()->Handle(), 0, 0, ABmp->Width(), ABmp->Height(), picture->Canvas()->Handle(), 0, 0,
+               picture->Width(), picture->Height(), SRCCOPY);
+  }
+  // A user button's own glyph over the picture.
+  const int user = int(PBtnData->cpHitCode) - HTUDBTN;
+  if (Provider && user >= 0 && user < Provider->TitleButtons()->Count()) {
+    TBitmap* own = Provider->TitleButtons()->Items(user)->Glyph();
+    DrawTitleGlyph(ABmp.get(), own, BitmapRect(ABmp.get()), ABmp->Width(), ABmp->Height(), PBtnData->cpState == 2);
+  }
+}
+
+void TacSBAnimation::UpdateForm(uint8_t Blend) {
+  MakeImg();
+  MakeForm();
+  if (!ABmp || !AForm || !IsWindow(FormHandle)) return;
+  const TSize S{ABmp->Width(), ABmp->Height()};
+  TRect R = GetFormBounds();
+  if (R.Width() != S.cx) {
+    // Kept centred on the button.
+    R.Left -= (S.cx - R.Width()) / 2;
+    R.Top -= (S.cy - R.Height()) / 2;
+  }
+  HWND ref = BorderForm && BorderForm->AForm ? BorderForm->AForm->Handle() : FormHandle;
+  HWND after = (GetWindowLongPtrW(ref, GWL_EXSTYLE) & WS_EX_TOPMOST) ? HWND_TOPMOST : GetWindow(ref, GW_HWNDPREV);
+  HWND aw = AForm->Handle();
+  AForm->SetBounds(R.Left, R.Top, S.cx, S.cy);
+  if (after != aw) SetWindowPos(aw, after ? after : HWND_TOP, 0, 0, 0, 0, kNoChange);
+  SetWindowLongPtrW(aw, GWL_EXSTYLE,
+                    GetWindowLongPtrW(aw, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT);
+  UpdateGlowWindow(aw, ABmp.get(), Blend);
+  ShowWindow(aw, SW_SHOWNOACTIVATE);
+}
+
+void AnimateCaptionButton(TsCaptionButton* Btn, int, int Iterations, bool Up, TsSkinProvider* Provider) {
+  if (!Btn || Application->Terminated()) return;
+  const int a = EffectsAllowAnimation ? 1 : 0;
+  if (auto* t = dynamic_cast<TacSBAnimation*>(Btn->cpTimer)) {
+    // Retargeted: a fade-in goes on at full strength, a fade-out starts from it.
+    if (Up) t->CurrentState = Btn->cpState;
+    t->MaxIterations = Iterations;
+    t->Up = Up;
+    t->SetEnabled(true);
+    if (Btn->cpState == 2) {
+      t->ABmp.reset();
+      t->MakeForm();
+      t->MakeImg();
+    }
+    t->CurrentLevel = std::max(1, Iterations * a);
+    return;
+  }
+  if (!Provider || !Provider->Form || !Provider->Form->HandleAllocated()) return;
+  auto* t = new TacSBAnimation(Provider);
+  t->BorderForm = Provider->BorderForm;
+  t->FormHandle = Provider->Form->Handle();
+  t->SkinData = Provider->SkinData();
+  Btn->cpTimer = t;
+  t->SetEnabled(false);
+  t->PBtnData = Btn;
+  t->MaxIterations = std::max(1, Iterations * a);
+  t->SetInterval(kAnimStep);
+  t->StartAnimation(Btn->cpState, true);
 }

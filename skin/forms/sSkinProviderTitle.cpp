@@ -26,9 +26,9 @@ const TsMaskData* GlyphMask(const TacSkinRecords* S, TacTitleGlyph Glyph) {
   return S->IsValidImgIndex(i) ? &S->ma[size_t(i)] : nullptr;
 }
 
-// A user's glyph centred in R (one pixel right and down while pressed): with
-// its alpha when 32-bit, else keyed by its bottom-left pixel.
-void DrawUserGlyph(TBitmap* Image, TBitmap* Glyph, const TRect& R, int W, int H, bool Pressed) {
+}  // namespace
+
+void DrawTitleGlyph(TBitmap* Image, TBitmap* Glyph, const TRect& R, int W, int H, bool Pressed) {
   if (!Glyph || Glyph->Empty() || Glyph->Width() == 0) return;
   const int x = R.Left + (W - Glyph->Width()) / 2 + (Pressed ? 1 : 0);
   const int y = R.Top + (H - Glyph->Height()) / 2 + (Pressed ? 1 : 0);
@@ -48,8 +48,6 @@ void DrawUserGlyph(TBitmap* Image, TBitmap* Glyph, const TRect& R, int W, int H,
         SetPixel32(Image, x + col, y + row, p | 0xFF000000u);
     }
 }
-
-}  // namespace
 
 // ---- Painting into the image ----
 
@@ -79,7 +77,7 @@ void TsSkinProvider::PaintTitleButtons(int W) {
     if (!b->Visible()) continue;
     PaintTitleButton(b->Data, b->Enabled());
     b->Data.cpHitCode = unsigned(HTUDBTN + i);
-    DrawUserGlyph(img, b->Glyph(), b->Data.cpRect, UserButtonWidth(b), TitleBtnHeight(), false);
+    DrawTitleGlyph(img, b->Glyph(), b->Data.cpRect, UserButtonWidth(b), TitleBtnHeight(), false);
   }
   PaintTitleBarItems(this, W);
 
@@ -168,7 +166,18 @@ void TsSkinProvider::RepaintButton(int HitCode) {
   TBitmap* img = FCommonData->FCacheBmp.get();
   const TacSkinRecords* s = Skin();
   if (!B || !img || !s || !Form->HandleAllocated() || B->cpRect.Width() <= 0) return;
-  // The state animation of title buttons is not built: every change is drawn at once.
+  // Buttons of a top-level form fade between their looks while the manager lets them glow.
+  TsSkinManager* sm = Manager();
+  const bool animated = (HitCode < HTMDICLOSE || HitCode > HTMDIMIN) && ((sm && sm->Effects.AllowGlowing) || BorderForm) &&
+                        FormState() == 0 && !Form->Parent() && Form->FormStyle() != fsMDIChild;
+  if (animated) {
+    const int steps = sm && sm->Effects.AllowAnimation ? 10 : 1;
+    switch (B->cpState) {
+      case 1: AnimateCaptionButton(B, 1, steps, true, this); return;
+      case 2: AnimateCaptionButton(B, 2, 1, true, this); return;
+      default: AnimateCaptionButton(B, 0, steps, false, this); return;
+    }
+  }
 
   // The background first, from the strip saved under the buttons.
   if (B->cpRect.Left > FIconRect.Right && TempBmp && TempBmp->Width() > 0) {
@@ -206,7 +215,7 @@ void TsSkinProvider::RepaintButton(int HitCode) {
     }
   }
   if (user)
-    DrawUserGlyph(img, user->Glyph(), B->cpRect, B->cpRect.Width(), B->cpRect.Height(), B->cpState == 2);
+    DrawTitleGlyph(img, user->Glyph(), B->cpRect, B->cpRect.Width(), B->cpRect.Height(), B->cpState == 2);
 
   // Out to the window (the image and the window share coordinates without extended borders).
   HDC dc = GetWindowDC(Form->Handle());
@@ -216,7 +225,6 @@ void TsSkinProvider::RepaintButton(int HitCode) {
 
   // A hot system button glows while the manager allows it.
   if (HitCode == HTMINBUTTON || HitCode == HTMAXBUTTON || HitCode == HTCLOSE) {
-    TsSkinManager* sm = Manager();
     const bool glows = B->cpState == 1 && B->cpGlyphType < tgHelp && sm && sm->Effects.AllowGlowing &&
                        !Form->Parent() && Form->FormStyle() != fsMDIChild &&
                        !s->ConstData.TitleGlows[B->cpGlyphType].empty() &&

@@ -26,18 +26,22 @@ int DifferingPixels(TX11Backend& x, HWND wnd, bool OpaqueOnly, std::string& firs
     first = "no image";
     return w * h;
   }
+  // Outside the window's region the X window has no pixels of its own.
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  const bool shaped = GetWindowRgn(wnd, rgn) != ERROR;
   int bad = 0;
   for (int y = 0; y < h; ++y) {
     const int row = ds.dsBmih.biHeight > 0 ? h - 1 - y : y;
     const auto* p = static_cast<const uint8_t*>(ds.dsBm.bmBits) + long(row) * ds.dsBm.bmWidthBytes;
     for (int c = 0; c < w; ++c, p += 4) {
-      if (OpaqueOnly && p[3] == 0) continue;
+      if ((OpaqueOnly && p[3] == 0) || (shaped && !PtInRegion(rgn, c, y))) continue;
       const unsigned long want = (unsigned long)(p[2]) << 16 | (unsigned long)(p[1]) << 8 | p[0];
       if ((XGetPixel(img, c, y) & 0xFFFFFF) != want && bad++ == 0)
         first = "at " + std::to_string(c) + "," + std::to_string(y);
     }
   }
   XDestroyImage(img);
+  DeleteObject(rgn);
   return bad;
 }
 

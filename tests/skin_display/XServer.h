@@ -11,7 +11,8 @@ class TX11Backend;
 namespace xserver {
 
 // Pixels of the window's X window whose colour differs from its surface;
-// with OpaqueOnly only where the surface's alpha is above 0. first: where the first one lies.
+// with OpaqueOnly only where the surface's alpha is above 0; never outside the window's region
+// (the X window has no pixels there). first: where the first one lies.
 int DifferingPixels(TX11Backend& x, HWND wnd, bool OpaqueOnly, std::string& first);
 // Writes what the X window shows as a PNG file; false when it cannot.
 bool WritePng(TX11Backend& x, HWND wnd, const std::string& fileName);

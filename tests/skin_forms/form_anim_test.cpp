@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "skin/core/AlphaBitmaps.h"
+#include "skin/core/acGlow.h"
 #include "skin/core/acThdTimer.h"
 #include "skin/core/sMessages.h"
 #include "tests/skin_forms/FramedFormSkin.h"
@@ -211,4 +212,62 @@ TEST_F(FormAnimTest, SkinChangeCrossFadesEveryShownSkinnedForm) {
   EXPECT_FALSE(FormAnimating);
   // The form shows its frame again, drawn from its painted image.
   EXPECT_EQ(At(form, 150, 1), ImageAt(*sp, 150, 1));
+}
+
+TEST_F(FormAnimTest, TitleButtonFadesInOverTheFrameAndOutAgain) {
+  TForm form(nullptr);
+  Show(form, bsSizeable, 300, 200);
+  auto* sp = new TsSkinProvider(&form);
+  sp->PaintAll();
+  sp->ProcessMessage(WM_NCPAINT);
+  TsCaptionButton& close = sp->ButtonClose;
+  RECT wr;
+  GetWindowRect(form.Handle(), &wr);
+  SetCursorPos(wr.left + close.cpRect.Left + 2, wr.top + close.cpRect.Top + 2);  // over the button
+  spy->pushes.clear();
+
+  close.cpState = 1;
+  sp->RepaintButton(HTCLOSE);
+  auto* fade = dynamic_cast<TacSBAnimation*>(close.cpTimer);
+  ASSERT_NE(fade, nullptr);
+  ASSERT_NE(fade->AForm, nullptr);
+  HWND picture = fade->AForm->Handle();
+  Run(12 * kAnimStep);
+  // The hot picture sits on the button, above the form, and the frame under it keeps the normal look.
+  RECT pr;
+  GetWindowRect(picture, &pr);
+  EXPECT_EQ(pr.left, wr.left + close.cpRect.Left);
+  EXPECT_EQ(pr.top, wr.top + close.cpRect.Top);
+  EXPECT_EQ(GetWindow(picture, GW_HWNDNEXT), form.Handle());
+  const COLORREF hot = ColorToRGB(GlyphColor(0, 1));  // premultiplied: each channel x 255 >> 8
+  EXPECT_EQ(SurfacePixel(picture, 1, 1),
+            RGB(GetRValue(hot) * 255 >> 8, GetGValue(hot) * 255 >> 8, GetBValue(hot) * 255 >> 8));
+  EXPECT_EQ(At(form, close.cpRect.Left + 1, close.cpRect.Top + 1), ColorToRGB(GlyphColor(0, 0)));
+  EXPECT_TRUE(fade->Enabled());  // shown in full, it watches the mouse
+
+  close.cpState = 0;
+  sp->RepaintButton(HTCLOSE);
+  Run(12 * kAnimStep);
+  // Steps of 25 up to 225, then the full picture; back down from 250 to 25, then the window goes.
+  std::vector<BYTE> seen;
+  for (BYTE a : AlphasOf(picture))
+    if (seen.empty() || seen.back() != a) seen.push_back(a);
+  EXPECT_EQ(seen, (std::vector<BYTE>{25, 50, 75, 100, 125, 150, 175, 200, 225, 255, 250, 225, 200, 175, 150, 125,
+                                     100, 75, 50, 25}));
+  EXPECT_FALSE(IsWindow(picture));
+  EXPECT_EQ(fade->CurrentState, -1);
+  EXPECT_FALSE(fade->Enabled());
+
+  // Without animation a hover shows the picture at once, with no timer running.
+  sp->KillAnimations();
+  EffectsAllowAnimation = false;
+  manager->Effects.AllowAnimation = false;
+  spy->pushes.clear();
+  close.cpState = 1;
+  sp->RepaintButton(HTCLOSE);
+  fade = dynamic_cast<TacSBAnimation*>(close.cpTimer);
+  ASSERT_NE(fade, nullptr);
+  EXPECT_EQ(AlphasOf(fade->AForm->Handle()).back(), 255);
+  EXPECT_FALSE(fade->Enabled());
+  EffectsAllowAnimation = true;
 }

@@ -19,6 +19,7 @@ class TitleButtonsTest : public FormSkinTest {
   TsSkinProvider* SkinnedForm(TForm& form) {
     form.SetBorderIcons({biSystemMenu, biMinimize, biMaximize, biHelp});
     Show(form, bsSizeable, 400, 240);
+    manager->Effects.AllowGlowing = false;  // buttons change on the frame itself, without fades
     auto* sp = new TsSkinProvider(&form);
     for (int i = 0; i < 3; ++i) static_cast<void>(sp->TitleButtons()->Add());
     TBitmap* g = User(sp, 0)->Glyph();
