@@ -131,7 +131,7 @@ TsSkinProvider::~TsSkinProvider() {
     TempBmp.reset();
     MenuLineBmp.reset();
   }
-  if (Form) RemoveGluedSlave(dynamic_cast<TForm*>(Form));
+  if (Form) ForgetGluedForm(Form);
   if (ChildProvider == this) ChildProvider = nullptr;
   FGlow1.reset();
   FGlow2.reset();
@@ -566,6 +566,22 @@ void TsSkinProvider::SkinnedMessage(TMessage& Message) {
     case WM_PARENTNOTIFY:
     case WM_NOTIFY:
       ChildControlMessage(Message);
+      return;
+    case WM_WINDOWPOSCHANGING:
+      if (auto* wp = reinterpret_cast<WINDOWPOS*>(Message.LParam); wp && ScreenSnap && Form->Showing() &&
+          !(wp->flags & SWP_NOMOVE)) {
+        RECT r{};
+        GetWindowRect(Form->Handle(), &r);
+        if (wp->x != r.left || wp->y != r.top) SnapPosition(wp->x, wp->y);
+      }
+      break;
+    case WM_MOVE:
+      CallOld(Message);
+      if (!BorderForm) MoveGluedForms(false);
+      return;
+    case WM_ACTIVATE:
+      CallOld(Message);
+      if (LOWORD(Message.WParam) != WA_INACTIVE) CollectGluedForms();
       return;
   }
   CallOld(Message);

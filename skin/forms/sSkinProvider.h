@@ -231,18 +231,49 @@ class TsSystemMenu : public TsCustomSysMenu {
   TCustomForm* FForm;
 };
 
-// The extended-border window of a form (or a skinned dialog): a layered
-// window that shows the whole painted image, shadow included, around it.
-// Extended borders are not built yet: the provider never makes one, and every
-// branch that needs one is dead until they are.
+// The extended-border window of a form: a layered window that shows the
+// whole painted image, shadow included, around the form, sits right behind
+// it, follows its moves and sizes, answers the mouse over the frame for it
+// (forwarding presses to the form) and lets clicks through over the clear
+// shadow. The form's own window is cut to its client part meanwhile.
 class TacBorderForm : public TPersistent {
  public:
   explicit TacBorderForm(TObject* AOwner);
   ~TacBorderForm() override;
+  // Makes the layered window (nothing during a show animation).
+  void CreateNewForm();
+  void KillAnimations();
+  // Where the owner window lies inside the layered window.
+  int OffsetX();
+  int OffsetY();
   // The window the border belongs to (0 when the owner has none).
   HWND OwnerHandle() const;
   TRect ShadowSize() const;
+  int CaptionHeight(bool CheckSkin = true);
+  int MenuHeight();
+  TRect IconRect();
+  void SetHotHT(int i, bool Repaint = true);
+  void PaintAll();
+  // Top of the work area of the monitor that holds the layered window.
+  int MinTopCoord();
+  // A new region of the layered window (0: none); the caller owns it.
+  HRGN MakeRgn(int NewWidth = 0, int NewHeight = 0);
+  unsigned FormState() const;
+  // Rebuilds the window region when a mouse test asked for it.
+  void UpdateRgn();
+  // Places, sizes and (with Redraw) repaints the layered window at Blend.
   void UpdateExBordersPos(bool Redraw = true, uint8_t Blend = 255);
+  // The layered window's procedure.
+  void BorderProc(TMessage& Message);
+  // The frame's hit code at the screen point of Message (-1: none).
+  int Ex_WMNCHitTest(TMessage& Message);
+  bool Ex_WMSetCursor(TMessage& Message);
+  // The mouse is over the transparent shadow and must reach the window below.
+  bool MouseAboveTheShadow(TMessage& Message);
+  // The number of the title element under P (layered-window coordinates), 0 none.
+  int TitleElementAt(const TPoint& P);
+  // The window the layered window goes right below (HWND_TOP, HWND_TOPMOST or the owner).
+  HWND GetTopWnd();
 
   TPoint LastTopLeft;
   TPoint LastMousePos{-9999, -9999};
@@ -251,9 +282,21 @@ class TacBorderForm : public TPersistent {
   TsSkinProvider* sp = nullptr;
   bool ExBorderShowing = false, ResetRgn = false;
   TacGlowForm* AForm = nullptr;  // owned
+  TWndMethod OldBorderProc;
   TBitmap* ShadowTemplate = nullptr;
   HWND ParentHandle = nullptr;
   TsCommonData* SkinData = nullptr;
+};
+
+// The short-lived window that shows the painted frame over the form while
+// the system would paint its own caption or menu bar.
+class TacCaptForm : public TacGlowForm {
+ public:
+  explicit TacCaptForm(TComponent* AOwner) : TacGlowForm(AOwner) { TransparentMouse = false; }
+  TsSkinProvider* SP = nullptr;
+
+ protected:
+  void WndProc(TMessage& Message) override;
 };
 
 // ---- The provider ----
@@ -460,6 +503,19 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   void PaintGripToDC(HDC DC);
   void UpdateNonClient();
 
+  // ---- Glued forms and screen snapping ----
+  // Records the forms of GluedForms whose outline touches this form's (before a move).
+  void CollectGluedForms();
+  // Places this form's recorded slaves after it moved (FromBorderWindow: from
+  // the extended-border window's own move, its origin then counts).
+  void MoveGluedForms(bool FromBorderWindow);
+  // Adjusts a new window position of the moving form so that its outline
+  // lands on the work area's and other skinned forms' edges within SnapBuffer.
+  void SnapPosition(int& X, int& Y);
+  // R widened to the visible outline (Direction +1) or back (-1) by what the
+  // extended-border window adds; unchanged without one.
+  TRect OutlineRect(TRect R, int Direction);
+
   // ---- Extended borders and caption cover ----
   void UpdateExBorders(bool Allow);
   void ShowCaptionCover();
@@ -559,7 +615,7 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
   // FInAnimation lives in TacAnimatedForm.
 
   TCustomForm* Form = nullptr;
-  TacGlowForm* CaptForm = nullptr;
+  TacCaptForm* CaptForm = nullptr;  // owned while shown
   TacThirdLists FThirdLists;  // one class-name list per handler kind
   int VCenter = 0;
   TObject* MDIForm = nullptr;
@@ -700,7 +756,9 @@ inline constexpr int32_t kDwmNotImplemented = int32_t(0x80004001u);
 int32_t SetDwmAttribute(HWND Wnd, DWORD Attr, const void* Value, DWORD Size);
 // The provider of the form that owns Component (through skin command 4), or nullptr.
 TsSkinProvider* ProviderOfComponent(TComponent* Component);
-void RemoveGluedSlave(TForm* Form);
+// Removes every couple of Form, as slave or as master (the form goes away;
+// compared by address, so it also serves while the form is being destroyed).
+void ForgetGluedForm(const TCustomForm* Form);
 bool AeroIsEnabled();
 void SetTransitionsDisabled(HWND Wnd, bool Disable);
 
