@@ -756,6 +756,8 @@ inline constexpr int32_t kDwmNotImplemented = int32_t(0x80004001u);
 int32_t SetDwmAttribute(HWND Wnd, DWORD Attr, const void* Value, DWORD Size);
 // The provider of the form that owns Component (through skin command 4), or nullptr.
 TsSkinProvider* ProviderOfComponent(TComponent* Component);
+// Removes every couple in which Form is the slave.
+void RemoveGluedSlave(TForm* Form);
 // Removes every couple of Form, as slave or as master (the form goes away;
 // compared by address, so it also serves while the form is being destroyed).
 void ForgetGluedForm(const TCustomForm* Form);
