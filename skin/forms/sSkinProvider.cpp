@@ -579,6 +579,15 @@ void TsSkinProvider::SkinnedMessage(TMessage& Message) {
       CallOld(Message);
       if (!BorderForm) MoveGluedForms(false);
       return;
+    case WM_WINDOWPOSCHANGED:
+      CallOld(Message);
+      if (BorderForm) {
+        BorderForm->UpdateExBordersPos(false, 255);
+      } else if (auto* wp = reinterpret_cast<WINDOWPOS*>(Message.LParam); wp && (wp->flags & SWP_SHOWWINDOW)) {
+        TsSkinManager* m = Manager();
+        if (m && m->ExtendedBorders()) UpdateExBorders(true);
+      }
+      return;
     case WM_ACTIVATE:
       CallOld(Message);
       if (LOWORD(Message.WParam) != WA_INACTIVE) CollectGluedForms();

@@ -242,6 +242,8 @@ class TacBorderForm : public TPersistent {
   ~TacBorderForm() override;
   // Makes the layered window (nothing during a show animation).
   void CreateNewForm();
+  // Frees the layered window (the object stays).
+  void FreeForm();
   void KillAnimations();
   // Where the owner window lies inside the layered window.
   int OffsetX();
@@ -518,6 +520,8 @@ class TsSkinProvider : public TComponent, public TacAnimatedForm, public TacAdap
 
   // ---- Extended borders and caption cover ----
   void UpdateExBorders(bool Allow);
+  // The extended-border shadow around the painted image of W x H.
+  void PaintExBorderShadow(int W, int H);
   void ShowCaptionCover();
   void HideCaptionCover();
 

@@ -159,7 +159,8 @@ void TsSkinProvider::SetPressedHT(int HT) {
 
 int TsSkinProvider::ResolveHitCode(int Code, LPARAM ScreenPos) {
   if (Code != -1 || !BorderForm || !BorderForm->AForm || !BorderForm->AForm->HandleAllocated()) return Code;
-  return int(SendMessageW(BorderForm->AForm->Handle(), WM_NCHITTEST, 0, ScreenPos));
+  TMessage m = MakeMessage(WM_NCHITTEST, 0, ScreenPos);
+  return BorderForm->Ex_WMNCHitTest(m);
 }
 
 void TsSkinProvider::WMNCHitTest(TMessage& Message) {

@@ -93,6 +93,7 @@ void TsSkinProvider::WMNCPaint() {
   RestoreDC(dc, saved);
   ReleaseDC(h, dc);
   RgnChanging = false;
+  if (BorderForm) BorderForm->UpdateExBordersPos(true, 255);
 }
 
 void TsSkinProvider::WMPaint(TMessage& Message) {

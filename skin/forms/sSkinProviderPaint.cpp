@@ -103,6 +103,13 @@ bool TsSkinProvider::PaintAll() {
     if (!exDraw1) PaintTitleBackground(W);
     // The menu line (its own unit) paints here when the form shows one.
     if (BorderForm && !exDraw1) PaintCaptionText(W);
+    if (BorderForm) {
+      PaintExBorderShadow(W, H);
+      if (exDraw1) {
+        PaintTitleBackground(W);
+        PaintCaptionText(W);
+      }
+    }
     // MDI: the MDI form's client area ("MDIAREA") paints here.
     if (!BorderForm) PaintCaptionText(W);
     if (GripVisible()) {
