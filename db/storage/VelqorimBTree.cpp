@@ -637,9 +637,11 @@ void TVelqorimBTreePage::GetChildRange(int SessionID, const uint8_t* Key, TABSSe
   if (Key == nullptr || Operator == scNone) return;
   TVelqorimKeyPathPosition kind;
   int first = FindEntryPosition(false, SessionID, Key, nullptr, 1, kind, 0);
-  const int low = kind == kppOnKey ? std::max(first - 1, 0) : first - 1;
-  int last = FindEntryPosition(false, SessionID, Key, nullptr, 1, kind, 1);
-  const int high = kind == kppOnKey ? last : last - 1;
+  const bool onKey = kind == kppOnKey;
+  const int low = onKey ? std::max(first - 1, 0) : first - 1;
+  // Off every key, the search for the last equal entry ends where the first did.
+  int last = onKey ? FindEntryPosition(false, SessionID, Key, nullptr, 1, kind, 1) : first;
+  const int high = onKey ? last : last - 1;
   // Separators compare on short keys: with cut key parts a value equal
   // there may lie on either side, so the range widens to every such child.
   const bool cut = LKeyRef->ShortKeySize != LKeyRef->FullKeySize;

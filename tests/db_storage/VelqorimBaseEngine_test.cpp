@@ -3,6 +3,7 @@
 // scans checked against a plain vector model.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <optional>
 #include <string>
@@ -614,6 +615,40 @@ TEST(VelqorimTableData, RangeStepsFollowChangesBetweenSteps) {
   EXPECT_EQ(step(grmNext), 6);
   EXPECT_EQ(step(grmNext), 5);
   EXPECT_EQ(step(grmNext), -1);
+}
+
+// A walk over one key of an index ends at the first entry with another key,
+// forwards and backwards, also where the key's entries fill several leaves;
+// a key below or above every entry gives nothing.
+TEST(VelqorimTableData, OneKeyWalksEndAtTheNextKey) {
+  EvaluatorInstall evaluator;
+  doubles::TMapPageManager pages(1 << 16);
+  Fixture fx(&pages);
+  constexpr int32_t Rows = 60;
+  for (int32_t i = 0; i < Rows; ++i) fx.Insert(i % 4, 0);  // record i has a = i % 4
+  fx.cursor.SetIndexName("IA");
+  std::vector<uint8_t> key(fx.cursor.RecordBufferSize, 0);
+  auto walk = [&](int32_t A, bool Forward) {
+    std::memcpy(key.data() + fx.cursor.FieldDefs[0]->MemoryOffset, &A, 4);
+    fx.cursor.ApplyRange(key.data(), key.data(), 1, 1, false, false);
+    fx.cursor.FirstPosition = Forward;
+    fx.cursor.LastPosition = !Forward;
+    std::vector<int32_t> ids;
+    for (int guard = 0; guard <= Rows; ++guard) {
+      if (fx.table->GetRecordBuffer(fx.cursor, Forward ? grmNext : grmPrior) != grrOK) break;
+      ids.push_back(fx.cursor.CurrentRecordID.PageNo);
+    }
+    return ids;
+  };
+  for (int32_t a = -1; a <= 4; ++a) {
+    std::vector<int32_t> expected;
+    for (int32_t i = 0; i < Rows; ++i)
+      if (i % 4 == a) expected.push_back(i);
+    EXPECT_EQ(walk(a, true), expected) << a;
+    std::reverse(expected.begin(), expected.end());
+    EXPECT_EQ(walk(a, false), expected) << a;
+  }
+  fx.cursor.ResetRange();
 }
 
 TEST(VelqorimTableData, RestrictedCountsFollowTableChanges) {
