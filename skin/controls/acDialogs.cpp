@@ -4,10 +4,15 @@
 
 #include "skin/controls/acHookProvider.h"
 #include "skin/core/GeneralUtils.h"
+#include "skin/core/acThdTimer.h"
 #include "skin/core/sCommonData.h"
+#include "skin/core/sConst.h"
 #include "skin/core/sMaskPaint.h"
 #include "skin/core/sMessages.h"
+#include "skin/core/sSkinManager.h"
+#include "skin/core/sSkinMenus.h"
 #include "skin/core/sSkinPaint.h"
+#include "skin/core/sVclUtils.h"
 
 namespace {
 
@@ -20,12 +25,23 @@ POINT CursorOf(const TMessage& Message) {
   return POINT{short(LOWORD(Message.LParam)), short(HIWORD(Message.LParam))};
 }
 
+String CaptionText(TacCaption Index) {
+  const String& c = acCaptions[size_t(Index)];
+  return c.empty() ? String(acOwnCaptions[Index]) : c;
+}
+
+constexpr WPARAM ICON_SMALL = 0, ICON_BIG = 1;
+constexpr WPARAM kScDragMove = 0xF012;  // move by the caption
+constexpr unsigned kBlendInterval = 12;
+
 }  // namespace
 
 // ---- Life ----
 
 TacDialogWnd::~TacDialogWnd() {
   if (FBrush) DeleteObject(FBrush);
+  MoveTimer.reset();
+  SystemMenu.reset();
 }
 
 void TacDialogWnd::AfterCreation() {
@@ -36,6 +52,9 @@ void TacDialogWnd::AfterCreation() {
   FFormActive = true;
   TitleIndex = -1;
   if (SkinData) SkinData->FUpdating = true;
+  SystemMenu = std::make_unique<TacSystemMenu>(this);
+  if (const TsSkinManager* m = SkinManagerOf(SkinManager); m && m->SkinnedPopups())
+    m->SkinableMenus()->HookPopupMenu(SystemMenu.get(), true);
   UpdateIconsIndexes();
 }
 
@@ -50,7 +69,9 @@ void TacDialogWnd::InitParams() {
     BorderStyle = acbsDialog;
   else
     BorderStyle = acbsSizeable;
+  PrepareTitleGlyph();
   UpdateIconsIndexes();
+  if (SystemMenu) SystemMenu->UpdateItems();
   // The system must draw no caption buttons over the skinned ones.
   SetWindowLongPtrW(CtrlHandle, GWL_STYLE, LONG_PTR(dwStyle & ~DWORD(WS_SYSMENU)));
 }
@@ -69,7 +90,19 @@ void TacDialogWnd::UpdateIconsIndexes() {
   TitleIndex = SkinManager->ConstData.Sections[ssDialogTitle];
 }
 
+void TacDialogWnd::PrepareTitleGlyph() {
+  TitleIcon = reinterpret_cast<HICON>(SendMessageW(CtrlHandle, WM_GETICON, ICON_SMALL, 0));
+  if (!TitleIcon) TitleIcon = reinterpret_cast<HICON>(SendMessageW(CtrlHandle, WM_GETICON, ICON_BIG, 0));
+}
+
 // ---- Metrics ----
+
+TRect TacDialogWnd::IconRect() const {
+  const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+  const int left = BorderWidth() + (SkinManager ? SkinManager->CommonSkinData.BILeftMargin : 0);
+  const int top = (BorderWidth() + CaptionHeight() - cy) / 2;
+  return TRect(left, top, left + cx, top + cy);
+}
 
 int TacDialogWnd::CaptionHeight(bool) const {
   const DWORD style = DWORD(GetWindowLongPtrW(CtrlHandle, GWL_STYLE));
@@ -131,7 +164,7 @@ bool TacDialogWnd::EnabledMax() const {
 
 void TacDialogWnd::PaintAll() {
   UpdateWndGeometry(this);
-  if (!SkinData) return;
+  if (!SkinData || (FormState & kBlendMoving)) return;
   const int W = WndSize.cx, H = WndSize.cy;
   SkinData->PrepareCacheBmp();
   TBitmap* bmp = SkinData->FCacheBmp.get();
@@ -152,9 +185,13 @@ void TacDialogWnd::PaintAll() {
 void TacDialogWnd::PaintTitle(TBitmap* Bmp, int HeaderBottom) {
   if (SkinManager->IsValidSkinIndex(TitleIndex))
     PaintSkinItem(TitleIndex, EmptyCI, -1, -1, SkinManager, Bmp, TPoint(0, 0), TRect(0, 0, WndSize.cx, HeaderBottom), 0);
-  // The caption, left of the title buttons.
-  TRect t(BorderWidth() + SkinManager->CommonSkinData.BILeftMargin + 4, 2, WndSize.cx - TitleBtnsWidth() - 6,
-          HeaderBottom);
+  const TRect icon = IconRect();
+  if (TitleIcon)
+    DrawIconEx(Bmp->Canvas()->Handle(), icon.Left, icon.Top, TitleIcon, icon.Width(), icon.Height(), 0, nullptr,
+               DI_NORMAL);
+  // The caption, right of the icon and left of the title buttons.
+  TRect t((TitleIcon ? icon.Right : BorderWidth() + SkinManager->CommonSkinData.BILeftMargin) + 4, 2,
+          WndSize.cx - TitleBtnsWidth() - 6, HeaderBottom);
   if (t.Right <= t.Left || t.Bottom <= t.Top) return;
   char text[256] = "";
   GetWindowTextW(CtrlHandle, text, sizeof text);
@@ -343,6 +380,101 @@ HBRUSH TacDialogWnd::DialogBrush() {
   return FBrush;
 }
 
+// ---- System menu ----
+
+TacSystemMenu::TacSystemMenu(TacDialogWnd* AOwner) : TPopupMenu(nullptr), FOwner(AOwner) {
+  auto add = [&](TacCaption Text, const char* Name, WPARAM Cmd, bool Update) {
+    auto* item = new TMenuItem(this);
+    item->SetCaption(CaptionText(Text));
+    item->SetName(Name);
+    item->OnClick = [this, Cmd, Update](TObject*) { Command(Cmd, Update); };
+    Items()->Add(item);
+    return item;
+  };
+  ItemRestore = add(acsRestore, "miRestore", SC_RESTORE, true);
+  ItemMove = add(acsMove, "miMove", SC_MOVE, false);
+  ItemSize = add(acsSize, "miSize", SC_SIZE, false);
+  ItemMinimize = add(acsMinimize, "miMinimize", SC_MINIMIZE, false);
+  ItemMaximize = add(acsMaximize, "miMaximize", SC_MAXIMIZE, true);
+  auto* separator = new TMenuItem(this);
+  separator->SetCaption("-");
+  Items()->Add(separator);
+  ItemClose = add(acsClose, "miClose", SC_CLOSE, false);
+  ItemClose->SetShortCut(TShortCut(0x8073));  // Alt+F4
+}
+
+void TacSystemMenu::Command(WPARAM Cmd, bool Update) {
+  SendMessageW(FOwner->CtrlHandle, WM_SYSCOMMAND, Cmd, 0);
+  if (Update) UpdateItems();
+}
+
+bool TacSystemMenu::VisibleSize() const {
+  const TacBorderStyle b = FOwner->BorderStyle;
+  return b != acbsDialog && b != acbsNone && b != acbsToolWindow;
+}
+
+bool TacSystemMenu::EnabledMove() const { return !IsZoomed(FOwner->CtrlHandle); }
+
+bool TacSystemMenu::EnabledSize() const {
+  return FOwner->BorderStyle != acbsSingle && !IsIconic(FOwner->CtrlHandle);
+}
+
+void TacSystemMenu::UpdateItems() {
+  auto set = [](TMenuItem* Item, bool Visible, bool Enabled) {
+    Item->SetVisible(Visible);
+    Item->SetEnabled(Enabled);
+  };
+  set(ItemRestore, FOwner->VisibleRestore(), FOwner->EnabledRestore());
+  set(ItemMove, true, EnabledMove());
+  set(ItemSize, VisibleSize(), EnabledSize());
+  set(ItemMinimize, FOwner->VisibleMin(), FOwner->EnabledMin());
+  set(ItemMaximize, FOwner->VisibleMax(), FOwner->EnabledMax());
+  set(ItemClose, FOwner->VisibleClose(), true);
+}
+
+void TacDialogWnd::DropSysMenu(int X, int Y) {
+  if (!SystemMenu) return;
+  SystemMenu->UpdateItems();
+  SystemMenu->Popup(X, Y);
+}
+
+// ---- Moving with blending ----
+
+void TacDialogWnd::StartBlendOnMoving() {
+  const TsSkinManager* m = SkinManagerOf(SkinManager);
+  if ((FormState & kBlendMoving) || !m || !m->AnimEffects.BlendOnMoving.Active) return;
+  FormState |= kBlendMoving;
+  FBlendValue = m->AnimEffects.BlendOnMoving.BlendValue;
+  FBlendStep = uint8_t(std::max(1, (255 - FBlendValue) / 30));
+  FCurrentBlend = 255;
+  SetWindowLayered(CtrlHandle, true, 255);
+  MoveTimer = std::make_unique<TacThreadedTimer>(nullptr);
+  MoveTimer->SetInterval(kBlendInterval);
+  MoveTimer->SetOnTimer([this](TObject*) { BlendStep(); });
+  MoveTimer->SetEnabled(true);
+  // Modal until the button goes up.
+  SendMessageW(CtrlHandle, WM_SYSCOMMAND, kScDragMove, 0);
+  EndBlendOnMoving();
+}
+
+void TacDialogWnd::BlendStep() {
+  if (FCurrentBlend <= FBlendValue) return;
+  FCurrentBlend = uint8_t(std::max<int>(FBlendValue, FCurrentBlend - FBlendStep));
+  SetLayeredWindowAttributes(CtrlHandle, 0, FCurrentBlend, LWA_ALPHA);
+}
+
+void TacDialogWnd::EndBlendOnMoving() {
+  MoveTimer.reset();
+  FCurrentBlend = 255;
+  if (!IsWindow(CtrlHandle)) return;
+  const LONG_PTR ex = GetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE);
+  SetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE, ex & ~LONG_PTR(WS_EX_LAYERED));
+  FormState &= ~kBlendMoving;
+  UpdateWindow(CtrlHandle);
+  SetFocus(CtrlHandle);
+  RedrawWindow(CtrlHandle, nullptr, nullptr, 0x585);
+}
+
 // ---- Messages ----
 
 void TacDialogWnd::EndOfWindow(TMessage& Message) {
@@ -430,6 +562,26 @@ void TacDialogWnd::acWndProc(TMessage& Message) {
         Message.Result = 0;
         return;
       }
+      if (Message.WParam == HTSYSMENU) {
+        SetHotHT(0);
+        RECT wr{};
+        GetWindowRect(CtrlHandle, &wr);
+        DropSysMenu(wr.left + BorderWidth(), wr.top + BorderWidth() + GetSystemMetrics(SM_CYSMICON));
+        Message.Result = 0;
+        return;
+      }
+      if (Message.WParam == HTCAPTION && !IsIconic(CtrlHandle)) {
+        const TsSkinManager* m = SkinManagerOf(SkinManager);
+        if (m && m->AnimEffects.BlendOnMoving.Active && m->AnimEffects.BlendOnMoving.BlendValue != 255) {
+          SetHotHT(0);
+          SkinData->BGChanged = true;
+          FFormActive = true;
+          PaintAll();
+          StartBlendOnMoving();
+          Message.Result = 0;
+          return;
+        }
+      }
       Forward(Message);
       return;
     case WM_NCLBUTTONDBLCLK:
@@ -439,6 +591,22 @@ void TacDialogWnd::acWndProc(TMessage& Message) {
       else if (Message.WParam == HTSYSMENU)
         SendMessageW(CtrlHandle, WM_SYSCOMMAND, SC_CLOSE, 0);
       Message.Result = 0;
+      return;
+    case WM_NCRBUTTONUP:
+      if (Message.WParam == HTCAPTION || Message.WParam == HTSYSMENU) {
+        SetHotHT(0);
+        const POINT c = CursorOf(Message);
+        DropSysMenu(c.x, c.y);
+      }
+      Message.Result = 0;
+      return;
+    case WM_SETICON:
+      Forward(Message);
+      PrepareTitleGlyph();
+      if (Initialized && IsWindowVisible(CtrlHandle)) {
+        SkinData->BGChanged = true;
+        NCPaint();
+      }
       return;
     case WM_NCRBUTTONDOWN:
       if (Message.WParam == HTCAPTION || Message.WParam == HTSYSMENU) {

@@ -7,9 +7,14 @@
 // window once the dialog shows.
 
 #include <array>
+#include <memory>
 #include <vector>
 
+#include "platform/vcl/Menus.h"
 #include "skin/controls/acSBUtils.h"
+
+class TacDialogWnd;
+class TacThreadedTimer;
 
 enum TacBorderStyle { acbsDialog, acbsSingle, acbsNone, acbsSizeable, acbsToolWindow, acbsSizeToolWin };
 
@@ -19,6 +24,29 @@ struct TacDialogButton {
   TRect cpRect;         // in cache (window) coordinates; empty while not painted
   int cpHitCode = 0;    // HTMINBUTTON, HTMAXBUTTON, HTCLOSE, HTHELP
   int cpGlyphType = -1; // index into the skin's title glyphs
+};
+
+// The skinned system menu a dialog drops from its icon or caption: Restore,
+// Move, Size, Minimize, Maximize, a separator and Close, shown and enabled as
+// the dialog's styles and state allow; each item sends its system command.
+class TacSystemMenu : public TPopupMenu {
+ public:
+  explicit TacSystemMenu(TacDialogWnd* AOwner);
+  void UpdateItems();
+  bool VisibleSize() const;
+  bool EnabledMove() const;
+  bool EnabledSize() const;
+
+  TMenuItem* ItemRestore = nullptr;
+  TMenuItem* ItemMove = nullptr;
+  TMenuItem* ItemSize = nullptr;
+  TMenuItem* ItemMinimize = nullptr;
+  TMenuItem* ItemMaximize = nullptr;
+  TMenuItem* ItemClose = nullptr;
+  TacDialogWnd* FOwner;
+
+ private:
+  void Command(WPARAM Cmd, bool Update);
 };
 
 class TacDialogWnd : public TacScrollWnd {
@@ -43,6 +71,11 @@ class TacDialogWnd : public TacScrollWnd {
   bool EnabledMax() const;
   bool EnabledMin() const { return VisibleMin() && !IsIconic(CtrlHandle); }
   bool EnabledRestore() const { return VisibleMax() && (IsIconic(CtrlHandle) || IsZoomed(CtrlHandle)); }
+  bool VisibleRestore() const {
+    return (BorderStyle == acbsSingle || BorderStyle == acbsSizeable) && VisibleClose();
+  }
+  // Where the title icon is drawn (window coordinates).
+  TRect IconRect() const;
   bool FormActive() const { return FFormActive; }
 
   // Reads the dialog's styles and takes WS_SYSMENU off it (once it exists with its controls).
@@ -55,6 +88,14 @@ class TacDialogWnd : public TacScrollWnd {
   LRESULT HTProcess(TMessage& Message);
   void SetHotHT(int i, bool Repaint = true);
   void SetPressedHT(int i);
+  // Takes the dialog's icon (small, else big) for the title.
+  void PrepareTitleGlyph();
+  // Drops the skinned system menu at a screen point.
+  void DropSysMenu(int X, int Y);
+  // A drag by the caption with the dialog translucent until it is let go:
+  // its opacity falls every 12 ms from 255 to the manager's blend value.
+  void StartBlendOnMoving();
+  void EndBlendOnMoving();
   // The brush the dialog's background is painted with, one per handler.
   HBRUSH DialogBrush();
 
@@ -67,6 +108,11 @@ class TacDialogWnd : public TacScrollWnd {
   int TitleIndex = -1;
   TacDialogButton ButtonMin, ButtonMax, ButtonHelp, ButtonClose;
   std::vector<TRect> ArOR;  // transparent corner runs cut out of the region
+  HICON TitleIcon = nullptr;  // the dialog's, not owned
+  std::unique_ptr<TacSystemMenu> SystemMenu;
+  // 0x80 while the dialog is moved with blending.
+  unsigned FormState = 0;
+  static constexpr unsigned kBlendMoving = 0x80;
 
  protected:
   void AfterCreation() override;
@@ -84,8 +130,12 @@ class TacDialogWnd : public TacScrollWnd {
   void RepaintButtons();
   void EndOfWindow(TMessage& Message);
 
+  void BlendStep();
+
   HBRUSH FBrush = nullptr;
   TColor FBrushColor = clNone;
+  std::unique_ptr<TacThreadedTimer> MoveTimer;
+  uint8_t FCurrentBlend = 255, FBlendValue = 255, FBlendStep = 0;
 };
 
 // Standard dialogs skinned by the creation hook get this frame handler from now on.

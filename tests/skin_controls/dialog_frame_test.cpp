@@ -1,10 +1,12 @@
 // The skinned frame of a standard dialog: its title painted from the skin,
 // its title buttons' hit codes, the dialog's own hit test everywhere else,
-// and one background brush per handler.
+// one background brush per handler, the title icon, the skinned system menu
+// and the translucent drag by the caption.
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/win/Backend.h"
@@ -12,6 +14,7 @@
 #include "skin/controls/acDialogs.h"
 #include "skin/controls/acHookProvider.h"
 #include "skin/core/sMessages.h"
+#include "skin/core/sSkinManager.h"
 #include "tests/platform_win/WinTestUtil.h"
 #include "tests/skin_core/SkinFiles.h"
 #include "tests/skin_core/SkinFixtures.h"
@@ -200,6 +203,158 @@ TEST_F(DialogFrameTest, BackgroundBrushIsOnePerHandler) {
   const LRESULT b = SendMessageW(dlg, WM_CTLCOLORDLG, 0, LPARAM(dlg));
   EXPECT_NE(a, 0);
   EXPECT_EQ(a, b);
+}
+
+// A 16 x 16 opaque icon of one colour.
+HICON SolidIcon(COLORREF Color) {
+  HBITMAP mask = CreateBitmap(16, 16, 1, 1, nullptr);
+  HBITMAP color = CreateCompatibleBitmap(nullptr, 16, 16);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, mask);
+  RECT all{0, 0, 16, 16};
+  FillRect(dc, &all, HBRUSH(GetStockObject(BLACK_BRUSH)));
+  SelectObject(dc, color);
+  HBRUSH brush = CreateSolidBrush(Color);
+  FillRect(dc, &all, brush);
+  SelectObject(dc, old);
+  ICONINFO ii;
+  ii.hbmMask = mask;
+  ii.hbmColor = color;
+  HICON icon = CreateIconIndirect(&ii);
+  DeleteObject(brush);
+  DeleteDC(dc);
+  DeleteObject(mask);
+  DeleteObject(color);
+  return icon;
+}
+
+// A dialog procedure that keeps the icon it is given, as applications' dialogs do.
+WNDPROC iconDialogProc = nullptr;
+HICON dialogIcon = nullptr;
+LRESULT KeepIcon(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_SETICON) dialogIcon = reinterpret_cast<HICON>(lp);
+  if (m == WM_GETICON) return LRESULT(dialogIcon);
+  return CallWindowProcW(iconDialogProc, w, m, wp, lp);
+}
+
+TEST_F(DialogFrameTest, TitleIconIsDrawnLeftOfTheCaption) {
+  TacDialogWnd* f = Frame();
+  ASSERT_NE(f, nullptr);
+  dialogIcon = nullptr;
+  iconDialogProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&KeepIcon))));
+  const TRect r = f->IconRect();
+  const int cx = (r.Left + r.Right) / 2, cy = (r.Top + r.Bottom) / 2;
+  EXPECT_EQ(SurfacePixel(dlg, cx, cy), COLORREF(kTitleColor));  // no icon yet
+  HICON icon = SolidIcon(RGB(255, 0, 0));
+  SendMessageW(dlg, WM_SETICON, 0, LPARAM(icon));
+  Application->ProcessMessages();
+  EXPECT_EQ(f->TitleIcon, icon);
+  EXPECT_EQ(SurfacePixel(dlg, cx, cy), RGB(255, 0, 0));
+  EXPECT_EQ(SurfacePixel(dlg, r.Right + 1, cy), COLORREF(kTitleColor));
+  SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(iconDialogProc)));
+  DestroyIcon(icon);
+}
+
+// Closes every menu as soon as it waits for input, counting them.
+WNDPROC popupListProc = nullptr;
+int menusShown = 0;
+LRESULT CloseMenuWhenIdle(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_ENTERIDLE) {
+    ++menusShown;
+    EndMenu();
+  }
+  return CallWindowProcW(popupListProc, w, m, wp, lp);
+}
+
+TEST_F(DialogFrameTest, SystemMenuDropsSkinnedFromTheIconAndCaptionAndSendsItsCommands) {
+  TacDialogWnd* f = Frame();
+  ASSERT_NE(f, nullptr);
+  ASSERT_NE(f->SystemMenu, nullptr);
+  TacSystemMenu* menu = f->SystemMenu.get();
+  EXPECT_TRUE(menu->OwnerDraw());  // drawn by the skinned menu support
+  menusShown = 0;
+  HWND list = PopupListWindow();
+  popupListProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(list, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&CloseMenuWhenIdle))));
+  RECT wr{};
+  GetWindowRect(dlg, &wr);
+  const TRect icon = f->IconRect();
+  const LPARAM onIcon = MAKELPARAM(wr.left + icon.Left + 2, wr.top + (icon.Top + icon.Bottom) / 2);
+  SendMessageW(dlg, WM_NCLBUTTONDOWN, HTSYSMENU, onIcon);
+  SendMessageW(dlg, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 120, wr.top + 10));
+  SendMessageW(dlg, WM_NCRBUTTONUP, HTCLIENT, MAKELPARAM(wr.left + 120, wr.top + 100));  // not on the title
+  SetWindowLongPtrW(list, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(popupListProc)));
+  EXPECT_EQ(menusShown, 2);
+
+  // A dialog with a minimise box only, sizeable, not zoomed.
+  struct Item {
+    const char* name;
+    TMenuItem* item;
+    bool visible, enabled;
+  } items[] = {
+      {"restore", menu->ItemRestore, true, false}, {"move", menu->ItemMove, true, true},
+      {"size", menu->ItemSize, true, true},        {"minimise", menu->ItemMinimize, true, true},
+      {"maximise", menu->ItemMaximize, false, false}, {"close", menu->ItemClose, true, true},
+  };
+  for (const Item& i : items) {
+    EXPECT_EQ(i.item->Visible(), i.visible) << i.name;
+    EXPECT_EQ(i.item->Enabled(), i.enabled) << i.name;
+  }
+  EXPECT_EQ(menu->ItemClose->ShortCut(), TShortCut(scAlt | VK_F4));
+
+  sysCommands.clear();
+  recordedProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(&RecordSysCommands))));
+  menu->ItemMinimize->Click();
+  menu->ItemClose->Click();
+  SetWindowLongPtrW(dlg, GWLP_WNDPROC, LONG_PTR(reinterpret_cast<uintptr_t>(recordedProc)));
+  EXPECT_EQ(sysCommands, (std::vector<WPARAM>{SC_MINIMIZE, SC_CLOSE}));
+}
+
+// What the drag looked like at the first blend step, then the release.
+struct DragProbe {
+  HWND dlg = nullptr;
+  POINT drop{};
+  bool layered = false;
+  BYTE alpha = 255;
+};
+DragProbe dragProbe;
+void ProbeAndRelease(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  dragProbe.layered = GetWindowLongPtrW(dragProbe.dlg, GWL_EXSTYLE) & WS_EX_LAYERED;
+  GetLayeredWindowAttributes(dragProbe.dlg, nullptr, &dragProbe.alpha, nullptr);
+  InjectMouseButton(TMouseButton::Left, false, dragProbe.drop.x, dragProbe.drop.y);
+}
+
+TEST_F(DialogFrameTest, DraggingTheCaptionMakesTheDialogTranslucentUntilReleased) {
+  TacDialogWnd* f = Frame();
+  ASSERT_NE(f, nullptr);
+  auto* m = static_cast<TsSkinManager*>(manager.get());
+  m->AnimEffects.BlendOnMoving.Active = true;
+  m->AnimEffects.BlendOnMoving.BlendValue = 100;
+  RECT wr{};
+  GetWindowRect(dlg, &wr);
+  const POINT from{wr.left + 120, wr.top + 10};
+  dragProbe = DragProbe{dlg, POINT{wr.left + 160, wr.top + 50}};
+  Headless().QueueInput([from] { InjectMouseButton(TMouseButton::Left, true, from.x, from.y); });
+  Headless().QueueInput([this] {
+    // Due after the blend timer, which is older: the probe sees one blend step.
+    SetTimer(nullptr, 0, 12, &ProbeAndRelease);
+    Headless().AdvanceClock(12);
+    InjectMouseMove(dragProbe.drop.x, dragProbe.drop.y);
+  });
+  Application->ProcessMessages();
+  EXPECT_EQ(Headless().QueuedInput(), 0u);
+  EXPECT_TRUE(dragProbe.layered);
+  EXPECT_EQ(dragProbe.alpha, 255 - (255 - 100) / 30);
+  // Let go: opaque, no longer layered, where it was dropped.
+  EXPECT_FALSE(GetWindowLongPtrW(dlg, GWL_EXSTYLE) & WS_EX_LAYERED);
+  EXPECT_EQ(f->FormState & TacDialogWnd::kBlendMoving, 0u);
+  RECT after{};
+  GetWindowRect(dlg, &after);
+  EXPECT_EQ(after.left, wr.left + 40);
+  EXPECT_EQ(after.top, wr.top + 40);
 }
 
 }  // namespace
