@@ -1,5 +1,6 @@
 #include "tests/skin_display/XServer.h"
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -36,8 +37,12 @@ int DifferingPixels(TX11Backend& x, HWND wnd, bool OpaqueOnly, std::string& firs
     for (int c = 0; c < w; ++c, p += 4) {
       if ((OpaqueOnly && p[3] == 0) || (shaped && !PtInRegion(rgn, c, y))) continue;
       const unsigned long want = (unsigned long)(p[2]) << 16 | (unsigned long)(p[1]) << 8 | p[0];
-      if ((XGetPixel(img, c, y) & 0xFFFFFF) != want && bad++ == 0)
-        first = "at " + std::to_string(c) + "," + std::to_string(y);
+      const unsigned long got = XGetPixel(img, c, y) & 0xFFFFFF;
+      if (got != want && bad++ == 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "at %d,%d: shown %06lX, surface %06lX alpha %u", c, y, got, want, p[3]);
+        first = text;
+      }
     }
   }
   XDestroyImage(img);
